@@ -1,0 +1,44 @@
+// The component-wide part of a signing run's working state: the texts and
+// numbers the PDF-update code reads and writes. One copy per thread
+// (component_state()), shared by every `edit` instance of that thread. The
+// instance part (the byte buffers and offsets) lives in the `edit` object.
+//
+// A plain record with no code, so that pdfupdate can work on it without
+// depending on the component.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+struct SigningSession {
+  // Object 2 from "2 0 obj" through "endobj" and its LF (code-page text).
+  std::string pageObjectText;
+  // From the line "xref" to the end of the byte image (code-page text).
+  std::string xrefText;
+  // The two new objects; empty until built in a run.
+  std::string signatureObjectsText;
+  // `/Size` of the old trailer (0 = not read or not found) and of the new one.
+  std::int32_t trailerSize = 0;
+  std::int32_t newSize = 0;
+  // N, the number of the signature field; N + 1 is the signature dictionary.
+  std::int32_t firstNewObject = 0;
+  // Entry k: offset of object k's header in the output; indexes 0..newSize+2.
+  std::vector<std::int32_t> objectOffsets;
+  // Widget rectangle "x1.000 y1.000 x2.000 y2.000".
+  std::string signatureRect;
+  // Page size in whole points; 0 when the engine gave none.
+  std::int32_t pageWidth = 0;
+  std::int32_t pageHeight = 0;
+  // Reason written into the signature dictionary (UTF-8).
+  std::string signingReason;
+  bool documentEncrypted = false;
+  // Empty while the cross-reference text follows the layout the rebuild
+  // understands; otherwise why the document cannot be signed. Set by the
+  // cross-reference code, read (and reset) by the pipeline.
+  std::string unsupportedLayout;
+};
+
+}  // namespace corvane

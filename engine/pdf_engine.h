@@ -1,0 +1,58 @@
+// The operations the component needs of a PDF library. Any library can stand
+// behind this interface; ours is built on qpdf (qpdf_engine.h).
+//
+// Every operation answers through its out-value and returns true when the
+// call succeeded. A failing call returns false and leaves the out-value as it
+// was; no exception leaves an engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/automation.h"
+
+namespace corvane::engine {
+
+// Class identifier and ProgID under which the engine is created.
+inline constexpr const char* kPdfEngineClassId = "{6C1E5A3B-9F42-4E8D-A1C7-3B0D2E4F5A61}";
+inline constexpr const char* kPdfEngineProgId = "corvanepdf.engine";
+
+class PdfEngine : public platform::AutomationObject {
+ public:
+  // 1 when the file is a PDF the engine can read (also when it needs a
+  // password: GetEncryption then reports it encrypted).
+  virtual bool OpenDocument(const std::string& path, std::int32_t& result) = 0;
+  // 0 not encrypted, 1 standard security handler, another number otherwise.
+  virtual bool GetEncryption(std::int32_t& result) = 0;
+  // The next byte images are written unencrypted.
+  virtual bool RemoveEncryption() = 0;
+  // 1 opened with the user password, 2 with the owner password, 0 refused.
+  virtual bool SubmitPassword(const std::string& password, std::int32_t& result) = 0;
+  // The first page's size in points, as the page is shown.
+  virtual bool GetPageWidth(double& result) = 0;
+  virtual bool GetPageHeight(double& result) = 0;
+  // 0: the first page is the page worked on.
+  virtual bool SetWorkingMode(std::int32_t mode) = 0;
+  // The whole document as a PDF file in the layout the rebuild relies on.
+  virtual bool GetDocumentBytes(std::vector<std::uint8_t>& result) = 0;
+  // Draws code-page text (lines separated by CR LF) in the box whose
+  // upper-left corner is (x, y); opacity in percent.
+  virtual bool AddTextStamp(double x, double y, double width, double height,
+                            const std::string& text, std::int32_t opacity) = 0;
+  // Later byte images include every change so far.
+  virtual bool CommitChanges() = 0;
+  // 1 when the bytes are read as a PDF.
+  virtual bool LoadDocumentBytes(const std::vector<std::uint8_t>& bytes,
+                                 std::int32_t& result) = 0;
+  // A description of the document's encryption (never a password or key).
+  virtual bool GetEncryptionSettings(std::string& result) = 0;
+  // The next byte images are encrypted as that description says.
+  virtual bool SetEncryptionSettings(const std::string& settings) = 0;
+
+  // Warnings of the PDF library and the reason of every failed operation
+  // since the last call, oldest first; the component puts them in its log.
+  virtual std::vector<std::string> TakeDiagnostics() { return {}; }
+};
+
+}  // namespace corvane::engine

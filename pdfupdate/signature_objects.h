@@ -1,0 +1,26 @@
+// The signature field with its widget, the signature dictionary and the page
+// object's reference to the field.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "component/signing_session.h"
+#include "signing/signer_state.h"
+
+namespace corvane::pdfupdate {
+
+// Signs `was` (code-page text) and records the signer's details: the
+// component passes signing::signContent; tests pass a double.
+using SignContentFn = std::function<std::string(SignerState&, std::string_view was)>;
+
+// Fills signatureRect from the page size and the settings px1..py2.
+void computeSignatureRect(SigningSession& session);
+// Builds (once per run) the two new objects into signatureObjectsText.
+std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
+                                  const SignContentFn& sign_content);
+// Adds the new field to the page object's /Annots.
+std::string addAnnotToPage(SigningSession& session);
+
+}  // namespace corvane::pdfupdate

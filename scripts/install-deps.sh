@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing corvanepdf need.
+# Run as root. Safe to run again: apt-get skips what is already installed.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  # build
+  build-essential cmake pkg-config
+  libqpdf-dev libnss3-dev libldap-dev libcli11-dev qt6-base-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # run and fixtures
+  qpdf libnss3-tools openssl ghostscript
+  # tests: validators, directory server, virtual display
+  poppler-utils slapd ldap-utils xvfb xauth python3
+)
+
+if [ "${1:-}" = "--runtime-only" ]; then
+  packages=(build-essential cmake pkg-config libqpdf-dev libnss3-dev libldap-dev
+            libcli11-dev qpdf libnss3-tools openssl ghostscript poppler-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,20 @@
+// Writing the signed file and turning single-byte buffers into text.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace corvane::settings {
+
+// Replaces the file at `path` by exactly `data` (keep_existing false), or
+// writes only when no such file exists (keep_existing true). Never leaves a
+// half-written file: the bytes go to a temporary file beside the target that
+// is renamed over it. False when nothing was written (missing folder, denied).
+bool write_file(const std::string& path, std::span<const std::uint8_t> data, bool keep_existing);
+// Deletes the file if it exists; reports nothing.
+void delete_file(const std::string& path);
+// The bytes as code-page text (one char per byte), cut before the first NUL.
+[[nodiscard]] std::string text_from_bytes(std::span<const std::uint8_t> data);
+
+}  // namespace corvane::settings

@@ -1,0 +1,15 @@
+// The diagnostic log pdf.log, switched on by the machine setting `debug` and
+// placed in the folder of the setting `path`. Never throws, never reports.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace corvane::settings {
+
+// Hands one time-stamped line to the logging component (UTF-8 message).
+void log_line(std::string_view message);
+// Local time as "yyyymmddhhnnss"; "" when it cannot be formatted.
+[[nodiscard]] std::string log_timestamp();
+
+}  // namespace corvane::settings

@@ -1,0 +1,33 @@
+// The signing certificate's details and the signing buffers: one copy per
+// thread, kept from one signing call and one run to the next.
+//
+// A plain record with no code, so that the PDF-update code can read it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+struct SignerState {
+  // Unique key-container name of the signing certificate; empty until known.
+  std::string containerName;
+  // Subject common name, subject e-mail and subject DNS name of the
+  // certificate last used (UTF-8).
+  std::string signerName;
+  std::string signerEmail;
+  std::string signerDnsName;
+  // DER of that certificate as lower-case hex.
+  std::string certificateHex;
+  // Length of the hex text of the last signature made; 0 = none or failed.
+  std::int32_t signatureHexLength = 0;
+  // The exact bytes the next signing signs (when it holds 3 bytes or more);
+  // nullopt while never allocated.
+  std::optional<std::vector<std::uint8_t>> contentBytes;
+  // The signer's user name for the e-mail cache (UTF-8).
+  std::string userName;
+};
+
+}  // namespace corvane

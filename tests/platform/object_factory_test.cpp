@@ -1,0 +1,36 @@
+#include "platform/object_factory.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane::platform {
+namespace {
+
+class Thing : public AutomationObject {};
+
+TEST(ObjectFactory, CreatesByEitherNameAndOverridesTemporarily) {
+  auto& factory = ObjectFactory::instance();
+  factory.register_class("test.thing", "{00000000-0000-0000-0000-0000000000AA}",
+                         [] { return std::make_shared<Thing>(); });
+  EXPECT_NE(factory.create("TEST.Thing"), nullptr);
+  EXPECT_NE(factory.create("{00000000-0000-0000-0000-0000000000aa}"), nullptr);
+  {
+    auto guard = factory.override_class("test.thing", nullptr);
+    std::string error;
+    EXPECT_EQ(factory.create("test.thing", &error), nullptr);
+    EXPECT_NE(error.find("can't create object"), std::string::npos);
+  }
+  EXPECT_NE(factory.create("test.thing"), nullptr);
+}
+
+TEST(ObjectFactory, ThrowingCreatorGivesNullAndItsMessage) {
+  auto& factory = ObjectFactory::instance();
+  auto guard = factory.override_class("test.broken", []() -> std::shared_ptr<AutomationObject> {
+    throw std::runtime_error("library missing");
+  });
+  std::string error;
+  EXPECT_EQ(factory.create("test.broken", &error), nullptr);
+  EXPECT_EQ(error, "library missing");
+}
+
+}  // namespace
+}  // namespace corvane::platform

@@ -1,0 +1,82 @@
+#include "tests/support/test_support.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace corvane::test {
+
+std::filesystem::path fixtures_dir() {
+  if (const char* dir = std::getenv("CORVANE_TEST_FIXTURES")) return dir;
+  return CORVANE_FIXTURES_DIR;
+}
+
+std::filesystem::path fixture_pdf(const std::string& name) { return fixtures_dir() / "pdf" / name; }
+
+ScratchDir::ScratchDir(const std::string& label) {
+  static std::atomic<int> counter{0};
+  const auto base = std::filesystem::path(CORVANE_BINARY_DIR) / "test-scratch";
+  std::filesystem::create_directories(base);
+  path_ = base / (label + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+CommandResult run_command(const std::string& command_line) {
+  CommandResult result;
+  FILE* pipe = ::popen((command_line + " 2>&1").c_str(), "r");
+  if (!pipe) return result;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  const int status = ::pclose(pipe);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string shell_quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += "'\\''";
+    else out += c;
+  }
+  return out + "'";
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name.c_str())) {
+    had_old_ = true;
+    old_ = old;
+  }
+  ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_old_) ::setenv(name_.c_str(), old_.c_str(), 1);
+  else ::unsetenv(name_.c_str());
+}
+
+}  // namespace corvane::test

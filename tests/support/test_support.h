@@ -1,0 +1,54 @@
+// Helpers shared by the tests: fixture paths, scratch folders, running
+// programs.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace corvane::test {
+
+// The folder the fixture script filled (pdf/, nss/).
+std::filesystem::path fixtures_dir();
+std::filesystem::path fixture_pdf(const std::string& name);
+// A fresh empty folder under the build tree, removed when the object dies.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& label = "scratch");
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct CommandResult {
+  int exit_code = -1;
+  std::string output;  // stdout and stderr together
+};
+// Runs a shell command line and collects its output.
+CommandResult run_command(const std::string& command_line);
+// Quotes a text for the shell.
+std::string shell_quote(const std::string& text);
+
+std::string read_file(const std::filesystem::path& path);
+void write_file(const std::filesystem::path& path, const std::string& bytes);
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const std::string& name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  bool had_old_ = false;
+  std::string old_;
+};
+
+}  // namespace corvane::test

@@ -1,0 +1,37 @@
+// Replacing a file's content without ever leaving a half-written file, and
+// advisory locks that serialise read-modify-write cycles between processes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvane::platform {
+
+// Writes `bytes` to a temporary file beside `path`, fsyncs it and renames it
+// over `path` (which also replaces a read-only file). A new file gets `mode`;
+// an existing one keeps its permission bits. False, with nothing changed and
+// no temporary file left, when the folder is missing or not writable.
+bool replace_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0644);
+
+// The whole file, or nullopt when it cannot be read (missing, denied).
+[[nodiscard]] std::optional<std::string> read_whole_file(const std::string& path);
+
+// An exclusive advisory lock (flock) on "<path>.lock" beside the file, held
+// for the object's life; blocks until it is granted. locked() is false when
+// the lock file cannot be created (read-only folder): callers then go on
+// without the lock, which only matters for writers, and writers fail there
+// anyway.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  [[nodiscard]] bool locked() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace corvane::platform

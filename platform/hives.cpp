@@ -170,6 +170,8 @@ bool hive_writable(HiveRoot root) {
   return S_ISDIR(st.st_mode) && may(folder, W_OK | X_OK);
 }
 
+bool hive_intact(HiveRoot root) { return load(hive_file_path(root)).has_value(); }
+
 std::optional<std::string> hive_read(std::string_view value_path) {
   const auto where = split_value_path(value_path);
   if (!where) return std::nullopt;

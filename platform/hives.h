@@ -35,6 +35,10 @@ struct HiveValue {
 // above it are made by a write when the process may make them.
 [[nodiscard]] bool hive_writable(HiveRoot root);
 
+// True when the hive file is missing (no values yet) or can be read and
+// parsed; false for a file that is unreadable or not a registry file.
+[[nodiscard]] bool hive_intact(HiveRoot root);
+
 // The value as text (a REG_DWORD as its signed decimal digits); nullopt when
 // missing, of another type, or the hive is unreadable.
 [[nodiscard]] std::optional<std::string> hive_read(std::string_view value_path);

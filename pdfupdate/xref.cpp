@@ -114,7 +114,7 @@ std::string rewriteXrefEntries(SigningSession& session, std::int32_t startxref_v
       const std::int32_t offset = offset_of(session, next_object);
       if (offset <= 0)
         report_unsupported(session, "object " + std::to_string(next_object) +
-                                        " 0 obj was not found in the rebuilt document");
+                                        " was not found in the rebuilt document");
       line = xref_entry(offset);
       ++next_object;
     }

@@ -54,7 +54,8 @@ XrefLayout check_xref_layout(const std::vector<std::string_view>& lines,
     if (trailers != 1)
       return trailers == 0 ? "the cross-reference table has no trailer line"
                            : "the document has more than one trailer";
-    if (!lines[1].starts_with("0 ")) return "the cross-reference table does not start at object 0";
+    if (lines[1].substr(0, lines[1].find(' ')) != "0")
+      return "the cross-reference table does not start at object 0";
     if (layout.object_count <= 0) return "the cross-reference subsection has no object count";
 
     std::int32_t entries = 0;

@@ -35,26 +35,36 @@ TEST(DirectoryEmail, FindsTheAddressOfTheMatchingAccount) {
   }
 }
 
-TEST(DirectoryEmail, AnswersTheSameNameFromTheCacheOnlyWhenSomethingWasFound) {
+TEST(DirectoryEmail, LogsEachSearchAndAnswersRepeatsFromTheCache) {
   IdentityFixture f(test_directory());
-  EXPECT_EQ(directory_email(f.state, "jdoe"), "jdoe@corvane.test");
-  EXPECT_EQ(directory_email(f.state, "nora"), "");
-  // Without a directory only a cached, non-empty answer remains.
-  f.state.directory = down_directory();
-  EXPECT_EQ(directory_email(f.state, "nora"), "");
-  f.state.cached_user = "jdoe";
-  f.state.cached_email = "jdoe@corvane.test";
-  EXPECT_EQ(directory_email(f.state, "jdoe"), "jdoe@corvane.test");
-  EXPECT_EQ(directory_email(f.state, ""), "");
+  const auto messages = test::logged_messages([&] {
+    EXPECT_EQ(directory_email(f.state, "jdoe"), "jdoe@corvane.test");
+    EXPECT_EQ(directory_email(f.state, "jdoe"), "jdoe@corvane.test");
+    // Nothing found is not cached: the second call searches again.
+    EXPECT_EQ(directory_email(f.state, "nora"), "");
+    EXPECT_EQ(directory_email(f.state, "nora"), "");
+  });
+  EXPECT_EQ(messages, (std::vector<std::string>{
+                          "found jdoe@corvane.test of user jdoe in Active Directory",
+                          "took jdoe@corvane.test from email cache",
+                          "found  of user nora in Active Directory",
+                          "found  of user nora in Active Directory",
+                      }));
 }
 
-TEST(DirectoryEmail, NoDirectoryLeavesTheCacheAlone) {
+TEST(DirectoryEmail, NoDirectoryIsLoggedAndLeavesTheCacheAlone) {
   IdentityFixture f(down_directory());
   f.state.cached_user = "jdoe";
   f.state.cached_email = "jdoe@corvane.test";
-  EXPECT_EQ(directory_email(f.state, "kim"), "");
+  const auto messages = test::logged_messages([&] {
+    EXPECT_EQ(directory_email(f.state, "kim"), "");
+    EXPECT_EQ(directory_email(f.state, "jdoe"), "jdoe@corvane.test");
+  });
+  EXPECT_EQ(messages, (std::vector<std::string>{
+                          "No active directory found - please edit user.ini manual",
+                          "took jdoe@corvane.test from email cache",
+                      }));
   EXPECT_EQ(f.state.cached_user, "jdoe");
-  EXPECT_EQ(f.state.cached_email, "jdoe@corvane.test");
 }
 
 // A directory whose listings are scripted, to make containers fail.
@@ -89,8 +99,11 @@ TEST(SearchDirectoryContainer, AContainerThatCannotBeListedEndsTheWalkWithDefaul
   for (const auto& c : cases) {
     IdentityFixture f(nullptr);
     ScriptedSession session({{"dc=t", c.root}});
-    search_directory_container(f.state, session, "dc=t", "jdoe");
+    const auto messages =
+        test::logged_messages([&] { search_directory_container(f.state, session, "dc=t", "jdoe"); });
     EXPECT_EQ(f.state.found_email, c.want) << c.label;
+    const bool logged = messages == std::vector<std::string>{"user container for user jdoe empty"};
+    EXPECT_EQ(logged, std::string(c.want) == "default") << c.label;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "identity/identity_state.h"
 #include "tests/identity/identity_test_support.h"
@@ -26,13 +27,16 @@ void expect_golden(const std::string& actual, const std::string& name) {
 TEST(EnsureUserEntry, NormalisesTheNameAndWritesDefaultWithoutDirectory) {
   IdentityFixture f(down_directory());
   std::string user = "  JDoe\t";
-  EXPECT_EQ(ensure_user_entry(f.state, user), 0);
-  EXPECT_EQ(user, "jdoe");
-  EXPECT_EQ(f.ini(), "[user]\njdoe=default\n");
-  // The next name tries the directory again and is appended.
   std::string other = "Ann";
-  EXPECT_EQ(ensure_user_entry(f.state, other), 1);
+  const auto messages = test::logged_messages([&] {
+    EXPECT_EQ(ensure_user_entry(f.state, user), 0);
+    // The next new name tries the directory again and is appended.
+    EXPECT_EQ(ensure_user_entry(f.state, other), 1);
+  });
+  EXPECT_EQ(user, "jdoe");
+  EXPECT_EQ(f.ini(), "[user]\njdoe=default\nann=default\n");
   EXPECT_EQ(f.state.known_users, (std::vector<std::string>{"jdoe", "ann"}));
+  EXPECT_EQ(messages, std::vector<std::string>(2, "No active directory found - please edit user.ini manual"));
 }
 
 TEST(EnsureUserEntry, KnownNamesAreNeitherSearchedNorRewritten) {
@@ -40,13 +44,15 @@ TEST(EnsureUserEntry, KnownNamesAreNeitherSearchedNorRewritten) {
   const std::string before = "[user]\nAnn = A@X\n  JDoe = Custom@Example.Test\n";
   write_file(f.state.ini_path, before);
   std::string user = "JDOE";
-  EXPECT_EQ(ensure_user_entry(f.state, user), 1);
-  EXPECT_EQ(f.ini(), before);
-  EXPECT_EQ(f.state.cached_user, "");  // no directory search
-  // New names go after the loaded ones.
   std::string kim = "kim";
-  EXPECT_EQ(ensure_user_entry(f.state, kim), 2);
+  const auto messages = test::logged_messages([&] {
+    EXPECT_EQ(ensure_user_entry(f.state, user), 1);
+    EXPECT_EQ(f.ini(), before);
+    // New names go after the loaded ones.
+    EXPECT_EQ(ensure_user_entry(f.state, kim), 2);
+  });
   EXPECT_EQ(f.state.known_users, (std::vector<std::string>{"ann", "jdoe", "kim"}));
+  EXPECT_EQ(messages, (std::vector<std::string>{"found sales@corvane.test of user kim in Active Directory"}));
 }
 
 TEST(EnsureUserEntry, AnEntryWrittenMeanwhileWinsOverTheDirectory) {
@@ -63,11 +69,20 @@ TEST(EnsureUserEntry, AnEntryWrittenMeanwhileWinsOverTheDirectory) {
 
 TEST(EnsureUserEntry, ANameThatWouldBreakTheFileIsNotWritten) {
   IdentityFixture f(down_directory());
-  for (const char* name : {"a=b", "[admin]", "eve\nmallory"}) {
-    std::string user = name;
-    ensure_user_entry(f.state, user);
-    EXPECT_EQ(user, name);
-    EXPECT_FALSE(std::filesystem::exists(f.state.ini_path)) << name;
+  const struct {
+    const char* name;
+    const char* message;
+  } cases[] = {
+      {"a=b", "not written to user.ini: name \"a=b\" holds \"=\""},
+      {"[admin]", "not written to user.ini: name \"[admin]\" holds \"[\""},
+      {"eve\nmallory", "not written to user.ini: name \"eve?mallory\" holds a line break"},
+  };
+  for (const auto& c : cases) {
+    std::string user = c.name;
+    const auto messages = test::logged_messages([&] { ensure_user_entry(f.state, user); });
+    EXPECT_EQ(user, c.name);
+    EXPECT_FALSE(std::filesystem::exists(f.state.ini_path)) << c.name;
+    EXPECT_EQ(messages.back(), c.message);
   }
 }
 
@@ -131,6 +146,27 @@ TEST(UserIdentity, RoundTripThroughUserIni) {
   store_user_email(f.state, nora, email);
   EXPECT_EQ(read_user_email(f.state, nora), "nora@corvane.test");
   expect_golden(f.ini(), "user_ini_roundtrip.ini");
+}
+
+TEST(UserIdentity, PublishedOperationsUseTheSettingAndTheConfiguredDirectory) {
+  test::SlapdServer::instance();  // the server LDAPURI names
+  test::ScratchDir dir("identity");
+  test::ScopedEnv machine_hive("CORVANE_HKLM", (dir / "machine.reg").string());
+  write_file(dir / "machine.reg",
+             "Windows Registry Editor Version 5.00\r\n\r\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"
+             "\"path\"=\"" + dir.path().string() + "/\"\r\n");
+  std::thread([] {  // a thread of its own: fresh identity and settings state
+    std::string user = " JDoe ";
+    ensure_user_entry(user);
+    EXPECT_EQ(user, "jdoe");
+    EXPECT_EQ(read_user_email(user), "jdoe@corvane.test");
+    std::string kim = "kim";
+    std::string email = "Kim@Example.Test";
+    store_user_email(kim, email);
+  }).join();
+  EXPECT_EQ(read_file(dir / "user.ini"),
+            "[user]\njdoe=jdoe@corvane.test\nkim=kim@example.test\n[email]\nkim@example.test=kim\n");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "tests/identity/identity_test_support.h"
 
 namespace corvane::identity {
@@ -26,6 +28,21 @@ TEST(UserIniPath, OwnFolderIsWhereTheCodeIsLoadedFrom) {
   // Linked statically into this test program.
   EXPECT_EQ(std::filesystem::canonical(component_folder()),
             std::filesystem::canonical("/proc/self/exe").parent_path());
+}
+
+TEST(UserIniPath, ResolvedOnceFromTheMachineSetting) {
+  test::ScratchDir dir("user-ini");
+  test::ScopedEnv machine_hive("CORVANE_HKLM", (dir / "machine.reg").string());
+  test::write_file(dir / "machine.reg",
+                   "Windows Registry Editor Version 5.00\r\n\r\n"
+                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"
+                   "\"path\"=\"/srv/signers\"\r\n");
+  IdentityState state;
+  std::thread([&] {  // the settings keep their state per thread
+    EXPECT_EQ(user_ini_path(state), "/srv/signers/user.ini");
+    std::filesystem::remove(dir / "machine.reg");
+    EXPECT_EQ(user_ini_path(state), "/srv/signers/user.ini");
+  }).join();
 }
 
 TEST(IniSectionEntries, EndsWithOneEmptyText) {

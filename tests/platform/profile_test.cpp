@@ -95,12 +95,13 @@ TEST(Profile, FirstWriteCreatesTheFileButNotItsFolder) {
 TEST(Profile, KeepsWindowsLineEndsAndStoresTextInTheCodePage) {
   ScratchDir dir("profile");
   const std::string ini = ini_in(dir);
-  write_file(ini, "[user]\r\nm\xFCller=m@x\r\n");  // "müller" in Windows-1252
+  write_file(ini, "[user]\r\nm\xFCller=m@x\r\n\x8A=s\r\n");  // "müller", "Š" in Windows-1252
   EXPECT_EQ(profile_read_string(ini, "user", "MÜLLER", ""), "m@x");
+  EXPECT_EQ(profile_read_string(ini, "user", "š", ""), "s");
   EXPECT_TRUE(profile_write_string(ini, "user", "zoë", "z@x"));
-  EXPECT_EQ(read_file(ini), "[user]\r\nm\xFCller=m@x\r\nzo\xEB=z@x\r\n");
+  EXPECT_EQ(read_file(ini), "[user]\r\nm\xFCller=m@x\r\n\x8A=s\r\nzo\xEB=z@x\r\n");
   using namespace std::string_literals;
-  EXPECT_EQ(profile_read_section(ini, "user"), "müller=m@x\0zoë=z@x\0"s);
+  EXPECT_EQ(profile_read_section(ini, "user"), "müller=m@x\0Š=s\0zoë=z@x\0"s);
 }
 
 TEST(Profile, RefusesNamesAndValuesThatWouldBreakTheFile) {

@@ -20,12 +20,5 @@ TEST(TextCase, LowersEveryLetterAndKeepsBrokenBytes) {
   EXPECT_FALSE(contains_ignoring_case("info@x", "jdoe"));
 }
 
-TEST(TextCase, FoldsCodePageLetters) {
-  EXPECT_TRUE(codepage_equal_ignoring_case("M\xDCLLER \x8A", "m\xFCller \x9A"));  // Ü/ü, Š/š
-  EXPECT_TRUE(codepage_equal_ignoring_case("\x9F", "\xFF"));                      // Ÿ/ÿ
-  EXPECT_FALSE(codepage_equal_ignoring_case("\xD7", "\xF7"));                     // × and ÷ are no pair
-  EXPECT_FALSE(codepage_equal_ignoring_case("ab", "abc"));
-}
-
 }  // namespace
 }  // namespace corvane::platform

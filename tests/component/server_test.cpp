@@ -46,6 +46,7 @@ class ServerTest : public ::testing::Test {
 
   void make_machine_hive_unwritable() {
     corvane::test::write_file(dir_ / "file", "");
+    machine_.reset();  // restores the old value before the new one is set
     machine_ = std::make_unique<ScopedEnv>("CORVANE_HKLM", (dir_ / "file" / "hklm.reg").string());
   }
 
@@ -128,14 +129,21 @@ TEST_F(ServerTest, LibraryCanUnloadOnlyAfterTheLastReleaseAndUnlock) {
   EXPECT_EQ(corvanepdf_release(second), 0u);
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_OK);
 
-  CpdfClassFactory* factory = nullptr;
-  ASSERT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY,
-                              reinterpret_cast<void**>(&factory)),
-            CPDF_S_OK);
+  // A lock keeps the library even without any object.
+  const auto get_factory = [] {
+    CpdfClassFactory* factory = nullptr;
+    EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY,
+                                reinterpret_cast<void**>(&factory)),
+              CPDF_S_OK);
+    return factory;
+  };
+  CpdfClassFactory* factory = get_factory();
   factory->vtbl->LockServer(factory, 1);
   factory->vtbl->Release(factory);
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_FALSE);
-  factory->vtbl->LockServer(factory, 0);  // the lock alone kept the library
+  factory = get_factory();
+  factory->vtbl->LockServer(factory, 0);
+  factory->vtbl->Release(factory);
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_OK);
   corvanepdf_free_unused_libraries();
 }

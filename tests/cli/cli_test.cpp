@@ -77,9 +77,19 @@ TEST(Cli, SignRefusesWhatItCannotOpenWithOneLineAndWritesNothing) {
   }
 }
 
+// The interpreter is not built with the sanitizers: when the library is, its
+// runtime must be loaded first.
+std::string sanitizer_preload() {
+#if defined(__SANITIZE_ADDRESS__)
+  return "LD_PRELOAD=\"$(c++ -print-file-name=libasan.so)\" ";
+#else
+  return "";
+#endif
+}
+
 TEST(Cli, PythonExampleCreatesTheObjectOnlyWhileRegistered) {
   ScratchDir dir("cli");
-  const std::string python = "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
+  const std::string python = sanitizer_preload() + "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
                              " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) +
                              " CORVANEPDF_LIBRARY=" + shell_quote(CORVANEPDF_LIBRARY) +
                              " python3 " +

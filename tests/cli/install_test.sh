@@ -3,10 +3,13 @@
 # it the usual ways: C++ and C through pkg-config, C++ through
 # find_package(corvanepdf). Each program then runs against the installed
 # library, as does the installed command.
-#   install_test.sh BUILD_DIR SCRATCH_DIR
+#   install_test.sh BUILD_DIR SCRATCH_DIR [SANITIZER_FLAGS]
+# SANITIZER_FLAGS: the -fsanitize options the library was built with; the
+# programs need them too, so that the sanitizer runtime is loaded first.
 set -euo pipefail
 build=$1
 work=$2
+san=${3:-}
 rm -rf "$work"
 mkdir -p "$work/src"
 trap 'rm -rf "$work"' EXIT
@@ -59,15 +62,16 @@ expect() {  # expect WANT COMMAND...
   fi
 }
 
-c++ -std=c++17 -Wall -Wextra -Werror "$work/src/consumer.cpp" -o "$work/cpp-consumer" \
+c++ -std=c++17 -Wall -Wextra -Werror $san "$work/src/consumer.cpp" -o "$work/cpp-consumer" \
   $(pkg-config --cflags --libs corvanepdf) -Wl,-rpath,"$libdir"
 expect "65 66 I am the author of this document" "$work/cpp-consumer"
 
-cc -std=c99 -Wall -Wextra -Werror -pedantic "$work/src/consumer.c" -o "$work/c-consumer" \
+cc -std=c99 -Wall -Wextra -Werror -pedantic $san "$work/src/consumer.c" -o "$work/c-consumer" \
   $(pkg-config --cflags --libs corvanepdf) -Wl,-rpath,"$libdir"
 expect "4 0" "$work/c-consumer"
 
-cmake -S "$work/src" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" > "$work/cmake.log"
+cmake -S "$work/src" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CXX_FLAGS="$san" > "$work/cmake.log"
 cmake --build "$work/cmake-build" > "$work/cmake-build.log"
 expect "65 66 I am the author of this document" "$work/cmake-build/consumer"
 

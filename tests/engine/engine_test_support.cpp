@@ -219,12 +219,10 @@ std::string qpdf_check_problems(const std::filesystem::path& pdf, const std::str
 }
 
 std::string pdf_text(const std::filesystem::path& pdf, const std::string& password) {
-  const std::filesystem::path out = pdf.string() + ".txt";
   std::string command = "pdftotext -q ";
   if (!password.empty()) command += "-upw " + corvane::test::shell_quote(password) + " ";
-  corvane::test::run_command(command + corvane::test::shell_quote(pdf.string()) + " " +
-                             corvane::test::shell_quote(out.string()));
-  return corvane::test::read_file(out);
+  const auto extracted = corvane::test::run_command(command + corvane::test::shell_quote(pdf.string()) + " -");
+  return extracted.exit_code == 0 ? extracted.output : "";
 }
 
 }  // namespace corvane::engine::test

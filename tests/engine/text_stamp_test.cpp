@@ -58,8 +58,9 @@ struct Gray {
   std::string pixels;
 };
 
-Gray render(const std::filesystem::path& pdf) {
-  const auto prefix = pdf.string() + ".render";
+// Page 1 at 72 dpi (one pixel per point), rendered into `dir`.
+Gray render(const std::filesystem::path& pdf, const ScratchDir& dir) {
+  const auto prefix = (dir / "render").string();
   run_command("pdftoppm -r 72 -gray -singlefile -f 1 -l 1 " + shell_quote(pdf.string()) + " " +
               shell_quote(prefix));
   const std::string data = read_file(prefix + ".pgm");
@@ -126,7 +127,7 @@ TEST(TextStamp, IsDrawnInsideItsBoxAndNowhereElse) {
     }
     EXPECT_EQ(inside, static_cast<int>(words.size()));
 
-    const Gray before = render(c.file), after = render(stamped);
+    const Gray before = render(c.file, dir), after = render(stamped, dir);
     ASSERT_GT(before.width, 0);
     ASSERT_EQ(before.pixels.size(), after.pixels.size());
     int changed = 0, outside = 0;

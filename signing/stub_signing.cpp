@@ -1,8 +1,6 @@
-// Placeholder until the certificate store lands: nothing is signed.
+// Placeholder until the chooser lands.
 #include "signing/sign_content.h"
 
 namespace corvane::signing {
-std::string signContent(SignerState&, std::string_view, platform::TextEncoding) { return {}; }
-std::string show_chooser(SignerState&) { return "No certificate store is available"; }
-void register_signing_classes() {}
+std::string show_chooser(SignerState&) { return "No display or terminal is available to choose a certificate; set UniqueContainerName with 'corvanepdf settings set'"; }
 }  // namespace corvane::signing

@@ -1,0 +1,454 @@
+#include "engine/byte_image_writer.h"
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include <qpdf/Pipeline.hh>
+
+namespace corvane::engine {
+
+namespace {
+
+using Entries = std::vector<std::pair<std::string, QPDFObjectHandle>>;
+
+constexpr std::string_view kBinaryMarker = "%\xE2\xE3\xCF\xD3\n";
+constexpr std::size_t kXrefEntrySize = 20;
+
+struct ObjGenHash {
+  std::size_t operator()(const QPDFObjGen& og) const noexcept {
+    return std::hash<long long>()((static_cast<long long>(og.getObj()) << 16) ^ og.getGen());
+  }
+};
+
+// Collects a stream's data as qpdf hands it over.
+class AppendPipeline final : public Pipeline {
+ public:
+  explicit AppendPipeline(std::string& target) : Pipeline("byte image", nullptr), target_(target) {}
+  void write(unsigned char const* data, size_t len) override {
+    target_.append(reinterpret_cast<const char*>(data), len);
+  }
+  void finish() override {}
+
+ private:
+  std::string& target_;
+};
+
+// True for a value that is written as nothing at all (a dictionary entry)
+// or as "null" (an array element): null itself, and a reference to an
+// object that does not exist.
+bool is_absent(QPDFObjectHandle& value) {
+  switch (value.getTypeCode()) {
+    case ::ot_null:
+    case ::ot_uninitialized:
+    case ::ot_reserved:
+    case ::ot_unresolved:
+    case ::ot_destroyed:
+      return true;
+    default:
+      return false;
+  }
+}
+
+Entries entries_of(QPDFObjectHandle dictionary, bool skip_length) {
+  Entries entries;
+  for (auto& [key, value] : dictionary.ditems()) {
+    if (skip_length && key == "/Length") continue;
+    if (is_absent(value)) continue;
+    entries.emplace_back(key, value);
+  }
+  return entries;
+}
+
+std::string pdf_version(QPDF& qpdf) {
+  std::string version = qpdf.getPDFVersion();
+  const bool plausible = version.size() == 3 && version[0] >= '1' && version[0] <= '9' &&
+                         version[1] == '.' && version[2] >= '0' && version[2] <= '9';
+  return plausible ? version : "1.4";
+}
+
+class ImageWriter {
+ public:
+  ImageWriter(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options)
+      : qpdf_(qpdf), page_(std::move(first_page)), options_(options) {}
+
+  Bytes write() {
+    prepare();
+    number_objects();
+    out_.reserve(options_.size_hint + options_.size_hint / 16 + 4096);
+    append(out_, "%PDF-" + pdf_version(qpdf_) + "\n");
+    append(out_, kBinaryMarker);
+    offsets_.assign(objects_.size() + 1, 0);
+    for (int number = 1; number <= static_cast<int>(objects_.size()); ++number) {
+      write_object(number);
+    }
+    write_xref_and_trailer();
+    return std::move(out_);
+  }
+
+ private:
+  // Stores the first page's annotations and the document information the
+  // way the layout needs them, and makes the catalog's form announce the
+  // field the rebuild adds.
+  void prepare() {
+    root_ = qpdf_.getRoot();
+    if (!root_.isDictionary() || !page_.isDictionary() || root_.isSameObjectAs(page_)) {
+      throw std::runtime_error("the document has no catalog or no first page");
+    }
+    QPDFObjectHandle annots = page_.getKey("/Annots");
+    if (annots.isArray()) {
+      if (annots.isIndirect()) {
+        annots = annots.shallowCopy();
+        page_.replaceKey("/Annots", annots);
+      }
+      const int count = annots.getArrayNItems();
+      for (int i = 0; i < count; ++i) {
+        QPDFObjectHandle annot = annots.getArrayItem(i);
+        if (annot.isDictionary() && !annot.isIndirect()) {
+          annots.setArrayItem(i, qpdf_.makeIndirectObject(annot));
+        }
+      }
+    }
+    QPDFObjectHandle trailer = qpdf_.getTrailer();
+    info_ = trailer.getKey("/Info");
+    if (info_.isDictionary() && !info_.isIndirect()) {
+      info_ = qpdf_.makeIndirectObject(info_);
+      trailer.replaceKey("/Info", info_);
+    }
+    if (!info_.isDictionary()) info_ = QPDFObjectHandle();
+    catalog_ = catalog_entries();
+  }
+
+  // The catalog's entries with /AcroForm as a direct dictionary: the
+  // existing fields (references to missing objects left out, so that an
+  // image read back announces its field only once), /SigFlags 3, and no
+  // /NeedAppearances. The announced field itself is added when writing.
+  Entries catalog_entries() {
+    std::map<std::string, QPDFObjectHandle> form;
+    std::vector<QPDFObjectHandle> fields;
+    QPDFObjectHandle old_form = root_.getKey("/AcroForm");
+    if (old_form.isDictionary()) {
+      for (auto& [key, value] : old_form.ditems()) {
+        if (key == "/Fields" || key == "/SigFlags" || key == "/NeedAppearances") continue;
+        if (!is_absent(value)) form[key] = value;
+      }
+      QPDFObjectHandle old_fields = old_form.getKey("/Fields");
+      if (old_fields.isArray()) {
+        for (auto& field : old_fields.aitems()) {
+          if (!is_absent(field)) fields.push_back(field);
+        }
+      }
+    }
+    announced_fields_ = QPDFObjectHandle::newArray(fields);
+    form["/Fields"] = announced_fields_;
+    form["/SigFlags"] = QPDFObjectHandle::newInteger(3);
+    Entries entries = entries_of(root_, /*skip_length=*/false);
+    bool placed = false;
+    for (auto& entry : entries) {
+      if (entry.first == "/AcroForm") {
+        entry.second = QPDFObjectHandle::newDictionary(form);
+        placed = true;
+      }
+    }
+    if (!placed) {
+      auto at = entries.begin();
+      while (at != entries.end() && at->first < "/AcroForm") ++at;
+      entries.emplace(at, "/AcroForm", QPDFObjectHandle::newDictionary(form));
+    }
+    return entries;
+  }
+
+  // Breadth-first numbering from the trailer: the catalog, the first page,
+  // the encryption dictionary, the document information, then what each
+  // numbered object refers to, in the order it is written.
+  void number_objects() {
+    add_object(root_);
+    add_object(page_);
+    if (options_.encryption) {
+      objects_.emplace_back();
+      encrypt_number_ = static_cast<int>(objects_.size());
+    }
+    if (info_.isInitialized()) scan(info_);
+    for (std::size_t i = 0; i < objects_.size(); ++i) {
+      if (static_cast<int>(i) + 1 == encrypt_number_) continue;
+      if (i == 0) {
+        for (auto& entry : catalog_) scan(entry.second);
+        continue;
+      }
+      QPDFObjectHandle object = objects_[i];
+      if (object.isStream()) {
+        for (auto& entry : entries_of(object.getDict(), /*skip_length=*/true)) scan(entry.second);
+      } else {
+        scan_contents(object);
+      }
+    }
+  }
+
+  void add_object(QPDFObjectHandle object) {
+    objects_.push_back(object);
+    numbers_.emplace(object.getObjGen(), static_cast<int>(objects_.size()));
+  }
+
+  void scan(QPDFObjectHandle value) {
+    if (value.isIndirect()) {
+      if (numbers_.count(value.getObjGen()) != 0 || is_absent(value)) return;
+      add_object(value);
+      return;
+    }
+    scan_contents(value);
+  }
+
+  void scan_contents(QPDFObjectHandle value) {
+    switch (value.getTypeCode()) {
+      case ::ot_array:
+        for (auto& item : value.aitems()) scan(item);
+        return;
+      case ::ot_dictionary:
+        for (auto& [key, item] : value.ditems()) scan(item);
+        return;
+      default:
+        return;
+    }
+  }
+
+  int number_of(QPDFObjectHandle& reference) const {
+    auto found = numbers_.find(reference.getObjGen());
+    return found == numbers_.end() ? 0 : found->second;
+  }
+
+  void write_object(int number) {
+    offsets_[number] = out_.size();
+    current_ = number;
+    string_key_.clear();
+    append_number(out_, number);
+    append(out_, " 0 obj\n");
+    if (number == 1) {
+      write_dictionary_lines(catalog_, nullptr);
+    } else if (number == encrypt_number_) {
+      append(out_, "<<\n");
+      for (const auto& [key, value] : options_.encryption->dictionary) {
+        append(out_, key);
+        append(out_, " ");
+        append(out_, value);
+        append(out_, "\n");
+      }
+      append(out_, ">>\n");
+    } else {
+      QPDFObjectHandle object = objects_[number - 1];
+      switch (object.getTypeCode()) {
+        case ::ot_stream:
+          write_stream(object);
+          break;
+        case ::ot_dictionary:
+          write_dictionary_lines(entries_of(object, /*skip_length=*/false), nullptr);
+          break;
+        default:
+          write_direct(object);
+          append(out_, "\n");
+          break;
+      }
+    }
+    append(out_, "endobj\n");
+  }
+
+  // "<<" LF, one entry per line, ">>" LF; `length`, when given, is written
+  // as /Length in key order.
+  void write_dictionary_lines(const Entries& entries, const long long* length) {
+    append(out_, "<<\n");
+    bool length_done = length == nullptr;
+    for (const auto& [key, value] : entries) {
+      if (!length_done && key > "/Length") {
+        write_length_line(*length);
+        length_done = true;
+      }
+      QPDFObjectHandle item = value;
+      if (item.isIndirect() && number_of(item) == 0) continue;
+      append(out_, QPDFObjectHandle::newName(key).unparse());
+      append(out_, " ");
+      write_value(item);
+      append(out_, "\n");
+    }
+    if (!length_done) write_length_line(*length);
+    append(out_, ">>\n");
+  }
+
+  void write_length_line(long long length) {
+    append(out_, "/Length ");
+    append_number(out_, length);
+    append(out_, "\n");
+  }
+
+  void write_value(QPDFObjectHandle& value) {
+    if (value.isIndirect()) {
+      const int number = number_of(value);
+      if (number == 0) {
+        append(out_, "null");
+        return;
+      }
+      append_number(out_, number);
+      append(out_, " 0 R");
+      return;
+    }
+    write_direct(value);
+  }
+
+  void write_direct(QPDFObjectHandle& value) {
+    switch (value.getTypeCode()) {
+      case ::ot_array: {
+        append(out_, "[ ");
+        for (auto& item : value.aitems()) {
+          write_value(item);
+          append(out_, " ");
+        }
+        if (value.isSameObjectAs(announced_fields_)) {
+          append_number(out_, static_cast<long long>(objects_.size()) + 1);
+          append(out_, " 0 R ");
+        }
+        append(out_, "]");
+        return;
+      }
+      case ::ot_dictionary: {
+        append(out_, "<< ");
+        for (auto& [key, item] : value.ditems()) {
+          if (is_absent(item)) continue;
+          append(out_, QPDFObjectHandle::newName(key).unparse());
+          append(out_, " ");
+          write_value(item);
+          append(out_, " ");
+        }
+        append(out_, ">>");
+        return;
+      }
+      case ::ot_string:
+        write_string(value.getStringValue());
+        return;
+      default:
+        append_scalar(out_, value);
+        return;
+    }
+  }
+
+  // Strings of an encrypted image are encrypted with the key of the object
+  // they stand in and always written in hex.
+  void write_string(const std::string& value) {
+    const KeptEncryption* encryption = options_.encryption;
+    if (encryption == nullptr) {
+      append_string(out_, value);
+      return;
+    }
+    if (encryption->strings == Cipher::kNone) {
+      append_hex_string(out_, value);
+      return;
+    }
+    if (string_key_.empty()) string_key_ = object_key(*encryption, encryption->strings, current_);
+    append_hex_string(out_, encrypt(encryption->strings, string_key_, value));
+  }
+
+  // The stream's data exactly as stored (decrypted but still filtered),
+  // encrypted again when the image is.
+  void write_stream(QPDFObjectHandle& stream) {
+    data_.clear();
+    AppendPipeline pipe(data_);
+    bool filtered = false;
+    if (!stream.pipeStreamData(&pipe, &filtered, /*encode_flags=*/0, qpdf_dl_none,
+                               /*suppress_warnings=*/false, /*will_retry=*/false)) {
+      throw std::runtime_error("the data of a stream could not be read");
+    }
+    QPDFObjectHandle dictionary = stream.getDict();
+    const Cipher cipher = stream_cipher(dictionary);
+    std::string encrypted;
+    if (cipher != Cipher::kNone) {
+      encrypted = encrypt(cipher, object_key(*options_.encryption, cipher, current_), data_);
+    }
+    const std::string& data = cipher == Cipher::kNone ? data_ : encrypted;
+    const long long length = static_cast<long long>(data.size());
+    write_dictionary_lines(entries_of(dictionary, /*skip_length=*/true), &length);
+    append(out_, "stream\n");
+    append(out_, data);
+    append(out_, "\nendstream\n");
+  }
+
+  Cipher stream_cipher(QPDFObjectHandle& dictionary) const {
+    const KeptEncryption* encryption = options_.encryption;
+    if (encryption == nullptr) return Cipher::kNone;
+    QPDFObjectHandle type = dictionary.getKey("/Type");
+    if (type.isNameAndEquals("/Metadata") && !encryption->encrypt_metadata) return Cipher::kNone;
+    if (type.isNameAndEquals("/EmbeddedFile")) return encryption->embedded_files;
+    return encryption->streams;
+  }
+
+  void write_xref_and_trailer() {
+    const std::size_t xref_at = out_.size();
+    const long long size = static_cast<long long>(objects_.size()) + 1;
+    append(out_, "xref\n0 ");
+    append_number(out_, size);
+    append(out_, "\n0000000000 65535 f \n");
+    const std::size_t start = out_.size();
+    out_.resize(start + kXrefEntrySize * objects_.size());
+    std::uint8_t* entry = out_.data() + start;
+    for (std::size_t number = 1; number < offsets_.size(); ++number) {
+      std::size_t offset = offsets_[number];
+      for (int digit = 9; digit >= 0; --digit) {
+        entry[digit] = static_cast<std::uint8_t>('0' + offset % 10);
+        offset /= 10;
+      }
+      std::memcpy(entry + 10, " 00000 n \n", 10);
+      entry += kXrefEntrySize;
+    }
+    append(out_, "trailer\n<<\n/Size ");
+    append_number(out_, size);
+    append(out_, "\n/Root 1 0 R\n");
+    if (info_.isInitialized()) {
+      append(out_, "/Info ");
+      write_value(info_);
+      append(out_, "\n");
+    }
+    if (encrypt_number_ != 0) {
+      append(out_, "/Encrypt ");
+      append_number(out_, encrypt_number_);
+      append(out_, " 0 R\n");
+    }
+    const std::string id = options_.encryption
+                               ? options_.encryption->id
+                               : (qpdf_.getTrailer().getKey("/ID").isArray()
+                                      ? resolved_text(qpdf_.getTrailer().getKey("/ID"))
+                                      : std::string());
+    if (!id.empty() && id != "null") {
+      append(out_, "/ID ");
+      append(out_, id);
+      append(out_, "\n");
+    }
+    append(out_, ">>\nstartxref\n");
+    append_number(out_, static_cast<long long>(xref_at));
+    append(out_, "\n%%EOF\n");
+  }
+
+  QPDF& qpdf_;
+  QPDFObjectHandle page_;
+  const ImageOptions& options_;
+  QPDFObjectHandle root_;
+  QPDFObjectHandle info_;
+  Entries catalog_;
+  QPDFObjectHandle announced_fields_;
+  // Object n is objects_[n - 1]; the encryption dictionary's slot holds an
+  // empty handle, its entries come from the kept encryption.
+  std::vector<QPDFObjectHandle> objects_;
+  std::unordered_map<QPDFObjGen, int, ObjGenHash> numbers_;
+  int encrypt_number_ = 0;
+  std::vector<std::size_t> offsets_;
+  int current_ = 0;
+  std::string string_key_;
+  std::string data_;
+  Bytes out_;
+};
+
+}  // namespace
+
+Bytes write_byte_image(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options) {
+  return ImageWriter(qpdf, std::move(first_page), options).write();
+}
+
+}  // namespace corvane::engine

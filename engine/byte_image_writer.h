@@ -1,0 +1,53 @@
+// Writes a whole document as one PDF file in the fixed layout that the
+// signing rebuild reads:
+//
+//   "%PDF-1.x" LF, "%" and four bytes of 128 or more, LF;
+//   objects numbered 1 (the catalog), 2 (the first page), then every other
+//   object reachable from the trailer, breadth-first, all generation 0,
+//   each as "N 0 obj" LF, the value, "endobj" LF; a dictionary as "<<" LF,
+//   one "/Key value" line per entry, ">>" LF, nested values on their
+//   entry's line ("/Annots [ 5 0 R ]"); a stream with a direct /Length,
+//   "stream" LF, the data as stored (still filtered), LF "endstream" LF;
+//   one classic cross-reference table "xref" LF "0 n" LF with 20-byte
+//   entries, "trailer" LF, "<<" LF, "/Size n" LF, "/Root 1 0 R" LF, the
+//   /Info, /Encrypt and /ID lines when present, ">>" LF, "startxref" LF,
+//   the offset LF, "%%EOF" LF.
+//
+// The catalog announces the signature field the rebuild adds as object n
+// (the /Size): its /AcroForm lists "n 0 R" last in /Fields, has /SigFlags 3
+// and no /NeedAppearances. The first page's /Annots is a direct array of
+// references. Neither the first page nor anything from "xref" on holds a
+// NUL byte: strings that are not printable ASCII are written in hex.
+// Writing an image that was read back gives the same bytes again.
+#pragma once
+
+#include <cstddef>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include "engine/encryption.h"
+#include "engine/pdf_syntax.h"
+
+namespace corvane::engine {
+
+struct ImageOptions {
+  // When set, strings and streams are encrypted with this key under their
+  // new object numbers and the encryption dictionary and identifier are
+  // written with them; otherwise the image is not encrypted.
+  const KeptEncryption* encryption = nullptr;
+  // The expected size of the image (the input's size will do), reserved up
+  // front so that the buffer is not copied while it grows.
+  std::size_t size_hint = 0;
+};
+
+// The image of the document open in `qpdf`, with `first_page` as object 2.
+// Before writing, the first page's /Annots is made a direct array whose
+// annotations are all indirect and a direct trailer /Info is made
+// indirect; these change how the document is stored, not what it says.
+// Throws what qpdf throws, and std::runtime_error when the document has no
+// catalog or a stream's data cannot be read.
+[[nodiscard]] Bytes write_byte_image(QPDF& qpdf, QPDFObjectHandle first_page,
+                                     const ImageOptions& options);
+
+}  // namespace corvane::engine

@@ -1,0 +1,324 @@
+#include "engine/qpdf_engine.h"
+
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+#include <utility>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QUtil.hh>
+
+#include "engine/byte_image_writer.h"
+#include "engine/text_stamp.h"
+
+namespace corvane::engine {
+
+namespace {
+
+constexpr std::int32_t kNotEncrypted = 0;
+constexpr std::int32_t kStandardHandler = 1;
+constexpr std::int32_t kOtherHandler = 2;
+constexpr std::int32_t kRefused = 0;
+constexpr std::int32_t kUserPassword = 1;
+constexpr std::int32_t kOwnerPassword = 2;
+
+std::unique_ptr<QPDF> new_qpdf() {
+  auto qpdf = std::make_unique<QPDF>();
+  qpdf->setSuppressWarnings(true);
+  qpdf->setAttemptRecovery(true);
+  return qpdf;
+}
+
+// The encryption a document that qpdf refused to open asks for: the
+// standard handler for a password error, another handler when the
+// encryption itself is not supported; nullopt when the file is no PDF.
+std::optional<std::int32_t> encryption_of_refusal(const QPDFExc& error) {
+  if (error.getErrorCode() == qpdf_e_password) return kStandardHandler;
+  const std::string& detail = error.getMessageDetail();
+  if (error.getErrorCode() == qpdf_e_unsupported && detail.find("encryption") != std::string::npos) {
+    return detail.find("filter") != std::string::npos ? kOtherHandler : kStandardHandler;
+  }
+  return std::nullopt;
+}
+
+QPDFObjectHandle first_page(QPDF& qpdf) {
+  const auto& pages = qpdf.getAllPages();
+  if (pages.empty()) throw std::runtime_error("the document has no pages");
+  return pages.front();
+}
+
+// The first page's crop box (its media box when it has none) as the page
+// is shown: width and height swap for a quarter turn.
+std::pair<double, double> shown_size(QPDF& qpdf) {
+  QPDFPageObjectHelper page(first_page(qpdf));
+  QPDFObjectHandle box = page.getCropBox();
+  if (!box.isRectangle()) throw std::runtime_error("the first page has no valid page box");
+  const auto rect = box.getArrayAsRectangle();
+  double width = std::fabs(rect.urx - rect.llx);
+  double height = std::fabs(rect.ury - rect.lly);
+  QPDFObjectHandle rotate = page.getAttribute("/Rotate", /*copy_if_shared=*/false);
+  const long long turn = rotate.isInteger() ? ((rotate.getIntValue() % 360) + 360) % 360 : 0;
+  if (turn == 90 || turn == 270) std::swap(width, height);
+  return {width, height};
+}
+
+}  // namespace
+
+QpdfEngine::QpdfEngine() = default;
+QpdfEngine::~QpdfEngine() {
+  qpdf_.reset();  // before the bytes it may read from
+}
+
+template <class Body>
+bool QpdfEngine::guarded(const char* operation, Body&& body) noexcept {
+  bool ok = false;
+  try {
+    ok = body();
+  } catch (const std::exception& e) {
+    note(std::string(operation) + ": " + e.what());
+  } catch (...) {
+    note(std::string(operation) + ": unknown error");
+  }
+  collect_warnings();
+  return ok;
+}
+
+void QpdfEngine::note(std::string text) noexcept {
+  try {
+    diagnostics_.push_back(std::move(text));
+  } catch (...) {
+  }
+}
+
+void QpdfEngine::collect_warnings() noexcept {
+  if (!qpdf_) return;
+  try {
+    for (const auto& warning : qpdf_->getWarnings()) note(std::string("qpdf: ") + warning.what());
+  } catch (...) {
+  }
+}
+
+std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) const {
+  auto qpdf = new_qpdf();
+  if (memory_) {
+    qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory_->data()),
+                            memory_->size(), password.c_str());
+  } else {
+    qpdf->processFile(path_.c_str(), password.c_str());
+  }
+  qpdf->getRoot();
+  return qpdf;
+}
+
+void QpdfEngine::adopt(std::unique_ptr<QPDF> qpdf, const std::string& password) {
+  std::optional<KeptEncryption> kept = keep_encryption(*qpdf);
+  qpdf_ = std::move(qpdf);
+  awaiting_password_ = false;
+  password_ = password;
+  if (kept) {
+    encryption_ = kStandardHandler;
+    kept_ = std::move(kept);
+    write_encrypted_ = true;
+  } else {
+    encryption_ = kNotEncrypted;
+  }
+}
+
+QPDF& QpdfEngine::document() const {
+  if (!qpdf_) {
+    throw std::runtime_error(awaiting_password_ ? "the document awaits its password"
+                                                : "no document is open");
+  }
+  return *qpdf_;
+}
+
+std::size_t QpdfEngine::source_size() const noexcept {
+  if (memory_) return memory_->size();
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path_, error);
+  return error ? 0 : static_cast<std::size_t>(size);
+}
+
+bool QpdfEngine::OpenDocument(const std::string& path, std::int32_t& result) {
+  return guarded("OpenDocument", [&] {
+    qpdf_.reset();
+    memory_.reset();
+    path_ = path;
+    awaiting_password_ = false;
+    encryption_ = kNotEncrypted;
+    password_.clear();
+    kept_.reset();
+    write_encrypted_ = false;
+    std::unique_ptr<QPDF> qpdf;
+    try {
+      qpdf = open_source("");
+    } catch (const QPDFExc& error) {
+      if (auto encryption = encryption_of_refusal(error)) {
+        awaiting_password_ = true;
+        encryption_ = *encryption;
+        result = 1;
+        return true;
+      }
+      note(std::string("OpenDocument: ") + error.what());
+      result = 0;
+      return true;
+    } catch (const std::exception& error) {
+      note(std::string("OpenDocument: ") + error.what());
+      result = 0;
+      return true;
+    }
+    adopt(std::move(qpdf), "");
+    result = 1;
+    return true;
+  });
+}
+
+bool QpdfEngine::GetEncryption(std::int32_t& result) {
+  return guarded("GetEncryption", [&] {
+    if (!awaiting_password_) document();
+    result = encryption_;
+    return true;
+  });
+}
+
+bool QpdfEngine::RemoveEncryption() {
+  return guarded("RemoveEncryption", [&] {
+    document();
+    write_encrypted_ = false;
+    return true;
+  });
+}
+
+bool QpdfEngine::SubmitPassword(const std::string& password, std::int32_t& result) {
+  return guarded("SubmitPassword", [&] {
+    if (!qpdf_ && !awaiting_password_) throw std::runtime_error("no document is open");
+    std::vector<std::string> candidates{password};
+    std::string single_byte;
+    if (QUtil::utf8_to_pdf_doc(password, single_byte) && single_byte != password) {
+      candidates.push_back(single_byte);
+    }
+    for (const auto& candidate : candidates) {
+      std::unique_ptr<QPDF> qpdf;
+      try {
+        qpdf = open_source(candidate);
+      } catch (const QPDFExc& error) {
+        if (error.getErrorCode() == qpdf_e_password) continue;
+        throw;
+      }
+      const bool owner = qpdf->ownerPasswordMatched();
+      const bool user = qpdf->userPasswordMatched();
+      if (qpdf->isEncrypted() && !owner && !user) continue;
+      adopt(std::move(qpdf), candidate);
+      result = owner ? kOwnerPassword : kUserPassword;
+      return true;
+    }
+    note("SubmitPassword: the password was refused");
+    result = kRefused;
+    return true;
+  });
+}
+
+bool QpdfEngine::GetPageWidth(double& result) {
+  return guarded("GetPageWidth", [&] {
+    result = shown_size(document()).first;
+    return true;
+  });
+}
+
+bool QpdfEngine::GetPageHeight(double& result) {
+  return guarded("GetPageHeight", [&] {
+    result = shown_size(document()).second;
+    return true;
+  });
+}
+
+bool QpdfEngine::SetWorkingMode(std::int32_t mode) {
+  return guarded("SetWorkingMode", [&] {
+    if (mode != 0) throw std::invalid_argument("only mode 0 (the first page) is known");
+    return true;
+  });
+}
+
+bool QpdfEngine::GetDocumentBytes(std::vector<std::uint8_t>& result) {
+  return guarded("GetDocumentBytes", [&] {
+    QPDF& qpdf = document();
+    ImageOptions options;
+    options.encryption = write_encrypted_ && kept_ ? &*kept_ : nullptr;
+    options.size_hint = source_size();
+    result = write_byte_image(qpdf, first_page(qpdf), options);
+    return true;
+  });
+}
+
+bool QpdfEngine::AddTextStamp(double x, double y, double width, double height,
+                              const std::string& text, std::int32_t opacity) {
+  return guarded("AddTextStamp", [&] {
+    QPDF& qpdf = document();
+    add_text_stamp(qpdf, first_page(qpdf), StampBox{x, y, width, height}, text, opacity);
+    return true;
+  });
+}
+
+bool QpdfEngine::CommitChanges() {
+  return guarded("CommitChanges", [&] {
+    document();
+    return true;
+  });
+}
+
+bool QpdfEngine::LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::int32_t& result) {
+  return guarded("LoadDocumentBytes", [&] {
+    auto memory = std::make_shared<const std::vector<std::uint8_t>>(bytes);
+    auto qpdf = new_qpdf();
+    try {
+      qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory->data()),
+                              memory->size(), password_.c_str());
+      qpdf->getRoot();
+    } catch (const std::exception& error) {
+      note(std::string("LoadDocumentBytes: ") + error.what());
+      result = 0;
+      return true;
+    }
+    // The encryption kept from the document opened before stays, so that
+    // an image written without it can be written with it again.
+    std::optional<KeptEncryption> kept = keep_encryption(*qpdf);
+    qpdf_ = std::move(qpdf);
+    memory_ = std::move(memory);
+    path_.clear();
+    awaiting_password_ = false;
+    encryption_ = kept ? kStandardHandler : kNotEncrypted;
+    if (kept) kept_ = std::move(kept);
+    result = 1;
+    return true;
+  });
+}
+
+bool QpdfEngine::GetEncryptionSettings(std::string& result) {
+  return guarded("GetEncryptionSettings", [&] {
+    document();
+    if (!kept_) throw std::runtime_error("the document is not encrypted");
+    result = describe(*kept_);
+    return true;
+  });
+}
+
+bool QpdfEngine::SetEncryptionSettings(const std::string& settings) {
+  return guarded("SetEncryptionSettings", [&] {
+    document();
+    if (!kept_ || settings != describe(*kept_)) {
+      throw std::invalid_argument("the settings do not describe this document's encryption");
+    }
+    write_encrypted_ = true;
+    return true;
+  });
+}
+
+std::vector<std::string> QpdfEngine::TakeDiagnostics() {
+  std::vector<std::string> taken;
+  taken.swap(diagnostics_);
+  return taken;
+}
+
+}  // namespace corvane::engine

@@ -1,0 +1,87 @@
+// The PDF engine on qpdf: opens a document from a file or from memory,
+// asks for its password, draws the visible signature text and writes the
+// byte image that the signing rebuild reads (byte_image_writer.h).
+//
+// Every qpdf exception is caught here: a failing operation returns false,
+// keeps its out-value and leaves its reason, like every qpdf warning, for
+// TakeDiagnostics.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/encryption.h"
+#include "engine/pdf_engine.h"
+
+class QPDF;
+
+namespace corvane::engine {
+
+class QpdfEngine final : public PdfEngine {
+ public:
+  QpdfEngine();
+  ~QpdfEngine() override;
+  QpdfEngine(const QpdfEngine&) = delete;
+  QpdfEngine& operator=(const QpdfEngine&) = delete;
+
+  // Answers 0 (and keeps the reason) for a file that is missing or not a
+  // PDF; drops any document opened before either way. A file that needs a
+  // password answers 1 and waits for SubmitPassword.
+  bool OpenDocument(const std::string& path, std::int32_t& result) override;
+  bool GetEncryption(std::int32_t& result) override;
+  bool RemoveEncryption() override;
+  // Opens the document again with `password` (UTF-8; also tried in the
+  // older single-byte password encoding): 2 when it is the owner password,
+  // 1 when it is the user password (or the document is not encrypted), 0
+  // when refused, in which case the document stays as it was.
+  bool SubmitPassword(const std::string& password, std::int32_t& result) override;
+  bool GetPageWidth(double& result) override;
+  bool GetPageHeight(double& result) override;
+  // Only mode 0 (the first page) exists.
+  bool SetWorkingMode(std::int32_t mode) override;
+  bool GetDocumentBytes(std::vector<std::uint8_t>& result) override;
+  // Changes take effect at once; CommitChanges has nothing left to do.
+  bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
+                    std::int32_t opacity) override;
+  bool CommitChanges() override;
+  // On 1 the bytes become the engine's document (opened with the password
+  // that opened the previous one); on 0 the previous document stays.
+  bool LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::int32_t& result) override;
+  bool GetEncryptionSettings(std::string& result) override;
+  // Accepts only the description of the open document's own encryption,
+  // the one encryption the engine has the key for.
+  bool SetEncryptionSettings(const std::string& settings) override;
+  std::vector<std::string> TakeDiagnostics() override;
+
+ private:
+  // Runs `body`, which throws on failure; a thrown exception becomes false
+  // and a diagnostic "operation: reason".
+  template <class Body>
+  bool guarded(const char* operation, Body&& body) noexcept;
+  void note(std::string text) noexcept;
+  void collect_warnings() noexcept;
+  // A fresh qpdf object reading the current source (file or memory) with
+  // `password`. Throws what qpdf throws.
+  std::unique_ptr<QPDF> open_source(const std::string& password) const;
+  // Makes `qpdf` the document and takes over its encryption.
+  void adopt(std::unique_ptr<QPDF> qpdf, const std::string& password);
+  // The open document; throws when there is none (or it awaits its password).
+  QPDF& document() const;
+  std::size_t source_size() const noexcept;
+
+  std::string path_;
+  // The bytes a document loaded from memory is read from; qpdf does not
+  // copy them, so they live at least as long as qpdf_.
+  std::shared_ptr<const std::vector<std::uint8_t>> memory_;
+  std::unique_ptr<QPDF> qpdf_;
+  bool awaiting_password_ = false;
+  std::int32_t encryption_ = 0;
+  std::string password_;
+  std::optional<KeptEncryption> kept_;
+  bool write_encrypted_ = false;
+  std::vector<std::string> diagnostics_;
+};
+
+}  // namespace corvane::engine

@@ -158,8 +158,8 @@ TEST_F(SignContentTest, ContainerNameFromUserSettingsBeforeMachineSettings) {
   } cases[] = {{"", unique_container_of("Dana Signer"), "Dana Signer"},
                {unique_container_of("Alex Signer"), unique_container_of("Dana Signer"), "Alex Renewed"}};
   for (const auto& c : cases) {
-    if (!settings::reg_write_text(user_key, c.user) || !settings::reg_write_text(machine_key, c.machine))
-      GTEST_SKIP() << "the settings store cannot be written";
+    ASSERT_TRUE(settings::reg_write_text(user_key, c.user));
+    ASSERT_TRUE(settings::reg_write_text(machine_key, c.machine));
     SignerState state;
     EXPECT_FALSE(signContent(state, "x").empty());
     EXPECT_EQ(state.signerName, c.signer);
@@ -167,6 +167,32 @@ TEST_F(SignContentTest, ContainerNameFromUserSettingsBeforeMachineSettings) {
     settings::reg_write_text(user_key, unique_container_of("Dana Signer"));
     EXPECT_EQ(signContent(state, ""), "");
     EXPECT_EQ(state.signerName, c.signer);
+  }
+}
+
+TEST_F(SignContentTest, CertificateEmailReplacesADefaultEntryOfTheUser) {
+  test::ScratchDir folder("userini");
+  ASSERT_TRUE(settings::reg_write_text(std::string(settings::kMachineBase) + "path", folder.path().string()));
+  const struct {
+    const char* ini;
+    const char* email;      // signerEmail afterwards
+    const char* user;       // userName afterwards
+    const char* ini_holds;  // a line of user.ini afterwards
+  } cases[] = {
+      {"[user]\nbob=default\n", "alex.renewed@example.test", "bob", "bob=alex.renewed@example.test"},
+      {"[user]\nbob=bob@corp.test\n", "Alex.Renewed@Example.TEST", "Bob", "bob=bob@corp.test"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ini);
+    test::write_file(folder / "user.ini", c.ini);
+    SignerState state;
+    state.containerName = unique_container_of("Alex Signer");
+    state.userName = "  Bob ";
+    EXPECT_EQ(signContent(state, ""), "");
+    EXPECT_EQ(state.signerEmail, c.email);
+    EXPECT_EQ(state.userName, c.user);
+    EXPECT_NE(test::read_file(folder / "user.ini").find(c.ini_holds), std::string::npos)
+        << test::read_file(folder / "user.ini");
   }
 }
 

@@ -52,9 +52,14 @@ class QtChooserView final : public ChooserView {
     dialog_.setWindowTitle(text(kChooserCaption));
     dialog_.setModal(true);
     dialog_.setFixedSize(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
-    QFont label_font(text(kLabelFont));
+    // The form's font, else fonts of the same metrics where it is missing.
+    QFont form_font;
+    form_font.setFamilies({text(kLabelFont), "Microsoft Sans Serif", "Liberation Sans", "Arial", "Nimbus Sans",
+                           "Helvetica"});
+    form_font.setPointSizeF(kLabelPoints);
+    dialog_.setFont(form_font);
+    QFont label_font = form_font;
     label_font.setBold(true);
-    label_font.setPointSizeF(kLabelPoints);
 
     std::vector<std::pair<int, QWidget*>> tab_order;
     for (const Control& c : kChooserControls) {

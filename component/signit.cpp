@@ -28,6 +28,21 @@ constexpr std::size_t kMinImageSize = 12;
 
 void log_refusal(const Refusal& refusal) { settings::log_line("signing refused: " + refusal); }
 
+// Why no document is open after the preparation. An engine still waiting
+// for a password reports the document encrypted; the probe's own
+// diagnostics (there is nothing to ask about when opening failed) are
+// dropped.
+Refusal why_not_open(Edit& edit) {
+  if (!edit.pdfeditloaded || !edit.engine) return "the PDF engine is not available";
+  if (edit.pdfpath.empty()) return "no document to sign (pdfpath is empty)";
+  std::int32_t encryption = 0;
+  (void)edit.engine->GetEncryption(encryption);
+  (void)edit.engine->TakeDiagnostics();
+  if (encryption == 0) return "the document could not be opened";
+  return edit.pdfpasswd.empty() ? "the document is encrypted and no password was given"
+                                : "the document is encrypted and the password was refused";
+}
+
 }  // namespace
 
 const pdfupdate::SignContentFn& code_page_signer() {
@@ -79,9 +94,7 @@ bool Edit::signit() {
   }
   if (pdfeditloaded && !pdfloaded) pdfloaded = pdfpath.empty() ? false : open_document();
   if (!pdfloaded || !engine) {
-    log_refusal(!pdfeditloaded  ? "the PDF engine is not available"
-                : pdfpath.empty() ? "no document to sign (pdfpath is empty)"
-                                  : "the document could not be opened");
+    log_refusal(why_not_open(*this));
     return false;
   }
 

@@ -41,6 +41,16 @@ bool put(ByteBuffer& buffer, std::int32_t at, std::string_view text) {
 
 Refusal no_room() { return "the rebuilt document needs more than the " + std::to_string(kSpareBytes) + " spare bytes"; }
 
+// Without a signature there is nothing to size the slot with or to put in
+// it. `answer` is what signing answered: "" or the store's error text.
+Refusal no_signature(const std::string& answer) {
+  if (answer.empty()) return "no signature could be made with the selected certificate";
+  std::string line = answer;
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  return "no signature could be made: " + line;
+}
+
 // The assembled text so far: the buffer up to its first NUL byte, without a
 // copy.
 std::string_view text_up_to_nul(const ByteBuffer& buffer) {
@@ -125,7 +135,8 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   // Signing the assembled text measures the signature length with a real
   // signing and refreshes the signer's details; the signature is dropped.
   if (signer.signatureHexLength == 0) (void)code_page_signer()(signer, kSizingContent);
-  (void)code_page_signer()(signer, text_up_to_nul(out));
+  const std::string sizing = code_page_signer()(signer, text_up_to_nul(out));
+  if (signer.signatureHexLength == 0) return no_signature(sizing);
   if (session.signatureObjectsText.empty())
     (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer());
 

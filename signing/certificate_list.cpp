@@ -1,7 +1,7 @@
 #include "signing/certificate_list.h"
 
 #include "platform/object_factory.h"
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "signing/ole_date.h"
 #include "signing/priv_key_form.h"
 

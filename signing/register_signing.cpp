@@ -1,11 +1,12 @@
 // Puts the certificate-store classes into the object factory.
+#include "signing/sign_content.h"
+
 #include <mutex>
 
 #include "platform/object_factory.h"
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "signing/nss_signed_data.h"
 #include "signing/nss_store.h"
-#include "signing/sign_content.h"
 
 namespace corvane::signing {
 

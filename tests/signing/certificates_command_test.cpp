@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "platform/object_factory.h"
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "tests/signing/signing_test_support.h"
 
 namespace corvane::cli {

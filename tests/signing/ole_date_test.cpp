@@ -7,7 +7,7 @@
 
 #include "platform/automation.h"
 #include "platform/object_factory.h"
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "signing/sign_content.h"
 #include "tests/support/test_support.h"
 

@@ -8,7 +8,7 @@
 
 #include "platform/object_factory.h"
 #include "settings/registry.h"
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 

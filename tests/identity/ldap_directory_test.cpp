@@ -75,9 +75,6 @@ TEST(LdapDirectory, ListsChildrenInServerOrderWithTheirClassAndAccount) {
     EXPECT_EQ(child->account_name, c.account) << c.name;
     EXPECT_EQ(child->proxy_addresses, c.proxies) << c.name;
   }
-  const DirectoryChild* printers = child_named(top, "cn=Printers,dc=corvane,dc=test");
-  ASSERT_NE(printers, nullptr);
-  EXPECT_EQ(printers->class_name, "organizationalRole");
 }
 
 TEST(LdapDirectory, ReadsLongListingsPageByPage) {
@@ -131,14 +128,9 @@ TEST(LdapDirectory, TakesTheBindDnFromTheEnvironmentElseTheUsersLdaprc) {
   EXPECT_EQ(configured_bind_dn(), "");
 }
 
-TEST(LdapDirectory, NoServerMeansNoRoot) {
-  LdapSettings down;
-  down.uri = "ldap://127.0.0.1:" + std::to_string(test::free_loopback_port()) + "/";
-  EXPECT_EQ(LdapDirectory(down).open_root(), nullptr);
-}
-
-TEST(LdapDirectory, ASilentServerTimesOut) {
-  // Accepts connections (the kernel completes them) but never answers.
+TEST(LdapDirectory, ADownOrSilentServerGivesNoRoot) {
+  // The silent one accepts connections (the kernel completes them) but
+  // never answers; the time-outs end the wait.
   const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -147,11 +139,10 @@ TEST(LdapDirectory, ASilentServerTimesOut) {
   ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(::listen(listener, 4), 0);
   ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  LdapSettings silent;
-  silent.uri = "ldap://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-  silent.network_timeout_seconds = 1;
-  silent.operation_timeout_seconds = 1;
-  EXPECT_EQ(LdapDirectory(silent).open_root(), nullptr);
+  for (const int port : {test::free_loopback_port(), static_cast<int>(ntohs(address.sin_port))}) {
+    LdapSettings settings{"ldap://127.0.0.1:" + std::to_string(port) + "/", 1, 1};
+    EXPECT_EQ(LdapDirectory(settings).open_root(), nullptr) << port;
+  }
   ::close(listener);
 }
 

@@ -144,9 +144,20 @@ TEST(PdfSyntax, StringsAreLiteralOnlyWhenPrintable) {
                {"", "()"},                {"a\nb", "<610a62>"},
                {std::string(1, '\0'), "<00>"}, {"caf\xE9", "<636166e9>"}};
   for (const auto& c : cases) {
-    Bytes out;
+    ByteSink out;
     append_string(out, c.value);
-    EXPECT_EQ(std::string(out.begin(), out.end()), c.want) << c.want;
+    const Bytes written = out.take();
+    EXPECT_EQ(std::string(written.begin(), written.end()), c.want) << c.want;
+  }
+}
+
+TEST(PdfSyntax, NamesReadBackUnchanged) {
+  for (std::string name : {"/Type", "/A B", "/a#41", "/caf\xE9", "/x(y)", "/", "/tab\t", "/50%"}) {
+    ByteSink out;
+    append_name(out, name);
+    const Bytes bytes = out.take();
+    const std::string written(bytes.begin(), bytes.end());
+    EXPECT_EQ(QPDFObjectHandle::parse(written).getName(), name) << written;
   }
 }
 

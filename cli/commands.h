@@ -7,6 +7,15 @@ class App;
 
 namespace corvane::cli {
 
+// Subcommands report failure by printing one line to stderr and throwing
+// CLI::RuntimeError(exit code); main turns that into the exit status.
+
+// `sign`, `sign-text`, `choose-certificate`, `time`, `string2byte`: the
+// members of the class edit.
+void add_edit_commands(CLI::App& app);
+// `register`, `unregister`: the in-process server's registration.
+void add_server_commands(CLI::App& app);
+
 // `settings list | get NAME | set NAME VALUE [--dword] [--machine]`
 void add_settings_command(CLI::App& app);
 // `certificates`: the certificate store in the chooser's order.

@@ -9,10 +9,21 @@
 namespace corvane::platform {
 
 // Writes `bytes` to a temporary file beside `path`, fsyncs it and renames it
-// over `path` (which also replaces a read-only file). A new file gets `mode`;
-// an existing one keeps its permission bits. False, with nothing changed and
-// no temporary file left, when the folder is missing or not writable.
-bool replace_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0644);
+// over `path` (which also replaces a read-only file). A symbolic link at
+// `path` is followed: its target is replaced. A new file gets `mode` less the
+// process's umask; an existing one keeps its permission bits (and, where the
+// process may, its owner) when `keep_existing_mode`, else it is made anew
+// like a new file. False, with nothing changed and no temporary file left,
+// when the folder is missing or not writable, `path` names something other
+// than a file, or a write fails.
+bool replace_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0644,
+                           bool keep_existing_mode = true);
+
+// Like replace_file_contents for a file that must not exist yet: the bytes
+// appear at `path` complete or not at all, and an existing file (or one
+// created meanwhile by another process) is never replaced. False when
+// something exists at `path` or the write fails.
+bool create_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0666);
 
 // The whole file, or nullopt when it cannot be read (missing, denied).
 [[nodiscard]] std::optional<std::string> read_whole_file(const std::string& path);

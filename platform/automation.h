@@ -17,8 +17,16 @@ inline constexpr DispId kUnknownDispId = -1;
 
 enum class InvokeKind { kMethod, kPropertyGet, kPropertyPut };
 
-// The outcome of a late-bound call that failed: a description for the caller.
+// The outcome of a late-bound call that failed: what went wrong and a
+// description for the caller.
 struct CallError {
+  enum class Kind {
+    kMemberFailed,      // the member ran and reported an error
+    kNoSuchMember,      // unknown dispatch id, or the member has no such kind
+    kBadArgumentCount,  // too few or too many arguments
+    kTypeMismatch,      // an argument cannot be converted to the member's type
+  };
+  Kind kind = Kind::kMemberFailed;
   std::string description;
 };
 

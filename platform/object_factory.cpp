@@ -4,6 +4,8 @@
 
 #include <exception>
 
+#include "platform/logme.h"
+
 namespace corvane::platform {
 namespace {
 
@@ -18,7 +20,8 @@ ObjectFactory& ObjectFactory::instance() {
   return factory;
 }
 
-ObjectFactory::ObjectFactory() = default;
+// The platform's own classes are there from the start.
+ObjectFactory::ObjectFactory() { register_logme(*this); }
 
 long ObjectFactory::find_locked(std::string_view name) const {
   for (std::size_t i = 0; i < entries_.size(); ++i)

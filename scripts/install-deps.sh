@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   # build
   build-essential cmake pkg-config
-  libqpdf-dev libnss3-dev libldap-dev libcli11-dev qt6-base-dev
+  libqpdf-dev libnss3-dev libldap-dev libsasl2-dev libcli11-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # run and fixtures
   qpdf libnss3-tools openssl ghostscript
@@ -18,7 +18,7 @@ packages=(
 )
 
 if [ "${1:-}" = "--runtime-only" ]; then
-  packages=(build-essential cmake pkg-config libqpdf-dev libnss3-dev libldap-dev
+  packages=(build-essential cmake pkg-config libqpdf-dev libnss3-dev libldap-dev libsasl2-dev
             libcli11-dev qpdf libnss3-tools openssl ghostscript poppler-utils)
 fi
 

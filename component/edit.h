@@ -1,0 +1,100 @@
+// The class `edit`: the component's one creatable class. Its published
+// properties are the public fields below (texts UTF-8); its instance part of
+// a signing run (buffers and offsets) lives beside them, and the
+// component-wide part in component_state().
+//
+// Construction is the class's creation event: it fills `reason`, makes it the
+// thread's signing reason and creates the PDF engine. Destruction resets the
+// buffers and releases the engine. No member throws except GetUniversalTime.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "component/bytes.h"
+#include "engine/pdf_engine.h"
+
+namespace corvane::component {
+
+// Reason used when the setting `reason` is empty.
+inline constexpr const char* kDefaultReason = "I am the author of this document";
+
+class Edit {
+ public:
+  Edit();
+  ~Edit();
+  Edit(const Edit&) = delete;
+  Edit& operator=(const Edit&) = delete;
+
+  // --- Published properties ---------------------------------------------
+  // True while the PDF engine object exists.
+  bool pdfeditloaded = false;
+  // The PDF to sign; cleared by signit when the engine cannot be created.
+  std::string pdfpath;
+  // The signed file; empty means nothing is written.
+  std::string savepath;
+  // True while a document is open; a host sets it to false to make the
+  // next signit open `pdfpath` again.
+  bool pdfloaded = false;
+  std::string pdfpasswd;
+  // Normalised in place by signit (lower case, no surrounding blanks).
+  std::string username;
+  std::string reason;
+  // "1" or "0", replaced from the settings at every signit.
+  std::string dontencrypt;
+
+  // --- Published methods --------------------------------------------------
+  // The signing run. False when no document is open or the run fails.
+  [[nodiscard]] bool signit();
+  // One byte per character of the UTF-8 text in the code page ('?' for a
+  // character it lacks); one zero byte for an empty text. Never fails.
+  [[nodiscard]] ByteBuffer string2byte(const std::string& stringword) const;
+  // The lower-case hex signature of `was` (UTF-8), "" when nothing was
+  // signed, or the store's error text.
+  [[nodiscard]] std::string sign(const std::string& was);
+  // Shows the certificate chooser modally.
+  void choose_certificate();
+  // Throws std::runtime_error when the time text cannot be made; otherwise
+  // the local time with its offset from UTC.
+  [[nodiscard]] std::string GetUniversalTime();
+
+  // --- Private operations of the signing run -------------------------------
+  // Creates the engine (releasing one that exists); returns pdfeditloaded.
+  bool load_engine();
+  // Opens `pdfpath` with `pdfpasswd`; true when a document is open.
+  bool open_document();
+  // Releases the engine; true.
+  bool unload_engine();
+  // Hands the engine's pending diagnostics to the log.
+  void log_engine_diagnostics();
+
+  // --- Instance part of a run's working state ------------------------------
+  std::shared_ptr<engine::PdfEngine> engine;
+  // The engine's description of an encrypted document's encryption, taken
+  // when it is opened with its password; empty otherwise.
+  std::string encryptionSettings;
+  // The engine's byte image, then the signed file.
+  ByteBuffer documentBytes = ByteBuffer(1, 0);
+  // The file under construction: the image plus spare bytes, zero-filled.
+  ByteBuffer assemblyBytes = ByteBuffer(1, 0);
+  // Scratch buffer for one piece before it is copied.
+  ByteBuffer pieceBytes = ByteBuffer(1, 0);
+  // Offsets into documentBytes / assemblyBytes (0-based).
+  std::int32_t pageObjectStart = 0;
+  std::int32_t pageObjectEnd = 0;
+  std::int32_t xrefStart = 0;
+  std::int32_t writePos = 0;
+  // Whole-number parts of the widget rectangle's four numbers.
+  std::array<std::string, 4> rectParts;
+  std::int32_t contentsStart = 0;
+  std::int32_t secondRangeStart = 0;
+  std::int32_t secondRangeLength = 0;
+  std::string byteRangeText;
+
+  // Resets the three buffers to one zero byte each.
+  void reset_buffers();
+};
+
+}  // namespace corvane::component

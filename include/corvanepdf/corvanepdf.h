@@ -1,0 +1,73 @@
+/*
+ * The C interface of corvanepdf for hosts with a foreign-function interface.
+ *
+ * Objects are created by ProgID through the registration that
+ * `corvanepdf register` (DllRegisterServer) writes: the registered library is
+ * loaded and its class factory makes the object. Members are then called
+ * late-bound by name. Texts are UTF-8; Booleans are CPDF_TRUE / CPDF_FALSE.
+ *
+ * Every function returns a status (abi.h); on failure a description of the
+ * last failure on this thread is available from corvanepdf_last_error().
+ */
+#ifndef CORVANEPDF_H
+#define CORVANEPDF_H
+
+#include <stdint.h>
+
+#include "corvanepdf/abi.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Creates an object by ProgID ("corvanepdf.edit") or class identifier
+ * ("{...}"), looked up first in the user's then in the machine's
+ * SOFTWARE\Classes. *object receives its dispatch interface (one reference),
+ * or NULL with CPDF_REGDB_E_CLASSNOTREG when the name is not registered and
+ * another failure code when the library cannot be loaded or refuses. */
+CpdfResult corvanepdf_create_object(const char* name, CpdfDispatch** object);
+
+/* Reads property `name` into *result (which must hold a valid variant). */
+CpdfResult corvanepdf_get_property(CpdfDispatch* object, const char* name, CpdfVariant* result);
+/* Sets property `name` to *value; the variant stays owned by the caller. */
+CpdfResult corvanepdf_put_property(CpdfDispatch* object, const char* name, CpdfVariant* value);
+/* Calls method `name` with `arg_count` arguments, passed by reference;
+ * `result` may be NULL. CPDF_DISP_E_EXCEPTION when the member reports an
+ * error (its text is in corvanepdf_last_error()). */
+CpdfResult corvanepdf_call_method(CpdfDispatch* object, const char* name, CpdfVariant* args,
+                                  uint32_t arg_count, CpdfVariant* result);
+/* Releases one reference; returns the references left. NULL is ignored. */
+uint32_t corvanepdf_release(CpdfDispatch* object);
+
+/* The description of the last failure of a function of this header on the
+ * calling thread ("" when none). Valid until the next call on the thread. */
+const char* corvanepdf_last_error(void);
+
+/* Unloads the libraries loaded by corvanepdf_create_object whose
+ * DllCanUnloadNow answers CPDF_S_OK. */
+void corvanepdf_free_unused_libraries(void);
+
+/* ---- Variants ------------------------------------------------------------ */
+
+/* Makes *variant empty without looking at what it held. */
+void corvanepdf_variant_init(CpdfVariant* variant);
+/* Frees the payload (text, bytes) or releases the object, then empties. */
+void corvanepdf_variant_clear(CpdfVariant* variant);
+/* Each setter clears the variant first. The text and byte setters copy their
+ * input and return CPDF_E_OUTOFMEMORY when that fails (the variant is then
+ * empty); a NULL text counts as "". */
+CpdfResult corvanepdf_variant_set_text(CpdfVariant* variant, const char* utf8);
+CpdfResult corvanepdf_variant_set_bytes(CpdfVariant* variant, const uint8_t* data,
+                                        uint32_t length);
+void corvanepdf_variant_set_bool(CpdfVariant* variant, int value);
+void corvanepdf_variant_set_int32(CpdfVariant* variant, int32_t value);
+void corvanepdf_variant_set_double(CpdfVariant* variant, double value);
+
+/* Frees a text handed out by the library (the error text of Invoke). */
+void corvanepdf_free(void* memory);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* CORVANEPDF_H */

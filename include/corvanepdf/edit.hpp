@@ -1,0 +1,75 @@
+// The C++ interface of corvanepdf: the class `edit`, which puts a digital
+// signature into an existing PDF.
+//
+// Set pdfpath, savepath and, as needed, pdfpasswd, username and reason, then
+// call signit(). Texts are UTF-8. Every property is a getter/setter pair
+// named as the property. No member throws except GetUniversalTime().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvanepdf {
+
+class edit {
+ public:
+  // Fills reason from the settings (or "I am the author of this document")
+  // and creates the PDF engine, so pdfeditloaded() is true when the engine is
+  // available.
+  edit();
+  ~edit();
+  edit(edit&&) noexcept;
+  edit& operator=(edit&&) noexcept;
+  edit(const edit&) = delete;
+  edit& operator=(const edit&) = delete;
+
+  // True while the PDF engine exists; setting false makes signit create it again.
+  bool pdfeditloaded() const;
+  void pdfeditloaded(bool value);
+  // The PDF to sign; cleared by signit when the engine cannot be created.
+  std::string pdfpath() const;
+  void pdfpath(const std::string& value);
+  // The signed file; empty means that nothing is written.
+  std::string savepath() const;
+  void savepath(const std::string& value);
+  // True while a document is open; setting false makes signit open pdfpath again.
+  bool pdfloaded() const;
+  void pdfloaded(bool value);
+  // The password of an encrypted document.
+  std::string pdfpasswd() const;
+  void pdfpasswd(const std::string& value);
+  // The signer's user name; after signit it reads back in lower case
+  // without surrounding blanks.
+  std::string username() const;
+  void username(const std::string& value);
+  // The signing reason.
+  std::string reason() const;
+  void reason(const std::string& value);
+  // "1" leaves an encrypted document unencrypted, "0" keeps it encrypted;
+  // replaced from the settings at every signit.
+  std::string dontencrypt() const;
+  void dontencrypt(const std::string& value);
+
+  // Signs pdfpath into savepath. True when the signed file was made.
+  bool signit();
+  // One byte per character in the component's single-byte code page ('?' for
+  // a character it lacks); a one-byte array holding 0 for "". The argument is
+  // not changed.
+  std::vector<std::uint8_t> string2byte(std::string& stringword);
+  // The lower-case hex text of a detached PKCS#7 signature of `was`; "" for
+  // an empty text or a failed signing, or the error text of the store.
+  std::string sign(std::string& was);
+  // Shows the certificate chooser and returns when it is closed.
+  void choose_certificate();
+  // The local time with its offset from UTC ("dd.mm.yyyy hh:mm:ss +hhmm").
+  // Throws std::runtime_error when the time cannot be made.
+  std::string GetUniversalTime();
+
+ private:
+  struct impl;
+  std::unique_ptr<impl> impl_;
+};
+
+}  // namespace corvanepdf

@@ -1,0 +1,138 @@
+#include "pdfupdate/signature_objects.h"
+
+#include <exception>
+#include <string>
+
+#include "pdfupdate/internal/text_lines.h"
+#include "pdfupdate/pdf_literal.h"
+#include "pdfupdate/signing_time.h"
+#include "pdfupdate/xref.h"
+#include "platform/codepage.h"
+
+namespace corvane::pdfupdate {
+namespace {
+
+constexpr std::string_view kFieldNumber = "@@newxrefnumber-2@@";
+constexpr std::string_view kDictionaryNumber = "@@newxrefnumber-1@@";
+constexpr std::string_view kSignatureSlot = "@@dummysig@@";
+constexpr std::string_view kCertificate = "@@certificate@@";
+
+constexpr std::string_view kFallbackRect = "400.000 60.000 500.000 10.000";
+constexpr std::string_view kDefaultDnsName = "Corvane_PDF_Suite";
+constexpr std::string_view kDefaultReason = "I am author of this Corvane generated document";
+// Any text serves: the sizing signature only measures the signature length,
+// which is the same for every content signed with one key.
+constexpr std::string_view kSizingContent = "asfdasfd";
+// "0" and 32 blanks: room for the three offsets the layout writes later.
+constexpr std::string_view kByteRangePlaceholder = "/ByteRange [0                                ]";
+
+void add_line(std::string& text, std::string_view line) {
+  text += line;
+  text += '\n';
+}
+
+// "/Key (value)" with the UTF-8 value in the code page and escaped.
+void add_string_entry(std::string& text, std::string_view key, std::string_view utf8_value) {
+  text += key;
+  text += " (";
+  text += pdf_literal_from_utf8(utf8_value);
+  text += ")\n";
+}
+
+// The signature field merged with its widget annotation, on page object 2.
+void add_field_object(std::string& text, SigningSession& session, const SignerState& signer) {
+  add_line(text, std::string(kFieldNumber) + " 0 obj");
+  add_line(text, "<<");
+  add_line(text, "/P 2 0 R");
+  add_line(text, "/V " + std::string(kDictionaryNumber) + " 0 R");
+  add_line(text, "/F 4");  // annotation flag Print
+  if (!signer.signerName.empty()) add_string_entry(text, "/T", signer.signerName);
+  if (session.signatureRect.empty()) computeSignatureRect(session);
+  const std::string_view rect =
+      session.signatureRect.empty() ? kFallbackRect : std::string_view(session.signatureRect);
+  add_line(text, "/Rect [" + std::string(rect) + " ]");
+  add_line(text, "/FT /Sig");
+  add_line(text, "/Subtype /Widget");
+  add_line(text, "/Type /Annot");
+  add_line(text, ">>");
+  add_line(text, "endobj");
+}
+
+// The descriptive entries of the signature dictionary. They are left out of
+// encrypted documents: these strings would have to be encrypted with the
+// document's key, which the rebuild does not hold.
+void add_signature_details(std::string& text, SigningSession& session, SignerState& signer) {
+  try {
+    const std::string date = pdfSigningDate();
+    add_string_entry(text, "/M", date);
+  } catch (const std::exception&) {
+    // No time text can be made on this machine: the dictionary has no /M.
+  }
+  if (signer.signerDnsName.empty()) signer.signerDnsName = kDefaultDnsName;
+  add_string_entry(text, "/Location", signer.signerDnsName);
+  if (!signer.signerName.empty()) add_string_entry(text, "/Name", signer.signerName);
+  if (!signer.signerEmail.empty()) add_string_entry(text, "/ContactInfo", signer.signerEmail);
+  if (session.signingReason.empty()) session.signingReason = kDefaultReason;
+  add_string_entry(text, "/Reason", session.signingReason);
+}
+
+// The signature dictionary with its /Contents slot and /ByteRange
+// placeholder.
+void add_signature_object(std::string& text, SigningSession& session, SignerState& signer) {
+  add_line(text, std::string(kDictionaryNumber) + " 0 obj");
+  add_line(text, "<<");
+  add_line(text, "/Contents <" + std::string(kSignatureSlot) + "> ");
+  add_line(text, kByteRangePlaceholder);
+  if (!session.documentEncrypted) add_signature_details(text, session, signer);
+  add_line(text, "/SubFilter /adbe.pkcs7.detached");
+  add_line(text, "/Filter /Adobe.PPKMS");
+  add_line(text, "/FT /Sig");
+  add_line(text, "/Type /Sig");
+  add_line(text, ">>");
+  add_line(text, "endobj");
+}
+
+// Hands out the object numbers N and N + 1 and reserves their entries in the
+// cross-reference table. firstNewObject stays 0 when the table is outside
+// the layout the rebuild understands.
+void number_new_objects(SigningSession& session) {
+  if (session.trailerSize == 0) session.trailerSize = readTrailerSize(session);
+  if (session.trailerSize > 0) {
+    session.firstNewObject = 0;
+    reserveSignatureEntries(session);
+  }
+}
+
+}  // namespace
+
+std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
+                                  const SignContentFn& sign_content) {
+  // Signing nothing selects the certificate and fills the signer's details.
+  if (signer.signerName.empty()) (void)sign_content(signer, "");
+
+  std::string text;
+  text.reserve(1024 + static_cast<std::size_t>(signer.signatureHexLength > 0 ? signer.signatureHexLength : 0));
+  add_field_object(text, session, signer);
+  add_signature_object(text, session, signer);
+
+  number_new_objects(session);
+  if (session.firstNewObject > 0) {
+    internal::replace_all(text, kFieldNumber, std::to_string(session.firstNewObject));
+    internal::replace_all(text, kDictionaryNumber, std::to_string(session.firstNewObject + 1));
+    if (signer.signatureHexLength == 0) (void)sign_content(signer, kSizingContent);
+    // "e" is a hex digit: the slot is a valid string exactly as wide as the
+    // real signature's hex text, which later overwrites it in place.
+    const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength : 0;
+    internal::replace_all(text, kSignatureSlot, std::string(static_cast<std::size_t>(width), 'e'));
+  }
+
+  (void)sign_content(signer, "");
+  if (!signer.certificateHex.empty())
+    internal::replace_all(text, kCertificate, platform::ascii_lower(signer.certificateHex));
+
+  if (!session.signatureObjectsText.empty()) return {};
+  session.signatureObjectsText = text;
+  return text;
+}
+
+}  // namespace corvane::pdfupdate

@@ -1,0 +1,34 @@
+#include "settings/file_helpers.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string_view>
+
+#include "platform/atomic_file.h"
+
+namespace corvane::settings {
+
+bool write_file(const std::string& path, std::span<const std::uint8_t> data, bool keep_existing) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+  // The new file is made like any new file (0666 less umask), also where it
+  // replaces a read-only one.
+  if (keep_existing) return platform::create_file_contents(path, bytes, 0666);
+  return platform::replace_file_contents(path, bytes, 0666, /*keep_existing_mode=*/false);
+}
+
+void delete_file(const std::string& path) {
+  // Only full paths: a bare file name is left alone.
+  if (path.find('/') == std::string::npos) return;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;
+  ::unlink(path.c_str());  // a read-only file goes too; failures are ignored
+}
+
+std::string text_from_bytes(std::span<const std::uint8_t> data) {
+  const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
+  return std::string(data.begin(), end);
+}
+
+}  // namespace corvane::settings

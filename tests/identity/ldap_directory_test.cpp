@@ -1,0 +1,150 @@
+#include "platform/ldap_directory.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "tests/identity/slapd_server.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::platform {
+namespace {
+
+using test::kTestSuffix;
+using test::SlapdServer;
+
+LdapSettings test_server(int page_size = 500) {
+  LdapSettings settings;
+  settings.uri = SlapdServer::instance().uri();
+  settings.page_size = page_size;
+  return settings;
+}
+
+std::vector<std::string> names_of(const DirectoryListing& listing) {
+  std::vector<std::string> names;
+  for (const auto& child : listing.children) names.push_back(child.name);
+  return names;
+}
+
+const DirectoryChild* child_named(const DirectoryListing& listing, std::string_view name) {
+  for (const auto& child : listing.children)
+    if (child.name == name) return &child;
+  return nullptr;
+}
+
+TEST(LdapDirectory, UsesTheConfiguredServerAndItsNamingContext) {
+  SlapdServer::instance();
+  LdapDirectory configured;  // no URI: LDAPURI of the environment
+  const auto root = configured.open_root();
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->naming_context(), std::string(kTestSuffix));
+  EXPECT_TRUE(root->entry_exists(kTestSuffix));
+  EXPECT_FALSE(root->entry_exists("ou=Missing,dc=corvane,dc=test"));
+}
+
+TEST(LdapDirectory, ListsChildrenInServerOrderWithTheirClassAndAccount) {
+  LdapDirectory directory(test_server());
+  const auto root = directory.open_root();
+  ASSERT_TRUE(root);
+  const DirectoryListing top = root->children(kTestSuffix);
+  EXPECT_FALSE(top.failed);
+  EXPECT_EQ(names_of(top), (std::vector<std::string>{
+                               "ou=Zulu,dc=corvane,dc=test", "ou=Alpha,dc=corvane,dc=test",
+                               "cn=Printers,dc=corvane,dc=test", "cn=Users,dc=corvane,dc=test",
+                               "cn=Crowd,dc=corvane,dc=test", "cn=reader,dc=corvane,dc=test"}));
+
+  const DirectoryListing users = root->children("cn=Users,dc=corvane,dc=test");
+  const struct {
+    const char* name;
+    const char* class_name;
+    const char* account;
+    std::vector<std::string> proxies;
+  } cases[] = {
+      {"cn=John Doe,cn=Users,dc=corvane,dc=test", "user", "JDoe",
+       {"SMTP:Info@Corvane.Test", "smtp:JDoe@Corvane.Test"}},
+      {"cn=Nora,cn=Users,dc=corvane,dc=test", "user", "nora", {}},
+      {"cn=HENRY-PC,cn=Users,dc=corvane,dc=test", "computer", "henry", {"smtp:henry-pc@corvane.test"}},
+  };
+  for (const auto& c : cases) {
+    const DirectoryChild* child = child_named(users, c.name);
+    ASSERT_NE(child, nullptr) << c.name;
+    EXPECT_EQ(child->class_name, c.class_name) << c.name;
+    EXPECT_EQ(child->account_name, c.account) << c.name;
+    EXPECT_EQ(child->proxy_addresses, c.proxies) << c.name;
+  }
+}
+
+TEST(LdapDirectory, ReadsLongListingsPageByPage) {
+  LdapDirectory directory(test_server(/*page_size=*/2));
+  const auto root = directory.open_root();
+  ASSERT_TRUE(root);
+  const DirectoryListing crowd = root->children("cn=Crowd,dc=corvane,dc=test");
+  EXPECT_FALSE(crowd.failed);
+  EXPECT_EQ(names_of(crowd), (std::vector<std::string>{
+                                 "cn=m5,cn=Crowd,dc=corvane,dc=test", "cn=m3,cn=Crowd,dc=corvane,dc=test",
+                                 "cn=m1,cn=Crowd,dc=corvane,dc=test", "cn=m4,cn=Crowd,dc=corvane,dc=test",
+                                 "cn=m2,cn=Crowd,dc=corvane,dc=test"}));
+}
+
+TEST(LdapDirectory, ListingAMissingContainerFails) {
+  LdapDirectory directory(test_server());
+  const auto root = directory.open_root();
+  ASSERT_TRUE(root);
+  const DirectoryListing missing = root->children("ou=Missing,dc=corvane,dc=test");
+  EXPECT_TRUE(missing.failed);
+  EXPECT_TRUE(missing.children.empty());
+}
+
+TEST(LdapDirectory, BindsWithTheConfiguredDnAndPasswordFile) {
+  const std::string uri = SlapdServer::instance().uri();
+  test::ScratchDir scratch("ldap-bind");
+  const struct {
+    const char* password;
+    bool bound;
+  } cases[] = {{"reader-secret\n", true}, {"wrong", false}};
+  for (const auto& c : cases) {
+    test::write_file(scratch / "password", c.password);
+    test::ScopedEnv dn("LDAPBINDDN", "cn=reader,dc=corvane,dc=test");
+    test::ScopedEnv file("CORVANE_LDAP_PASSWORD_FILE", (scratch / "password").string());
+    LdapDirectory directory(LdapSettings{uri});
+    EXPECT_EQ(directory.open_root() != nullptr, c.bound) << c.password;
+  }
+}
+
+TEST(LdapDirectory, TakesTheBindDnFromTheEnvironmentElseTheUsersLdaprc) {
+  const std::string home = std::getenv("HOME");
+  test::write_file(home + "/ldaprc", "# bind as\nBINDDN cn=first,dc=x\n");
+  test::write_file(home + "/.ldaprc", "URI ldap://ignored\nbinddn   cn=second,dc=x  \n");
+  EXPECT_EQ(configured_bind_dn(), "cn=second,dc=x");
+  {
+    test::ScopedEnv dn("LDAPBINDDN", "cn=env,dc=x");
+    EXPECT_EQ(configured_bind_dn(), "cn=env,dc=x");
+  }
+  std::filesystem::remove(home + "/ldaprc");
+  std::filesystem::remove(home + "/.ldaprc");
+  EXPECT_EQ(configured_bind_dn(), "");
+}
+
+TEST(LdapDirectory, ADownOrSilentServerGivesNoRoot) {
+  // The silent one accepts connections (the kernel completes them) but
+  // never answers; the time-outs end the wait.
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  for (const int port : {test::free_loopback_port(), static_cast<int>(ntohs(address.sin_port))}) {
+    LdapSettings settings{"ldap://127.0.0.1:" + std::to_string(port) + "/", 1, 1};
+    EXPECT_EQ(LdapDirectory(settings).open_root(), nullptr) << port;
+  }
+  ::close(listener);
+}
+
+}  // namespace
+}  // namespace corvane::platform

@@ -1,0 +1,116 @@
+#include "pdfupdate/signature_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "tests/pdfupdate/fake_signer.h"
+#include "tests/pdfupdate/golden.h"
+
+namespace corvane::pdfupdate {
+namespace {
+
+// A table of objects 0..11 with /Size 12: the new objects become 12 and 13.
+std::string table_of_twelve() {
+  std::string text = "xref\n0 12\n0000000000 65535 f \n";
+  for (int k = 1; k < 12; ++k) text += "0000000100 00000 n \n";
+  return text + "trailer\n<<\n/Size 12\n/Root 1 0 R\n>>\nstartxref\n1234\n%%EOF\n";
+}
+
+SigningSession session_of_twelve() {
+  SigningSession session;
+  session.xrefText = table_of_twelve();
+  session.signatureRect = "357.000 58.000 535.000 16.000";
+  return session;
+}
+
+// The /M value is the current time: checked for its form, then fixed so
+// the text can be compared with a golden file.
+std::string with_fixed_date(const std::string& text) {
+  static const std::regex date(R"(\n/M \(\d{14}[+-]\d\d'\d\d'\)\n)");
+  EXPECT_TRUE(std::regex_search(text, date)) << text;
+  return std::regex_replace(text, date, "\n/M (yyyymmddhhmmss+hh'mm')\n");
+}
+
+TEST(SignatureObjects, UnencryptedDocumentGetsAllEntries) {
+  const auto utilities = test::utilities_available();
+  test::FakeSigner signer_double;
+  SigningSession session = session_of_twelve();
+  SignerState signer;
+  const std::string text = buildSignatureObjects(session, signer, signer_double.fn());
+
+  EXPECT_EQ(session.firstNewObject, 12);
+  EXPECT_EQ(session.signatureObjectsText, text);
+  EXPECT_EQ(session.signingReason, "I am author of this Corvane generated document");
+  EXPECT_EQ(signer.signerDnsName, "Corvane_PDF_Suite");
+  // Certificate lookup, the sizing signature, then the refresh.
+  EXPECT_EQ(signer_double.signed_texts, (std::vector<std::string>{"", "asfdasfd", ""}));
+  test::expect_golden("objects_n12.txt", with_fixed_date(text));
+}
+
+TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
+  test::FakeSigner signer_double;
+  SigningSession session = session_of_twelve();
+  session.documentEncrypted = true;
+  SignerState signer;
+  signer.signerName = "Alex Signer";
+  signer.signatureHexLength = 16;  // measured in an earlier run: no sizing signature
+  const std::string text = buildSignatureObjects(session, signer, signer_double.fn());
+
+  EXPECT_EQ(signer_double.signed_texts, (std::vector<std::string>{""}));
+  EXPECT_EQ(session.signingReason, "");
+  test::expect_golden("objects_n12_encrypted.txt", text);
+}
+
+TEST(SignatureObjects, BuiltOncePerRun) {
+  const auto utilities = test::utilities_available();
+  test::FakeSigner signer_double;
+  SigningSession session = session_of_twelve();
+  SignerState signer;
+  const std::string first = buildSignatureObjects(session, signer, signer_double.fn());
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(buildSignatureObjects(session, signer, signer_double.fn()), "");
+  EXPECT_EQ(session.signatureObjectsText, first);
+}
+
+TEST(SignatureObjects, PlaceholdersStayWithoutObjectNumbers) {
+  const auto utilities = test::utilities_available();
+  test::FakeSigner signer_double;
+  SigningSession session = session_of_twelve();
+  session.xrefText = "xref\n0 12\ntrailer\n<< /Size 12 /Root 1 0 R >>\nstartxref\n9\n%%EOF\n";
+  SignerState signer;
+  const std::string text = buildSignatureObjects(session, signer, signer_double.fn());
+  EXPECT_EQ(session.firstNewObject, 0);
+  EXPECT_FALSE(session.unsupportedLayout.empty());
+  for (const char* token : {"@@newxrefnumber-2@@ 0 obj", "@@newxrefnumber-1@@ 0 R", "<@@dummysig@@>"})
+    EXPECT_NE(text.find(token), std::string::npos) << token;
+}
+
+TEST(SignatureObjects, NoDateLineWithoutUtilitiesObject) {
+  const auto missing = platform::ObjectFactory::instance().override_class("CAPICOM.Utilities", nullptr);
+  test::FakeSigner signer_double;
+  SigningSession session = session_of_twelve();
+  SignerState signer;
+  const std::string text = buildSignatureObjects(session, signer, signer_double.fn());
+  EXPECT_EQ(text.find("/M "), std::string::npos);
+  EXPECT_NE(text.find("\n/Location (Corvane_PDF_Suite)\n"), std::string::npos);
+}
+
+// Values enter the text in the code page and escaped; a reason may ask for
+// the certificate, which it then gets in lower case.
+TEST(SignatureObjects, ValuesAreConvertedAndEscaped) {
+  const auto utilities = test::utilities_available();
+  test::FakeSigner signer_double;
+  signer_double.name = "Jürgen (Test";
+  SigningSession session = session_of_twelve();
+  session.signingReason = "cert: @@certificate@@ \\ done)";
+  SignerState signer;
+  const std::string text = buildSignatureObjects(session, signer, signer_double.fn());
+  EXPECT_NE(text.find("\n/T (J\xFCrgen \\(Test)\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n/Name (J\xFCrgen \\(Test)\n"), std::string::npos);
+  EXPECT_NE(text.find("\n/Reason (cert: 3082abcd \\\\ done\\))\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace corvane::pdfupdate

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct Target {
   const char* name;
   void (*entry)(std::string_view);
 };
+
+void PrintTo(const Target& target, std::ostream* os) { *os << target.name; }
 
 const Target kTargets[] = {
     {"xref", xref_entry}, {"annots", annots_entry}, {"reg", reg_entry},

@@ -153,6 +153,9 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   // The table goes last; writePos stays at its "xref" line and the rest of
   // the buffer stays zero.
   if (!put(out, edit.writePos, session.xrefText)) return no_room();
+  // The image has served: release it before the signed ranges are copied
+  // for signing, so that a run holds at most three copies of the document.
+  edit.documentBytes = ByteBuffer(1, 0);
   return {};
 }
 

@@ -200,6 +200,9 @@ bool hive_write_dword(std::string_view value_path, std::uint32_t number) {
 }
 
 bool hive_create_key(HiveRoot root, std::string_view key_path) {
+  // A line break would split the section header in two and leave a file
+  // that no longer parses.
+  if (key_path.find_first_of("\r\n") != std::string_view::npos) return false;
   const std::string key = full_key(root, key_path);
   const auto add = [&](RegDocument& document) { return reg_add_key(document, key); };
   return already_so(root, add) || update_hive(root, add);

@@ -48,7 +48,8 @@ struct HiveValue {
 // malformed; a text holding a line break cannot be written either.
 bool hive_write_text(std::string_view value_path, std::string_view text);
 bool hive_write_dword(std::string_view value_path, std::uint32_t value);
-// Creates a key (and its parents); true when it exists afterwards.
+// Creates a key (and its parents); true when it exists afterwards. A key
+// path holding a line break cannot be written: false.
 bool hive_create_key(HiveRoot root, std::string_view key_path);
 // Removes a value / a key with everything below it; true when it is gone.
 bool hive_delete_value(std::string_view value_path);

@@ -248,9 +248,13 @@ std::optional<RegDocument> parse_reg(std::string_view bytes) {
       case LineKind::kKept: break;
       case LineKind::kValue: entry.is_value = true; break;
     }
-    // Binary and multi-text values run on over lines that end in a backslash.
+    // Binary and multi-text values run on over lines that end in a
+    // backslash. A blank line ends the value all the same: it continues
+    // nothing, and the blank line written after every section must not be
+    // taken into a value left open at the end of the file.
     if (entry.is_value && entry.value.type == HiveValue::Type::kOther) {
-      while (trim_blanks(entry.raw.back()).ends_with('\\') && i + 1 < lines.size())
+      while (trim_blanks(entry.raw.back()).ends_with('\\') && i + 1 < lines.size() &&
+             !trim_blanks(trim_right(lines[i + 1])).empty())
         entry.raw.emplace_back(trim_right(lines[++i]));
     }
     section->entries.push_back(std::move(entry));

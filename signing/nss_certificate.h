@@ -1,7 +1,7 @@
 // Certificates and private keys of the NSS database as automation objects.
 #pragma once
 
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "signing/nss_handles.h"
 
 namespace corvane::signing {

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 
 namespace corvane::signing {
 

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "signing/nss_handles.h"
 
 namespace corvane::signing {

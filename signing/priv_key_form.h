@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "signing/chooser_view.h"
 #include "signing/signer_state.h"
 

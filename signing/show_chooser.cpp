@@ -1,5 +1,7 @@
 // Showing the chooser: a window when there is a display, else a form on the
 // controlling terminal, else an error.
+#include "signing/sign_content.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,7 +10,6 @@
 
 #include "signing/chooser_plugin.h"
 #include "signing/priv_key_form.h"
-#include "signing/sign_content.h"
 #include "signing/terminal_chooser.h"
 
 namespace corvane::signing {

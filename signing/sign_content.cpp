@@ -5,7 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/object_factory.h"
 #include "settings/registry.h"
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 
 namespace corvane::signing {
 namespace {

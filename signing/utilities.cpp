@@ -1,5 +1,5 @@
 // The Utilities object: hex text and local-to-UTC time, early and late bound.
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "signing/hex.h"
 #include "signing/ole_date.h"
 #include "platform/codepage.h"

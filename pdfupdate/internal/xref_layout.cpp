@@ -5,6 +5,7 @@
 
 #include "pdfupdate/internal/decimal.h"
 #include "pdfupdate/internal/text_lines.h"
+#include "platform/codepage.h"
 
 namespace corvane::pdfupdate::internal {
 namespace {
@@ -30,6 +31,17 @@ bool is_subsection_header(std::string_view line) {
   const auto blank = line.find(' ');
   return blank != std::string_view::npos && all_digits(line.substr(0, blank)) &&
          all_digits(line.substr(blank + 1));
+}
+
+// True when the first "/Size" reads exactly "/Size n" up to the line end
+// (blanks aside): the form in which the new size replaces the old one.
+bool size_written_plainly(const std::vector<std::string_view>& lines, std::int32_t trailer_size) {
+  for (const std::string_view line : lines) {
+    const auto at = line.find("/Size");
+    if (at == std::string_view::npos) continue;
+    return platform::trim_blanks(line.substr(at)) == "/Size " + std::to_string(trailer_size);
+  }
+  return false;
 }
 
 }  // namespace
@@ -69,6 +81,8 @@ XrefLayout check_xref_layout(const std::vector<std::string_view>& lines,
       return "the cross-reference subsection count does not match its entries";
     if (trailer_size < layout.object_count)
       return "the trailer /Size is smaller than the cross-reference subsection count";
+    if (!size_written_plainly(lines, trailer_size))
+      return "the trailer /Size is not written as a plain whole number";
     return {};
   }();
   return layout;

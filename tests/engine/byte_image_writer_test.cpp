@@ -49,6 +49,21 @@ const std::vector<Input>& inputs() {
          write_file(d / "odd.pdf", odd_pdf(/*rotated=*/false));
          return d / "odd.pdf";
        }},
+      {"first branch of the page tree without pages",
+       [](const ScratchDir& d) {
+         const std::string content = "BT /F1 24 Tf 72 720 Td (Deep first page) Tj ET";
+         write_file(d / "tree.pdf",
+                    make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                              "<< /Type /Pages /Kids [ 3 0 R 4 0 R ] /Count 1 >>",
+                              "<< /Type /Pages /Kids [ ] /Count 0 /Parent 2 0 R >>",
+                              "<< /Type /Pages /Kids [ 5 0 R ] /Count 1 /Parent 2 0 R >>",
+                              "<< /Type /Page /Parent 4 0 R /MediaBox [ 0 0 300 300 ] "
+                              "/Resources << /Font << /F1 7 0 R >> >> /Contents 6 0 R >>",
+                              "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" +
+                                  content + "\nendstream",
+                              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}));
+         return d / "tree.pdf";
+       }},
       {"damaged, repaired by qpdf",
        [](const ScratchDir& d) {
          std::string pdf = read_file(fixture_pdf("plain.pdf"));
@@ -144,9 +159,20 @@ TEST(PdfSyntax, StringsAreLiteralOnlyWhenPrintable) {
                {"", "()"},                {"a\nb", "<610a62>"},
                {std::string(1, '\0'), "<00>"}, {"caf\xE9", "<636166e9>"}};
   for (const auto& c : cases) {
-    Bytes out;
+    ByteSink out;
     append_string(out, c.value);
-    EXPECT_EQ(std::string(out.begin(), out.end()), c.want) << c.want;
+    const Bytes written = out.take();
+    EXPECT_EQ(std::string(written.begin(), written.end()), c.want) << c.want;
+  }
+}
+
+TEST(PdfSyntax, NamesReadBackUnchanged) {
+  for (std::string name : {"/Type", "/A B", "/a#41", "/caf\xE9", "/x(y)", "/", "/tab\t", "/50%"}) {
+    ByteSink out;
+    append_name(out, name);
+    const Bytes bytes = out.take();
+    const std::string written(bytes.begin(), bytes.end());
+    EXPECT_EQ(QPDFObjectHandle::parse(written).getName(), name) << written;
   }
 }
 

@@ -177,10 +177,16 @@ std::vector<std::string> layout_violations(const std::string& image) {
       i + 4 != lines.size()) {
     problems.push_back("trailer end");
   }
-  for (int k = 1; k < size; ++k) {
+  // Objects follow each other in the order of their numbers, except the
+  // catalog, which comes last.
+  std::vector<int> order;
+  for (int k = 2; k < size; ++k) order.push_back(k);
+  order.push_back(1);
+  for (std::size_t n = 0; n < order.size(); ++n) {
+    const int k = order[n];
     const std::size_t at = offsets[k - 1];
     const std::string header = std::to_string(k) + " 0 obj\n";
-    const std::size_t next = k + 1 < size ? offsets[k] : xref + 1;
+    const std::size_t next = n + 1 < order.size() ? offsets[order[n + 1] - 1] : xref + 1;
     if (at == 0 || next <= at || image[at - 1] != '\n' || image.compare(at, header.size(), header) != 0) {
       problems.push_back("object " + std::to_string(k) + " header not where the table says");
       continue;

@@ -103,6 +103,14 @@ TEST(XrefTable, RefusesLayoutsOutsideOneTableAndOneTrailer) {
       {"no count", no_count, "no object count"},
       {"count without entries", engine_table(3, 3).replace(7, 1, "4"), "does not match"},
       {"carriage returns", crlf, "/Size"},
+      {"size as a fraction", [] {
+         std::string t = engine_table(2, 2);
+         return t.replace(t.find("/Size 2"), 7, "/Size 2.0");
+       }(), "plain whole number"},
+      {"size without its blank", [] {
+         std::string t = engine_table(2, 2);
+         return t.replace(t.find("/Size 2"), 7, "/Size02");
+       }(), "plain whole number"},
       {"trailer with blank", [] {
          std::string t = engine_table(2, 2);
          return t.replace(t.find("trailer"), 7, "trailer ");

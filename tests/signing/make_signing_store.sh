@@ -6,6 +6,8 @@
 #   "Dana Signer"     RSA-3072
 #   "Eli DSA Signer"  DSA-2048 (left out when NSS cannot import it)
 #   "Zed Nokey"       no private key; last in store order
+# and OUTDIR/protected: a store whose password is "s3cret" (in
+# OUTDIR/protected/pin.txt) holding "Dana Signer" with its key.
 # OUTDIR/keys.tsv lists nickname and key id as the fixture's keys.tsv does.
 set -euo pipefail
 export LC_ALL=C
@@ -46,6 +48,11 @@ import_with_key eli "Eli DSA Signer" || echo "NSS did not import the DSA signer;
 openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$TMP/zed.key" 2>/dev/null
 issue zed "Zed Nokey" zed@example.test 204 "$TMP/zed.key"
 certutil -A -d "sql:$OUT" -n "Zed Nokey" -t ",," -a -i "$PEM/zed.crt"
+
+P=$OUT/protected; mkdir -p "$P"
+printf 's3cret\n' >"$P/pin.txt"
+certutil -N -d "sql:$P" -f "$P/pin.txt"
+pk12util -i "$TMP/dana.p12" -d "sql:$P" -W "" -k "$P/pin.txt" >/dev/null
 
 {
   printf 'nickname\tcka_id_hex\tkey_type\n'

@@ -91,31 +91,5 @@ TEST(NssSignedData, TextIsSignedAsUtf16le) {
   }
 }
 
-TEST(NssSignedData, RefusesWhatItCannotSign) {
-  Signer with_key;
-  with_key.SetCertificate(certificate("Alex Signer"));
-  Signer without_key;
-  without_key.SetCertificate(certificate("Casey Nokey"));
-  Signer empty;
-  const struct {
-    const char* what;
-    const Signer* signer;
-    bool set_content;
-    bool detached;
-    int encoding;
-  } cases[] = {{"no key", &without_key, true, true, kBinaryEncoding},
-               {"no certificate", &empty, true, true, kBinaryEncoding},
-               {"no content", &with_key, false, true, kBinaryEncoding},
-               {"embedded content", &with_key, true, false, kBinaryEncoding},
-               {"base64", &with_key, true, true, 0}};
-  for (const auto& c : cases) {
-    NssSignedData data;
-    if (c.set_content) data.SetContent("content", platform::TextEncoding::kUtf8);
-    platform::CallError error;
-    EXPECT_EQ(data.Sign(*c.signer, c.detached, c.encoding, error), std::nullopt) << c.what;
-    EXPECT_FALSE(error.description.empty()) << c.what;
-  }
-}
-
 }  // namespace
 }  // namespace corvane::signing

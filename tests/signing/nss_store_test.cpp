@@ -46,21 +46,6 @@ TEST_F(NssStoreTest, HoldsKeyAndEndEntityCertificatesInNicknameOrder) {
     EXPECT_EQ(again.Item(i)->Export(kBinaryEncoding), store_.Item(i)->Export(kBinaryEncoding)) << i;
 }
 
-TEST_F(NssStoreTest, RefusesOtherStoresAndModes) {
-  const struct {
-    int location;
-    const char* name;
-    int mode;
-  } cases[] = {{1, "My", 0}, {2, "Root", 0}, {2, "My", 1}};
-  for (const auto& c : cases) {
-    NssStore store;
-    platform::CallError error;
-    EXPECT_FALSE(store.Open(c.location, c.name, c.mode, error)) << c.name;
-    EXPECT_FALSE(error.description.empty());
-    EXPECT_EQ(store.Count(), 0);
-  }
-}
-
 TEST_F(NssStoreTest, KeyFactsByKeyType) {
   const struct {
     const char* subject;

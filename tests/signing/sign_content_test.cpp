@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
 #include "platform/object_factory.h"
 #include "settings/registry.h"
-#include "signing/capicom.h"
+#include "signing/store_objects.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -193,6 +197,38 @@ TEST_F(SignContentTest, CertificateEmailReplacesADefaultEntryOfTheUser) {
     EXPECT_EQ(state.userName, c.user);
     EXPECT_NE(test::read_file(folder / "user.ini").find(c.ini_holds), std::string::npos)
         << test::read_file(folder / "user.ini");
+  }
+}
+
+// A store with a password: the PIN file logs in to it; without the file (and
+// without a terminal), or with a wrong PIN, the key stays out of reach and
+// nothing is signed. Each case runs in a child process without a terminal,
+// as the database is opened once per process.
+TEST(TokenLogin, PinFileUnlocksTheKey) {
+  if (std::getenv("CORVANE_LOGIN_CHILD")) {
+    register_signing_classes();
+    SignerState state;
+    state.containerName = std::getenv("CORVANE_LOGIN_CONTAINER");
+    const std::string hex = signContent(state, "x");
+    std::printf("RESULT:%s|%s\n", state.signerName.c_str(), hex.empty() ? "unsigned" : "signed");
+    return;
+  }
+  const auto store = test::store_dir() / "protected";
+  test::ScratchDir dir("pin");
+  test::write_file(dir / "wrong.txt", "wrong\n");
+  const struct {
+    std::string pin_setting;
+    const char* expected;
+  } cases[] = {{"CORVANE_PIN_FILE=" + (store / "pin.txt").string(), "RESULT:Dana Signer|signed"},
+               {"-u CORVANE_PIN_FILE", "RESULT:Dana Signer|unsigned"},
+               {"CORVANE_PIN_FILE=" + (dir / "wrong.txt").string(), "RESULT:Dana Signer|unsigned"}};
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  for (const auto& c : cases) {
+    const auto child = test::run_command(
+        "setsid -w env " + c.pin_setting + " CORVANE_LOGIN_CHILD=1 CORVANE_NSSDB=sql:" + store.string() +
+        " CORVANE_LOGIN_CONTAINER=" + test::shell_quote(unique_container_of("Dana Signer")) + " " +
+        test::shell_quote(self) + " --gtest_filter=TokenLogin.PinFileUnlocksTheKey </dev/null");
+    EXPECT_NE(child.output.find(c.expected), std::string::npos) << c.pin_setting << "\n" << child.output;
   }
 }
 

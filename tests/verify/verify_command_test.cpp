@@ -1,6 +1,7 @@
 // The verify subcommand of the corvanepdf command, run as a child process.
 #include <gtest/gtest.h>
 
+#include "tests/signing/signing_test_support.h"
 #include "tests/verify/verify_test_support.h"
 
 namespace corvane::test {
@@ -50,6 +51,30 @@ TEST(VerifyCommand, AValidSignatureFromAnUntrustedSignerStillHolds) {
                                      "CORVANE_NSSDB=" + shell_quote("sql:" + (dir / "empty-store").string()));
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_NE(r.output.find("  Signature: valid\n  Certificate: not trusted ("), std::string::npos) << r.output;
+}
+
+TEST(VerifyCommand, OurOwnSignedFilesAreValid) {
+  ScratchDir dir("verify-own");
+  write_file(dir / "hkcu.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
+                               "[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf]\r\n\"UniqueContainerName\"=\"" +
+                                   unique_container_of("Alex Signer") + "\"\r\n");
+  const std::string env = "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
+                          " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string());
+  const auto out = shell_quote((dir / "signed.pdf").string());
+  const struct {
+    const char* input;
+    const char* password_option;
+  } cases[] = {{"plain.pdf", ""}, {"xref-stream.pdf", ""}, {"enc-aes-256.pdf", " --password user"}};
+  for (const auto& c : cases) {
+    const CommandResult signing = corvanepdf(
+        "sign " + shell_quote(fixture_pdf(c.input).string()) + c.password_option + " -o " + out, env);
+    ASSERT_EQ(signing.exit_code, 0) << c.input << "\n" << signing.output;
+    const CommandResult r = corvanepdf("verify " + out + c.password_option);
+    EXPECT_EQ(r.exit_code, 0) << c.input << "\n" << r.output;
+    EXPECT_NE(r.output.find("  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"),
+              std::string::npos)
+        << c.input << "\n" << r.output;
+  }
 }
 
 }  // namespace

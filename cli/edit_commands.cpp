@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
 
 namespace corvane::cli {
@@ -23,18 +24,31 @@ struct SignOptions {
   std::string password;
   std::string user;
   std::string reason;
+  bool verbose = false;
 };
 
 // Sets the properties as a host would, then signs. Reason and user are set
-// only when given, so the component's defaults stay otherwise.
+// only when given, so the component's defaults stay otherwise. What can be
+// checked before is checked before; a failed run is explained from its
+// diagnostic lines, which -v also prints.
 void run_sign(const SignOptions& options, bool reason_given) {
+  if (const std::string problem = sign_precheck(options.input, options.output); !problem.empty()) fail(problem);
+  const RunLog log;
   corvanepdf::edit document;
   document.pdfpath(options.input);
   document.savepath(options.output);
   document.pdfpasswd(options.password);
   if (!options.user.empty()) document.username(options.user);
   if (reason_given) document.reason(options.reason);
-  if (document.signit()) return;
+  const bool signed_ok = document.signit();
+  const auto lines = log.lines();
+  if (options.verbose)
+    for (const auto& line : lines) std::cerr << line << "\n";
+  if (signed_ok) {
+    if (const std::string problem = write_message(options.output, lines); !problem.empty()) fail(problem);
+    return;
+  }
+  if (const std::string problem = failure_message(options.input, lines); !problem.empty()) fail(problem);
   if (!document.pdfeditloaded()) fail("the PDF engine is not available");
   if (!document.pdfloaded())
     fail("cannot open " + options.input + " (not a readable PDF, or a wrong or missing password)");
@@ -51,6 +65,7 @@ void add_edit_commands(CLI::App& app) {
   sign->add_option("--password", options->password, "Password of an encrypted PDF");
   sign->add_option("--user", options->user, "User name of the signer");
   CLI::Option* reason = sign->add_option("--reason", options->reason, "Reason for signing");
+  sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
   sign->callback([options, reason] { run_sign(*options, reason->count() > 0); });
 
   auto text = std::make_shared<std::string>();

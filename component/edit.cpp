@@ -1,6 +1,7 @@
 #include "component/edit.h"
 
 #include "component/component_state.h"
+#include "component/register_classes.h"
 #include "pdfupdate/signing_time.h"
 #include "platform/codepage.h"
 #include "platform/object_factory.h"
@@ -41,6 +42,7 @@ bool Edit::load_engine() {
     engine.reset();
     pdfeditloaded = false;
   }
+  register_component_classes();
   engine = platform::create_as<engine::PdfEngine>(engine::kPdfEngineClassId);
   if (engine) {
     pdfeditloaded = true;

@@ -1,14 +1,85 @@
-// The signing run. For now it prepares the run (reason, user entry, engine,
-// document) and answers false after that; the rebuild of the document comes
-// with the signing pipeline.
+// The signing run: prepares the document (reason, user entry, engine, open
+// document), removes or keeps its encryption and draws the visible text,
+// has the engine write it out, rebuilds the bytes with a signature field and
+// a signature dictionary, signs the bytes around the signature slot and
+// writes the signed file.
+//
+// A run that cannot put its result into the reserved space (a marker missing
+// from the byte image, unnumbered new objects, a signature longer than its
+// slot, byte ranges longer than their placeholder, a rebuild beyond the spare
+// bytes, a document outside the layout the rebuild understands) is refused:
+// signit answers false, writes nothing, and one log line says why.
+#include <limits>
+
 #include "component/component_state.h"
 #include "component/edit.h"
+#include "component/signit_steps.h"
 #include "identity/user_identity.h"
+#include "pdfupdate/signature_rect.h"
+#include "settings/file_helpers.h"
+#include "settings/log.h"
+#include "signing/sign_content.h"
 
 namespace corvane::component {
+namespace {
+
+// An image shorter than this holds no document.
+constexpr std::size_t kMinImageSize = 12;
+
+void log_refusal(const Refusal& refusal) { settings::log_line("signing refused: " + refusal); }
+
+// Why no document is open after the preparation. An engine still waiting
+// for a password reports the document encrypted; the probe's own
+// diagnostics (there is nothing to ask about when opening failed) are
+// dropped.
+Refusal why_not_open(Edit& edit) {
+  if (!edit.pdfeditloaded || !edit.engine) return "the PDF engine is not available";
+  if (edit.pdfpath.empty()) return "no document to sign (pdfpath is empty)";
+  std::int32_t encryption = 0;
+  (void)edit.engine->GetEncryption(encryption);
+  (void)edit.engine->TakeDiagnostics();
+  if (encryption == 0) return "the document could not be opened";
+  return edit.pdfpasswd.empty() ? "the document is encrypted and no password was given"
+                                : "the document is encrypted and the password was refused";
+}
+
+}  // namespace
+
+const pdfupdate::SignContentFn& code_page_signer() {
+  static const pdfupdate::SignContentFn sign = [](SignerState& s, std::string_view w) {
+    return signing::signContent(s, w, platform::TextEncoding::kCodePage);
+  };
+  return sign;
+}
+
+Refusal write_out_document(Edit& edit, ComponentState& state) {
+  engine::PdfEngine& engine = *edit.engine;
+  (void)engine.CommitChanges();
+  edit.reset_buffers();
+  // The widget rectangle always matches the page of the image written next.
+  read_page_size(engine, state.session);
+  pdfupdate::computeSignatureRect(state.session);
+
+  (void)engine.GetDocumentBytes(edit.documentBytes);
+  edit.log_engine_diagnostics();
+  const std::size_t size = edit.documentBytes.size();
+  if (size < kMinImageSize) return "the PDF engine wrote no document";
+  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - kSpareBytes))
+    return "the document is too large to sign";
+  // The one buffer the file is assembled in: never grown during the run.
+  edit.assemblyBytes.assign(size + kSpareBytes, 0);
+
+  std::int32_t loaded = 0;
+  (void)engine.LoadDocumentBytes(edit.documentBytes, loaded);
+  edit.log_engine_diagnostics();
+  if (loaded != 1) return "the PDF engine did not read its own document back";
+  return {};
+}
 
 bool Edit::signit() {
   ComponentState& state = component_state();
+  state.session.unsupportedLayout.clear();
+
   if (!reason.empty()) state.session.signingReason = reason;
   if (!username.empty()) {
     state.signer.userName = username;
@@ -22,9 +93,26 @@ bool Edit::signit() {
     if (!pdfeditloaded) pdfpath.clear();
   }
   if (pdfeditloaded && !pdfloaded) pdfloaded = pdfpath.empty() ? false : open_document();
-  if (!pdfloaded) return false;
+  if (!pdfloaded || !engine) {
+    log_refusal(why_not_open(*this));
+    return false;
+  }
 
-  return false;
+  apply_encryption_and_stamp(*this, state);
+  Refusal refusal = write_out_document(*this, state);
+  if (refusal.empty()) refusal = assemble_document(*this, state);
+  if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state);
+  if (refusal.empty()) refusal = sign_byte_ranges(*this, state);
+  if (!refusal.empty()) {
+    log_refusal(refusal);
+    return false;
+  }
+
+  // A file that cannot be written does not change the answer; the log says so.
+  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false))
+    settings::log_line("the signed file could not be written to " + savepath);
+  reset_buffers();
+  return true;
 }
 
 }  // namespace corvane::component

@@ -1,9 +1,12 @@
 #include "engine/byte_image_writer.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -53,11 +56,13 @@ bool is_absent(QPDFObjectHandle& value) {
   }
 }
 
+// A dictionary's entries in key order, without direct nulls (references
+// are looked at when written).
 Entries entries_of(QPDFObjectHandle dictionary, bool skip_length) {
   Entries entries;
   for (auto& [key, value] : dictionary.ditems()) {
     if (skip_length && key == "/Length") continue;
-    if (is_absent(value)) continue;
+    if (!value.isIndirect() && value.isNull()) continue;
     entries.emplace_back(key, value);
   }
   return entries;
@@ -77,23 +82,37 @@ class ImageWriter {
 
   Bytes write() {
     prepare();
-    number_objects();
-    out_.reserve(options_.size_hint + options_.size_hint / 16 + 4096);
     append(out_, "%PDF-" + pdf_version(qpdf_) + "\n");
     append(out_, kBinaryMarker);
-    offsets_.assign(objects_.size() + 1, 0);
-    for (int number = 1; number <= static_cast<int>(objects_.size()); ++number) {
+    // Breadth-first from the trailer: the catalog, the first page, the
+    // encryption dictionary, the document information, then what the
+    // catalog refers to, then what each object refers to as it is written.
+    add_object(root_);
+    add_object(page_);
+    if (options_.encryption) {
+      objects_.emplace_back();
+      encrypt_number_ = static_cast<int>(objects_.size());
+    }
+    if (info_.isInitialized()) scan(info_);
+    for (auto& entry : catalog_) scan(entry.second);
+    for (int number = 2; number <= static_cast<int>(objects_.size()); ++number) {
       write_object(number);
     }
+    // The catalog comes last: it names the field the rebuild adds, whose
+    // number is known only when every object has one.
+    write_object(1);
     write_xref_and_trailer();
-    return std::move(out_);
+    return out_.take();
   }
 
- private:
   // Stores the first page's annotations and the document information the
   // way the layout needs them, and makes the catalog's form announce the
   // field the rebuild adds.
   void prepare() {
+    for (const auto& [og, entry] : qpdf_.getXRefTable()) {
+      in_table_.insert(og);
+      last_in_table_ = std::max(last_in_table_, og.getObj());
+    }
     root_ = qpdf_.getRoot();
     if (!root_.isDictionary() || !page_.isDictionary() || root_.isSameObjectAs(page_)) {
       throw std::runtime_error("the document has no catalog or no first page");
@@ -133,12 +152,12 @@ class ImageWriter {
     if (old_form.isDictionary()) {
       for (auto& [key, value] : old_form.ditems()) {
         if (key == "/Fields" || key == "/SigFlags" || key == "/NeedAppearances") continue;
-        if (!is_absent(value)) form[key] = value;
+        if (present_unnumbered(value)) form[key] = value;
       }
       QPDFObjectHandle old_fields = old_form.getKey("/Fields");
       if (old_fields.isArray()) {
         for (auto& field : old_fields.aitems()) {
-          if (!is_absent(field)) fields.push_back(field);
+          if (present_unnumbered(field)) fields.push_back(field);
         }
       }
     }
@@ -161,47 +180,17 @@ class ImageWriter {
     return entries;
   }
 
-  // Breadth-first numbering from the trailer: the catalog, the first page,
-  // the encryption dictionary, the document information, then what each
-  // numbered object refers to, in the order it is written.
-  void number_objects() {
-    add_object(root_);
-    add_object(page_);
-    if (options_.encryption) {
-      objects_.emplace_back();
-      encrypt_number_ = static_cast<int>(objects_.size());
-    }
-    if (info_.isInitialized()) scan(info_);
-    for (std::size_t i = 0; i < objects_.size(); ++i) {
-      if (static_cast<int>(i) + 1 == encrypt_number_) continue;
-      if (i == 0) {
-        for (auto& entry : catalog_) scan(entry.second);
-        continue;
-      }
-      QPDFObjectHandle object = objects_[i];
-      if (object.isStream()) {
-        for (auto& entry : entries_of(object.getDict(), /*skip_length=*/true)) scan(entry.second);
-      } else {
-        scan_contents(object);
-      }
-    }
-  }
-
   void add_object(QPDFObjectHandle object) {
     objects_.push_back(object);
     numbers_.emplace(object.getObjGen(), static_cast<int>(objects_.size()));
   }
 
+  // Numbers the objects `value` refers to, in the order it is written.
   void scan(QPDFObjectHandle value) {
     if (value.isIndirect()) {
-      if (numbers_.count(value.getObjGen()) != 0 || is_absent(value)) return;
-      add_object(value);
+      reference_number(value);
       return;
     }
-    scan_contents(value);
-  }
-
-  void scan_contents(QPDFObjectHandle value) {
     switch (value.getTypeCode()) {
       case ::ot_array:
         for (auto& item : value.aitems()) scan(item);
@@ -214,12 +203,48 @@ class ImageWriter {
     }
   }
 
-  int number_of(QPDFObjectHandle& reference) const {
+  // The number of the object `reference` points to, numbering it when it
+  // is met for the first time; 0 when it does not exist. An object listed
+  // in the file's table exists even before it is read, so that reading
+  // (and releasing) waits until the object is written; one made since
+  // opening exists unless it is null.
+  int reference_number(QPDFObjectHandle& reference) {
     auto found = numbers_.find(reference.getObjGen());
-    return found == numbers_.end() ? 0 : found->second;
+    if (found != numbers_.end()) return found->second;
+    if (!exists(reference)) return 0;
+    add_object(reference);
+    return static_cast<int>(objects_.size());
+  }
+
+  bool exists(QPDFObjectHandle& reference) {
+    const QPDFObjGen og = reference.getObjGen();
+    return numbers_.count(og) != 0 || in_table_.count(og) != 0 ||
+           (og.getObj() > last_in_table_ && !is_absent(reference));
+  }
+
+  // False for a direct null and a reference to a missing object, which a
+  // dictionary leaves out; numbers the object referred to.
+  bool present(QPDFObjectHandle& value) {
+    return value.isIndirect() ? reference_number(value) != 0 : !value.isNull();
+  }
+
+  // Empties a written object in the document. What is left in its place
+  // is an operator holding its new number: qpdf turns the handles that
+  // pointed to the object into direct copies of that value, and no object
+  // of a document can hold an operator, so it still names the object.
+  void release(QPDFObjectHandle& object, int number) {
+    qpdf_.replaceObject(object.getObjGen(), QPDFObjectHandle::newOperator(std::to_string(number)));
+  }
+
+  static int released_number(QPDFObjectHandle& value) {
+    return value.getTypeCode() == ::ot_operator ? std::stoi(value.getOperatorValue()) : 0;
+  }
+  bool present_unnumbered(QPDFObjectHandle& value) {
+    return value.isIndirect() ? exists(value) : !value.isNull();
   }
 
   void write_object(int number) {
+    if (offsets_.size() <= static_cast<std::size_t>(number)) offsets_.resize(number + 1, 0);
     offsets_[number] = out_.size();
     current_ = number;
     string_key_.clear();
@@ -237,7 +262,7 @@ class ImageWriter {
       }
       append(out_, ">>\n");
     } else {
-      QPDFObjectHandle object = objects_[number - 1];
+      QPDFObjectHandle object = std::move(objects_[number - 1]);
       switch (object.getTypeCode()) {
         case ::ot_stream:
           write_stream(object);
@@ -250,6 +275,7 @@ class ImageWriter {
           append(out_, "\n");
           break;
       }
+      if (options_.release_written) release(object, number);
     }
     append(out_, "endobj\n");
   }
@@ -265,8 +291,8 @@ class ImageWriter {
         length_done = true;
       }
       QPDFObjectHandle item = value;
-      if (item.isIndirect() && number_of(item) == 0) continue;
-      append(out_, QPDFObjectHandle::newName(key).unparse());
+      if (!present(item)) continue;
+      append_name(out_, key);
       append(out_, " ");
       write_value(item);
       append(out_, "\n");
@@ -282,17 +308,16 @@ class ImageWriter {
   }
 
   void write_value(QPDFObjectHandle& value) {
-    if (value.isIndirect()) {
-      const int number = number_of(value);
-      if (number == 0) {
-        append(out_, "null");
-        return;
-      }
+    const bool indirect = value.isIndirect();
+    const int number = indirect ? reference_number(value) : released_number(value);
+    if (number != 0) {
       append_number(out_, number);
       append(out_, " 0 R");
-      return;
+    } else if (indirect) {
+      append(out_, "null");
+    } else {
+      write_direct(value);
     }
-    write_direct(value);
   }
 
   void write_direct(QPDFObjectHandle& value) {
@@ -313,8 +338,8 @@ class ImageWriter {
       case ::ot_dictionary: {
         append(out_, "<< ");
         for (auto& [key, item] : value.ditems()) {
-          if (is_absent(item)) continue;
-          append(out_, QPDFObjectHandle::newName(key).unparse());
+          if (!present(item)) continue;
+          append_name(out_, key);
           append(out_, " ");
           write_value(item);
           append(out_, " ");
@@ -386,17 +411,10 @@ class ImageWriter {
     append(out_, "xref\n0 ");
     append_number(out_, size);
     append(out_, "\n0000000000 65535 f \n");
-    const std::size_t start = out_.size();
-    out_.resize(start + kXrefEntrySize * objects_.size());
-    std::uint8_t* entry = out_.data() + start;
+    char entry[kXrefEntrySize + 1];
     for (std::size_t number = 1; number < offsets_.size(); ++number) {
-      std::size_t offset = offsets_[number];
-      for (int digit = 9; digit >= 0; --digit) {
-        entry[digit] = static_cast<std::uint8_t>('0' + offset % 10);
-        offset /= 10;
-      }
-      std::memcpy(entry + 10, " 00000 n \n", 10);
-      entry += kXrefEntrySize;
+      std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offsets_[number]);
+      append(out_, std::string_view(entry, kXrefEntrySize));
     }
     append(out_, "trailer\n<<\n/Size ");
     append_number(out_, size);
@@ -437,12 +455,14 @@ class ImageWriter {
   // empty handle, its entries come from the kept encryption.
   std::vector<QPDFObjectHandle> objects_;
   std::unordered_map<QPDFObjGen, int, ObjGenHash> numbers_;
+  std::unordered_set<QPDFObjGen, ObjGenHash> in_table_;
+  int last_in_table_ = 0;
   int encrypt_number_ = 0;
   std::vector<std::size_t> offsets_;
   int current_ = 0;
   std::string string_key_;
   std::string data_;
-  Bytes out_;
+  ByteSink out_;
 };
 
 }  // namespace

@@ -4,12 +4,14 @@
 //   "%PDF-1.x" LF, "%" and four bytes of 128 or more, LF;
 //   objects numbered 1 (the catalog), 2 (the first page), then every other
 //   object reachable from the trailer, breadth-first, all generation 0,
-//   each as "N 0 obj" LF, the value, "endobj" LF; a dictionary as "<<" LF,
-//   one "/Key value" line per entry, ">>" LF, nested values on their
-//   entry's line ("/Annots [ 5 0 R ]"); a stream with a direct /Length,
-//   "stream" LF, the data as stored (still filtered), LF "endstream" LF;
-//   one classic cross-reference table "xref" LF "0 n" LF with 20-byte
-//   entries, "trailer" LF, "<<" LF, "/Size n" LF, "/Root 1 0 R" LF, the
+//   written in the order of their numbers except the catalog, which comes
+//   last (it names the number of objects); each as "N 0 obj" LF, the
+//   value, "endobj" LF; a dictionary as "<<" LF, one "/Key value" line per
+//   entry, ">>" LF, nested values on their entry's line
+//   ("/Annots [ 5 0 R ]"); a stream with a direct /Length, "stream" LF, the
+//   data as stored (still filtered), LF "endstream" LF; one classic
+//   cross-reference table "xref" LF "0 n" LF with 20-byte entries,
+//   "trailer" LF, "<<" LF, "/Size n" LF, "/Root 1 0 R" LF, the
 //   /Info, /Encrypt and /ID lines when present, ">>" LF, "startxref" LF,
 //   the offset LF, "%%EOF" LF.
 //
@@ -36,9 +38,10 @@ struct ImageOptions {
   // new object numbers and the encryption dictionary and identifier are
   // written with them; otherwise the image is not encrypted.
   const KeptEncryption* encryption = nullptr;
-  // The expected size of the image (the input's size will do), reserved up
-  // front so that the buffer is not copied while it grows.
-  std::size_t size_hint = 0;
+  // Empties every object in `qpdf` as soon as it is written, so that the
+  // parsed document and its image are not both held in memory whole. The
+  // document is of no further use then: read the image instead.
+  bool release_written = false;
 };
 
 // The image of the document open in `qpdf`, with `first_page` as object 2.

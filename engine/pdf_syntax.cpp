@@ -1,6 +1,7 @@
 #include "engine/pdf_syntax.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace corvane::engine {
 
@@ -9,7 +10,7 @@ namespace {
 constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr int kMaxResolvedDepth = 8;
 
-void append_resolved(Bytes& out, QPDFObjectHandle value, int depth) {
+void append_resolved(ByteSink& out, QPDFObjectHandle value, int depth) {
   if (depth > kMaxResolvedDepth) {
     append(out, "null");
     return;
@@ -28,7 +29,7 @@ void append_resolved(Bytes& out, QPDFObjectHandle value, int depth) {
       append(out, "<< ");
       for (auto& [key, item] : value.ditems()) {
         if (item.isNull()) continue;
-        append(out, QPDFObjectHandle::newName(key).unparse());
+        append_name(out, key);
         append(out, " ");
         append_resolved(out, item, depth + 1);
         append(out, " ");
@@ -47,10 +48,27 @@ void append_resolved(Bytes& out, QPDFObjectHandle value, int depth) {
 
 }  // namespace
 
-void append_number(Bytes& out, long long value) {
+void append_number(ByteSink& out, long long value) {
   char buffer[24];
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.insert(out.end(), buffer, end);
+  out.append(std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+}
+
+void append_name(ByteSink& out, std::string_view name) {
+  if (name.empty()) return;
+  out.push_back(static_cast<std::uint8_t>(name[0]));
+  for (std::size_t i = 1; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c == 0) {
+      out.push_back('#');  // qpdf's mark of a "#" that did not start an escape
+    } else if (c < 33 || c > 126 || std::strchr("#()<>[]{}/%", c) != nullptr) {
+      out.push_back('#');
+      out.push_back(static_cast<std::uint8_t>(kHexDigits[c >> 4]));
+      out.push_back(static_cast<std::uint8_t>(kHexDigits[c & 15]));
+    } else {
+      out.push_back(c);
+    }
+  }
 }
 
 bool is_printable_ascii(std::string_view bytes) noexcept {
@@ -60,7 +78,7 @@ bool is_printable_ascii(std::string_view bytes) noexcept {
   return true;
 }
 
-void append_string(Bytes& out, std::string_view value) {
+void append_string(ByteSink& out, std::string_view value) {
   if (!is_printable_ascii(value)) {
     append_hex_string(out, value);
     return;
@@ -73,19 +91,16 @@ void append_string(Bytes& out, std::string_view value) {
   out.push_back(')');
 }
 
-void append_hex_string(Bytes& out, std::string_view value) {
-  const std::size_t start = out.size();
-  out.resize(start + 2 * value.size() + 2);
-  std::uint8_t* p = out.data() + start;
-  *p++ = '<';
+void append_hex_string(ByteSink& out, std::string_view value) {
+  out.push_back('<');
   for (unsigned char c : value) {
-    *p++ = kHexDigits[c >> 4];
-    *p++ = kHexDigits[c & 15];
+    out.push_back(static_cast<std::uint8_t>(kHexDigits[c >> 4]));
+    out.push_back(static_cast<std::uint8_t>(kHexDigits[c & 15]));
   }
-  *p = '>';
+  out.push_back('>');
 }
 
-void append_scalar(Bytes& out, QPDFObjectHandle value) {
+void append_scalar(ByteSink& out, QPDFObjectHandle value) {
   switch (value.getTypeCode()) {
     case ::ot_boolean:
       append(out, value.getBoolValue() ? "true" : "false");
@@ -97,7 +112,7 @@ void append_scalar(Bytes& out, QPDFObjectHandle value) {
       append(out, value.getRealValue());
       return;
     case ::ot_name:
-      append(out, value.unparse());
+      append_name(out, value.getName());
       return;
     case ::ot_string:
       append_string(out, value.getStringValue());
@@ -109,9 +124,10 @@ void append_scalar(Bytes& out, QPDFObjectHandle value) {
 }
 
 std::string resolved_text(QPDFObjectHandle value) {
-  Bytes out;
+  ByteSink out;
   append_resolved(out, value, 0);
-  return std::string(out.begin(), out.end());
+  const Bytes bytes = out.take();
+  return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace corvane::engine

@@ -1,6 +1,9 @@
 #include "engine/qpdf_engine.h"
 
 #include <cmath>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
@@ -11,6 +14,8 @@
 #include <qpdf/QUtil.hh>
 
 #include "engine/byte_image_writer.h"
+#include "engine/file_source.h"
+#include "engine/first_page.h"
 #include "engine/text_stamp.h"
 
 namespace corvane::engine {
@@ -43,16 +48,18 @@ std::optional<std::int32_t> encryption_of_refusal(const QPDFExc& error) {
   return std::nullopt;
 }
 
-QPDFObjectHandle first_page(QPDF& qpdf) {
-  const auto& pages = qpdf.getAllPages();
-  if (pages.empty()) throw std::runtime_error("the document has no pages");
-  return pages.front();
+// Returns the freed pages of the heap to the system: a parsed document is
+// many small blocks, which the allocator would otherwise keep.
+void give_back_free_memory() noexcept {
+#ifdef __GLIBC__
+  ::malloc_trim(0);
+#endif
 }
 
 // The first page's crop box (its media box when it has none) as the page
 // is shown: width and height swap for a quarter turn.
 std::pair<double, double> shown_size(QPDF& qpdf) {
-  QPDFPageObjectHelper page(first_page(qpdf));
+  QPDFPageObjectHelper page(find_first_page(qpdf));
   QPDFObjectHandle box = page.getCropBox();
   if (!box.isRectangle()) throw std::runtime_error("the first page has no valid page box");
   const auto rect = box.getArrayAsRectangle();
@@ -106,7 +113,7 @@ std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) const
     qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory_->data()),
                             memory_->size(), password.c_str());
   } else {
-    qpdf->processFile(path_.c_str(), password.c_str());
+    qpdf->processInputSource(std::make_shared<FileSource>(path_), password.c_str());
   }
   qpdf->getRoot();
   return qpdf;
@@ -115,6 +122,7 @@ std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) const
 void QpdfEngine::adopt(std::unique_ptr<QPDF> qpdf, const std::string& password) {
   std::optional<KeptEncryption> kept = keep_encryption(*qpdf);
   qpdf_ = std::move(qpdf);
+  opened_ = true;
   awaiting_password_ = false;
   password_ = password;
   if (kept) {
@@ -126,19 +134,13 @@ void QpdfEngine::adopt(std::unique_ptr<QPDF> qpdf, const std::string& password) 
   }
 }
 
-QPDF& QpdfEngine::document() const {
-  if (!qpdf_) {
+QPDF& QpdfEngine::document() {
+  if (!opened_) {
     throw std::runtime_error(awaiting_password_ ? "the document awaits its password"
                                                 : "no document is open");
   }
+  if (!qpdf_) qpdf_ = open_source(password_);
   return *qpdf_;
-}
-
-std::size_t QpdfEngine::source_size() const noexcept {
-  if (memory_) return memory_->size();
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path_, error);
-  return error ? 0 : static_cast<std::size_t>(size);
 }
 
 bool QpdfEngine::OpenDocument(const std::string& path, std::int32_t& result) {
@@ -146,6 +148,7 @@ bool QpdfEngine::OpenDocument(const std::string& path, std::int32_t& result) {
     qpdf_.reset();
     memory_.reset();
     path_ = path;
+    opened_ = false;
     awaiting_password_ = false;
     encryption_ = kNotEncrypted;
     password_.clear();
@@ -193,7 +196,7 @@ bool QpdfEngine::RemoveEncryption() {
 
 bool QpdfEngine::SubmitPassword(const std::string& password, std::int32_t& result) {
   return guarded("SubmitPassword", [&] {
-    if (!qpdf_ && !awaiting_password_) throw std::runtime_error("no document is open");
+    if (!opened_ && !awaiting_password_) throw std::runtime_error("no document is open");
     std::vector<std::string> candidates{password};
     std::string single_byte;
     if (QUtil::utf8_to_pdf_doc(password, single_byte) && single_byte != password) {
@@ -246,8 +249,26 @@ bool QpdfEngine::GetDocumentBytes(std::vector<std::uint8_t>& result) {
     QPDF& qpdf = document();
     ImageOptions options;
     options.encryption = write_encrypted_ && kept_ ? &*kept_ : nullptr;
-    options.size_hint = source_size();
-    result = write_byte_image(qpdf, first_page(qpdf), options);
+    options.release_written = true;
+    QPDFObjectHandle page = find_first_page(qpdf);
+    std::vector<std::uint8_t> image;
+    try {
+      image = write_byte_image(qpdf, page, options);
+    } catch (...) {
+      // The half-written document is emptied: read the source again.
+      qpdf_.reset();
+      note("GetDocumentBytes: the document is read again from its source; changes are lost");
+      throw;
+    }
+    // Writing emptied the parsed document; from now on the image is the
+    // document, read when next needed. What the parsed document took is
+    // handed back to the system before the caller's copy is made.
+    qpdf_.reset();
+    give_back_free_memory();
+    memory_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
+    path_.clear();
+    encryption_ = options.encryption ? kStandardHandler : kNotEncrypted;
+    result = *memory_;
     return true;
   });
 }
@@ -256,7 +277,7 @@ bool QpdfEngine::AddTextStamp(double x, double y, double width, double height,
                               const std::string& text, std::int32_t opacity) {
   return guarded("AddTextStamp", [&] {
     QPDF& qpdf = document();
-    add_text_stamp(qpdf, first_page(qpdf), StampBox{x, y, width, height}, text, opacity);
+    add_text_stamp(qpdf, find_first_page(qpdf), StampBox{x, y, width, height}, text, opacity);
     return true;
   });
 }
@@ -270,7 +291,10 @@ bool QpdfEngine::CommitChanges() {
 
 bool QpdfEngine::LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::int32_t& result) {
   return guarded("LoadDocumentBytes", [&] {
-    auto memory = std::make_shared<const std::vector<std::uint8_t>>(bytes);
+    // The image just written is already held: no second copy of it.
+    auto memory = memory_ && *memory_ == bytes
+                      ? memory_
+                      : std::make_shared<const std::vector<std::uint8_t>>(bytes);
     auto qpdf = new_qpdf();
     try {
       qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory->data()),
@@ -287,6 +311,7 @@ bool QpdfEngine::LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::
     qpdf_ = std::move(qpdf);
     memory_ = std::move(memory);
     path_.clear();
+    opened_ = true;
     awaiting_password_ = false;
     encryption_ = kept ? kStandardHandler : kNotEncrypted;
     if (kept) kept_ = std::move(kept);

@@ -41,6 +41,8 @@ class QpdfEngine final : public PdfEngine {
   bool GetPageHeight(double& result) override;
   // Only mode 0 (the first page) exists.
   bool SetWorkingMode(std::int32_t mode) override;
+  // Afterwards the image is the engine's document (the same document,
+  // renumbered); a failed write reads the source again, losing changes.
   bool GetDocumentBytes(std::vector<std::uint8_t>& result) override;
   // Changes take effect at once; CommitChanges has nothing left to do.
   bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
@@ -67,15 +69,17 @@ class QpdfEngine final : public PdfEngine {
   std::unique_ptr<QPDF> open_source(const std::string& password) const;
   // Makes `qpdf` the document and takes over its encryption.
   void adopt(std::unique_ptr<QPDF> qpdf, const std::string& password);
-  // The open document; throws when there is none (or it awaits its password).
-  QPDF& document() const;
-  std::size_t source_size() const noexcept;
+  // The open document, read from its source again when needed; throws
+  // when there is none (or it awaits its password).
+  QPDF& document();
 
   std::string path_;
   // The bytes a document loaded from memory is read from; qpdf does not
   // copy them, so they live at least as long as qpdf_.
   std::shared_ptr<const std::vector<std::uint8_t>> memory_;
+  // The parsed document; empty while it needs reading again.
   std::unique_ptr<QPDF> qpdf_;
+  bool opened_ = false;
   bool awaiting_password_ = false;
   std::int32_t encryption_ = 0;
   std::string password_;

@@ -13,6 +13,8 @@ packages=(
   qpdf libnss3-tools openssl ghostscript
   # tests: validators, directory server, virtual display
   poppler-utils slapd ldap-utils xvfb xauth python3
+  # benchmarks: peak memory through GNU time
+  time
 )
 
 if [ "${1:-}" = "--runtime-only" ]; then

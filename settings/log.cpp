@@ -1,6 +1,10 @@
 #include "settings/log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -49,9 +53,26 @@ void prepare(LogState& state) {
   }
 }
 
+// Appends the time-stamped line to the file named by CORVANE_LOG_COPY, with
+// one write, so that lines of several threads never interleave.
+void copy_line(std::string_view message) {
+  const char* path = std::getenv("CORVANE_LOG_COPY");
+  if (path == nullptr || *path == '\0' || message.empty()) return;
+  std::string line = log_timestamp();
+  line += ": ";
+  line += message;
+  line += '\n';
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  const ssize_t written = ::write(fd, line.data(), line.size());
+  (void)written;
+  ::close(fd);
+}
+
 }  // namespace
 
 void log_line(std::string_view message) {
+  copy_line(message);
   LogState& state = log_state();
   if (!state.ready) {
     prepare(state);  // this call's message is not written

@@ -68,27 +68,6 @@ TEST(WriteFile, MissingFolderCreatesNothing) {
   EXPECT_TRUE(names_in(dir.path()).empty());
 }
 
-TEST(WriteFile, FollowsASymbolicLink) {
-  ScratchDir dir("write-file");
-  test::write_file(dir / "real.pdf", std::string(50, 'x'));
-  fs::create_symlink("real.pdf", dir / "link.pdf");
-  ASSERT_TRUE(write_file((dir / "link.pdf").string(), bytes_of("new"), false));
-  EXPECT_TRUE(fs::is_symlink(dir / "link.pdf"));
-  EXPECT_EQ(test::read_file(dir / "real.pdf"), "new");
-}
-
-TEST(DeleteFile, RemovesFilesOnly) {
-  ScratchDir dir("delete-file");
-  test::write_file(dir / "read-only.pdf", "x");
-  fs::permissions(dir / "read-only.pdf", fs::perms::owner_read);
-  fs::create_directory(dir / "folder");
-  delete_file((dir / "read-only.pdf").string());
-  delete_file((dir / "folder").string());
-  delete_file((dir / "missing.pdf").string());
-  delete_file("folder");  // a bare name is left alone
-  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"folder"});
-}
-
 TEST(TextFromBytes, EndsBeforeFirstNul) {
   const struct {
     std::string bytes;

@@ -1,0 +1,116 @@
+#include "cli/sign_messages.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string_view>
+
+#include "settings/registry.h"
+
+namespace corvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kRefused = "signing refused: ";
+constexpr std::string_view kOpenFailure = "OpenDocument: ";
+constexpr std::string_view kNotWritten = "the signed file could not be written";
+
+// The message of a log line, without its time stamp.
+std::string_view message_of(std::string_view line) {
+  const auto colon = line.find(": ");
+  return colon == std::string_view::npos ? line : line.substr(colon + 2);
+}
+
+// The rest of the first message that starts with `prefix`, or nullopt.
+std::optional<std::string> find_message(const std::vector<std::string>& lines, std::string_view prefix) {
+  for (const auto& line : lines)
+    if (const auto message = message_of(line); message.starts_with(prefix))
+      return std::string(message.substr(prefix.size()));
+  return std::nullopt;
+}
+
+bool certificate_configured() {
+  for (const std::string_view base : {settings::kUserBase, settings::kMachineBase})
+    if (!settings::reg_read(std::string(base) + "UniqueContainerName").empty()) return true;
+  return false;
+}
+
+// Whether the certificate chooser has somewhere to show itself.
+bool chooser_can_show() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* value = std::getenv(name); value && *value) return true;
+  const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (tty < 0) return false;
+  ::close(tty);
+  return true;
+}
+
+}  // namespace
+
+std::string sign_precheck(const std::string& input, const std::string& output) {
+  std::error_code error;
+  const auto status = fs::status(input, error);
+  if (!fs::exists(status)) return "cannot sign " + input + ": no such file";
+  if (fs::is_directory(status)) return "cannot sign " + input + ": it is a folder";
+  if (std::ifstream probe(input, std::ios::binary); !probe)
+    return "cannot read " + input + ": " + std::strerror(errno);
+
+  const fs::path folder = fs::path(output).parent_path();
+  if (!folder.empty() && !fs::is_directory(folder, error))
+    return "the output folder " + folder.string() + " does not exist";
+
+  if (!certificate_configured() && !chooser_can_show())
+    return "no signing certificate is configured and there is no display or terminal to choose one; "
+           "select one with: corvanepdf settings set UniqueContainerName '<token>:<key id>'";
+  return {};
+}
+
+RunLog::RunLog() {
+  std::string pattern = (fs::temp_directory_path() / "corvanepdf-run-XXXXXX").string();
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return;
+  ::close(fd);
+  path_ = pattern;
+  ::setenv("CORVANE_LOG_COPY", path_.c_str(), 1);
+}
+
+RunLog::~RunLog() {
+  if (path_.empty()) return;
+  ::unsetenv("CORVANE_LOG_COPY");
+  ::unlink(path_.c_str());
+}
+
+std::vector<std::string> RunLog::lines() const {
+  std::vector<std::string> lines;
+  std::ifstream in(path_);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string failure_message(const std::string& input, const std::vector<std::string>& lines) {
+  const auto refusal = find_message(lines, kRefused);
+  if (!refusal) return {};
+  if (refusal->find("no password was given") != std::string::npos)
+    return input + " is encrypted: give its password with --password";
+  if (refusal->find("password was refused") != std::string::npos) return "wrong password for " + input;
+  if (refusal->find("could not be opened") != std::string::npos) {
+    const auto reason = find_message(lines, kOpenFailure);
+    return "cannot open " + input + ": not a PDF the engine can read" + (reason ? " (" + *reason + ")" : "");
+  }
+  return "cannot sign " + input + ": " + *refusal;
+}
+
+std::string write_message(const std::string& output, const std::vector<std::string>& lines) {
+  for (const auto& line : lines)
+    if (message_of(line).starts_with(kNotWritten)) return "the signed file " + output + " could not be written";
+  return {};
+}
+
+}  // namespace corvane::cli

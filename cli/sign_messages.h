@@ -1,0 +1,39 @@
+// What `corvanepdf sign` tells its user: the problems it can see before
+// signing, and the reason of a failed run read from the run's diagnostic
+// lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvane::cli {
+
+// The first problem a user can fix before signing `input` into `output`:
+// the input missing, a folder or unreadable; the output folder missing; no
+// certificate configured with no display or terminal to choose one. ""
+// when none is seen.
+[[nodiscard]] std::string sign_precheck(const std::string& input, const std::string& output);
+
+// Collects the diagnostic lines of this process in a temporary file for as
+// long as it lives (CORVANE_LOG_COPY), whether or not the log is on.
+class RunLog {
+ public:
+  RunLog();
+  ~RunLog();
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+  // The lines so far, with their time stamps.
+  [[nodiscard]] std::vector<std::string> lines() const;
+
+ private:
+  std::string path_;
+};
+
+// The message for a run that answered false, from its lines; "" when the
+// lines do not say why.
+[[nodiscard]] std::string failure_message(const std::string& input, const std::vector<std::string>& lines);
+// For a run that answered true: a message when the signed file could not
+// be written, else "".
+[[nodiscard]] std::string write_message(const std::string& output, const std::vector<std::string>& lines);
+
+}  // namespace corvane::cli

@@ -1,0 +1,127 @@
+// The byte ranges around the signature slot, and the signature over them.
+//
+// Signed file = assembly[0, contentsStart) "<" hex ">" assembly[second
+// range]; the slot between "<" and ">" is as wide as the new objects laid it
+// out, and /ByteRange is [0 contentsStart secondRangeStart secondRangeLength].
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "component/signit_steps.h"
+
+namespace corvane::component {
+namespace {
+
+constexpr std::string_view kContentsKey = "\n/Contents ";
+constexpr std::string_view kEofLine = "\n%%EOF\n";
+constexpr std::string_view kByteRangeStart = "/ByteRange [0 ";
+// What the new objects hold until the ranges are written over it: "0" and 32
+// blanks, so the three numbers and their blanks may take 45 characters in all.
+constexpr std::string_view kByteRangePlaceholder = "/ByteRange [0                                ]";
+constexpr std::size_t kByteRangeRoom = kByteRangePlaceholder.size() - 1;
+// The final signature signs contentBytes; the text argument is ignored then.
+constexpr std::string_view kIgnoredContent = "asfdasfd";
+// Filler of the laid-out slot, and of a final signature shorter than it
+// (DER readers stop at the end of the signature's own length).
+constexpr char kSlotFiller = 'e';
+constexpr char kShortSignatureFiller = '0';
+
+std::int32_t find(const ByteBuffer& buffer, std::string_view text, std::int32_t from) {
+  return find_bytes(buffer.data(), buffer.size(), text, from);
+}
+
+bool holds_at(const ByteBuffer& buffer, std::int32_t at, std::string_view text) {
+  return at >= 0 && static_cast<std::size_t>(at) <= buffer.size() &&
+         text.size() <= buffer.size() - static_cast<std::size_t>(at) &&
+         std::memcmp(buffer.data() + at, text.data(), text.size()) == 0;
+}
+
+// Width of the slot "<eee...>" that starts at `at`; nullopt when there is
+// none.
+std::optional<std::int32_t> slot_width(const ByteBuffer& buffer, std::int32_t at) {
+  if (at < 0 || static_cast<std::size_t>(at) >= buffer.size() || buffer[static_cast<std::size_t>(at)] != '<')
+    return std::nullopt;
+  const auto begin = buffer.begin() + at + 1;
+  const auto end = std::find_if(begin, buffer.end(), [](std::uint8_t b) { return b != kSlotFiller; });
+  if (end == buffer.end() || *end != '>') return std::nullopt;
+  return static_cast<std::int32_t>(end - begin);
+}
+
+bool is_lower_hex(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// One line of text: a signing error description may span several.
+std::string one_line(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
+
+}  // namespace
+
+Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state) {
+  SigningSession& session = state.session;
+  ByteBuffer& out = edit.assemblyBytes;
+
+  // The signature dictionary, object N + 1, at its (checked) header.
+  const std::int32_t dictionary_at = session.objectOffsets[static_cast<std::size_t>(session.firstNewObject) + 1];
+  const std::int32_t contents_key = find(out, kContentsKey, dictionary_at);
+  if (contents_key == kNotFound) return "the signature dictionary has no /Contents";
+  edit.contentsStart = contents_key + static_cast<std::int32_t>(kContentsKey.size());
+  const auto width = slot_width(out, edit.contentsStart);
+  if (!width) return "the signature dictionary's /Contents is not the reserved slot";
+  if (*width == 0) return "no signature could be made with the selected certificate to size the slot";
+
+  edit.secondRangeStart = edit.contentsStart + *width + 2;
+  const std::int32_t eof_line = find(out, kEofLine, edit.secondRangeStart);
+  if (eof_line == kNotFound) return "the rebuilt document has no %%EOF line after the signature";
+  edit.secondRangeLength = eof_line + static_cast<std::int32_t>(kEofLine.size()) - edit.secondRangeStart;
+
+  edit.byteRangeText = std::string(kByteRangeStart) + std::to_string(edit.contentsStart) + " " +
+                       std::to_string(edit.secondRangeStart) + " " +
+                       std::to_string(edit.secondRangeLength);
+  if (edit.byteRangeText.size() > kByteRangeRoom)
+    return "the byte ranges do not fit into the /ByteRange placeholder";
+  const std::int32_t placeholder = find(out, kByteRangeStart, edit.secondRangeStart);
+  if (!holds_at(out, placeholder, kByteRangePlaceholder))
+    return "the signature dictionary has no /ByteRange placeholder";
+  std::memcpy(out.data() + placeholder, edit.byteRangeText.data(), edit.byteRangeText.size());
+  return {};
+}
+
+Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
+  SignerState& signer = state.signer;
+  ByteBuffer& out = edit.assemblyBytes;
+  const auto first = out.begin();
+  const auto second = out.begin() + edit.secondRangeStart;
+
+  std::vector<std::uint8_t>& content = signer.contentBytes.emplace();
+  content.reserve(static_cast<std::size_t>(edit.contentsStart) + static_cast<std::size_t>(edit.secondRangeLength));
+  content.insert(content.end(), first, first + edit.contentsStart);
+  content.insert(content.end(), second, second + edit.secondRangeLength);
+  std::string signature = code_page_signer()(signer, kIgnoredContent);
+  // The ranges serve this one signature, also when signing failed early.
+  signer.contentBytes = std::vector<std::uint8_t>{0};
+
+  const auto width = static_cast<std::size_t>(edit.secondRangeStart - edit.contentsStart - 2);
+  if (signature.empty()) return "the signature could not be made with the selected certificate";
+  if (!is_lower_hex(signature)) return "signing failed: " + one_line(std::move(signature));
+  if (signature.size() > width)
+    return "the signature (" + std::to_string(signature.size()) + " hex digits) is longer than its slot (" +
+           std::to_string(width) + ")";
+  signature.resize(width, kShortSignatureFiller);
+  std::memcpy(out.data() + edit.contentsStart + 1, signature.data(), signature.size());
+
+  // The signed file is the assembly up to the end of the second range; the
+  // spare bytes behind it are dropped.
+  edit.documentBytes = std::exchange(out, ByteBuffer(1, 0));
+  edit.documentBytes.resize(static_cast<std::size_t>(edit.secondRangeStart + edit.secondRangeLength));
+  return {};
+}
+
+}  // namespace corvane::component

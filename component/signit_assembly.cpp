@@ -1,0 +1,159 @@
+// Assembly of the signed file: the engine's byte image with the page object
+// replaced, the two new objects inserted before the cross-reference table
+// and the table rewritten, all in the one pre-sized assembly buffer.
+#include <cstring>
+#include <string_view>
+
+#include "component/object_headers.h"
+#include "component/signit_steps.h"
+#include "pdfupdate/xref.h"
+
+namespace corvane::component {
+namespace {
+
+constexpr std::string_view kPageHeader = "\n2 0 obj\n";
+constexpr std::string_view kObjectEnd = "endobj\n";
+constexpr std::string_view kXrefLine = "\nxref\n";
+// Content of the sizing signature: any text serves, every signature of one
+// key has the same length.
+constexpr std::string_view kSizingContent = "asfdasfd";
+// Tokens the new objects carry until they are numbered and sized.
+constexpr std::string_view kUnfilledTokens[] = {"@@newxrefnumber-2@@", "@@newxrefnumber-1@@",
+                                                 "@@dummysig@@"};
+
+std::int32_t find(const ByteBuffer& buffer, std::string_view text, std::int32_t from) {
+  return find_bytes(buffer.data(), buffer.size(), text, from);
+}
+
+// Copies `size` bytes to `buffer` at `at`; false (nothing copied) when they
+// do not fit.
+bool put(ByteBuffer& buffer, std::int32_t at, const void* data, std::size_t size) {
+  if (at < 0 || static_cast<std::size_t>(at) > buffer.size() ||
+      size > buffer.size() - static_cast<std::size_t>(at))
+    return false;
+  if (size > 0) std::memcpy(buffer.data() + at, data, size);
+  return true;
+}
+
+bool put(ByteBuffer& buffer, std::int32_t at, std::string_view text) {
+  return put(buffer, at, text.data(), text.size());
+}
+
+Refusal no_room() { return "the rebuilt document needs more than the " + std::to_string(kSpareBytes) + " spare bytes"; }
+
+// Without a signature there is nothing to size the slot with or to put in
+// it. `answer` is what signing answered: "" or the store's error text.
+Refusal no_signature(const std::string& answer) {
+  if (answer.empty()) return "no signature could be made with the selected certificate";
+  std::string line = answer;
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  return "no signature could be made: " + line;
+}
+
+// The assembled text so far: the buffer up to its first NUL byte, without a
+// copy.
+std::string_view text_up_to_nul(const ByteBuffer& buffer) {
+  const void* nul = std::memchr(buffer.data(), 0, buffer.size());
+  const std::size_t length =
+      nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data()) : buffer.size();
+  return {reinterpret_cast<const char*>(buffer.data()), length};
+}
+
+// Cuts the page object and the part from "xref" on out of the image.
+Refusal cut_pieces(Edit& edit, SigningSession& session) {
+  const ByteBuffer& image = edit.documentBytes;
+  const std::int32_t page_header = find(image, kPageHeader, 0);
+  if (page_header == kNotFound) return "the document has no object 2 (the page to sign)";
+  edit.pageObjectStart = page_header + 1;
+
+  const std::int32_t object_end = find(image, kObjectEnd, edit.pageObjectStart);
+  if (object_end == kNotFound) return "object 2 has no \"endobj\" line";
+  edit.pageObjectEnd = object_end + static_cast<std::int32_t>(kObjectEnd.size());
+  session.pageObjectText = text_from_piece(image.data() + edit.pageObjectStart,
+                                           static_cast<std::size_t>(edit.pageObjectEnd - edit.pageObjectStart));
+
+  const std::int32_t xref_line = find(image, kXrefLine, edit.pageObjectEnd);
+  if (xref_line == kNotFound) return "the document has no cross-reference table after object 2";
+  edit.xrefStart = xref_line + 1;
+  session.xrefText = text_from_piece(image.data() + edit.xrefStart,
+                                     image.size() - static_cast<std::size_t>(edit.xrefStart));
+  return {};
+}
+
+// The new objects must be numbered, sized and listed in the table.
+Refusal check_new_objects(const SigningSession& session) {
+  if (!session.unsupportedLayout.empty()) return session.unsupportedLayout;
+  for (const std::string_view token : kUnfilledTokens)
+    if (session.signatureObjectsText.find(token) != std::string::npos)
+      return "the new objects could not be numbered (token " + std::string(token) + " left)";
+  if (session.firstNewObject <= 0) return "the new objects could not be numbered";
+  if (session.firstNewObject + 1 >= session.newSize)
+    return "the cross-reference table has no entries for the new objects";
+  return {};
+}
+
+// The headers of the two new objects must be the first lines of their kind
+// in the file: the table points at the first occurrence of each header.
+Refusal check_new_headers(const SigningSession& session, std::int32_t objects_at) {
+  const auto field = static_cast<std::size_t>(session.firstNewObject);
+  if (session.objectOffsets[field] != objects_at || session.objectOffsets[field + 1] <= objects_at)
+    return "a line of the document reads like the header of new object " +
+           std::to_string(session.firstNewObject);
+  return {};
+}
+
+}  // namespace
+
+Refusal assemble_document(Edit& edit, ComponentState& state) {
+  SigningSession& session = state.session;
+  SignerState& signer = state.signer;
+  const ByteBuffer& image = edit.documentBytes;
+  ByteBuffer& out = edit.assemblyBytes;
+
+  session.trailerSize = 0;
+  session.newSize = 0;
+  session.signatureObjectsText.clear();
+  // Numbers are handed out anew once the trailer's /Size is read; a number
+  // left from an earlier run must not number this run's objects.
+  session.firstNewObject = 0;
+
+  if (Refusal refusal = cut_pieces(edit, session); !refusal.empty()) return refusal;
+  if (!put(out, 0, image.data(), static_cast<std::size_t>(edit.pageObjectStart))) return no_room();
+
+  (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer());
+  (void)pdfupdate::addAnnotToPage(session);
+  if (Refusal refusal = check_new_objects(session); !refusal.empty()) return refusal;
+
+  // The new page object, then every object behind the old one.
+  if (!put(out, edit.pageObjectStart, session.pageObjectText)) return no_room();
+  edit.writePos = edit.pageObjectStart + static_cast<std::int32_t>(session.pageObjectText.size());
+  const auto behind = static_cast<std::size_t>(edit.xrefStart - edit.pageObjectEnd);
+  if (!put(out, edit.writePos, image.data() + edit.pageObjectEnd, behind)) return no_room();
+  edit.writePos += static_cast<std::int32_t>(behind);
+
+  // Signing the assembled text measures the signature length with a real
+  // signing and refreshes the signer's details; the signature is dropped.
+  if (signer.signatureHexLength == 0) (void)code_page_signer()(signer, kSizingContent);
+  const std::string sizing = code_page_signer()(signer, text_up_to_nul(out));
+  if (signer.signatureHexLength == 0) return no_signature(sizing);
+  if (session.signatureObjectsText.empty())
+    (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer());
+
+  const std::int32_t objects_at = edit.writePos;
+  if (!put(out, edit.writePos, session.signatureObjectsText)) return no_room();
+  edit.writePos += static_cast<std::int32_t>(session.signatureObjectsText.size());
+
+  session.objectOffsets.assign(static_cast<std::size_t>(session.newSize) + 3, 0);
+  find_object_headers(out.data(), out.size(), session.newSize - 1, session.objectOffsets);
+  if (Refusal refusal = check_new_headers(session, objects_at); !refusal.empty()) return refusal;
+
+  (void)pdfupdate::rewriteXrefEntries(session, edit.writePos);
+  if (!session.unsupportedLayout.empty()) return session.unsupportedLayout;
+  // The table goes last; writePos stays at its "xref" line and the rest of
+  // the buffer stays zero.
+  if (!put(out, edit.writePos, session.xrefText)) return no_room();
+  return {};
+}
+
+}  // namespace corvane::component

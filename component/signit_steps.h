@@ -1,0 +1,55 @@
+// The stages of a signing run (Edit::signit), each working on the instance's
+// buffers and the thread's component state. Internal to the component.
+//
+// A stage that cannot go on answers a Refusal: one line saying why the run
+// is refused. An empty Refusal means the run goes on. A refused run writes
+// nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "component/component_state.h"
+#include "component/edit.h"
+#include "pdfupdate/signature_objects.h"
+
+namespace corvane::component {
+
+// Why a run is refused; empty while it may go on.
+using Refusal = std::string;
+
+// Spare bytes of the assembly buffer beyond the engine's byte image: room for
+// the grown page object, the two new objects and two new table entries.
+inline constexpr std::int32_t kSpareBytes = 15000;
+
+// signing::signContent for texts that hold PDF bytes (code page, one
+// character per byte). The pipeline and the PDF-update code sign through it.
+[[nodiscard]] const pdfupdate::SignContentFn& code_page_signer();
+
+// Reads the first page's size into pageWidth and pageHeight, in whole
+// points; a failing engine call keeps the size read before.
+void read_page_size(engine::PdfEngine& engine, SigningSession& session);
+
+// Reads `dontencrypt` and `signtext`, sets documentEncrypted, removes or
+// keeps the encryption and draws the visible text (visible_text.cpp).
+void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
+
+// Has the engine write the document out into documentBytes, sizes
+// assemblyBytes and hands the image back to the engine.
+[[nodiscard]] Refusal write_out_document(Edit& edit, ComponentState& state);
+
+// Rebuilds the image in assemblyBytes: the new page object, the objects
+// behind it, the two new objects and the rewritten cross-reference table
+// (signit_assembly.cpp).
+[[nodiscard]] Refusal assemble_document(Edit& edit, ComponentState& state);
+
+// Finds the signature slot, computes the two byte ranges and writes them
+// over the /ByteRange placeholder (byte_ranges.cpp).
+[[nodiscard]] Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state);
+
+// Signs the two ranges and puts the signed file into documentBytes
+// (byte_ranges.cpp).
+[[nodiscard]] Refusal sign_byte_ranges(Edit& edit, ComponentState& state);
+
+}  // namespace corvane::component

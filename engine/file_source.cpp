@@ -1,0 +1,113 @@
+#include "engine/file_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace corvane::engine {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 64 * 1024;
+
+// Reads exactly `length` bytes at `offset` unless the file ends first;
+// the number read. Throws std::runtime_error on a read error.
+std::size_t read_at(int fd, const std::string& name, char* buffer, std::size_t length,
+                    qpdf_offset_t offset) {
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t got = ::pread(fd, buffer + done, length - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw std::runtime_error(name + ": " + std::strerror(errno));
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+}  // namespace
+
+FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw std::runtime_error(path + ": " + std::strerror(errno));
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd_);
+    throw std::runtime_error(path + ": not a regular file");
+  }
+  size_ = status.st_size;
+}
+
+FileSource::~FileSource() { ::close(fd_); }
+
+bool FileSource::load_block(qpdf_offset_t offset) {
+  if (offset >= block_start_ && offset < block_start_ + block_length_) return true;
+  if (offset >= size_) return false;
+  block_start_ = offset;
+  block_length_ = static_cast<qpdf_offset_t>(read_at(fd_, name_, block_.data(), block_.size(), offset));
+  return block_length_ > 0;
+}
+
+void FileSource::seek(qpdf_offset_t offset, int whence) {
+  qpdf_offset_t target = offset;
+  if (whence == SEEK_CUR) target += position_;
+  if (whence == SEEK_END) target += size_;
+  if (target < 0) throw std::runtime_error(name_ + ": seek before the start of the file");
+  position_ = target;
+}
+
+size_t FileSource::read(char* buffer, size_t length) {
+  last_offset = position_;
+  if (position_ >= size_ || length == 0) return 0;
+  length = static_cast<size_t>(std::min<qpdf_offset_t>(static_cast<qpdf_offset_t>(length), size_ - position_));
+  std::size_t done = 0;
+  if (length >= kBlockSize) {
+    done = read_at(fd_, name_, buffer, length, position_);
+  } else {
+    while (done < length && load_block(position_ + static_cast<qpdf_offset_t>(done))) {
+      const qpdf_offset_t at = position_ + static_cast<qpdf_offset_t>(done) - block_start_;
+      const std::size_t take =
+          std::min(length - done, static_cast<std::size_t>(block_length_ - at));
+      std::memcpy(buffer + done, block_.data() + at, take);
+      done += take;
+    }
+  }
+  position_ += static_cast<qpdf_offset_t>(done);
+  return done;
+}
+
+void FileSource::unreadCh(char) {
+  if (position_ > 0) --position_;
+}
+
+qpdf_offset_t FileSource::findAndSkipNextEOL() {
+  while (load_block(position_)) {
+    const char* start = block_.data() + (position_ - block_start_);
+    const char* end = block_.data() + block_length_;
+    const char* eol = std::find_if(start, end, [](char c) { return c == '\r' || c == '\n'; });
+    if (eol == end) {
+      position_ = block_start_ + block_length_;
+      continue;
+    }
+    const qpdf_offset_t found = block_start_ + (eol - block_.data());
+    position_ = found;
+    char c = 0;
+    while (read(&c, 1) == 1) {
+      if (c != '\r' && c != '\n') {
+        unreadCh(c);
+        break;
+      }
+    }
+    return found;
+  }
+  position_ = size_;
+  return size_;
+}
+
+}  // namespace corvane::engine

@@ -1,0 +1,44 @@
+// A file for qpdf to read through a block cache with positioned reads.
+// qpdf's own file source asks the C library for the position before
+// nearly every token, which costs a system call each time; here the
+// position is a plain number and the data comes from the cached block.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <qpdf/InputSource.hh>
+
+namespace corvane::engine {
+
+class FileSource final : public InputSource {
+ public:
+  // Opens `path` for reading. Throws std::runtime_error when it cannot.
+  explicit FileSource(const std::string& path);
+  ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  qpdf_offset_t findAndSkipNextEOL() override;
+  std::string const& getName() const override { return name_; }
+  qpdf_offset_t tell() override { return position_; }
+  // Throws std::runtime_error for a position before the start.
+  void seek(qpdf_offset_t offset, int whence) override;
+  void rewind() override { position_ = 0; }
+  size_t read(char* buffer, size_t length) override;
+  void unreadCh(char ch) override;
+
+ private:
+  // Makes the cached block hold `offset`; false at the end of the file.
+  bool load_block(qpdf_offset_t offset);
+
+  std::string name_;
+  int fd_ = -1;
+  qpdf_offset_t size_ = 0;
+  qpdf_offset_t position_ = 0;
+  std::vector<char> block_;
+  qpdf_offset_t block_start_ = 0;
+  qpdf_offset_t block_length_ = 0;
+};
+
+}  // namespace corvane::engine

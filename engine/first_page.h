@@ -1,0 +1,18 @@
+// Finding the first page of a document without reading the whole page
+// tree.
+#pragma once
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+namespace corvane::engine {
+
+// The first page in page order: depth first through /Kids from the
+// catalog's /Pages, skipping kids that are not dictionaries and branches
+// without pages; a node without a /Kids array (or typed /Page) is a page.
+// Reads only the nodes on the way, so that a large document is not parsed
+// just to find its first page. Throws std::runtime_error when the tree has
+// no page (a node met twice counts as no page), and what qpdf throws.
+[[nodiscard]] QPDFObjectHandle find_first_page(QPDF& qpdf);
+
+}  // namespace corvane::engine

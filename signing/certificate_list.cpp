@@ -1,0 +1,36 @@
+#include "signing/certificate_list.h"
+
+#include "platform/object_factory.h"
+#include "signing/store_objects.h"
+#include "signing/ole_date.h"
+#include "signing/priv_key_form.h"
+
+namespace corvane::signing {
+
+std::optional<std::vector<CertificateListing>> list_store(std::string& error) {
+  auto store = platform::create_as<Store>(kStoreClassId, &error);
+  if (!store) return std::nullopt;
+  platform::CallError open_error;
+  if (!store->Open(kCurrentUserStore, kMyStore, kStoreReadOnly, open_error)) {
+    error = open_error.description;
+    return std::nullopt;
+  }
+  std::vector<CertificateListing> list;
+  for (std::int32_t n = 1; n <= store->Count(); ++n) {
+    const auto cert = store->Item(n);
+    if (!cert) continue;
+    CertificateListing entry;
+    entry.issuer = cert->GetInfo(CertInfo::kIssuerSimpleName).value_or("");
+    entry.subject = cert->GetInfo(CertInfo::kSubjectSimpleName).value_or("");
+    if (auto from = cert->ValidFromDate()) entry.valid_from = format_ole_date(*from);
+    if (auto to = cert->ValidToDate()) entry.valid_to = format_ole_date(*to);
+    const auto key = cert->HasPrivateKey() ? cert->PrivateKey() : nullptr;
+    entry.unique_container = key ? key->UniqueContainerName().value_or("-") : "-";
+    entry.provider_type = key ? std::string(provider_type_name(key->ProviderType().value_or(kUnknownProvider))) : "-";
+    list.push_back(std::move(entry));
+  }
+  store->Close();
+  return list;
+}
+
+}  // namespace corvane::signing

@@ -1,0 +1,25 @@
+// The user's store as a list, in the chooser's order: what
+// `corvanepdf certificates` prints so that a name for UniqueContainerName can
+// be picked without a display.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane::signing {
+
+struct CertificateListing {
+  std::string issuer;            // issuer common name
+  std::string subject;           // subject common name
+  std::string valid_from;        // "yyyy-mm-dd hh:mm:ss", local time
+  std::string valid_to;
+  std::string unique_container;  // the key's unique container name; "-" without a key
+  std::string provider_type;     // "RSA_FULL", "DSS", "UNKNOWN"...; "-" without a key
+};
+
+// Every certificate of the store; nullopt with `error` filled when the store
+// cannot be opened.
+[[nodiscard]] std::optional<std::vector<CertificateListing>> list_store(std::string& error);
+
+}  // namespace corvane::signing

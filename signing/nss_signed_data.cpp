@@ -1,0 +1,167 @@
+#include "signing/nss_signed_data.h"
+
+#include <cryptohi.h>
+#include <prerror.h>
+#include <sechash.h>
+#include <secoid.h>
+
+#include "signing/der_rewrite.h"
+#include "signing/nss_certificate.h"
+#include "signing/nss_database.h"
+#include "signing/utf16_pieces.h"
+
+namespace corvane::signing {
+namespace {
+
+constexpr std::size_t kPieceSize = 256 * 1024;
+
+struct HashDeleter {
+  void operator()(HASHContext* p) const { HASH_Destroy(p); }
+};
+using HashHandle = std::unique_ptr<HASHContext, HashDeleter>;
+
+HashHandle start_sha256() {
+  std::string ignored;
+  if (!ensure_database(ignored)) return nullptr;
+  HashHandle hash(HASH_Create(HASH_AlgSHA256));
+  if (hash) HASH_Begin(hash.get());
+  return hash;
+}
+
+std::optional<std::array<std::uint8_t, 32>> finish(HASHContext* hash) {
+  std::array<std::uint8_t, 32> digest{};
+  unsigned int length = 0;
+  HASH_End(hash, digest.data(), &length, digest.size());
+  if (length != digest.size()) return std::nullopt;
+  return digest;
+}
+
+void update(HASHContext* hash, std::span<const std::uint8_t> bytes) {
+  // HASH_Update takes an unsigned int length: feed large contents in parts.
+  while (!bytes.empty()) {
+    const std::size_t n = std::min<std::size_t>(bytes.size(), 1u << 30);
+    HASH_Update(hash, bytes.data(), static_cast<unsigned int>(n));
+    bytes = bytes.subspan(n);
+  }
+}
+
+std::string nss_error(const std::string& what) {
+  const char* text = PR_ErrorToString(PR_GetError(), PR_LANGUAGE_I_DEFAULT);
+  return text && *text ? what + ": " + text : what;
+}
+
+// DSA and EC signatures come from the token as r followed by s; CMS wants
+// the DER SEQUENCE of both.
+Bytes der_dsa_signature(std::span<const std::uint8_t> raw) {
+  if (is_der_dsa_signature(raw)) return Bytes(raw.begin(), raw.end());
+  SECItem source{siBuffer, const_cast<unsigned char*>(raw.data()), static_cast<unsigned int>(raw.size())};
+  SECItem der{siBuffer, nullptr, 0};
+  if (DSAU_EncodeDerSigWithLen(&der, &source, source.len) != SECSuccess) return Bytes(raw.begin(), raw.end());
+  Bytes out(der.data, der.data + der.len);
+  SECITEM_FreeItem(&der, PR_FALSE);
+  return out;
+}
+
+KeyType public_key_type(CERTCertificate* cert) {
+  PublicKeyHandle key(CERT_ExtractPublicKey(cert));
+  return key ? SECKEY_GetPublicKeyType(key.get()) : nullKey;
+}
+
+}  // namespace
+
+bool NssSignedData::SetContent(std::span<const std::uint8_t> bytes) {
+  digest_.reset();
+  HashHandle hash = start_sha256();
+  if (!hash) return false;
+  update(hash.get(), bytes);
+  digest_ = finish(hash.get());
+  return digest_.has_value();
+}
+
+bool NssSignedData::SetContent(std::string_view text, platform::TextEncoding encoding) {
+  digest_.reset();
+  HashHandle hash = start_sha256();
+  if (!hash) return false;
+  for_each_utf16le_piece(text, encoding, kPieceSize, [&hash](std::string_view piece) {
+    update(hash.get(), std::span(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()));
+  });
+  digest_ = finish(hash.get());
+  return digest_.has_value();
+}
+
+std::optional<platform::ByteArray> NssSignedData::Sign(const Signer& signer, bool detached, int encoding,
+                                                       platform::CallError& error) {
+  const auto* certificate = dynamic_cast<const NssCertificate*>(signer.Certificate().get());
+  if (!certificate) {
+    error.description = "The signer has no certificate of the store";
+    return std::nullopt;
+  }
+  if (!digest_) {
+    error.description = "No content has been set to sign";
+    return std::nullopt;
+  }
+  if (!detached || encoding != kBinaryEncoding) {
+    error.description = "Only detached signatures in binary encoding can be made";
+    return std::nullopt;
+  }
+  CERTCertificate* cert = certificate->native();
+
+  CmsMessageHandle message(NSS_CMSMessage_Create(nullptr));
+  if (!message) {
+    error.description = nss_error("The signature cannot be made");
+    return std::nullopt;
+  }
+  NSSCMSSignedData* signed_data = NSS_CMSSignedData_Create(message.get());
+  if (!signed_data) {
+    error.description = nss_error("The signature cannot be made");
+    return std::nullopt;
+  }
+  if (NSS_CMSContentInfo_SetContent_SignedData(message.get(), NSS_CMSMessage_GetContentInfo(message.get()),
+                                               signed_data) != SECSuccess) {
+    NSS_CMSSignedData_Destroy(signed_data);
+    error.description = nss_error("The signature cannot be made");
+    return std::nullopt;
+  }
+  // From here the message owns everything it was given.
+  if (NSS_CMSContentInfo_SetContent_Data(message.get(), NSS_CMSSignedData_GetContentInfo(signed_data), nullptr,
+                                         /*detached=*/PR_TRUE) != SECSuccess) {
+    error.description = nss_error("The signature cannot be made");
+    return std::nullopt;
+  }
+  NSSCMSSignerInfo* signer_info = NSS_CMSSignerInfo_Create(message.get(), cert, SEC_OID_SHA256);
+  if (!signer_info) {
+    error.description = nss_error("The certificate's private key cannot be used");
+    return std::nullopt;
+  }
+  const NSSCMSCertChainMode chain =
+      signer.Options() == kIncludeWholeChain ? NSSCMSCM_CertChainWithRoot : NSSCMSCM_CertOnly;
+  if (NSS_CMSSignerInfo_IncludeCerts(signer_info, chain, certUsageEmailSigner) != SECSuccess ||
+      NSS_CMSSignedData_AddSignerInfo(signed_data, signer_info) != SECSuccess) {
+    NSS_CMSSignerInfo_Destroy(signer_info);
+    error.description = nss_error("The signature cannot be made");
+    return std::nullopt;
+  }
+  SECItem digest{siBuffer, digest_->data(), static_cast<unsigned int>(digest_->size())};
+  if (NSS_CMSSignedData_SetDigestValue(signed_data, SEC_OID_SHA256, &digest) != SECSuccess) {
+    error.description = nss_error("The signature cannot be made");
+    return std::nullopt;
+  }
+
+  ArenaHandle arena(PORT_NewArena(DER_DEFAULT_CHUNKSIZE));
+  SECItem ber{siBuffer, nullptr, 0};
+  if (!arena || NSS_CMSDEREncode(message.get(), nullptr, &ber, arena.get()) != SECSuccess || !ber.data) {
+    error.description = nss_error("Signing failed");
+    return std::nullopt;
+  }
+  const KeyType key_type = public_key_type(cert);
+  SignatureFix fix;
+  if (key_type == ecKey || key_type == dsaKey) fix = der_dsa_signature;
+  auto der = signed_data_to_der(std::span<const std::uint8_t>(ber.data, ber.len), fix);
+  if (!der) {
+    error.description = "The signature cannot be written as DER";
+    return std::nullopt;
+  }
+  return std::move(*der);
+}
+
+}  // namespace corvane::signing

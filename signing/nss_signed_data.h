@@ -1,0 +1,23 @@
+// CMS SignedData messages made with NSS: detached, SHA-256, no signed
+// attributes, the chain up to the root, DER.
+#pragma once
+
+#include <array>
+
+#include "signing/store_objects.h"
+
+namespace corvane::signing {
+
+class NssSignedData final : public SignedData {
+ public:
+  bool SetContent(std::span<const std::uint8_t> bytes) override;
+  bool SetContent(std::string_view text, platform::TextEncoding encoding) override;
+  // An EC or DSA signature is written in its DER form (a SEQUENCE of r and s).
+  [[nodiscard]] std::optional<platform::ByteArray> Sign(const Signer& signer, bool detached, int encoding,
+                                                        platform::CallError& error) override;
+
+ private:
+  std::optional<std::array<std::uint8_t, 32>> digest_;
+};
+
+}  // namespace corvane::signing

@@ -1,0 +1,44 @@
+// The chooser as a form on a terminal, for sessions without a display: a
+// numbered list with the four columns; a number shows that certificate's key
+// facts, "v NUMBER" its details, "c" chooses, "d" disables, "q" (or the end
+// of input) closes without saving.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "signing/chooser_view.h"
+
+namespace corvane::signing {
+
+class TerminalChooserView final : public ChooserView {
+ public:
+  // Reads the user's answers from `in` and writes to `out`; neither is
+  // closed here.
+  TerminalChooserView(std::FILE* in, std::FILE* out);
+
+  void add_column(const std::string& caption, int width_twips) override;
+  void clear_list() override;
+  void add_row(const ChooserRow& row) override;
+  void set_field(KeyField field, const std::string& text) override;
+  void message_box(const std::string& text, const std::string& title, int style) override;
+  void show_certificate(const CertificateFacts& facts) override;
+  void run_modal(ChooserEvents& events) override;
+  void close() override { closing_ = true; }
+
+ private:
+  void print_list();
+  void print_fields();
+  // One answer line without its line end; false at the end of input.
+  bool read_line(std::string& line);
+
+  std::FILE* in_;
+  std::FILE* out_;
+  std::vector<std::string> columns_;
+  std::vector<ChooserRow> rows_;
+  std::vector<std::string> fields_;
+  bool closing_ = false;
+};
+
+}  // namespace corvane::signing

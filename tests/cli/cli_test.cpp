@@ -1,0 +1,128 @@
+// The corvanepdf command line and the Python example, run as child
+// processes against scratch hives.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/test_support.h"
+
+namespace corvane::test {
+namespace {
+
+// The command line with the hives of `dir`.
+std::string corvanepdf(const ScratchDir& dir, const std::string& arguments) {
+  return "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
+         " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " " +
+         shell_quote(CORVANEPDF_CLI) + " " + arguments;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(Cli, ArgumentErrorsExitWithTwoAndHelpWithZero) {
+  ScratchDir dir("cli");
+  const struct {
+    const char* arguments;
+    int want_exit;
+    const char* want_output;
+  } cases[] = {
+      {"", 2, "subcommand"},
+      {"nosuch", 2, "subcommand"},
+      {"sign in.pdf", 2, "--output is required"},
+      {"sign -o out.pdf", 2, "IN.pdf is required"},
+      {"sign in.pdf -o out.pdf --bogus", 2, "--bogus"},
+      {"sign in.pdf -o", 2, "--output"},
+      {"string2byte", 2, "TEXT is required"},
+      {"sign-text", 2, "TEXT is required"},
+      {"time extra", 2, "extra"},
+      {"--help", 0, "sign-text"},
+      {"sign --help", 0, "--password"},
+  };
+  for (const auto& c : cases) {
+    const CommandResult r = run_command(corvanepdf(dir, c.arguments));
+    EXPECT_EQ(r.exit_code, c.want_exit) << c.arguments << "\n" << r.output;
+    EXPECT_TRUE(contains(r.output, c.want_output)) << c.arguments << "\n" << r.output;
+  }
+}
+
+TEST(Cli, String2bytePrintsCodePageBytes) {
+  ScratchDir dir("cli");
+  const struct {
+    std::string text;
+    std::string want;
+  } cases[] = {{"AB", "65 66\n"}, {"", "0\n"}, {"\xC3\xA9\xE2\x82\xAC", "233 128\n"}};
+  for (const auto& c : cases) {
+    const CommandResult r = run_command(corvanepdf(dir, "string2byte " + shell_quote(c.text)));
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.output, c.want) << c.text;
+  }
+}
+
+TEST(Cli, SignRefusesWhatItCannotOpenWithOneLineAndWritesNothing) {
+  ScratchDir dir("cli");
+  write_file(dir / "text.pdf", "just a line of text\n");
+  const struct {
+    std::string input;
+  } cases[] = {{(dir / "text.pdf").string()}, {(dir / "missing.pdf").string()}};
+  for (const auto& c : cases) {
+    const auto output = dir / "out.pdf";
+    const CommandResult r = run_command(
+        corvanepdf(dir, "sign " + shell_quote(c.input) + " -o " + shell_quote(output.string())));
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_TRUE(r.output.starts_with("corvanepdf: ")) << r.output;
+    EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(output));
+  }
+}
+
+// The interpreter is not built with the sanitizers: when the library is, its
+// runtime must be loaded first.
+std::string sanitizer_preload() {
+#if defined(__SANITIZE_ADDRESS__)
+  return "LD_PRELOAD=\"$(c++ -print-file-name=libasan.so)\" ";
+#else
+  return "";
+#endif
+}
+
+TEST(Cli, PythonExampleCreatesTheObjectOnlyWhileRegistered) {
+  ScratchDir dir("cli");
+  const std::string python = sanitizer_preload() + "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
+                             " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) +
+                             " CORVANEPDF_LIBRARY=" + shell_quote(CORVANEPDF_LIBRARY) +
+                             " python3 " +
+                             shell_quote(std::string(CORVANE_SOURCE_DIR) + "/examples/edit_from_python.py");
+
+  CommandResult r = run_command(python);
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, "not registered")) << r.output;
+
+  r = run_command(corvanepdf(dir, "register"));
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  r = run_command(python);
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(contains(r.output, "pdfloaded: False\n")) << r.output;
+  EXPECT_TRUE(contains(r.output, "reason: I am the author of this document\n")) << r.output;
+  EXPECT_TRUE(contains(r.output, "string2byte('AB'): 65 66\n")) << r.output;
+
+  r = run_command(corvanepdf(dir, "unregister"));
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  r = run_command(python);
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+}
+
+TEST(Cli, RegisterFailsWhenNoHiveCanBeWritten) {
+  ScratchDir dir("cli");
+  write_file(dir / "file", "");
+  const std::string unwritable = shell_quote((dir / "file" / "hive.reg").string());
+  const CommandResult r = run_command("CORVANE_HKLM=" + unwritable + " CORVANE_HKCU=" +
+                                      unwritable + " " + shell_quote(CORVANEPDF_CLI) +
+                                      " register");
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, "registration failed")) << r.output;
+}
+
+}  // namespace
+}  // namespace corvane::test

@@ -1,0 +1,76 @@
+// A configurable PDF engine for the tests of `edit`: answers as its Script
+// says, records every call, and is installed in the object factory in place
+// of the real engine for the life of a FakeEngineInstaller.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/pdf_engine.h"
+#include "platform/object_factory.h"
+
+namespace corvane::test {
+
+struct EngineScript {
+  // Answers of the operations; nullopt makes the call fail (it returns
+  // false and leaves its out-value alone).
+  std::optional<std::int32_t> open_result = 1;
+  std::optional<std::int32_t> encryption = 0;
+  // SubmitPassword answers 1 for this password and 0 for another one.
+  std::string user_password = "user";
+  std::optional<std::string> encryption_settings = "V=5 R=6 AES-256";
+  std::vector<std::uint8_t> document_bytes;
+  std::vector<std::string> diagnostics;
+};
+
+// Shared between the test and every engine made while the installer lives.
+struct EngineRecord {
+  EngineScript script;
+  std::vector<std::string> calls;  // operation names, in call order
+  int created = 0;
+  int alive = 0;
+  [[nodiscard]] int count(const std::string& call) const;
+};
+
+class FakeEngine : public engine::PdfEngine {
+ public:
+  explicit FakeEngine(std::shared_ptr<EngineRecord> record);
+  ~FakeEngine() override;
+
+  bool OpenDocument(const std::string& path, std::int32_t& result) override;
+  bool GetEncryption(std::int32_t& result) override;
+  bool RemoveEncryption() override;
+  bool SubmitPassword(const std::string& password, std::int32_t& result) override;
+  bool GetPageWidth(double& result) override;
+  bool GetPageHeight(double& result) override;
+  bool SetWorkingMode(std::int32_t mode) override;
+  bool GetDocumentBytes(std::vector<std::uint8_t>& result) override;
+  bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
+                    std::int32_t opacity) override;
+  bool CommitChanges() override;
+  bool LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::int32_t& result) override;
+  bool GetEncryptionSettings(std::string& result) override;
+  bool SetEncryptionSettings(const std::string& settings) override;
+  std::vector<std::string> TakeDiagnostics() override;
+
+ private:
+  std::shared_ptr<EngineRecord> record_;
+};
+
+// Puts the fake engine (or, with `creatable` false, nothing: the engine
+// class looks unregistered) behind the engine's class id.
+class FakeEngineInstaller {
+ public:
+  explicit FakeEngineInstaller(bool creatable = true);
+  EngineRecord& record() { return *record_; }
+  EngineScript& script() { return record_->script; }
+
+ private:
+  std::shared_ptr<EngineRecord> record_;
+  platform::ObjectFactory::Override override_;
+};
+
+}  // namespace corvane::test

@@ -1,0 +1,139 @@
+#include "tests/component/signed_pdf.h"
+
+#include <charconv>
+#include <sstream>
+
+#include "tests/support/test_support.h"
+
+namespace corvane::test {
+namespace {
+
+std::string password_option(const std::string& password) {
+  return password.empty() ? std::string() : " --password=" + shell_quote(password);
+}
+
+std::int64_t number_at(const std::string& text, std::size_t& at) {
+  while (at < text.size() && text[at] == ' ') ++at;
+  std::int64_t value = -1;
+  const auto [end, ec] = std::from_chars(text.data() + at, text.data() + text.size(), value);
+  if (ec != std::errc()) return -1;
+  at = static_cast<std::size_t>(end - text.data());
+  return value;
+}
+
+std::string bytes_from_hex(std::string hex) {
+  if (hex.size() % 2 != 0) hex += '0';
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return bytes;
+}
+
+}  // namespace
+
+std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password) {
+  const auto result = run_command("qpdf --check" + password_option(password) + " " + shell_quote(pdf.string()));
+  const bool clean = result.exit_code == 0 && result.output.find("WARNING") == std::string::npos &&
+                     result.output.find("No syntax or stream encoding errors found") != std::string::npos;
+  return clean ? std::string() : result.output;
+}
+
+std::string pdfsig_report(const std::filesystem::path& pdf, const std::string& password) {
+  const std::string nssdir = "sql:" + (fixtures_dir() / "nss").string();
+  std::string command = "pdfsig -nssdir " + shell_quote(nssdir);
+  if (!password.empty()) command += " -upw " + shell_quote(password);
+  return run_command(command + " " + shell_quote(pdf.string())).output;
+}
+
+int page_count(const std::filesystem::path& pdf, const std::string& password) {
+  const auto result = run_command("qpdf --show-npages" + password_option(password) + " " + shell_quote(pdf.string()));
+  std::size_t at = 0;
+  return result.exit_code == 0 ? static_cast<int>(number_at(result.output, at)) : -1;
+}
+
+std::string page_text(const std::filesystem::path& pdf, const std::string& password) {
+  std::string command = "pdftotext -q";
+  if (!password.empty()) command += " -upw " + shell_quote(password);
+  const auto result = run_command(command + " " + shell_quote(pdf.string()) + " -");
+  std::string squeezed;
+  for (const char c : result.output) {
+    const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f';
+    if (!blank) squeezed += c;
+    else if (!squeezed.empty() && squeezed.back() != ' ') squeezed += ' ';
+  }
+  while (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+  return squeezed;
+}
+
+std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file) {
+  const std::size_t key = file.rfind("/ByteRange [");
+  if (key == std::string::npos) return std::nullopt;
+  std::size_t at = key + 12;
+  std::array<std::int64_t, 4> range{};
+  for (auto& n : range) {
+    n = number_at(file, at);
+    if (n < 0) return std::nullopt;
+  }
+  return range;
+}
+
+std::string openssl_problems(const std::string& file, const std::array<std::int64_t, 4>& range) {
+  const auto [a, b, c, d] = range;
+  if (a != 0 || b < 1 || c <= b + 1 || c + d > static_cast<std::int64_t>(file.size()))
+    return "byte range outside the file";
+  ScratchDir scratch("cms");
+  write_file(scratch / "signature.der",
+             bytes_from_hex(file.substr(static_cast<std::size_t>(b) + 1, static_cast<std::size_t>(c - b - 2))));
+  write_file(scratch / "content.bin", file.substr(0, static_cast<std::size_t>(b)) +
+                                          file.substr(static_cast<std::size_t>(c), static_cast<std::size_t>(d)));
+  const auto result = run_command(
+      "openssl cms -verify -binary -inform DER -in " + shell_quote((scratch / "signature.der").string()) +
+      " -content " + shell_quote((scratch / "content.bin").string()) + " -CAfile " +
+      shell_quote((fixtures_dir() / "nss" / "pem" / "ca.crt").string()) + " -out /dev/null");
+  return result.exit_code == 0 ? std::string() : result.output;
+}
+
+std::string object_text(const std::string& file, int number) {
+  const std::string header = "\n" + std::to_string(number) + " 0 obj\n";
+  const std::size_t at = file.find(header);
+  if (at == std::string::npos) return "";
+  const std::size_t end = file.find("endobj\n", at);
+  return end == std::string::npos ? "" : file.substr(at + 1, end + 6 - at);
+}
+
+int trailer_size(const std::string& file) {
+  const std::size_t key = file.rfind("/Size ");
+  if (key == std::string::npos) return -1;
+  std::size_t at = key + 6;
+  return static_cast<int>(number_at(file, at));
+}
+
+std::string xref_problems(const std::string& file) {
+  std::string problems;
+  const std::size_t xref = file.rfind("\nxref\n");
+  if (xref == std::string::npos) return "no table";
+  const std::size_t startxref = file.rfind("startxref\n");
+  std::size_t at = startxref + 10;
+  if (startxref == std::string::npos || number_at(file, at) != static_cast<std::int64_t>(xref + 1))
+    problems += "startxref does not point at the table; ";
+
+  std::istringstream lines(file.substr(xref + 6));
+  std::string line;
+  std::getline(lines, line);
+  std::size_t pos = 0;
+  const std::int64_t first = number_at(line, pos);
+  const std::int64_t count = number_at(line, pos);
+  if (first != 0 || count != trailer_size(file)) problems += "subsection header " + line + " vs /Size; ";
+  std::getline(lines, line);  // the free entry of object 0
+  for (std::int64_t k = 1; k < count && std::getline(lines, line); ++k) {
+    pos = 0;
+    const std::int64_t offset = number_at(line, pos);
+    const std::string header = std::to_string(k) + " 0 obj\n";
+    if (offset <= 0 || file.compare(static_cast<std::size_t>(offset), header.size(), header) != 0 ||
+        file[static_cast<std::size_t>(offset) - 1] != '\n')
+      problems += "entry " + std::to_string(k) + " misses its header; ";
+  }
+  if (!std::getline(lines, line) || line != "trailer") problems += "entries do not end at the trailer; ";
+  return problems;
+}
+
+}  // namespace corvane::test

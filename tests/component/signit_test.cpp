@@ -1,0 +1,231 @@
+// Signing the fixture PDFs for real (qpdf engine, NSS fixture store) and
+// judging the results with qpdf, pdfsig, openssl and poppler's text tools.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "component/component_state.h"
+#include "component/edit.h"
+#include "engine/qpdf_engine.h"
+#include "settings/registry.h"
+#include "tests/component/signed_pdf.h"
+#include "tests/signing/signing_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::component {
+namespace {
+
+using test::fixture_pdf;
+using test::read_file;
+using test::ScratchDir;
+
+void set_user(const std::string& name, const std::string& value) {
+  ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + name, value)) << name;
+}
+
+// Every fixture test starts with a fresh thread state, the default signer
+// and the settings a case asks for.
+class SignitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    component_state() = ComponentState{};
+    set_user("UniqueContainerName", test::unique_container_of("Alex Signer"));
+    set_user("signtext", "0");
+    set_user("dontencrypt", "");
+    set_user("signaturetext", "");
+  }
+  ScratchDir scratch_{"signit"};
+};
+
+// The /Size of the engine's own image of a file: the objects the signed
+// file keeps before the two new ones.
+int engine_image_size(const std::filesystem::path& pdf, const std::string& password, bool encrypted) {
+  engine::QpdfEngine engine;
+  std::int32_t answer = 0;
+  engine.OpenDocument(pdf.string(), answer);
+  if (!password.empty()) engine.SubmitPassword(password, answer);
+  if (!encrypted) engine.RemoveEncryption();
+  std::vector<std::uint8_t> image;
+  engine.GetDocumentBytes(image);
+  return test::trailer_size(std::string(image.begin(), image.end()));
+}
+
+// The text the visible signature adds, cut out of the extracted text.
+const std::regex kStampText(
+    R"( ?Signed at \d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d [+-]\d{4} with Alex Signer's digital certificate\. No further signature necessary\.)");
+
+// Everything a signed file must satisfy; `in` is the input it was made from.
+void expect_signed(const std::filesystem::path& in, const std::filesystem::path& out,
+                   const std::string& password, bool encrypted_out, bool stamp) {
+  const std::string file = read_file(out);
+  ASSERT_FALSE(file.empty()) << "nothing written";
+
+  EXPECT_EQ(test::qpdf_problems(out, password), "");
+  const std::string report = test::pdfsig_report(out, password);
+  EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
+  EXPECT_NE(report.find("Total document signed"), std::string::npos) << report;
+  EXPECT_EQ(file.find("/Encrypt") != std::string::npos, encrypted_out);
+
+  // The ranges cover the whole file but the slot, and openssl accepts the
+  // signature over them.
+  const auto range = test::byte_range_of(file);
+  ASSERT_TRUE(range);
+  const auto [a, b, c, d] = *range;
+  const std::int64_t hex_length = component_state().signer.signatureHexLength;
+  EXPECT_EQ(a, 0);
+  EXPECT_EQ(c, b + hex_length + 2);
+  EXPECT_EQ(b + hex_length + 2 + d, static_cast<std::int64_t>(file.size()));
+  EXPECT_EQ(file[static_cast<std::size_t>(b)], '<');
+  EXPECT_EQ(file[static_cast<std::size_t>(c) - 1], '>');
+  EXPECT_TRUE(file.ends_with("\n%%EOF\n"));
+  EXPECT_EQ(test::openssl_problems(file, *range), "");
+
+  // Same pages and text, plus the visible text when it is on.
+  EXPECT_EQ(test::page_count(out, password), test::page_count(in, password));
+  std::string text = test::page_text(out, password);
+  std::smatch stamp_match;
+  EXPECT_EQ(std::regex_search(text, stamp_match, kStampText), stamp) << text;
+  if (stamp) text = stamp_match.prefix().str() + stamp_match.suffix().str();
+  EXPECT_EQ(text, test::page_text(in, password));
+
+  // The two new objects, the page's reference and the rewritten table.
+  EXPECT_EQ(test::xref_problems(file), "");
+  const int field = test::trailer_size(file) - 2;
+  const std::string n = std::to_string(field);
+  const std::regex field_object(n + " 0 obj\n<<\n/P 2 0 R\n/V " + std::to_string(field + 1) +
+                                " 0 R\n/F 4\n/T \\(Alex Signer\\)\n/Rect \\[\\d+\\.000 \\d+\\.000 \\d+\\.000 "
+                                "\\d+\\.000 \\]\n/FT /Sig\n/Subtype /Widget\n/Type /Annot\n>>\nendobj\n");
+  EXPECT_TRUE(std::regex_match(test::object_text(file, field), field_object)) << test::object_text(file, field);
+  const std::string dictionary = test::object_text(file, field + 1);
+  EXPECT_TRUE(dictionary.starts_with(std::to_string(field + 1) + " 0 obj\n<<\n/Contents <")) << dictionary;
+  EXPECT_TRUE(dictionary.ends_with("/SubFilter /adbe.pkcs7.detached\n/Filter /Adobe.PPKMS\n/FT /Sig\n"
+                                   "/Type /Sig\n>>\nendobj\n"))
+      << dictionary;
+  for (const char* optional : {"\n/M (", "\n/Location (", "\n/Name (Alex Signer)\n",
+                               "\n/ContactInfo (alex@example.test)\n", "\n/Reason ("})
+    EXPECT_EQ(dictionary.find(optional) != std::string::npos, !encrypted_out) << optional;
+  EXPECT_TRUE(std::regex_search(test::object_text(file, 2), std::regex("\n/Annots \\[ ([0-9]+ 0 R )*" + n + " 0 R \\]\n")))
+      << test::object_text(file, 2);
+}
+
+struct FixtureCase {
+  const char* file;
+  const char* password;
+  const char* dontencrypt;
+  bool stamp;
+};
+
+TEST_F(SignitTest, SignsEveryKindOfFixture) {
+  const FixtureCase cases[] = {
+      {"plain.pdf", "", "", false},
+      {"plain.pdf", "", "0", true},
+      {"ghostscript.pdf", "", "1", true},
+      {"xref-stream.pdf", "", "0", true},
+      {"enc-rc4-128.pdf", "user", "0", true},
+      {"enc-rc4-128.pdf", "user", "1", false},
+      {"enc-aes-256.pdf", "user", "0", false},
+      {"enc-aes-256.pdf", "user", "1", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " dontencrypt=" + c.dontencrypt + (c.stamp ? " with text" : ""));
+    set_user("dontencrypt", c.dontencrypt);
+    set_user("signtext", c.stamp ? "1" : "0");
+    const auto in = fixture_pdf(c.file);
+    const auto out = scratch_ / (std::string("signed-") + c.file);
+    const bool encrypted_out = *c.password != '\0' && std::string(c.dontencrypt) != "1";
+    {
+      Edit edit;
+      edit.pdfpath = in.string();
+      edit.savepath = out.string();
+      edit.pdfpasswd = c.password;
+      ASSERT_TRUE(edit.signit());
+      EXPECT_EQ(edit.dontencrypt, *c.dontencrypt ? c.dontencrypt : "0");
+      EXPECT_EQ(component_state().session.documentEncrypted, encrypted_out);
+    }
+    expect_signed(in, out, c.password, encrypted_out, c.stamp);
+    if (!c.stamp) {
+      // Without the visible text the rebuild adds exactly two objects to
+      // what the engine writes.
+      EXPECT_EQ(test::trailer_size(read_file(out)), engine_image_size(in, c.password, encrypted_out) + 2);
+    }
+  }
+}
+
+TEST_F(SignitTest, SecondRunOnOneInstanceSignsTheOpenDocumentAgain) {
+  Edit edit;
+  edit.pdfpath = fixture_pdf("plain.pdf").string();
+  edit.savepath = (scratch_ / "first.pdf").string();
+  ASSERT_TRUE(edit.signit());
+  // The document stays open: a path that no longer exists is not read.
+  edit.pdfpath = (scratch_ / "gone.pdf").string();
+  edit.savepath = (scratch_ / "second.pdf").string();
+  ASSERT_TRUE(edit.signit());
+  EXPECT_TRUE(edit.pdfloaded);
+  expect_signed(fixture_pdf("plain.pdf"), scratch_ / "second.pdf", "", false, false);
+}
+
+TEST_F(SignitTest, SecondInstanceOnTheSameThread) {
+  Edit first;
+  Edit second;
+  first.pdfpath = fixture_pdf("plain.pdf").string();
+  first.savepath = (scratch_ / "first.pdf").string();
+  second.pdfpath = fixture_pdf("ghostscript.pdf").string();
+  second.savepath = (scratch_ / "second.pdf").string();
+  ASSERT_TRUE(first.signit());
+  ASSERT_TRUE(second.signit());
+  ASSERT_TRUE(first.signit());
+  expect_signed(fixture_pdf("plain.pdf"), scratch_ / "first.pdf", "", false, false);
+  expect_signed(fixture_pdf("ghostscript.pdf"), scratch_ / "second.pdf", "", false, false);
+}
+
+TEST_F(SignitTest, TwoThreadsSignAtOnce) {
+  const std::string names[] = {"plain.pdf", "xref-stream.pdf"};
+  bool signed_ok[2] = {false, false};
+  std::thread threads[2];
+  for (int i = 0; i < 2; ++i) {
+    threads[i] = std::thread([&, i] {
+      // Each thread has its own component state and learns its signer anew.
+      for (int run = 0; run < 2; ++run) {
+        Edit edit;
+        edit.pdfpath = fixture_pdf(names[i]).string();
+        edit.savepath = (scratch_ / ("thread-" + names[i])).string();
+        signed_ok[i] = edit.signit();
+        if (!signed_ok[i]) return;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(signed_ok[i]) << names[i];
+    const std::string report = test::pdfsig_report(scratch_ / ("thread-" + names[i]), "");
+    EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
+    EXPECT_NE(report.find("Total document signed"), std::string::npos) << report;
+  }
+}
+
+TEST_F(SignitTest, ShorterSignaturePadsItsSlotWithZeros) {
+  // A slot laid out wider than the signature (as when an EC signature
+  // comes out shorter than the one that sized the slot).
+  component_state().signer.signatureHexLength = 6000;
+  Edit edit;
+  edit.pdfpath = fixture_pdf("plain.pdf").string();
+  edit.savepath = (scratch_ / "padded.pdf").string();
+  ASSERT_TRUE(edit.signit());
+  const std::string file = read_file(scratch_ / "padded.pdf");
+  const auto range = test::byte_range_of(file);
+  ASSERT_TRUE(range);
+  EXPECT_EQ((*range)[2] - (*range)[1] - 2, 6000);
+  const std::string slot = file.substr(static_cast<std::size_t>((*range)[1]) + 1, 6000);
+  const std::int64_t real = component_state().signer.signatureHexLength;
+  ASSERT_LT(real, 6000);
+  EXPECT_EQ(slot.substr(static_cast<std::size_t>(real)), std::string(6000 - real, '0'));
+  EXPECT_EQ(test::openssl_problems(file, *range), "");
+  const std::string report = test::pdfsig_report(scratch_ / "padded.pdf", "");
+  EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
+}
+
+}  // namespace
+}  // namespace corvane::component

@@ -1,0 +1,104 @@
+#include "component/visible_text.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace corvane::component {
+namespace {
+
+TEST(StampSwitch, AnyNumberButZeroTurnsTheTextOn) {
+  const struct {
+    const char* setting;
+    bool on;
+  } cases[] = {{"", false}, {"0", false}, {"0.0", false}, {"no", false}, {"1x", false},
+               {"1", true}, {"-2", true},  {"0.5", true},  {" 3 ", true}};
+  for (const auto& c : cases) EXPECT_EQ(stamp_switch_on(c.setting), c.on) << '"' << c.setting << '"';
+}
+
+TEST(Dontencrypt, EmptySettingMeansKeepTheEncryption) {
+  EXPECT_EQ(dontencrypt_from_setting(""), "0");
+  EXPECT_EQ(dontencrypt_from_setting("2"), "2");
+}
+
+struct TemplateCase {
+  const char* name;
+  const char* template_text;
+  const char* want;  // code-page text
+};
+
+TEST(StampTemplate, ReplacesExactPlaceholdersInOrder) {
+  SignerState signer;
+  signer.signerName = "Zo\xC3\xAB";  // UTF-8 "Zoë"
+  int lookups = 0;
+  const pdfupdate::SignContentFn sign = [&](SignerState&, std::string_view) {
+    ++lookups;
+    return std::string();
+  };
+  const auto now = [] { return std::string("04.12.2026 14:05:07 +0100"); };
+  const TemplateCase cases[] = {
+      {"no placeholders", "Signed.", "Signed."},
+      {"all of them", "at@@lf@@@@date@@ by @@signature@@",
+       "at\r\n04.12.2026 14:05:07 +0100 by Zo\xEB"},
+      {"capitals stay", "@@DATE@@ @@Lf@@", "@@DATE@@ @@Lf@@"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(fill_stamp_template(c.template_text, signer, sign, now), c.want) << c.name;
+  EXPECT_EQ(lookups, 0) << "a known signer name needs no lookup";
+
+  const std::string defaults = fill_stamp_template(kDefaultStampTemplate, signer, sign, now);
+  EXPECT_EQ(defaults,
+            "Signed at\r\n04.12.2026 14:05:07 +0100\r\nwith Zo\xEB's digital certificate.\r\n"
+            "No further signature necessary.");
+}
+
+TEST(StampTemplate, LooksTheSignerUpOnlyWhenTheNameIsNeeded) {
+  SignerState signer;
+  const pdfupdate::SignContentFn sign = [](SignerState& s, std::string_view was) {
+    EXPECT_EQ(was, "") << "the lookup signs nothing";
+    s.signerName = "Alex Signer";
+    return std::string();
+  };
+  const auto now = [] { return std::string("t"); };
+  EXPECT_EQ(fill_stamp_template("no name here", signer, sign, now), "no name here");
+  EXPECT_EQ(signer.signerName, "");
+  EXPECT_EQ(fill_stamp_template("by @@signature@@", signer, sign, now), "by Alex Signer");
+}
+
+TEST(StampTemplate, DateStaysWhenNoTimeTextCanBeMade) {
+  SignerState signer;
+  signer.signerName = "A";
+  const pdfupdate::SignContentFn sign = [](SignerState&, std::string_view) { return std::string(); };
+  const auto broken = []() -> std::string { throw std::runtime_error("no clock"); };
+  EXPECT_EQ(fill_stamp_template("@@date@@@@lf@@@@signature@@", signer, sign, broken), "@@date@@\r\nA");
+}
+
+TEST(StampBox, WholeNumberPartsGiveCornerWidthAndHeight) {
+  std::array<std::string, 4> parts;
+  const auto box = stamp_box("400.000 60.000 500.000 10.000", parts);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(parts, (std::array<std::string, 4>{"400", "60", "500", "10"}));
+  EXPECT_EQ(box->x, 400);
+  EXPECT_EQ(box->y, 60);
+  EXPECT_EQ(box->width, 100);
+  EXPECT_EQ(box->height, 50);
+  EXPECT_EQ(stamp_log_line(*box), "signature stamp: 400, 60, 100, 50");
+
+  const auto comma = stamp_box("357,9 58.000 535.5 16", parts);
+  ASSERT_TRUE(comma);
+  EXPECT_EQ(comma->width, 535 - 357);
+
+  for (const char* bad : {"", "400.000 60.000 500.000", "a b c d", "400.000  60.000 500.000 10.000"})
+    EXPECT_FALSE(stamp_box(bad, parts)) << '"' << bad << '"';
+}
+
+TEST(WholePoints, RoundsHalvesToEven) {
+  const struct {
+    double points;
+    std::int32_t want;
+  } cases[] = {{595.3, 595}, {841.9, 842}, {612.5, 612}, {613.5, 614}, {-0.5, 0}, {1e300, 0}};
+  for (const auto& c : cases) EXPECT_EQ(whole_points(c.points), c.want) << c.points;
+}
+
+}  // namespace
+}  // namespace corvane::component

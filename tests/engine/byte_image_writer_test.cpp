@@ -1,0 +1,180 @@
+// The byte image: every kind of input gives a valid PDF in the layout the
+// rebuild reads, with the same text, and reads back to the same bytes.
+#include "engine/byte_image_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <regex>
+
+#include "tests/engine/engine_test_support.h"
+
+namespace corvane::engine::test {
+namespace {
+
+using corvane::test::fixture_pdf;
+using corvane::test::read_file;
+using corvane::test::write_file;
+
+struct Input {
+  const char* name;
+  std::function<std::filesystem::path(const ScratchDir&)> make;
+  const char* password = "";
+};
+
+std::filesystem::path fixture(const ScratchDir&, const char* name) { return fixture_pdf(name); }
+
+const std::vector<Input>& inputs() {
+  static const std::vector<Input> all = {
+      {"plain", [](const ScratchDir& d) { return fixture(d, "plain.pdf"); }},
+      {"inherited boxes, form, link", [](const ScratchDir& d) { return fixture(d, "annots-form.pdf"); }},
+      {"ghostscript", [](const ScratchDir& d) { return fixture(d, "ghostscript.pdf"); }},
+      {"object streams", [](const ScratchDir& d) { return fixture(d, "xref-stream.pdf"); }},
+      {"linearized",
+       [](const ScratchDir& d) {
+         return qpdf_made(d / "lin.pdf", "--linearize " + fixture_pdf("ghostscript.pdf").string());
+       }},
+      {"incremental update",
+       [](const ScratchDir& d) {
+         const std::string content = "BT /F1 24 Tf 72 720 Td (Updated page) Tj ET";
+         write_file(d / "update.pdf",
+                    append_update(read_file(fixture_pdf("plain.pdf")),
+                                  {{4, "<< /Length " + std::to_string(content.size()) +
+                                           " >>\nstream\n" + content + "\nendstream"},
+                                   {7, "<< /Title (Updated) >>"}},
+                                  "/Info 7 0 R "));
+         return d / "update.pdf";
+       }},
+      {"odd structure", [](const ScratchDir& d) {
+         write_file(d / "odd.pdf", odd_pdf(/*rotated=*/false));
+         return d / "odd.pdf";
+       }},
+      {"first branch of the page tree without pages",
+       [](const ScratchDir& d) {
+         const std::string content = "BT /F1 24 Tf 72 720 Td (Deep first page) Tj ET";
+         write_file(d / "tree.pdf",
+                    make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                              "<< /Type /Pages /Kids [ 3 0 R 4 0 R ] /Count 1 >>",
+                              "<< /Type /Pages /Kids [ ] /Count 0 /Parent 2 0 R >>",
+                              "<< /Type /Pages /Kids [ 5 0 R ] /Count 1 /Parent 2 0 R >>",
+                              "<< /Type /Page /Parent 4 0 R /MediaBox [ 0 0 300 300 ] "
+                              "/Resources << /Font << /F1 7 0 R >> >> /Contents 6 0 R >>",
+                              "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" +
+                                  content + "\nendstream",
+                              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}));
+         return d / "tree.pdf";
+       }},
+      {"damaged, repaired by qpdf",
+       [](const ScratchDir& d) {
+         std::string pdf = read_file(fixture_pdf("plain.pdf"));
+         pdf.replace(pdf.rfind("startxref\n") + 10, 3, "999");
+         write_file(d / "damaged.pdf", pdf);
+         return d / "damaged.pdf";
+       }},
+      {"RC4-128, user password", [](const ScratchDir& d) { return fixture(d, "enc-rc4-128.pdf"); },
+       "user"},
+      {"AES-256, owner password", [](const ScratchDir& d) { return fixture(d, "enc-aes-256.pdf"); },
+       "owner"},
+  };
+  return all;
+}
+
+TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
+  ScratchDir dir("byte-image");
+  for (const auto& input : inputs()) {
+    SCOPED_TRACE(input.name);
+    const std::filesystem::path source = input.make(dir);
+    const std::string password = input.password;
+    QpdfEngine engine;
+    std::int32_t result = -1;
+    ASSERT_TRUE(engine.OpenDocument(source.string(), result));
+    ASSERT_EQ(result, 1);
+    if (!password.empty()) {
+      ASSERT_TRUE(engine.SubmitPassword(password, result));
+      ASSERT_GT(result, 0);
+    }
+    const std::string image = image_of(engine);
+    EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
+    const auto written = dir / (std::string(input.name) + ".image.pdf");
+    write_file(written, image);
+    EXPECT_EQ(qpdf_check_problems(written, password), "");
+    const std::string text_password = password.empty() ? "" : "user";
+    EXPECT_EQ(pdf_text(written, text_password), pdf_text(source, text_password));
+
+    engine.TakeDiagnostics();
+    load(engine, image);
+    const std::string again = image_of(engine);
+    EXPECT_EQ(engine.TakeDiagnostics(), std::vector<std::string>{});
+    if (password.empty()) {
+      EXPECT_TRUE(again == image) << "a second write differs";
+    } else {
+      EXPECT_EQ(layout_violations(again), std::vector<std::string>{});
+    }
+  }
+}
+
+TEST(ByteImage, FirstPageBecomesObjectTwoAndExistingFieldsStayBeforeTheNewOne) {
+  QpdfEngine engine;
+  std::int32_t result = -1;
+  ASSERT_TRUE(engine.OpenDocument(fixture_pdf("annots-form.pdf").string(), result));
+  const std::string image = image_of(engine);
+  std::smatch pages;
+  const std::string catalog = object_text(image, 1);
+  ASSERT_TRUE(std::regex_search(catalog, pages, std::regex("\n/Pages ([0-9]+) 0 R\n")));
+  EXPECT_NE(object_text(image, std::stoi(pages[1])).find("\n/Kids [ 2 0 R "), std::string::npos);
+
+  std::smatch fields;
+  ASSERT_TRUE(std::regex_search(catalog, fields, std::regex("/Fields \\[ ([0-9]+) 0 R [0-9]+ 0 R \\]")));
+  const std::string field = object_text(image, std::stoi(fields[1]));
+  EXPECT_NE(field.find("\n/FT /Tx\n"), std::string::npos) << field;
+  // The page keeps its link and the field's widget.
+  EXPECT_TRUE(std::regex_search(object_text(image, 2),
+                                std::regex("\n/Annots \\[ [0-9]+ 0 R [0-9]+ 0 R \\]\n")));
+}
+
+TEST(ByteImage, OddStructuresAreNormalisedOnThePage) {
+  QpdfEngine engine;
+  std::int32_t result = -1;
+  ScratchDir dir("odd");
+  write_file(dir / "odd.pdf", odd_pdf(/*rotated=*/false));
+  ASSERT_TRUE(engine.OpenDocument((dir / "odd.pdf").string(), result));
+  const std::string image = image_of(engine);
+  const std::string page = object_text(image, 2);
+  // The indirect /Annots array is inlined and its direct link annotation
+  // became an object of its own; the binary string is hex.
+  EXPECT_TRUE(std::regex_search(page, std::regex("\n/Annots \\[ [0-9]+ 0 R [0-9]+ 0 R \\]\n"))) << page;
+  EXPECT_NE(page.find("/PieceInfo << /Cv << /Private <00ff0a28> >> >>\n"), std::string::npos) << page;
+  // The field referring to a missing object is dropped; /DA stays.
+  const std::string catalog = object_text(image, 1);
+  EXPECT_TRUE(std::regex_search(catalog, std::regex("/AcroForm << /DA \\(/Helv 0 Tf 0 g\\) "
+                                                    "/Fields \\[ [0-9]+ 0 R [0-9]+ 0 R \\] /SigFlags 3 >>")))
+      << catalog;
+}
+
+TEST(PdfSyntax, StringsAreLiteralOnlyWhenPrintable) {
+  const struct {
+    std::string value;
+    const char* want;
+  } cases[] = {{"abc", "(abc)"},          {"a(b)c\\", "(a\\(b\\)c\\\\)"},
+               {"", "()"},                {"a\nb", "<610a62>"},
+               {std::string(1, '\0'), "<00>"}, {"caf\xE9", "<636166e9>"}};
+  for (const auto& c : cases) {
+    ByteSink out;
+    append_string(out, c.value);
+    const Bytes written = out.take();
+    EXPECT_EQ(std::string(written.begin(), written.end()), c.want) << c.want;
+  }
+}
+
+TEST(PdfSyntax, NamesReadBackUnchanged) {
+  for (std::string name : {"/Type", "/A B", "/a#41", "/caf\xE9", "/x(y)", "/", "/tab\t", "/50%"}) {
+    ByteSink out;
+    append_name(out, name);
+    const Bytes bytes = out.take();
+    const std::string written(bytes.begin(), bytes.end());
+    EXPECT_EQ(QPDFObjectHandle::parse(written).getName(), name) << written;
+  }
+}
+
+}  // namespace
+}  // namespace corvane::engine::test

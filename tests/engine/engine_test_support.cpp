@@ -1,0 +1,234 @@
+#include "tests/engine/engine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+namespace corvane::engine::test {
+
+namespace {
+
+std::string xref_entry(std::size_t offset) {
+  char entry[21];
+  std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+  return entry;
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Checks the body of object `number` (between its header and "endobj").
+void check_body(int number, const std::string& body, std::vector<std::string>& problems) {
+  const std::string where = "object " + std::to_string(number) + ": ";
+  if (body.rfind("<<\n", 0) != 0) {
+    if (body.find('\n') != body.size() - 1) problems.push_back(where + "value is not one line");
+    return;
+  }
+  std::size_t at = 3;
+  long long length = -1;
+  while (true) {
+    const std::size_t end = body.find('\n', at);
+    if (end == std::string::npos) {
+      problems.push_back(where + "dictionary not closed");
+      return;
+    }
+    const std::string line = body.substr(at, end - at);
+    at = end + 1;
+    if (line == ">>") break;
+    if (line.empty() || line[0] != '/' || line.find(' ') == std::string::npos) {
+      problems.push_back(where + "not an entry line: " + line);
+    }
+    if (line.rfind("/Length ", 0) == 0) length = std::stoll(line.substr(8));
+  }
+  const std::string rest = body.substr(at);
+  if (rest.empty()) return;
+  if (rest.rfind("stream\n", 0) != 0 || length < 0 ||
+      rest.size() != 7 + static_cast<std::size_t>(length) + 11 ||
+      rest.compare(7 + length, 11, "\nendstream\n") != 0) {
+    problems.push_back(where + "stream data does not match its /Length");
+  }
+}
+
+}  // namespace
+
+std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra) {
+  std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) pdf += xref_entry(offset);
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R " +
+         trailer_extra + ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+std::string append_update(const std::string& original,
+                          const std::vector<std::pair<int, std::string>>& replaced,
+                          const std::string& trailer_extra) {
+  const std::size_t start = original.rfind("startxref\n") + 10;
+  const std::string previous = original.substr(start, original.find('\n', start) - start);
+  const std::size_t size_at = original.rfind("/Size ") + 6;
+  int size = std::stoi(original.substr(size_at));
+  std::string pdf = original;
+  std::string table = "xref\n0 1\n0000000000 65535 f \n";
+  for (const auto& [number, body] : replaced) {
+    table += std::to_string(number) + " 1\n" + xref_entry(pdf.size());
+    pdf += std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
+    size = std::max(size, number + 1);
+  }
+  const std::size_t xref = pdf.size();
+  pdf += table + "trailer\n<< /Size " + std::to_string(size) + " /Root 1 0 R /Prev " + previous +
+         " " + trailer_extra + ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+std::string odd_pdf(bool rotated) {
+  const std::string content = "2 0 0 2 30 30 cm 1 0 0 rg BT /F1 12 Tf 10 10 Td (Odd page) Tj ET";
+  const std::string box = rotated ? "/CropBox [ 10 10 410 610 ] /Rotate 90 " : "";
+  return make_pdf({
+      "<< /Type /Catalog /Pages 2 0 R /AcroForm 6 0 R >>",
+      "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] " + box +
+          "/Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R /Annots 7 0 R "
+          "/PieceInfo << /Cv << /Private <00ff0a28> >> >> >>",
+      "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+      "<< /Fields [ 8 0 R 99 0 R ] /NeedAppearances true /DA (/Helv 0 Tf 0 g) >>",
+      "[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] /Border [ 0 0 0 ] >> 8 0 R ]",
+      "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Name) /V (Alex) /Rect [ 100 100 200 120 ] "
+      "/P 3 0 R >>",
+  });
+}
+
+std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::string& arguments) {
+  const auto made = corvane::test::run_command("qpdf " + arguments + " " +
+                                               corvane::test::shell_quote(out.string()));
+  EXPECT_TRUE(made.exit_code == 0 || made.exit_code == 3) << arguments << "\n" << made.output;
+  return out;
+}
+
+std::string image_of(QpdfEngine& engine) {
+  std::vector<std::uint8_t> bytes;
+  EXPECT_TRUE(engine.GetDocumentBytes(bytes));
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void load(QpdfEngine& engine, const std::string& image) {
+  std::int32_t result = -1;
+  EXPECT_TRUE(engine.LoadDocumentBytes(std::vector<std::uint8_t>(image.begin(), image.end()), result));
+  EXPECT_EQ(result, 1);
+}
+
+std::string object_text(const std::string& image, int number) {
+  const std::string header = "\n" + std::to_string(number) + " 0 obj\n";
+  const std::size_t start = image.find(header);
+  if (start == std::string::npos) return "";
+  const std::size_t end = image.find("endobj\n", start);
+  return image.substr(start + 1, end == std::string::npos ? std::string::npos : end + 6 - start);
+}
+
+std::vector<std::string> layout_violations(const std::string& image) {
+  std::vector<std::string> problems;
+  const bool header_ok = image.size() > 15 && image.compare(0, 7, "%PDF-1.") == 0 &&
+                         image[8] == '\n' && image[9] == '%' && image[14] == '\n' &&
+                         std::all_of(image.begin() + 10, image.begin() + 14,
+                                     [](char c) { return static_cast<unsigned char>(c) >= 128; });
+  if (!header_ok) problems.push_back("header lines");
+  const std::size_t xref = image.rfind("\nxref\n");
+  if (xref == std::string::npos) return {"no xref line"};
+  const std::string tail = image.substr(xref + 1);
+  if (tail.find('\0') != std::string::npos) problems.push_back("NUL byte from xref on");
+  const std::vector<std::string> lines = split_lines(tail);
+  if (lines.size() < 12 || lines[0] != "xref" || lines[1].rfind("0 ", 0) != 0 ||
+      lines[2] != "0000000000 65535 f ") {
+    return {"xref table head"};
+  }
+  const int size = std::stoi(lines[1].substr(2));
+  if (lines.size() < static_cast<std::size_t>(size) + 10) return {"xref table too short"};
+  static const std::regex entry("[0-9]{10} 00000 n ");
+  std::vector<std::size_t> offsets;
+  for (int k = 1; k < size; ++k) {
+    const std::string& line = lines[2 + k];
+    if (!std::regex_match(line, entry)) problems.push_back("xref entry " + line);
+    offsets.push_back(std::stoull(line.substr(0, 10)));
+  }
+  std::size_t i = 2 + size;
+  const std::vector<std::string> head = {"trailer", "<<", "/Size " + std::to_string(size),
+                                         "/Root 1 0 R"};
+  for (const auto& want : head) {
+    if (lines[i++] != want) problems.push_back("trailer line " + lines[i - 1] + ", not " + want);
+  }
+  static const std::regex optional_line("/(Info [0-9]+ 0 R|Encrypt [0-9]+ 0 R|ID \\[ <[0-9a-f]*> <[0-9a-f]*> \\])");
+  while (i < lines.size() && lines[i] != ">>") {
+    if (!std::regex_match(lines[i], optional_line)) problems.push_back("trailer line " + lines[i]);
+    ++i;
+  }
+  const std::string end = ">>\nstartxref\n" + std::to_string(xref + 1) + "\n%%EOF\n";
+  if (tail.size() < end.size() || tail.compare(tail.size() - end.size(), end.size(), end) != 0 ||
+      i + 4 != lines.size()) {
+    problems.push_back("trailer end");
+  }
+  // Objects follow each other in the order of their numbers, except the
+  // catalog, which comes last.
+  std::vector<int> order;
+  for (int k = 2; k < size; ++k) order.push_back(k);
+  order.push_back(1);
+  for (std::size_t n = 0; n < order.size(); ++n) {
+    const int k = order[n];
+    const std::size_t at = offsets[k - 1];
+    const std::string header = std::to_string(k) + " 0 obj\n";
+    const std::size_t next = n + 1 < order.size() ? offsets[order[n + 1] - 1] : xref + 1;
+    if (at == 0 || next <= at || image[at - 1] != '\n' || image.compare(at, header.size(), header) != 0) {
+      problems.push_back("object " + std::to_string(k) + " header not where the table says");
+      continue;
+    }
+    const std::string text = image.substr(at, next - at);
+    if (text.size() < header.size() + 7 || text.compare(text.size() - 7, 7, "endobj\n") != 0) {
+      problems.push_back("object " + std::to_string(k) + " does not end with endobj");
+      continue;
+    }
+    check_body(k, text.substr(header.size(), text.size() - header.size() - 7), problems);
+  }
+  const std::string catalog = object_text(image, 1);
+  const std::regex form("\n/AcroForm << .*/Fields \\[ ([0-9]+ 0 R )*" + std::to_string(size) +
+                        " 0 R \\] .*/SigFlags 3 .*>>\n");
+  if (catalog.find("\n/Type /Catalog\n") == std::string::npos || !std::regex_search(catalog, form) ||
+      catalog.find("/NeedAppearances") != std::string::npos) {
+    problems.push_back("catalog does not announce field " + std::to_string(size) + ": " + catalog);
+  }
+  const std::string page = object_text(image, 2);
+  static const std::regex annots("\n/Annots \\[ ([0-9]+ 0 R )*\\]\n");
+  if (page.find("\n/Type /Page\n") == std::string::npos || page.find('\0') != std::string::npos ||
+      (page.find("/Annots") != std::string::npos && !std::regex_search(page, annots))) {
+    problems.push_back("page object: " + page);
+  }
+  return problems;
+}
+
+std::string qpdf_check_problems(const std::filesystem::path& pdf, const std::string& password) {
+  std::string command = "qpdf --check ";
+  if (!password.empty()) command += "--password=" + corvane::test::shell_quote(password) + " ";
+  const auto checked = corvane::test::run_command(command + corvane::test::shell_quote(pdf.string()));
+  const bool clean = checked.exit_code == 0 &&
+                     checked.output.find("WARNING") == std::string::npos &&
+                     checked.output.find("No syntax or stream encoding errors") != std::string::npos;
+  return clean ? "" : checked.output;
+}
+
+std::string pdf_text(const std::filesystem::path& pdf, const std::string& password) {
+  std::string command = "pdftotext -q ";
+  if (!password.empty()) command += "-upw " + corvane::test::shell_quote(password) + " ";
+  const auto extracted = corvane::test::run_command(command + corvane::test::shell_quote(pdf.string()) + " -");
+  return extracted.exit_code == 0 ? extracted.output : "";
+}
+
+}  // namespace corvane::engine::test

@@ -1,0 +1,52 @@
+// Helpers of the engine tests: documents made on the spot, the engine's
+// image of a file, and the checks every image must pass.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/qpdf_engine.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::engine::test {
+
+using corvane::test::ScratchDir;
+
+// A PDF whose object i + 1 is objects[i] (the text between the "obj" and
+// "endobj" lines), with a classic table and the trailer
+// "<< /Size n /Root 1 0 R " + trailer_extra + ">>".
+std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
+// `original` with an incremental update appended that gives object
+// numbers `replaced` new bodies (and adds any numbers past the old /Size).
+std::string append_update(const std::string& original,
+                          const std::vector<std::pair<int, std::string>>& replaced,
+                          const std::string& trailer_extra = "");
+// A one-page document with what the layout has to normalise: an indirect
+// form with /NeedAppearances and a field reference to a missing object,
+// an indirect /Annots array holding a direct annotation, a binary string
+// in the page dictionary, a content stream that leaves the graphics state
+// scaled and red, and (when `rotated`) a crop box turned a quarter.
+std::string odd_pdf(bool rotated);
+
+// Runs `qpdf` with `arguments` into `out`; fails the test when qpdf does.
+std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::string& arguments);
+
+// The image of the engine's document; fails the test when the call does.
+std::string image_of(QpdfEngine& engine);
+// The engine's document reloaded from `image`.
+void load(QpdfEngine& engine, const std::string& image);
+
+// Every rule of the image layout that `image` breaks, one text per break;
+// empty when it keeps them all.
+std::vector<std::string> layout_violations(const std::string& image);
+// Object `number` of an image, from its header to its "endobj" line.
+std::string object_text(const std::string& image, int number);
+
+// `qpdf --check` of a file: its output when qpdf finds anything wrong
+// (an error or a warning), else "".
+std::string qpdf_check_problems(const std::filesystem::path& pdf, const std::string& password = "");
+// What pdftotext extracts from a file ("" when it fails).
+std::string pdf_text(const std::filesystem::path& pdf, const std::string& password = "");
+
+}  // namespace corvane::engine::test

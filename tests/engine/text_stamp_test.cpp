@@ -1,0 +1,148 @@
+// The visible signature text: sizing, and a real render showing it inside
+// its box and nowhere else.
+#include "engine/text_stamp.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "tests/engine/engine_test_support.h"
+
+namespace corvane::engine::test {
+namespace {
+
+using corvane::test::fixture_pdf;
+using corvane::test::read_file;
+using corvane::test::run_command;
+using corvane::test::shell_quote;
+using corvane::test::write_file;
+
+TEST(TextStamp, LinesAreSplitAtLineBreaks) {
+  const struct {
+    std::string text;
+    std::vector<std::string> lines;
+  } cases[] = {{"a\r\nb", {"a", "b"}},   {"a\r\n\r\n", {"a"}}, {"a\nb\rc", {"a", "b", "c"}},
+               {"\r\nb", {"", "b"}},     {"x\ty", {"x y"}},    {"", {}}};
+  for (const auto& c : cases) EXPECT_EQ(stamp_lines(c.text), c.lines) << c.text;
+}
+
+TEST(TextStamp, FontSizeIsTheLargestThatFits) {
+  const struct {
+    std::vector<std::string> lines;
+    double width, height;
+  } cases[] = {{{"Hi"}, 200, 50},
+               {{"Signed with Alex Signer's digital certificate."}, 178, 42},
+               {{"a", "b", "c", "d", "e", "f"}, 100, 30},
+               {{"Signed at", "2024-05-01 10:00:00 +02:00", "with a certificate."}, 100, 50}};
+  for (const auto& c : cases) {
+    const double size = fitting_font_size(c.lines, c.width, c.height);
+    ASSERT_GT(size, 0);
+    ASSERT_LE(size, kMaxFontSize);
+    auto fits = [&](double s) {
+      long widest = 0;
+      for (const auto& line : c.lines) widest = std::max(widest, line_width(line));
+      const double height = s * (0.931 + 0.225 + 1.15 * (c.lines.size() - 1));
+      return widest * s / 1000 <= c.width - 2 && height <= c.height - 2;
+    };
+    EXPECT_TRUE(fits(size)) << c.lines[0];
+    if (size < kMaxFontSize) {
+      EXPECT_FALSE(fits(size + 0.01)) << c.lines[0];
+    }
+  }
+  EXPECT_EQ(fitting_font_size({"text"}, 2, 50), 0);
+  EXPECT_EQ(fitting_font_size({}, 100, 50), 0);
+}
+
+struct Gray {
+  int width = 0, height = 0;
+  std::string pixels;
+};
+
+// Page 1 at 72 dpi (one pixel per point), rendered into `dir`.
+Gray render(const std::filesystem::path& pdf, const ScratchDir& dir) {
+  const auto prefix = (dir / "render").string();
+  run_command("pdftoppm -r 72 -gray -singlefile -f 1 -l 1 " + shell_quote(pdf.string()) + " " +
+              shell_quote(prefix));
+  const std::string data = read_file(prefix + ".pgm");
+  std::smatch head;
+  Gray gray;
+  if (!std::regex_search(data, head, std::regex("^P5\\s+(\\d+)\\s+(\\d+)\\s+255\\s"))) return gray;
+  gray.width = std::stoi(head[1]);
+  gray.height = std::stoi(head[2]);
+  gray.pixels = data.substr(head.length());
+  return gray;
+}
+
+TEST(TextStamp, IsDrawnInsideItsBoxAndNowhereElse) {
+  ScratchDir dir("stamp");
+  write_file(dir / "odd.pdf", odd_pdf(/*rotated=*/false));
+  // Words that occur nowhere else on the pages.
+  const std::string text = "Signiert 2024-05-01 10:00:00 +02:00\r\nZyxwv Quorvane-Stamp\r\nDigitalzertifikat";
+  const struct {
+    std::filesystem::path file;
+    StampBox box;
+    int opacity;
+  } cases[] = {{fixture_pdf("plain.pdf"), {357, 58, 178, 42}, 100},
+               // The page's content leaves the graphics state scaled and red.
+               {dir / "odd.pdf", {300, 300, 200, 60}, 100},
+               {fixture_pdf("annots-form.pdf"), {367, 55, 183, 40}, 50}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file.filename().string());
+    QpdfEngine engine;
+    std::int32_t result = -1;
+    ASSERT_TRUE(engine.OpenDocument(c.file.string(), result));
+    double page_height = 0;
+    ASSERT_TRUE(engine.GetPageHeight(page_height));
+    ASSERT_TRUE(engine.AddTextStamp(c.box.x, c.box.y, c.box.width, c.box.height, text, c.opacity));
+    ASSERT_TRUE(engine.CommitChanges());
+    const auto stamped = dir / "stamped.pdf";
+    const std::string image = image_of(engine);
+    EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
+    write_file(stamped, image);
+    EXPECT_EQ(qpdf_check_problems(stamped), "");
+
+    // Top-left origin, as pdftotext and the render measure.
+    const double left = c.box.x, right = c.box.x + c.box.width;
+    const double top = page_height - c.box.y, bottom = top + c.box.height;
+    run_command("pdftotext -q -bbox " + shell_quote(stamped.string()) + " " +
+                shell_quote((dir / "bbox.html").string()));
+    const std::string boxes = read_file(dir / "bbox.html");
+    std::vector<std::string> words;
+    for (const auto& line : stamp_lines(text)) {
+      std::istringstream in(line);
+      for (std::string word; in >> word;) words.push_back(word);
+    }
+    const std::regex word_box(
+        "xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)<");
+    int inside = 0;
+    for (auto it = std::sregex_iterator(boxes.begin(), boxes.end(), word_box);
+         it != std::sregex_iterator(); ++it) {
+      const auto& m = *it;
+      if (std::find(words.begin(), words.end(), m[5].str()) == words.end()) continue;
+      EXPECT_GE(std::stod(m[1]), left) << m[5];
+      EXPECT_LE(std::stod(m[3]), right) << m[5];
+      EXPECT_GE(std::stod(m[2]), top) << m[5];
+      EXPECT_LE(std::stod(m[4]), bottom) << m[5];
+      ++inside;
+    }
+    EXPECT_EQ(inside, static_cast<int>(words.size()));
+
+    const Gray before = render(c.file, dir), after = render(stamped, dir);
+    ASSERT_GT(before.width, 0);
+    ASSERT_EQ(before.pixels.size(), after.pixels.size());
+    int changed = 0, outside = 0;
+    for (int y = 0; y < before.height; ++y) {
+      for (int x = 0; x < before.width; ++x) {
+        const std::size_t at = static_cast<std::size_t>(y) * before.width + x;
+        if (before.pixels[at] == after.pixels[at]) continue;
+        ++changed;
+        if (x < left - 1 || x > right + 1 || y < top - 1 || y > bottom + 1) ++outside;
+      }
+    }
+    EXPECT_GT(changed, 50);
+    EXPECT_EQ(outside, 0);
+  }
+}
+
+}  // namespace
+}  // namespace corvane::engine::test

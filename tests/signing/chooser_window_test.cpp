@@ -1,0 +1,151 @@
+// The chooser window on a virtual X display: shown, a row without a key and
+// one with a key clicked, "Choose" pressed, all through Qt's test events.
+// A screenshot goes to the build folder, and to docs/chooser.png when
+// CORVANE_UPDATE_SCREENSHOT is set.
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+
+#include "settings/registry.h"
+#include "signing/sign_content.h"
+#include "tests/signing/signing_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::signing {
+namespace {
+
+// An Xvfb server of this test on a free display, stopped with the object.
+class VirtualDisplay {
+ public:
+  VirtualDisplay() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::fcntl(fds[1], F_SETFD, 0);  // the server writes its display number here
+      const std::string fd = std::to_string(fds[1]);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string number;
+    pollfd wait{fds[0], POLLIN, 0};
+    char c;
+    while (pid_ > 0 && ::poll(&wait, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    if (!number.empty()) name_ = ":" + number;
+  }
+  ~VirtualDisplay() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  // ":N", or "" when the server did not start.
+  [[nodiscard]] const std::string& name() const { return name_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
+// Calls `action` with the active modal window once it is named `name`;
+// tries every 20 ms for up to 10 s.
+void when_modal(const QString& name, std::function<void(QWidget*)> action, int tries = 500) {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal->objectName() == name && modal->isVisible()) {
+    action(modal);
+    return;
+  }
+  if (tries == 0) {
+    ADD_FAILURE() << "no modal window " << name.toStdString();
+    QApplication::closeAllWindows();
+    return;
+  }
+  QTimer::singleShot(20, [name, action, tries] { when_modal(name, action, tries - 1); });
+}
+
+void click_row(QTreeWidget* list, int row) {
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
+}
+
+TEST(ChooserWindow, ChooseThroughTheWindow) {
+  VirtualDisplay display;
+  if (display.name().empty()) GTEST_SKIP() << "Xvfb could not be started: the chooser window is not tested";
+  test::ScopedEnv x("DISPLAY", display.name());
+  test::ScopedEnv wayland("WAYLAND_DISPLAY", "");
+  test::ScopedEnv modules("CORVANE_PLUGIN_DIR", CORVANE_CHOOSER_MODULE_DIR);
+  test::ScopedEnv platform("QT_QPA_PLATFORM", "xcb");
+  int argc = 1;
+  char name[] = "chooser_window_test";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);  // the window module uses the host's application
+  register_signing_classes();
+
+  const std::string dana = test::unique_container_of("Dana Signer");
+  std::string message, message_title;
+  QMessageBox::Icon message_icon = QMessageBox::NoIcon;
+  when_modal("frmPrivKey", [&](QWidget* form) {
+    EXPECT_EQ(form->windowTitle(), "Private Key Info");
+    EXPECT_EQ(form->size(), QSize(503, 430));
+    auto* list = form->findChild<QTreeWidget*>("ListView1");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->geometry(), QRect(8, 32, 481, 145));
+    ASSERT_EQ(list->columnCount(), 4);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(list->columnWidth(c), 120) << c;
+    EXPECT_EQ(list->headerItem()->text(2), "Valid From");
+    ASSERT_EQ(list->topLevelItemCount(), 7);
+    ASSERT_EQ(list->topLevelItem(4)->text(1), "Dana Signer");
+    EXPECT_EQ(form->findChild<QWidget*>("cmdExit")->geometry(), QRect(408, 400, 81, 25));
+
+    // A certificate without a key: the message box, closed with OK.
+    when_modal("MessageBox", [&](QWidget* box_widget) {
+      auto* box = qobject_cast<QMessageBox*>(box_widget);
+      message = box->text().toStdString();
+      message_title = box->windowTitle().toStdString();
+      message_icon = box->icon();
+      QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    click_row(list, 3);
+    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text(), "");
+
+    click_row(list, 4);
+    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(), dana);
+    EXPECT_EQ(form->findChild<QLineEdit*>("txtProviderType")->text(), "RSA_FULL");
+
+    const QPixmap shot = form->grab();
+    shot.save(QString::fromStdString((std::filesystem::path(CORVANE_BINARY_DIR) / "chooser.png").string()));
+    if (std::getenv("CORVANE_UPDATE_SCREENSHOT")) shot.save(CORVANE_SCREENSHOT);
+
+    QTest::mouseClick(form->findChild<QPushButton*>("cmdExit"), Qt::LeftButton);
+  });
+
+  SignerState state;
+  EXPECT_EQ(show_chooser(state), "");
+  EXPECT_EQ(message, "This certificate has no private key!");
+  EXPECT_EQ(message_title, "No Private Key!");
+  EXPECT_EQ(message_icon, QMessageBox::Critical);
+  EXPECT_EQ(state.containerName, dana);
+  EXPECT_EQ(settings::reg_read(std::string(settings::kUserBase) + "UniqueContainerName"), dana);
+  EXPECT_EQ(settings::reg_read(std::string(settings::kMachineBase) + "UniqueContainerName"), dana);
+  EXPECT_EQ(settings::reg_read(std::string(settings::kUserBase) + "sign"), "1");
+  EXPECT_EQ(settings::reg_read(std::string(settings::kMachineBase) + "sign"), "1");
+}
+
+}  // namespace
+}  // namespace corvane::signing

@@ -1,0 +1,170 @@
+#include "signing/priv_key_form.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/object_factory.h"
+#include "settings/registry.h"
+#include "signing/sign_content.h"
+#include "tests/signing/chooser_test_support.h"
+#include "tests/signing/signing_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::signing {
+namespace {
+
+using test::ScriptedView;
+using test::unique_container_of;
+
+// Entries of the test store, in store order.
+constexpr int kAlexSigner = 1;
+constexpr int kBlairEc = 2;
+constexpr int kCaseyNokey = 3;
+constexpr int kDana = 4;
+constexpr int kEliDsa = 5;
+
+std::string setting(std::string_view base, const char* name) {
+  return settings::reg_read(std::string(base) + name);
+}
+
+ScriptedView::Step click(int row) {
+  return [row](ChooserEvents& e) { e.ListView1_Click(row); };
+}
+ScriptedView::Step double_click(int row) {
+  return [row](ChooserEvents& e) { e.ListView1_DblClick(row); };
+}
+const ScriptedView::Step kChoose = [](ChooserEvents& e) { e.cmdExit_Click(); };
+const ScriptedView::Step kDisable = [](ChooserEvents& e) { e.Command1_Click(); };
+
+// The ten fields as the view last received them.
+std::vector<std::string> shown_fields(const ScriptedView& view) {
+  std::vector<std::string> fields(kKeyFieldCount);
+  for (const auto& [field, text] : view.field_writes) fields[static_cast<std::size_t>(field)] = text;
+  return fields;
+}
+
+class PrivKeyFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override { register_signing_classes(); }
+  SignerState state_;
+};
+
+TEST_F(PrivKeyFormTest, ListsTheStoreUnderFourEqualColumns) {
+  ScriptedView view({});
+  EXPECT_EQ(run_chooser(state_, view), "");
+  EXPECT_TRUE(view.shown);
+  const std::vector<std::pair<std::string, int>> columns = {
+      {"Issuer", 1803}, {"Subject", 1803}, {"Valid From", 1803}, {"Valid To", 1803}};
+  EXPECT_EQ(view.columns, columns);
+  ASSERT_EQ(view.rows.size(), 7u);
+  EXPECT_EQ(view.rows[kDana].issuer, "Fixture Test CA");
+  EXPECT_EQ(view.rows[kDana].subject, "Dana Signer");
+  EXPECT_EQ(view.rows[kDana].valid_from.size(), 19u);  // yyyy-mm-dd hh:mm:ss
+  EXPECT_LT(view.rows[kDana].valid_from, view.rows[kDana].valid_to);
+}
+
+TEST_F(PrivKeyFormTest, ClickShowsTheKeyFactsOfTheEntry) {
+  const struct {
+    int row;
+    const char* container;
+    const char* provider_type;
+  } cases[] = {{kAlexSigner, "Alex Signer", "RSA_FULL"},
+               {kDana, "Dana Signer", "RSA_FULL"},
+               {kEliDsa, "Eli DSA Signer", "DSS"},
+               {kBlairEc, "Blair EC Signer", "UNKNOWN"}};
+  // A database outside the user's home holds machine keys.
+  test::ScopedEnv home("HOME", "/nonexistent-home");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.container);
+    ScriptedView view({click(c.row)});
+    ASSERT_EQ(run_chooser(state_, view), "");
+    const std::vector<std::string> expected = {
+        c.container, unique_container_of(c.container), "True", "True", "False", "True",
+        "False",     "False", "NSS Certificate DB", c.provider_type};
+    EXPECT_EQ(shown_fields(view), expected);
+    // The ten fields are emptied first, in their order.
+    ASSERT_GE(view.field_writes.size(), 20u);
+    for (std::size_t i = 0; i < kKeyFieldCount; ++i) {
+      EXPECT_EQ(view.field_writes[i].first, static_cast<KeyField>(i));
+      EXPECT_EQ(view.field_writes[i].second, "");
+    }
+    EXPECT_TRUE(view.boxes.empty());
+  }
+}
+
+TEST_F(PrivKeyFormTest, ClickWithoutKeyShowsTheMessageAndChooseSavesNothing) {
+  ScriptedView view({click(kDana), click(kCaseyNokey), kChoose});
+  ASSERT_EQ(run_chooser(state_, view), "");
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0], std::make_tuple(std::string("This certificate has no private key!"),
+                                           std::string("No Private Key!"), 16));
+  EXPECT_EQ(shown_fields(view), std::vector<std::string>(kKeyFieldCount));
+  EXPECT_TRUE(view.closed);
+  EXPECT_EQ(state_.containerName, "");
+  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), "");
+  EXPECT_EQ(setting(settings::kUserBase, "sign"), "");
+}
+
+TEST_F(PrivKeyFormTest, ChooseStoresTheNameUnderBothKeysAndSigningUsesIt) {
+  ScriptedView view({click(kAlexSigner), click(kDana), kChoose, click(kAlexSigner)});
+  ASSERT_EQ(run_chooser(state_, view), "");
+  const std::string dana = unique_container_of("Dana Signer");
+  EXPECT_EQ(state_.containerName, dana);
+  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), dana);
+  EXPECT_EQ(setting(settings::kMachineBase, "UniqueContainerName"), dana);
+  EXPECT_EQ(setting(settings::kUserBase, "sign"), "1");
+  EXPECT_EQ(setting(settings::kMachineBase, "sign"), "1");
+  EXPECT_EQ(shown_fields(view)[1], dana) << "the click after Choose must not reach the closed form";
+
+  EXPECT_EQ(signContent(state_, ""), "");
+  EXPECT_EQ(state_.signerName, "Dana Signer");
+}
+
+TEST_F(PrivKeyFormTest, DisableClearsTheSettingsAndKeepsTheContainerName) {
+  ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + "UniqueContainerName", "old"));
+  ASSERT_TRUE(settings::reg_write_text(std::string(settings::kMachineBase) + "UniqueContainerName", "old"));
+  state_.containerName = "kept";
+  ScriptedView view({click(kDana), kDisable});
+  ASSERT_EQ(run_chooser(state_, view), "");
+  EXPECT_TRUE(view.closed);
+  EXPECT_EQ(state_.containerName, "kept");
+  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), "");
+  EXPECT_EQ(setting(settings::kMachineBase, "UniqueContainerName"), "");
+  EXPECT_EQ(setting(settings::kUserBase, "sign"), "0");
+  EXPECT_EQ(setting(settings::kMachineBase, "sign"), "0");
+}
+
+TEST_F(PrivKeyFormTest, CloseBoxSavesNothing) {
+  ScriptedView view({click(kDana)});
+  ASSERT_EQ(run_chooser(state_, view), "");
+  EXPECT_FALSE(view.closed);
+  EXPECT_EQ(state_.containerName, "");
+  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), "");
+}
+
+TEST_F(PrivKeyFormTest, DoubleClickShowsTheCertificateOfTheEntry) {
+  ScriptedView view({double_click(-1), double_click(kDana), double_click(kCaseyNokey)});
+  ASSERT_EQ(run_chooser(state_, view), "");
+  ASSERT_EQ(view.dialogs.size(), 2u);
+  const auto line = [](const CertificateFacts& facts, const std::string& label) {
+    for (const auto& [l, v] : facts.lines)
+      if (l == label) return v;
+    return std::string("<none>");
+  };
+  EXPECT_EQ(view.dialogs[0].title, "Dana Signer");
+  EXPECT_EQ(line(view.dialogs[0], "Subject"), "E=dana@example.test,CN=Dana Signer,O=Fixture Org");
+  EXPECT_EQ(line(view.dialogs[0], "Unique Container"), unique_container_of("Dana Signer"));
+  EXPECT_EQ(line(view.dialogs[0], "Provider Type"), "RSA_FULL");
+  EXPECT_EQ(line(view.dialogs[1], "Private Key"), "No");
+  EXPECT_EQ(line(view.dialogs[1], "Unique Container"), "<none>");
+}
+
+TEST_F(PrivKeyFormTest, StoreThatCannotBeOpenedEndsTheLoading) {
+  auto store = platform::ObjectFactory::instance().override_class(kStoreClassId, nullptr);
+  ScriptedView view({click(kDana), kChoose});
+  EXPECT_EQ(run_chooser(state_, view), "ActiveX component can't create object: " + std::string(kStoreClassId));
+  EXPECT_FALSE(view.shown);
+  EXPECT_EQ(state_.containerName, "");
+}
+
+}  // namespace
+}  // namespace corvane::signing

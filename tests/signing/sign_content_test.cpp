@@ -1,0 +1,236 @@
+#include "signing/sign_content.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/object_factory.h"
+#include "settings/registry.h"
+#include "signing/store_objects.h"
+#include "tests/signing/signing_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::signing {
+namespace {
+
+using test::unique_container_of;
+
+std::string utf16le(std::string_view text, platform::TextEncoding encoding = platform::TextEncoding::kUtf8) {
+  std::string out;
+  platform::append_utf16le(text, encoding, out);
+  return out;
+}
+
+class SignContentTest : public ::testing::Test {
+ protected:
+  void SetUp() override { register_signing_classes(); }
+  SignerState state_;
+};
+
+TEST_F(SignContentTest, SignsWithTheCertificateOfTheContainerName) {
+  state_.containerName = unique_container_of("Dana Signer");
+  const std::string hex = signContent(state_, "asfdasfd");
+  ASSERT_FALSE(hex.empty());
+  EXPECT_EQ(hex.find_first_not_of("0123456789abcdef"), std::string::npos);
+  EXPECT_EQ(state_.signatureHexLength, static_cast<std::int32_t>(hex.size()));
+  EXPECT_EQ(state_.signerName, "Dana Signer");
+  EXPECT_EQ(state_.signerEmail, "dana@example.test");
+  EXPECT_EQ(state_.signerDnsName, "dana.example.test");
+  const auto verified = test::verify_detached(test::bytes_from_hex(hex), utf16le("asfdasfd"));
+  EXPECT_TRUE(verified.ok) << verified.output;
+  const std::string pem = test::run_command("openssl x509 -outform DER -in " +
+                                            test::shell_quote((test::store_dir() / "pem/dana.crt").string()) +
+                                            " | od -An -v -tx1 | tr -d ' \\n'")
+                              .output;
+  EXPECT_EQ(state_.certificateHex, pem);
+}
+
+TEST_F(SignContentTest, SearchMatchesRsaKeysOnlyAndFallsBackToTheLastCertificate) {
+  const struct {
+    std::string container;
+    const char* signer;
+    bool signs;
+  } cases[] = {
+      // Two certificates share Alex's key: the first in store order wins.
+      {unique_container_of("Alex Signer"), "Alex Renewed", true},
+      {unique_container_of("Dana Signer"), "Dana Signer", true},
+      // DSA and EC keys are never matched: the last certificate has no key.
+      {unique_container_of("Eli DSA Signer"), "Zed Nokey", false},
+      {unique_container_of("Blair EC Signer"), "Zed Nokey", false},
+      {"NSS Certificate DB:00", "Zed Nokey", false},
+      {unique_container_of("Dana Signer") + " ", "Zed Nokey", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.container);
+    SignerState state;
+    state.containerName = c.container;
+    state.signatureHexLength = 77;
+    const std::string hex = signContent(state, "x");
+    EXPECT_EQ(state.signerName, c.signer);
+    EXPECT_EQ(!hex.empty(), c.signs);
+    EXPECT_EQ(state.signatureHexLength, static_cast<std::int32_t>(hex.size()));
+    EXPECT_EQ(state.containerName, c.container);
+  }
+}
+
+TEST_F(SignContentTest, EmptyTextRecordsDetailsWithoutSigning) {
+  state_.containerName = unique_container_of("Alex Signer");
+  state_.signatureHexLength = 1234;
+  state_.contentBytes = std::vector<std::uint8_t>{1, 2, 3, 4};
+  EXPECT_EQ(signContent(state_, ""), "");
+  EXPECT_EQ(state_.signerName, "Alex Renewed");
+  EXPECT_EQ(state_.signerEmail, "Alex.Renewed@Example.TEST");
+  EXPECT_FALSE(state_.certificateHex.empty());
+  EXPECT_EQ(state_.signatureHexLength, 1234);
+  EXPECT_EQ(state_.contentBytes->size(), 4u);
+}
+
+TEST_F(SignContentTest, ContentBytesFromThreeBytesOnServeOneSignature) {
+  const struct {
+    std::vector<std::uint8_t> bytes;
+    bool signs_bytes;
+  } cases[] = {{{'a', 'b'}, false}, {{'a', 'b', 'c'}, true}, {{0, 0, 0, 0, 0}, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes.size());
+    SignerState state;
+    state.containerName = unique_container_of("Dana Signer");
+    state.contentBytes = c.bytes;
+    const std::string hex = signContent(state, "asfdasfd");
+    const std::string signed_content =
+        c.signs_bytes ? std::string(c.bytes.begin(), c.bytes.end()) : utf16le("asfdasfd");
+    const auto verified = test::verify_detached(test::bytes_from_hex(hex), signed_content);
+    EXPECT_TRUE(verified.ok) << verified.output;
+    EXPECT_EQ(*state.contentBytes, c.signs_bytes ? std::vector<std::uint8_t>{0} : c.bytes);
+    // The next call has no bytes any more (or too few): it signs the text.
+    const std::string next = signContent(state, "next");
+    EXPECT_TRUE(test::verify_detached(test::bytes_from_hex(next), utf16le("next")).ok);
+  }
+}
+
+TEST_F(SignContentTest, LargeCodePageTextIsSignedAsUtf16le) {
+  std::string document;
+  for (int i = 0; document.size() < 3'000'000; ++i) document += static_cast<char>(32 + i % 224);
+  state_.containerName = unique_container_of("Alex Signer");
+  const std::string hex = signContent(state_, document, platform::TextEncoding::kCodePage);
+  const auto verified =
+      test::verify_detached(test::bytes_from_hex(hex), utf16le(document, platform::TextEncoding::kCodePage));
+  EXPECT_TRUE(verified.ok) << verified.output;
+}
+
+class FailingStore : public Store {
+ public:
+  bool Open(int, std::string_view, int, platform::CallError& error) override {
+    error.description = "Access is denied.";
+    return false;
+  }
+  std::int32_t Count() const override { return 0; }
+  std::shared_ptr<Certificate> Item(std::int32_t) const override { return nullptr; }
+  void Close() override {}
+};
+
+TEST_F(SignContentTest, StoreThatCannotBeOpenedGivesTheErrorAndChangesNothing) {
+  const struct {
+    platform::ObjectCreator creator;
+    std::string expected;
+  } cases[] = {
+      {nullptr, "ActiveX component can't create object: " + std::string(kStoreClassId)},
+      {[] { return std::make_shared<FailingStore>(); }, "Access is denied."},
+  };
+  for (const auto& c : cases) {
+    auto store = platform::ObjectFactory::instance().override_class(kStoreClassId, c.creator);
+    SignerState state;
+    state.containerName = unique_container_of("Alex Signer");
+    state.signerName = "before";
+    state.signatureHexLength = 12;
+    state.contentBytes = std::vector<std::uint8_t>{1, 2, 3};
+    EXPECT_EQ(signContent(state, "asfdasfd"), c.expected);
+    EXPECT_EQ(state.signerName, "before");
+    EXPECT_EQ(state.signatureHexLength, 12);
+    EXPECT_EQ(state.contentBytes->size(), 3u);
+  }
+}
+
+TEST_F(SignContentTest, ContainerNameFromUserSettingsBeforeMachineSettings) {
+  const std::string user_key = std::string(settings::kUserBase) + "UniqueContainerName";
+  const std::string machine_key = std::string(settings::kMachineBase) + "UniqueContainerName";
+  const struct {
+    std::string user;
+    std::string machine;
+    const char* signer;
+  } cases[] = {{"", unique_container_of("Dana Signer"), "Dana Signer"},
+               {unique_container_of("Alex Signer"), unique_container_of("Dana Signer"), "Alex Renewed"}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(settings::reg_write_text(user_key, c.user));
+    ASSERT_TRUE(settings::reg_write_text(machine_key, c.machine));
+    SignerState state;
+    EXPECT_FALSE(signContent(state, "x").empty());
+    EXPECT_EQ(state.signerName, c.signer);
+    // Once known, the name is not read again.
+    settings::reg_write_text(user_key, unique_container_of("Dana Signer"));
+    EXPECT_EQ(signContent(state, ""), "");
+    EXPECT_EQ(state.signerName, c.signer);
+  }
+}
+
+TEST_F(SignContentTest, CertificateEmailReplacesADefaultEntryOfTheUser) {
+  test::ScratchDir folder("userini");
+  ASSERT_TRUE(settings::reg_write_text(std::string(settings::kMachineBase) + "path", folder.path().string()));
+  const struct {
+    const char* ini;
+    const char* email;      // signerEmail afterwards
+    const char* user;       // userName afterwards
+    const char* ini_holds;  // a line of user.ini afterwards
+  } cases[] = {
+      {"[user]\nbob=default\n", "alex.renewed@example.test", "bob", "bob=alex.renewed@example.test"},
+      {"[user]\nbob=bob@corp.test\n", "Alex.Renewed@Example.TEST", "Bob", "bob=bob@corp.test"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ini);
+    test::write_file(folder / "user.ini", c.ini);
+    SignerState state;
+    state.containerName = unique_container_of("Alex Signer");
+    state.userName = "  Bob ";
+    EXPECT_EQ(signContent(state, ""), "");
+    EXPECT_EQ(state.signerEmail, c.email);
+    EXPECT_EQ(state.userName, c.user);
+    EXPECT_NE(test::read_file(folder / "user.ini").find(c.ini_holds), std::string::npos)
+        << test::read_file(folder / "user.ini");
+  }
+}
+
+// A store with a password: the PIN file logs in to it; without the file (and
+// without a terminal), or with a wrong PIN, the key stays out of reach and
+// nothing is signed. Each case runs in a child process without a terminal,
+// as the database is opened once per process.
+TEST(TokenLogin, PinFileUnlocksTheKey) {
+  if (std::getenv("CORVANE_LOGIN_CHILD")) {
+    register_signing_classes();
+    SignerState state;
+    state.containerName = std::getenv("CORVANE_LOGIN_CONTAINER");
+    const std::string hex = signContent(state, "x");
+    std::printf("RESULT:%s|%s\n", state.signerName.c_str(), hex.empty() ? "unsigned" : "signed");
+    return;
+  }
+  const auto store = test::store_dir() / "protected";
+  test::ScratchDir dir("pin");
+  test::write_file(dir / "wrong.txt", "wrong\n");
+  const struct {
+    std::string pin_setting;
+    const char* expected;
+  } cases[] = {{"CORVANE_PIN_FILE=" + (store / "pin.txt").string(), "RESULT:Dana Signer|signed"},
+               {"-u CORVANE_PIN_FILE", "RESULT:Dana Signer|unsigned"},
+               {"CORVANE_PIN_FILE=" + (dir / "wrong.txt").string(), "RESULT:Dana Signer|unsigned"}};
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  for (const auto& c : cases) {
+    const auto child = test::run_command(
+        "setsid -w env " + c.pin_setting + " CORVANE_LOGIN_CHILD=1 CORVANE_NSSDB=sql:" + store.string() +
+        " CORVANE_LOGIN_CONTAINER=" + test::shell_quote(unique_container_of("Dana Signer")) + " " +
+        test::shell_quote(self) + " --gtest_filter=TokenLogin.PinFileUnlocksTheKey </dev/null");
+    EXPECT_NE(child.output.find(c.expected), std::string::npos) << c.pin_setting << "\n" << child.output;
+  }
+}
+
+}  // namespace
+}  // namespace corvane::signing

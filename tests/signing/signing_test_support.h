@@ -1,0 +1,34 @@
+// Helpers of the signing tests: the test store, its key ids, and openssl as
+// the independent judge of signatures.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace corvane::test {
+
+// The folder of the store the tests run on (CORVANE_NSSDB without "sql:").
+std::filesystem::path store_dir();
+// "NSS Certificate DB:" and the key id of `nickname`'s key from keys.tsv;
+// "" when it has none.
+std::string unique_container_of(const std::string& nickname);
+
+std::vector<std::uint8_t> bytes_from_hex(const std::string& hex);
+std::string as_text(const std::vector<std::uint8_t>& bytes);
+
+struct Verification {
+  bool ok = false;
+  std::string output;  // what openssl said
+};
+// `openssl cms -verify -binary -inform DER -noverify` of a detached
+// signature over `content`.
+Verification verify_detached(const std::vector<std::uint8_t>& signature, const std::string& content);
+// openssl's DER re-encoding of a CMS message (-cmsout -outform DER).
+std::vector<std::uint8_t> openssl_der(const std::vector<std::uint8_t>& message);
+// The subjects of the certificates a CMS message carries, as openssl
+// prints them ("O = Org, CN = Name").
+std::vector<std::string> carried_subjects(const std::vector<std::uint8_t>& message);
+
+}  // namespace corvane::test

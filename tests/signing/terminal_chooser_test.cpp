@@ -1,0 +1,91 @@
+#include "signing/terminal_chooser.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "settings/registry.h"
+#include "signing/priv_key_form.h"
+#include "signing/sign_content.h"
+#include "tests/signing/signing_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::signing {
+namespace {
+
+struct Session {
+  std::string output;
+  std::string result;
+};
+
+// Runs the terminal form with `input` as the user's typing.
+Session run_terminal(SignerState& state, const std::string& input) {
+  std::FILE* in = ::fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = ::open_memstream(&buffer, &size);
+  Session session;
+  {
+    TerminalChooserView view(in, out);
+    session.result = run_chooser(state, view);
+  }
+  std::fclose(in);
+  std::fclose(out);
+  session.output.assign(buffer, size);
+  std::free(buffer);
+  return session;
+}
+
+TEST(TerminalChooser, TypedAnswersDriveTheForm) {
+  register_signing_classes();
+  const std::string dana = test::unique_container_of("Dana Signer");
+  const struct {
+    const char* input;
+    std::string container;       // SignerState.containerName afterwards
+    std::vector<std::string> shown;  // texts the output must hold
+  } cases[] = {
+      {"9\nv 5\n5\nc\n", dana,
+       {"  #  Issuer", "  5  Fixture Test CA  Dana Signer", "No entry 9.", "Subject              E=dana@example.test",
+        "Unique Container:  " + dana, "Provider Type:     RSA_FULL"}},
+      {"4\nc\n", "", {"No Private Key!: This certificate has no private key!"}},
+      {"5\nq\n", "", {"Accessible:        True"}},
+      {"5\n", "", {"Provider Name:     NSS Certificate DB"}},  // end of input closes
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    SignerState state;
+    const Session session = run_terminal(state, c.input);
+    EXPECT_EQ(session.result, "");
+    EXPECT_EQ(state.containerName, c.container);
+    for (const std::string& text : c.shown)
+      EXPECT_NE(session.output.find(text), std::string::npos) << text << "\n--- output:\n" << session.output;
+  }
+}
+
+// Without a display and without a controlling terminal the chooser cannot
+// show; signContent then answers with the reason. Runs in a child process
+// started without a terminal.
+TEST(ShowChooser, WithoutDisplayOrTerminalSigningGivesTheReason) {
+  const char* kChildMark = "CORVANE_CHOOSER_CHILD";
+  if (std::getenv(kChildMark)) {
+    register_signing_classes();
+    SignerState state;
+    state.signerName = "unchanged";
+    const std::string result = signContent(state, "asfdasfd");
+    std::printf("RESULT:%s|%s|%d\n", result.c_str(), state.signerName.c_str(), state.signatureHexLength);
+    return;
+  }
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  const auto child = test::run_command(
+      "setsid -w env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(kChildMark) + "=1 " + test::shell_quote(self) +
+      " --gtest_filter=ShowChooser.WithoutDisplayOrTerminalSigningGivesTheReason </dev/null");
+  EXPECT_NE(child.output.find("RESULT:No display or terminal is available to choose a certificate; set "
+                              "UniqueContainerName with 'corvanepdf settings set'|unchanged|0"),
+            std::string::npos)
+      << child.output;
+}
+
+}  // namespace
+}  // namespace corvane::signing

@@ -27,12 +27,11 @@ const std::string& hive_path(HiveRoot root) {
   return root == HiveRoot::kMachine ? machine : user;
 }
 
+// Other entries point the hives elsewhere: every input sets them again.
 void point_hives_at_scratch() {
-  static const bool done = [] {
-    return ::setenv("CORVANE_HKLM", hive_path(HiveRoot::kMachine).c_str(), 1) == 0 &&
-           ::setenv("CORVANE_HKCU", hive_path(HiveRoot::kUser).c_str(), 1) == 0;
-  }();
-  check(done, "cannot point the hives at the scratch folder");
+  check(::setenv("CORVANE_HKLM", hive_path(HiveRoot::kMachine).c_str(), 1) == 0 &&
+            ::setenv("CORVANE_HKCU", hive_path(HiveRoot::kUser).c_str(), 1) == 0,
+        "cannot point the hives at the scratch folder");
 }
 
 // Every value in `before` that reads differently in `after` holds `allowed`

@@ -15,6 +15,8 @@ packages=(
   poppler-utils slapd ldap-utils xvfb xauth python3
   # benchmarks: peak memory through GNU time
   time
+  # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 if [ "${1:-}" = "--runtime-only" ]; then

@@ -84,6 +84,8 @@ void check_still_parses(const std::string& file, bool parsed_before) {
 void hive_entry(std::string_view input) {
   point_hives_at_scratch();
   const std::string path(take_line(input));
+  // Names at the interface are UTF-8; a hive in UTF-16 could not hold others.
+  if (!valid_utf8(path)) return;
   const HiveRoot root = root_of(path);
   const auto& file = hive_path(root);
   for (HiveRoot r : {HiveRoot::kMachine, HiveRoot::kUser}) write_scratch_file(hive_path(r), input);

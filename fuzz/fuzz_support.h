@@ -11,6 +11,10 @@ namespace corvane::fuzz {
 // returns it; the whole input when it holds no LF.
 std::string_view take_line(std::string_view& input);
 
+// True when `text` is well-formed UTF-8: no stray or missing continuation
+// bytes, no overlong forms, no surrogates, nothing beyond U+10FFFF.
+bool valid_utf8(std::string_view text);
+
 // A folder of this process for scratch files, made on first use below
 // CORVANE_FUZZ_SCRATCH, else /dev/shm (the many small writes stay in
 // memory), else TMPDIR or /tmp; removed when the process ends normally.

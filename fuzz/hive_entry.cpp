@@ -27,12 +27,11 @@ const std::string& hive_path(HiveRoot root) {
   return root == HiveRoot::kMachine ? machine : user;
 }
 
+// Other entries point the hives elsewhere: every input sets them again.
 void point_hives_at_scratch() {
-  static const bool done = [] {
-    return ::setenv("CORVANE_HKLM", hive_path(HiveRoot::kMachine).c_str(), 1) == 0 &&
-           ::setenv("CORVANE_HKCU", hive_path(HiveRoot::kUser).c_str(), 1) == 0;
-  }();
-  check(done, "cannot point the hives at the scratch folder");
+  check(::setenv("CORVANE_HKLM", hive_path(HiveRoot::kMachine).c_str(), 1) == 0 &&
+            ::setenv("CORVANE_HKCU", hive_path(HiveRoot::kUser).c_str(), 1) == 0,
+        "cannot point the hives at the scratch folder");
 }
 
 // Every value in `before` that reads differently in `after` holds `allowed`
@@ -84,6 +83,8 @@ void check_still_parses(const std::string& file, bool parsed_before) {
 void hive_entry(std::string_view input) {
   point_hives_at_scratch();
   const std::string path(take_line(input));
+  // Names at the interface are UTF-8; a hive in UTF-16 could not hold others.
+  if (!valid_utf8(path)) return;
   const HiveRoot root = root_of(path);
   const auto& file = hive_path(root);
   for (HiveRoot r : {HiveRoot::kMachine, HiveRoot::kUser}) write_scratch_file(hive_path(r), input);

@@ -285,6 +285,12 @@ std::string serialize_reg(const RegDocument& document) {
         text += line;
         text += eol;
       }
+      // A value whose last line still ends in a backslash was closed by a
+      // blank line or the end of the file: a blank line keeps the line
+      // written next from being read as its continuation.
+      if (entry.is_value && entry.value.type == HiveValue::Type::kOther && !entry.raw.empty() &&
+          trim_blanks(entry.raw.back()).ends_with('\\'))
+        text += eol;
     }
     text += eol;
   }

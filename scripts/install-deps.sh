@@ -15,12 +15,10 @@ packages=(
   poppler-utils slapd ldap-utils xvfb xauth python3
   # benchmarks: peak memory through GNU time
   time
+  # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
-if [ "${1:-}" = "--runtime-only" ]; then
-  packages=(build-essential cmake pkg-config libqpdf-dev libnss3-dev libldap-dev libsasl2-dev
-            libcli11-dev qpdf libnss3-tools openssl ghostscript poppler-utils)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

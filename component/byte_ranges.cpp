@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,7 +24,7 @@ constexpr std::string_view kByteRangeStart = "/ByteRange [0 ";
 // blanks, so the three numbers and their blanks may take 45 characters in all.
 constexpr std::string_view kByteRangePlaceholder = "/ByteRange [0                                ]";
 constexpr std::size_t kByteRangeRoom = kByteRangePlaceholder.size() - 1;
-// The final signature signs contentBytes; the text argument is ignored then.
+// The final signature signs contentPieces; the text argument is ignored then.
 constexpr std::string_view kIgnoredContent = "asfdasfd";
 // Filler of the laid-out slot, and of a final signature shorter than it
 // (DER readers stop at the end of the signature's own length).
@@ -97,15 +98,16 @@ Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state) {
 Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
   SignerState& signer = state.signer;
   ByteBuffer& out = edit.assemblyBytes;
-  const auto first = out.begin();
-  const auto second = out.begin() + edit.secondRangeStart;
 
-  std::vector<std::uint8_t>& content = signer.contentBytes.emplace();
-  content.reserve(static_cast<std::size_t>(edit.contentsStart) + static_cast<std::size_t>(edit.secondRangeLength));
-  content.insert(content.end(), first, first + edit.contentsStart);
-  content.insert(content.end(), second, second + edit.secondRangeLength);
+  // The two ranges are signed where they are in the assembly buffer: no copy
+  // of the document is made for signing.
+  signer.contentPieces = {
+      std::span<const std::uint8_t>(out.data(), static_cast<std::size_t>(edit.contentsStart)),
+      std::span<const std::uint8_t>(out.data() + edit.secondRangeStart,
+                                    static_cast<std::size_t>(edit.secondRangeLength))};
   std::string signature = code_page_signer()(signer, kIgnoredContent);
   // The ranges serve this one signature, also when signing failed early.
+  signer.contentPieces.clear();
   signer.contentBytes = std::vector<std::uint8_t>{0};
 
   const auto width = static_cast<std::size_t>(edit.secondRangeStart - edit.contentsStart - 2);

@@ -32,9 +32,10 @@ Edit::~Edit() {
 }
 
 void Edit::reset_buffers() {
-  documentBytes.assign(1, 0);
-  assemblyBytes.assign(1, 0);
-  pieceBytes.assign(1, 0);
+  // New buffers rather than assign(): the memory of a document goes back.
+  documentBytes = ByteBuffer(1, 0);
+  assemblyBytes = ByteBuffer(1, 0);
+  pieceBytes = ByteBuffer(1, 0);
 }
 
 bool Edit::load_engine() {

@@ -75,9 +75,11 @@ class Edit {
   // The engine's description of an encrypted document's encryption, taken
   // when it is opened with its password; empty otherwise.
   std::string encryptionSettings;
-  // The engine's byte image, then the signed file.
+  // The engine's byte image until it becomes the assembly buffer, then the
+  // signed file.
   ByteBuffer documentBytes = ByteBuffer(1, 0);
-  // The file under construction: the image plus spare bytes, zero-filled.
+  // The file under construction: the image, grown in place by the spare
+  // bytes (zero-filled), rebuilt where it lies.
   ByteBuffer assemblyBytes = ByteBuffer(1, 0);
   // Scratch buffer for one piece before it is copied.
   ByteBuffer pieceBytes = ByteBuffer(1, 0);

@@ -10,6 +10,7 @@
 // bytes, a document outside the layout the rebuild understands) is refused:
 // signit answers false, writes nothing, and one log line says why.
 #include <limits>
+#include <utility>
 
 #include "component/component_state.h"
 #include "component/edit.h"
@@ -66,13 +67,17 @@ Refusal write_out_document(Edit& edit, ComponentState& state) {
   if (size < kMinImageSize) return "the PDF engine wrote no document";
   if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - kSpareBytes))
     return "the document is too large to sign";
-  // The one buffer the file is assembled in: never grown during the run.
-  edit.assemblyBytes.assign(size + kSpareBytes, 0);
 
   std::int32_t loaded = 0;
   (void)engine.LoadDocumentBytes(edit.documentBytes, loaded);
   edit.log_engine_diagnostics();
   if (loaded != 1) return "the PDF engine did not read its own document back";
+  // The image becomes the one buffer the file is assembled in, never grown
+  // again during the run. The engine leaves room for the spare bytes; one
+  // that does not costs a copy here.
+  edit.assemblyBytes = std::exchange(edit.documentBytes, ByteBuffer(1, 0));
+  edit.assemblyBytes.reserve(size + kSpareBytes);
+  edit.assemblyBytes.resize(size + kSpareBytes, 0);
   return {};
 }
 

@@ -1,6 +1,7 @@
 // Assembly of the signed file: the engine's byte image with the page object
 // replaced, the two new objects inserted before the cross-reference table
-// and the table rewritten, all in the one pre-sized assembly buffer.
+// and the table rewritten, all in place in the one pre-sized assembly buffer
+// that holds the image.
 #include <cstring>
 #include <string_view>
 
@@ -82,7 +83,7 @@ std::int32_t named_xref_line(const ByteBuffer& image, std::int32_t after) {
 
 // Cuts the page object and the part from "xref" on out of the image.
 Refusal cut_pieces(Edit& edit, SigningSession& session) {
-  const ByteBuffer& image = edit.documentBytes;
+  const ByteBuffer& image = edit.assemblyBytes;
   const std::int32_t page_header = find(image, kPageHeader, 0);
   if (page_header == kNotFound) return "the document has no object 2 (the page to sign)";
   edit.pageObjectStart = page_header + 1;
@@ -129,7 +130,6 @@ Refusal check_new_headers(const SigningSession& session, std::int32_t objects_at
 Refusal assemble_document(Edit& edit, ComponentState& state) {
   SigningSession& session = state.session;
   SignerState& signer = state.signer;
-  const ByteBuffer& image = edit.documentBytes;
   ByteBuffer& out = edit.assemblyBytes;
 
   session.trailerSize = 0;
@@ -139,19 +139,25 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   // left from an earlier run must not number this run's objects.
   session.firstNewObject = 0;
 
+  // Everything before the page object stays where it is.
   if (Refusal refusal = cut_pieces(edit, session); !refusal.empty()) return refusal;
-  if (!put(out, 0, image.data(), static_cast<std::size_t>(edit.pageObjectStart))) return no_room();
 
   (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer());
   (void)pdfupdate::addAnnotToPage(session);
   if (Refusal refusal = check_new_objects(session); !refusal.empty()) return refusal;
 
-  // The new page object, then every object behind the old one.
-  if (!put(out, edit.pageObjectStart, session.pageObjectText)) return no_room();
-  edit.writePos = edit.pageObjectStart + static_cast<std::int32_t>(session.pageObjectText.size());
+  // The new page object, then every object behind the old one: those move
+  // (first, while they are intact) to follow the new page object. The old
+  // table behind them is gone; the rest of the buffer is zeroed, as the
+  // sizing signature and the searches below expect.
+  const std::size_t page_size = session.pageObjectText.size();
+  const auto page_at = static_cast<std::size_t>(edit.pageObjectStart);
   const auto behind = static_cast<std::size_t>(edit.xrefStart - edit.pageObjectEnd);
-  if (!put(out, edit.writePos, image.data() + edit.pageObjectEnd, behind)) return no_room();
-  edit.writePos += static_cast<std::int32_t>(behind);
+  if (page_size > out.size() - page_at || behind > out.size() - page_at - page_size) return no_room();
+  std::memmove(out.data() + page_at + page_size, out.data() + edit.pageObjectEnd, behind);
+  std::memcpy(out.data() + page_at, session.pageObjectText.data(), page_size);
+  edit.writePos = static_cast<std::int32_t>(page_at + page_size + behind);
+  std::memset(out.data() + edit.writePos, 0, out.size() - static_cast<std::size_t>(edit.writePos));
 
   // Signing the assembled text measures the signature length with a real
   // signing and refreshes the signer's details; the signature is dropped.
@@ -174,9 +180,6 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   // The table goes last; writePos stays at its "xref" line and the rest of
   // the buffer stays zero.
   if (!put(out, edit.writePos, session.xrefText)) return no_room();
-  // The image has served: release it before the signed ranges are copied
-  // for signing, so that a run holds at most three copies of the document.
-  edit.documentBytes = ByteBuffer(1, 0);
   return {};
 }
 

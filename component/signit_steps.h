@@ -22,6 +22,8 @@ using Refusal = std::string;
 // Spare bytes of the assembly buffer beyond the engine's byte image: room for
 // the grown page object, the two new objects and two new table entries.
 inline constexpr std::int32_t kSpareBytes = 15000;
+// The engine leaves room for them, so the image grows without a copy.
+static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoom);
 
 // signing::signContent for texts that hold PDF bytes (code page, one
 // character per byte). The pipeline and the PDF-update code sign through it.
@@ -35,20 +37,22 @@ void read_page_size(engine::PdfEngine& engine, SigningSession& session);
 // keeps the encryption and draws the visible text (visible_text.cpp).
 void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 
-// Has the engine write the document out into documentBytes, sizes
-// assemblyBytes and hands the image back to the engine.
+// Has the engine write the document out, hands the image back to the engine
+// and makes it the assembly buffer, grown by the spare bytes (documentBytes
+// is left empty).
 [[nodiscard]] Refusal write_out_document(Edit& edit, ComponentState& state);
 
-// Rebuilds the image in assemblyBytes: the new page object, the objects
-// behind it, the two new objects and the rewritten cross-reference table
-// (signit_assembly.cpp).
+// Rebuilds the image in place in assemblyBytes: the new page object, the
+// objects behind it moved to follow it, the two new objects and the
+// rewritten cross-reference table (signit_assembly.cpp).
 [[nodiscard]] Refusal assemble_document(Edit& edit, ComponentState& state);
 
 // Finds the signature slot, computes the two byte ranges and writes them
 // over the /ByteRange placeholder (byte_ranges.cpp).
 [[nodiscard]] Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state);
 
-// Signs the two ranges and puts the signed file into documentBytes
+// Signs the two ranges where they lie and moves the signed file into
+// documentBytes
 // (byte_ranges.cpp).
 [[nodiscard]] Refusal sign_byte_ranges(Edit& edit, ComponentState& state);
 

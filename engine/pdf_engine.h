@@ -6,6 +6,7 @@
 // was; no exception leaves an engine.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ namespace corvane::engine {
 // Class identifier and ProgID under which the engine is created.
 inline constexpr const char* kPdfEngineClassId = "{6C1E5A3B-9F42-4E8D-A1C7-3B0D2E4F5A61}";
 inline constexpr const char* kPdfEngineProgId = "corvanepdf.engine";
+
+// Capacity beyond its size that GetDocumentBytes leaves in its result.
+inline constexpr std::size_t kDocumentBytesRoom = 16 * 1024;
 
 class PdfEngine : public platform::AutomationObject {
  public:
@@ -35,6 +39,8 @@ class PdfEngine : public platform::AutomationObject {
   // 0: the first page is the page worked on.
   virtual bool SetWorkingMode(std::int32_t mode) = 0;
   // The whole document as a PDF file in the layout the rebuild relies on.
+  // `result` should have room for kDocumentBytesRoom more bytes, so that the
+  // rebuild grows it in place instead of copying the document once more.
   virtual bool GetDocumentBytes(std::vector<std::uint8_t>& result) = 0;
   // Draws code-page text (lines separated by CR LF) in the box whose
   // upper-left corner is (x, y); opacity in percent.

@@ -268,7 +268,10 @@ bool QpdfEngine::GetDocumentBytes(std::vector<std::uint8_t>& result) {
     memory_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
     path_.clear();
     encryption_ = options.encryption ? kStandardHandler : kNotEncrypted;
-    result = *memory_;
+    std::vector<std::uint8_t> copy;
+    copy.reserve(memory_->size() + kDocumentBytesRoom);
+    copy.insert(copy.end(), memory_->begin(), memory_->end());
+    result = std::move(copy);
     return true;
   });
 }

@@ -78,6 +78,15 @@ bool NssSignedData::SetContent(std::span<const std::uint8_t> bytes) {
   return digest_.has_value();
 }
 
+bool NssSignedData::SetContentPieces(std::span<const std::span<const std::uint8_t>> pieces) {
+  digest_.reset();
+  HashHandle hash = start_sha256();
+  if (!hash) return false;
+  for (const auto piece : pieces) update(hash.get(), piece);
+  digest_ = finish(hash.get());
+  return digest_.has_value();
+}
+
 bool NssSignedData::SetContent(std::string_view text, platform::TextEncoding encoding) {
   digest_.reset();
   HashHandle hash = start_sha256();

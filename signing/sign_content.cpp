@@ -64,8 +64,9 @@ void record_details(SignerState& state, const Certificate& cert, const Utilities
   if (auto dns = cert.GetInfo(CertInfo::kDnsName)) state.signerDnsName = std::move(*dns);
 }
 
-// Signs with `cert`; the content is contentBytes when it holds enough bytes
-// (then reduced to one zero byte), else `was`. Returns the signature or
+// Signs with `cert`; the content is contentPieces when there are any (then
+// emptied), else contentBytes when it holds enough bytes (then reduced to one
+// zero byte), else `was`. Returns the signature or
 // nullopt.
 std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr<Certificate> cert,
                                              std::string_view was, platform::TextEncoding encoding) {
@@ -73,7 +74,10 @@ std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr
   auto signed_data = platform::create_as<SignedData>(kSignedDataClassId);
   if (signer) signer->SetCertificate(std::move(cert));
   if (signed_data) {
-    if (state.contentBytes && state.contentBytes->size() >= kMinContentBytes) {
+    if (!state.contentPieces.empty()) {
+      signed_data->SetContentPieces(state.contentPieces);
+      state.contentPieces.clear();
+    } else if (state.contentBytes && state.contentBytes->size() >= kMinContentBytes) {
       signed_data->SetContent(*state.contentBytes);
       state.contentBytes = std::vector<std::uint8_t>{0};
     } else {

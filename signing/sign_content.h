@@ -10,9 +10,10 @@
 namespace corvane::signing {
 
 // Looks the certificate up (settings, else the chooser), records its details
-// in `state` and, unless `was` is empty, signs: state.contentBytes when it
-// holds 3 bytes or more (then reduced to one zero byte), else the UTF-16LE
-// code units of `was` (in `encoding`). Returns the signature as lower-case
+// in `state` and, unless `was` is empty, signs: state.contentPieces one
+// after another when there are any (then emptied), else state.contentBytes
+// when it holds 3 bytes or more (then reduced to one zero byte), else the
+// UTF-16LE code units of `was` (in `encoding`). Returns the signature as lower-case
 // hex, "" when nothing was signed or signing failed, or the error
 // description when the store cannot be opened or the chooser failed.
 [[nodiscard]] std::string signContent(SignerState& state, std::string_view was,

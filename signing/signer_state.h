@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct SignerState {
   // The exact bytes the next signing signs (when it holds 3 bytes or more);
   // nullopt while never allocated.
   std::optional<std::vector<std::uint8_t>> contentBytes;
+  // When not empty, the next signing signs these pieces one after another
+  // instead (they are read, never copied) and empties the list. The pieces
+  // point into the caller's buffer, which must outlive the signing.
+  std::vector<std::span<const std::uint8_t>> contentPieces;
   // The signer's user name for the e-mail cache (UTF-8).
   std::string userName;
 };

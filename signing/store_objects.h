@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/automation.h"
 #include "platform/codepage.h"
@@ -133,6 +134,13 @@ class SignedData : public platform::AutomationObject {
   virtual bool SetContent(std::span<const std::uint8_t> bytes) = 0;
   // The content is the UTF-16LE code units of `text` (no terminator).
   virtual bool SetContent(std::string_view text, platform::TextEncoding encoding) = 0;
+  // The content is `pieces`, one after another. This default joins them and
+  // sets the joined bytes; a store that can read pieces directly overrides it.
+  virtual bool SetContentPieces(std::span<const std::span<const std::uint8_t>> pieces) {
+    std::vector<std::uint8_t> joined;
+    for (const auto piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+    return SetContent(joined);
+  }
   // Signs the content with `signer`'s certificate. Only detached signatures
   // in kBinaryEncoding are made: SHA-256, no signed attributes, DER. Returns
   // nullopt with `error` filled when there is no content, no usable key, or

@@ -57,10 +57,11 @@ bool is_absent(QPDFObjectHandle& value) {
 }
 
 // A dictionary's entries in key order, without direct nulls (references
-// are looked at when written).
+// are looked at when written). The entries are read as they are stored:
+// qpdf's key list would read every object they refer to, and build a set.
 Entries entries_of(QPDFObjectHandle dictionary, bool skip_length) {
   Entries entries;
-  for (auto& [key, value] : dictionary.ditems()) {
+  for (auto& [key, value] : dictionary.getDictAsMap()) {
     if (skip_length && key == "/Length") continue;
     if (!value.isIndirect() && value.isNull()) continue;
     entries.emplace_back(key, value);
@@ -196,7 +197,7 @@ class ImageWriter {
         for (auto& item : value.aitems()) scan(item);
         return;
       case ::ot_dictionary:
-        for (auto& [key, item] : value.ditems()) scan(item);
+        for (auto& [key, item] : value.getDictAsMap()) scan(item);
         return;
       default:
         return;
@@ -337,7 +338,7 @@ class ImageWriter {
       }
       case ::ot_dictionary: {
         append(out_, "<< ");
-        for (auto& [key, item] : value.ditems()) {
+        for (auto& [key, item] : value.getDictAsMap()) {
           if (!present(item)) continue;
           append_name(out_, key);
           append(out_, " ");

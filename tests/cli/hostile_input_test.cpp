@@ -26,22 +26,7 @@ std::string make_pdf(const std::string& page_extra, const std::vector<std::strin
       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
       "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"};
   bodies.insert(bodies.end(), objects.begin(), objects.end());
-  std::string pdf = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < bodies.size(); ++i) {
-    offsets.push_back(pdf.size());
-    pdf += std::to_string(i + 1) + " 0 obj\n" + bodies[i] + "\nendobj\n";
-  }
-  const std::size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(bodies.size() + 1) + "\n0000000000 65535 f \n";
-  for (const std::size_t offset : offsets) {
-    char entry[21];
-    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-    pdf += entry;
-  }
-  pdf += "trailer\n<< /Size " + std::to_string(bodies.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-         std::to_string(xref) + "\n%%EOF\n";
-  return pdf;
+  return corvane::test::make_pdf(bodies);
 }
 
 std::string stream_object(const std::string& data) {

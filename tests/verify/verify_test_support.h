@@ -35,8 +35,5 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
 void resign_with_openssl(const std::filesystem::path& path, const std::string& key, const std::string& md,
                          const std::string& flags = "");
 
-// A PDF of the given objects (numbered from 1, object 1 the catalog) with an
-// exact cross-reference table.
-std::string make_pdf(const std::vector<std::string>& objects);
 
 }  // namespace corvane::test

@@ -40,7 +40,13 @@ TEST_F(VerifyDocument, HoldsOnlyForTheFileAsSigned) {
       {"a blank in the second range",
        [&slot](std::string& pdf) { pdf[pdf.find("  ", slot.end)] = '\t'; }, false, true},
       // The signature value ends the message, just before its end marks.
-      {"a digit of the signature value", [&slot](std::string& pdf) { pdf[slot.end - 60] ^= 0x01; }, false, true},
+      // Swapped for another hex digit, so the slot stays a hex string.
+      {"a digit of the signature value",
+       [&slot](std::string& pdf) {
+         char& digit = pdf[slot.end - 60];
+         digit = digit == '5' ? '6' : '5';
+       },
+       false, true},
       {"an update appended after %%EOF", [](std::string& pdf) { pdf += "\n% an appended update\n%%EOF\n"; }, true,
        false},
   };

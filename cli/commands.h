@@ -20,5 +20,7 @@ void add_server_commands(CLI::App& app);
 void add_settings_command(CLI::App& app);
 // `certificates`: the certificate store in the chooser's order.
 void add_certificates_command(CLI::App& app);
+// `verify FILE [--password PW]`: the signatures of a PDF.
+void add_verify_command(CLI::App& app);
 
 }  // namespace corvane::cli

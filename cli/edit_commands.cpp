@@ -6,7 +6,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "cli/batch_sign.h"
 #include "cli/commands.h"
+#include "cli/sign_file.h"
 #include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
 
@@ -18,55 +20,40 @@ namespace {
   throw CLI::RuntimeError(1);
 }
 
-struct SignOptions {
-  std::string input;
-  std::string output;
-  std::string password;
-  std::string user;
-  std::string reason;
-  bool verbose = false;
-};
-
-// Sets the properties as a host would, then signs. Reason and user are set
-// only when given, so the component's defaults stay otherwise. What can be
-// checked before is checked before; a failed run is explained from its
-// diagnostic lines, which -v also prints.
-void run_sign(const SignOptions& options, bool reason_given) {
-  if (const std::string problem = sign_precheck(options.input, options.output); !problem.empty()) fail(problem);
-  const RunLog log;
-  corvanepdf::edit document;
-  document.pdfpath(options.input);
-  document.savepath(options.output);
-  document.pdfpasswd(options.password);
-  if (!options.user.empty()) document.username(options.user);
-  if (reason_given) document.reason(options.reason);
-  const bool signed_ok = document.signit();
-  const auto lines = log.lines();
-  if (options.verbose)
-    for (const auto& line : lines) std::cerr << line << "\n";
-  if (signed_ok) {
-    if (const std::string problem = write_message(options.output, lines); !problem.empty()) fail(problem);
+// Signs one file (-o) or several (--out-dir) and says why a file was not
+// signed; exit code 1 unless every file was signed.
+void run_sign(const SignOptions& options) {
+  if (options.out_dir.empty()) {
+    if (options.output.empty()) throw CLI::RequiredError("--output");
+    if (options.inputs.size() > 1)
+      throw CLI::ValidationError("IN.pdf", "-o takes one input; sign several files with --out-dir");
+    const RunLog log;
+    const std::string problem = sign_file(options.request(options.inputs.front(), options.output),
+                                          [&log] { return log.lines(); }, verbose_printer(options));
+    if (!problem.empty()) fail(problem);
     return;
   }
-  if (const std::string problem = failure_message(options.input, lines); !problem.empty()) fail(problem);
-  if (!document.pdfeditloaded()) fail("the PDF engine is not available");
-  if (!document.pdfloaded())
-    fail("cannot open " + options.input + " (not a readable PDF, or a wrong or missing password)");
-  fail("signing " + options.input + " failed (see the diagnostic log for details)");
+  if (run_batch(options) != 0) throw CLI::RuntimeError(1);
 }
 
 }  // namespace
 
 void add_edit_commands(CLI::App& app) {
   auto options = std::make_shared<SignOptions>();
-  CLI::App* sign = app.add_subcommand("sign", "Sign IN.pdf into OUT.pdf");
-  sign->add_option("IN.pdf", options->input, "The PDF to sign")->required();
-  sign->add_option("-o,--output", options->output, "The signed file (OUT.pdf)")->required();
+  CLI::App* sign = app.add_subcommand(
+      "sign", "Sign IN.pdf into OUT.pdf, or several files into a folder (--out-dir, each as NAME-signed.pdf)");
+  sign->add_option("IN.pdf", options->inputs, "The PDF(s) to sign")->required();
+  CLI::Option* output = sign->add_option("-o,--output", options->output, "The signed file (OUT.pdf), for one input");
+  sign->add_option("--out-dir", options->out_dir, "The folder for the signed files of several inputs")
+      ->excludes(output);
+  sign->add_option("-j,--jobs", options->jobs, "Files signed at the same time (default: the number of cores)")
+      ->check(CLI::Range(1, 256));
   sign->add_option("--password", options->password, "Password of an encrypted PDF");
   sign->add_option("--user", options->user, "User name of the signer");
   CLI::Option* reason = sign->add_option("--reason", options->reason, "Reason for signing");
+  reason->each([options](const std::string&) { options->reason_given = true; });
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
-  sign->callback([options, reason] { run_sign(*options, reason->count() > 0); });
+  sign->callback([options] { run_sign(*options); });
 
   auto text = std::make_shared<std::string>();
   CLI::App* sign_text = app.add_subcommand("sign-text", "Print the signature of a text as hex");

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   corvane::cli::add_server_commands(app);
   corvane::cli::add_settings_command(app);
   corvane::cli::add_certificates_command(app);
+  corvane::cli::add_verify_command(app);
 
   try {
     app.parse(argc, argv);

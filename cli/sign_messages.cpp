@@ -72,26 +72,49 @@ std::string sign_precheck(const std::string& input, const std::string& output) {
   return {};
 }
 
-RunLog::RunLog() {
-  std::string pattern = (fs::temp_directory_path() / "corvanepdf-run-XXXXXX").string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return;
-  ::close(fd);
-  path_ = pattern;
+RunLog::RunLog(bool per_thread) {
+  if (per_thread) {
+    std::string pattern = (fs::temp_directory_path() / "corvanepdf-batch-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return;
+    folder_ = pattern;
+    path_ = folder_ + "/%t.log";
+  } else {
+    std::string pattern = (fs::temp_directory_path() / "corvanepdf-run-XXXXXX").string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return;
+    ::close(fd);
+    path_ = pattern;
+  }
   ::setenv("CORVANE_LOG_COPY", path_.c_str(), 1);
 }
 
 RunLog::~RunLog() {
   if (path_.empty()) return;
   ::unsetenv("CORVANE_LOG_COPY");
-  ::unlink(path_.c_str());
+  std::error_code error;
+  if (folder_.empty())
+    fs::remove(path_, error);
+  else
+    fs::remove_all(folder_, error);
+}
+
+std::string RunLog::file() const {
+  std::string path = path_;
+  if (const auto mark = path.find("%t"); mark != std::string::npos)
+    path.replace(mark, 2, std::to_string(::gettid()));
+  return path;
 }
 
 std::vector<std::string> RunLog::lines() const {
   std::vector<std::string> lines;
-  std::ifstream in(path_);
+  std::ifstream in(file());
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+void RunLog::clear() const {
+  std::error_code error;
+  if (!path_.empty()) fs::remove(file(), error);
 }
 
 std::string failure_message(const std::string& input, const std::vector<std::string>& lines) {

@@ -15,18 +15,24 @@ namespace corvane::cli {
 [[nodiscard]] std::string sign_precheck(const std::string& input, const std::string& output);
 
 // Collects the diagnostic lines of this process in a temporary file for as
-// long as it lives (CORVANE_LOG_COPY), whether or not the log is on.
+// long as it lives (CORVANE_LOG_COPY), whether or not the log is on; with
+// `per_thread`, one file per thread in a temporary folder.
 class RunLog {
  public:
-  RunLog();
+  explicit RunLog(bool per_thread = false);
   ~RunLog();
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
-  // The lines so far, with their time stamps.
+  // The lines so far (of the calling thread when per thread), with their
+  // time stamps.
   [[nodiscard]] std::vector<std::string> lines() const;
+  // Forgets the lines so far (of the calling thread when per thread).
+  void clear() const;
 
  private:
-  std::string path_;
+  [[nodiscard]] std::string file() const;
+  std::string path_;    // may hold "%t", the thread's id
+  std::string folder_;  // the temporary folder of a per-thread log
 };
 
 // The message for a run that answered false, from its lines; "" when the

@@ -14,6 +14,7 @@ namespace {
 constexpr std::string_view kPageHeader = "\n2 0 obj\n";
 constexpr std::string_view kObjectEnd = "endobj\n";
 constexpr std::string_view kXrefLine = "\nxref\n";
+constexpr std::string_view kStartXref = "\nstartxref\n";
 // Content of the sizing signature: any text serves, every signature of one
 // key has the same length.
 constexpr std::string_view kSizingContent = "asfdasfd";
@@ -60,6 +61,25 @@ std::string_view text_up_to_nul(const ByteBuffer& buffer) {
   return {reinterpret_cast<const char*>(buffer.data()), length};
 }
 
+// Offset of the "xref" line that the image's last "startxref" names, when
+// that line starts the table behind `after`. Stream data may hold lines
+// reading like a table; the number behind "startxref" is the writer's own.
+std::int32_t named_xref_line(const ByteBuffer& image, std::int32_t after) {
+  const std::string_view text(reinterpret_cast<const char*>(image.data()), image.size());
+  const std::size_t keyword = text.rfind(kStartXref);
+  if (keyword == std::string_view::npos) return kNotFound;
+  std::int64_t offset = 0;
+  std::size_t digits = 0;
+  for (std::size_t at = keyword + kStartXref.size(); at < text.size() && digits < 10; ++at, ++digits) {
+    if (text[at] < '0' || text[at] > '9') break;
+    offset = offset * 10 + (text[at] - '0');
+  }
+  if (digits == 0 || offset <= after || static_cast<std::size_t>(offset) >= keyword ||
+      text.substr(static_cast<std::size_t>(offset) - 1, kXrefLine.size()) != kXrefLine)
+    return kNotFound;
+  return static_cast<std::int32_t>(offset) - 1;
+}
+
 // Cuts the page object and the part from "xref" on out of the image.
 Refusal cut_pieces(Edit& edit, SigningSession& session) {
   const ByteBuffer& image = edit.documentBytes;
@@ -73,8 +93,9 @@ Refusal cut_pieces(Edit& edit, SigningSession& session) {
   session.pageObjectText = text_from_piece(image.data() + edit.pageObjectStart,
                                            static_cast<std::size_t>(edit.pageObjectEnd - edit.pageObjectStart));
 
-  const std::int32_t xref_line = find(image, kXrefLine, edit.pageObjectEnd);
-  if (xref_line == kNotFound) return "the document has no cross-reference table after object 2";
+  const std::int32_t xref_line = named_xref_line(image, edit.pageObjectEnd);
+  if (xref_line == kNotFound)
+    return "the document has no cross-reference table after object 2 where \"startxref\" says";
   edit.xrefStart = xref_line + 1;
   session.xrefText = text_from_piece(image.data() + edit.xrefStart,
                                      image.size() - static_cast<std::size_t>(edit.xrefStart));
@@ -153,6 +174,9 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   // The table goes last; writePos stays at its "xref" line and the rest of
   // the buffer stays zero.
   if (!put(out, edit.writePos, session.xrefText)) return no_room();
+  // The image has served: release it before the signed ranges are copied
+  // for signing, so that a run holds at most three copies of the document.
+  edit.documentBytes = ByteBuffer(1, 0);
   return {};
 }
 

@@ -13,6 +13,21 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// Decodes one UTF-8 sequence at text[i]; advances i. Malformed input gives
+// U+FFFD and advances by one byte.
+char32_t next_code_point(std::string_view text, std::size_t& i) {
+  char32_t cp = 0;
+  const std::size_t n = decode_utf8(text, i, cp);
+  if (n == 0) {
+    ++i;
+    return 0xFFFD;
+  }
+  i += n;
+  return cp;
+}
+
+}  // namespace
+
 void append_utf8(char32_t cp, std::string& out) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -31,28 +46,26 @@ void append_utf8(char32_t cp, std::string& out) {
   }
 }
 
-// Decodes one UTF-8 sequence at text[i]; advances i. Malformed input gives
-// U+FFFD and advances by one byte.
-char32_t next_code_point(std::string_view text, std::size_t& i) {
+std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& cp) {
+  if (i >= text.size()) return 0;
   const auto lead = static_cast<unsigned char>(text[i]);
-  int extra = 0;
-  char32_t cp = 0;
-  if (lead < 0x80) { ++i; return lead; }
+  std::size_t extra;
+  if (lead < 0x80) {
+    cp = lead;
+    return 1;
+  }
   if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; }
   else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; }
   else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; }
-  else { ++i; return 0xFFFD; }
-  if (i + extra >= text.size()) { ++i; return 0xFFFD; }
-  for (int k = 1; k <= extra; ++k) {
+  else return 0;
+  if (i + extra >= text.size()) return 0;
+  for (std::size_t k = 1; k <= extra; ++k) {
     const auto c = static_cast<unsigned char>(text[i + k]);
-    if ((c & 0xC0) != 0x80) { ++i; return 0xFFFD; }
+    if ((c & 0xC0) != 0x80) return 0;
     cp = (cp << 6) | (c & 0x3F);
   }
-  i += extra + 1;
-  return cp;
+  return extra + 1;
 }
-
-}  // namespace
 
 char32_t codepage_to_unicode(unsigned char byte) {
   if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];

@@ -31,6 +31,13 @@ enum class TextEncoding { kUtf8, kCodePage };
 // pairs for characters beyond the basic plane).
 void append_utf16le(std::string_view text, TextEncoding encoding, std::string& out);
 
+// Appends the UTF-8 bytes of one code point.
+void append_utf8(char32_t code_point, std::string& out);
+
+// Length of the well-formed UTF-8 sequence at text[i] (1 to 4) with its code
+// point in `code_point`; 0 when the bytes there are not one.
+[[nodiscard]] std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& code_point);
+
 // Lower case for ASCII letters only (the comparisons the component makes on
 // names and registry paths).
 [[nodiscard]] std::string ascii_lower(std::string_view text);

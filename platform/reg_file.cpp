@@ -20,24 +20,6 @@ bool starts_with_nocase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && same_text(text.substr(0, prefix.size()), prefix);
 }
 
-void append_utf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // UTF-16LE code units to UTF-8; an unpaired surrogate becomes U+FFFD. An odd
 // last byte is dropped.
 std::string utf16le_to_utf8(std::string_view bytes) {

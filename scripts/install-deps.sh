@@ -19,10 +19,6 @@ packages=(
   clang libclang-rt-14-dev
 )
 
-if [ "${1:-}" = "--runtime-only" ]; then
-  packages=(build-essential cmake pkg-config libqpdf-dev libnss3-dev libldap-dev libsasl2-dev
-            libcli11-dev qpdf libnss3-tools openssl ghostscript poppler-utils)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <string>
 
 #include "platform/automation.h"
 #include "platform/logme.h"
@@ -56,13 +57,17 @@ void prepare(LogState& state) {
 // Appends the time-stamped line to the file named by CORVANE_LOG_COPY, with
 // one write, so that lines of several threads never interleave.
 void copy_line(std::string_view message) {
-  const char* path = std::getenv("CORVANE_LOG_COPY");
-  if (path == nullptr || *path == '\0' || message.empty()) return;
+  const char* setting = std::getenv("CORVANE_LOG_COPY");
+  if (setting == nullptr || *setting == '\0' || message.empty()) return;
+  // "%t" stands for the thread's id: one file per thread of a batch run.
+  std::string path = setting;
+  if (const auto mark = path.find("%t"); mark != std::string::npos)
+    path.replace(mark, 2, std::to_string(::gettid()));
   std::string line = log_timestamp();
   line += ": ";
   line += message;
   line += '\n';
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return;
   const ssize_t written = ::write(fd, line.data(), line.size());
   (void)written;

@@ -94,5 +94,27 @@ TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
       << r.output;
 }
 
+TEST(SignCommand, BatchSignsEveryGoodFileDespiteABadOne) {
+  ScratchDir dir("sign-batch");
+  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  std::filesystem::create_directory(dir / "out");
+  std::string arguments;
+  for (const char* name : {"plain.pdf", "not-a-pdf.pdf", "annots-form.pdf", "xref-stream.pdf", "ghostscript.pdf"})
+    arguments += shell_quote(fixture_pdf(name).string()) + " ";
+  const CommandResult r = sign(dir, arguments + "--out-dir " + shell_quote((dir / "out").string()) + " --jobs 2");
+
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, "signed 4 of 5 files")) << r.output;
+  EXPECT_TRUE(contains(r.output, "not-a-pdf.pdf: cannot open ")) << r.output;
+  EXPECT_TRUE(contains(r.output, "[5/5] ")) << "plain progress lines without a terminal:\n" << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out" / "not-a-pdf-signed.pdf"));
+  for (const char* name : {"plain", "annots-form", "xref-stream", "ghostscript"}) {
+    const auto signed_file = dir / "out" / (std::string(name) + "-signed.pdf");
+    const CommandResult check = run_command("pdfsig -nssdir " + shell_quote("sql:" + (fixtures_dir() / "nss").string()) +
+                                            " " + shell_quote(signed_file.string()));
+    EXPECT_TRUE(contains(check.output, "Signature is Valid.")) << name << ": " << check.output;
+  }
+}
+
 }  // namespace
 }  // namespace corvane::test

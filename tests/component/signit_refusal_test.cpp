@@ -42,6 +42,15 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
+// `text` inserted at `at`, with the number behind "startxref" moved along.
+std::string inserted(const std::string& image, std::size_t at, const std::string& text) {
+  std::string out = image.substr(0, at) + text + image.substr(at);
+  const std::size_t number = out.rfind("startxref\n") + 10;
+  const std::size_t end = out.find('\n', number);
+  out.replace(number, end - number, std::to_string(std::stoll(out.substr(number, end - number)) + text.size()));
+  return out;
+}
+
 struct RefusalCase {
   const char* name;
   std::function<std::string(const std::string&)> image;
@@ -91,9 +100,12 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
       {"trailer on one line",
        [&](const std::string& s) { return replaced(s, "/Size " + size + "\n", "/Size " + size + " "); },
        nullptr, "/Size"},
+      {"startxref not at the table",
+       [](const std::string& s) { return replaced(s, "startxref\n", "startxref\n1"); },
+       nullptr, "where \"startxref\" says"},
       {"no %%EOF", [](const std::string& s) { return replaced(s, "%%EOF", "%%EOX"); }, nullptr, "%%EOF"},
       {"a line reading like a new object's header",
-       [&](const std::string& s) { return s.substr(0, 9) + size + " 0 obj\n" + s.substr(9); }, nullptr,
+       [&](const std::string& s) { return inserted(s, 9, size + " 0 obj\n"); }, nullptr,
        "header of new object"},
       {"rebuild beyond the spare bytes", [](const std::string& s) { return s; },
        [](Edit& edit) { edit.reason = std::string(16000, 'r'); }, "spare bytes"},

@@ -56,21 +56,6 @@ void check_body(int number, const std::string& body, std::vector<std::string>& p
 
 }  // namespace
 
-std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra) {
-  std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    offsets.push_back(pdf.size());
-    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-  }
-  const std::size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  for (std::size_t offset : offsets) pdf += xref_entry(offset);
-  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R " +
-         trailer_extra + ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return pdf;
-}
-
 std::string append_update(const std::string& original,
                           const std::vector<std::pair<int, std::string>>& replaced,
                           const std::string& trailer_extra) {

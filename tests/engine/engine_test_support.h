@@ -16,7 +16,7 @@ using corvane::test::ScratchDir;
 // A PDF whose object i + 1 is objects[i] (the text between the "obj" and
 // "endobj" lines), with a classic table and the trailer
 // "<< /Size n /Root 1 0 R " + trailer_extra + ">>".
-std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
+using corvane::test::make_pdf;
 // `original` with an incremental update appended that gives object
 // numbers `replaced` new bodies (and adds any numbers past the old /Size).
 std::string append_update(const std::string& original,

@@ -14,10 +14,7 @@ using test::IdentityFixture;
 using test::test_directory;
 
 TEST(DirectoryEmail, FindsTheAddressOfTheMatchingAccount) {
-  const struct {
-    const char* user;
-    const char* want;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"erin", "erin@deep.corvane.test"},  // depth first, in server order
       {"jdoe", "jdoe@corvane.test"},       // the later address holding the name
       {"kim", "sales@corvane.test"},       // else the first entry, without prefix
@@ -28,10 +25,10 @@ TEST(DirectoryEmail, FindsTheAddressOfTheMatchingAccount) {
       {"nobody", ""},
   };
   const auto directory = test_directory();
-  for (const auto& c : cases) {
+  for (const auto& [user, want] : cases) {
     IdentityFixture f(directory);
-    EXPECT_EQ(directory_email(f.state, c.user), c.want) << c.user;
-    EXPECT_EQ(f.state.found_email, "") << c.user;
+    EXPECT_EQ(directory_email(f.state, user), want) << user;
+    EXPECT_EQ(f.state.found_email, "") << user;
   }
 }
 
@@ -44,12 +41,10 @@ TEST(DirectoryEmail, LogsEachSearchAndAnswersRepeatsFromTheCache) {
     EXPECT_EQ(directory_email(f.state, "nora"), "");
     EXPECT_EQ(directory_email(f.state, "nora"), "");
   });
-  EXPECT_EQ(messages, (std::vector<std::string>{
-                          "found jdoe@corvane.test of user jdoe in Active Directory",
-                          "took jdoe@corvane.test from email cache",
-                          "found  of user nora in Active Directory",
-                          "found  of user nora in Active Directory",
-                      }));
+  EXPECT_EQ(messages, (std::vector<std::string>{"found jdoe@corvane.test of user jdoe in Active Directory",
+                                                "took jdoe@corvane.test from email cache",
+                                                "found  of user nora in Active Directory",
+                                                "found  of user nora in Active Directory"}));
 }
 
 TEST(DirectoryEmail, NoDirectoryIsLoggedAndLeavesTheCacheAlone) {
@@ -60,10 +55,8 @@ TEST(DirectoryEmail, NoDirectoryIsLoggedAndLeavesTheCacheAlone) {
     EXPECT_EQ(directory_email(f.state, "kim"), "");
     EXPECT_EQ(directory_email(f.state, "jdoe"), "jdoe@corvane.test");
   });
-  EXPECT_EQ(messages, (std::vector<std::string>{
-                          "No active directory found - please edit user.ini manual",
-                          "took jdoe@corvane.test from email cache",
-                      }));
+  EXPECT_EQ(messages, (std::vector<std::string>{"No active directory found - please edit user.ini manual",
+                                                "took jdoe@corvane.test from email cache"}));
   EXPECT_EQ(f.state.cached_user, "jdoe");
 }
 
@@ -75,7 +68,7 @@ class ScriptedSession final : public platform::DirectorySession {
   std::optional<std::string> naming_context() override { return "dc=t"; }
   bool entry_exists(std::string_view) override { return true; }
   platform::DirectoryListing children(std::string_view name) override {
-    const auto it = listings_.find(std::string(name));
+    const auto it = listings_.find(std::string(name));  // unknown containers fail
     return it == listings_.end() ? platform::DirectoryListing{{}, true} : it->second;
   }
 

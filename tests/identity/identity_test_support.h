@@ -36,23 +36,27 @@ struct IdentityFixture {
     state.directory = std::move(directory);
   }
   std::string ini() const { return read_file(state.ini_path); }
+  void set_ini(const std::string& text) const { write_file(state.ini_path, text); }
 
   ScratchDir dir;
   identity::IdentityState state;
 };
 
+// A machine hive in `dir` whose setting `path` is `path` (and the diagnostic
+// log on, if asked), named by CORVANE_HKLM for the life of the result.
+inline ScopedEnv machine_setting_path(const ScratchDir& dir, const std::string& path, bool debug = false) {
+  write_file(dir / "machine.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
+                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n" +
+                                      std::string(debug ? "\"debug\"=dword:00000001\r\n" : "") +
+                                      "\"path\"=\"" + path + "\"\r\n");
+  return ScopedEnv("CORVANE_HKLM", (dir / "machine.reg").string());
+}
+
 // Runs `fn` on a fresh thread (the log and the settings keep their state per
-// thread) with the diagnostic log switched on into a scratch folder, which is
-// also the machine setting `path`. Returns the logged messages without their
-// time stamps.
+// thread) with the diagnostic log on; the logged messages without time stamps.
 inline std::vector<std::string> logged_messages(const std::function<void()>& fn) {
   ScratchDir logs("identity-log");
-  ScopedEnv machine_hive("CORVANE_HKLM", (logs / "machine.reg").string());
-  write_file(logs / "machine.reg",
-             "Windows Registry Editor Version 5.00\r\n\r\n"
-             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"
-             "\"debug\"=dword:00000001\r\n"
-             "\"path\"=\"" + logs.path().string() + "\"\r\n");
+  const auto hive = machine_setting_path(logs, logs.path().string(), /*debug=*/true);
   std::thread([&] {
     settings::log_line("");  // the first call only switches the log on
     fn();

@@ -18,11 +18,7 @@ void set_corner(const char* name, const std::string& value) {
 // computes the rectangle of an A4 page.
 TEST(SignatureRect, CornersFromUserSettings) {
   const struct {
-    const char* px1;
-    const char* py1;
-    const char* px2;
-    const char* py2;
-    const char* want;
+    const char *px1, *py1, *px2, *py2, *want;
   } cases[] = {
       {"", "", "", "", "357.000 58.000 535.000 16.000"},
       {"1.5", "7", "90", "2.5", "11.000 58.000 535.000 16.000"},   // both round to 2
@@ -32,10 +28,8 @@ TEST(SignatureRect, CornersFromUserSettings) {
       {"60", "20", "90", "30", "357.000 261.000 535.000 252.000"}, // upper edge moves to 31
   };
   for (const auto& c : cases) {
-    set_corner("px1", c.px1);
-    set_corner("py1", c.py1);
-    set_corner("px2", c.px2);
-    set_corner("py2", c.py2);
+    for (const auto& [name, value] : {std::pair{"px1", c.px1}, {"py1", c.py1}, {"px2", c.px2}, {"py2", c.py2}})
+      set_corner(name, value);
     SigningSession session;
     session.pageWidth = 595;
     session.pageHeight = 842;

@@ -3,7 +3,6 @@
 #include "settings/file_helpers.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "tests/support/test_support.h"
 
@@ -11,11 +10,8 @@ namespace corvane::settings {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchDir;
 
-std::vector<std::uint8_t> bytes_of(std::string_view text) {
-  return std::vector<std::uint8_t>(text.begin(), text.end());
-}
+std::vector<std::uint8_t> bytes_of(std::string_view text) { return {text.begin(), text.end()}; }
 
 std::vector<std::string> names_in(const fs::path& folder) {
   std::vector<std::string> names;
@@ -25,25 +21,22 @@ std::vector<std::string> names_in(const fs::path& folder) {
 }
 
 TEST(WriteFile, LeavesExactlyTheNewBytes) {
+  constexpr auto kRw = fs::perms::owner_read | fs::perms::owner_write;
   const struct {
     const char* label;
     std::optional<std::string> old_content;  // nullopt: no file before
     fs::perms old_mode;
-    bool keep_existing;
-    bool want_result;
+    bool keep_existing, want_result;
     std::string want_content;
   } cases[] = {
-      {"new file", std::nullopt, fs::perms::none, false, true, "0123456789"},
-      {"over a bigger file", std::string(100, 'x'), fs::perms::owner_read | fs::perms::owner_write,
-       false, true, "0123456789"},
-      {"over a read-only file", std::string(100, 'x'), fs::perms::owner_read, false, true,
-       "0123456789"},
-      {"keep existing: no file yet", std::nullopt, fs::perms::none, true, true, "0123456789"},
-      {"keep existing: file kept", std::string("old"), fs::perms::owner_read | fs::perms::owner_write,
-       true, false, "old"},
+      {"new file", std::nullopt, kRw, false, true, "0123456789"},
+      {"over a bigger file", std::string(100, 'x'), kRw, false, true, "0123456789"},
+      {"over a read-only file", std::string(100, 'x'), fs::perms::owner_read, false, true, "0123456789"},
+      {"keep existing: no file yet", std::nullopt, kRw, true, true, "0123456789"},
+      {"keep existing: file kept", std::string("old"), kRw, true, false, "old"},
   };
   for (const auto& c : cases) {
-    ScratchDir dir("write-file");
+    test::ScratchDir dir("write-file");
     const fs::path target = dir / "signed.pdf";
     if (c.old_content) {
       test::write_file(target, *c.old_content);
@@ -53,15 +46,14 @@ TEST(WriteFile, LeavesExactlyTheNewBytes) {
         << c.label;
     EXPECT_EQ(test::read_file(target), c.want_content) << c.label;
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"signed.pdf"}) << c.label;
-    if (c.want_result) {
-      EXPECT_NE(fs::status(target).permissions() & fs::perms::owner_write, fs::perms::none)
-          << c.label << ": a fresh file, not the old file's mode";
+    if (c.want_result) {  // a fresh file, not the old file's mode
+      EXPECT_NE(fs::status(target).permissions() & fs::perms::owner_write, fs::perms::none) << c.label;
     }
   }
 }
 
 TEST(WriteFile, MissingFolderCreatesNothing) {
-  ScratchDir dir("write-file");
+  test::ScratchDir dir("write-file");
   EXPECT_FALSE(write_file((dir / "no" / "such" / "out.pdf").string(), bytes_of("x"), false));
   EXPECT_FALSE(write_file((dir / "none" / "out.pdf").string(), bytes_of("x"), true));
   EXPECT_FALSE(write_file("", bytes_of("x"), false));
@@ -69,17 +61,12 @@ TEST(WriteFile, MissingFolderCreatesNothing) {
 }
 
 TEST(TextFromBytes, EndsBeforeFirstNul) {
-  const struct {
-    std::string bytes;
-    std::string want;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {std::string("abc\0def", 7), "abc"},
-      {"abcdef", "abcdef"},
       {std::string("\0abc", 4), ""},
-      {"", ""},
       {"\xE4\xF6\xFC", "\xE4\xF6\xFC"},  // code-page bytes stay one char each
   };
-  for (const auto& c : cases) EXPECT_EQ(text_from_bytes(bytes_of(c.bytes)), c.want) << c.bytes;
+  for (const auto& [bytes, want] : cases) EXPECT_EQ(text_from_bytes(bytes_of(bytes)), want) << bytes;
 }
 
 }  // namespace

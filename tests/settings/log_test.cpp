@@ -6,45 +6,31 @@
 #include <sys/stat.h>
 
 #include <regex>
-#include <thread>
 
 #include "platform/logme.h"
 #include "platform/object_factory.h"
-#include "tests/support/test_support.h"
+#include "tests/settings/settings_test_support.h"
 
 namespace corvane::settings {
 namespace {
 
 using platform::AutomationObject;
-using platform::CallError;
-using platform::DispId;
-using platform::InvokeKind;
 using platform::Variant;
-using test::ScopedEnv;
-using test::ScratchDir;
-
-// Log state is per thread: each run starts unprepared.
-template <class Fn>
-void on_fresh_thread(Fn fn) {
-  std::thread(fn).join();
-}
+using test::on_fresh_thread;
 
 // A machine hive holding `debug_line` (a whole value line, or "") and `path`.
 class LogTest : public ::testing::Test {
  protected:
   void set_hive(const std::string& debug_line, const std::string& path) {
-    std::string text =
-        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n";
+    std::string text = std::string(test::kRegHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n";
     if (!debug_line.empty()) text += debug_line + "\r\n";
-    if (!path.empty()) text += "\"path\"=\"" + path + "\"\r\n";
-    test::write_file(dir_ / "machine.reg", text);
+    text += "\"path\"=\"" + path + "\"\r\n";
+    test::write_file(hives_.machine, text);
   }
-  std::string log_text() const { return test::read_file(dir_ / "logs" / "pdf.log"); }
 
-  ScratchDir dir_{"log"};
-  ScopedEnv hklm_{"CORVANE_HKLM", (dir_ / "machine.reg").string()};
-  ScopedEnv hkcu_{"CORVANE_HKCU", (dir_ / "user.reg").string()};
-  std::string logs_ = (dir_ / "logs").string();
+  test::ScratchHives hives_{"log"};
+  std::string logs_ = (hives_.dir / "logs").string();
+  std::string log_file_ = logs_ + "/pdf.log";
 };
 
 TEST_F(LogTest, PreparesThenWritesTimeStampedLines) {
@@ -52,45 +38,39 @@ TEST_F(LogTest, PreparesThenWritesTimeStampedLines) {
   set_hive("\"debug\"=\"1\"", logs_);
   on_fresh_thread([&] {
     log_line("first");  // prepares only
-    EXPECT_FALSE(std::filesystem::exists(logs_ + "/pdf.log"));
+    EXPECT_FALSE(std::filesystem::exists(log_file_));
     log_line("hello");
     log_line("");  // nothing
     log_line("caf\xC3\xA9");
   });
-  const std::regex want("\\d{14}: hello\n\\d{14}: caf\xC3\xA9\n");
-  EXPECT_TRUE(std::regex_match(log_text(), want)) << log_text();
+  const std::string text = test::read_file(log_file_);
+  EXPECT_TRUE(std::regex_match(text, std::regex("\\d{14}: hello\n\\d{14}: caf\xC3\xA9\n"))) << text;
   struct stat st {};
-  ASSERT_EQ(::stat((logs_ + "/pdf.log").c_str(), &st), 0);
+  ASSERT_EQ(::stat(log_file_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST_F(LogTest, DebugSwitch) {
-  std::filesystem::create_directory(logs_);
+TEST_F(LogTest, DebugSwitchAndMissingFolder) {
   const struct {
     const char* debug_line;
-    bool on;
+    bool folder_exists, on;
   } cases[] = {
-      {"\"debug\"=\"2\"", true},  {"\"debug\"=dword:00000003", true}, {"\"debug\"=\" 1.5 \"", true},
-      {"\"debug\"=\"0\"", false}, {"", false}, {"\"debug\"=\"0.5\"", false},  // rounds to 0
-      {"\"debug\"=\"yes\"", false}, {"\"debug\"=\"32768\"", false},  // not a 16-bit number
+      {"\"debug\"=dword:00000003", true, true}, {"\"debug\"=\" 1.5 \"", true, true},
+      {"\"debug\"=\"0.5\"", true, false},  // rounds to 0
+      {"", true, false}, {"\"debug\"=\"yes\"", true, false},
+      {"\"debug\"=\"32768\"", true, false},  // not a 16-bit number
+      {"\"debug\"=\"1\"", false, false},    // a failed hand-over; the folder is not made
   };
   for (const auto& c : cases) {
-    std::filesystem::remove(logs_ + "/pdf.log");
+    std::filesystem::remove_all(logs_);
+    if (c.folder_exists) std::filesystem::create_directory(logs_);
     set_hive(c.debug_line, logs_ + "/");  // a folder given with its slash
     on_fresh_thread([] {
-      log_line("prepare");
-      log_line("line");
+      for (const char* message : {"prepare", "a", "b"}) log_line(message);
     });
-    EXPECT_EQ(std::filesystem::exists(logs_ + "/pdf.log"), c.on) << c.debug_line;
+    EXPECT_EQ(std::filesystem::exists(log_file_), c.on) << c.debug_line;
+    EXPECT_EQ(std::filesystem::exists(logs_), c.folder_exists) << c.debug_line;
   }
-}
-
-TEST_F(LogTest, MissingFolderIsAFailedHandOverAndNotCreated) {
-  set_hive("\"debug\"=\"1\"", logs_);  // the folder does not exist
-  on_fresh_thread([] {
-    for (const char* message : {"a", "b", "c"}) log_line(message);
-  });
-  EXPECT_FALSE(std::filesystem::exists(logs_));
 }
 
 // A logging component that fails its next call when told to, and records
@@ -104,10 +84,10 @@ struct Recorder {
 class RecordingLogger : public AutomationObject {
  public:
   explicit RecordingLogger(Recorder& recorder) : recorder_(recorder) {}
-  DispId dispatch_id(std::string_view name) const override { return name == "logge" ? 7 : -1; }
-  bool invoke(DispId, InvokeKind, std::span<Variant> args, Variant&, CallError& error) override {
-    if (recorder_.fail_next) {
-      recorder_.fail_next = false;
+  platform::DispId dispatch_id(std::string_view name) const override { return name == "logge" ? 7 : -1; }
+  bool invoke(platform::DispId, platform::InvokeKind, std::span<Variant> args, Variant&,
+              platform::CallError& error) override {
+    if (std::exchange(recorder_.fail_next, false)) {
       error.description = "Permission denied";
       return false;
     }

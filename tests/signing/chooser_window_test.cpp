@@ -142,9 +142,6 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
   EXPECT_EQ(message_icon, QMessageBox::Critical);
   EXPECT_EQ(state.containerName, dana);
   EXPECT_EQ(settings::reg_read(std::string(settings::kUserBase) + "UniqueContainerName"), dana);
-  EXPECT_EQ(settings::reg_read(std::string(settings::kMachineBase) + "UniqueContainerName"), dana);
-  EXPECT_EQ(settings::reg_read(std::string(settings::kUserBase) + "sign"), "1");
-  EXPECT_EQ(settings::reg_read(std::string(settings::kMachineBase) + "sign"), "1");
 }
 
 }  // namespace

@@ -74,24 +74,17 @@ TEST(Utilities, LocalTimeToUtcByNameGivesTheZoneOffset) {
   }
 }
 
-TEST(Utilities, LateBoundErrors) {
+TEST(Utilities, LateBoundErrorsAndBinaryToHex) {
   Utilities utilities;
-  const struct {
-    const char* member;
-    platform::Variant argument;
-  } cases[] = {{"LocalTimeToUTCTime", platform::Variant("not a date")},
-               {"LocalTimeToUTCTime", platform::Variant(1e12)}};
-  for (const auto& c : cases) {
-    platform::Variant args[] = {c.argument};
-    platform::Variant result;
-    platform::CallError error;
-    EXPECT_FALSE(platform::invoke_by_name(utilities, c.member, platform::InvokeKind::kMethod, args, result, error))
-        << c.member;
-    EXPECT_FALSE(error.description.empty());
-  }
-  platform::Variant args[] = {platform::Variant(platform::ByteArray{0x00, 0xAB, 0x7F})};
   platform::Variant result;
   platform::CallError error;
+  for (const platform::Variant& argument : {platform::Variant("not a date"), platform::Variant(1e12)}) {
+    platform::Variant args[] = {argument};
+    EXPECT_FALSE(platform::invoke_by_name(utilities, "LocalTimeToUTCTime", platform::InvokeKind::kMethod, args,
+                                          result, error));
+    EXPECT_FALSE(std::exchange(error.description, "").empty());
+  }
+  platform::Variant args[] = {platform::Variant(platform::ByteArray{0x00, 0xAB, 0x7F})};
   ASSERT_TRUE(platform::invoke_by_name(utilities, "binarytohex", platform::InvokeKind::kMethod, args, result, error));
   EXPECT_EQ(result, platform::Variant("00ab7f"));
 }

@@ -48,60 +48,49 @@ class PrivKeyFormTest : public ::testing::Test {
   SignerState state_;
 };
 
-TEST_F(PrivKeyFormTest, ListsTheStoreUnderFourEqualColumns) {
-  ScriptedView view({});
-  EXPECT_EQ(run_chooser(state_, view), "");
-  EXPECT_TRUE(view.shown);
-  const std::vector<std::pair<std::string, int>> columns = {
-      {"Issuer", 1803}, {"Subject", 1803}, {"Valid From", 1803}, {"Valid To", 1803}};
-  EXPECT_EQ(view.columns, columns);
-  ASSERT_EQ(view.rows.size(), 7u);
-  EXPECT_EQ(view.rows[kDana].issuer, "Fixture Test CA");
-  EXPECT_EQ(view.rows[kDana].subject, "Dana Signer");
-  EXPECT_EQ(view.rows[kDana].valid_from.size(), 19u);  // yyyy-mm-dd hh:mm:ss
-  EXPECT_LT(view.rows[kDana].valid_from, view.rows[kDana].valid_to);
-}
-
-TEST_F(PrivKeyFormTest, ClickShowsTheKeyFactsOfTheEntry) {
+TEST_F(PrivKeyFormTest, ListsTheStoreAndAClickShowsTheKeyFactsOfTheEntry) {
   const struct {
     int row;
-    const char* container;
-    const char* provider_type;
+    const char *container, *provider_type;
   } cases[] = {{kAlexSigner, "Alex Signer", "RSA_FULL"},
                {kDana, "Dana Signer", "RSA_FULL"},
                {kEliDsa, "Eli DSA Signer", "DSS"},
                {kBlairEc, "Blair EC Signer", "UNKNOWN"}};
-  // A database outside the user's home holds machine keys.
-  test::ScopedEnv home("HOME", "/nonexistent-home");
+  test::ScopedEnv home("HOME", "/nonexistent-home");  // a database outside home holds machine keys
   for (const auto& c : cases) {
     SCOPED_TRACE(c.container);
     ScriptedView view({click(c.row)});
     ASSERT_EQ(run_chooser(state_, view), "");
-    const std::vector<std::string> expected = {
-        c.container, unique_container_of(c.container), "True", "True", "False", "True",
-        "False",     "False", "NSS Certificate DB", c.provider_type};
-    EXPECT_EQ(shown_fields(view), expected);
-    // The ten fields are emptied first, in their order.
+    EXPECT_EQ(view.columns, (std::vector<std::pair<std::string, int>>{
+                                {"Issuer", 1803}, {"Subject", 1803}, {"Valid From", 1803}, {"Valid To", 1803}}));
+    ASSERT_EQ(view.rows.size(), 7u);
+    EXPECT_EQ(view.rows[c.row].issuer, "Fixture Test CA");
+    EXPECT_EQ(view.rows[c.row].valid_from.size(), 19u);  // yyyy-mm-dd hh:mm:ss
+    EXPECT_LT(view.rows[c.row].valid_from, view.rows[c.row].valid_to);
+    EXPECT_EQ(shown_fields(view), (std::vector<std::string>{c.container, unique_container_of(c.container), "True",
+                                                            "True", "False", "True", "False", "False",
+                                                            "NSS Certificate DB", c.provider_type}));
+    // The ten fields are emptied first.
     ASSERT_GE(view.field_writes.size(), 20u);
-    for (std::size_t i = 0; i < kKeyFieldCount; ++i) {
-      EXPECT_EQ(view.field_writes[i].first, static_cast<KeyField>(i));
-      EXPECT_EQ(view.field_writes[i].second, "");
-    }
+    for (std::size_t i = 0; i < kKeyFieldCount; ++i) EXPECT_EQ(view.field_writes[i].second, "");
     EXPECT_TRUE(view.boxes.empty());
   }
 }
 
-TEST_F(PrivKeyFormTest, ClickWithoutKeyShowsTheMessageAndChooseSavesNothing) {
-  ScriptedView view({click(kDana), click(kCaseyNokey), kChoose});
-  ASSERT_EQ(run_chooser(state_, view), "");
-  ASSERT_EQ(view.boxes.size(), 1u);
-  EXPECT_EQ(view.boxes[0], std::make_tuple(std::string("This certificate has no private key!"),
-                                           std::string("No Private Key!"), 16));
-  EXPECT_EQ(shown_fields(view), std::vector<std::string>(kKeyFieldCount));
-  EXPECT_TRUE(view.closed);
-  EXPECT_EQ(state_.containerName, "");
-  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), "");
-  EXPECT_EQ(setting(settings::kUserBase, "sign"), "");
+TEST_F(PrivKeyFormTest, ClickWithoutKeyShowsTheMessageAndNeitherChooseNorCloseBoxSaves) {
+  for (const bool choose : {true, false}) {
+    ScriptedView view(choose ? std::vector<ScriptedView::Step>{click(kDana), click(kCaseyNokey), kChoose}
+                             : std::vector<ScriptedView::Step>{click(kDana)});
+    ASSERT_EQ(run_chooser(state_, view), "");
+    EXPECT_EQ(view.closed, choose);
+    EXPECT_EQ(state_.containerName, "");
+    EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), "");
+    EXPECT_EQ(setting(settings::kUserBase, "sign"), "");
+    if (!choose) continue;
+    EXPECT_EQ(view.boxes, (std::vector<std::tuple<std::string, std::string, int>>{
+                              {"This certificate has no private key!", "No Private Key!", 16}}));
+    EXPECT_EQ(shown_fields(view), std::vector<std::string>(kKeyFieldCount));
+  }
 }
 
 TEST_F(PrivKeyFormTest, ChooseStoresTheNameUnderBothKeysAndSigningUsesIt) {
@@ -109,10 +98,10 @@ TEST_F(PrivKeyFormTest, ChooseStoresTheNameUnderBothKeysAndSigningUsesIt) {
   ASSERT_EQ(run_chooser(state_, view), "");
   const std::string dana = unique_container_of("Dana Signer");
   EXPECT_EQ(state_.containerName, dana);
-  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), dana);
-  EXPECT_EQ(setting(settings::kMachineBase, "UniqueContainerName"), dana);
-  EXPECT_EQ(setting(settings::kUserBase, "sign"), "1");
-  EXPECT_EQ(setting(settings::kMachineBase, "sign"), "1");
+  for (const auto base : {settings::kUserBase, settings::kMachineBase}) {
+    EXPECT_EQ(setting(base, "UniqueContainerName"), dana);
+    EXPECT_EQ(setting(base, "sign"), "1");
+  }
   EXPECT_EQ(shown_fields(view)[1], dana) << "the click after Choose must not reach the closed form";
 
   EXPECT_EQ(signContent(state_, ""), "");
@@ -120,25 +109,17 @@ TEST_F(PrivKeyFormTest, ChooseStoresTheNameUnderBothKeysAndSigningUsesIt) {
 }
 
 TEST_F(PrivKeyFormTest, DisableClearsTheSettingsAndKeepsTheContainerName) {
-  ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + "UniqueContainerName", "old"));
-  ASSERT_TRUE(settings::reg_write_text(std::string(settings::kMachineBase) + "UniqueContainerName", "old"));
+  for (const auto base : {settings::kUserBase, settings::kMachineBase})
+    ASSERT_TRUE(settings::reg_write_text(std::string(base) + "UniqueContainerName", "old"));
   state_.containerName = "kept";
   ScriptedView view({click(kDana), kDisable});
   ASSERT_EQ(run_chooser(state_, view), "");
   EXPECT_TRUE(view.closed);
   EXPECT_EQ(state_.containerName, "kept");
-  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), "");
-  EXPECT_EQ(setting(settings::kMachineBase, "UniqueContainerName"), "");
-  EXPECT_EQ(setting(settings::kUserBase, "sign"), "0");
-  EXPECT_EQ(setting(settings::kMachineBase, "sign"), "0");
-}
-
-TEST_F(PrivKeyFormTest, CloseBoxSavesNothing) {
-  ScriptedView view({click(kDana)});
-  ASSERT_EQ(run_chooser(state_, view), "");
-  EXPECT_FALSE(view.closed);
-  EXPECT_EQ(state_.containerName, "");
-  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), "");
+  for (const auto base : {settings::kUserBase, settings::kMachineBase}) {
+    EXPECT_EQ(setting(base, "UniqueContainerName"), "");
+    EXPECT_EQ(setting(base, "sign"), "0");
+  }
 }
 
 TEST_F(PrivKeyFormTest, DoubleClickShowsTheCertificateOfTheEntry) {

@@ -34,6 +34,11 @@ CommandResult run_command(const std::string& command_line);
 // Quotes a text for the shell.
 std::string shell_quote(const std::string& text);
 
+// A small PDF with a classic cross-reference table: object i + 1 is
+// objects[i], object 1 the catalog; `trailer_extra` goes into the trailer
+// dictionary. Every offset is exact.
+std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
+
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 

@@ -1,0 +1,142 @@
+#include "cli/batch_sign.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "cli/sign_messages.h"
+
+namespace corvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kBarWidth = 30;
+
+std::mutex& output_mutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Files done out of all, on stderr: a bar redrawn in place on a terminal,
+// one line per finished file otherwise.
+class Progress {
+ public:
+  explicit Progress(std::size_t total) : total_(total), terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+  void started(const std::string& input) {
+    const std::lock_guard lock(output_mutex());
+    current_ = input;
+    if (terminal_) draw();
+  }
+
+  void finished(const std::string& input, const std::string& problem) {
+    const std::lock_guard lock(output_mutex());
+    ++done_;
+    if (terminal_) {
+      draw();
+      return;
+    }
+    std::cerr << "[" << done_ << "/" << total_ << "] " << (problem.empty() ? "signed " : "refused ") << input
+              << "\n";
+  }
+
+  void close() {
+    const std::lock_guard lock(output_mutex());
+    if (terminal_) std::cerr << "\r\033[K" << std::flush;
+  }
+
+ private:
+  void draw() {
+    const std::size_t filled = total_ == 0 ? kBarWidth : done_ * kBarWidth / total_;
+    std::cerr << "\r\033[K[" << std::string(filled, '#') << std::string(kBarWidth - filled, '-') << "] " << done_
+              << "/" << total_ << " " << fs::path(current_).filename().string() << std::flush;
+  }
+
+  std::size_t total_;
+  bool terminal_;
+  std::size_t done_ = 0;
+  std::string current_;
+};
+
+bool ends_with_pdf(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  std::transform(end.begin(), end.end(), end.begin(), [](unsigned char c) { return std::tolower(c); });
+  return end == ".pdf";
+}
+
+}  // namespace
+
+std::function<void(const std::vector<std::string>&)> verbose_printer(const SignOptions& options) {
+  if (!options.verbose) return {};
+  return [](const std::vector<std::string>& lines) {
+    const std::lock_guard lock(output_mutex());
+    for (const auto& line : lines) std::cerr << line << "\n";
+  };
+}
+
+std::string batch_output_name(const std::string& input, const std::string& out_dir) {
+  std::string name = fs::path(input).filename().string();
+  if (ends_with_pdf(name)) name.resize(name.size() - 4);
+  return (fs::path(out_dir) / (name + "-signed.pdf")).string();
+}
+
+int run_batch(const SignOptions& options) {
+  if (std::error_code error; !fs::is_directory(options.out_dir, error)) {
+    std::cerr << "corvanepdf: the output folder " << options.out_dir << " does not exist\n";
+    return 1;
+  }
+  const std::size_t total = options.inputs.size();
+  std::vector<std::string> outputs(total);
+  std::vector<std::string> problems(total);
+  // Two inputs of one name in different folders would write one file.
+  std::map<std::string, std::size_t> first_with_output;
+  for (std::size_t i = 0; i < total; ++i) {
+    outputs[i] = batch_output_name(options.inputs[i], options.out_dir);
+    const auto [at, added] = first_with_output.emplace(outputs[i], i);
+    if (!added) problems[i] = "its signed file would be " + outputs[i] + ", as that of " + options.inputs[at->second];
+  }
+
+  const RunLog log(/*per_thread=*/true);
+  Progress progress(total);
+  std::atomic<std::size_t> next{0};
+  // Each worker signs with an edit of its own, on its own component state.
+  const auto work = [&] {
+    for (std::size_t i; (i = next++) < total;) {
+      const std::string& input = options.inputs[i];
+      progress.started(input);
+      if (problems[i].empty()) {
+        log.clear();
+        problems[i] = sign_file(options.request(input, outputs[i]), [&log] { return log.lines(); },
+                                verbose_printer(options));
+      }
+      progress.finished(input, problems[i]);
+    }
+  };
+  unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, total));
+  std::vector<std::thread> workers;
+  for (unsigned j = 1; j < jobs; ++j) workers.emplace_back(work);
+  work();
+  for (auto& worker : workers) worker.join();
+  progress.close();
+
+  const auto refused = static_cast<std::size_t>(std::count_if(problems.begin(), problems.end(),
+                                                              [](const std::string& p) { return !p.empty(); }));
+  std::cout << "signed " << total - refused << " of " << total << " files into " << options.out_dir << "\n";
+  if (refused > 0) {
+    std::cout << "refused " << refused << ":\n";
+    for (std::size_t i = 0; i < total; ++i)
+      if (!problems[i].empty()) std::cout << "  " << options.inputs[i] << ": " << problems[i] << "\n";
+  }
+  return refused == 0 ? 0 : 1;
+}
+
+}  // namespace corvane::cli

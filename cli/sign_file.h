@@ -1,0 +1,29 @@
+// Signing one file with the class edit, as `corvanepdf sign` does for each
+// of its inputs.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvane::cli {
+
+struct SignRequest {
+  std::string input;
+  std::string output;
+  std::string password;
+  std::string user;    // set only when not empty
+  std::string reason;  // set only when reason_given
+  bool reason_given = false;
+};
+
+// Sets the properties as a host would, then signs. What can be checked
+// before is checked before; a failed run is explained from the diagnostic
+// lines of its thread, which `log_lines` reads once the run is over. The
+// lines also go to `run_lines` when it is given (-v). "" when the file was
+// signed, else one line saying why not.
+[[nodiscard]] std::string sign_file(const SignRequest& request,
+                                    const std::function<std::vector<std::string>()>& log_lines,
+                                    const std::function<void(const std::vector<std::string>&)>& run_lines);
+
+}  // namespace corvane::cli

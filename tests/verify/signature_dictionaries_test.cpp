@@ -1,0 +1,52 @@
+#include "verify/signature_dictionaries.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/verify/verify_test_support.h"
+
+namespace corvane::verify {
+namespace {
+
+using test::ScratchDir;
+
+TEST(FindSignatures, FollowsFieldTreesAndWidgetsOnceEach) {
+  ScratchDir dir("find-signatures");
+  const std::string pdf = test::make_pdf({
+      // 1: the form lists the "form" tree, a text field and "again", which
+      // shares its signature dictionary with "form.inner".
+      "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R 8 0 R 10 0 R] >> >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Annots [5 0 R 7 0 R 9 0 R] >>",
+      // 4: a parent that passes /FT on, with a cycle back to itself.
+      "<< /T (form) /FT /Sig /Kids [5 0 R 4 0 R] >>",
+      "<< /T (inner) /Parent 4 0 R /V 6 0 R /Subtype /Widget /Rect [0 0 0 0] >>",
+      "<< /Type /Sig /SubFilter /adbe.pkcs7.detached /ByteRange [0 10 20 30] /Contents <3003020101>"
+      " /M (D:20260101120000Z) >>",
+      // 7: reachable only from the page, with a direct /V.
+      "<< /T (orphan) /FT /Sig /Subtype /Widget /Rect [0 0 0 0]"
+      " /V << /SubFilter /ETSI.CAdES.detached /ByteRange [0 1 /x 2] /Contents <00> >> >>",
+      "<< /T (text) /FT /Tx /V (hello) >>",
+      // 9: a signature field nobody has signed yet.
+      "<< /T (unsigned) /FT /Sig /Subtype /Widget /Rect [0 0 0 0] >>",
+      "<< /T (again) /FT /Sig /V 6 0 R >>",
+  });
+  test::write_file(dir / "form.pdf", pdf);
+
+  const SignatureScan scan = find_signatures((dir / "form.pdf").string(), "");
+  ASSERT_TRUE(scan.opened) << scan.error;
+  ASSERT_EQ(scan.signatures.size(), 2u);
+  const SignatureDictionary& inner = scan.signatures[0];
+  EXPECT_EQ(inner.field_name, "form.inner");
+  EXPECT_EQ(inner.byte_range, (std::vector<long long>{0, 10, 20, 30}));
+  EXPECT_EQ(inner.contents, std::string("\x30\x03\x02\x01\x01", 5));
+  EXPECT_EQ(inner.contents_offset, static_cast<long long>(pdf.find("<3003020101>")));
+  EXPECT_EQ(inner.signing_time, "D:20260101120000Z");
+  EXPECT_EQ(inner.sub_filter, "adbe.pkcs7.detached");
+  const SignatureDictionary& orphan = scan.signatures[1];
+  EXPECT_EQ(orphan.field_name, "orphan");
+  EXPECT_TRUE(orphan.byte_range.empty());
+  EXPECT_EQ(orphan.sub_filter, "ETSI.CAdES.detached");
+}
+
+}  // namespace
+}  // namespace corvane::verify

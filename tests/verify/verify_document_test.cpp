@@ -1,0 +1,101 @@
+#include "verify/verify_document.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tests/verify/verify_test_support.h"
+
+namespace corvane::verify {
+namespace {
+
+using test::fixture_pdf;
+using test::read_file;
+using test::ScratchDir;
+using test::write_file;
+
+class VerifyDocument : public ::testing::Test {
+ protected:
+  void SetUp() override { test::sign_with_peer(fixture_pdf("plain.pdf"), signed_); }
+
+  ScratchDir dir_{"verify-document"};
+  const std::filesystem::path signed_ = dir_ / "signed.pdf";
+};
+
+// A peer's signature holds; copies changed inside or outside the signed
+// bytes do not.
+TEST_F(VerifyDocument, HoldsOnlyForTheFileAsSigned) {
+  const std::string original = read_file(signed_);
+  const test::Slot slot = test::find_slot(original);
+  ASSERT_GT(slot.end, slot.begin);
+  // Each change keeps the file readable for a PDF reader.
+  const struct {
+    const char* what;
+    std::function<void(std::string&)> change;
+    bool want_valid;
+    bool want_covered;
+  } cases[] = {
+      {"unchanged", [](std::string&) {}, true, true},
+      {"a blank in the first range", [](std::string& pdf) { pdf[pdf.find(" 0 obj")] = '\t'; }, false, true},
+      {"a blank in the second range",
+       [&slot](std::string& pdf) { pdf[pdf.find("  ", slot.end)] = '\t'; }, false, true},
+      // The signature value ends the message, just before its end marks.
+      {"a digit of the signature value", [&slot](std::string& pdf) { pdf[slot.end - 60] ^= 0x01; }, false, true},
+      {"an update appended after %%EOF", [](std::string& pdf) { pdf += "\n% an appended update\n%%EOF\n"; }, true,
+       false},
+  };
+  for (const auto& c : cases) {
+    std::string pdf = original;
+    c.change(pdf);
+    write_file(dir_ / "changed.pdf", pdf);
+    const DocumentReport report = verify_document((dir_ / "changed.pdf").string(), "");
+    ASSERT_TRUE(report.opened) << c.what << ": " << report.error;
+    ASSERT_EQ(report.signatures.size(), 1u) << c.what;
+    const SignatureReport& s = report.signatures[0];
+    EXPECT_EQ(s.valid, c.want_valid) << c.what << ": " << s.problem;
+    EXPECT_EQ(s.covers_whole_file, c.want_covered) << c.what;
+    EXPECT_EQ(all_signatures_hold(report), c.want_valid && c.want_covered) << c.what;
+    EXPECT_TRUE(s.signer.trusted) << c.what << ": " << s.signer.trust_problem;
+  }
+}
+
+TEST_F(VerifyDocument, ASecondSignatureLeavesTheFirstCoveringItsRevisionOnly) {
+  test::sign_with_peer(signed_, dir_ / "twice.pdf");
+  const DocumentReport report = verify_document((dir_ / "twice.pdf").string(), "");
+  ASSERT_TRUE(report.opened) << report.error;
+  ASSERT_EQ(report.signatures.size(), 2u);
+  EXPECT_TRUE(report.signatures[0].valid) << report.signatures[0].problem;
+  EXPECT_FALSE(report.signatures[0].covers_whole_file);
+  EXPECT_EQ(report.signatures[0].signed_end, std::filesystem::file_size(signed_));
+  EXPECT_TRUE(report.signatures[1].valid) << report.signatures[1].problem;
+  EXPECT_TRUE(report.signatures[1].covers_whole_file);
+  EXPECT_FALSE(all_signatures_hold(report));
+}
+
+// The signatures this component makes carry no signed attributes and are
+// DER, shorter than the slot: the rest of the slot is zeros, and nothing
+// else may hide there.
+TEST_F(VerifyDocument, ASignatureWithoutAttributesPaddedWithZerosIsValid) {
+  test::resign_with_openssl(signed_, "signer", "sha256", "-noattr");
+  DocumentReport report = verify_document(signed_.string(), "");
+  ASSERT_EQ(report.signatures.size(), 1u);
+  EXPECT_TRUE(report.signatures[0].valid) << report.signatures[0].problem;
+  EXPECT_TRUE(all_signatures_hold(report));
+
+  std::string pdf = read_file(signed_);
+  pdf[test::find_slot(pdf).end - 2] = '1';
+  write_file(signed_, pdf);
+  report = verify_document(signed_.string(), "");
+  ASSERT_EQ(report.signatures.size(), 1u);
+  EXPECT_FALSE(report.signatures[0].valid);
+  EXPECT_NE(report.signatures[0].problem.find("after the signature"), std::string::npos);
+}
+
+TEST_F(VerifyDocument, OpensEncryptedDocumentsWithTheirPassword) {
+  test::sign_with_peer(fixture_pdf("enc-aes-256.pdf"), dir_ / "enc.pdf", "Alex Signer", "user");
+  EXPECT_FALSE(verify_document((dir_ / "enc.pdf").string(), "").opened);
+  EXPECT_TRUE(all_signatures_hold(verify_document((dir_ / "enc.pdf").string(), "user")));
+}
+
+}  // namespace
+}  // namespace corvane::verify

@@ -1,0 +1,39 @@
+// Signed PDFs for the verifier's tests, made with real tools: pdfsig (a
+// peer's signatures, with signed attributes) and openssl cms (signatures
+// with or without signed attributes, any digest, written into the slot of
+// an existing signature).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace corvane::test {
+
+// Signs `in` into `out` with pdfsig and the fixture store's certificate
+// `nick`; `password` opens an encrypted input. Fails the test on error.
+void sign_with_peer(const std::filesystem::path& in, const std::filesystem::path& out,
+                    const std::string& nick = "Alex Signer", const std::string& password = "");
+
+// The offsets of the first signature's slot in `pdf`: "<" and just after ">".
+struct Slot {
+  std::size_t begin = 0, end = 0;
+};
+Slot find_slot(const std::string& pdf);
+
+// A detached CMS signature of `content` by the fixture key `key` ("signer",
+// "ecsigner") with the digest `md`; `flags` are added to `openssl cms -sign`
+// (e.g. "-noattr").
+std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::string& key, const std::string& md,
+                                       const std::string& flags = "");
+
+// Replaces the first signature of the PDF at `path` by one openssl makes
+// over the same byte ranges, its hex padded with zeros to fill the slot.
+void resign_with_openssl(const std::filesystem::path& path, const std::string& key, const std::string& md,
+                         const std::string& flags = "");
+
+
+}  // namespace corvane::test

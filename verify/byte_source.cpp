@@ -1,0 +1,44 @@
+#include "verify/byte_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace corvane::verify {
+
+FileByteSource::FileByteSource(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (fd_ >= 0) size_ = static_cast<std::uint64_t>(info.st_size);
+}
+
+FileByteSource::~FileByteSource() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileByteSource::read(std::uint64_t offset, std::span<std::uint8_t> out) const {
+  if (fd_ < 0 || offset > size_ || out.size() > size_ - offset) return false;
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool MemoryByteSource::read(std::uint64_t offset, std::span<std::uint8_t> out) const {
+  if (offset > bytes_.size() || out.size() > bytes_.size() - offset) return false;
+  if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
+  return true;
+}
+
+}  // namespace corvane::verify

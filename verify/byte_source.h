@@ -1,0 +1,51 @@
+// Random access to the bytes of a file (or of a buffer, for tests): the
+// verifier reads only the parts it needs and hashes the rest piece by piece,
+// so a large document is never held in memory.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace corvane::verify {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  [[nodiscard]] virtual std::uint64_t size() const = 0;
+  // Fills `out` with the bytes from `offset`. False, with `out` undefined,
+  // when they are not all there or cannot be read.
+  [[nodiscard]] virtual bool read(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
+};
+
+// A file opened read-only for the life of the object.
+class FileByteSource final : public ByteSource {
+ public:
+  explicit FileByteSource(const std::string& path);
+  ~FileByteSource() override;
+  FileByteSource(const FileByteSource&) = delete;
+  FileByteSource& operator=(const FileByteSource&) = delete;
+
+  // False when the file could not be opened.
+  [[nodiscard]] bool is_open() const { return fd_ >= 0; }
+  [[nodiscard]] std::uint64_t size() const override { return size_; }
+  [[nodiscard]] bool read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
+
+ private:
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// Bytes held by the caller, who keeps them alive.
+class MemoryByteSource final : public ByteSource {
+ public:
+  explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
+  [[nodiscard]] std::uint64_t size() const override { return bytes_.size(); }
+  [[nodiscard]] bool read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
+
+ private:
+  std::string_view bytes_;
+};
+
+}  // namespace corvane::verify

@@ -1,0 +1,146 @@
+#include "verify/cms_check.h"
+
+#include <cert.h>
+#include <cms.h>
+#include <prerror.h>
+#include <prtime.h>
+#include <sechash.h>
+#include <secoid.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "signing/nss_database.h"
+#include "signing/nss_handles.h"
+
+namespace corvane::verify {
+namespace {
+
+struct HashDeleter {
+  void operator()(HASHContext* p) const { HASH_Destroy(p); }
+};
+using HashHandle = std::unique_ptr<HASHContext, HashDeleter>;
+
+std::string nss_error_text() {
+  const PRErrorCode code = PR_GetError();
+  const char* text = PR_ErrorToString(code, PR_LANGUAGE_I_DEFAULT);
+  return text && *text ? text : "error " + std::to_string(code);
+}
+
+std::string utc_text(PRTime time) {
+  PRExplodedTime t{};
+  PR_ExplodeTime(time, PR_GMTParameters, &t);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d UTC", t.tm_year, t.tm_month + 1, t.tm_mday,
+                t.tm_hour, t.tm_min, t.tm_sec);
+  return text;
+}
+
+std::string status_text(NSSCMSVerificationStatus status) {
+  switch (status) {
+    case NSSCMSVS_BadSignature:
+      return "the signature does not match the signed bytes";
+    case NSSCMSVS_DigestMismatch:
+      return "the signed bytes have changed since they were signed";
+    case NSSCMSVS_SigningCertNotFound:
+      return "the signer's certificate is neither in the signature nor in the store";
+    case NSSCMSVS_SignatureAlgorithmUnknown:
+    case NSSCMSVS_SignatureAlgorithmUnsupported:
+      return "the signature algorithm is not supported";
+    case NSSCMSVS_MalformedSignature:
+      return "the signature is malformed";
+    default:
+      return "the signature cannot be verified: " + nss_error_text();
+  }
+}
+
+// The digest of `content` with `algorithm`; empty when the algorithm is not
+// a digest NSS knows or the content cannot be read.
+std::vector<std::uint8_t> digest_of(SECOidTag algorithm, const SignedContent& content) {
+  const HASH_HashType type = HASH_GetHashTypeByOidTag(algorithm);
+  if (type == HASH_AlgNULL) return {};
+  HashHandle hash(HASH_Create(type));
+  if (!hash) return {};
+  HASH_Begin(hash.get());
+  const bool read = content([&hash](std::span<const std::uint8_t> piece) {
+    HASH_Update(hash.get(), piece.data(), static_cast<unsigned int>(piece.size()));
+  });
+  if (!read) return {};
+  std::vector<std::uint8_t> digest(HASH_LENGTH_MAX);
+  unsigned int length = 0;
+  HASH_End(hash.get(), digest.data(), &length, static_cast<unsigned int>(digest.size()));
+  digest.resize(length);
+  return digest;
+}
+
+CmsCheck refuse(CmsCheck check, std::string problem) {
+  check.valid = false;
+  check.problem = std::move(problem);
+  return check;
+}
+
+}  // namespace
+
+CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedContent& content) {
+  CmsCheck check;
+  std::string store_error;
+  if (!signing::ensure_database(store_error)) return refuse(check, store_error);
+
+  SECItem der{siBuffer, const_cast<unsigned char*>(message.data()), static_cast<unsigned int>(message.size())};
+  signing::CmsMessageHandle cms(
+      NSS_CMSMessage_CreateFromDER(&der, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!cms) return refuse(check, "the signature is no CMS message: " + nss_error_text());
+  NSSCMSContentInfo* outer = NSS_CMSMessage_ContentLevel(cms.get(), 0);
+  if (!outer || NSS_CMSContentInfo_GetContentTypeTag(outer) != SEC_OID_PKCS7_SIGNED_DATA)
+    return refuse(check, "the signature message holds no signed data");
+  auto* signed_data = static_cast<NSSCMSSignedData*>(NSS_CMSContentInfo_GetContent(outer));
+  if (!signed_data) return refuse(check, "the signature message holds no signed data");
+  const int signers = NSS_CMSSignedData_SignerInfoCount(signed_data);
+  if (signers != 1)
+    return refuse(check, "the signature message has " + std::to_string(signers) + " signers instead of one");
+  NSSCMSContentInfo* inner = NSS_CMSSignedData_GetContentInfo(signed_data);
+  const auto* own_content = NSS_CMSContentInfo_GetContentTypeTag(inner) == SEC_OID_PKCS7_DATA
+                               ? static_cast<const SECItem*>(NSS_CMSContentInfo_GetContent(inner))
+                               : nullptr;
+  if (own_content && own_content->len > 0)
+    return refuse(check, "the signature message carries content of its own instead of signing the file");
+
+  CERTCertDBHandle* store = CERT_GetDefaultCertDB();
+  // Makes the message's certificates known for this process only, so that
+  // the signer and its chain are found.
+  (void)NSS_CMSSignedData_ImportCerts(signed_data, store, certUsageEmailSigner, /*keepcerts=*/PR_FALSE);
+  NSSCMSSignerInfo* signer = NSS_CMSSignedData_GetSignerInfo(signed_data, 0);
+
+  // The signer's fields are public; NSS exports no accessor for this one.
+  const SECOidTag digest_algorithm = SECOID_GetAlgorithmTag(&signer->digestAlg);
+  if (digest_algorithm != SEC_OID_UNKNOWN) {
+    if (const char* name = SECOID_FindOIDTagDescription(digest_algorithm)) check.signer.digest_algorithm = name;
+  }
+  if (PRTime when = 0; NSS_CMSSignerInfo_GetSigningTime(signer, &when) == SECSuccess)
+    check.signer.signing_time = utc_text(when);
+
+  CERTCertificate* certificate = NSS_CMSSignerInfo_GetSigningCertificate(signer, store);
+  if (!certificate) return refuse(check, status_text(NSSCMSVS_SigningCertNotFound));
+  check.signer.subject = certificate->subjectName ? certificate->subjectName : "";
+  check.signer.email = certificate->emailAddr ? certificate->emailAddr : "";
+  if (CERT_VerifyCertificateNow(store, certificate, /*checkSig=*/PR_TRUE, certificateUsageEmailSigner, nullptr,
+                                nullptr) == SECSuccess) {
+    check.signer.trusted = true;
+  } else {
+    check.signer.trust_problem = nss_error_text();
+  }
+
+  std::vector<std::uint8_t> digest = digest_of(digest_algorithm, content);
+  if (digest.empty()) {
+    return refuse(check, check.signer.digest_algorithm.empty() || HASH_GetHashTypeByOidTag(digest_algorithm) == HASH_AlgNULL
+                             ? "the digest algorithm is not supported"
+                             : "the signed bytes cannot be read");
+  }
+  SECItem digest_item{siBuffer, digest.data(), static_cast<unsigned int>(digest.size())};
+  if (NSS_CMSSignerInfo_Verify(signer, &digest_item, &inner->contentType) != SECSuccess)
+    return refuse(check, status_text(NSS_CMSSignerInfo_GetVerificationStatus(signer)));
+  check.valid = true;
+  return check;
+}
+
+}  // namespace corvane::verify

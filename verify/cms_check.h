@@ -1,0 +1,47 @@
+// Checking a detached CMS (PKCS#7) signature with NSS: the signature over
+// the signed bytes, and whether the signer's certificate chains to a
+// certificate the store trusts.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "verify/signed_ranges.h"
+
+namespace corvane::verify {
+
+// What the signature message says about its signer.
+struct SignerDetails {
+  std::string subject;           // the certificate's subject ("E=a@b.test,CN=Alex,O=Org"); "" when not found
+  std::string email;             // the certificate's e-mail address; "" when it has none
+  std::string signing_time;      // the signed signing-time attribute ("2026-12-05 16:10:15 UTC"); "" when absent
+  std::string digest_algorithm;  // "SHA-256"; "" when the message names none we know
+  // Trust is checked for e-mail signing (the usage of document signing
+  // certificates, which carry the e-mail protection purpose): the chain must
+  // end at a certificate the store trusts for e-mail, now.
+  bool trusted = false;
+  std::string trust_problem;     // why not trusted; "" when trusted
+};
+
+struct CmsCheck {
+  bool valid = false;       // the signature matches the signed bytes and the signer's certificate
+  std::string problem;      // why not valid; "" when valid
+  SignerDetails signer;
+};
+
+// Hands the signed bytes to the sink given to it; false when they could
+// not all be read.
+using SignedContent = std::function<bool(const PieceSink&)>;
+
+// Decodes `message` (a DER ContentInfo holding SignedData with exactly one
+// signer and no content of its own), digests `content` with the signer's
+// digest algorithm and verifies the signer's signature, with or without
+// signed attributes. The certificates the message carries are used to find
+// the signer and build its chain; none is added to the store. Opens the
+// certificate store if needed. Never throws; the neutral result has `valid`
+// false and `problem` set, with the signer details that could be read.
+[[nodiscard]] CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedContent& content);
+
+}  // namespace corvane::verify

@@ -1,0 +1,114 @@
+#include "verify/signature_dictionaries.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <exception>
+#include <set>
+
+namespace corvane::verify {
+namespace {
+
+// Deeper field trees than this are hostile input, not forms.
+constexpr int kMaxDepth = 64;
+
+class SignatureCollector {
+ public:
+  std::vector<SignatureDictionary> signatures;
+
+  // Visits `field` and every field below it. `ft` and `name` are what the
+  // field inherits from its parents.
+  void visit(QPDFObjectHandle field, const std::string& ft, const std::string& name, int depth) {
+    if (depth > kMaxDepth || !field.isDictionary()) return;
+    if (field.isIndirect() && !visited_fields_.insert(field.getObjGen()).second) return;
+
+    const std::string own_ft = field.getKey("/FT").isName() ? field.getKey("/FT").getName() : ft;
+    std::string own_name = name;
+    if (QPDFObjectHandle t = field.getKey("/T"); t.isString()) {
+      own_name = name.empty() ? t.getUTF8Value() : name + "." + t.getUTF8Value();
+    }
+    if (own_ft == "/Sig") record(field, own_name);
+
+    QPDFObjectHandle kids = field.getKey("/Kids");
+    if (!kids.isArray()) return;
+    for (int i = 0; i < kids.getArrayNItems(); ++i) visit(kids.getArrayItem(i), own_ft, own_name, depth + 1);
+  }
+
+  // Visits the whole field tree a widget annotation belongs to, starting at
+  // its top-most parent, so that names and /FT are inherited correctly.
+  void visit_widget(QPDFObjectHandle annotation) {
+    if (!annotation.isDictionary() || !annotation.getKey("/Subtype").isNameAndEquals("/Widget")) return;
+    QPDFObjectHandle top = annotation;
+    std::set<QPDFObjGen> seen;
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+      QPDFObjectHandle parent = top.getKey("/Parent");
+      if (!parent.isDictionary() || (parent.isIndirect() && !seen.insert(parent.getObjGen()).second)) break;
+      top = parent;
+    }
+    visit(top, "", "", 0);
+  }
+
+ private:
+  void record(QPDFObjectHandle field, const std::string& name) {
+    QPDFObjectHandle value = field.getKey("/V");
+    if (!value.isDictionary()) return;
+    // A direct /V is known by its field, an indirect one by itself.
+    const QPDFObjGen key = value.isIndirect() ? value.getObjGen() : field.getObjGen();
+    if ((value.isIndirect() || field.isIndirect()) && !recorded_.insert(key).second) return;
+
+    SignatureDictionary signature;
+    signature.field_name = name;
+    QPDFObjectHandle range = value.getKey("/ByteRange");
+    if (range.isArray()) {
+      for (int i = 0; i < range.getArrayNItems(); ++i) {
+        QPDFObjectHandle n = range.getArrayItem(i);
+        if (!n.isInteger()) {
+          signature.byte_range.clear();
+          break;
+        }
+        signature.byte_range.push_back(n.getIntValue());
+      }
+    }
+    if (QPDFObjectHandle contents = value.getKey("/Contents"); contents.isString()) {
+      signature.contents = contents.getStringValue();
+      signature.contents_offset = contents.getParsedOffset();
+    }
+    if (QPDFObjectHandle m = value.getKey("/M"); m.isString()) signature.signing_time = m.getUTF8Value();
+    if (QPDFObjectHandle sub = value.getKey("/SubFilter"); sub.isName()) signature.sub_filter = sub.getName().substr(1);
+    signatures.push_back(std::move(signature));
+  }
+
+  std::set<QPDFObjGen> visited_fields_;
+  std::set<QPDFObjGen> recorded_;
+};
+
+}  // namespace
+
+SignatureScan find_signatures(const std::string& path, const std::string& password) {
+  SignatureScan scan;
+  try {
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+    SignatureCollector collector;
+    QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
+    if (fields.isArray()) {
+      for (int i = 0; i < fields.getArrayNItems(); ++i) collector.visit(fields.getArrayItem(i), "", "", 0);
+    }
+    for (QPDFObjectHandle page : pdf.getAllPages()) {
+      QPDFObjectHandle annots = page.getKey("/Annots");
+      if (!annots.isArray()) continue;
+      for (int i = 0; i < annots.getArrayNItems(); ++i) collector.visit_widget(annots.getArrayItem(i));
+    }
+    scan.signatures = std::move(collector.signatures);
+    scan.opened = true;
+  } catch (const QPDFExc& e) {
+    scan.error = e.getErrorCode() == qpdf_e_password ? "the password is missing or wrong" : e.getMessageDetail();
+  } catch (const std::exception& e) {
+    scan.error = e.what();
+  }
+  return scan;
+}
+
+}  // namespace corvane::verify

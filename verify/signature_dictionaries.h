@@ -1,0 +1,35 @@
+// Finding the signature dictionaries of a PDF: the values of every signature
+// field reachable from the document's form (/AcroForm /Fields and their
+// /Kids) or from a widget annotation of a page.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvane::verify {
+
+// One signature dictionary as the document holds it.
+struct SignatureDictionary {
+  std::string field_name;        // the field's full name ("form.sig"); "" when it has none
+  std::vector<long long> byte_range;  // the numbers of /ByteRange; empty when it is missing or not all integers
+  long long contents_offset = -1;     // where /Contents begins in the file; -1 when unknown
+  std::string contents;          // the bytes of /Contents; "" when it is missing or not a string
+  std::string signing_time;      // /M as written; "" when absent
+  std::string sub_filter;        // /SubFilter without the slash; "" when absent
+};
+
+struct SignatureScan {
+  bool opened = false;
+  std::string error;  // why the document could not be read; "" when opened
+  std::vector<SignatureDictionary> signatures;  // in the order of the form, then of the pages
+};
+
+// Reads the document at `path` (with `password` when it is encrypted; ""
+// for none) and lists its signature dictionaries, each once even when it is
+// reachable along several ways. A field counts when its own or an inherited
+// /FT is /Sig and its /V is a dictionary. Cycles in /Kids or /Parent are
+// followed once. Never throws: a document that cannot be read gives
+// `opened` false and `error`.
+[[nodiscard]] SignatureScan find_signatures(const std::string& path, const std::string& password);
+
+}  // namespace corvane::verify

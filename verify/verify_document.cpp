@@ -1,0 +1,77 @@
+#include "verify/verify_document.h"
+
+#include <algorithm>
+
+#include "signing/nss_database.h"
+#include "verify/byte_source.h"
+#include "verify/pdf_date.h"
+#include "verify/signature_dictionaries.h"
+#include "verify/signed_ranges.h"
+
+namespace corvane::verify {
+namespace {
+
+// Both name a detached CMS signature over the byte ranges.
+bool is_detached_cms(const std::string& sub_filter) {
+  return sub_filter == "adbe.pkcs7.detached" || sub_filter == "ETSI.CAdES.detached";
+}
+
+SignatureReport verify_signature(const ByteSource& file, const SignatureDictionary& dictionary) {
+  SignatureReport report;
+  report.field_name = dictionary.field_name;
+  report.signer.signing_time = readable_pdf_date(dictionary.signing_time);
+  if (!is_detached_cms(dictionary.sub_filter)) {
+    report.problem = dictionary.sub_filter.empty() ? "the signature does not say what kind it is (no /SubFilter)"
+                                                   : "signatures of the kind /" + dictionary.sub_filter +
+                                                         " are not supported";
+    return report;
+  }
+  const SignedRanges ranges =
+      check_signed_ranges(file, dictionary.byte_range, dictionary.contents_offset, dictionary.contents);
+  if (!ranges.well_formed) {
+    report.problem = ranges.problem;
+    return report;
+  }
+  report.covers_whole_file = ranges.covers_whole_file;
+  report.signed_end = ranges.signed_end;
+
+  const CmsCheck cms = check_cms_signature(
+      ranges.signature, [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); });
+  const std::string time_from_m = report.signer.signing_time;
+  report.signer = cms.signer;
+  if (report.signer.signing_time.empty()) report.signer.signing_time = time_from_m;
+  report.valid = cms.valid;
+  report.problem = cms.problem;
+  return report;
+}
+
+}  // namespace
+
+DocumentReport verify_document(const std::string& path, const std::string& password) {
+  DocumentReport report;
+  const FileByteSource file(path);
+  if (!file.is_open()) {
+    report.error = "The file " + path + " cannot be read";
+    return report;
+  }
+  const SignatureScan scan = find_signatures(path, password);
+  if (!scan.opened) {
+    report.error = "The document " + path + " cannot be opened: " + scan.error;
+    return report;
+  }
+  // Without the store no signature can be checked: that is the document's
+  // error, not one of each signature.
+  if (!signing::ensure_database(report.error)) return report;
+  report.opened = true;
+  report.file_size = file.size();
+  for (const SignatureDictionary& dictionary : scan.signatures) report.signatures.push_back(verify_signature(file, dictionary));
+  return report;
+}
+
+bool all_signatures_hold(const DocumentReport& report) {
+  return report.opened && !report.signatures.empty() &&
+         std::all_of(report.signatures.begin(), report.signatures.end(),
+                     [](const SignatureReport& s) { return s.valid && s.covers_whole_file; });
+}
+
+}  // namespace corvane::verify

@@ -20,8 +20,8 @@ void xref_entry(std::string_view input);
 void annots_entry(std::string_view input);
 // A hive file parsed, written, edited in memory and read again.
 void reg_entry(std::string_view input);
-// A value path LF and a hive file: reading, writing and removing through the
-// hive files on disk.
+// A value path LF, a text LF and a hive file: reading, writing and removing
+// through the hive files on disk.
 void hive_entry(std::string_view input);
 // Section, key and value lines, then a profile file: reads and writes.
 void profile_entry(std::string_view input);

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "fuzz/entries.h"
+#include "platform/codepage.h"
 
 namespace corvane::fuzz {
 
@@ -27,24 +28,9 @@ std::string_view take_line(std::string_view& input) {
 }
 
 bool valid_utf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t extra = 0;
-    char32_t cp = 0, least = 0;
-    if (lead < 0x80) { ++i; continue; }
-    if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; least = 0x80; }
-    else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; least = 0x800; }
-    else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; least = 0x10000; }
-    else return false;
-    if (i + extra >= text.size()) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return false;
-    i += extra + 1;
-  }
+  char32_t code_point = 0;
+  for (std::size_t i = 0, n = 0; i < text.size(); i += n)
+    if ((n = platform::decode_utf8(text, i, code_point)) == 0) return false;
   return true;
 }
 

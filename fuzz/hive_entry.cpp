@@ -1,8 +1,9 @@
 // The hive files on disk. The input's first line is a value path
-// ("HKLM\SOFTWARE\...\name"), the rest the bytes of both hive files. A hive
-// that does not parse is never written; a write that succeeds reads back and
-// leaves every other value as it was; a failed write leaves the file alone;
-// whatever a key operation answers, the hive still parses afterwards.
+// ("HKLM\SOFTWARE\...\name"), the second a text to write there, the rest
+// the bytes of both hive files. A hive that does not parse is never written;
+// a write that succeeds leaves a hive that parses, with the text read back
+// (when it is UTF-8) and every other value as it was; a failed write leaves
+// the file alone; whatever a key operation answers, the hive still parses.
 #include <strings.h>
 
 #include <algorithm>
@@ -18,8 +19,6 @@ namespace corvane::fuzz {
 namespace {
 
 using platform::HiveRoot;
-
-constexpr std::string_view kWrittenText = "written \"by\" \\fuzz\\";
 
 const std::string& hive_path(HiveRoot root) {
   static const std::string machine = scratch_dir() + "/machine.reg";
@@ -85,6 +84,8 @@ void hive_entry(std::string_view input) {
   const std::string path(take_line(input));
   // Names at the interface are UTF-8; a hive in UTF-16 could not hold others.
   if (!valid_utf8(path)) return;
+  // Texts may be anything: malformed UTF-8 must not break the file either.
+  const std::string text(take_line(input));
   const HiveRoot root = root_of(path);
   const auto& file = hive_path(root);
   for (HiveRoot r : {HiveRoot::kMachine, HiveRoot::kUser}) write_scratch_file(hive_path(r), input);
@@ -93,10 +94,12 @@ void hive_entry(std::string_view input) {
   check(platform::hive_intact(root) == parsed.has_value(), "hive_intact disagrees with the parser");
   (void)platform::hive_read(path);
 
-  if (platform::hive_write_text(path, kWrittenText)) {
+  if (platform::hive_write_text(path, text)) {
     check(parsed.has_value(), "a hive that does not parse was written");
-    check(platform::hive_read(path) == kWrittenText, "a text written does not read back");
-    check_other_values_kept(*parsed, read_scratch_file(file), kWrittenText);
+    const auto read_back = platform::hive_read(path);
+    check(read_back.has_value(), "a text written does not read back");
+    check(!valid_utf8(text) || *read_back == text, "a text written reads back changed");
+    check_other_values_kept(*parsed, read_scratch_file(file), *read_back);
   } else {
     check(read_scratch_file(file) == input, "a failed write changed the hive");
   }

@@ -64,6 +64,11 @@ std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& cp) {
     if ((c & 0xC0) != 0x80) return 0;
     cp = (cp << 6) | (c & 0x3F);
   }
+  // Overlong forms (an LF hidden as C0 8A would pass every check for line
+  // breaks made on the UTF-8 bytes), surrogates and values beyond U+10FFFF
+  // are no characters.
+  constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  if (cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return 0;
   return extra + 1;
 }
 

@@ -44,8 +44,12 @@ std::string utf16le_to_utf8(std::string_view bytes) {
   return out;
 }
 
+// A line without what may trail it: blanks, NUL characters and carriage
+// returns beyond the one of a CR LF line end (which would otherwise be lost
+// one by one each time the file is written with LF line ends and read again).
 std::string_view trim_right(std::string_view text) {
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\0'))
+  while (!text.empty() &&
+         (text.back() == ' ' || text.back() == '\t' || text.back() == '\0' || text.back() == '\r'))
     text.remove_suffix(1);
   return text;
 }

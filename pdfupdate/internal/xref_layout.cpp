@@ -34,9 +34,12 @@ bool is_subsection_header(std::string_view line) {
 }
 
 // True when the first "/Size" reads exactly "/Size n" up to the line end
-// (blanks aside): the form in which the new size replaces the old one.
+// (blanks aside), the form in which the new size replaces the old one, and
+// stands before the "startxref" line (the line after that one is replaced by
+// the new offset).
 bool size_written_plainly(const std::vector<std::string_view>& lines, std::int32_t trailer_size) {
   for (const std::string_view line : lines) {
+    if (equals_ignoring_case(platform::trim_blanks(line), "startxref")) return false;
     const auto at = line.find("/Size");
     if (at == std::string_view::npos) continue;
     return platform::trim_blanks(line.substr(at)) == "/Size " + std::to_string(trailer_size);
@@ -82,7 +85,7 @@ XrefLayout check_xref_layout(const std::vector<std::string_view>& lines,
     if (trailer_size < layout.object_count)
       return "the trailer /Size is smaller than the cross-reference subsection count";
     if (!size_written_plainly(lines, trailer_size))
-      return "the trailer /Size is not written as a plain whole number";
+      return "the trailer /Size is not written as a plain whole number before startxref";
     return {};
   }();
   return layout;

@@ -1,8 +1,8 @@
 // Checks that a cross-reference text has the one layout the rebuild can
 // update in place: "xref", one subsection starting at object 0 whose entries
 // follow it line by line, exactly one "trailer" line, and a trailer `/Size`
-// no smaller than the subsection count, written "/Size n" (so that the
-// rewrite finds and raises it).
+// no smaller than the subsection count, written "/Size n" before the
+// "startxref" line (so that the rewrite finds and raises it).
 #pragma once
 
 #include <cstdint>

@@ -111,6 +111,8 @@ TEST(XrefTable, RefusesLayoutsOutsideOneTableAndOneTrailer) {
          std::string t = engine_table(2, 2);
          return t.replace(t.find("/Size 2"), 7, "/Size02");
        }(), "plain whole number"},
+      {"size after startxref", "xref\n0 1\n0000000000 65535 f \ntrailer\nstartxref\n/Size 1\n",
+       "plain whole number"},
       {"trailer with blank", [] {
          std::string t = engine_table(2, 2);
          return t.replace(t.find("trailer"), 7, "trailer ");

@@ -21,6 +21,10 @@ TEST(CodePage, ConvertsUtf8ToWindows1252) {
       {"\xD0\x96", "?"},                              // Cyrillic: not in the code page
       {"\xF0\x9F\x98\x80", "?"},                      // emoji
       {"\xC3", "?"},                                  // truncated sequence
+      {"a\xC0\x8A" "b", "a??b"},                       // overlong line feed
+      {"\xE0\x80\xAF", "???"},                        // overlong slash
+      {"\xED\xA0\x80", "???"},                        // surrogate
+      {"\xF4\x90\x80\x80", "????"},                   // beyond U+10FFFF
   };
   for (const auto& c : cases) EXPECT_EQ(utf8_to_codepage(c.utf8), c.want) << c.utf8;
 }
@@ -32,6 +36,9 @@ TEST(CodePage, Utf16leOfBothEncodings) {
   out.clear();
   append_utf16le("\xF0\x9F\x98\x80", TextEncoding::kUtf8, out);  // U+1F600 -> D83D DE00
   EXPECT_EQ(out, std::string("\x3D\xD8\x00\xDE", 4));
+  out.clear();
+  append_utf16le("\xC0\x8A", TextEncoding::kUtf8, out);  // no line feed from an overlong form
+  EXPECT_EQ(out, std::string("\xFD\xFF\xFD\xFF", 4));
 }
 
 }  // namespace

@@ -1,26 +1,24 @@
 // `corvanepdf sign` as a user meets it: one clear line for every failure a
-// user can cause, nothing written then, and -v showing the run's log lines.
+// user can cause, nothing written then, and -v showing the run's log lines;
+// on damaged and hostile inputs, a signed file that qpdf and pdfsig accept
+// or one clear line with nothing written, the input keeping its bytes unless
+// it is its own output.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "tests/component/signed_pdf.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace corvane::test {
 namespace {
 
-// Hives of `dir` holding the user settings `values` ("name", "value" lines
-// of a .reg file).
+// The user hive of `dir` holding `values` (lines of a .reg file).
 void write_user_hive(const ScratchDir& dir, const std::string& values) {
-  write_file(dir / "hkcu.reg",
-             "Windows Registry Editor Version 5.00\r\n\r\n"
-             "[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf]\r\n" + values);
-}
-
-std::string reg_value(const std::string& name, const std::string& value) {
-  return "\"" + name + "\"=\"" + value + "\"\r\n";
+  write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf", values));
 }
 
 // The command in a session of its own (no controlling terminal) and without
@@ -83,10 +81,7 @@ TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
   r = sign(dir, "-v " + arguments);
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_TRUE(contains(r.output, ": signature stamp: ")) << r.output;
-  const CommandResult check =
-      run_command("pdfsig -nssdir " + shell_quote("sql:" + (fixtures_dir() / "nss").string()) + " " +
-                  shell_quote(out.string()));
-  EXPECT_TRUE(contains(check.output, "Signature is Valid.")) << check.output;
+  EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid.")) << pdfsig_report(out, "");
 
   r = sign(dir, "-v " + shell_quote(fixture_pdf("enc-rc4-128.pdf").string()) + " -o " + shell_quote(out.string()));
   EXPECT_EQ(r.exit_code, 1);
@@ -109,11 +104,96 @@ TEST(SignCommand, BatchSignsEveryGoodFileDespiteABadOne) {
   EXPECT_TRUE(contains(r.output, "[5/5] ")) << "plain progress lines without a terminal:\n" << r.output;
   EXPECT_FALSE(std::filesystem::exists(dir / "out" / "not-a-pdf-signed.pdf"));
   for (const char* name : {"plain", "annots-form", "xref-stream", "ghostscript"}) {
-    const auto signed_file = dir / "out" / (std::string(name) + "-signed.pdf");
-    const CommandResult check = run_command("pdfsig -nssdir " + shell_quote("sql:" + (fixtures_dir() / "nss").string()) +
-                                            " " + shell_quote(signed_file.string()));
-    EXPECT_TRUE(contains(check.output, "Signature is Valid.")) << name << ": " << check.output;
+    const std::string report = pdfsig_report(dir / "out" / (std::string(name) + "-signed.pdf"), "");
+    EXPECT_TRUE(contains(report, "Signature is Valid.")) << name << ": " << report;
   }
+}
+
+// A one-page PDF with a classic table and exact offsets; `page_extra` goes
+// into the page dictionary, `objects` are numbered from 5 on.
+std::string one_page_pdf(const std::string& page_extra, const std::vector<std::string>& objects) {
+  const std::string content = "BT /F1 24 Tf 72 720 Td (Hostile input) Tj ET";
+  std::vector<std::string> bodies = {
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 595 842 ] /Resources << /Font << /F1 4 0 R >> >> "
+      "/Contents 5 0 R " + page_extra + " >>",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+      "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"};
+  bodies.insert(bodies.end(), objects.begin(), objects.end());
+  return make_pdf(bodies);
+}
+
+std::string stream_object(const std::string& data) {
+  return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+}
+
+enum class Outcome { kSigned, kRefused };
+
+TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
+  ScratchDir dir("hostile-input");
+  // user.ini goes into the scratch folder.
+  write_file(dir / "hklm.reg", reg_file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf",
+                                        reg_value("path", dir.path().string() + "/")));
+  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")) +
+                           reg_value("signtext", "1"));
+  const std::string plain = read_file(fixture_pdf("plain.pdf"));
+  const std::string good = one_page_pdf("", {});
+  std::string no_table = good.substr(0, good.rfind("xref\n"));
+  no_table += "trailer\n<< /Size 6 /Root 1 0 R >>\n%%EOF\n";
+  std::string huge_length = good;
+  huge_length.replace(huge_length.find("/Length 44"), 10, "/Length 2147483648");
+  // Lines that read like the page's header, an object's end and the table
+  // inside stream data, before and behind the page.
+  const std::string lookalikes = "q\nendobj\n2 0 obj\nxref\n0 1\n0000000000 65535 f \ntrailer\nQ";
+
+  const struct {
+    const char* name;
+    std::string pdf;
+    std::string options;
+    Outcome want;
+  } cases[] = {
+      {"cut in half (no trailer left)", plain.substr(0, plain.size() / 2), "", Outcome::kRefused},
+      {"cut before startxref", plain.substr(0, plain.rfind("startxref")), "", Outcome::kSigned},
+      {"garbage after %%EOF", plain + std::string("\x01\xff garbage\n%%EOF\nxref\n", 22), "", Outcome::kSigned},
+      {"no cross-reference table", no_table, "", Outcome::kSigned},
+      {"indirect /Annots", one_page_pdf("/Annots 6 0 R", {"[ ]"}), "", Outcome::kSigned},
+      {"2 GB /Length", huge_length, "", Outcome::kSigned},
+      {"table lookalikes in streams", one_page_pdf("/Annots [ ] /PieceInfo 6 0 R", {stream_object(lookalikes)}), "",
+       Outcome::kSigned},
+      {"reason of 10,000 characters", plain, "--reason " + shell_quote(std::string(10000, 'r')), Outcome::kSigned},
+      {"name with ( ) \\ line break and non-Latin letters", plain,
+       "--user " + shell_quote("Zoë (QA) \\ back\nslash Ωμέγα 名前") + " --reason " + shell_quote("a (b\\) \\\\ ü\r\nÄ"),
+       Outcome::kSigned},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto in = dir / "in.pdf";
+    const auto out = dir / "out.pdf";
+    std::filesystem::remove(out);
+    write_file(in, c.pdf);
+    const CommandResult r = sign(dir, shell_quote(in.string()) + " -o " + shell_quote(out.string()) + " " + c.options);
+    EXPECT_EQ(read_file(in), c.pdf) << "the input was modified";
+    if (c.want == Outcome::kRefused) {
+      EXPECT_EQ(r.exit_code, 1) << r.output;
+      EXPECT_TRUE(r.output.starts_with("corvanepdf: ")) << r.output;
+      EXPECT_FALSE(std::filesystem::exists(out));
+      continue;
+    }
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    if (r.exit_code != 0) continue;
+    EXPECT_EQ(qpdf_problems(out, ""), "");
+    EXPECT_NE(pdfsig_report(out, "").find("Signature is Valid."), std::string::npos) << pdfsig_report(out, "");
+    EXPECT_EQ(xref_problems(read_file(out)), "");
+  }
+
+  // Signing a file in place replaces it by the signed file in one step.
+  const auto same = dir / "same.pdf";
+  write_file(same, plain);
+  const CommandResult r = sign(dir, shell_quote(same.string()) + " -o " + shell_quote(same.string()));
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_NE(pdfsig_report(same, "").find("Signature is Valid."), std::string::npos);
+  EXPECT_EQ(read_file(same).compare(0, 9, plain, 0, 9), 0);
 }
 
 }  // namespace

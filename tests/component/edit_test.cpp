@@ -19,27 +19,17 @@ class EditTest : public ::testing::Test {
   FakeEngineInstaller engine_;
 };
 
-TEST_F(EditTest, FreshInstanceHoldsAnEngineAndTheDefaultReason) {
-  Edit edit;
-  EXPECT_TRUE(edit.pdfeditloaded);
-  EXPECT_FALSE(edit.pdfloaded);
-  EXPECT_EQ(edit.pdfpath, "");
-  EXPECT_EQ(edit.reason, kDefaultReason);
-  EXPECT_EQ(component_state().session.signingReason, kDefaultReason);
-  EXPECT_EQ(engine_.record().calls, std::vector<std::string>{"SetWorkingMode"});
-}
-
-TEST_F(EditTest, ReasonComesFromTheUserSetting) {
-  const std::string path = std::string(settings::kUserBase) + "reason";
-  ASSERT_TRUE(settings::reg_write_text(path, "Approved by QA"));
-  {
+TEST_F(EditTest, FreshInstanceHoldsAnEngineAndTheReasonOfTheUserSetting) {
+  for (const std::string setting : {"Approved by QA", ""}) {
+    ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + "reason", setting));
+    const std::string want = setting.empty() ? std::string(kDefaultReason) : setting;
     Edit edit;
-    EXPECT_EQ(edit.reason, "Approved by QA");
-    EXPECT_EQ(component_state().session.signingReason, "Approved by QA");
+    EXPECT_TRUE(edit.pdfeditloaded);
+    EXPECT_FALSE(edit.pdfloaded);
+    EXPECT_EQ(edit.reason, want);
+    EXPECT_EQ(component_state().session.signingReason, want);
   }
-  ASSERT_TRUE(settings::reg_write_text(path, ""));
-  Edit edit;
-  EXPECT_EQ(edit.reason, kDefaultReason);
+  EXPECT_EQ(engine_.record().calls, (std::vector<std::string>{"SetWorkingMode", "SetWorkingMode"}));
 }
 
 TEST_F(EditTest, EmptyReasonKeepsTheReasonOfTheLastCreatedInstance) {
@@ -65,17 +55,18 @@ TEST_F(EditTest, OpenDocumentFollowsEncryptionAndPassword) {
     bool want_open;
     bool want_encrypted;  // the session starts with true before each case
     const char* want_settings;
+    int want_submits;  // the password is offered only to encrypted documents
   } cases[] = {
-      {"unencrypted, any password", "a.pdf", "whatever", 1, 0, "S", true, false, ""},
-      {"encrypted, no password", "a.pdf", "", 1, 1, "S", false, true, ""},
-      {"encrypted, wrong password", "a.pdf", "nope", 1, 1, "S", false, true, ""},
-      {"encrypted, right password", "a.pdf", "user", 1, 1, "S", true, true, "S"},
-      {"other encryption value", "a.pdf", "user", 1, 4, "S", true, true, "S"},
-      {"settings call fails", "a.pdf", "user", 1, 1, std::nullopt, true, true, ""},
-      {"encryption call fails", "a.pdf", "", 1, std::nullopt, "S", true, false, ""},
-      {"not a document", "a.pdf", "user", 0, 0, "S", false, true, ""},
-      {"open call fails", "a.pdf", "user", std::nullopt, 0, "S", false, true, ""},
-      {"empty path", "", "user", 1, 0, "S", false, true, ""},
+      {"unencrypted, any password", "a.pdf", "whatever", 1, 0, "S", true, false, "", 0},
+      {"encrypted, no password", "a.pdf", "", 1, 1, "S", false, true, "", 0},
+      {"encrypted, wrong password", "a.pdf", "nope", 1, 1, "S", false, true, "", 1},
+      {"encrypted, right password", "a.pdf", "user", 1, 1, "S", true, true, "S", 1},
+      {"other encryption value", "a.pdf", "user", 1, 4, "S", true, true, "S", 1},
+      {"settings call fails", "a.pdf", "user", 1, 1, std::nullopt, true, true, "", 1},
+      {"encryption call fails", "a.pdf", "", 1, std::nullopt, "S", true, false, "", 0},
+      {"not a document", "a.pdf", "user", 0, 0, "S", false, true, "", 0},
+      {"open call fails", "a.pdf", "user", std::nullopt, 0, "S", false, true, "", 0},
+      {"empty path", "", "user", 1, 0, "S", false, true, "", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -87,25 +78,14 @@ TEST_F(EditTest, OpenDocumentFollowsEncryptionAndPassword) {
     edit.pdfpasswd = c.password;
     edit.encryptionSettings = "left from before";
     component_state().session.documentEncrypted = true;
+    const int submits_before = engine_.record().count("SubmitPassword");
 
     EXPECT_EQ(edit.open_document(), c.want_open);
     EXPECT_EQ(edit.pdfloaded, c.want_open);
     EXPECT_EQ(component_state().session.documentEncrypted, c.want_encrypted);
     EXPECT_EQ(edit.encryptionSettings, c.want_settings);
+    EXPECT_EQ(engine_.record().count("SubmitPassword") - submits_before, c.want_submits);
   }
-}
-
-TEST_F(EditTest, PasswordIsOfferedOnlyForEncryptedDocuments) {
-  Edit edit;
-  edit.pdfpath = "a.pdf";
-  edit.pdfpasswd = "user";
-  engine_.script().encryption = 0;
-  ASSERT_TRUE(edit.open_document());
-  EXPECT_EQ(engine_.record().count("SubmitPassword"), 0);
-  EXPECT_EQ(engine_.record().count("GetEncryptionSettings"), 0);
-  engine_.script().encryption = 1;
-  ASSERT_TRUE(edit.open_document());
-  EXPECT_EQ(engine_.record().count("SubmitPassword"), 1);
 }
 
 TEST(EditWithoutEngine, SignitClearsThePathAndFails) {
@@ -141,49 +121,21 @@ TEST_F(EditTest, SignitOpensTheDocumentOnlyWhileNotLoaded) {
   EXPECT_EQ(engine_.record().count("OpenDocument"), 3);
 }
 
-TEST_F(EditTest, SignitWithoutOpenDocumentFailsBeforeReadingSettings) {
-  engine_.script().encryption = 1;  // encrypted, and no password given
-  Edit edit;
-  edit.pdfpath = "a.pdf";
-  EXPECT_FALSE(edit.signit());
-  EXPECT_FALSE(edit.pdfloaded);
-  EXPECT_EQ(edit.dontencrypt, "");  // the run stopped before step 6
-  EXPECT_EQ(engine_.record().count("CommitChanges"), 0);
-}
-
-TEST_F(EditTest, EngineLivesWithTheInstance) {
+TEST_F(EditTest, EngineLivesWithTheInstanceUntilUnloaded) {
   {
     Edit edit;
     EXPECT_EQ(engine_.record().alive, 1);
     edit.load_engine();  // replaces the engine, releasing the old one
     EXPECT_EQ(engine_.record().created, 2);
     EXPECT_EQ(engine_.record().alive, 1);
-    edit.documentBytes.assign(100, 7);
   }
   EXPECT_EQ(engine_.record().alive, 0);
-}
-
-TEST_F(EditTest, UnloadEngineReleasesItAndForgetsTheEncryption) {
   Edit edit;
   edit.encryptionSettings = "S";
   EXPECT_TRUE(edit.unload_engine());
   EXPECT_FALSE(edit.pdfeditloaded);
   EXPECT_EQ(edit.encryptionSettings, "");
   EXPECT_EQ(engine_.record().alive, 0);
-}
-
-TEST_F(EditTest, String2byteConvertsUtf8ToTheCodePage) {
-  const struct {
-    std::string text;
-    ByteBuffer want;
-  } cases[] = {
-      {"", {0}},
-      {"AB", {65, 66}},
-      {"\xC3\xA9\xE2\x82\xAC", {0xE9, 0x80}},  // e acute, euro sign
-      {"\xE6\x97\xA5x", {'?', 'x'}},          // a character the code page lacks
-  };
-  Edit edit;
-  for (const auto& c : cases) EXPECT_EQ(edit.string2byte(c.text), c.want) << c.text;
 }
 
 }  // namespace

@@ -87,9 +87,7 @@ bool FakeEngine::SetEncryptionSettings(const std::string&) {
   record_->calls.push_back("SetEncryptionSettings");
   return true;
 }
-std::vector<std::string> FakeEngine::TakeDiagnostics() {
-  return std::exchange(record_->script.diagnostics, {});
-}
+std::vector<std::string> FakeEngine::TakeDiagnostics() { return {}; }
 
 namespace {
 

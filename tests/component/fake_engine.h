@@ -23,7 +23,6 @@ struct EngineScript {
   std::string user_password = "user";
   std::optional<std::string> encryption_settings = "V=5 R=6 AES-256";
   std::vector<std::uint8_t> document_bytes;
-  std::vector<std::string> diagnostics;
 };
 
 // Shared between the test and every engine made while the installer lives.

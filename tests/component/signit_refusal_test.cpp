@@ -8,18 +8,16 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "component/component_state.h"
 #include "component/edit.h"
 #include "engine/qpdf_engine.h"
-#include "settings/log.h"
 #include "settings/registry.h"
 #include "tests/component/fake_engine.h"
 #include "tests/component/signed_pdf.h"
+#include "tests/settings/settings_test_support.h"
 #include "tests/signing/signing_test_support.h"
-#include "tests/support/test_support.h"
 
 namespace corvane::component {
 namespace {
@@ -58,27 +56,6 @@ struct RefusalCase {
   const char* why;                     // part of the logged reason
 };
 
-// The log lines of `run` executed on a fresh thread (own component state,
-// own log state) with the diagnostic log switched on into `logs`.
-std::vector<std::string> logged_lines(const ScratchDir& logs, const std::function<void()>& run) {
-  test::ScopedEnv machine("CORVANE_HKLM", (logs / "machine.reg").string());
-  test::write_file(logs / "machine.reg",
-                   "Windows Registry Editor Version 5.00\r\n\r\n"
-                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"
-                   "\"debug\"=dword:00000001\r\n"
-                   "\"path\"=\"" + logs.path().string() + "\"\r\n");
-  std::filesystem::remove(logs / "pdf.log");
-  std::thread([&] {
-    settings::log_line("");  // the first call switches the log on
-    run();
-  }).join();
-  std::vector<std::string> lines;
-  const std::string text = test::read_file(logs / "pdf.log");
-  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    lines.push_back(text.substr(start, end - start));
-  return lines;
-}
-
 TEST(SignitRefusal, WritesNothingAndLogsWhy) {
   ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + "UniqueContainerName",
                                        test::unique_container_of("Alex Signer")));
@@ -113,14 +90,13 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
        [](Edit&) { component_state().signer.signatureHexLength = 100; }, "longer than its slot"},
   };
 
-  ScratchDir logs("refusal-log");
   ScratchDir outputs("refusal");
   const auto out = outputs / "out.pdf";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::write_file(out, "the file that was here");
     bool result = true;
-    const auto lines = logged_lines(logs, [&] {
+    const auto lines = test::logged_messages([&] {
       test::FakeEngineInstaller engine;
       const std::string bytes = c.image(image);
       engine.script().document_bytes.assign(bytes.begin(), bytes.end());
@@ -154,9 +130,11 @@ TEST(SignitRefusal, NoDocumentOpenReadsNoSettingAndWritesNothing) {
   edit.savepath = (scratch / "out.pdf").string();
   edit.dontencrypt = "host value";
   EXPECT_FALSE(edit.signit());
+  EXPECT_FALSE(edit.pdfloaded);
   EXPECT_EQ(edit.dontencrypt, "host value");
   EXPECT_FALSE(std::filesystem::exists(scratch / "out.pdf"));
   EXPECT_EQ(engine.record().count("GetDocumentBytes"), 0);
+  EXPECT_EQ(engine.record().count("CommitChanges"), 0);
 }
 
 }  // namespace

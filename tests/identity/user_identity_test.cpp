@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "identity/identity_state.h"
 #include "tests/identity/identity_test_support.h"
 
@@ -110,9 +108,7 @@ TEST(UserIdentity, RoundTripThroughUserIni) {
   store_user_email(f.state, nora, email);  // the certificate's address replaces the marker
   EXPECT_EQ(read_user_email(f.state, nora), "nora@corvane.test");
 
-  const auto golden = std::filesystem::path(CORVANE_SOURCE_DIR) / "tests/identity/testdata/user_ini_roundtrip.ini";
-  if (std::getenv("CORVANE_UPDATE_GOLDEN")) test::write_file(golden, f.ini());
-  EXPECT_EQ(f.ini(), test::read_file(golden));
+  test::expect_golden("identity/testdata/user_ini_roundtrip.ini", f.ini());
 }
 
 TEST(UserIdentity, PublishedOperationsUseTheSettingAndTheConfiguredDirectory) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tests/pdfupdate/fake_signer.h"
-#include "tests/pdfupdate/golden.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::pdfupdate {
 namespace {
@@ -46,7 +46,10 @@ TEST(SignatureObjects, UnencryptedDocumentGetsAllEntries) {
   EXPECT_EQ(signer.signerDnsName, "Corvane_PDF_Suite");
   // Certificate lookup, the sizing signature, then the refresh.
   EXPECT_EQ(signer_double.signed_texts, (std::vector<std::string>{"", "asfdasfd", ""}));
-  test::expect_golden("objects_n12.txt", with_fixed_date(text));
+  test::expect_golden("pdfupdate/testdata/objects_n12.txt", with_fixed_date(text));
+  // Built once per run: a second call adds nothing.
+  EXPECT_EQ(buildSignatureObjects(session, signer, signer_double.fn()), "");
+  EXPECT_EQ(session.signatureObjectsText, text);
 }
 
 TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
@@ -60,18 +63,7 @@ TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
 
   EXPECT_EQ(signer_double.signed_texts, (std::vector<std::string>{""}));
   EXPECT_EQ(session.signingReason, "");
-  test::expect_golden("objects_n12_encrypted.txt", text);
-}
-
-TEST(SignatureObjects, BuiltOncePerRun) {
-  const auto utilities = test::utilities_available();
-  test::FakeSigner signer_double;
-  SigningSession session = session_of_twelve();
-  SignerState signer;
-  const std::string first = buildSignatureObjects(session, signer, signer_double.fn());
-  ASSERT_FALSE(first.empty());
-  EXPECT_EQ(buildSignatureObjects(session, signer, signer_double.fn()), "");
-  EXPECT_EQ(session.signatureObjectsText, first);
+  test::expect_golden("pdfupdate/testdata/objects_n12_encrypted.txt", text);
 }
 
 TEST(SignatureObjects, PlaceholdersStayWithoutObjectNumbers) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/pdfupdate/golden.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::pdfupdate {
 namespace {
@@ -39,7 +39,7 @@ TEST(XrefTable, FourObjectTableGetsTwoNewEntries) {
   EXPECT_EQ(session.newSize, 6);
   EXPECT_EQ(session.firstNewObject, 4);
   EXPECT_EQ(session.unsupportedLayout, "");
-  corvane::test::expect_golden("xref_0_4.txt", text);
+  corvane::test::expect_golden("pdfupdate/testdata/xref_0_4.txt", text);
 }
 
 TEST(XrefTable, ReadsSizeOnlyFromItsOwnLine) {

@@ -7,8 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include "platform/codepage.h"
 #include "tests/settings/settings_test_support.h"
 
@@ -86,9 +84,7 @@ TEST_F(HiveTest, NewHiveMatchesGoldenFileAndIsPrivate) {
   ASSERT_TRUE(hive_create_key(HiveRoot::kUser, "Software\\Corvane\\other"));
   EXPECT_EQ(hive_read("HKCU\\SOFTWARE\\Corvane\\pdf\\signtext"), "-1");
 
-  const auto golden = std::filesystem::path(CORVANE_SOURCE_DIR) / "tests/settings/testdata/new_hive.reg";
-  if (std::getenv("CORVANE_UPDATE_GOLDEN")) test::write_file(golden, test::read_file(hives_.user));
-  EXPECT_EQ(test::read_file(hives_.user), test::read_file(golden));
+  test::expect_golden("settings/testdata/new_hive.reg", test::read_file(hives_.user));
   struct stat st {};
   ASSERT_EQ(::stat(hives_.user.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -97,8 +93,8 @@ TEST_F(HiveTest, NewHiveMatchesGoldenFileAndIsPrivate) {
 TEST_F(HiveTest, UnparsableHiveIsNeverOverwritten) {
   const std::string broken[] = {
       "not a registry file\r\n",
-      std::string(test::kRegHeader) + "\"orphan\"=\"value before any key\"\r\n",
-      std::string(test::kRegHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"x\"=junk\r\n",
+      "Windows Registry Editor Version 5.00\r\n\r\n\"orphan\"=\"value before any key\"\r\n",
+      test::reg_file("HKEY_LOCAL_MACHINE\\SOFTWARE", "\"x\"=junk\r\n"),
   };
   for (const auto& bytes : broken) {
     test::write_file(machine_, bytes);

@@ -22,10 +22,8 @@ using test::on_fresh_thread;
 class LogTest : public ::testing::Test {
  protected:
   void set_hive(const std::string& debug_line, const std::string& path) {
-    std::string text = std::string(test::kRegHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n";
-    if (!debug_line.empty()) text += debug_line + "\r\n";
-    text += "\"path\"=\"" + path + "\"\r\n";
-    test::write_file(hives_.machine, text);
+    const std::string debug = debug_line.empty() ? "" : debug_line + "\r\n";
+    test::write_file(hives_.machine, test::reg_file(test::kMachineKey, debug + test::reg_value("path", path)));
   }
 
   test::ScratchHives hives_{"log"};

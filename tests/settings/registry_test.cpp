@@ -22,11 +22,10 @@ using test::ScopedEnv;
 using test::ScratchDir;
 
 constexpr uid_t kNobody = 65534;
-const std::string kMachineHive = std::string(test::kRegHeader) +
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n\"path\"=\"/machine/log\"\r\n"
-    "\"signtext\"=\"M\"\r\n\"reason\"=\"machine reason\"\r\n\"debug\"=dword:00000005\r\n\r\n";
-const std::string kUserHive = std::string(test::kRegHeader) +
-    "[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf]\r\n\"path\"=\"\"\r\n\"signtext\"=\"U\"\r\n\r\n";
+const std::string kMachineHive = test::reg_file(
+    test::kMachineKey, "\"path\"=\"/machine/log\"\r\n\"signtext\"=\"M\"\r\n\"reason\"=\"machine reason\"\r\n"
+                       "\"debug\"=dword:00000005\r\n\r\n");
+const std::string kUserHive = test::reg_file(test::kUserKey, "\"path\"=\"\"\r\n\"signtext\"=\"U\"\r\n\r\n");
 const std::string kProbeValue = "HKLM\\SOFTWARE\\Corvane\\ctest";
 
 // Each row: what the store shows, over the two hives above, with a writable

@@ -22,11 +22,9 @@ class SettingsCommand : public ::testing::Test {
 };
 
 TEST_F(SettingsCommand, SetGetAndListBothHives) {
-  test::write_file(hives_.machine, std::string(test::kRegHeader) +
-                                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"
-                                       "\"path\"=\"/var/log/corvane\"\r\n"
-                                       "\"UniqueContainerName\"=\"machine-container\"\r\n"
-                                       "\"blob\"=hex:00,01\r\n\r\n");
+  test::write_file(hives_.machine, test::reg_file(test::kMachineKey, "\"path\"=\"/var/log/corvane\"\r\n"
+                                                                    "\"UniqueContainerName\"=\"machine-container\"\r\n"
+                                                                    "\"blob\"=hex:00,01\r\n\r\n"));
   on_fresh_thread([&] {
     EXPECT_EQ(settings_set("reason", "Approved", false, false, err_), 0);
     EXPECT_EQ(settings_set("debug", "0x2", /*dword=*/true, /*machine=*/true, err_), 0);

@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <array>
@@ -83,6 +85,22 @@ std::string read_file(const std::filesystem::path& path) {
 void write_file(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
+}
+
+std::string reg_file(const std::string& key, const std::string& values) {
+  return "Windows Registry Editor Version 5.00\r\n\r\n[" + key + "]\r\n" + values;
+}
+
+std::string reg_value(const std::string& name, const std::string& value) {
+  return "\"" + name + "\"=\"" + value + "\"\r\n";
+}
+
+void expect_golden(const std::string& relative, const std::string& actual) {
+  const auto path = std::filesystem::path(CORVANE_SOURCE_DIR) / "tests" / relative;
+  const char* update = std::getenv("CORVANE_UPDATE_GOLDEN");
+  if (update && std::string(update) == "1") return write_file(path, actual);
+  ASSERT_TRUE(std::filesystem::exists(path)) << path << " is missing; run with CORVANE_UPDATE_GOLDEN=1";
+  EXPECT_EQ(actual, read_file(path)) << "differs from " << path;
 }
 
 ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {

@@ -42,6 +42,16 @@ std::string make_pdf(const std::vector<std::string>& objects, const std::string&
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
+// A hive file as the registry editor exports it: `values` (lines such as
+// reg_value gives) under the key `key` ("HKEY_CURRENT_USER\\...").
+std::string reg_file(const std::string& key, const std::string& values);
+// One text value line of a hive file.
+std::string reg_value(const std::string& name, const std::string& value);
+
+// Compares `actual` byte for byte with the golden file tests/<relative>;
+// CORVANE_UPDATE_GOLDEN=1 rewrites the file instead (review the diff).
+void expect_golden(const std::string& relative, const std::string& actual);
+
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
  public:

@@ -55,9 +55,8 @@ TEST(VerifyCommand, AValidSignatureFromAnUntrustedSignerStillHolds) {
 
 TEST(VerifyCommand, OurOwnSignedFilesAreValid) {
   ScratchDir dir("verify-own");
-  write_file(dir / "hkcu.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
-                               "[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf]\r\n\"UniqueContainerName\"=\"" +
-                                   unique_container_of("Alex Signer") + "\"\r\n");
+  write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
+                                        reg_value("UniqueContainerName", unique_container_of("Alex Signer"))));
   const std::string env = "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
                           " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string());
   const auto out = shell_quote((dir / "signed.pdf").string());

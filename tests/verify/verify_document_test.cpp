@@ -78,25 +78,6 @@ TEST_F(VerifyDocument, ASecondSignatureLeavesTheFirstCoveringItsRevisionOnly) {
   EXPECT_FALSE(all_signatures_hold(report));
 }
 
-// The signatures this component makes carry no signed attributes and are
-// DER, shorter than the slot: the rest of the slot is zeros, and nothing
-// else may hide there.
-TEST_F(VerifyDocument, ASignatureWithoutAttributesPaddedWithZerosIsValid) {
-  test::resign_with_openssl(signed_, "signer", "sha256", "-noattr");
-  DocumentReport report = verify_document(signed_.string(), "");
-  ASSERT_EQ(report.signatures.size(), 1u);
-  EXPECT_TRUE(report.signatures[0].valid) << report.signatures[0].problem;
-  EXPECT_TRUE(all_signatures_hold(report));
-
-  std::string pdf = read_file(signed_);
-  pdf[test::find_slot(pdf).end - 2] = '1';
-  write_file(signed_, pdf);
-  report = verify_document(signed_.string(), "");
-  ASSERT_EQ(report.signatures.size(), 1u);
-  EXPECT_FALSE(report.signatures[0].valid);
-  EXPECT_NE(report.signatures[0].problem.find("after the signature"), std::string::npos);
-}
-
 TEST_F(VerifyDocument, OpensEncryptedDocumentsWithTheirPassword) {
   test::sign_with_peer(fixture_pdf("enc-aes-256.pdf"), dir_ / "enc.pdf", "Alex Signer", "user");
   EXPECT_FALSE(verify_document((dir_ / "enc.pdf").string(), "").opened);

@@ -4,8 +4,6 @@
 
 #include <regex>
 
-#include "signing/hex.h"
-
 namespace corvane::test {
 
 void sign_with_peer(const std::filesystem::path& in, const std::filesystem::path& out, const std::string& nick,
@@ -37,19 +35,6 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
   EXPECT_EQ(result.exit_code, 0) << result.output;
   const std::string der = read_file(dir / "sig");
   return {der.begin(), der.end()};
-}
-
-void resign_with_openssl(const std::filesystem::path& path, const std::string& key, const std::string& md,
-                         const std::string& flags) {
-  std::string pdf = read_file(path);
-  const Slot slot = find_slot(pdf);
-  ASSERT_GT(slot.end, slot.begin);
-  const std::string content = pdf.substr(0, slot.begin) + pdf.substr(slot.end);
-  std::string hex = signing::lower_hex(openssl_sign(content, key, md, flags));
-  ASSERT_LE(hex.size(), slot.end - slot.begin - 2);
-  hex.resize(slot.end - slot.begin - 2, '0');
-  pdf.replace(slot.begin + 1, hex.size(), hex);
-  write_file(path, pdf);
 }
 
 }  // namespace corvane::test

@@ -1,7 +1,6 @@
-// Signed PDFs for the verifier's tests, made with real tools: pdfsig (a
-// peer's signatures, with signed attributes) and openssl cms (signatures
-// with or without signed attributes, any digest, written into the slot of
-// an existing signature).
+// Signatures for the verifier's tests, made with real tools: pdfsig (a
+// peer's signed PDFs, with signed attributes) and openssl cms (signatures
+// with or without signed attributes, any digest).
 #pragma once
 
 #include <cstdint>
@@ -29,11 +28,5 @@ Slot find_slot(const std::string& pdf);
 // (e.g. "-noattr").
 std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::string& key, const std::string& md,
                                        const std::string& flags = "");
-
-// Replaces the first signature of the PDF at `path` by one openssl makes
-// over the same byte ranges, its hex padded with zeros to fill the slot.
-void resign_with_openssl(const std::filesystem::path& path, const std::string& key, const std::string& md,
-                         const std::string& flags = "");
-
 
 }  // namespace corvane::test

@@ -35,6 +35,13 @@ std::optional<std::string> read(HiveRoot root, const std::string& key, const std
                                       "\\" + name);
 }
 
+CpdfClassFactory* class_factory() {
+  CpdfClassFactory* factory = nullptr;
+  EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY, reinterpret_cast<void**>(&factory)),
+            CPDF_S_OK);
+  return factory;
+}
+
 // Both hives in a scratch folder of the test; the machine hive can be made
 // unwritable by placing it below a regular file.
 class ServerTest : public ::testing::Test {
@@ -135,18 +142,11 @@ TEST_F(ServerTest, LibraryCanUnloadOnlyAfterTheLastReleaseAndUnlock) {
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_OK);
 
   // A lock keeps the library even without any object.
-  const auto get_factory = [] {
-    CpdfClassFactory* factory = nullptr;
-    EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY,
-                                reinterpret_cast<void**>(&factory)),
-              CPDF_S_OK);
-    return factory;
-  };
-  CpdfClassFactory* factory = get_factory();
+  CpdfClassFactory* factory = class_factory();
   factory->vtbl->LockServer(factory, 1);
   factory->vtbl->Release(factory);
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_FALSE);
-  factory = get_factory();
+  factory = class_factory();
   factory->vtbl->LockServer(factory, 0);
   factory->vtbl->Release(factory);
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_OK);
@@ -161,10 +161,8 @@ TEST(Server, ClassFactoryRefusesOtherClassesAndAggregation) {
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_DISPATCH, &object), CPDF_E_NOINTERFACE);
 
-  CpdfClassFactory* factory = nullptr;
-  ASSERT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY,
-                              reinterpret_cast<void**>(&factory)),
-            CPDF_S_OK);
+  CpdfClassFactory* factory = class_factory();
+  ASSERT_NE(factory, nullptr);
   CpdfUnknown outer{};
   EXPECT_EQ(factory->vtbl->CreateInstance(factory, &outer, &CPDF_IID_DISPATCH, &object),
             CPDF_CLASS_E_NOAGGREGATION);
@@ -195,8 +193,7 @@ TEST(Server, ClassFactoryRefusesOtherClassesAndAggregation) {
 struct Edit {
   CpdfDispatch* object = nullptr;
   Edit() {
-    CpdfClassFactory* factory = nullptr;
-    DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY, reinterpret_cast<void**>(&factory));
+    CpdfClassFactory* factory = class_factory();
     factory->vtbl->CreateInstance(factory, nullptr, &CPDF_IID_DISPATCH,
                                   reinterpret_cast<void**>(&object));
     factory->vtbl->Release(factory);

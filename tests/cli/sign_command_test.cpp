@@ -152,6 +152,7 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
     std::string pdf;
     std::string options;
     Outcome want;
+    const char* reason_json = nullptr;  // how qpdf reads the signature's /Reason back
   } cases[] = {
       {"cut in half (no trailer left)", plain.substr(0, plain.size() / 2), "", Outcome::kRefused},
       {"cut before startxref", plain.substr(0, plain.rfind("startxref")), "", Outcome::kSigned},
@@ -163,8 +164,8 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
        Outcome::kSigned},
       {"reason of 10,000 characters", plain, "--reason " + shell_quote(std::string(10000, 'r')), Outcome::kSigned},
       {"name with ( ) \\ line break and non-Latin letters", plain,
-       "--user " + shell_quote("Zoë (QA) \\ back\nslash Ωμέγα 名前") + " --reason " + shell_quote("a (b\\) \\\\ ü\r\nÄ"),
-       Outcome::kSigned},
+       "--user " + shell_quote("Zoë (QA) \\ back\nslash Ωμέγα 名前") + " --reason " + shell_quote("a (b\\) :-( \\\\ ü\r\nÄ"),
+       Outcome::kSigned, R"("/Reason": "u:a (b\\) :-( \\\\ ü\r\nÄ")"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -185,6 +186,11 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
     EXPECT_EQ(qpdf_problems(out, ""), "");
     EXPECT_NE(pdfsig_report(out, "").find("Signature is Valid."), std::string::npos) << pdfsig_report(out, "");
     EXPECT_EQ(xref_problems(read_file(out)), "");
+    if (!c.reason_json) continue;
+    const std::string dictionary = std::to_string(trailer_size(read_file(out)) - 1);
+    const CommandResult json = run_command("qpdf --json=2 --json-key=qpdf --json-object=" + dictionary + " " +
+                                           shell_quote(out.string()));
+    EXPECT_NE(json.output.find(c.reason_json), std::string::npos) << json.output;
   }
 
   // Signing a file in place replaces it by the signed file in one step.

@@ -5,27 +5,17 @@
 #include <algorithm>
 #include <set>
 
-#include "signing/nss_store.h"
 #include "tests/signing/signing_test_support.h"
 
 namespace corvane::signing {
 namespace {
 
-std::shared_ptr<Certificate> certificate(const std::string& subject) {
-  static NssStore store;
-  platform::CallError error;
-  if (store.Count() == 0 && !store.Open(kCurrentUserStore, "My", kStoreReadOnly, error)) return nullptr;
-  for (std::int32_t i = 1; i <= store.Count(); ++i) {
-    auto cert = store.Item(i);
-    if (cert->GetInfo(CertInfo::kSubjectSimpleName) == subject) return cert;
-  }
-  return nullptr;
-}
+using test::store_certificate;
 
 std::optional<platform::ByteArray> sign_bytes(const std::string& subject, const std::string& content,
                                               platform::CallError& error) {
   Signer signer;
-  signer.SetCertificate(certificate(subject));
+  signer.SetCertificate(store_certificate(subject));
   signer.SetOptions(kIncludeWholeChain);
   NssSignedData data;
   data.SetContent(std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
@@ -73,7 +63,7 @@ TEST(NssSignedData, TextIsSignedAsUtf16le) {
                {"\x80 \xe4\xf6\xfc \x9c", platform::TextEncoding::kCodePage}};
   for (const auto& c : cases) {
     Signer signer;
-    signer.SetCertificate(certificate("Alex Signer"));
+    signer.SetCertificate(store_certificate("Alex Signer"));
     NssSignedData data;
     ASSERT_TRUE(data.SetContent(c.text, c.encoding));
     platform::CallError error;

@@ -9,15 +9,8 @@
 namespace corvane::signing {
 namespace {
 
+using test::store_certificate;
 using test::unique_container_of;
-
-std::shared_ptr<Certificate> find(const Store& store, const std::string& subject) {
-  for (std::int32_t i = 1; i <= store.Count(); ++i) {
-    auto cert = store.Item(i);
-    if (cert && cert->GetInfo(CertInfo::kSubjectSimpleName) == subject) return cert;
-  }
-  return nullptr;
-}
 
 class NssStoreTest : public ::testing::Test {
  protected:
@@ -56,7 +49,7 @@ TEST_F(NssStoreTest, KeyNamesAndProviderByKeyType) {
                {"Zed Nokey", "", 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.subject);
-    const auto cert = find(store_, c.subject);
+    const auto cert = store_certificate(c.subject);
     ASSERT_TRUE(cert);
     const auto key = cert->PrivateKey();
     EXPECT_EQ(cert->HasPrivateKey(), *c.key_nickname != 0);
@@ -69,7 +62,7 @@ TEST_F(NssStoreTest, KeyNamesAndProviderByKeyType) {
 }
 
 TEST_F(NssStoreTest, MachineKeysetWhenTheDatabaseIsOutsideHome) {
-  const auto key = find(store_, "Dana Signer")->PrivateKey();
+  const auto key = store_certificate("Dana Signer")->PrivateKey();
   {
     test::ScopedEnv home("HOME", test::store_dir().parent_path().string());
     EXPECT_EQ(key->IsMachineKeyset(), false);
@@ -80,8 +73,8 @@ TEST_F(NssStoreTest, MachineKeysetWhenTheDatabaseIsOutsideHome) {
 
 // Names and addresses reach the signer through signContent, tested there.
 TEST_F(NssStoreTest, CertificateInfo) {
-  EXPECT_EQ(find(store_, "Casey Nokey")->GetInfo(CertInfo::kDnsName), "");
-  const auto cert = find(store_, "Dana Signer");
+  EXPECT_EQ(store_certificate("Casey Nokey")->GetInfo(CertInfo::kDnsName), "");
+  const auto cert = store_certificate("Dana Signer");
   EXPECT_EQ(cert->GetInfo(static_cast<CertInfo>(3)), std::nullopt);
   EXPECT_EQ(cert->SerialNumber(), "00:CA");  // serial 202, as its DER integer
   EXPECT_EQ(cert->Export(/*encoding=*/0), std::nullopt);

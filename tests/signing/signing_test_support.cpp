@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "signing/nss_store.h"
 #include "tests/support/test_support.h"
 
 namespace corvane::test {
@@ -25,6 +26,16 @@ std::string unique_container_of(const std::string& nickname) {
     if (nick == nickname && id != "-" && !id.empty()) return "NSS Certificate DB:" + id;
   }
   return {};
+}
+
+std::shared_ptr<signing::Certificate> store_certificate(const std::string& subject) {
+  static signing::NssStore store;
+  platform::CallError error;
+  if (store.Count() == 0 && !store.Open(signing::kCurrentUserStore, "My", signing::kStoreReadOnly, error))
+    return nullptr;
+  for (std::int32_t i = 1; i <= store.Count(); ++i)
+    if (auto cert = store.Item(i); cert && cert->GetInfo(signing::CertInfo::kSubjectSimpleName) == subject) return cert;
+  return nullptr;
 }
 
 std::vector<std::uint8_t> bytes_from_hex(const std::string& hex) {

@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "signing/store_objects.h"
 
 namespace corvane::test {
 
@@ -14,6 +17,9 @@ std::filesystem::path store_dir();
 // "NSS Certificate DB:" and the key id of `nickname`'s key from keys.tsv;
 // "" when it has none.
 std::string unique_container_of(const std::string& nickname);
+// The certificate of the test store whose simple subject name is `subject`;
+// nullptr when there is none.
+std::shared_ptr<signing::Certificate> store_certificate(const std::string& subject);
 
 std::vector<std::uint8_t> bytes_from_hex(const std::string& hex);
 std::string as_text(const std::vector<std::uint8_t>& bytes);

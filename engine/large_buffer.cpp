@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <exception>
 
 namespace corvane::engine {
 
@@ -23,7 +24,11 @@ void advise_huge_pages(void* data, std::size_t size) {
 
 Bytes reserve_bytes(std::size_t capacity) {
   Bytes bytes;
-  bytes.reserve(capacity);
+  try {
+    bytes.reserve(capacity);
+  } catch (const std::exception&) {
+    return bytes;  // too much to reserve at once; the caller grows as it writes
+  }
   if (capacity >= 2 * kHugePage) advise_huge_pages(bytes.data(), bytes.capacity());
   return bytes;
 }

@@ -10,8 +10,9 @@
 
 namespace corvane::engine {
 
-// An empty vector with room for `capacity` bytes. Reserved but unwritten
-// memory is not resident, so a generous capacity costs nothing.
+// An empty vector with room for `capacity` bytes (with none when that much
+// cannot be reserved). Reserved but unwritten memory is not resident, so a
+// generous capacity costs nothing.
 [[nodiscard]] Bytes reserve_bytes(std::size_t capacity);
 
 }  // namespace corvane::engine

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
+
 namespace corvane::engine {
 
 namespace {
@@ -31,23 +33,13 @@ int unnamed_file(const std::string& folder) {
   return fd;
 }
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::shared_ptr<const SpillFile> SpillFile::write(const Bytes& bytes) {
   const int fd = unnamed_file(temporary_folder());
   if (fd < 0) return nullptr;
-  if (!write_all(fd, bytes.data(), bytes.size())) {
+  const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (!platform::write_all(fd, view)) {
     ::close(fd);
     return nullptr;
   }

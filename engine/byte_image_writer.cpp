@@ -79,7 +79,7 @@ std::string pdf_version(QPDF& qpdf) {
 class ImageWriter {
  public:
   ImageWriter(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options)
-      : qpdf_(qpdf), page_(std::move(first_page)), options_(options) {}
+      : qpdf_(qpdf), page_(std::move(first_page)), options_(options), out_(options.expected_size) {}
 
   Bytes write() {
     prepare();

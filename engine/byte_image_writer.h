@@ -42,6 +42,9 @@ struct ImageOptions {
   // parsed document and its image are not both held in memory whole. The
   // document is of no further use then: read the image instead.
   bool release_written = false;
+  // A guess of the image's size; the image is written into one buffer of
+  // that capacity, which the caller receives without a copy.
+  std::size_t expected_size = 0;
 };
 
 // The image of the document open in `qpdf`, with `first_page` as object 2.

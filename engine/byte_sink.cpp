@@ -3,44 +3,49 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/large_buffer.h"
+
 namespace corvane::engine {
 
 namespace {
 constexpr std::size_t kBlockSize = 1 << 20;
 }  // namespace
 
-void ByteSink::new_block() {
-  blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize));
-  next_ = blocks_.back().get();
-  room_ = kBlockSize;
-}
+ByteSink::ByteSink(std::size_t expected) : first_(reserve_bytes(expected)) {}
 
 void ByteSink::append(std::string_view bytes) {
+  if (blocks_.empty()) {
+    const std::size_t fits = std::min(first_.capacity() - first_.size(), bytes.size());
+    first_.insert(first_.end(), bytes.begin(), bytes.begin() + fits);
+    bytes.remove_prefix(fits);
+  }
   while (!bytes.empty()) {
-    if (room_ == 0) new_block();
+    if (room_ == 0) {
+      blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize));
+      room_ = kBlockSize;
+    }
     const std::size_t take = std::min(room_, bytes.size());
-    std::memcpy(next_, bytes.data(), take);
-    next_ += take;
+    std::memcpy(blocks_.back().get() + (kBlockSize - room_), bytes.data(), take);
     room_ -= take;
-    size_ += take;
+    in_blocks_ += take;
     bytes.remove_prefix(take);
   }
 }
 
 Bytes ByteSink::take() {
-  Bytes all;
-  all.reserve(size_);
-  std::size_t left = size_;
+  Bytes all = std::move(first_);
+  if (in_blocks_ > 0) all.reserve(all.size() + in_blocks_);
+  std::size_t left = in_blocks_;
   for (auto& block : blocks_) {
     const std::size_t length = std::min(left, kBlockSize);
     all.insert(all.end(), block.get(), block.get() + length);
     left -= length;
     block.reset();
   }
+  first_ = Bytes();
   blocks_.clear();
-  next_ = nullptr;
   room_ = 0;
-  size_ = 0;
+  in_blocks_ = 0;
   return all;
 }
 

@@ -1,7 +1,8 @@
-// Bytes written in blocks: growing never copies what is already written
-// and needs no guess of the final size; take() moves everything into one
-// vector, freeing each block as soon as it is copied, so that the bytes
-// are held twice only one block at a time.
+// Bytes written into one vector reserved for the expected size; what does
+// not fit goes into further blocks, so growing never copies what is
+// already written. take() hands the vector over without a copy when the
+// guess held; otherwise the blocks are appended to it, each freed as soon
+// as it is copied.
 #pragma once
 
 #include <cstddef>
@@ -16,24 +17,27 @@ using Bytes = std::vector<std::uint8_t>;
 
 class ByteSink {
  public:
+  // `expected` is a guess of the final size; reserving it costs no memory
+  // until it is written.
+  explicit ByteSink(std::size_t expected = 0);
+
   void append(std::string_view bytes);
   void push_back(std::uint8_t byte) {
-    if (room_ == 0) new_block();
-    *next_++ = byte;
-    --room_;
-    ++size_;
+    if (blocks_.empty() && first_.size() < first_.capacity()) {
+      first_.push_back(byte);
+    } else {
+      append(std::string_view(reinterpret_cast<const char*>(&byte), 1));
+    }
   }
-  [[nodiscard]] std::size_t size() const noexcept { return size_; }
+  [[nodiscard]] std::size_t size() const noexcept { return first_.size() + in_blocks_; }
   // Everything written, in one vector; the sink is empty afterwards.
   [[nodiscard]] Bytes take();
 
  private:
-  void new_block();
-
+  Bytes first_;
   std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;
-  std::uint8_t* next_ = nullptr;
-  std::size_t room_ = 0;
-  std::size_t size_ = 0;
+  std::size_t room_ = 0;  // in the last block
+  std::size_t in_blocks_ = 0;
 };
 
 }  // namespace corvane::engine

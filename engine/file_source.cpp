@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace corvane::engine {
 
@@ -33,13 +34,19 @@ std::size_t read_at(int fd, const std::string& name, char* buffer, std::size_t l
 
 }  // namespace
 
-FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw std::runtime_error(path + ": " + std::strerror(errno));
+FileSource::FileSource(const std::string& path)
+    : FileSource(::open(path.c_str(), O_RDONLY | O_CLOEXEC), path, /*own=*/true) {}
+
+FileSource::FileSource(int fd, std::string name)
+    : FileSource(fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0), std::move(name), /*own=*/true) {}
+
+FileSource::FileSource(int fd, std::string name, bool) : name_(std::move(name)), block_(kBlockSize) {
+  fd_ = fd;
+  if (fd_ < 0) throw std::runtime_error(name_ + ": " + std::strerror(errno));
   struct stat status {};
   if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
     ::close(fd_);
-    throw std::runtime_error(path + ": not a regular file");
+    throw std::runtime_error(name_ + ": not a regular file");
   }
   size_ = status.st_size;
 }

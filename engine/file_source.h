@@ -15,6 +15,9 @@ class FileSource final : public InputSource {
  public:
   // Opens `path` for reading. Throws std::runtime_error when it cannot.
   explicit FileSource(const std::string& path);
+  // Reads the open file `fd` (which stays the caller's) under `name`.
+  // Throws std::runtime_error when it cannot.
+  FileSource(int fd, std::string name);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
@@ -29,6 +32,9 @@ class FileSource final : public InputSource {
   void unreadCh(char ch) override;
 
  private:
+  // Takes over the descriptor `fd` (or the errno of the failed call that
+  // should have given it, when it is negative).
+  FileSource(int fd, std::string name, bool own);
   // Makes the cached block hold `offset`; false at the end of the file.
   bool load_block(qpdf_offset_t offset);
 

@@ -109,7 +109,10 @@ void QpdfEngine::collect_warnings() noexcept {
 
 std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) const {
   auto qpdf = new_qpdf();
-  if (memory_) {
+  if (spill_) {
+    qpdf->processInputSource(std::make_shared<FileSource>(spill_->descriptor(), "document bytes"),
+                             password.c_str());
+  } else if (memory_) {
     qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory_->data()),
                             memory_->size(), password.c_str());
   } else {
@@ -117,6 +120,14 @@ std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) const
   }
   qpdf->getRoot();
   return qpdf;
+}
+
+std::size_t QpdfEngine::source_size() const {
+  if (spill_) return spill_->size();
+  if (memory_) return memory_->size();
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path_, error);
+  return error ? 0 : static_cast<std::size_t>(size);
 }
 
 void QpdfEngine::adopt(std::unique_ptr<QPDF> qpdf, const std::string& password) {
@@ -146,6 +157,7 @@ QPDF& QpdfEngine::document() {
 bool QpdfEngine::OpenDocument(const std::string& path, std::int32_t& result) {
   return guarded("OpenDocument", [&] {
     qpdf_.reset();
+    spill_.reset();
     memory_.reset();
     path_ = path;
     opened_ = false;
@@ -250,6 +262,10 @@ bool QpdfEngine::GetDocumentBytes(std::vector<std::uint8_t>& result) {
     ImageOptions options;
     options.encryption = write_encrypted_ && kept_ ? &*kept_ : nullptr;
     options.release_written = true;
+    // The image is about as large as its source; a quarter more covers a
+    // stamp and the rewritten tables, and room the caller may grow into.
+    const std::size_t source = source_size();
+    options.expected_size = source + source / 4 + kDocumentBytesRoom;
     QPDFObjectHandle page = find_first_page(qpdf);
     std::vector<std::uint8_t> image;
     try {
@@ -262,12 +278,22 @@ bool QpdfEngine::GetDocumentBytes(std::vector<std::uint8_t>& result) {
     }
     // Writing emptied the parsed document; from now on the image is the
     // document, read when next needed. What the parsed document took is
-    // handed back to the system before the caller's copy is made.
+    // handed back to the system before the image is kept.
     qpdf_.reset();
     give_back_free_memory();
-    memory_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
-    path_.clear();
     encryption_ = options.encryption ? kStandardHandler : kNotEncrypted;
+    path_.clear();
+    spill_ = SpillFile::write(image);
+    if (spill_) {
+      // The caller gets the image itself; the engine reads its copy on disk.
+      memory_.reset();
+      if (image.capacity() < image.size() + kDocumentBytesRoom) {
+        image.reserve(image.size() + kDocumentBytesRoom);
+      }
+      result = std::move(image);
+      return true;
+    }
+    memory_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
     std::vector<std::uint8_t> copy;
     copy.reserve(memory_->size() + kDocumentBytesRoom);
     copy.insert(copy.end(), memory_->begin(), memory_->end());
@@ -295,13 +321,26 @@ bool QpdfEngine::CommitChanges() {
 bool QpdfEngine::LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::int32_t& result) {
   return guarded("LoadDocumentBytes", [&] {
     // The image just written is already held: no second copy of it.
-    auto memory = memory_ && *memory_ == bytes
-                      ? memory_
-                      : std::make_shared<const std::vector<std::uint8_t>>(bytes);
+    // Other bytes are kept in a temporary file, or in memory when no such
+    // file can be made.
+    std::shared_ptr<const SpillFile> spill;
+    std::shared_ptr<const std::vector<std::uint8_t>> memory;
+    if (spill_ && spill_->holds(bytes)) {
+      spill = spill_;
+    } else if (memory_ && *memory_ == bytes) {
+      memory = memory_;
+    } else if (!(spill = SpillFile::write(bytes))) {
+      memory = std::make_shared<const std::vector<std::uint8_t>>(bytes);
+    }
     auto qpdf = new_qpdf();
     try {
-      qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory->data()),
-                              memory->size(), password_.c_str());
+      if (spill) {
+        qpdf->processInputSource(std::make_shared<FileSource>(spill->descriptor(), "document bytes"),
+                                 password_.c_str());
+      } else {
+        qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory->data()),
+                                memory->size(), password_.c_str());
+      }
       qpdf->getRoot();
     } catch (const std::exception& error) {
       note(std::string("LoadDocumentBytes: ") + error.what());
@@ -312,6 +351,7 @@ bool QpdfEngine::LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::
     // an image written without it can be written with it again.
     std::optional<KeptEncryption> kept = keep_encryption(*qpdf);
     qpdf_ = std::move(qpdf);
+    spill_ = std::move(spill);
     memory_ = std::move(memory);
     path_.clear();
     opened_ = true;

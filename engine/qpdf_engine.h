@@ -14,6 +14,7 @@
 
 #include "engine/encryption.h"
 #include "engine/pdf_engine.h"
+#include "engine/spill_file.h"
 
 class QPDF;
 
@@ -67,15 +68,20 @@ class QpdfEngine final : public PdfEngine {
   // A fresh qpdf object reading the current source (file or memory) with
   // `password`. Throws what qpdf throws.
   std::unique_ptr<QPDF> open_source(const std::string& password) const;
+  // The size of the document's source in bytes; 0 when unknown.
+  std::size_t source_size() const;
   // Makes `qpdf` the document and takes over its encryption.
   void adopt(std::unique_ptr<QPDF> qpdf, const std::string& password);
   // The open document, read from its source again when needed; throws
   // when there is none (or it awaits its password).
   QPDF& document();
 
+  // Where the document is read from: the file opened, else the image
+  // kept in a temporary file, else bytes in memory (when no temporary
+  // file could be made; qpdf does not copy them, so they live at least as
+  // long as qpdf_).
   std::string path_;
-  // The bytes a document loaded from memory is read from; qpdf does not
-  // copy them, so they live at least as long as qpdf_.
+  std::shared_ptr<const SpillFile> spill_;
   std::shared_ptr<const std::vector<std::uint8_t>> memory_;
   // The parsed document; empty while it needs reading again.
   std::unique_ptr<QPDF> qpdf_;

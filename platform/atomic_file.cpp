@@ -12,8 +12,6 @@
 #include <random>
 
 namespace corvane::platform {
-namespace {
-
 bool write_all(int fd, std::string_view bytes) {
   const char* p = bytes.data();
   std::size_t left = bytes.size();
@@ -28,6 +26,8 @@ bool write_all(int fd, std::string_view bytes) {
   }
   return true;
 }
+
+namespace {
 
 std::string folder_of(const std::string& path) {
   const auto slash = path.find_last_of('/');

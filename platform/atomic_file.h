@@ -8,6 +8,10 @@
 
 namespace corvane::platform {
 
+// Writes all of `bytes` to the open file `fd`, going on after interrupted
+// and partial writes; false on an error.
+bool write_all(int fd, std::string_view bytes);
+
 // Writes `bytes` to a temporary file beside `path`, fsyncs it and renames it
 // over `path` (which also replaces a read-only file). A symbolic link at
 // `path` is followed: its target is replaced. A new file gets `mode` less the

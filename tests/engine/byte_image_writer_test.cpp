@@ -176,5 +176,24 @@ TEST(PdfSyntax, NamesReadBackUnchanged) {
   }
 }
 
+// The sink keeps the order of the bytes whether its guess of the size was
+// too small (the rest goes to blocks), right or too large.
+TEST(ByteSinkTest, WhatIsWrittenComesOutInOrderWhateverTheGuess) {
+  std::string expected;
+  for (int i = 0; i < 300000; ++i) expected += static_cast<char>('a' + i % 26);
+  for (std::size_t guess : {std::size_t{0}, std::size_t{1000}, expected.size(), expected.size() * 3}) {
+    SCOPED_TRACE(guess);
+    ByteSink out(guess);
+    for (std::size_t at = 0; at < expected.size(); at += 7777) {
+      out.append(std::string_view(expected).substr(at, 7776));
+      if (at + 7776 < expected.size()) out.push_back(static_cast<std::uint8_t>(expected[at + 7776]));
+    }
+    EXPECT_EQ(out.size(), expected.size());
+    const Bytes bytes = out.take();
+    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == expected);
+    EXPECT_EQ(out.size(), 0u);
+  }
+}
+
 }  // namespace
 }  // namespace corvane::engine::test

@@ -134,6 +134,35 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
   }
 }
 
+// After writing its image the engine reads its document from a copy in an
+// unnamed temporary file, or from memory when no such file can be made;
+// either way it reads the image back and rewrites it unchanged, takes
+// other bytes too, and leaves no file behind.
+TEST(QpdfEngine, KeepsItsImageWhereverItCanAndReadsItBack) {
+  ScratchDir dir("image-copy");
+  std::filesystem::create_directories(dir / "tmp");
+  const std::string other = read_file(fixture_pdf("annots-form.pdf"));
+  for (const auto& folder : {dir / "tmp", dir / "missing"}) {
+    SCOPED_TRACE(folder.string());
+    corvane::test::ScopedEnv tmpdir("TMPDIR", folder.string());
+    QpdfEngine engine;
+    std::int32_t result = 0;
+    ASSERT_TRUE(engine.OpenDocument(fixture_pdf("plain.pdf").string(), result));
+    const std::string image = image_of(engine);
+    load(engine, image);
+    EXPECT_TRUE(image_of(engine) == image);
+    std::string changed = image;
+    changed.replace(changed.find("%%EOF"), 5, "%%EOF\n%");
+    load(engine, changed);
+    EXPECT_TRUE(image_of(engine) == image);
+    load(engine, other);
+    double width = 0;
+    EXPECT_TRUE(engine.GetPageWidth(width));
+    EXPECT_GT(width, 0);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
+}
+
 TEST(QpdfEngine, PageSizeIsTheFirstPageAsShown) {
   ScratchDir dir("page-size");
   write_file(dir / "rotated.pdf", odd_pdf(/*rotated=*/true));

@@ -125,6 +125,43 @@ Refusal check_new_headers(const SigningSession& session, std::int32_t objects_at
   return {};
 }
 
+// True when `out` holds the header line of object `number` at `at`.
+bool header_at(const ByteBuffer& out, std::int64_t at, std::int32_t number) {
+  const std::string header = std::to_string(number) + " 0 obj\n";
+  return at >= 1 && static_cast<std::size_t>(at) <= out.size() && out[static_cast<std::size_t>(at) - 1] == '\n' &&
+         header.size() <= out.size() - static_cast<std::size_t>(at) &&
+         std::memcmp(out.data() + at, header.data(), header.size()) == 0;
+}
+
+// Stream data may hold a line that reads like the header of a later object
+// (an embedded PDF file stored unfiltered, say), which the scan for headers
+// takes for the object itself. The image's own table, still in xrefText,
+// says where each old object starts; the objects behind the page object
+// moved by `growth`. Where the header really stands at that place, that
+// place is the object's offset.
+void prefer_table_offsets(const ByteBuffer& out, SigningSession& session, std::int32_t page_end,
+                          std::int64_t growth) {
+  const std::string_view text = session.xrefText;
+  std::size_t line = 0;
+  // "xref", the subsection header and the entry of object 0 come first.
+  for (int skipped = 0; skipped < 3 && line != std::string_view::npos; ++skipped) {
+    line = text.find('\n', line);
+    if (line != std::string_view::npos) ++line;
+  }
+  for (std::int32_t number = 1; number < session.firstNewObject && line != std::string_view::npos; ++number) {
+    if (line + 10 > text.size()) return;
+    std::int64_t offset = 0;
+    for (std::size_t i = line; i < line + 10; ++i) {
+      if (text[i] < '0' || text[i] > '9') return;
+      offset = offset * 10 + (text[i] - '0');
+    }
+    const std::int64_t now = offset >= page_end ? offset + growth : offset;
+    if (header_at(out, now, number)) session.objectOffsets[static_cast<std::size_t>(number)] = static_cast<std::int32_t>(now);
+    line = text.find('\n', line);
+    if (line != std::string_view::npos) ++line;
+  }
+}
+
 }  // namespace
 
 Refusal assemble_document(Edit& edit, ComponentState& state) {
@@ -173,6 +210,8 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
 
   session.objectOffsets.assign(static_cast<std::size_t>(session.newSize) + 3, 0);
   find_object_headers(out.data(), out.size(), session.newSize - 1, session.objectOffsets);
+  prefer_table_offsets(out, session, edit.pageObjectEnd,
+                       static_cast<std::int64_t>(page_size) - (edit.pageObjectEnd - edit.pageObjectStart));
   if (Refusal refusal = check_new_headers(session, objects_at); !refusal.empty()) return refusal;
 
   (void)pdfupdate::rewriteXrefEntries(session, edit.writePos);

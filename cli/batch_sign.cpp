@@ -72,6 +72,14 @@ bool ends_with_pdf(const std::string& name) {
   return end == ".pdf";
 }
 
+// One text for every path naming the same file (through links, "..", a
+// relative path); the path as given when it cannot be resolved.
+std::string same_file_key(const std::string& path) {
+  std::error_code error;
+  const fs::path resolved = fs::weakly_canonical(path, error);
+  return error ? path : resolved.string();
+}
+
 }  // namespace
 
 std::function<void(const std::vector<std::string>&)> verbose_printer(const SignOptions& options) {
@@ -98,10 +106,16 @@ int run_batch(const SignOptions& options) {
   std::vector<std::string> problems(total);
   // Two inputs of one name in different folders would write one file.
   std::map<std::string, std::size_t> first_with_output;
+  // An input in the output folder named like another's signed file
+  // ("a-signed.pdf" beside "a.pdf") would be written over.
+  std::map<std::string, std::size_t> input_at;
+  for (std::size_t i = 0; i < total; ++i) input_at.emplace(same_file_key(options.inputs[i]), i);
   for (std::size_t i = 0; i < total; ++i) {
     outputs[i] = batch_output_name(options.inputs[i], options.out_dir);
     const auto [at, added] = first_with_output.emplace(outputs[i], i);
     if (!added) problems[i] = "its signed file would be " + outputs[i] + ", as that of " + options.inputs[at->second];
+    if (const auto input = input_at.find(same_file_key(outputs[i])); input != input_at.end())
+      problems[i] = "its signed file would replace the input " + options.inputs[input->second];
   }
 
   const RunLog log(/*per_thread=*/true);

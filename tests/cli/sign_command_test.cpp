@@ -109,6 +109,24 @@ TEST(SignCommand, BatchSignsEveryGoodFileDespiteABadOne) {
   }
 }
 
+TEST(SignCommand, BatchNeverWritesOverAnInput) {
+  ScratchDir dir("sign-batch-inputs");
+  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  // "a-signed.pdf" is an input and also where "a.pdf" would be signed to.
+  const std::string original = read_file(fixture_pdf("annots-form.pdf"));
+  std::filesystem::copy_file(fixture_pdf("plain.pdf"), dir / "a.pdf");
+  write_file(dir / "a-signed.pdf", original);
+  const CommandResult r = sign(dir, shell_quote((dir / "a.pdf").string()) + " " +
+                                        shell_quote((dir / "." / "a-signed.pdf").string()) + " --out-dir " +
+                                        shell_quote(dir.path().string()) + " --jobs 1");
+
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, "signed 1 of 2 files")) << r.output;
+  EXPECT_TRUE(contains(r.output, "a.pdf: its signed file would replace the input ")) << r.output;
+  EXPECT_EQ(read_file(dir / "a-signed.pdf"), original);
+  EXPECT_TRUE(contains(pdfsig_report(dir / "a-signed-signed.pdf", ""), "Signature is Valid."));
+}
+
 // A one-page PDF with a classic table and exact offsets; `page_extra` goes
 // into the page dictionary, `objects` are numbered from 5 on.
 std::string one_page_pdf(const std::string& page_extra, const std::vector<std::string>& objects) {

@@ -19,6 +19,9 @@ namespace {
 using Entries = std::vector<std::pair<std::string, QPDFObjectHandle>>;
 
 constexpr std::string_view kBinaryMarker = "%\xE2\xE3\xCF\xD3\n";
+// The rebuild adds its field to the line of the first page that holds this
+// text; on that page it stands only at the start of the /Annots entry.
+constexpr std::string_view kAnnotsKey = "/Annots";
 constexpr std::size_t kXrefEntrySize = 20;
 
 struct ObjGenHash {
@@ -119,6 +122,13 @@ class ImageWriter {
       throw std::runtime_error("the document has no catalog or no first page");
     }
     QPDFObjectHandle annots = page_.getKey("/Annots");
+    if (annots.isDictionary()) {
+      // One annotation where the array should be: the array holding it.
+      annots = QPDFObjectHandle::newArray({annots.isIndirect() ? annots : qpdf_.makeIndirectObject(annots)});
+      page_.replaceKey("/Annots", annots);
+    } else if (page_.hasKey("/Annots") && !annots.isArray()) {
+      page_.removeKey("/Annots");
+    }
     if (annots.isArray()) {
       if (annots.isIndirect()) {
         annots = annots.shallowCopy();
@@ -293,7 +303,11 @@ class ImageWriter {
       }
       QPDFObjectHandle item = value;
       if (!present(item)) continue;
-      append_name(out_, key);
+      if (key == kAnnotsKey) {
+        append(out_, key);
+      } else {
+        write_name(key);
+      }
       append(out_, " ");
       write_value(item);
       append(out_, "\n");
@@ -340,7 +354,7 @@ class ImageWriter {
         append(out_, "<< ");
         for (auto& [key, item] : value.getDictAsMap()) {
           if (!present(item)) continue;
-          append_name(out_, key);
+          write_name(key);
           append(out_, " ");
           write_value(item);
           append(out_, " ");
@@ -351,10 +365,28 @@ class ImageWriter {
       case ::ot_string:
         write_string(value.getStringValue());
         return;
+      case ::ot_name:
+        write_name(value.getName());
+        return;
       default:
         append_scalar(out_, value);
         return;
     }
+  }
+
+  // A name; on the first page one that starts like its /Annots key has
+  // its "s" escaped (the same name to a reader).
+  void write_name(const std::string& name) {
+    if (current_ != 2 || !name.starts_with(kAnnotsKey)) {
+      append_name(out_, name);
+      return;
+    }
+    ByteSink escaped;
+    append_name(escaped, name);
+    const Bytes bytes = escaped.take();
+    append(out_, "/Annot#73");
+    append(out_, std::string_view(reinterpret_cast<const char*>(bytes.data()) + kAnnotsKey.size(),
+                                  bytes.size() - kAnnotsKey.size()));
   }
 
   // Strings of an encrypted image are encrypted with the key of the object
@@ -362,7 +394,11 @@ class ImageWriter {
   void write_string(const std::string& value) {
     const KeptEncryption* encryption = options_.encryption;
     if (encryption == nullptr) {
-      append_string(out_, value);
+      if (current_ == 2 && value.find(kAnnotsKey) != std::string::npos) {
+        append_hex_string(out_, value);
+      } else {
+        append_string(out_, value);
+      }
       return;
     }
     if (encryption->strings == Cipher::kNone) {

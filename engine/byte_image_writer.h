@@ -18,8 +18,11 @@
 // The catalog announces the signature field the rebuild adds as object n
 // (the /Size): its /AcroForm lists "n 0 R" last in /Fields, has /SigFlags 3
 // and no /NeedAppearances. The first page's /Annots is a direct array of
-// references. Neither the first page nor anything from "xref" on holds a
-// NUL byte: strings that are not printable ASCII are written in hex.
+// references (one annotation dictionary in its place becomes an array, any
+// other value is left out), and "/Annots" stands nowhere else on that page:
+// strings holding it are written in hex, names starting with it as
+// "/Annot#73...". Neither the first page nor anything from "xref" on holds
+// a NUL byte: strings that are not printable ASCII are written in hex.
 // Writing an image that was read back gives the same bytes again.
 #pragma once
 
@@ -49,8 +52,9 @@ struct ImageOptions {
 
 // The image of the document open in `qpdf`, with `first_page` as object 2.
 // Before writing, the first page's /Annots is made a direct array whose
-// annotations are all indirect and a direct trailer /Info is made
-// indirect; these change how the document is stored, not what it says.
+// annotations are all indirect (it is left out when it holds no
+// annotation) and a direct trailer /Info is made indirect; these change how
+// the document is stored, not what it says.
 // Throws what qpdf throws, and std::runtime_error when the document has no
 // catalog or a stream's data cannot be read.
 [[nodiscard]] Bytes write_byte_image(QPDF& qpdf, QPDFObjectHandle first_page,

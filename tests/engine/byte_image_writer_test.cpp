@@ -151,6 +151,61 @@ TEST(ByteImage, OddStructuresAreNormalisedOnThePage) {
       << catalog;
 }
 
+// The rebuild adds its field on the page's one line holding "/Annots"; no
+// other line of the page may hold it, and /Annots must be an array there.
+TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
+  const std::string annotation = "<< /Type /Annot /Subtype /Text /Rect [ 10 10 20 20 ] >>";
+  const struct {
+    const char* name;
+    std::string page_extra;
+    std::vector<std::string> objects;  // numbered from 5 on
+    int annotations;                   // in the page's /Annots; -1: no /Annots
+    const char* read_back;             // part of the page as qpdf reads it from the image
+  } cases[] = {
+      {"one annotation dictionary in place of the array", "/Annots 5 0 R", {annotation}, 1, "/Annots [ "},
+      {"a number in place of the array", "/Annots 7", {}, -1, "/Contents "},
+      {"the text elsewhere on the page",
+       "/Annots [ 5 0 R ] /AnnotsX 1 /PieceInfo << /Cv << /Private (/Annots [ 1 ]) /Annots [ 2 ] /K /Annots >> >>",
+       {annotation},
+       1,
+       "/AnnotsX 1 /Contents 5 0 R /MediaBox [ 0 0 300 300 ] /Parent 3 0 R "
+       "/PieceInfo << /Cv << /Annots [ 2 ] /K /Annots /Private (/Annots [ 1 ]) >> >>"},
+  };
+  ScratchDir dir("annots-page");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string content = "BT /F1 24 Tf 72 720 Td (Annots page) Tj ET";
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 300 300 ] /Contents 4 0 R " + c.page_extra + " >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"};
+    objects.insert(objects.end(), c.objects.begin(), c.objects.end());
+    write_file(dir / "in.pdf", make_pdf(objects));
+    QpdfEngine engine;
+    std::int32_t result = -1;
+    ASSERT_TRUE(engine.OpenDocument((dir / "in.pdf").string(), result));
+    const std::string image = image_of(engine);
+    EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
+    const std::string page = object_text(image, 2);
+    const std::size_t at = page.find("/Annots");
+    if (c.annotations < 0) {
+      EXPECT_EQ(at, std::string::npos) << page;
+    } else {
+      EXPECT_TRUE(std::regex_search(page, std::regex("\n/Annots \\[ ([0-9]+ 0 R ){" +
+                                                     std::to_string(c.annotations) + "}\\]\n")))
+          << page;
+      EXPECT_EQ(page.find("/Annots", at + 1), std::string::npos) << page;
+    }
+    // What the page says is unchanged.
+    write_file(dir / "image.pdf", image);
+    EXPECT_EQ(qpdf_check_problems(dir / "image.pdf", ""), "");
+    const std::string read_back =
+        corvane::test::run_command("qpdf --show-object=2 " + corvane::test::shell_quote((dir / "image.pdf").string()))
+            .output;
+    EXPECT_NE(read_back.find(c.read_back), std::string::npos) << read_back;
+  }
+}
+
 TEST(PdfSyntax, StringsAreLiteralOnlyWhenPrintable) {
   const struct {
     std::string value;

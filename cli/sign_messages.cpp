@@ -52,6 +52,13 @@ bool chooser_can_show() {
   return true;
 }
 
+// $TMPDIR, or /tmp when that names no folder: signing does not depend on it.
+fs::path temporary_folder() {
+  std::error_code error;
+  fs::path folder = fs::temp_directory_path(error);
+  return error ? fs::path("/tmp") : folder;
+}
+
 }  // namespace
 
 std::string sign_precheck(const std::string& input, const std::string& output) {
@@ -74,12 +81,12 @@ std::string sign_precheck(const std::string& input, const std::string& output) {
 
 RunLog::RunLog(bool per_thread) {
   if (per_thread) {
-    std::string pattern = (fs::temp_directory_path() / "corvanepdf-batch-XXXXXX").string();
+    std::string pattern = (temporary_folder() / "corvanepdf-batch-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) return;
     folder_ = pattern;
     path_ = folder_ + "/%t.log";
   } else {
-    std::string pattern = (fs::temp_directory_path() / "corvanepdf-run-XXXXXX").string();
+    std::string pattern = (temporary_folder() / "corvanepdf-run-XXXXXX").string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) return;
     ::close(fd);

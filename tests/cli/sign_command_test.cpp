@@ -82,6 +82,13 @@ TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_TRUE(contains(r.output, ": signature stamp: ")) << r.output;
   EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid.")) << pdfsig_report(out, "");
+  {
+    // A temporary folder that does not exist takes nothing away.
+    const ScopedEnv tmpdir("TMPDIR", (dir / "missing").string());
+    r = sign(dir, "-v " + arguments);
+  }
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(contains(r.output, ": signature stamp: ")) << r.output;
 
   r = sign(dir, "-v " + shell_quote(fixture_pdf("enc-rc4-128.pdf").string()) + " -o " + shell_quote(out.string()));
   EXPECT_EQ(r.exit_code, 1);

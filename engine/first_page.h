@@ -11,7 +11,8 @@ namespace corvane::engine {
 // catalog's /Pages, skipping kids that are not dictionaries and branches
 // without pages; a node without a /Kids array (or typed /Page) is a page.
 // Reads only the nodes on the way, so that a large document is not parsed
-// just to find its first page. Throws std::runtime_error when the tree has
+// just to find its first page. A page written directly into its parent's
+// /Kids is made an object of its own there. Throws std::runtime_error when the tree has
 // no page (a node met twice counts as no page), and what qpdf throws.
 [[nodiscard]] QPDFObjectHandle find_first_page(QPDF& qpdf);
 

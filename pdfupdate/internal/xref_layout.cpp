@@ -72,6 +72,9 @@ XrefLayout check_xref_layout(const std::vector<std::string_view>& lines,
     if (lines[1].substr(0, lines[1].find(' ')) != "0")
       return "the cross-reference table does not start at object 0";
     if (layout.object_count <= 0) return "the cross-reference subsection has no object count";
+    // Anything else on the header line could be read for the trailer's /Size.
+    if (!is_subsection_header(platform::trim_blanks(lines[1])))
+      return "the cross-reference subsection header is not two numbers";
 
     std::int32_t entries = 0;
     for (std::size_t i = 2; i < lines.size() && !is_trailer_line(lines[i]); ++i) {

@@ -101,6 +101,9 @@ TEST(XrefTable, RefusesLayoutsOutsideOneTableAndOneTrailer) {
       {"two subsections", two_subsections, "more than one subsection"},
       {"size below count", engine_table(5, 3), "smaller than"},
       {"no count", no_count, "no object count"},
+      {"size on the subsection line",
+       "xref\n0 1 00000/Size 8 \n0000000000 65535 f \ntrailer\n<<\n/Size*7\n>>\nstartxref\n9\n%%EOF\n",
+       "not two numbers"},
       {"count without entries", engine_table(3, 3).replace(7, 1, "4"), "does not match"},
       {"carriage returns", crlf, "/Size"},
       {"size as a fraction", [] {

@@ -101,9 +101,11 @@ bool Edit::unload_engine() {
   return true;
 }
 
-void Edit::log_engine_diagnostics() {
-  if (!engine) return;
-  for (const std::string& line : engine->TakeDiagnostics()) settings::log_line(line);
+std::string Edit::log_engine_diagnostics() {
+  if (!engine) return {};
+  const std::vector<std::string> lines = engine->TakeDiagnostics();
+  for (const std::string& line : lines) settings::log_line(line);
+  return lines.empty() ? std::string() : lines.front();
 }
 
 ByteBuffer Edit::string2byte(const std::string& stringword) const {

@@ -67,8 +67,9 @@ class Edit {
   bool open_document();
   // Releases the engine; true.
   bool unload_engine();
-  // Hands the engine's pending diagnostics to the log.
-  void log_engine_diagnostics();
+  // Hands the engine's pending diagnostics to the log; the first of them
+  // ("" when there was none), for a refusal to name the cause.
+  std::string log_engine_diagnostics();
 
   // --- Instance part of a run's working state ------------------------------
   std::shared_ptr<engine::PdfEngine> engine;

@@ -62,9 +62,12 @@ Refusal write_out_document(Edit& edit, ComponentState& state) {
   pdfupdate::computeSignatureRect(state.session);
 
   (void)engine.GetDocumentBytes(edit.documentBytes);
-  edit.log_engine_diagnostics();
+  const std::string engine_said = edit.log_engine_diagnostics();
   const std::size_t size = edit.documentBytes.size();
-  if (size < kMinImageSize) return "the PDF engine wrote no document";
+  if (size < kMinImageSize) {
+    return engine_said.empty() ? "the PDF engine wrote no document"
+                               : "the PDF engine wrote no document (" + engine_said + ")";
+  }
   if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - kSpareBytes))
     return "the document is too large to sign";
 

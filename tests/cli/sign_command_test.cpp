@@ -38,6 +38,9 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   const std::string plain = shell_quote(fixture_pdf("plain.pdf").string());
   const std::string encrypted = shell_quote(fixture_pdf("enc-aes-256.pdf").string());
   const std::string out = shell_quote((dir / "out.pdf").string());
+  write_file(dir / "no-pages.pdf", "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+                                   "2 0 obj\n<< /Type /Pages /Kids [ ] /Count 0 >>\nendobj\n"
+                                   "trailer\n<< /Size 3 /Root 1 0 R >>\n%%EOF\n");
   const struct {
     const char* name;
     std::string settings;
@@ -53,6 +56,7 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
       {"output folder missing", signer, plain + " -o " + shell_quote((dir / "nowhere" / "out.pdf").string()),
        "output folder"},
       {"no certificate and no chooser", "", plain + " -o " + out, "no signing certificate is configured"},
+      {"no pages", signer, shell_quote((dir / "no-pages.pdf").string()) + " -o " + out, "has no pages"},
       {"output is a folder", signer, plain + " -o " + shell_quote((dir / "folder.pdf").string()),
        "could not be written"},
   };

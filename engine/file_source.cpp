@@ -34,13 +34,15 @@ std::size_t read_at(int fd, const std::string& name, char* buffer, std::size_t l
 
 }  // namespace
 
-FileSource::FileSource(const std::string& path)
-    : FileSource(::open(path.c_str(), O_RDONLY | O_CLOEXEC), path, /*own=*/true) {}
+FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize) {
+  take(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+}
 
-FileSource::FileSource(int fd, std::string name)
-    : FileSource(fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0), std::move(name), /*own=*/true) {}
+FileSource::FileSource(int fd, std::string name) : name_(std::move(name)), block_(kBlockSize) {
+  take(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+}
 
-FileSource::FileSource(int fd, std::string name, bool) : name_(std::move(name)), block_(kBlockSize) {
+void FileSource::take(int fd) {
   fd_ = fd;
   if (fd_ < 0) throw std::runtime_error(name_ + ": " + std::strerror(errno));
   struct stat status {};

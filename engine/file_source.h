@@ -32,9 +32,9 @@ class FileSource final : public InputSource {
   void unreadCh(char ch) override;
 
  private:
-  // Takes over the descriptor `fd` (or the errno of the failed call that
-  // should have given it, when it is negative).
-  FileSource(int fd, std::string name, bool own);
+  // Takes over the descriptor `fd`, which must be a regular file; a
+  // negative one stands for the failed call that should have given it.
+  void take(int fd);
   // Makes the cached block hold `offset`; false at the end of the file.
   bool load_block(qpdf_offset_t offset);
 

@@ -48,6 +48,19 @@ std::optional<std::int32_t> encryption_of_refusal(const QPDFExc& error) {
   return std::nullopt;
 }
 
+// Reads a byte image: from its temporary file when there is one, else from
+// memory (which qpdf does not copy).
+void process_image(QPDF& qpdf, const SpillFile* spill, const std::vector<std::uint8_t>* memory,
+                   const std::string& password) {
+  if (spill) {
+    qpdf.processInputSource(std::make_shared<FileSource>(spill->descriptor(), "document bytes"),
+                            password.c_str());
+  } else {
+    qpdf.processMemoryFile("document bytes", reinterpret_cast<const char*>(memory->data()),
+                           memory->size(), password.c_str());
+  }
+}
+
 // Returns the freed pages of the heap to the system: a parsed document is
 // many small blocks, which the allocator would otherwise keep.
 void give_back_free_memory() noexcept {
@@ -109,12 +122,8 @@ void QpdfEngine::collect_warnings() noexcept {
 
 std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) const {
   auto qpdf = new_qpdf();
-  if (spill_) {
-    qpdf->processInputSource(std::make_shared<FileSource>(spill_->descriptor(), "document bytes"),
-                             password.c_str());
-  } else if (memory_) {
-    qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory_->data()),
-                            memory_->size(), password.c_str());
+  if (spill_ || memory_) {
+    process_image(*qpdf, spill_.get(), memory_.get(), password);
   } else {
     qpdf->processInputSource(std::make_shared<FileSource>(path_), password.c_str());
   }
@@ -334,13 +343,7 @@ bool QpdfEngine::LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::
     }
     auto qpdf = new_qpdf();
     try {
-      if (spill) {
-        qpdf->processInputSource(std::make_shared<FileSource>(spill->descriptor(), "document bytes"),
-                                 password_.c_str());
-      } else {
-        qpdf->processMemoryFile("document bytes", reinterpret_cast<const char*>(memory->data()),
-                                memory->size(), password_.c_str());
-      }
+      process_image(*qpdf, spill.get(), memory.get(), password_);
       qpdf->getRoot();
     } catch (const std::exception& error) {
       note(std::string("LoadDocumentBytes: ") + error.what());

@@ -91,7 +91,9 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
     const CommandResult& r = run.result;
     EXPECT_EQ(r.exit_code, c.want_exit) << c.arguments << "\n" << r.output;
     EXPECT_NE(r.output.find(c.want_output), std::string::npos) << c.arguments << "\n" << r.output;
-    if (c.max_peak_mib > 0) EXPECT_LT(run.peak_kib, c.max_peak_mib * 1024) << c.arguments;
+    if (c.max_peak_mib > 0) {
+      EXPECT_LT(run.peak_kib, c.max_peak_mib * 1024) << c.arguments;
+    }
   }
 }
 

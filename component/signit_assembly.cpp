@@ -179,7 +179,13 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   // Everything before the page object stays where it is.
   if (Refusal refusal = cut_pieces(edit, session); !refusal.empty()) return refusal;
 
-  (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer());
+  // The field's name of an encrypted document is encrypted as the engine
+  // encrypts the document's own strings.
+  const pdfupdate::EncryptStringFn encrypt_string = [&edit](std::int32_t number, std::string_view plain) {
+    std::string hex;
+    return edit.engine->EncryptString(number, std::string(plain), hex) ? hex : std::string();
+  };
+  (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer(), encrypt_string);
   (void)pdfupdate::addAnnotToPage(session);
   if (Refusal refusal = check_new_objects(session); !refusal.empty()) return refusal;
 
@@ -202,7 +208,7 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   const std::string sizing = code_page_signer()(signer, text_up_to_nul(out));
   if (signer.signatureHexLength == 0) return no_signature(sizing);
   if (session.signatureObjectsText.empty())
-    (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer());
+    (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer(), encrypt_string);
 
   const std::int32_t objects_at = edit.writePos;
   if (!put(out, edit.writePos, session.signatureObjectsText)) return no_room();

@@ -18,7 +18,7 @@ root=$PWD
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(xref annots reg hive profile rebuild)
+[ ${#targets[@]} -gt 0 ] || targets=(xref annots reg hive profile rebuild directory)
 build=${CORVANE_FUZZ_BUILD:-$root/build-fuzz}
 jobs=${CORVANE_FUZZ_BUILD_JOBS:-2}
 

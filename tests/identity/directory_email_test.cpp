@@ -117,16 +117,18 @@ class FakeLdapServer {
     if (pid_ == 0) {
       ::dup2(to_child[0], 0);
       ::dup2(from_child[1], 1);
-      ::execlp("python3", "python3", script.c_str(), mode, static_cast<char*>(nullptr));
+      ::execl("/usr/bin/python3", "python3", script.c_str(), mode, static_cast<char*>(nullptr));
       ::_exit(127);
     }
     ::close(to_child[0]);
     ::close(from_child[1]);
     stdin_ = to_child[1];
-    char port[16] = {};
-    const ssize_t n = ::read(from_child[0], port, sizeof port - 1);
+    // The port, on a line of its own.
+    std::string port;
+    char c = 0;
+    while (::read(from_child[0], &c, 1) == 1 && c != '\n') port += c;
     ::close(from_child[0]);
-    if (n > 0) uri_ = "ldap://127.0.0.1:" + std::string(port, static_cast<std::size_t>(n - 1)) + "/";
+    uri_ = "ldap://127.0.0.1:" + port + "/";
   }
   ~FakeLdapServer() {
     if (stdin_ >= 0) ::close(stdin_);

@@ -106,10 +106,14 @@ Refusal cut_pieces(Edit& edit, SigningSession& session) {
 // The new objects must be numbered, sized and listed in the table.
 Refusal check_new_objects(const SigningSession& session) {
   if (!session.unsupportedLayout.empty()) return session.unsupportedLayout;
-  for (const std::string_view token : kUnfilledTokens)
-    if (session.signatureObjectsText.find(token) != std::string::npos)
-      return "the new objects could not be numbered (token " + std::string(token) + " left)";
-  if (session.firstNewObject <= 0) return "the new objects could not be numbered";
+  // Numbered objects hold no token: they were filled before any user text
+  // went in, which is never searched.
+  if (session.firstNewObject <= 0) {
+    for (const std::string_view token : kUnfilledTokens)
+      if (session.signatureObjectsText.find(token) != std::string::npos)
+        return "the new objects could not be numbered (token " + std::string(token) + " left)";
+    return "the new objects could not be numbered";
+  }
   if (session.firstNewObject + 1 >= session.newSize)
     return "the cross-reference table has no entries for the new objects";
   return {};

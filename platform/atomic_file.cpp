@@ -118,8 +118,11 @@ void copy_attributes(int fd, const std::string& old_path, const struct stat& old
   const ssize_t size = ::llistxattr(old_path.c_str(), nullptr, 0);
   if (size > 0) {
     std::string names(static_cast<std::size_t>(size), '\0');
+    // Each name ends in a NUL; the list may have changed in between.
     const ssize_t got = ::llistxattr(old_path.c_str(), names.data(), names.size());
-    for (std::size_t at = 0; got > 0 && at < static_cast<std::size_t>(got); at = names.find('\0', at) + 1) {
+    names.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (!names.empty() && names.back() != '\0') names.clear();
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
       const char* name = names.c_str() + at;
       const ssize_t length = ::lgetxattr(old_path.c_str(), name, nullptr, 0);
       if (length < 0) continue;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -192,6 +193,22 @@ const Row kRows[] = {
        });
        const bool missing = !replace_file_contents((f.shared / "no" / "out.pdf").string(), "x", 0666, true, &why);
        return expect(denied, "no permission") + expect(missing && why == "the folder does not exist", why);
+     }},
+    {"a full or read-only file system is named (where this system may mount)",
+     [](const Folders& f) {
+       const fs::path small = f.shared / "small";
+       fs::create_directory(small);
+       if (::mount("none", small.c_str(), "tmpfs", 0, "size=64k") != 0) return std::string();
+       std::string full, read_only;
+       const bool wrote_big = replace_file_contents((small / "big.pdf").string(), std::string(256 * 1024, 'x'),
+                                                    0666, true, &full);
+       const bool remounted = ::mount("none", small.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
+       const bool wrote_small = replace_file_contents((small / "out.pdf").string(), "x", 0666, true, &read_only);
+       const bool names_left = fs::directory_iterator(small) != fs::directory_iterator();
+       ::umount(small.c_str());
+       return expect(!wrote_big && full == "no space left on the device", "full: " + full) +
+              expect(!remounted || (!wrote_small && read_only == "read-only file system"), "ro: " + read_only) +
+              expect(!names_left, "a file left on the full file system");
      }},
     {"a signal removes a named temporary file",
      [](const Folders& f) {

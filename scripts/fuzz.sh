@@ -55,6 +55,7 @@ dictionary() {
     xref|annots|rebuild) echo "$root/fuzz/dictionaries/pdf.dict" ;;
     reg|hive) echo "$root/fuzz/dictionaries/reg.dict" ;;
     profile) echo "$root/fuzz/dictionaries/ini.dict" ;;
+    directory) echo "$root/fuzz/dictionaries/directory.dict" ;;
   esac
 }
 

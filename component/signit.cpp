@@ -119,7 +119,7 @@ bool Edit::signit() {
   }
   if (pdfeditloaded && !pdfloaded) {
     if (Refusal refusal = size_refusal(pdfpath); !refusal.empty()) {
-      log_refusal(refusal);
+      log_refusal(*this, refusal);
       return false;
     }
     pdfloaded = pdfpath.empty() ? false : open_document();

@@ -63,6 +63,8 @@ std::string_view provider_type_name(int provider_type) {
       return "DSS";
     case kProviderFortezza:
       return "FORTEZZA";
+    case kProviderEcdsa:
+      return "ECDSA";
     default:
       return "UNKNOWN";
   }

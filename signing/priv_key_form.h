@@ -19,7 +19,7 @@ namespace corvane::signing {
 inline constexpr std::string_view kNoKeyText = "This certificate has no private key!";
 inline constexpr std::string_view kNoKeyTitle = "No Private Key!";
 
-// "RSA_FULL", "RSA_SIG", "DSS", "FORTEZZA", else "UNKNOWN".
+// "RSA_FULL", "RSA_SIG", "DSS", "FORTEZZA", "ECDSA", else "UNKNOWN".
 [[nodiscard]] std::string_view provider_type_name(int provider_type);
 
 class PrivKeyForm final : public ChooserEvents {

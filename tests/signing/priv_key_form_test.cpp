@@ -55,7 +55,7 @@ TEST_F(PrivKeyFormTest, ListsTheStoreAndAClickShowsTheKeyFactsOfTheEntry) {
   } cases[] = {{kAlexSigner, "Alex Signer", "RSA_FULL"},
                {kDana, "Dana Signer", "RSA_FULL"},
                {kEliDsa, "Eli DSA Signer", "DSS"},
-               {kBlairEc, "Blair EC Signer", "UNKNOWN"}};
+               {kBlairEc, "Blair EC Signer", "ECDSA"}};
   test::ScopedEnv home("HOME", "/nonexistent-home");  // a database outside home holds machine keys
   for (const auto& c : cases) {
     SCOPED_TRACE(c.container);

@@ -95,9 +95,12 @@ bool ensure_writable_database(std::string& error) {
   if (!open_database(error, /*writable=*/true)) return false;
   // A new store gets an empty password, as certutil -N --empty-password.
   SlotHandle slot(PK11_GetInternalKeySlot());
-  if (slot && PK11_NeedUserInit(slot.get()) && PK11_InitPin(slot.get(), "", "") != SECSuccess) {
-    error = "The new certificate store " + database_name() + " cannot be set up: " + nss_error_text();
-    return false;
+  if (slot && PK11_NeedUserInit(slot.get())) {
+    // Its empty password also opens it for the writing that follows.
+    if (PK11_InitPin(slot.get(), "", "") != SECSuccess || PK11_CheckUserPassword(slot.get(), "") != SECSuccess) {
+      error = "The new certificate store " + database_name() + " cannot be set up: " + nss_error_text();
+      return false;
+    }
   }
   return true;
 }

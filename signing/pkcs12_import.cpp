@@ -7,10 +7,12 @@
 #include <secerr.h>
 
 #include <string_view>
+#include <utility>
 
 #include "signing/nss_certificate.h"
 #include "signing/nss_database.h"
 #include "signing/nss_handles.h"
+#include "signing/token_login.h"
 
 namespace corvane::signing {
 namespace {
@@ -88,7 +90,24 @@ SECItem* fresh_nickname(SECItem* old_nickname, PRBool* cancel, void* wincx) {
   return SECITEM_DupItem(&item);
 }
 
+void swap_pairs(unsigned char* bytes, unsigned int length) {
+  for (unsigned int i = 0; i + 1 < length; i += 2) std::swap(bytes[i], bytes[i + 1]);
+}
+
+// NSS converts PKCS#12 names and passwords between UCS-2 and narrow text
+// through a function the application supplies; this one goes through UTF-8.
+PRBool ucs2_narrow(PRBool to_unicode, unsigned char* in, unsigned int in_length, unsigned char* out,
+                   unsigned int max_out, unsigned int* out_length, PRBool swap_bytes) {
+  std::vector<unsigned char> source(in, in + in_length);
+  if (!to_unicode && swap_bytes) swap_pairs(source.data(), in_length);
+  const PRBool done =
+      PORT_UCS2_UTF8Conversion(to_unicode, source.data(), in_length, out, max_out, out_length);
+  if (done && to_unicode && swap_bytes) swap_pairs(out, *out_length);
+  return done;
+}
+
 void enable_ciphers() {
+  PORT_SetUCS2_ASCIIConversionFunction(ucs2_narrow);
   for (const long cipher : {PKCS12_RC4_40, PKCS12_RC4_128, PKCS12_RC2_CBC_40, PKCS12_RC2_CBC_128, PKCS12_DES_56,
                             PKCS12_DES_EDE3_168, PKCS12_AES_CBC_128, PKCS12_AES_CBC_192, PKCS12_AES_CBC_256})
     SEC_PKCS12EnableCipher(cipher, PR_TRUE);
@@ -105,6 +124,11 @@ std::optional<std::vector<ImportedKey>> import_pkcs12(std::span<const std::uint8
     error = nss_error("The certificate store has no key slot");
     return std::nullopt;
   }
+  // A store with a password is opened as for signing.
+  if (std::string problem = log_in_to_tokens(); !problem.empty() && !PK11_IsLoggedIn(slot.get(), nullptr)) {
+    error = problem;
+    return std::nullopt;
+  }
   std::vector<unsigned char> secret = bmp_password(password);
   SECItem password_item{siBuffer, secret.data(), static_cast<unsigned int>(secret.size())};
   DecoderHandle decoder(
@@ -113,13 +137,16 @@ std::optional<std::vector<ImportedKey>> import_pkcs12(std::span<const std::uint8
                     SEC_PKCS12DecoderUpdate(decoder.get(), const_cast<unsigned char*>(file.data()),
                                             static_cast<unsigned long>(file.size())) == SECSuccess &&
                     SEC_PKCS12DecoderVerify(decoder.get()) == SECSuccess;
-  std::fill(secret.begin(), secret.end(), 0);
   if (!read) {
+    std::fill(secret.begin(), secret.end(), 0);
     error = nss_error("The file cannot be read as PKCS#12");
     return std::nullopt;
   }
-  if (SEC_PKCS12DecoderValidateBags(decoder.get(), fresh_nickname) != SECSuccess ||
-      SEC_PKCS12DecoderImportBags(decoder.get()) != SECSuccess) {
+  // The decoder reads the password again while it imports the key.
+  const bool imported = SEC_PKCS12DecoderValidateBags(decoder.get(), fresh_nickname) == SECSuccess &&
+                        SEC_PKCS12DecoderImportBags(decoder.get()) == SECSuccess;
+  std::fill(secret.begin(), secret.end(), 0);
+  if (!imported) {
     error = nss_error("The certificate store refused the import");
     return std::nullopt;
   }

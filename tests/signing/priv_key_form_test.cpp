@@ -106,6 +106,12 @@ TEST_F(PrivKeyFormTest, ChooseStoresTheNameUnderBothKeysAndSigningUsesIt) {
 
   EXPECT_EQ(signContent(state_, ""), "");
   EXPECT_EQ(state_.signerName, "Dana Signer");
+
+  // Opened again, the form starts on the current choice: "Choose" keeps it.
+  ScriptedView again({kChoose});
+  ASSERT_EQ(run_chooser(state_, again), "");
+  EXPECT_EQ(again.current, kDana);
+  EXPECT_EQ(shown_fields(again)[1], dana);
 }
 
 TEST_F(PrivKeyFormTest, DisableClearsTheSettingsAndKeepsTheContainerName) {

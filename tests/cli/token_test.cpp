@@ -31,6 +31,42 @@ std::string token_container(const std::string& nickname) {
   return {};
 }
 
+struct TerminalRun {
+  std::string screen;  // everything the program wrote to its terminal
+  int exit_code = -1;
+};
+
+// Runs `command` with a pseudo-terminal as its controlling terminal; once the
+// screen shows `prompt`, types `answer`.
+TerminalRun run_on_terminal(const std::string& command, const std::string& prompt, const std::string& answer) {
+  TerminalRun run;
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child < 0) return run;
+  if (child == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  bool answered = false;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+    run.screen.append(buffer, static_cast<std::size_t>(n));
+    if (!answered && contains(run.screen, prompt))
+      answered = ::write(terminal, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
+  }
+  ::close(terminal);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 // A scratch folder with the settings, the spy's log and the files of a test.
 class TokenTest : public ::testing::Test {
  protected:
@@ -190,33 +226,25 @@ TEST_F(TokenTest, BatchAsksForThePinOnceOnATerminal) {
   fs::create_directory(dir_ / "out");
   const std::string command = environment("") + " " + shell_quote(CORVANEPDF_CLI) + " sign" + inputs +
                               " --jobs 2 --out-dir " + shell_quote((dir_ / "out").string());
-  int terminal = -1;
-  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  std::string screen;
-  bool answered = false;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
-    screen.append(buffer, static_cast<std::size_t>(n));
-    if (!answered && contains(screen, "PIN for token \"corvane-token\": ")) {
-      answered = ::write(terminal, "1234\n", 5) == 5;
-    }
-  }
-  ::close(terminal);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
-  std::size_t prompts = 0;
-  for (auto at = screen.find("PIN for token"); at != std::string::npos; at = screen.find("PIN for token", at + 1))
-    ++prompts;
-  EXPECT_EQ(prompts, 1u) << screen;
-  EXPECT_FALSE(contains(screen, "1234")) << screen;
-  EXPECT_TRUE(contains(screen, "signed 20 of 20 files")) << screen;
+  const TerminalRun run = run_on_terminal(command, "PIN for token \"corvane-token\": ", "1234\n");
+  EXPECT_EQ(run.exit_code, 0) << run.screen;
+  EXPECT_EQ(occurrences(run.screen, "PIN for token"), 1u) << run.screen;
+  EXPECT_FALSE(contains(run.screen, "1234")) << run.screen;
+  EXPECT_TRUE(contains(run.screen, "signed 20 of 20 files")) << run.screen;
   EXPECT_EQ(logins(), 1);
+}
+
+// With nothing selected, sign shows the chooser once before signing; closing
+// it without choosing ends the command.
+TEST_F(TokenTest, SignShowsTheChooserOnceAndStopsWhenItIsClosed) {
+  const auto out = dir_ / "out.pdf";
+  const TerminalRun run = run_on_terminal(
+      environment(pin_) + " " + shell_quote(CORVANEPDF_CLI) + " sign " + plain_ + " -o " + shell_quote(out.string()),
+      "q or Esc: close", "q\n");
+  EXPECT_EQ(run.exit_code, 1) << run.screen;
+  EXPECT_EQ(occurrences(run.screen, "Private Key Info"), 1u) << run.screen;
+  EXPECT_TRUE(contains(run.screen, "corvanepdf: no certificate chosen")) << run.screen;
+  EXPECT_FALSE(fs::exists(out));
 }
 
 }  // namespace

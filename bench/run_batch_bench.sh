@@ -10,19 +10,7 @@ set -euo pipefail
 
 build=$(cd "${1:?build folder, e.g. build}" && pwd)
 count=${2:-200}
-here=$(cd "$(dirname "$0")" && pwd)
-cli=$build/cli/corvanepdf
-store=$build/fixtures/nss
-nick="Alex Signer"
-
-[ -d "$build/fixtures/pdf" ] || bash "$here/../tests/fixtures/make_fixtures.sh" "$build/fixtures"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-key=$(awk -F'\t' -v n="$nick" '$1 == n { print $2 }' "$store/keys.tsv")
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf]\r\n"UniqueContainerName"="NSS Certificate DB:%s"\r\n' \
-  "$key" >"$work/hkcu.reg"
-: >"$work/hklm.reg"
-export CORVANE_NSSDB=sql:$store CORVANE_HKCU=$work/hkcu.reg CORVANE_HKLM=$work/hklm.reg
+source "$(dirname "$0")/sign_setup.sh"
 
 mkdir "$work/in" "$work/ours" "$work/peer"
 for ((i = 0; i < count; i++)); do cp "$build/fixtures/pdf/plain.pdf" "$work/in/doc$i.pdf"; done

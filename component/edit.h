@@ -106,11 +106,12 @@ class Edit {
 
 // Puts an instance's containername into the thread's signer state for the
 // length of one member call, so that another instance on the thread keeps
-// its own choice.
+// its own choice, and lets the call log a fallback certificate once.
 class RunSelection {
  public:
   RunSelection(SignerState& signer, const std::string& containername) : signer_(signer) {
     signer_.runSelection = containername;
+    signer_.fallbackLogged = false;
   }
   ~RunSelection() { signer_.runSelection.clear(); }
   RunSelection(const RunSelection&) = delete;

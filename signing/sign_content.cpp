@@ -88,6 +88,12 @@ bool last_certificate_fallback() {
   return value == "1";
 }
 
+std::string fallback_line(const std::string& name, const Certificate& last) {
+  return "the selected certificate " + name +
+         " is not in the store; lastcertfallback: signing with the store's last certificate, " +
+         last.GetInfo(CertInfo::kSubjectSimpleName).value_or("");
+}
+
 // Why nothing is signed when the selection matched no usable key.
 std::string not_found(const Store& store, const std::string& name) {
   if (std::string problem = store.LoginProblem(); !problem.empty()) return problem;
@@ -146,9 +152,16 @@ std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, std::string
   const bool by_certificate = !state.runSelection.empty();
   const std::string& name = by_certificate ? state.runSelection : state.containerName;
   const std::string kept_for = (by_certificate ? "run\n" : "key\n") + name;
-  if (state.found && state.foundFor == kept_for) return state.found;
+  if (state.found && state.foundFor == kept_for) {
+    if (state.foundByFallback && !state.fallbackLogged) {
+      settings::log_line(fallback_line(name, *state.found));
+      state.fallbackLogged = true;
+    }
+    return state.found;
+  }
   state.found.reset();
   state.foundFor.clear();
+  state.foundByFallback = false;
 
   auto store = platform::create_as<Store>(kStoreClassId, &answer);
   if (!store) return nullptr;
@@ -158,16 +171,16 @@ std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, std::string
     return nullptr;
   }
   Search search = find_certificate(*store, name, by_certificate);
-  if (search.match) {
-    state.found = search.match;
+  const bool fallback = !search.match && search.last && last_certificate_fallback();
+  if (search.match || fallback) {
+    state.found = fallback ? search.last : search.match;
     state.foundFor = kept_for;
-    return search.match;
-  }
-  if (search.last && last_certificate_fallback()) {
-    settings::log_line("the selected certificate " + name +
-                       " is not in the store; lastcertfallback: signing with the store's last certificate, " +
-                       search.last->GetInfo(CertInfo::kSubjectSimpleName).value_or(""));
-    return search.last;
+    state.foundByFallback = fallback;
+    if (fallback) {
+      settings::log_line(fallback_line(name, *state.found));
+      state.fallbackLogged = true;
+    }
+    return state.found;
   }
   answer = state.refusal = not_found(*store, name);
   return nullptr;

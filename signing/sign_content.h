@@ -22,7 +22,8 @@ namespace corvane::signing {
 // none matches, nothing is signed and the answer (also in state.refusal) is
 // "the selected certificate NAME is not in the store" (or the login problem
 // of a token), unless the setting lastcertfallback is "1": then the store's
-// last certificate is used and a log line says so. The certificate found is
+// last certificate is used and a log line says so (once while
+// state.fallbackLogged stays false, which a run resets). The certificate found is
 // kept in `state` while the selection stays the same, so the store is opened
 // and searched once. signatureHexLength includes the room a later, longer
 // signature of an EC or DSA key may need (the hex text itself is not

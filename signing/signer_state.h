@@ -33,6 +33,11 @@ struct SignerState {
   // the same. Empty when the last lookup matched nothing.
   std::string foundFor;
   std::shared_ptr<signing::Certificate> found;
+  // `found` is the store's last certificate, taken because the selection
+  // matched nothing (lastcertfallback); the run logs that once, and
+  // fallbackLogged says it has (reset at the start of each run).
+  bool foundByFallback = false;
+  bool fallbackLogged = false;
   // Subject common name, subject e-mail and subject DNS name of the
   // certificate last used (UTF-8).
   std::string signerName;

@@ -156,6 +156,12 @@ class QtChooserView final : public ChooserView {
                      [&events, row_of](QTreeWidgetItem* item, int) { events.ListView1_DblClick(row_of(item)); });
     QObject::connect(disable_, &QPushButton::clicked, &dialog_, [&events] { events.Command1_Click(); });
     QObject::connect(choose_, &QPushButton::clicked, &dialog_, [&events] { events.cmdExit_Click(); });
+    // Without a current choice the list starts on its first row, unselected
+    // and quietly: focusing the list must not act like a click.
+    if (!list_->currentItem() && list_->topLevelItemCount() > 0) {
+      const QSignalBlocker quiet(list_);
+      list_->setCurrentItem(list_->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+    }
     list_->setFocus();
     dialog_.exec();
     QObject::disconnect(list_, nullptr, &dialog_, nullptr);

@@ -12,6 +12,7 @@ namespace corvane::signing {
 namespace {
 
 constexpr std::string_view kContainerValue = "UniqueContainerName";
+constexpr std::string_view kFallbackValue = "lastcertfallback";
 // contentBytes supplies the content from this many bytes on; below that the
 // text argument is signed.
 constexpr std::size_t kMinContentBytes = 3;
@@ -31,8 +32,6 @@ std::string learn_container_name(SignerState& state) {
   if (!state.containerName.empty()) return {};
   return show_chooser(state);
 }
-
-constexpr std::string_view kFallbackValue = "lastcertfallback";
 
 // "AB:CD:..." or "abcd..." as lower-case hex without separators.
 std::string plain_hex(std::string_view text) {

@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "settings/log.h"
-#include "signing/nss_handles.h"
 
 namespace corvane::signing {
 namespace {

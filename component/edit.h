@@ -48,6 +48,10 @@ class Edit {
   // The certificate of this instance's runs (nickname, SHA-256 fingerprint
   // or unique container name); "" uses the saved choice. Never saved.
   std::string containername;
+  // Read-only: the one-line reason of the last signit that failed, or whose
+  // signed file could not be written (signit then still answers true);
+  // cleared at the start of every signit.
+  std::string lasterror;
 
   // --- Published methods --------------------------------------------------
   // The signing run. False when no document is open or the run fails.

@@ -20,9 +20,10 @@ struct SignOptions {
   std::string reason;
   bool reason_given = false;
   bool verbose = false;
+  std::string cert;  // --cert
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
-    return {input, output, password, user, reason, reason_given};
+    return {input, output, password, user, reason, reason_given, cert};
   }
 };
 

@@ -59,8 +59,8 @@ bool pin_from_file(std::string& pin) {
 bool pin_from_terminal(const std::string& prompt, std::string& pin) {
   const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
-  const std::string text = "\r\033[K" + prompt;
-  (void)!::write(fd, text.data(), text.size());
+  // Echo goes off (dropping keys typed before the question) before the
+  // prompt is shown, so that an answer typed right after the prompt is kept.
   termios old{};
   const bool have_termios = ::tcgetattr(fd, &old) == 0;
   if (have_termios) {
@@ -68,6 +68,8 @@ bool pin_from_terminal(const std::string& prompt, std::string& pin) {
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     ::tcsetattr(fd, TCSAFLUSH, &quiet);
   }
+  const std::string text = "\r\033[K" + prompt;
+  (void)!::write(fd, text.data(), text.size());
   char c;
   bool got_line = false;
   while (::read(fd, &c, 1) == 1) {
@@ -78,7 +80,7 @@ bool pin_from_terminal(const std::string& prompt, std::string& pin) {
     pin += c;
   }
   c = 0;
-  if (have_termios) ::tcsetattr(fd, TCSAFLUSH, &old);
+  if (have_termios) ::tcsetattr(fd, TCSANOW, &old);
   (void)!::write(fd, "\n", 1);
   ::close(fd);
   return got_line;

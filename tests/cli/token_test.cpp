@@ -1,7 +1,9 @@
 // `corvanepdf` with a real token: a SoftHSM2 token added to the store with
 // modutil (make_token_store.sh), its PKCS#11 calls logged by OpenSC's
 // pkcs11-spy so that every login attempt is counted.
+#include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,11 +51,15 @@ TerminalRun run_on_terminal(const std::string& command, const std::string& promp
   }
   bool answered = false;
   char buffer[4096];
-  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+  // A run that stops talking for a minute is stuck (waiting for an answer
+  // it will not get): it is ended, and the test fails on its exit code.
+  pollfd watched{terminal, POLLIN, 0};
+  for (ssize_t n; ::poll(&watched, 1, 60'000) > 0 && (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
     run.screen.append(buffer, static_cast<std::size_t>(n));
     if (!answered && contains(run.screen, prompt))
       answered = ::write(terminal, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
   }
+  ::kill(child, SIGKILL);
   ::close(terminal);
   int status = 0;
   ::waitpid(child, &status, 0);

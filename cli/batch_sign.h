@@ -20,9 +20,11 @@ struct SignOptions {
   std::string reason;
   bool reason_given = false;
   bool verbose = false;
+  bool pades = false;   // --pades
+  std::string tsa_url;  // --tsa
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
-    return {input, output, password, user, reason, reason_given};
+    return {input, output, password, user, reason, reason_given, pades, tsa_url};
   }
 };
 

@@ -53,6 +53,8 @@ void add_edit_commands(CLI::App& app) {
   CLI::Option* reason = sign->add_option("--reason", options->reason, "Reason for signing");
   reason->each([options](const std::string&) { options->reason_given = true; });
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
+  sign->add_flag("--pades", options->pades, "Make a PAdES signature (CAdES signed attributes)");
+  sign->add_option("--tsa", options->tsa_url, "Timestamp the signature at this RFC 3161 authority (URL)");
   sign->callback([options] { run_sign(*options); });
 
   auto text = std::make_shared<std::string>();

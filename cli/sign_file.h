@@ -15,6 +15,8 @@ struct SignRequest {
   std::string user;    // set only when not empty
   std::string reason;  // set only when reason_given
   bool reason_given = false;
+  bool pades = false;   // sets pades "1" when true, else leaves the setting
+  std::string tsa_url;  // sets tsaurl only when not empty
 };
 
 // Sets the properties as a host would, then signs. What can be checked

@@ -39,6 +39,8 @@ constexpr Member kMembers[] = {
     {"sign", CPDF_DISPID_SIGN, MemberKind::kMethod, 1},
     {"choose_certificate", CPDF_DISPID_CHOOSE_CERTIFICATE, MemberKind::kMethod, 0},
     {"GetUniversalTime", CPDF_DISPID_GETUNIVERSALTIME, MemberKind::kMethod, 0},
+    {"pades", CPDF_DISPID_PADES, MemberKind::kTextProperty, 0},
+    {"tsaurl", CPDF_DISPID_TSAURL, MemberKind::kTextProperty, 0},
 };
 
 const Member* find_member(DispId id) {
@@ -81,6 +83,8 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
       case CPDF_DISPID_PDFPASSWD: text = &edit_.pdfpasswd; break;
       case CPDF_DISPID_USERNAME: text = &edit_.username; break;
       case CPDF_DISPID_REASON: text = &edit_.reason; break;
+      case CPDF_DISPID_PADES: text = &edit_.pades; break;
+      case CPDF_DISPID_TSAURL: text = &edit_.tsaurl; break;
       default: text = &edit_.dontencrypt; break;
     }
     if (kind == InvokeKind::kPropertyPut) {

@@ -9,10 +9,12 @@ packages=(
   build-essential cmake pkg-config
   libqpdf-dev libnss3-dev libldap-dev libsasl2-dev libcli11-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # timestamps: HTTP client and RFC 3161 / CMS structures
+  libcurl4-openssl-dev libssl-dev
   # run and fixtures
   qpdf libnss3-tools openssl ghostscript
   # tests: validators, directory server, virtual display
-  poppler-utils slapd ldap-utils xvfb xauth python3
+  poppler-utils slapd ldap-utils xvfb xauth python3 mupdf-tools
   # benchmarks: peak memory through GNU time
   time
   # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes

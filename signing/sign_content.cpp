@@ -86,6 +86,7 @@ std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr
   }
   if (!signer || !signed_data) return std::nullopt;
   signer->SetOptions(kIncludeWholeChain);
+  signed_data->SetCadesAttributes(state.cadesAttributes);
   platform::CallError error;
   return signed_data->Sign(*signer, /*detached=*/true, kBinaryEncoding, error);
 }

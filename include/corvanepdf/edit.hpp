@@ -51,6 +51,15 @@ class edit {
   // replaced from the settings at every signit.
   std::string dontencrypt() const;
   void dontencrypt(const std::string& value);
+  // "1" makes a PAdES signature (CAdES signed attributes, /SubFilter
+  // /ETSI.CAdES.detached), "0" the PKCS#7 one; "" (the default) leaves it to
+  // the setting `pades`.
+  std::string pades() const;
+  void pades(const std::string& value);
+  // URL of an RFC 3161 timestamp authority whose token is added to the
+  // signature; "" (the default) leaves it to the setting `tsaurl`.
+  std::string tsaurl() const;
+  void tsaurl(const std::string& value);
 
   // Signs pdfpath into savepath. True when the signed file was made.
   bool signit();

@@ -12,6 +12,7 @@
 
 #include "settings/log.h"
 #include "timestamp/http_post.h"
+#include "timestamp/token_store.h"
 
 namespace corvane::timestamp {
 namespace {
@@ -33,19 +34,6 @@ Asn1Integer make_nonce() {
   if (RAND_bytes(bytes, sizeof bytes) != 1) return nullptr;
   std::unique_ptr<BIGNUM, decltype(&BN_free)> number(BN_bin2bn(bytes, sizeof bytes, nullptr), &BN_free);
   return Asn1Integer(number ? BN_to_ASN1_INTEGER(number.get(), nullptr) : nullptr);
-}
-
-// A store that takes the token's own certificates as anchors: checking the
-// answer with it proves the token's signature, its ESS binding to the
-// signer's certificate, the certificate's validity and its timestamping
-// usage. Whether the authority itself is trusted is for the verifier to say.
-X509_STORE* store_of_token_certificates(PKCS7* token) {
-  X509_STORE* store = X509_STORE_new();
-  if (!store) return nullptr;
-  X509_STORE_set_flags(store, X509_V_FLAG_PARTIAL_CHAIN);
-  STACK_OF(X509)* certs = PKCS7_type_is_signed(token) ? token->d.sign->cert : nullptr;
-  for (int i = 0; certs && i < sk_X509_num(certs); ++i) X509_STORE_add_cert(store, sk_X509_value(certs, i));
-  return store;
 }
 
 // The failure text of a TS_RESP that does not hold: the authority's status
@@ -72,7 +60,7 @@ std::string check_answer(TS_REQ* request, TS_RESP* response) {
   PKCS7* token = TS_RESP_get_token(response);
   if (!context) return "the answer cannot be checked";
   if (token) {
-    X509_STORE* store = store_of_token_certificates(token);
+    X509_STORE* store = internal::store_of_token_certificates(token);
     if (!store) return "the answer cannot be checked";
     TS_VERIFY_CTX_set_store(context.get(), store);  // owned by the context
   }

@@ -16,6 +16,25 @@ bool is_detached_cms(const std::string& sub_filter) {
   return sub_filter == "adbe.pkcs7.detached" || sub_filter == "ETSI.CAdES.detached";
 }
 
+// The format, the CAdES attributes and the timestamp. An attribute or a
+// timestamp that does not hold makes a valid signature invalid.
+void add_format_facts(SignatureReport& report, const std::string& sub_filter, std::span<const std::uint8_t> message,
+                      const SignedContent& content) {
+  report.format_facts = read_format_facts(message, content);
+  report.format = format_name(sub_filter, report.format_facts);
+  const FormatFacts& facts = report.format_facts;
+  std::string problem;
+  if (facts.message_digest_matches == false) problem = "the message-digest attribute does not match the signed bytes";
+  else if (facts.signing_certificate_matches == false)
+    problem = "the signing-certificate-v2 attribute does not name the signer's certificate";
+  else if (facts.timestamp && !facts.timestamp->problem.empty())
+    problem = "the timestamp does not hold: " + facts.timestamp->problem;
+  if (report.valid && !problem.empty()) {
+    report.valid = false;
+    report.problem = problem;
+  }
+}
+
 SignatureReport verify_signature(const ByteSource& file, const SignatureDictionary& dictionary) {
   SignatureReport report;
   report.field_name = dictionary.field_name;
@@ -42,6 +61,8 @@ SignatureReport verify_signature(const ByteSource& file, const SignatureDictiona
   if (report.signer.signing_time.empty()) report.signer.signing_time = time_from_m;
   report.valid = cms.valid;
   report.problem = cms.problem;
+  add_format_facts(report, dictionary.sub_filter, ranges.signature,
+                   [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); });
   return report;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "verify/cades_check.h"
 #include "verify/cms_check.h"
 
 namespace corvane::verify {
@@ -17,6 +18,9 @@ struct SignatureReport {
   SignerDetails signer;     // signing_time from the signed attribute, else from /M
   bool covers_whole_file = false;
   std::uint64_t signed_end = 0;  // where the signed bytes end; 0 when the ranges are not usable
+  // "PKCS#7", "PAdES B-B", "PAdES B-T", ...; "" when the signature could not be read.
+  std::string format;
+  FormatFacts format_facts;
 };
 
 struct DocumentReport {

@@ -129,13 +129,16 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
     std::string flags;
     bool pades;
     bool timestamp;
+    const char* format;  // as verify names it
   } cases[] = {
-      {"B-B by flag", "plain.pdf", "", "", "--pades", true, false},
-      {"B-B by a DWORD setting, encrypted", "enc-aes-256.pdf", "user", "\"pades\"=dword:00000001\n", "", true, false},
-      {"B-T", "plain.pdf", "", "", "--pades --tsa " + tsa.url("/ok"), true, true},
+      {"B-B by flag", "plain.pdf", "", "", "--pades", true, false, "PAdES B-B"},
+      {"B-B by a DWORD setting, encrypted", "enc-aes-256.pdf", "user", "\"pades\"=dword:00000001\n", "", true, false,
+       "PAdES B-B"},
+      {"B-T", "plain.pdf", "", "", "--pades --tsa " + tsa.url("/ok"), true, true, "PAdES B-T"},
       {"B-T by settings, encrypted", "enc-rc4-128.pdf", "user",
-       reg_value("pades", "1") + reg_value("tsaurl", tsa.url("/ok")), "", true, true},
-      {"PKCS#7 with a timestamp", "plain.pdf", "", "", "--tsa " + tsa.url("/ok"), false, true},
+       reg_value("pades", "1") + reg_value("tsaurl", tsa.url("/ok")), "", true, true, "PAdES B-T"},
+      {"PKCS#7 with a timestamp", "plain.pdf", "", "", "--tsa " + tsa.url("/ok"), false, true,
+       "PKCS#7 with a timestamp"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -157,6 +160,15 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
     const CommandResult mutool = run_command("mutool sign -v " + (*c.password ? std::string("-p ") + c.password + " " : "") +
                                              shell_quote(out.string()) + " 2>&1");
     EXPECT_TRUE(contains(mutool.output, "unchanged since signing")) << mutool.output;
+
+    const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
+                                             (*c.password ? std::string(" --password ") + c.password : "") + " 2>&1");
+    EXPECT_EQ(verify.exit_code, 0) << verify.output;
+    EXPECT_TRUE(contains(verify.output, std::string("  Format: ") + c.format + "\n")) << verify.output;
+    EXPECT_EQ(contains(verify.output, "  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"),
+              c.pades) << verify.output;
+    EXPECT_EQ(contains(verify.output, "CN=Test Timestamp Authority, token valid, imprint matches the signature\n"),
+              c.timestamp) << verify.output;
 
     const CmsFacts cms = read_cms(signature_of(file));
     EXPECT_EQ(cms.signed_attributes, c.pades ? "contentType messageDigest id-smime-aa-signingCertificateV2 " : "");

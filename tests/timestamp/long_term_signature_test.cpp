@@ -68,12 +68,14 @@ class TsaServer {
   int port_ = 0;
 };
 
-// The hives of `dir` with the fixture signer and `values`, and the command.
-CommandResult sign(const ScratchDir& dir, const std::string& values, const std::string& arguments) {
+// The hives of `dir` with the fixture signer and `values`, and the command
+// with `environment` ("NAME=VALUE ...").
+CommandResult sign(const ScratchDir& dir, const std::string& values, const std::string& arguments,
+                   const std::string& environment = "") {
   write_file(dir / "hkcu.reg",
              reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
                       reg_value("UniqueContainerName", unique_container_of("Alex Signer")) + values));
-  return run_command("env -u DISPLAY CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
+  return run_command("env -u DISPLAY " + environment + " CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
                      " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " setsid -w " +
                      shell_quote(CORVANEPDF_CLI) + " sign " + arguments + " </dev/null 2>&1");
 }
@@ -139,14 +141,18 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
        reg_value("pades", "1") + reg_value("tsaurl", tsa.url("/ok")), "", true, true, "PAdES B-T"},
       {"PKCS#7 with a timestamp", "plain.pdf", "", "", "--tsa " + tsa.url("/ok"), false, true,
        "PKCS#7 with a timestamp"},
+      {"B-T, authority with a password", "plain.pdf", "", reg_value("tsauser", "tsa"), "--pades --tsa " + tsa.url("/auth"),
+       true, true, "PAdES B-T"},
   };
+  write_file(dir / "tsa-password", "secret\n");
+  const std::string password_file = "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto out = dir / "out.pdf";
     std::filesystem::remove(out);
     std::string arguments = shell_quote(fixture_pdf(c.pdf).string()) + " -o " + shell_quote(out.string()) + " " + c.flags;
     if (*c.password) arguments += std::string(" --password ") + c.password;
-    const CommandResult r = sign(dir, c.values, arguments);
+    const CommandResult r = sign(dir, c.values, arguments, password_file);
     ASSERT_EQ(r.exit_code, 0) << r.output;
 
     const std::string file = read_file(out);
@@ -192,22 +198,31 @@ TEST(LongTermSignature, AFailingAuthorityRefusesTheRunAndNothingIsWritten) {
     std::string url;
     std::string values;
     const char* want;
+    std::string environment = "";
   } cases[] = {
       {"down", closed, "", "Couldn't connect"},
       {"slow", tsa.url("/slow"), reg_value("tsatimeout", "1"), "no answer within 1 s"},
       {"rejection", tsa.url("/reject"), "", "rejection"},
       {"another imprint", tsa.url("/wrong"), "", "imprint"},
       {"HTTP error", tsa.url("/status500"), "", "HTTP status 500"},
+      {"wrong password", tsa.url("/auth"), reg_value("tsauser", "tsa"), "HTTP status 401",
+       "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string())},
+      {"password file missing", tsa.url("/auth"), reg_value("tsauser", "tsa"), "password file",
+       "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "missing").string())},
   };
+  write_file(dir / "tsa-password", "wrong\n");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const CommandResult r = sign(dir, c.values,
                                  shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(out.string()) +
-                                     " --pades -v --tsa " + c.url);
+                                     " --pades -v --tsa " + c.url,
+                                 c.environment);
     EXPECT_EQ(r.exit_code, 1) << r.output;
-    EXPECT_TRUE(contains(r.output, "timestamp authority " + c.url + ": HTTP ")) << r.output;
     const std::string last = r.output.substr(r.output.rfind('\n', r.output.size() - 2) + 1);
-    EXPECT_TRUE(last.starts_with("corvanepdf: ") && contains(last, c.url) && contains(last, c.want)) << last;
+    EXPECT_TRUE(last.starts_with("corvanepdf: ") && contains(last, c.want)) << last;
+    if (contains(c.want, "password file")) continue;  // refused before the authority is asked
+    EXPECT_TRUE(contains(r.output, "timestamp authority " + c.url + ": HTTP ")) << r.output;
+    EXPECT_TRUE(contains(last, c.url)) << last;
     EXPECT_FALSE(std::filesystem::exists(out));
   }
 }

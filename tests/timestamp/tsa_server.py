@@ -8,7 +8,10 @@ The path of the request chooses the behaviour:
   /reject    a "rejection" answer
   /wrong     a token for another imprint (the request's digest altered)
   /status500 HTTP status 500
+  /auth      a token for the user "tsa" with the password "secret" (basic
+             authentication), else HTTP status 401
 """
+import base64
 import http.server
 import os
 import subprocess
@@ -40,6 +43,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
         if self.path == "/status500":
             self.send_error(500)
+            return
+        if self.path == "/auth" and self.headers.get("Authorization") != \
+                "Basic " + base64.b64encode(b"tsa:secret").decode():
+            self.send_error(401)
             return
         if self.path == "/slow":
             time.sleep(SLOW)

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "timestamp/openssl_handle.h"
 #include "timestamp/token_store.h"
 
 namespace corvane::timestamp {
@@ -25,10 +26,6 @@ X509_STORE* store_of_token_certificates(PKCS7* token) {
 
 namespace {
 
-template <class T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
 
 std::string bio_text(BIO* bio) {
   char* data = nullptr;
@@ -47,7 +44,7 @@ std::string readable_time(const ASN1_GENERALIZEDTIME* time) {
 }
 
 std::string authority_of(TS_TST_INFO* info, PKCS7* token) {
-  std::unique_ptr<BIO, Deleter<BIO, BIO_free_all>> out(BIO_new(BIO_s_mem()));
+  OpensslHandle<BIO, BIO_free_all> out(BIO_new(BIO_s_mem()));
   if (!out) return {};
   if (const GENERAL_NAME* name = TS_TST_INFO_get_tsa(info); name && name->type == GEN_DIRNAME) {
     X509_NAME_print_ex(out.get(), name->d.directoryName, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
@@ -69,7 +66,7 @@ std::string last_openssl_error() {
 
 // Runs the checks of `flags` on the token; "" when they hold.
 std::string verify(PKCS7* token, const Sha256& imprint, int flags) {
-  std::unique_ptr<TS_VERIFY_CTX, Deleter<TS_VERIFY_CTX, TS_VERIFY_CTX_free>> context(TS_VERIFY_CTX_new());
+  OpensslHandle<TS_VERIFY_CTX, TS_VERIFY_CTX_free> context(TS_VERIFY_CTX_new());
   auto* imprint_copy = static_cast<unsigned char*>(OPENSSL_memdup(imprint.data(), imprint.size()));
   X509_STORE* store = internal::store_of_token_certificates(token);
   if (!context || !imprint_copy || !store) {
@@ -92,8 +89,8 @@ std::string verify(PKCS7* token, const Sha256& imprint, int flags) {
 TokenCheck check_token(std::span<const std::uint8_t> der, const Sha256& imprint) {
   TokenCheck check;
   const unsigned char* in = der.data();
-  std::unique_ptr<PKCS7, Deleter<PKCS7, PKCS7_free>> token(d2i_PKCS7(nullptr, &in, static_cast<long>(der.size())));
-  std::unique_ptr<TS_TST_INFO, Deleter<TS_TST_INFO, TS_TST_INFO_free>> info(
+  OpensslHandle<PKCS7, PKCS7_free> token(d2i_PKCS7(nullptr, &in, static_cast<long>(der.size())));
+  OpensslHandle<TS_TST_INFO, TS_TST_INFO_free> info(
       token ? PKCS7_to_TS_TST_INFO(token.get()) : nullptr);
   if (!info) {
     check.problem = "the timestamp token cannot be read";

@@ -12,19 +12,16 @@
 
 #include "settings/log.h"
 #include "timestamp/http_post.h"
+#include "timestamp/openssl_handle.h"
 #include "timestamp/token_store.h"
 
 namespace corvane::timestamp {
 namespace {
 
-template <class T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
-using TsReq = std::unique_ptr<TS_REQ, Deleter<TS_REQ, TS_REQ_free>>;
-using TsResp = std::unique_ptr<TS_RESP, Deleter<TS_RESP, TS_RESP_free>>;
-using TsVerify = std::unique_ptr<TS_VERIFY_CTX, Deleter<TS_VERIFY_CTX, TS_VERIFY_CTX_free>>;
-using Asn1Integer = std::unique_ptr<ASN1_INTEGER, Deleter<ASN1_INTEGER, ASN1_INTEGER_free>>;
+using TsReq = OpensslHandle<TS_REQ, TS_REQ_free>;
+using TsResp = OpensslHandle<TS_RESP, TS_RESP_free>;
+using TsVerify = OpensslHandle<TS_VERIFY_CTX, TS_VERIFY_CTX_free>;
+using Asn1Integer = OpensslHandle<ASN1_INTEGER, ASN1_INTEGER_free>;
 
 constexpr int kNonceBytes = 8;
 
@@ -73,8 +70,8 @@ std::string check_answer(TS_REQ* request, TS_RESP* response) {
 
 TsReq make_request(const Sha256& imprint) {
   TsReq request(TS_REQ_new());
-  std::unique_ptr<TS_MSG_IMPRINT, Deleter<TS_MSG_IMPRINT, TS_MSG_IMPRINT_free>> message(TS_MSG_IMPRINT_new());
-  std::unique_ptr<X509_ALGOR, Deleter<X509_ALGOR, X509_ALGOR_free>> algorithm(X509_ALGOR_new());
+  OpensslHandle<TS_MSG_IMPRINT, TS_MSG_IMPRINT_free> message(TS_MSG_IMPRINT_new());
+  OpensslHandle<X509_ALGOR, X509_ALGOR_free> algorithm(X509_ALGOR_new());
   const Asn1Integer nonce = make_nonce();
   if (!request || !message || !algorithm || !nonce) return nullptr;
   X509_ALGOR_set_md(algorithm.get(), EVP_sha256());

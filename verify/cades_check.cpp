@@ -9,17 +9,15 @@
 #include <algorithm>
 #include <memory>
 
+#include "timestamp/openssl_handle.h"
 #include "timestamp/token_check.h"
 
 namespace corvane::verify {
 namespace {
 
-template <class T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
-using ContentInfo = std::unique_ptr<CMS_ContentInfo, Deleter<CMS_ContentInfo, CMS_ContentInfo_free>>;
-using MdContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX, EVP_MD_CTX_free>>;
+using timestamp::OpensslHandle;
+using ContentInfo = OpensslHandle<CMS_ContentInfo, CMS_ContentInfo_free>;
+using MdContext = OpensslHandle<EVP_MD_CTX, EVP_MD_CTX_free>;
 
 // The one value of signed attribute `nid` as its ASN1_TYPE; nullptr when absent.
 const ASN1_TYPE* signed_value(CMS_SignerInfo* signer, int nid) {
@@ -53,7 +51,7 @@ std::optional<bool> certificate_matches(CMS_ContentInfo* cms, CMS_SignerInfo* si
   if (!value) return std::nullopt;
   if (value->type != V_ASN1_SEQUENCE) return false;
   const unsigned char* in = ASN1_STRING_get0_data(value->value.sequence);
-  std::unique_ptr<ESS_SIGNING_CERT_V2, Deleter<ESS_SIGNING_CERT_V2, ESS_SIGNING_CERT_V2_free>> v2(
+  OpensslHandle<ESS_SIGNING_CERT_V2, ESS_SIGNING_CERT_V2_free> v2(
       d2i_ESS_SIGNING_CERT_V2(nullptr, &in, ASN1_STRING_length(value->value.sequence)));
   // Finds the signer's certificate among those the message carries.
   CMS_set1_signers_certs(cms, nullptr, 0);

@@ -33,6 +33,12 @@ void print_format(std::ostream& out, const verify::SignatureReport& s) {
   if (f.signed_attributes)
     out << "  Signed attributes: message-digest " << holds(f.message_digest_matches) << ", signing-certificate-v2 "
         << holds(f.signing_certificate_matches) << "\n";
+  if (!f.validation_data.revoked.empty())
+    out << "  Validation data: says " << f.validation_data.revoked << " is revoked\n";
+  else if (f.validation_data.covered)
+    out << "  Validation data: in the document for the whole chain\n";
+  else if (!f.validation_data.missing.empty())
+    out << "  Validation data: none in the document for " << f.validation_data.missing << "\n";
   if (!f.timestamp) return;
   const verify::TimestampFacts& t = *f.timestamp;
   out << "  Timestamp: " << or_none(t.time, "unreadable") << " by " << or_none(t.authority, "an unknown authority")

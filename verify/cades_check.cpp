@@ -95,7 +95,8 @@ std::optional<TimestampFacts> timestamp_of(CMS_SignerInfo* signer) {
 
 }  // namespace
 
-FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedContent& content) {
+FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedContent& content,
+                              const DocumentValidationData& dss) {
   FormatFacts facts;
   const unsigned char* in = message.data();
   const ContentInfo cms(d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(message.size())));
@@ -106,11 +107,15 @@ FormatFacts read_format_facts(std::span<const std::uint8_t> message, const Signe
   facts.message_digest_matches = digest_matches(signer, content);
   facts.signing_certificate_matches = certificate_matches(cms.get(), signer);
   facts.timestamp = timestamp_of(signer);
+  facts.validation_data = check_chain_coverage(message, dss);
   return facts;
 }
 
 std::string format_name(const std::string& sub_filter, const FormatFacts& facts) {
-  if (sub_filter == "ETSI.CAdES.detached") return facts.timestamp ? "PAdES B-T" : "PAdES B-B";
+  if (sub_filter == "ETSI.CAdES.detached") {
+    if (!facts.timestamp) return "PAdES B-B";
+    return facts.validation_data.covered ? "PAdES B-LT" : "PAdES B-T";
+  }
   return facts.timestamp ? "PKCS#7 with a timestamp" : "PKCS#7";
 }
 

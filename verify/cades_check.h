@@ -10,6 +10,7 @@
 #include <string>
 
 #include "verify/cms_check.h"
+#include "verify/validation_data.h"
 
 namespace corvane::verify {
 
@@ -27,15 +28,19 @@ struct FormatFacts {
   std::optional<bool> message_digest_matches;
   std::optional<bool> signing_certificate_matches;
   std::optional<TimestampFacts> timestamp;  // nullopt without a signature-time-stamp-token
+  // Whether the document's /DSS covers the chain the message carries.
+  ChainCoverage validation_data;
 };
 
-// Reads the first signer of `message` (DER ContentInfo of SignedData).
+// Reads the first signer of `message` (DER ContentInfo of SignedData) and
+// checks its chain against the document's validation data `dss`.
 // `content` is digested only when the message has a message-digest
 // attribute. Never throws; an unreadable message gives the empty facts.
-[[nodiscard]] FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedContent& content);
+[[nodiscard]] FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedContent& content,
+                                            const DocumentValidationData& dss);
 
-// "PAdES B-T", "PAdES B-B", "PKCS#7 with a timestamp", "PKCS#7" from the
-// /SubFilter and the facts.
+// "PAdES B-LT", "PAdES B-T", "PAdES B-B", "PKCS#7 with a timestamp",
+// "PKCS#7" from the /SubFilter and the facts.
 [[nodiscard]] std::string format_name(const std::string& sub_filter, const FormatFacts& facts);
 
 }  // namespace corvane::verify

@@ -19,8 +19,8 @@ bool is_detached_cms(const std::string& sub_filter) {
 // The format, the CAdES attributes and the timestamp. An attribute or a
 // timestamp that does not hold makes a valid signature invalid.
 void add_format_facts(SignatureReport& report, const std::string& sub_filter, std::span<const std::uint8_t> message,
-                      const SignedContent& content) {
-  report.format_facts = read_format_facts(message, content);
+                      const SignedContent& content, const DocumentValidationData& dss) {
+  report.format_facts = read_format_facts(message, content, dss);
   report.format = format_name(sub_filter, report.format_facts);
   const FormatFacts& facts = report.format_facts;
   std::string problem;
@@ -29,13 +29,16 @@ void add_format_facts(SignatureReport& report, const std::string& sub_filter, st
     problem = "the signing-certificate-v2 attribute does not name the signer's certificate";
   else if (facts.timestamp && !facts.timestamp->problem.empty())
     problem = "the timestamp does not hold: " + facts.timestamp->problem;
+  else if (!facts.validation_data.revoked.empty())
+    problem = "the document's validation data says the certificate " + facts.validation_data.revoked + " is revoked";
   if (report.valid && !problem.empty()) {
     report.valid = false;
     report.problem = problem;
   }
 }
 
-SignatureReport verify_signature(const ByteSource& file, const SignatureDictionary& dictionary) {
+SignatureReport verify_signature(const ByteSource& file, const SignatureDictionary& dictionary,
+                                 const DocumentValidationData& dss) {
   SignatureReport report;
   report.field_name = dictionary.field_name;
   report.signer.signing_time = readable_pdf_date(dictionary.signing_time);
@@ -62,7 +65,7 @@ SignatureReport verify_signature(const ByteSource& file, const SignatureDictiona
   report.valid = cms.valid;
   report.problem = cms.problem;
   add_format_facts(report, dictionary.sub_filter, ranges.signature,
-                   [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); });
+                   [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); }, dss);
   return report;
 }
 
@@ -85,7 +88,9 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   if (!signing::ensure_database(report.error)) return report;
   report.opened = true;
   report.file_size = file.size();
-  for (const SignatureDictionary& dictionary : scan.signatures) report.signatures.push_back(verify_signature(file, dictionary));
+  const DocumentValidationData dss = read_validation_data(path, password);
+  for (const SignatureDictionary& dictionary : scan.signatures)
+    report.signatures.push_back(verify_signature(file, dictionary, dss));
   return report;
 }
 

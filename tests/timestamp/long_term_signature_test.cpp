@@ -188,6 +188,85 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
   }
 }
 
+// The number behind the last `key` of `file` (" /Root 1 0 R" gives 1).
+long number_after_last(const std::string& file, const std::string& key) {
+  return std::stol(file.substr(file.rfind(key) + key.size()));
+}
+
+// `file` with an incremental update that gives its catalog a /DSS holding
+// the CRL `crl` (DER), as a long-term validation tool adds it.
+std::string with_crl_in_dss(const std::string& file, const std::string& crl) {
+  const long size = trailer_size(file), root = number_after_last(file, "/Root ");
+  const long prev = number_after_last(file, "startxref\n");
+  const auto entry = [](std::size_t offset) {
+    char line[24];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+    return std::string(line);
+  };
+  std::string out = file;
+  const std::size_t crl_at = out.size();
+  out += std::to_string(size) + " 0 obj\n<< /Length " + std::to_string(crl.size()) + " >>\nstream\n" + crl +
+         "\nendstream\nendobj\n";
+  const std::size_t dss_at = out.size();
+  out += std::to_string(size + 1) + " 0 obj\n<< /CRLs [" + std::to_string(size) + " 0 R] >>\nendobj\n";
+  const std::size_t root_at = out.size();
+  std::string catalog = object_text(file, static_cast<int>(root));
+  catalog.insert(catalog.find("<<") + 2, " /DSS " + std::to_string(size + 1) + " 0 R ");
+  out += catalog + "\n";
+  const std::size_t xref_at = out.size();
+  out += "xref\n" + std::to_string(root) + " 1\n" + entry(root_at) + std::to_string(size) + " 2\n" + entry(crl_at) +
+         entry(dss_at) + "trailer\n<< /Size " + std::to_string(size + 2) + " /Root " + std::to_string(root) +
+         " 0 R /Prev " + std::to_string(prev) + " >>\nstartxref\n" + std::to_string(xref_at) + "\n%%EOF\n";
+  return out;
+}
+
+// A CRL of the fixture CA (DER), listing the fixture signer when `revoked`.
+std::string fixture_crl(const ScratchDir& dir, bool revoked) {
+  const std::string pem = (fixtures_dir() / "nss" / "pem").string() + "/";
+  const std::string cnf = (dir / "ca.cnf").string();
+  write_file(dir / "index.txt", "");
+  write_file(dir / "crlnumber", "01\n");
+  write_file(cnf, "[ca]\ndefault_ca = test\n[test]\ndatabase = " + (dir / "index.txt").string() +
+                      "\ncrlnumber = " + (dir / "crlnumber").string() + "\ndefault_md = sha256\ndefault_crl_days = 30\n");
+  const std::string ca = " -config " + shell_quote(cnf) + " -keyfile " + shell_quote(pem + "ca.key") + " -cert " +
+                         shell_quote(pem + "ca.crt");
+  if (revoked) {
+    EXPECT_EQ(run_command("openssl ca" + ca + " -revoke " + shell_quote(pem + "signer.crt")).exit_code, 0);
+  }
+  const CommandResult r = run_command("openssl ca -gencrl" + ca + " | openssl crl -outform DER -out " +
+                                      shell_quote((dir / "crl.der").string()));
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  return read_file(dir / "crl.der");
+}
+
+TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
+  ScratchDir dir("long-term");
+  const TsaServer tsa(dir / "tsa");
+  const auto signed_file = dir / "signed.pdf";
+  ASSERT_EQ(sign(dir, "", shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(signed_file.string()) +
+                              " --pades --tsa " + tsa.url("/ok")).exit_code, 0);
+  const struct {
+    const char* name;
+    bool revoked;
+    const char* want;
+  } cases[] = {
+      {"a CRL that covers the signer", false,
+       "  Format: PAdES B-LT\n  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"
+       "  Validation data: in the document for the whole chain\n"},
+      {"a CRL that revokes the signer", true, "is revoked"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto out = dir / "with-dss.pdf";
+    write_file(out, with_crl_in_dss(read_file(signed_file), fixture_crl(dir, c.revoked)));
+    const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) + " 2>&1");
+    EXPECT_TRUE(contains(verify.output, c.want)) << verify.output;
+    EXPECT_EQ(contains(verify.output, "  Signature: invalid (the document's validation data says the certificate"),
+              c.revoked) << verify.output;
+    EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid"));
+  }
+}
+
 TEST(LongTermSignature, AFailingAuthorityRefusesTheRunAndNothingIsWritten) {
   ScratchDir dir("long-term");
   const TsaServer tsa(dir / "tsa");

@@ -45,6 +45,10 @@ class Edit {
   std::string reason;
   // "1" or "0", replaced from the settings at every signit.
   std::string dontencrypt;
+  // Read-only: the one-line reason of the last signit that failed, or whose
+  // signed file could not be written (signit then still answers true);
+  // cleared at the start of every signit.
+  std::string lasterror;
   // "1" (or another whole number but 0) makes a PAdES signature, "0" the
   // PKCS#7 one; "" leaves it to the setting `pades`.
   std::string pades;

@@ -27,7 +27,11 @@ namespace {
 // An image shorter than this holds no document.
 constexpr std::size_t kMinImageSize = 12;
 
-void log_refusal(const Refusal& refusal) { settings::log_line("signing refused: " + refusal); }
+// A refusal is logged and kept for the host as the edit's lasterror.
+void log_refusal(Edit& edit, const Refusal& refusal) {
+  settings::log_line("signing refused: " + refusal);
+  edit.lasterror = refusal;
+}
 
 // Why no document is open after the preparation. An engine still waiting
 // for a password reports the document encrypted; the probe's own
@@ -110,6 +114,7 @@ Refusal write_out_document(Edit& edit, ComponentState& state) {
 bool Edit::signit() {
   ComponentState& state = component_state();
   state.session.unsupportedLayout.clear();
+  lasterror.clear();
 
   if (!reason.empty()) state.session.signingReason = reason;
   if (!username.empty()) {
@@ -125,13 +130,13 @@ bool Edit::signit() {
   }
   if (pdfeditloaded && !pdfloaded) pdfloaded = pdfpath.empty() ? false : open_document();
   if (!pdfloaded || !engine) {
-    log_refusal(why_not_open(*this));
+    log_refusal(*this, why_not_open(*this));
     return false;
   }
 
   signatureOptions = read_signature_options(*this);
   if (!signatureOptions.problem.empty()) {
-    log_refusal(signatureOptions.problem);
+    log_refusal(*this, signatureOptions.problem);
     return false;
   }
   const SignatureKindScope kind(state.signer, signatureOptions);
@@ -143,13 +148,16 @@ bool Edit::signit() {
   if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state);
   if (refusal.empty()) refusal = sign_byte_ranges(*this, state);
   if (!refusal.empty()) {
-    log_refusal(refusal);
+    log_refusal(*this, refusal);
     return false;
   }
 
-  // A file that cannot be written does not change the answer; the log says so.
-  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false))
-    settings::log_line("the signed file could not be written to " + savepath);
+  // A file that cannot be written does not change the answer; the log and
+  // lasterror say so.
+  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false)) {
+    lasterror = "the signed file could not be written to " + savepath;
+    settings::log_line(lasterror);
+  }
   reset_buffers();
   return true;
 }

@@ -96,6 +96,7 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
     SCOPED_TRACE(c.name);
     test::write_file(out, "the file that was here");
     bool result = true;
+    std::string lasterror;
     const auto lines = test::logged_messages([&] {
       test::FakeEngineInstaller engine;
       const std::string bytes = c.image(image);
@@ -105,6 +106,7 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
       edit.savepath = out.string();
       if (c.prepare) c.prepare(edit);
       result = edit.signit();
+      lasterror = edit.lasterror;
     });
     EXPECT_FALSE(result);
     EXPECT_EQ(test::read_file(out), "the file that was here");
@@ -115,6 +117,7 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
       if (line.find("signing refused: ") == std::string::npos) continue;
       ++refusals;
       EXPECT_NE(line.find(c.why), std::string::npos) << line;
+      EXPECT_EQ(line.substr(line.find("signing refused: ") + 17), lasterror);
     }
     EXPECT_EQ(refusals, 1);
   }
@@ -130,6 +133,7 @@ TEST(SignitRefusal, NoDocumentOpenReadsNoSettingAndWritesNothing) {
   edit.savepath = (scratch / "out.pdf").string();
   edit.dontencrypt = "host value";
   EXPECT_FALSE(edit.signit());
+  EXPECT_EQ(edit.lasterror, "the document could not be opened");
   EXPECT_FALSE(edit.pdfloaded);
   EXPECT_EQ(edit.dontencrypt, "host value");
   EXPECT_FALSE(std::filesystem::exists(scratch / "out.pdf"));

@@ -199,10 +199,18 @@ TEST_F(SignitTest, SecondRunAndSecondInstanceOnTheSameThread) {
   second.savepath = (scratch_ / "second.pdf").string();
   ASSERT_TRUE(first.signit());
   ASSERT_TRUE(second.signit());
+  EXPECT_EQ(second.lasterror, "");
+  // A signed file that cannot be written leaves the answer true; lasterror
+  // says why until the next run.
+  first.savepath = (scratch_ / "missing" / "first.pdf").string();
+  ASSERT_TRUE(first.signit());
+  EXPECT_EQ(first.lasterror, "the signed file could not be written to " + first.savepath);
+  first.savepath = (scratch_ / "first.pdf").string();
   // The document stays open: a path that no longer exists is not read.
   first.pdfpath = (scratch_ / "gone.pdf").string();
   ASSERT_TRUE(first.signit());
   EXPECT_TRUE(first.pdfloaded);
+  EXPECT_EQ(first.lasterror, "");
   expect_signed(fixture_pdf("plain.pdf"), scratch_ / "first.pdf", "", false, false);
   expect_signed(fixture_pdf("ghostscript.pdf"), scratch_ / "second.pdf", "", false, false);
 }

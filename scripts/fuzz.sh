@@ -18,7 +18,7 @@ root=$PWD
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(xref annots reg hive profile rebuild verify)
+[ ${#targets[@]} -gt 0 ] || targets=(xref annots reg hive profile rebuild verify directory)
 build=${CORVANE_FUZZ_BUILD:-$root/build-fuzz}
 jobs=${CORVANE_FUZZ_BUILD_JOBS:-2}
 
@@ -55,6 +55,7 @@ dictionary() {
     xref|annots|rebuild|verify) echo "$root/fuzz/dictionaries/pdf.dict" ;;
     reg|hive) echo "$root/fuzz/dictionaries/reg.dict" ;;
     profile) echo "$root/fuzz/dictionaries/ini.dict" ;;
+    directory) echo "$root/fuzz/dictionaries/directory.dict" ;;
   esac
 }
 

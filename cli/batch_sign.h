@@ -20,11 +20,12 @@ struct SignOptions {
   std::string reason;
   bool reason_given = false;
   bool verbose = false;
+  std::string cert;     // --cert
   bool pades = false;   // --pades
   std::string tsa_url;  // --tsa
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
-    return {input, output, password, user, reason, reason_given, pades, tsa_url};
+    return {input, output, password, user, reason, reason_given, cert, pades, tsa_url};
   }
 };
 

@@ -20,10 +20,12 @@ struct SignOptions {
   std::string reason;
   bool reason_given = false;
   bool verbose = false;
-  std::string cert;  // --cert
+  std::string cert;     // --cert
+  bool pades = false;   // --pades
+  std::string tsa_url;  // --tsa
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
-    return {input, output, password, user, reason, reason_given, cert};
+    return {input, output, password, user, reason, reason_given, cert, pades, tsa_url};
   }
 };
 

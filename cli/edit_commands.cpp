@@ -67,6 +67,8 @@ void add_edit_commands(CLI::App& app) {
                    "The certificate for this run only: nickname, SHA-256 fingerprint or unique container name "
                    "(see 'corvanepdf certificates'); never saved");
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
+  sign->add_flag("--pades", options->pades, "Make a PAdES signature (CAdES signed attributes)");
+  sign->add_option("--tsa", options->tsa_url, "Timestamp the signature at this RFC 3161 authority (URL)");
   sign->callback([options] { run_sign(*options); });
 
   auto text = std::make_shared<std::string>();

@@ -19,6 +19,8 @@ std::string sign_file(const SignRequest& request,
   if (!request.user.empty()) document.username(request.user);
   if (request.reason_given) document.reason(request.reason);
   document.containername(request.cert);
+  if (request.pades) document.pades("1");
+  if (!request.tsa_url.empty()) document.tsaurl(request.tsa_url);
   const bool signed_ok = document.signit();
   const auto lines = log_lines();
   if (run_lines) run_lines(lines);

@@ -16,6 +16,8 @@ struct SignRequest {
   std::string reason;  // set only when reason_given
   bool reason_given = false;
   std::string cert;    // --cert: the certificate of this run only
+  bool pades = false;   // sets pades "1" when true, else leaves the setting
+  std::string tsa_url;  // sets tsaurl only when not empty
 };
 
 // Sets the properties as a host would, then signs. What can be checked

@@ -1,12 +1,37 @@
 #include "cli/verify_text_report.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 namespace corvane::cli {
 namespace {
 
 std::string or_none(const std::string& text, const char* none) { return text.empty() ? none : text; }
+
+const char* holds(std::optional<bool> value) { return !value ? "absent" : *value ? "matches" : "does not match"; }
+
+// The format and, where there are any, the signed attributes, the validation
+// data in the document and the timestamp.
+void print_format(std::ostream& out, const verify::SignatureReport& s) {
+  if (s.format.empty()) return;
+  out << "  Format: " << s.format << "\n";
+  const verify::FormatFacts& f = s.format_facts;
+  if (f.signed_attributes)
+    out << "  Signed attributes: message-digest " << holds(f.message_digest_matches) << ", signing-certificate-v2 "
+        << holds(f.signing_certificate_matches) << "\n";
+  if (!f.validation_data.revoked.empty())
+    out << "  Validation data: says " << f.validation_data.revoked << " is revoked\n";
+  else if (f.validation_data.covered)
+    out << "  Validation data: in the document for the whole chain\n";
+  else if (!f.validation_data.missing.empty())
+    out << "  Validation data: none in the document for " << f.validation_data.missing << "\n";
+  if (!f.timestamp) return;
+  const verify::TimestampFacts& t = *f.timestamp;
+  out << "  Timestamp: " << or_none(t.time, "unreadable") << " by " << or_none(t.authority, "an unknown authority")
+      << ", token " << (t.valid ? "valid" : "invalid") << ", imprint "
+      << (t.imprint_matches ? "matches the signature" : "does not match the signature") << "\n";
+}
 
 void print_signature(std::ostream& out, int number, const verify::SignatureReport& s, std::uint64_t file_size) {
   out << "Signature " << number;
@@ -26,6 +51,7 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   if (s.covers_whole_file) out << "yes\n";
   else if (s.signed_end == 0) out << "no\n";
   else out << "no (the signed revision ends at byte " << s.signed_end << " of " << file_size << ")\n";
+  print_format(out, s);
 }
 
 template <typename Fact>

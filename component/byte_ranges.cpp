@@ -114,6 +114,7 @@ Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
   if (!signer.refusal.empty()) return signer.refusal;
   if (signature.empty()) return "the signature could not be made with the selected certificate";
   if (!is_lower_hex(signature)) return "signing failed: " + one_line(std::move(signature));
+  if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
   if (signature.size() > width)
     return "the signature (" + std::to_string(signature.size()) + " hex digits) is longer than its slot (" +
            std::to_string(width) + ")";

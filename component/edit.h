@@ -14,6 +14,7 @@
 #include <string>
 
 #include "component/bytes.h"
+#include "component/signature_options.h"
 #include "engine/pdf_engine.h"
 #include "signing/signer_state.h"
 
@@ -52,6 +53,12 @@ class Edit {
   // signed file could not be written (signit then still answers true);
   // cleared at the start of every signit.
   std::string lasterror;
+  // "1" (or another whole number but 0) makes a PAdES signature, "0" the
+  // PKCS#7 one; "" leaves it to the setting `pades`.
+  std::string pades;
+  // URL of the timestamp authority that timestamps the signature; "" leaves
+  // it to the setting `tsaurl` (none when that is empty too).
+  std::string tsaurl;
 
   // --- Published methods --------------------------------------------------
   // The signing run. False when no document is open or the run fails.
@@ -103,6 +110,8 @@ class Edit {
   std::int32_t secondRangeStart = 0;
   std::int32_t secondRangeLength = 0;
   std::string byteRangeText;
+  // The kind of signature this run makes (read at the start of signit).
+  SignatureOptions signatureOptions;
 
   // Resets the three buffers to one zero byte each.
   void reset_buffers();

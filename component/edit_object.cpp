@@ -41,6 +41,8 @@ constexpr Member kMembers[] = {
     {"GetUniversalTime", CPDF_DISPID_GETUNIVERSALTIME, MemberKind::kMethod, 0},
     {"lasterror", CPDF_DISPID_LASTERROR, MemberKind::kReadOnlyTextProperty, 0},
     {"containername", CPDF_DISPID_CONTAINERNAME, MemberKind::kTextProperty, 0},
+    {"pades", CPDF_DISPID_PADES, MemberKind::kTextProperty, 0},
+    {"tsaurl", CPDF_DISPID_TSAURL, MemberKind::kTextProperty, 0},
 };
 
 const Member* find_member(DispId id) {
@@ -85,6 +87,8 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
       case CPDF_DISPID_REASON: text = &edit_.reason; break;
       case CPDF_DISPID_LASTERROR: text = &edit_.lasterror; break;
       case CPDF_DISPID_CONTAINERNAME: text = &edit_.containername; break;
+      case CPDF_DISPID_PADES: text = &edit_.pades; break;
+      case CPDF_DISPID_TSAURL: text = &edit_.tsaurl; break;
       default: text = &edit_.dontencrypt; break;
     }
     if (kind == InvokeKind::kPropertyPut) {

@@ -60,6 +60,29 @@ Refusal why_not_open(Edit& edit) {
                                 : "the document is encrypted and the password was refused";
 }
 
+// Puts the run's signature kind into the thread's signer state for the
+// run, and takes it out again afterwards, so that `sign` and the runs of
+// other instances make the default signature. A signature of another kind
+// than the last one made has another length: the slot is sized anew.
+class SignatureKindScope {
+ public:
+  SignatureKindScope(SignerState& signer, const SignatureOptions& options) : signer_(signer) {
+    if (signer_.cadesAttributes != options.pades) signer_.signatureHexLength = 0;
+    signer_.cadesAttributes = options.pades;
+    signer_.slotReserveHex = 0;
+  }
+  ~SignatureKindScope() {
+    if (signer_.cadesAttributes) signer_.signatureHexLength = 0;
+    signer_.cadesAttributes = false;
+    signer_.slotReserveHex = 0;
+  }
+  SignatureKindScope(const SignatureKindScope&) = delete;
+  SignatureKindScope& operator=(const SignatureKindScope&) = delete;
+
+ private:
+  SignerState& signer_;
+};
+
 }  // namespace
 
 const pdfupdate::SignContentFn& code_page_signer() {
@@ -130,8 +153,16 @@ bool Edit::signit() {
     return false;
   }
 
+  signatureOptions = read_signature_options(*this);
+  if (!signatureOptions.problem.empty()) {
+    log_refusal(*this, signatureOptions.problem);
+    return false;
+  }
+  const SignatureKindScope kind(state.signer, signatureOptions);
+
   apply_encryption_and_stamp(*this, state);
   Refusal refusal = write_out_document(*this, state);
+  if (refusal.empty()) refusal = reserve_timestamp_room(*this, state);
   if (refusal.empty()) refusal = assemble_document(*this, state);
   if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state);
   if (refusal.empty()) refusal = sign_byte_ranges(*this, state);

@@ -51,8 +51,18 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // over the /ByteRange placeholder (byte_ranges.cpp).
 [[nodiscard]] Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state);
 
-// Signs the two ranges where they lie and moves the signed file into
-// documentBytes
+// With a timestamp authority in the run's options, asks it for a token and
+// reserves room for one in the signature slot (signer.slotReserveHex);
+// otherwise reserves none (signature_timestamp_step.cpp).
+[[nodiscard]] Refusal reserve_timestamp_room(Edit& edit, ComponentState& state);
+
+// With a timestamp authority in the run's options, replaces the signature
+// (lower-case hex of a CMS message) by the same signature with the
+// authority's token added; otherwise leaves it.
+[[nodiscard]] Refusal timestamp_signature(const Edit& edit, std::string& signature_hex);
+
+// Signs the two ranges where they lie (timestamping the signature when the
+// run's options ask for it) and moves the signed file into documentBytes
 // (byte_ranges.cpp).
 [[nodiscard]] Refusal sign_byte_ranges(Edit& edit, ComponentState& state);
 

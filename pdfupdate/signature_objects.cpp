@@ -107,7 +107,7 @@ void add_signature_object(std::string& text, SigningSession& session, SignerStat
   add_line(text, "/Contents <" + filled.slot + "> ");
   add_line(text, kByteRangePlaceholder);
   if (!session.documentEncrypted) add_signature_details(text, session, signer);
-  add_line(text, "/SubFilter /adbe.pkcs7.detached");
+  add_line(text, signer.cadesAttributes ? "/SubFilter /ETSI.CAdES.detached" : "/SubFilter /adbe.pkcs7.detached");
   add_line(text, "/Filter /Adobe.PPKMS");
   add_line(text, "/FT /Sig");
   add_line(text, "/Type /Sig");
@@ -142,8 +142,9 @@ std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
     filled.dictionary_number = std::to_string(session.firstNewObject + 1);
     if (signer.signatureHexLength == 0) (void)sign_content(signer, kSizingContent);
     // "e" is a hex digit: the slot is a valid string exactly as wide as the
-    // real signature's hex text, which later overwrites it in place.
-    const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength : 0;
+    // real signature's hex text (and the room reserved for what is added to
+    // the signature later), which later overwrites it in place.
+    const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength + signer.slotReserveHex : 0;
     filled.slot.assign(static_cast<std::size_t>(width), 'e');
   }
 

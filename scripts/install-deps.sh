@@ -9,6 +9,8 @@ packages=(
   build-essential cmake pkg-config
   libqpdf-dev libnss3-dev libldap-dev libsasl2-dev libcli11-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # timestamps: HTTP client and RFC 3161 / CMS structures
+  libcurl4-openssl-dev libssl-dev
   # run and fixtures
   qpdf libnss3-tools openssl ghostscript
   # tests: validators, directory server, virtual display

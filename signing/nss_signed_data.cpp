@@ -8,6 +8,7 @@
 #include "signing/der_rewrite.h"
 #include "signing/nss_certificate.h"
 #include "signing/nss_database.h"
+#include "signing/signing_certificate.h"
 #include "signing/utf16_pieces.h"
 
 namespace corvane::signing {
@@ -60,6 +61,32 @@ Bytes der_dsa_signature(std::span<const std::uint8_t> raw) {
   Bytes out(der.data, der.data + der.len);
   SECITEM_FreeItem(&der, PR_FALSE);
   return out;
+}
+
+// Makes signing-certificate-v2 for `cert` the signer's one signed attribute
+// so far. When the message is encoded, NSS adds content-type and
+// message-digest to a signer info that has signed attributes, and the key
+// signs their DER encoding. (NSS exports no function that adds an
+// attribute of any type: the array is set directly, in the message's arena,
+// where NSS grows it.)
+bool add_signing_certificate(NSSCMSMessage* message, NSSCMSSignerInfo* signer_info, CERTCertificate* cert) {
+  const auto value = signing_certificate_v2(std::span<const std::uint8_t>(cert->derCert.data, cert->derCert.len));
+  if (!value || signer_info->authAttr) return false;
+  PLArenaPool* arena = message->poolp;
+  auto* attribute = PORT_ArenaZNew(arena, NSSCMSAttribute);
+  auto** values = PORT_ArenaZNewArray(arena, SECItem*, 2);
+  auto** attributes = PORT_ArenaZNewArray(arena, NSSCMSAttribute*, 2);
+  SECItem* encoded = SECITEM_AllocItem(arena, nullptr, static_cast<unsigned int>(value->size()));
+  if (!attribute || !values || !attributes || !encoded) return false;
+  std::copy(value->begin(), value->end(), encoded->data);
+  values[0] = encoded;
+  attribute->type = SECItem{siDEROID, const_cast<unsigned char*>(kSigningCertificateV2Oid),
+                            static_cast<unsigned int>(sizeof kSigningCertificateV2Oid)};
+  attribute->values = values;
+  attribute->encoded = PR_TRUE;
+  attributes[0] = attribute;
+  signer_info->authAttr = attributes;
+  return true;
 }
 
 // Length octets of a DER length.
@@ -174,6 +201,10 @@ std::optional<platform::ByteArray> NssSignedData::Sign(const Signer& signer, boo
       NSS_CMSSignedData_AddSignerInfo(signed_data, signer_info) != SECSuccess) {
     NSS_CMSSignerInfo_Destroy(signer_info);
     error.description = nss_error("The signature cannot be made");
+    return std::nullopt;
+  }
+  if (CadesAttributes() && !add_signing_certificate(message.get(), signer_info, cert)) {
+    error.description = nss_error("The signed attributes cannot be made");
     return std::nullopt;
   }
   SECItem digest{siBuffer, digest_->data(), static_cast<unsigned int>(digest_->size())};

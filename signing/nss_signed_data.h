@@ -1,5 +1,5 @@
-// CMS SignedData messages made with NSS: detached, SHA-256, no signed
-// attributes, the chain up to the root, DER.
+// CMS SignedData messages made with NSS: detached, SHA-256, the chain up to
+// the root, DER; no signed attributes, or the CAdES ones when asked.
 #pragma once
 
 #include <array>

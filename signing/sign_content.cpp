@@ -138,6 +138,7 @@ std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr
   }
   if (!signer || !signed_data) return std::nullopt;
   signer->SetOptions(kIncludeWholeChain);
+  signed_data->SetCadesAttributes(state.cadesAttributes);
   platform::CallError error;
   auto signature = signed_data->Sign(*signer, /*detached=*/true, kBinaryEncoding, error);
   headroom = signed_data->SlotHeadroom();

@@ -56,6 +56,12 @@ struct SignerState {
   std::vector<std::span<const std::uint8_t>> contentPieces;
   // The signer's user name for the e-mail cache (UTF-8).
   std::string userName;
+  // True while a signing run makes CAdES signatures (signed attributes,
+  // /SubFilter /ETSI.CAdES.detached); false for plain PKCS#7.
+  bool cadesAttributes = false;
+  // Hex digits the signature slot holds beyond the signature itself, for
+  // what is added to it after signing (a timestamp token); 0 without.
+  std::int32_t slotReserveHex = 0;
 };
 
 }  // namespace corvane

@@ -154,9 +154,9 @@ class SignedData : public platform::AutomationObject {
     return SetContent(joined);
   }
   // Signs the content with `signer`'s certificate. Only detached signatures
-  // in kBinaryEncoding are made: SHA-256, no signed attributes, DER. Returns
-  // nullopt with `error` filled when there is no content, no usable key, or
-  // signing fails.
+  // in kBinaryEncoding are made: SHA-256, DER, no signed attributes unless
+  // SetCadesAttributes(true) was called. Returns nullopt with `error` filled
+  // when there is no content, no usable key, or signing fails.
   [[nodiscard]] virtual std::optional<platform::ByteArray> Sign(const Signer& signer, bool detached,
                                                                 int encoding,
                                                                 platform::CallError& error) = 0;
@@ -166,6 +166,14 @@ class SignedData : public platform::AutomationObject {
   // the difference to the longest value the key can give plus the length
   // octets that may grow with it.
   [[nodiscard]] virtual std::size_t SlotHeadroom() const { return 0; }
+  // When true, the signer info carries the signed attributes of a CAdES
+  // signature: content-type, message-digest and signing-certificate-v2 (no
+  // signing time). A store that cannot make them fails Sign.
+  void SetCadesAttributes(bool on) { cades_attributes_ = on; }
+  [[nodiscard]] bool CadesAttributes() const { return cades_attributes_; }
+
+ private:
+  bool cades_attributes_ = false;
 };
 
 // Conversions. Late-bound members (by name): "BinaryToHex" (a byte array ->

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "verify/cades_check.h"
 #include "verify/cms_check.h"
 
 namespace corvane::verify {
@@ -28,6 +29,10 @@ struct SignatureReport {
   std::uint64_t signed_end = 0;  // where the signed bytes end; 0 when the ranges are not usable
   // The digest algorithm is one that collisions can be made for (SHA-1, MD5).
   bool weak_digest = false;
+  // "PKCS#7", "PAdES B-B", "PAdES B-T", "PAdES B-LT", "PKCS#7 with a
+  // timestamp"; "" when the signature could not be read (check_format).
+  std::string format;
+  FormatFacts format_facts;
 };
 
 struct DocumentReport {

@@ -5,9 +5,11 @@
 #include <string_view>
 
 #include "verify/byte_source.h"
+#include "verify/cades_check.h"
 #include "verify/pdf_date.h"
 #include "verify/signature_dictionaries.h"
 #include "verify/signed_ranges.h"
+#include "verify/validation_data.h"
 #include "verify/verification_store.h"
 
 namespace corvane::verify {
@@ -21,6 +23,8 @@ struct SignatureCheck {
   const SignatureDictionary& dictionary;
   SignedRanges ranges;
   SignatureReport& report;
+  // The document's validation data (/DSS), read once for all signatures.
+  const DocumentValidationData& dss;
 };
 
 // Both name a detached CMS signature over the byte ranges.
@@ -63,6 +67,34 @@ void check_cms(SignatureCheck& check) {
   if (report.signer.signing_time.empty()) report.signer.signing_time = time_from_m;
   report.valid = cms.valid;
   report.problem = cms.problem;
+}
+
+// The format, the CAdES attributes, the timestamp and the validation data
+// for the chain. An attribute or a timestamp that does not hold, or a
+// certificate the validation data says is revoked, makes a valid signature
+// invalid.
+void check_format(SignatureCheck& check) {
+  if (!check.ranges.well_formed) return;
+  const ByteSource& file = check.file;
+  const SignedRanges& ranges = check.ranges;
+  SignatureReport& report = check.report;
+  report.format_facts = read_format_facts(
+      ranges.signature, [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); },
+      check.dss);
+  report.format = format_name(check.dictionary.sub_filter, report.format_facts);
+  const FormatFacts& facts = report.format_facts;
+  std::string problem;
+  if (facts.message_digest_matches == false) problem = "the message-digest attribute does not match the signed bytes";
+  else if (facts.signing_certificate_matches == false)
+    problem = "the signing-certificate-v2 attribute does not name the signer's certificate";
+  else if (facts.timestamp && !facts.timestamp->problem.empty())
+    problem = "the timestamp does not hold: " + facts.timestamp->problem;
+  else if (!facts.validation_data.revoked.empty())
+    problem = "the document's validation data says the certificate " + facts.validation_data.revoked + " is revoked";
+  if (report.valid && !problem.empty()) {
+    report.valid = false;
+    report.problem = problem;
+  }
   check.ranges.signature = {};  // the message is not needed any more
 }
 
@@ -75,11 +107,12 @@ void check_digest_strength(SignatureCheck& check) {
 
 // The checkers in the order they run; each fills its own part of the report.
 using Checker = void (*)(SignatureCheck&);
-constexpr Checker kCheckers[] = {check_dictionary, check_ranges, check_cms, check_digest_strength};
+constexpr Checker kCheckers[] = {check_dictionary, check_ranges, check_cms, check_format, check_digest_strength};
 
-SignatureReport verify_signature(const ByteSource& file, const SignatureDictionary& dictionary) {
+SignatureReport verify_signature(const ByteSource& file, const SignatureDictionary& dictionary,
+                                 const DocumentValidationData& dss) {
   SignatureReport report;
-  SignatureCheck check{file, dictionary, {}, report};
+  SignatureCheck check{file, dictionary, {}, report, dss};
   for (Checker checker : kCheckers) checker(check);
   return report;
 }
@@ -108,8 +141,9 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   report.opened = true;
   report.file_size = file.size();
   report.signatures.reserve(scan.signatures.size());
+  const DocumentValidationData dss = read_validation_data(path, password);
   for (const SignatureDictionary& dictionary : scan.signatures)
-    report.signatures.push_back(verify_signature(file, dictionary));
+    report.signatures.push_back(verify_signature(file, dictionary, dss));
   return report;
 }
 

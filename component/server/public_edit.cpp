@@ -43,6 +43,8 @@ CORVANEPDF_PROPERTY(std::string, username)
 CORVANEPDF_PROPERTY(std::string, reason)
 CORVANEPDF_PROPERTY(std::string, dontencrypt)
 CORVANEPDF_PROPERTY(std::string, containername)
+CORVANEPDF_PROPERTY(std::string, pades)
+CORVANEPDF_PROPERTY(std::string, tsaurl)
 #undef CORVANEPDF_PROPERTY
 
 bool edit::signit() { return impl_ && impl_->object.signit(); }

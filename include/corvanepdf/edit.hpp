@@ -57,6 +57,15 @@ class edit {
   // used instead.
   std::string containername() const;
   void containername(const std::string& value);
+  // "1" makes a PAdES signature (CAdES signed attributes, /SubFilter
+  // /ETSI.CAdES.detached), "0" the PKCS#7 one; "" (the default) leaves it to
+  // the setting `pades`.
+  std::string pades() const;
+  void pades(const std::string& value);
+  // URL of an RFC 3161 timestamp authority whose token is added to the
+  // signature; "" (the default) leaves it to the setting `tsaurl`.
+  std::string tsaurl() const;
+  void tsaurl(const std::string& value);
 
   // Signs pdfpath into savepath. True when the signed file was made, also
   // when it could not be written to savepath (last_error() then says so).

@@ -218,6 +218,27 @@ TEST_F(SignitTest, SecondRunAndSecondInstanceOnTheSameThread) {
   expect_signed(fixture_pdf("ghostscript.pdf"), scratch_ / "second.pdf", "", false, false);
 }
 
+// A PAdES signature is longer than the PKCS#7 one: a run of the other kind
+// sizes its slot anew, and the run after a PAdES one makes the default
+// signature again.
+TEST_F(SignitTest, PadesRunBetweenDefaultRunsOnTheSameThread) {
+  const char* kinds[] = {"", "1", ""};
+  for (int i = 0; i < 3; ++i) {
+    Edit edit;
+    edit.pdfpath = fixture_pdf("plain.pdf").string();
+    edit.savepath = (scratch_ / ("run-" + std::to_string(i) + ".pdf")).string();
+    edit.pades = kinds[i];
+    ASSERT_TRUE(edit.signit()) << i;
+    if (*kinds[i] == '\0') {
+      expect_signed(fixture_pdf("plain.pdf"), edit.savepath, "", false, false);
+      continue;
+    }
+    const std::string report = test::pdfsig_report(edit.savepath, "");
+    EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
+    EXPECT_NE(report.find("ETSI.CAdES.detached"), std::string::npos) << report;
+  }
+}
+
 TEST_F(SignitTest, TwoThreadsSignAtOnce) {
   const std::string names[] = {"plain.pdf", "xref-stream.pdf"};
   bool signed_ok[2] = {false, false};

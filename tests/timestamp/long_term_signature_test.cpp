@@ -1,0 +1,310 @@
+// PAdES and timestamped signatures as `corvanepdf sign` makes them, against
+// a timestamp authority on 127.0.0.1 started here: what pdfsig, mutool,
+// openssl cms and openssl ts say of them, and a run refused with nothing
+// written whenever the authority fails.
+#include <gtest/gtest.h>
+#include <openssl/cms.h>
+#include <openssl/evp.h>
+#include <openssl/objects.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/component/signed_pdf.h"
+#include "tests/signing/signing_test_support.h"
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace corvane::test {
+namespace {
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// tsa_server.py on a free port of 127.0.0.1, stopped with the object.
+class TsaServer {
+ public:
+  explicit TsaServer(const std::filesystem::path& dir) {
+    const std::string scripts = CORVANE_TSA_SCRIPTS;
+    EXPECT_EQ(run_command("bash " + shell_quote(scripts + "/make_tsa.sh") + " " + shell_quote(dir.string())).exit_code, 0);
+    int out[2];
+    if (pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const std::string script = scripts + "/tsa_server.py";
+    const std::string folder = dir.string();
+    char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script.c_str()), const_cast<char*>(folder.c_str()),
+                    nullptr};
+    if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    FILE* from = fdopen(out[0], "r");
+    char line[32] = "";
+    if (from && fgets(line, sizeof line, from)) port_ = std::stoi(line);
+    if (from) fclose(from);
+  }
+  ~TsaServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  TsaServer(const TsaServer&) = delete;
+  TsaServer& operator=(const TsaServer&) = delete;
+
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// The hives of `dir` with the fixture signer and `values`, and the command
+// with `environment` ("NAME=VALUE ...").
+CommandResult sign(const ScratchDir& dir, const std::string& values, const std::string& arguments,
+                   const std::string& environment = "") {
+  write_file(dir / "hkcu.reg",
+             reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
+                      reg_value("UniqueContainerName", unique_container_of("Alex Signer")) + values));
+  return run_command("env -u DISPLAY " + environment + " CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
+                     " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " setsid -w " +
+                     shell_quote(CORVANEPDF_CLI) + " sign " + arguments + " </dev/null 2>&1");
+}
+
+// The DER signature in the file's slot (trailing padding ignored by DER).
+std::vector<std::uint8_t> signature_of(const std::string& file) {
+  const auto range = byte_range_of(file);
+  if (!range) return {};
+  const auto begin = static_cast<std::size_t>((*range)[1]) + 1;
+  return bytes_from_hex(file.substr(begin, static_cast<std::size_t>((*range)[2]) - 1 - begin));
+}
+
+struct CmsFacts {
+  std::string signed_attributes;         // short names of the signer's signed attributes, each then " "
+  std::vector<std::uint8_t> token;       // the signature-time-stamp-token, DER
+  std::string signature_value_sha256;    // hex
+};
+
+CmsFacts read_cms(const std::vector<std::uint8_t>& der) {
+  CmsFacts facts;
+  const unsigned char* in = der.data();
+  std::unique_ptr<CMS_ContentInfo, decltype(&CMS_ContentInfo_free)> cms(
+      d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(der.size())), &CMS_ContentInfo_free);
+  if (!cms) return facts;
+  CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(CMS_get0_SignerInfos(cms.get()), 0);
+  for (int i = 0; i < CMS_signed_get_attr_count(signer); ++i)
+    (facts.signed_attributes += OBJ_nid2sn(OBJ_obj2nid(X509_ATTRIBUTE_get0_object(CMS_signed_get_attr(signer, i))))) += " ";
+  const ASN1_OCTET_STRING* value = CMS_SignerInfo_get0_signature(signer);
+  unsigned char digest[32];
+  unsigned int digest_length = 0;
+  EVP_Digest(ASN1_STRING_get0_data(value), static_cast<std::size_t>(ASN1_STRING_length(value)), digest,
+             &digest_length, EVP_sha256(), nullptr);
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (unsigned int i = 0; i < digest_length; ++i) (facts.signature_value_sha256 += kHex[digest[i] >> 4]) += kHex[digest[i] & 15];
+  const int at = CMS_unsigned_get_attr_by_NID(signer, NID_id_smime_aa_timeStampToken, -1);
+  if (at < 0) return facts;
+  const ASN1_TYPE* token = X509_ATTRIBUTE_get0_type(CMS_unsigned_get_attr(signer, at), 0);
+  if (token && token->type == V_ASN1_SEQUENCE) {
+    const ASN1_STRING* s = token->value.sequence;
+    facts.token.assign(ASN1_STRING_get0_data(s), ASN1_STRING_get0_data(s) + ASN1_STRING_length(s));
+  }
+  return facts;
+}
+
+TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
+  ScratchDir dir("long-term");
+  const TsaServer tsa(dir / "tsa");
+  const struct {
+    const char* name;
+    const char* pdf;
+    const char* password;
+    std::string values;
+    std::string flags;
+    bool pades;
+    bool timestamp;
+    const char* format;  // as verify names it
+  } cases[] = {
+      {"B-B by flag", "plain.pdf", "", "", "--pades", true, false, "PAdES B-B"},
+      {"B-B by a DWORD setting, encrypted", "enc-aes-256.pdf", "user", "\"pades\"=dword:00000001\n", "", true, false,
+       "PAdES B-B"},
+      {"B-T", "plain.pdf", "", "", "--pades --tsa " + tsa.url("/ok"), true, true, "PAdES B-T"},
+      {"B-T by settings, encrypted", "enc-rc4-128.pdf", "user",
+       reg_value("pades", "1") + reg_value("tsaurl", tsa.url("/ok")), "", true, true, "PAdES B-T"},
+      {"PKCS#7 with a timestamp", "plain.pdf", "", "", "--tsa " + tsa.url("/ok"), false, true,
+       "PKCS#7 with a timestamp"},
+      {"B-T, authority with a password", "plain.pdf", "", reg_value("tsauser", "tsa"), "--pades --tsa " + tsa.url("/auth"),
+       true, true, "PAdES B-T"},
+  };
+  write_file(dir / "tsa-password", "secret\n");
+  const std::string password_file = "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto out = dir / "out.pdf";
+    std::filesystem::remove(out);
+    std::string arguments = shell_quote(fixture_pdf(c.pdf).string()) + " -o " + shell_quote(out.string()) + " " + c.flags;
+    if (*c.password) arguments += std::string(" --password ") + c.password;
+    const CommandResult r = sign(dir, c.values, arguments, password_file);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+
+    const std::string file = read_file(out);
+    const std::string pdfsig = pdfsig_report(out, c.password);
+    EXPECT_TRUE(contains(pdfsig, "Signature is Valid")) << pdfsig;
+    EXPECT_EQ(contains(pdfsig, "ETSI.CAdES.detached"), c.pades) << pdfsig;
+    EXPECT_EQ(contains(file, "/SubFilter /ETSI.CAdES.detached"), c.pades);
+    const auto range = byte_range_of(file);
+    ASSERT_TRUE(range);
+    EXPECT_EQ(openssl_problems(file, *range), "");
+    const CommandResult mutool = run_command("mutool sign -v " + (*c.password ? std::string("-p ") + c.password + " " : "") +
+                                             shell_quote(out.string()) + " 2>&1");
+    EXPECT_TRUE(contains(mutool.output, "unchanged since signing")) << mutool.output;
+
+    const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
+                                             (*c.password ? std::string(" --password ") + c.password : "") + " 2>&1");
+    EXPECT_EQ(verify.exit_code, 0) << verify.output;
+    EXPECT_TRUE(contains(verify.output, std::string("  Format: ") + c.format + "\n")) << verify.output;
+    EXPECT_EQ(contains(verify.output, "  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"),
+              c.pades) << verify.output;
+    EXPECT_EQ(contains(verify.output, "CN=Test Timestamp Authority, token valid, imprint matches the signature\n"),
+              c.timestamp) << verify.output;
+
+    const CmsFacts cms = read_cms(signature_of(file));
+    EXPECT_EQ(cms.signed_attributes, c.pades ? "contentType messageDigest id-smime-aa-signingCertificateV2 " : "");
+    EXPECT_EQ(cms.token.empty(), !c.timestamp);
+    if (!c.timestamp) continue;
+    write_file(dir / "token.der", std::string(cms.token.begin(), cms.token.end()));
+    const CommandResult ts = run_command("openssl ts -verify -token_in -in " + shell_quote((dir / "token.der").string()) +
+                                         " -digest " + cms.signature_value_sha256 + " -CAfile " +
+                                         shell_quote((dir / "tsa" / "root.pem").string()) + " 2>&1");
+    EXPECT_TRUE(contains(ts.output, "Verification: OK")) << ts.output;
+  }
+}
+
+// The number behind the last `key` of `file` (" /Root 1 0 R" gives 1).
+long number_after_last(const std::string& file, const std::string& key) {
+  return std::stol(file.substr(file.rfind(key) + key.size()));
+}
+
+// `file` with an incremental update that gives its catalog a /DSS holding
+// the CRL `crl` (DER), as a long-term validation tool adds it.
+std::string with_crl_in_dss(const std::string& file, const std::string& crl) {
+  const long size = trailer_size(file), root = number_after_last(file, "/Root ");
+  const long prev = number_after_last(file, "startxref\n");
+  const auto entry = [](std::size_t offset) {
+    char line[24];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+    return std::string(line);
+  };
+  std::string out = file;
+  const std::size_t crl_at = out.size();
+  out += std::to_string(size) + " 0 obj\n<< /Length " + std::to_string(crl.size()) + " >>\nstream\n" + crl +
+         "\nendstream\nendobj\n";
+  const std::size_t dss_at = out.size();
+  out += std::to_string(size + 1) + " 0 obj\n<< /CRLs [" + std::to_string(size) + " 0 R] >>\nendobj\n";
+  const std::size_t root_at = out.size();
+  std::string catalog = object_text(file, static_cast<int>(root));
+  catalog.insert(catalog.find("<<") + 2, " /DSS " + std::to_string(size + 1) + " 0 R ");
+  out += catalog + "\n";
+  const std::size_t xref_at = out.size();
+  out += "xref\n" + std::to_string(root) + " 1\n" + entry(root_at) + std::to_string(size) + " 2\n" + entry(crl_at) +
+         entry(dss_at) + "trailer\n<< /Size " + std::to_string(size + 2) + " /Root " + std::to_string(root) +
+         " 0 R /Prev " + std::to_string(prev) + " >>\nstartxref\n" + std::to_string(xref_at) + "\n%%EOF\n";
+  return out;
+}
+
+// A CRL of the fixture CA (DER), listing the fixture signer when `revoked`.
+std::string fixture_crl(const ScratchDir& dir, bool revoked) {
+  const std::string pem = (fixtures_dir() / "nss" / "pem").string() + "/";
+  const std::string cnf = (dir / "ca.cnf").string();
+  write_file(dir / "index.txt", "");
+  write_file(dir / "crlnumber", "01\n");
+  write_file(cnf, "[ca]\ndefault_ca = test\n[test]\ndatabase = " + (dir / "index.txt").string() +
+                      "\ncrlnumber = " + (dir / "crlnumber").string() + "\ndefault_md = sha256\ndefault_crl_days = 30\n");
+  const std::string ca = " -config " + shell_quote(cnf) + " -keyfile " + shell_quote(pem + "ca.key") + " -cert " +
+                         shell_quote(pem + "ca.crt");
+  if (revoked) {
+    EXPECT_EQ(run_command("openssl ca" + ca + " -revoke " + shell_quote(pem + "signer.crt")).exit_code, 0);
+  }
+  const CommandResult r = run_command("openssl ca -gencrl" + ca + " | openssl crl -outform DER -out " +
+                                      shell_quote((dir / "crl.der").string()));
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  return read_file(dir / "crl.der");
+}
+
+TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
+  ScratchDir dir("long-term");
+  const TsaServer tsa(dir / "tsa");
+  const auto signed_file = dir / "signed.pdf";
+  ASSERT_EQ(sign(dir, "", shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(signed_file.string()) +
+                              " --pades --tsa " + tsa.url("/ok")).exit_code, 0);
+  const struct {
+    const char* name;
+    bool revoked;
+    const char* want;
+  } cases[] = {
+      {"a CRL that covers the signer", false,
+       "  Format: PAdES B-LT\n  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"
+       "  Validation data: in the document for the whole chain\n"},
+      {"a CRL that revokes the signer", true, "is revoked"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto out = dir / "with-dss.pdf";
+    write_file(out, with_crl_in_dss(read_file(signed_file), fixture_crl(dir, c.revoked)));
+    const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) + " 2>&1");
+    EXPECT_TRUE(contains(verify.output, c.want)) << verify.output;
+    EXPECT_EQ(contains(verify.output, "  Signature: invalid (the document's validation data says the certificate"),
+              c.revoked) << verify.output;
+    EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid"));
+  }
+}
+
+TEST(LongTermSignature, AFailingAuthorityRefusesTheRunAndNothingIsWritten) {
+  ScratchDir dir("long-term");
+  const TsaServer tsa(dir / "tsa");
+  const auto out = dir / "out.pdf";
+  const std::string closed = "http://127.0.0.1:1/";
+  const struct {
+    const char* name;
+    std::string url;
+    std::string values;
+    const char* want;
+    std::string environment = "";
+  } cases[] = {
+      {"down", closed, "", "Couldn't connect"},
+      {"slow", tsa.url("/slow"), reg_value("tsatimeout", "1"), "no answer within 1 s"},
+      {"rejection", tsa.url("/reject"), "", "rejection"},
+      {"another imprint", tsa.url("/wrong"), "", "imprint"},
+      {"HTTP error", tsa.url("/status500"), "", "HTTP status 500"},
+      {"wrong password", tsa.url("/auth"), reg_value("tsauser", "tsa"), "HTTP status 401",
+       "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string())},
+      {"password file missing", tsa.url("/auth"), reg_value("tsauser", "tsa"), "password file",
+       "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "missing").string())},
+  };
+  write_file(dir / "tsa-password", "wrong\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CommandResult r = sign(dir, c.values,
+                                 shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(out.string()) +
+                                     " --pades -v --tsa " + c.url,
+                                 c.environment);
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    const std::string last = r.output.substr(r.output.rfind('\n', r.output.size() - 2) + 1);
+    EXPECT_TRUE(last.starts_with("corvanepdf: ") && contains(last, c.want)) << last;
+    if (contains(c.want, "password file")) continue;  // refused before the authority is asked
+    EXPECT_TRUE(contains(r.output, "timestamp authority " + c.url + ": HTTP ")) << r.output;
+    EXPECT_TRUE(contains(last, c.url)) << last;
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+}
+
+}  // namespace
+}  // namespace corvane::test

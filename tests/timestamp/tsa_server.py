@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""A timestamp authority on 127.0.0.1 for the tests: `openssl ts -reply`
+behind an HTTP handler. Prints its port on the first line of stdout.
+
+The path of the request chooses the behaviour:
+  /ok        a token for the request
+  /slow      the token, after SLOW seconds (longer than the client waits)
+  /reject    a "rejection" answer
+  /wrong     a token for another imprint (the request's digest altered)
+  /status500 HTTP status 500
+  /auth      a token for the user "tsa" with the password "secret" (basic
+             authentication), else HTTP status 401
+"""
+import base64
+import http.server
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+DIR = sys.argv[1]
+SLOW = 5
+# TimeStampResp { status { status rejection(2) } }
+REJECTION = bytes.fromhex("3005300302 0102".replace(" ", ""))
+SHA256_OID = bytes.fromhex("0609608648016503040201")
+
+
+def reply(query):
+    with tempfile.TemporaryDirectory(dir=DIR) as work:
+        q = os.path.join(work, "q.tsq")
+        r = os.path.join(work, "r.tsr")
+        with open(q, "wb") as f:
+            f.write(query)
+        subprocess.run(["openssl", "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"),
+                        "-queryfile", q, "-out", r], check=True, capture_output=True)
+        with open(r, "rb") as f:
+            return f.read()
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        if self.path == "/status500":
+            self.send_error(500)
+            return
+        if self.path == "/auth" and self.headers.get("Authorization") != \
+                "Basic " + base64.b64encode(b"tsa:secret").decode():
+            self.send_error(401)
+            return
+        if self.path == "/slow":
+            time.sleep(SLOW)
+        if self.path == "/reject":
+            body = REJECTION
+        else:
+            if self.path == "/wrong":
+                # the first byte of the digest: the OCTET STRING behind the OID
+                at = query.index(b"\x04\x20", query.index(SHA256_OID)) + 2
+                query = query[:at] + bytes([query[at] ^ 0xFF]) + query[at + 1:]
+            body = reply(query)
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        try:
+            self.wfile.write(body)
+        except BrokenPipeError:
+            pass
+
+    def log_message(self, *args):
+        pass
+
+
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+print(server.server_address[1], flush=True)
+server.serve_forever()

@@ -1,0 +1,16 @@
+// Owning pointers to OpenSSL objects: OpensslHandle<TS_REQ, TS_REQ_free>.
+#pragma once
+
+#include <memory>
+
+namespace corvane::timestamp {
+
+template <class T, void (*Free)(T*)>
+struct FreeWith {
+  void operator()(T* p) const { Free(p); }
+};
+
+template <class T, void (*Free)(T*)>
+using OpensslHandle = std::unique_ptr<T, FreeWith<T, Free>>;
+
+}  // namespace corvane::timestamp

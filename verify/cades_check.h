@@ -1,0 +1,46 @@
+// What a signature holds beyond the signature itself: its format (plain
+// PKCS#7 or CAdES with signed attributes), whether the CAdES attributes
+// match the signed bytes and the signer's certificate, and the timestamp of
+// the signature with its authority and validity.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "verify/cms_check.h"
+#include "verify/validation_data.h"
+
+namespace corvane::verify {
+
+struct TimestampFacts {
+  std::string time;              // "2026-12-05 21:50:12 UTC"
+  std::string authority;         // the authority's name
+  bool valid = false;            // the token's signature holds (trust in the authority not judged)
+  bool imprint_matches = false;  // the token timestamps this signature's value
+  std::string problem;           // "" when valid and matching
+};
+
+struct FormatFacts {
+  bool signed_attributes = false;
+  // nullopt when the attribute is absent (or the message unreadable).
+  std::optional<bool> message_digest_matches;
+  std::optional<bool> signing_certificate_matches;
+  std::optional<TimestampFacts> timestamp;  // nullopt without a signature-time-stamp-token
+  // Whether the document's /DSS covers the chain the message carries.
+  ChainCoverage validation_data;
+};
+
+// Reads the first signer of `message` (DER ContentInfo of SignedData) and
+// checks its chain against the document's validation data `dss`.
+// `content` is digested only when the message has a message-digest
+// attribute. Never throws; an unreadable message gives the empty facts.
+[[nodiscard]] FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedContent& content,
+                                            const DocumentValidationData& dss);
+
+// "PAdES B-LT", "PAdES B-T", "PAdES B-B", "PKCS#7 with a timestamp",
+// "PKCS#7" from the /SubFilter and the facts.
+[[nodiscard]] std::string format_name(const std::string& sub_filter, const FormatFacts& facts);
+
+}  // namespace corvane::verify

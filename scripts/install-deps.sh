@@ -13,6 +13,8 @@ packages=(
   qpdf libnss3-tools openssl ghostscript
   # tests: validators, directory server, virtual display
   poppler-utils slapd ldap-utils xvfb xauth python3
+  # manual page, and the JSON output in tests
+  pandoc jq
   # benchmarks: peak memory through GNU time
   time
   # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes

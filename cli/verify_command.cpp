@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/verify_json.h"
 #include "verify/verify_document.h"
 
 namespace corvane::cli {
@@ -17,6 +18,7 @@ namespace {
 struct VerifyOptions {
   std::string file;
   std::string password;
+  bool json = false;
 };
 
 std::string or_none(const std::string& text, const char* none) { return text.empty() ? none : text; }
@@ -40,8 +42,15 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   else out << "no (the signed revision ends at byte " << s.signed_end << " of " << file_size << ")\n";
 }
 
+// The report as JSON, with the exit status of the text output.
+void run_verify_json(const VerifyOptions& options, const verify::DocumentReport& report) {
+  print_verify_json(std::cout, options.file, report);
+  if (!verify::all_signatures_hold(report)) throw CLI::RuntimeError(1);
+}
+
 void run_verify(const VerifyOptions& options) {
   const verify::DocumentReport report = verify::verify_document(options.file, options.password);
+  if (options.json) return run_verify_json(options, report);
   if (!report.opened) {
     std::cerr << "corvanepdf: " << report.error << "\n";
     throw CLI::RuntimeError(1);
@@ -66,6 +75,7 @@ void add_verify_command(CLI::App& app) {
   CLI::App* verify = app.add_subcommand("verify", "Verify the signatures of a PDF");
   verify->add_option("FILE", options->file, "The signed PDF")->required();
   verify->add_option("--password", options->password, "Password of an encrypted PDF");
+  verify->add_flag("--json", options->json, "Print one JSON document instead of the text");
   verify->callback([options] { run_verify(*options); });
 }
 

@@ -16,7 +16,7 @@ rm -rf "$work"
 mkdir -p "$work/src"
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
-export CORVANE_HKLM=$work/hklm.reg CORVANE_HKCU=$work/hkcu.reg
+export CORVANE_HKLM=$work/hklm.reg CORVANE_HKCU=$work/hkcu.reg CORVANE_NSSDB=sql:$build/fixtures/nss
 
 cmake --install "$build" --prefix "$prefix" > "$work/install.log"
 if grep -E '^-- (Installing|Up-to-date): ' "$work/install.log" | grep -v -- ": $prefix/"; then
@@ -91,4 +91,14 @@ cmake --build "$work/cmake-build" > "$work/cmake-build.log"
 expect "65 66 I am the author of this document" "$work/cmake-build/consumer"
 
 expect "65 66" "$prefix/bin/corvanepdf" string2byte AB
+if [ -n "$(find "$prefix" -name corvane_chooser_qt.so)" ]; then
+  # The installed library loads its chooser window module from under the
+  # prefix; with no display to reach, the terminal form takes over.
+  DISPLAY=:4999 LD_DEBUG=files timeout 60 setsid -w "$prefix/bin/corvanepdf" choose-certificate \
+    < /dev/null > "$work/chooser.log" 2>&1 || true
+  if ! grep -q "file=$prefix/.*corvane_chooser_qt.so .*dynamically loaded" "$work/chooser.log"; then
+    echo "FAIL: the installed library did not load its chooser module from $prefix" >&2
+    exit 1
+  fi
+fi
 echo "installed package works"

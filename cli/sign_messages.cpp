@@ -36,11 +36,6 @@ std::optional<std::string> find_message(const std::vector<std::string>& lines, s
   return std::nullopt;
 }
 
-bool certificate_configured() {
-  for (const std::string_view base : {settings::kUserBase, settings::kMachineBase})
-    if (!settings::reg_read(std::string(base) + "UniqueContainerName").empty()) return true;
-  return false;
-}
 
 // Whether the certificate chooser has somewhere to show itself.
 bool chooser_can_show() {
@@ -61,6 +56,13 @@ fs::path temporary_folder() {
 
 }  // namespace
 
+std::string configured_container() {
+  for (const std::string_view base : {settings::kUserBase, settings::kMachineBase})
+    if (std::string name = settings::reg_read(std::string(base) + "UniqueContainerName"); !name.empty())
+      return name;
+  return {};
+}
+
 std::string sign_precheck(const std::string& input, const std::string& output) {
   std::error_code error;
   const auto status = fs::status(input, error);
@@ -73,7 +75,7 @@ std::string sign_precheck(const std::string& input, const std::string& output) {
   if (!folder.empty() && !fs::is_directory(folder, error))
     return "the output folder " + folder.string() + " does not exist";
 
-  if (!certificate_configured() && !chooser_can_show())
+  if (configured_container().empty() && !chooser_can_show())
     return "no signing certificate is configured and there is no display or terminal to choose one; "
            "select one with: corvanepdf settings set UniqueContainerName '<token>:<key id>'";
   return {};

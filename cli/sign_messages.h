@@ -14,6 +14,10 @@ namespace corvane::cli {
 // when none is seen.
 [[nodiscard]] std::string sign_precheck(const std::string& input, const std::string& output);
 
+// The signing key's unique container name as the component reads it (user
+// key, then machine key); "" when none is configured.
+[[nodiscard]] std::string configured_container();
+
 // Collects the diagnostic lines of this process in a temporary file for as
 // long as it lives (CORVANE_LOG_COPY), whether or not the log is on; with
 // `per_thread`, one file per thread in a temporary folder.

@@ -1,10 +1,30 @@
 #include "cli/signed_by.h"
 
+#include "cli/sign_messages.h"
+#include "signing/certificate_list.h"
+#include "signing/sign_content.h"
 #include "verify/verify_document.h"
 
 namespace corvane::cli {
+namespace {
+
+// The subject of the store's certificate whose key is `container`; "".
+std::string store_subject(const std::string& container) {
+  if (container.empty()) return {};
+  signing::register_signing_classes();
+  std::string error;
+  const auto list = signing::list_store(error);
+  if (!list) return {};
+  for (const auto& certificate : *list)
+    if (certificate.unique_container == container) return certificate.subject;
+  return {};
+}
+
+}  // namespace
 
 std::string signer_of(const std::string& path, const std::string& password) {
+  if (std::string subject = store_subject(configured_container()); !subject.empty()) return subject;
+  // Chosen in the chooser for this run only: read back from the file.
   const verify::DocumentReport report = verify::verify_document(path, password);
   return report.signatures.empty() ? std::string() : report.signatures.back().signer.subject;
 }

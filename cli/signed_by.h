@@ -5,8 +5,10 @@
 
 namespace corvane::cli {
 
-// The subject of the signer's certificate of the newest signature in the
-// PDF at `path`; "" when the file holds none that names a signer.
+// The signer of the newest signature in the PDF at `path`: the subject
+// common name of the configured signing certificate when the store has it
+// (cheap, whatever the size of the document), else the subject of the
+// certificate in the file's newest signature; "" when neither names one.
 [[nodiscard]] std::string signer_of(const std::string& path, const std::string& password);
 
 }  // namespace corvane::cli

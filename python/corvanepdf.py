@@ -117,7 +117,10 @@ class Edit:
         return False
 
     def __del__(self):
-        self.close()
+        try:
+            self.close()
+        except Exception:  # at interpreter shutdown the library may be gone
+            pass
 
     # ---- members -----------------------------------------------------------
 

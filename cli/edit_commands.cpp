@@ -9,6 +9,7 @@
 
 #include "cli/batch_sign.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
 #include "cli/sign_file.h"
 #include "cli/sign_messages.h"
 #include "cli/signed_by.h"
@@ -20,7 +21,7 @@ namespace {
 
 [[noreturn]] void fail(const std::string& message) {
   std::cerr << "corvanepdf: " << message << "\n";
-  throw CLI::RuntimeError(1);
+  throw CLI::RuntimeError(kExitFailed);
 }
 
 // Signs one file into another; "-" for either is standard input or output.
@@ -51,7 +52,7 @@ void run_sign(const SignOptions& options) {
   }
   if (std::find(options.inputs.begin(), options.inputs.end(), "-") != options.inputs.end())
     throw CLI::ValidationError("IN.pdf", "standard input (-) is signed with -o");
-  if (run_batch(options) != 0) throw CLI::RuntimeError(1);
+  if (run_batch(options) != 0) throw CLI::RuntimeError(kExitFailed);
 }
 
 }  // namespace

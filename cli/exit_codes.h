@@ -1,4 +1,6 @@
-// The exit status of corvanepdf, one table for every command.
+// The exit status of corvanepdf, one table for every command. `verify`
+// exits with its verdict instead (verify::Verdict: 0 holds, 1 broken,
+// 2 unreadable, 3 untrusted); its 2 and 3 mean what its --help says.
 #pragma once
 
 namespace corvane::cli {

@@ -9,8 +9,9 @@
 
 namespace corvane::cli {
 
-// Writes `report` of the document `file` to `out`. A document that could not
-// be opened is written as {"file", "error"}.
+// Writes `report` of the document `file` to `out`, with its verdict. A
+// document that could not be opened is written as {"file", "verdict",
+// "error"}.
 void print_verify_json(std::ostream& out, const std::string& file, const verify::DocumentReport& report);
 
 }  // namespace corvane::cli

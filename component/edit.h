@@ -44,6 +44,10 @@ class Edit {
   std::string reason;
   // "1" or "0", replaced from the settings at every signit.
   std::string dontencrypt;
+  // Read-only: the one-line reason of the last signit that failed, or whose
+  // signed file could not be written (signit then still answers true);
+  // cleared at the start of every signit.
+  std::string lasterror;
 
   // --- Published methods --------------------------------------------------
   // The signing run. False when no document is open or the run fails.

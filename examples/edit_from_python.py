@@ -35,8 +35,8 @@ def main(argv):
             edit.savepath = argv[2]
             signed = edit.signit()
             print("signit:", signed)
-            if not signed:
-                print("last_error:", edit.last_error)
+            # Why signit failed, or why the signed file was not written ("" when all went well).
+            print("lasterror:", edit.last_error)
             return 0 if signed else 1
         return 0
 

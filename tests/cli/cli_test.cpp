@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace corvane::test {
@@ -78,10 +79,20 @@ TEST(Cli, PythonExampleCreatesTheObjectWithoutARegistration) {
   EXPECT_TRUE(contains(r.output, "reason: I am the author of this document\n")) << r.output;
   EXPECT_TRUE(contains(r.output, "string2byte('AB'): 65 66\n")) << r.output;
 
+  // A signed file that cannot be written: signit stays true, lasterror says why.
+  r = run_command(corvanepdf(dir, "settings set UniqueContainerName " +
+                                      shell_quote(unique_container_of("Alex Signer"))));
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::string out = (dir / "missing" / "out.pdf").string();
+  r = run_command(python + " " + shell_quote(fixture_pdf("plain.pdf").string()) + " " + shell_quote(out));
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(contains(r.output, "signit: True\nlasterror: the signed file could not be written to " + out))
+      << r.output;
+
   r = run_command(python + " " + shell_quote((dir / "missing.pdf").string()) + " " +
                   shell_quote((dir / "out.pdf").string()));
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, "signit: False\nlast_error: ")) << r.output;
+  EXPECT_TRUE(contains(r.output, "signit: False\nlasterror: the document could not be opened\n")) << r.output;
 }
 
 TEST(Cli, RegisterFailsWhenNoHiveCanBeWritten) {

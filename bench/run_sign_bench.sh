@@ -11,23 +11,9 @@ set -euo pipefail
 build=$(cd "${1:?build folder, e.g. build}" && pwd)
 large=${2:-$build/bench-large.pdf}
 rounds=${3:-3}
-here=$(cd "$(dirname "$0")" && pwd)
-cli=$build/cli/corvanepdf
-store=$build/fixtures/nss
-nick="Alex Signer"
-
-[ -d "$build/fixtures/pdf" ] || bash "$here/../tests/fixtures/make_fixtures.sh" "$build/fixtures"
+source "$(dirname "$0")/sign_setup.sh"
 [ -f "$large" ] || "$here/make_large_pdf.sh" "$build/fixtures/pdf" "$large"
 small=$build/fixtures/pdf/plain.pdf
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-key=$(awk -F'\t' -v n="$nick" '$1 == n { print $2 }' "$store/keys.tsv")
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf]\r\n"UniqueContainerName"="NSS Certificate DB:%s"\r\n' \
-  "$key" >"$work/hkcu.reg"
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"path"="%s/"\r\n' \
-  "$work" >"$work/hklm.reg"
-export CORVANE_NSSDB=sql:$store CORVANE_HKCU=$work/hkcu.reg CORVANE_HKLM=$work/hklm.reg
 
 # measure LABEL CMD...: "wall cpu peak_kB" of the median (by wall time) of
 # the rounds; the output file is removed before each run.

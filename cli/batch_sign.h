@@ -21,9 +21,10 @@ struct SignOptions {
   bool reason_given = false;
   bool verbose = false;
   bool quiet = false;  // -q: nothing on stdout when every file was signed
+  std::string cert;  // --cert
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
-    return {input, output, password, user, reason, reason_given};
+    return {input, output, password, user, reason, reason_given, cert};
   }
 };
 

@@ -17,7 +17,7 @@ namespace corvane::cli {
 namespace {
 
 // A field with tabs and line ends turned into blanks, so every line keeps
-// its six columns.
+// its columns.
 std::string field(std::string text) {
   for (char& c : text)
     if (c == '\t' || c == '\n' || c == '\r') c = ' ';
@@ -44,6 +44,9 @@ void print_json(std::ostream& out, const std::vector<signing::CertificateListing
     json.member("valid_to", c.valid_to);
     key_member(json, "unique_container", c.unique_container);
     key_member(json, "provider_type", c.provider_type);
+    json.member("usable", c.usable);
+    json.member("sha256", c.fingerprint);
+    key_member(json, "nickname", c.nickname);
     json.end_object();
   }
   json.end_array();
@@ -54,20 +57,26 @@ void print_json(std::ostream& out, const std::vector<signing::CertificateListing
 
 int certificates_list(std::ostream& out, std::ostream& err, CertificatesFormat format) {
   signing::register_signing_classes();
-  std::string error;
-  const auto list = signing::list_store(error);
+  std::string error, login_problem;
+  const auto list = signing::list_store(error, login_problem);
   if (!list) {
     err << error << "\n";
     return 1;
   }
   if (format == CertificatesFormat::kJson) {
     print_json(out, *list);
-    return 0;
+  } else {
+    if (format == CertificatesFormat::kLinesWithHeader)
+      out << "Issuer\tSubject\tValid From\tValid To\tUnique Container\tProvider Type\tUsable\tSHA-256\tNickname\n";
+    for (const auto& c : *list)
+      out << field(c.issuer) << '\t' << field(c.subject) << '\t' << c.valid_from << '\t' << c.valid_to << '\t'
+          << field(c.unique_container) << '\t' << c.provider_type << '\t' << (c.usable ? "yes" : "no") << '\t'
+          << c.fingerprint << '\t' << field(c.nickname) << '\n';
   }
-  if (format == CertificatesFormat::kLinesWithHeader) out << "Issuer\tSubject\tValid From\tValid To\tUnique Container\tProvider Type\n";
-  for (const auto& c : *list)
-    out << field(c.issuer) << '\t' << field(c.subject) << '\t' << c.valid_from << '\t' << c.valid_to << '\t'
-        << field(c.unique_container) << '\t' << c.provider_type << '\n';
+  if (!login_problem.empty()) {
+    err << "the keys of a token are not listed: " << login_problem << "\n";
+    return 1;
+  }
   return 0;
 }
 

@@ -36,8 +36,17 @@ void run_sign_one(const SignOptions& options) {
   if (problem.empty()) problem = streams.deliver();
   if (!problem.empty()) fail(streams.shown(problem));
   if (options.quiet || streams.output_is_stdout()) return;
-  const std::string signer = signer_of(options.output, options.password);
+  const std::string signer = signer_of(options.output, options.password, /*certificate_given=*/!options.cert.empty());
   std::cout << options.output << " signed by " << (signer.empty() ? "an unknown signer" : signer) << "\n";
+}
+
+// With no certificate selected, the chooser is shown once before signing
+// (not inside each run); closing it without choosing ends the command.
+void choose_when_none_selected(const SignOptions& options) {
+  if (!options.cert.empty() || certificate_configured() || !chooser_can_show()) return;
+  corvanepdf::edit component;
+  component.choose_certificate();
+  if (!certificate_configured()) fail("no certificate chosen");
 }
 
 // Signs one file (-o) or several (--out-dir) and says why a file was not
@@ -47,11 +56,13 @@ void run_sign(const SignOptions& options) {
     if (options.output.empty()) throw CLI::RequiredError("--output");
     if (options.inputs.size() > 1)
       throw CLI::ValidationError("IN.pdf", "-o takes one input; sign several files with --out-dir");
+    choose_when_none_selected(options);
     run_sign_one(options);
     return;
   }
   if (std::find(options.inputs.begin(), options.inputs.end(), "-") != options.inputs.end())
     throw CLI::ValidationError("IN.pdf", "standard input (-) is signed with -o");
+  choose_when_none_selected(options);
   if (run_batch(options) != 0) throw CLI::RuntimeError(kExitFailed);
 }
 
@@ -73,6 +84,9 @@ void add_edit_commands(CLI::App& app) {
   sign->add_option("--user", options->user, "User name of the signer");
   CLI::Option* reason = sign->add_option("--reason", options->reason, "Reason for signing");
   reason->each([options](const std::string&) { options->reason_given = true; });
+  sign->add_option("--cert", options->cert,
+                   "The certificate for this run only: nickname, SHA-256 fingerprint or unique container name "
+                   "(see 'corvanepdf certificates'); never saved");
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
   sign->add_flag("-q,--quiet", options->quiet, "Print nothing on success");
   sign->callback([options] { run_sign(*options); });

@@ -20,6 +20,7 @@ void add_commands(CLI::App& app) {
   corvane::cli::add_settings_command(app);
   corvane::cli::add_certificates_command(app);
   corvane::cli::add_verify_command(app);
+  corvane::cli::add_import_command(app);
 }
 
 }  // namespace

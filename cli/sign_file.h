@@ -15,6 +15,7 @@ struct SignRequest {
   std::string user;    // set only when not empty
   std::string reason;  // set only when reason_given
   bool reason_given = false;
+  std::string cert;    // --cert: the certificate of this run only
 };
 
 // Sets the properties as a host would, then signs. What can be checked

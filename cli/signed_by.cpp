@@ -13,7 +13,8 @@ std::string store_subject(const std::string& container) {
   if (container.empty()) return {};
   signing::register_signing_classes();
   std::string error;
-  const auto list = signing::list_store(error);
+  std::string login_problem;
+  const auto list = signing::list_store(error, login_problem);
   if (!list) return {};
   for (const auto& certificate : *list)
     if (certificate.unique_container == container) return certificate.subject;
@@ -22,9 +23,10 @@ std::string store_subject(const std::string& container) {
 
 }  // namespace
 
-std::string signer_of(const std::string& path, const std::string& password) {
-  if (std::string subject = store_subject(configured_container()); !subject.empty()) return subject;
-  // Chosen in the chooser for this run only: read back from the file.
+std::string signer_of(const std::string& path, const std::string& password, bool certificate_given) {
+  if (!certificate_given)
+    if (std::string subject = store_subject(configured_container()); !subject.empty()) return subject;
+  // Given for this run only: read back from the file.
   const verify::DocumentReport report = verify::verify_document(path, password);
   return report.signatures.empty() ? std::string() : report.signatures.back().signer.subject;
 }

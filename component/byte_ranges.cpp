@@ -111,6 +111,7 @@ Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
   signer.contentBytes = std::vector<std::uint8_t>{0};
 
   const auto width = static_cast<std::size_t>(edit.secondRangeStart - edit.contentsStart - 2);
+  if (!signer.refusal.empty()) return signer.refusal;
   if (signature.empty()) return "the signature could not be made with the selected certificate";
   if (!is_lower_hex(signature)) return "signing failed: " + one_line(std::move(signature));
   if (signature.size() > width)

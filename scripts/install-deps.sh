@@ -12,7 +12,9 @@ packages=(
   # run and fixtures
   qpdf libnss3-tools openssl ghostscript
   # tests: validators, directory server, virtual display
-  poppler-utils slapd ldap-utils xvfb xauth python3
+  poppler-utils slapd ldap-utils xvfb xauth python3 mupdf-tools
+  # tests with a real token: SoftHSM2, and OpenSC's pkcs11-spy to count logins
+  softhsm2 opensc opensc-pkcs11
   # manual page, and the JSON output in tests
   pandoc jq
   # benchmarks: peak memory through GNU time

@@ -4,7 +4,7 @@ _corvanepdf() {
   COMPREPLY=()
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="sign verify certificates settings choose-certificate sign-text time string2byte register unregister"
+  local commands="sign verify certificates import settings choose-certificate sign-text time string2byte register unregister"
 
   command=
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -25,13 +25,16 @@ _corvanepdf() {
       case $prev in
         -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;
         --out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        -j | --jobs | --password | --user | --reason) return ;;
+        -j | --jobs | --password | --user | --reason | --cert) return ;;
       esac
-      options="-o --output --out-dir -j --jobs --password --user --reason -v --verbose -q --quiet --help" ;;
+      options="-o --output --out-dir -j --jobs --password --user --reason --cert -v --verbose -q --quiet --help" ;;
     verify)
       [[ $prev == --password ]] && return
       options="--password --json --help" ;;
     certificates) options="--json --help" ;;
+    import)
+      [[ $prev == --password-file ]] && { COMPREPLY=($(compgen -f -- "$cur")); return; }
+      options="--password-file --select --help" ;;
     settings)
       local sub=${COMP_WORDS[i+1]}
       if ((COMP_CWORD == i + 1)); then
@@ -56,6 +59,9 @@ _corvanepdf() {
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
   elif [[ $command == sign || $command == verify ]]; then
     COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur"))
+  elif [[ $command == import ]]; then
+    COMPREPLY=($(compgen -f -X '!*.[pP]12' -- "$cur") $(compgen -f -X '!*.[pP][fF][xX]' -- "$cur")
+      $(compgen -d -- "$cur"))
   fi
 }
 complete -o filenames -F _corvanepdf corvanepdf

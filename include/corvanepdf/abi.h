@@ -93,9 +93,10 @@ enum CpdfEditDispId {
   CPDF_DISPID_SIGN = 11,              /* method (text was, by reference) -> text */
   CPDF_DISPID_CHOOSE_CERTIFICATE = 12, /* method () -> nothing */
   CPDF_DISPID_GETUNIVERSALTIME = 13,  /* method () -> text; fails with CPDF_DISP_E_EXCEPTION */
-  CPDF_DISPID_LASTERROR = 14          /* read-only property, text: why the last signit failed,
+  CPDF_DISPID_LASTERROR = 14,         /* read-only property, text: why the last signit failed,
                                          or why its signed file was not written; a put fails
                                          with CPDF_DISP_E_MEMBERNOTFOUND */
+  CPDF_DISPID_CONTAINERNAME = 16      /* property, text: the certificate of the next runs (see edit.hpp) */
 };
 
 /* ---- Variants ------------------------------------------------------------ */

@@ -36,7 +36,7 @@ void run_sign_one(const SignOptions& options) {
   if (problem.empty()) problem = streams.deliver();
   if (!problem.empty()) fail(streams.shown(problem));
   if (options.quiet || streams.output_is_stdout()) return;
-  const std::string signer = signer_of(options.output, options.password, /*certificate_given=*/!options.cert.empty());
+  const std::string signer = signer_of(options.output, options.password, options.cert);
   std::cout << options.output << " signed by " << (signer.empty() ? "an unknown signer" : signer) << "\n";
 }
 

@@ -99,8 +99,12 @@ std::string batch_output_name(const std::string& input, const std::string& out_d
 
 int run_batch(const SignOptions& options) {
   if (std::error_code error; !fs::is_directory(options.out_dir, error)) {
-    std::cerr << "corvanepdf: the output folder " << options.out_dir << " does not exist\n";
-    return 1;
+    fs::create_directories(options.out_dir, error);
+    if (error) {
+      std::cerr << "corvanepdf: cannot make the output folder " << options.out_dir << ": " << error.message()
+                << "\n";
+      return 1;
+    }
   }
   const std::size_t total = options.inputs.size();
   std::vector<std::string> outputs(total);
@@ -154,7 +158,8 @@ int run_batch(const SignOptions& options) {
 
   const auto refused = static_cast<std::size_t>(std::count_if(problems.begin(), problems.end(),
                                                               [](const std::string& p) { return !p.empty(); }));
-  std::cout << "signed " << total - refused << " of " << total << " files into " << options.out_dir << "\n";
+  if (!options.quiet || refused > 0)
+    std::cout << "signed " << total - refused << " of " << total << " files into " << options.out_dir << "\n";
   if (refused > 0) {
     std::cout << "refused " << refused << ":\n";
     for (std::size_t i = 0; i < total; ++i)

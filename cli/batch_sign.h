@@ -20,6 +20,7 @@ struct SignOptions {
   std::string reason;
   bool reason_given = false;
   bool verbose = false;
+  bool quiet = false;   // -q: nothing on stdout when every file was signed
   std::string cert;     // --cert
   bool pades = false;   // --pades
   std::string tsa_url;  // --tsa
@@ -34,8 +35,8 @@ struct SignOptions {
 // "dir/a-signed.pdf" for "some/where/a.pdf" (".pdf" in any case; a name
 // without it gets "-signed.pdf" appended).
 [[nodiscard]] std::string batch_output_name(const std::string& input, const std::string& out_dir);
-// Signs every input into out_dir; one file's failure never stops the
-// others. 0 when every file was signed, else 1.
+// Signs every input into out_dir, made first when missing; one file's
+// failure never stops the others. 0 when every file was signed, else 1.
 [[nodiscard]] int run_batch(const SignOptions& options);
 
 }  // namespace corvane::cli

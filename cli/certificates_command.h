@@ -6,13 +6,16 @@
 
 namespace corvane::cli {
 
+enum class CertificatesFormat { kLines, kLinesWithHeader, kJson };
+
 // The certificate store in the chooser's order, one certificate per line,
 // tab-separated: issuer, subject, valid from, valid to, the key's unique
 // container name ("-" without a private key), the provider type name,
 // whether `sign` can use it ("yes"/"no"), the SHA-256 fingerprint and the
-// nickname. With `header`, a line of column names comes first. Returns 0, or
-// 1 with a message on `err` when the store cannot be opened or a token's
+// nickname. With kLinesWithHeader, a line of column names comes first; kJson
+// prints one JSON document with the same fields ("-" as null). Returns 0,
+// or 1 with a message on `err` when the store cannot be opened or a token's
 // login failed (the rest of the store is listed then).
-int certificates_list(std::ostream& out, std::ostream& err, bool header);
+int certificates_list(std::ostream& out, std::ostream& err, CertificatesFormat format);
 
 }  // namespace corvane::cli

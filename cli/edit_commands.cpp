@@ -1,6 +1,7 @@
 // The subcommands that drive the class edit through its C++ interface.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -8,8 +9,11 @@
 
 #include "cli/batch_sign.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
 #include "cli/sign_file.h"
 #include "cli/sign_messages.h"
+#include "cli/signed_by.h"
+#include "cli/standard_streams.h"
 #include "corvanepdf/edit.hpp"
 
 namespace corvane::cli {
@@ -17,7 +21,23 @@ namespace {
 
 [[noreturn]] void fail(const std::string& message) {
   std::cerr << "corvanepdf: " << message << "\n";
-  throw CLI::RuntimeError(1);
+  throw CLI::RuntimeError(kExitFailed);
+}
+
+// Signs one file into another; "-" for either is standard input or output.
+// Says where the signed file went and who signed it unless -q, or the file
+// itself goes to standard output.
+void run_sign_one(const SignOptions& options) {
+  const StandardStreams streams(options.inputs.front(), options.output);
+  if (!streams.error().empty()) fail(streams.error());
+  const RunLog log;
+  std::string problem = sign_file(options.request(streams.input(), streams.output()),
+                                  [&log] { return log.lines(); }, verbose_printer(options));
+  if (problem.empty()) problem = streams.deliver();
+  if (!problem.empty()) fail(streams.shown(problem));
+  if (options.quiet || streams.output_is_stdout()) return;
+  const std::string signer = signer_of(options.output, options.password, options.cert);
+  std::cout << options.output << " signed by " << (signer.empty() ? "an unknown signer" : signer) << "\n";
 }
 
 // With no certificate selected, the chooser is shown once before signing
@@ -37,14 +57,13 @@ void run_sign(const SignOptions& options) {
     if (options.inputs.size() > 1)
       throw CLI::ValidationError("IN.pdf", "-o takes one input; sign several files with --out-dir");
     choose_when_none_selected(options);
-    const RunLog log;
-    const std::string problem = sign_file(options.request(options.inputs.front(), options.output),
-                                          [&log] { return log.lines(); }, verbose_printer(options));
-    if (!problem.empty()) fail(problem);
+    run_sign_one(options);
     return;
   }
+  if (std::find(options.inputs.begin(), options.inputs.end(), "-") != options.inputs.end())
+    throw CLI::ValidationError("IN.pdf", "standard input (-) is signed with -o");
   choose_when_none_selected(options);
-  if (run_batch(options) != 0) throw CLI::RuntimeError(1);
+  if (run_batch(options) != 0) throw CLI::RuntimeError(kExitFailed);
 }
 
 }  // namespace
@@ -53,9 +72,11 @@ void add_edit_commands(CLI::App& app) {
   auto options = std::make_shared<SignOptions>();
   CLI::App* sign = app.add_subcommand(
       "sign", "Sign IN.pdf into OUT.pdf, or several files into a folder (--out-dir, each as NAME-signed.pdf)");
-  sign->add_option("IN.pdf", options->inputs, "The PDF(s) to sign")->required();
-  CLI::Option* output = sign->add_option("-o,--output", options->output, "The signed file (OUT.pdf), for one input");
-  sign->add_option("--out-dir", options->out_dir, "The folder for the signed files of several inputs")
+  sign->add_option("IN.pdf", options->inputs, "The PDF(s) to sign; - reads standard input")->required();
+  CLI::Option* output = sign->add_option("-o,--output", options->output,
+                                         "The signed file (OUT.pdf), for one input; - writes standard output");
+  sign->add_option("--out-dir", options->out_dir,
+                   "The folder for the signed files of several inputs (made when missing)")
       ->excludes(output);
   sign->add_option("-j,--jobs", options->jobs, "Files signed at the same time (default: the number of cores)")
       ->check(CLI::Range(1, 256));
@@ -69,6 +90,7 @@ void add_edit_commands(CLI::App& app) {
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
   sign->add_flag("--pades", options->pades, "Make a PAdES signature (CAdES signed attributes)");
   sign->add_option("--tsa", options->tsa_url, "Timestamp the signature at this RFC 3161 authority (URL)");
+  sign->add_flag("-q,--quiet", options->quiet, "Print nothing on success");
   sign->callback([options] { run_sign(*options); });
 
   auto text = std::make_shared<std::string>();

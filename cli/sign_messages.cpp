@@ -50,11 +50,14 @@ fs::path temporary_folder() {
 
 }  // namespace
 
-bool certificate_configured() {
+std::string configured_container() {
   for (const std::string_view base : {settings::kUserBase, settings::kMachineBase})
-    if (!settings::reg_read(std::string(base) + "UniqueContainerName").empty()) return true;
-  return false;
+    if (std::string name = settings::reg_read(std::string(base) + "UniqueContainerName"); !name.empty())
+      return name;
+  return {};
 }
+
+bool certificate_configured() { return !configured_container().empty(); }
 
 bool chooser_can_show() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})

@@ -20,6 +20,10 @@ namespace corvane::cli {
 // Whether the certificate chooser has a display or terminal to show on.
 [[nodiscard]] bool chooser_can_show();
 
+// The signing key's unique container name as the component reads it (user
+// key, then machine key); "" when none is configured.
+[[nodiscard]] std::string configured_container();
+
 // Collects the diagnostic lines of this process in a temporary file for as
 // long as it lives (CORVANE_LOG_COPY), whether or not the log is on: an
 // unnamed file, named through /proc/self/fd; with `per_thread`, one file

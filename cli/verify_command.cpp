@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/verify_json.h"
 #include "cli/verify_text_report.h"
 #include "verify/verify_document.h"
 
@@ -17,6 +18,7 @@ namespace {
 struct VerifyOptions {
   std::string file;
   std::string password;
+  bool json = false;
 };
 
 constexpr const char* kExitCodes =
@@ -28,7 +30,8 @@ constexpr const char* kExitCodes =
 
 void run_verify(const VerifyOptions& options) {
   const verify::DocumentReport report = verify::verify_document(options.file, options.password);
-  if (!report.opened) std::cerr << "corvanepdf: " << report.error << "\n";
+  if (options.json) print_verify_json(std::cout, options.file, report);
+  else if (!report.opened) std::cerr << "corvanepdf: " << report.error << "\n";
   else print_text_report(std::cout, std::cerr, report);
   const verify::Verdict verdict = verify::verdict_of(report);
   if (verdict != verify::Verdict::kHolds) throw CLI::RuntimeError(static_cast<int>(verdict));
@@ -42,6 +45,7 @@ void add_verify_command(CLI::App& app) {
   verify->footer(kExitCodes);
   verify->add_option("FILE", options->file, "The signed PDF")->required();
   verify->add_option("--password", options->password, "Password of an encrypted PDF");
+  verify->add_flag("--json", options->json, "Print one JSON document instead of the text");
   verify->callback([options] { run_verify(*options); });
 }
 

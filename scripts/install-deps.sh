@@ -17,6 +17,8 @@ packages=(
   poppler-utils slapd ldap-utils xvfb xauth python3 mupdf-tools
   # tests with a real token: SoftHSM2, and OpenSC's pkcs11-spy to count logins
   softhsm2 opensc opensc-pkcs11
+  # manual page, and the JSON output in tests
+  pandoc jq
   # benchmarks: peak memory through GNU time
   time
   # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes

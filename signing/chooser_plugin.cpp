@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <mutex>
 
-#ifndef CORVANE_PLUGIN_INSTALL_DIR
-#define CORVANE_PLUGIN_INSTALL_DIR "/usr/local/lib/corvanepdf"
+#ifndef CORVANE_PLUGIN_SUBDIR
+#define CORVANE_PLUGIN_SUBDIR "corvanepdf"
 #endif
 
 namespace corvane::signing {
@@ -46,9 +46,13 @@ std::vector<std::filesystem::path> chooser_module_dirs() {
   std::vector<std::filesystem::path> dirs;
   if (const char* dir = std::getenv("CORVANE_PLUGIN_DIR"); dir && *dir) dirs.emplace_back(dir);
   Dl_info info{};
-  if (::dladdr(reinterpret_cast<void*>(&chooser_module_dirs), &info) && info.dli_fname)
-    dirs.push_back(std::filesystem::path(info.dli_fname).parent_path());
-  dirs.emplace_back(CORVANE_PLUGIN_INSTALL_DIR);
+  if (::dladdr(reinterpret_cast<void*>(&chooser_module_dirs), &info) && info.dli_fname) {
+    // Beside the library in the build tree; in its plugin folder once
+    // installed, wherever the prefix is.
+    const auto library_dir = std::filesystem::path(info.dli_fname).parent_path();
+    dirs.push_back(library_dir);
+    dirs.push_back(library_dir / CORVANE_PLUGIN_SUBDIR);
+  }
   return dirs;
 }
 

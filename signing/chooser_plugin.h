@@ -1,7 +1,7 @@
 // The chooser window lives in a module of its own (it needs Qt), loaded only
 // when a window is to be shown. The module is looked up in the folder named
 // by CORVANE_PLUGIN_DIR, then in the folder of the library this code is part
-// of, then in the install folder.
+// of, then in that folder's plugin folder (lib/corvanepdf once installed).
 #pragma once
 
 #include <filesystem>

@@ -1,6 +1,8 @@
 // The C interface for hosts (corvanepdf.h): creation by ProgID through the
-// registration, and late-bound calls by member name.
+// registration (or, for this library's own class, directly), and late-bound
+// calls by member name.
 #include <dlfcn.h>
+#include <strings.h>
 
 #include <mutex>
 #include <string>
@@ -43,6 +45,33 @@ void* load_library(const std::string& path) {
   return handle;
 }
 
+// Whether `name` is the ProgID or the class id of the class this library
+// serves itself.
+bool own_class(const char* name) {
+  return ::strcasecmp(name, CPDF_PROGID_EDIT) == 0 || ::strcasecmp(name, CPDF_CLSID_EDIT_TEXT) == 0;
+}
+
+// The class factory entry point for `name` and its class id: the registered
+// library's, else this library's own for its own class (a host linked
+// against the library creates without a registration). CPDF_S_OK or a
+// failure with last_error set.
+CpdfResult find_class(const char* name, CpdfGetClassObjectFn& get_class_object, std::string& class_id) {
+  const auto registration = find_registration(name);
+  if (!registration) {
+    if (!own_class(name)) return fail(CPDF_REGDB_E_CLASSNOTREG, std::string(name) + " is not registered");
+    get_class_object = &::DllGetClassObject;
+    class_id = CPDF_CLSID_EDIT_TEXT;
+    return CPDF_S_OK;
+  }
+  class_id = registration->class_id;
+  const std::string& library = registration->library_path;
+  void* handle = load_library(library);
+  if (handle == nullptr) return CPDF_E_FAIL;
+  get_class_object = reinterpret_cast<CpdfGetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
+  if (get_class_object == nullptr) return fail(CPDF_E_FAIL, library + " is not an in-process server");
+  return CPDF_S_OK;
+}
+
 CpdfResult invoke_by_name(CpdfDispatch* object, const char* name, std::uint16_t kind,
                           CpdfVariant* args, std::uint32_t arg_count, CpdfVariant* result) {
   last_error.clear();
@@ -70,22 +99,15 @@ CpdfResult corvanepdf_create_object(const char* name, CpdfDispatch** object) {
   *object = nullptr;
   if (name == nullptr) return fail(CPDF_E_POINTER, "no name");
   try {
-    const auto registration = find_registration(name);
-    if (!registration) return fail(CPDF_REGDB_E_CLASSNOTREG, std::string(name) + " is not registered");
-    const auto clsid = parse_guid(registration->class_id);
-    if (!clsid)
-      return fail(CPDF_REGDB_E_CLASSNOTREG,
-                  std::string(name) + " has a malformed class id: " + registration->class_id);
-    void* handle = load_library(registration->library_path);
-    if (handle == nullptr) return CPDF_E_FAIL;
-    auto get_class_object =
-        reinterpret_cast<CpdfGetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
-    if (get_class_object == nullptr)
-      return fail(CPDF_E_FAIL, registration->library_path + " is not an in-process server");
+    CpdfGetClassObjectFn get_class_object = nullptr;
+    std::string class_id;
+    if (const CpdfResult r = find_class(name, get_class_object, class_id); r < 0) return r;
+    const auto clsid = parse_guid(class_id);
+    if (!clsid) return fail(CPDF_REGDB_E_CLASSNOTREG, std::string(name) + " has a malformed class id: " + class_id);
 
     CpdfClassFactory* factory = nullptr;
     CpdfResult r = get_class_object(&*clsid, &CPDF_IID_CLASSFACTORY, reinterpret_cast<void**>(&factory));
-    if (r < 0 || factory == nullptr) return fail(r < 0 ? r : CPDF_E_FAIL, "no class factory for " + registration->class_id);
+    if (r < 0 || factory == nullptr) return fail(r < 0 ? r : CPDF_E_FAIL, "no class factory for " + class_id);
     r = factory->vtbl->CreateInstance(factory, nullptr, &CPDF_IID_DISPATCH,
                                       reinterpret_cast<void**>(object));
     factory->vtbl->Release(factory);

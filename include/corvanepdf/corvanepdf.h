@@ -3,7 +3,8 @@
  *
  * Objects are created by ProgID through the registration that
  * `corvanepdf register` (DllRegisterServer) writes: the registered library is
- * loaded and its class factory makes the object. Members are then called
+ * loaded and its class factory makes the object. A host linked against the
+ * library creates "corvanepdf.edit" without a registration. Members are then called
  * late-bound by name. Texts are UTF-8; Booleans are CPDF_TRUE / CPDF_FALSE.
  *
  * Every function returns a status (abi.h); on failure a description of the
@@ -22,9 +23,11 @@ extern "C" {
 
 /* Creates an object by ProgID ("corvanepdf.edit") or class identifier
  * ("{...}"), looked up first in the user's then in the machine's
- * SOFTWARE\Classes. *object receives its dispatch interface (one reference),
- * or NULL with CPDF_REGDB_E_CLASSNOTREG when the name is not registered and
- * another failure code when the library cannot be loaded or refuses. */
+ * SOFTWARE\Classes; this library's own class when neither registers it.
+ * *object receives its dispatch interface (one reference), or NULL with
+ * CPDF_REGDB_E_CLASSNOTREG when the name is not registered and not this
+ * library's, and another failure code when the library cannot be loaded or
+ * refuses. */
 CpdfResult corvanepdf_create_object(const char* name, CpdfDispatch** object);
 
 /* Reads property `name` into *result (which must hold a valid variant). */

@@ -2,7 +2,9 @@
 # Installs the build into a scratch prefix and builds three programs against
 # it the usual ways: C++ and C through pkg-config, C++ through
 # find_package(corvanepdf). Each program then runs against the installed
-# library, as does the installed command.
+# library, as does the installed command. Everything lands under the
+# prefix, the chooser module included, and the C host creates the object
+# without a registration.
 #   install_test.sh BUILD_DIR SCRATCH_DIR [SANITIZER_FLAGS]
 # SANITIZER_FLAGS: the -fsanitize options the library was built with; the
 # programs need them too, so that the sanitizer runtime is loaded first.
@@ -14,9 +16,17 @@ rm -rf "$work"
 mkdir -p "$work/src"
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
-export CORVANE_HKLM=$work/hklm.reg CORVANE_HKCU=$work/hkcu.reg
+export CORVANE_HKLM=$work/hklm.reg CORVANE_HKCU=$work/hkcu.reg CORVANE_NSSDB=sql:$build/fixtures/nss
 
 cmake --install "$build" --prefix "$prefix" > "$work/install.log"
+if grep -E '^-- (Installing|Up-to-date): ' "$work/install.log" | grep -v -- ": $prefix/"; then
+  echo "FAIL: files installed outside $prefix" >&2
+  exit 1
+fi
+if [ -e "$build/component/corvane_chooser_qt.so" ] && [ -z "$(find "$prefix" -name corvane_chooser_qt.so)" ]; then
+  echo "FAIL: the chooser module is not installed under $prefix" >&2
+  exit 1
+fi
 pc=$(find "$prefix" -name corvanepdf.pc)
 export PKG_CONFIG_PATH=$(dirname "$pc")
 libdir=$(pkg-config --variable=libdir corvanepdf)
@@ -35,10 +45,15 @@ cat > "$work/src/consumer.c" <<'C'
 #include <corvanepdf/corvanepdf.h>
 #include <stdio.h>
 int main(void) {
+  CpdfDispatch* edit = NULL;
   CpdfVariant v;
   corvanepdf_variant_init(&v);
-  corvanepdf_variant_set_text(&v, "text");
-  printf("%u %d\n", (unsigned)v.value.text.length, (int)DllCanUnloadNow());
+  if (corvanepdf_create_object(CPDF_PROGID_EDIT, &edit) != CPDF_S_OK) {
+    printf("create: %s\n", corvanepdf_last_error());
+    return 1;
+  }
+  corvanepdf_get_property(edit, "reason", &v);
+  printf("%s %u\n", v.value.text.data, (unsigned)corvanepdf_release(edit));
   corvanepdf_variant_clear(&v);
   return 0;
 }
@@ -68,7 +83,7 @@ expect "65 66 I am the author of this document" "$work/cpp-consumer"
 
 cc -std=c99 -Wall -Wextra -Werror -pedantic $san "$work/src/consumer.c" -o "$work/c-consumer" \
   $(pkg-config --cflags --libs corvanepdf) -Wl,-rpath,"$libdir"
-expect "4 0" "$work/c-consumer"
+expect "I am the author of this document 0" "$work/c-consumer"
 
 cmake -S "$work/src" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_CXX_FLAGS="$san" > "$work/cmake.log"
@@ -76,4 +91,14 @@ cmake --build "$work/cmake-build" > "$work/cmake-build.log"
 expect "65 66 I am the author of this document" "$work/cmake-build/consumer"
 
 expect "65 66" "$prefix/bin/corvanepdf" string2byte AB
+if [ -n "$(find "$prefix" -name corvane_chooser_qt.so)" ]; then
+  # The installed library loads its chooser window module from under the
+  # prefix; with no display to reach, the terminal form takes over.
+  DISPLAY=:4999 LD_DEBUG=files timeout 60 setsid -w "$prefix/bin/corvanepdf" choose-certificate \
+    < /dev/null > "$work/chooser.log" 2>&1 || true
+  if ! grep -q "file=$prefix/.*corvane_chooser_qt.so .*dynamically loaded" "$work/chooser.log"; then
+    echo "FAIL: the installed library did not load its chooser module from $prefix" >&2
+    exit 1
+  fi
+fi
 echo "installed package works"

@@ -24,10 +24,11 @@ void write_user_hive(const ScratchDir& dir, const std::string& values) {
 
 // The command in a session of its own (no controlling terminal) and without
 // a display, so that no certificate chooser can show.
-CommandResult sign(const ScratchDir& dir, const std::string& arguments) {
+// `redirections` replace the empty standard input.
+CommandResult sign(const ScratchDir& dir, const std::string& arguments, const std::string& redirections = "</dev/null") {
   return run_command("env -u DISPLAY -u WAYLAND_DISPLAY CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
                      " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " setsid -w " +
-                     shell_quote(CORVANEPDF_CLI) + " sign " + arguments + " </dev/null");
+                     shell_quote(CORVANEPDF_CLI) + " sign " + arguments + " " + redirections);
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -90,6 +91,10 @@ TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
 
   CommandResult r = sign(dir, arguments);
   EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(r.output.starts_with(out.string() + " signed by ")) << r.output;
+  EXPECT_TRUE(contains(r.output, "Alex Signer")) << r.output;
+  r = sign(dir, "-q " + arguments);
+  EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_EQ(r.output, "");
   r = sign(dir, "-v " + arguments);
   EXPECT_EQ(r.exit_code, 0) << r.output;
@@ -109,22 +114,44 @@ TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
       << r.output;
 }
 
+TEST(SignCommand, StandardInputIntoStandardOutputThroughAPipeOrAFile) {
+  ScratchDir dir("sign-stdio");
+  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  const std::string plain = shell_quote(fixture_pdf("plain.pdf").string());
+  const auto out = dir / "out.pdf";
+  for (const std::string& redirections :
+       {"<" + plain + " >" + shell_quote(out.string()), "<" + plain + " | cat >" + shell_quote(out.string())}) {
+    SCOPED_TRACE(redirections);
+    std::filesystem::remove(out);
+    const CommandResult r = sign(dir, "- -o -", redirections);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(r.output, "") << "nothing but the file on stdout, nothing on stderr";
+    EXPECT_EQ(qpdf_problems(out, ""), "");
+    EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid.")) << pdfsig_report(out, "");
+  }
+  // A failure names standard input, not a temporary file.
+  const CommandResult r = sign(dir, "- -o -", "<" + shell_quote(fixture_pdf("not-a-pdf.pdf").string()));
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_TRUE(r.output.starts_with("corvanepdf: cannot open standard input")) << r.output;
+}
+
 TEST(SignCommand, BatchSignsEveryGoodFileDespiteABadOne) {
   ScratchDir dir("sign-batch");
   write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
-  std::filesystem::create_directory(dir / "out");
+  // The output folder is made, with its parents.
   std::string arguments;
   for (const char* name : {"plain.pdf", "not-a-pdf.pdf", "annots-form.pdf", "xref-stream.pdf", "ghostscript.pdf"})
     arguments += shell_quote(fixture_pdf(name).string()) + " ";
-  const CommandResult r = sign(dir, arguments + "--out-dir " + shell_quote((dir / "out").string()) + " --jobs 2");
+  const auto out_dir = dir / "new" / "out";
+  const CommandResult r = sign(dir, arguments + "--out-dir " + shell_quote(out_dir.string()) + " --jobs 2");
 
   EXPECT_EQ(r.exit_code, 1) << r.output;
   EXPECT_TRUE(contains(r.output, "signed 4 of 5 files")) << r.output;
   EXPECT_TRUE(contains(r.output, "not-a-pdf.pdf: cannot open ")) << r.output;
   EXPECT_TRUE(contains(r.output, "[5/5] ")) << "plain progress lines without a terminal:\n" << r.output;
-  EXPECT_FALSE(std::filesystem::exists(dir / "out" / "not-a-pdf-signed.pdf"));
+  EXPECT_FALSE(std::filesystem::exists(out_dir / "not-a-pdf-signed.pdf"));
   for (const char* name : {"plain", "annots-form", "xref-stream", "ghostscript"}) {
-    const std::string report = pdfsig_report(dir / "out" / (std::string(name) + "-signed.pdf"), "");
+    const std::string report = pdfsig_report(out_dir / (std::string(name) + "-signed.pdf"), "");
     EXPECT_TRUE(contains(report, "Signature is Valid.")) << name << ": " << report;
   }
 }

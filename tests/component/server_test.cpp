@@ -99,16 +99,21 @@ TEST_F(ServerTest, UnregistrationRemovesOnlyItsOwnKeys) {
   EXPECT_EQ(read(HiveRoot::kMachine, kClsidKey), std::nullopt);
 }
 
-TEST_F(ServerTest, CreationByProgIdNeedsTheRegistration) {
+TEST_F(ServerTest, CreationByProgIdThroughTheRegistrationOrThisLibrary) {
   CpdfDispatch* object = nullptr;
-  EXPECT_EQ(corvanepdf_create_object(CPDF_PROGID_EDIT, &object), CPDF_REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(corvanepdf_create_object("corvanepdf.nothing", &object), CPDF_REGDB_E_CLASSNOTREG);
   EXPECT_EQ(object, nullptr);
   EXPECT_NE(std::string(corvanepdf_last_error()), "");
 
-  ASSERT_EQ(DllRegisterServer(), CPDF_S_OK);
-  for (const char* name : {CPDF_PROGID_EDIT, "CorvanePDF.Edit", CPDF_CLSID_EDIT_TEXT}) {
-    EXPECT_EQ(corvanepdf_create_object(name, &object), CPDF_S_OK) << name;
-    EXPECT_EQ(corvanepdf_release(object), 0u);
+  // Linked against the library, its own class needs no registration.
+  for (const bool registered : {false, true}) {
+    if (registered) {
+      ASSERT_EQ(DllRegisterServer(), CPDF_S_OK);
+    }
+    for (const char* name : {CPDF_PROGID_EDIT, "CorvanePDF.Edit", CPDF_CLSID_EDIT_TEXT}) {
+      EXPECT_EQ(corvanepdf_create_object(name, &object), CPDF_S_OK) << name << " registered " << registered;
+      EXPECT_EQ(corvanepdf_release(object), 0u);
+    }
   }
   EXPECT_EQ(corvanepdf_create_object("corvanepdf.nothing", &object), CPDF_REGDB_E_CLASSNOTREG);
   // A host written in plain C does the same.

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "tests/signing/signing_test_support.h"
+#include "tests/support/test_support.h"
 
 namespace corvane::cli {
 namespace {
@@ -27,7 +28,7 @@ std::vector<std::vector<std::string>> table(const std::string& text) {
 // tab-separated columns under an optional header.
 TEST(CertificatesCommand, ListsTheStoreInChooserOrder) {
   std::ostringstream out, err;
-  ASSERT_EQ(certificates_list(out, err, /*header=*/true), 0) << err.str();
+  ASSERT_EQ(certificates_list(out, err, CertificatesFormat::kLinesWithHeader), 0) << err.str();
   const auto rows = table(out.str());
   ASSERT_EQ(rows.size(), 8u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"Issuer", "Subject", "Valid From", "Valid To", "Unique Container",
@@ -53,6 +54,22 @@ TEST(CertificatesCommand, ListsTheStoreInChooserOrder) {
     EXPECT_EQ(r[7], test::store_certificate(c.subject)->Sha256Fingerprint());
     EXPECT_EQ(r[8], c.subject);  // nicknames are the subjects here
   }
+}
+
+// The same rows as one JSON document, read back by jq; no key is null.
+TEST(CertificatesCommand, JsonHasTheSameFields) {
+  std::ostringstream out, err;
+  ASSERT_EQ(certificates_list(out, err, CertificatesFormat::kJson), 0) << err.str();
+  test::ScratchDir dir("certificates-json");
+  test::write_file(dir / "list.json", out.str());
+  const test::CommandResult r = test::run_command(
+      "jq -r '.certificates | length, (.[0] | .subject, .issuer, .unique_container, .provider_type, .usable, "
+      "(.valid_from < .valid_to)), (.[3] | .subject, .unique_container, .provider_type, .usable)' " +
+      test::shell_quote((dir / "list.json").string()));
+  EXPECT_EQ(r.exit_code, 0) << out.str();
+  EXPECT_EQ(r.output, "7\nAlex Renewed\nFixture Test CA\n" + test::unique_container_of("Alex Signer") +
+                          "\nRSA_FULL\ntrue\ntrue\nCasey Nokey\nnull\nnull\nfalse\n")
+      << out.str();
 }
 
 }  // namespace

@@ -97,6 +97,36 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   }
 }
 
+// --json: one document that jq reads, with the verdict as the exit status.
+TEST(VerifyCommand, JsonReportsTheSameFacts) {
+  ScratchDir dir("verify-json");
+  sign_with_peer(fixture_pdf("plain.pdf"), dir / "signed.pdf");
+  write_file(dir / "appended.pdf", read_file(dir / "signed.pdf") + "\n%%EOF\n");
+  const std::string facts =
+      "[.verdict, .all_hold, (.signatures | length), (.signatures[]? | .valid, .covers_whole_file, "
+      ".signer.digest_algorithm, .weak_digest, .signer.email, .signer.trusted, (.signed_end > 0)), .error]";
+  const struct {
+    std::string file;
+    int want_exit;
+    const char* want_facts;
+  } cases[] = {
+      {(dir / "signed.pdf").string(), 0,
+       R"(["holds",true,1,true,true,"SHA-256",false,"alex@example.test",true,true,null])"},
+      {(dir / "appended.pdf").string(), 1,
+       R"(["broken",false,1,true,false,"SHA-256",false,"alex@example.test",true,true,null])"},
+      {fixture_pdf("plain.pdf").string(), 1, R"(["broken",false,0,null])"},
+      {(dir / "missing.pdf").string(), 2, R"(["unreadable",null,0,"The file)"},
+  };
+  for (const auto& c : cases) {
+    const auto json = dir / "report.json";
+    const CommandResult r = corvanepdf("verify --json " + shell_quote(c.file) + " >" + shell_quote(json.string()));
+    EXPECT_EQ(r.exit_code, c.want_exit) << c.file << "\n" << r.output;
+    const CommandResult read = run_command("jq -c '" + facts + "' " + shell_quote(json.string()));
+    EXPECT_EQ(read.exit_code, 0) << read_file(json);
+    EXPECT_TRUE(read.output.starts_with(c.want_facts)) << c.file << "\n" << read.output;
+  }
+}
+
 TEST(VerifyCommand, OurOwnSignedFilesAreValid) {
   ScratchDir dir("verify-own");
   write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",

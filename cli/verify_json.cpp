@@ -1,0 +1,65 @@
+#include "cli/verify_json.h"
+
+#include "cli/json_writer.h"
+
+namespace corvane::cli {
+namespace {
+
+const char* verdict_name(verify::Verdict verdict) {
+  switch (verdict) {
+    case verify::Verdict::kHolds: return "holds";
+    case verify::Verdict::kBroken: return "broken";
+    case verify::Verdict::kUnreadable: return "unreadable";
+    case verify::Verdict::kUntrusted: return "untrusted";
+  }
+  return "unknown";
+}
+
+void print_signer(JsonWriter& json, const verify::SignerDetails& signer) {
+  json.begin_object();
+  json.member("subject", signer.subject);
+  json.member("email", signer.email);
+  json.member("signing_time", signer.signing_time);
+  json.member("digest_algorithm", signer.digest_algorithm);
+  json.member("trusted", signer.trusted);
+  json.member("trust_problem", signer.trust_problem);
+  json.end_object();
+}
+
+void print_signature(JsonWriter& json, const verify::SignatureReport& s) {
+  json.begin_object();
+  json.member("field_name", s.field_name);
+  json.member("valid", s.valid);
+  json.member("problem", s.problem);
+  json.key("signer");
+  print_signer(json, s.signer);
+  json.member("covers_whole_file", s.covers_whole_file);
+  json.member("signed_end", s.signed_end);
+  json.member("weak_digest", s.weak_digest);
+  json.end_object();
+}
+
+}  // namespace
+
+void print_verify_json(std::ostream& out, const std::string& file, const verify::DocumentReport& report) {
+  JsonWriter json(out);
+  json.begin_object();
+  json.member("file", file);
+  json.member("verdict", verdict_name(verify::verdict_of(report)));
+  if (!report.opened) {
+    json.member("error", report.error);
+    json.end_object();
+    return;
+  }
+  json.member("file_size", report.file_size);
+  json.member("all_hold", verify::all_signatures_hold(report));
+  json.member("trust_checked", report.trust_checked);
+  json.member("store_problem", report.store_problem);
+  json.key("signatures");
+  json.begin_array();
+  for (const auto& signature : report.signatures) print_signature(json, signature);
+  json.end_array();
+  json.end_object();
+}
+
+}  // namespace corvane::cli

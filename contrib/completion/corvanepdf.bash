@@ -1,0 +1,67 @@
+# bash completion for corvanepdf: commands, their options, file names.
+_corvanepdf() {
+  local cur prev command i
+  COMPREPLY=()
+  cur=${COMP_WORDS[COMP_CWORD]}
+  prev=${COMP_WORDS[COMP_CWORD-1]}
+  local commands="sign verify certificates import settings choose-certificate sign-text time string2byte register unregister"
+
+  command=
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    case ${COMP_WORDS[i]} in
+      -*) ;;
+      *) command=${COMP_WORDS[i]}; break ;;
+    esac
+  done
+
+  if [[ -z $command ]]; then
+    COMPREPLY=($(compgen -W "$commands --version --help" -- "$cur"))
+    return
+  fi
+
+  local options=
+  case $command in
+    sign)
+      case $prev in
+        -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;
+        --out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        -j | --jobs | --password | --user | --reason | --cert) return ;;
+      esac
+      options="-o --output --out-dir -j --jobs --password --user --reason --cert -v --verbose -q --quiet --help" ;;
+    verify)
+      [[ $prev == --password ]] && return
+      options="--password --json --help" ;;
+    certificates) options="--json --help" ;;
+    import)
+      [[ $prev == --password-file ]] && { COMPREPLY=($(compgen -f -- "$cur")); return; }
+      options="--password-file --select --help" ;;
+    settings)
+      local sub=${COMP_WORDS[i+1]}
+      if ((COMP_CWORD == i + 1)); then
+        COMPREPLY=($(compgen -W "list get set --help" -- "$cur"))
+        return
+      fi
+      case $sub in
+        get | set)
+          if ((COMP_CWORD == i + 2)); then
+            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt path debug" -- "$cur"))
+            return
+          fi
+          options="--machine --help"
+          [[ $sub == set ]] && options="--dword $options" ;;
+      esac
+      COMPREPLY=($(compgen -W "$options" -- "$cur"))
+      return ;;
+    *) options="--help" ;;
+  esac
+
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W "$options" -- "$cur"))
+  elif [[ $command == sign || $command == verify ]]; then
+    COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur"))
+  elif [[ $command == import ]]; then
+    COMPREPLY=($(compgen -f -X '!*.[pP]12' -- "$cur") $(compgen -f -X '!*.[pP][fF][xX]' -- "$cur")
+      $(compgen -d -- "$cur"))
+  fi
+}
+complete -o filenames -F _corvanepdf corvanepdf

@@ -1,0 +1,252 @@
+"""Sign PDF files from Python with corvanepdf (standard library ctypes only).
+
+    import corvanepdf
+
+    with corvanepdf.Edit() as edit:
+        edit.pdfpath = "in.pdf"
+        edit.savepath = "out.pdf"
+        edit.reason = "Approved"
+        if not edit.signit():
+            print("not signed:", edit.last_error)
+
+An `Edit` is the component's class `edit`, created through its C interface.
+Its properties are Python attributes resolved by name when they are used,
+so every property the installed library has (pdfpath, savepath, pdfpasswd,
+username, reason, dontencrypt, pdfloaded, ...) works without this module
+knowing it. The library is loaded from $CORVANEPDF_LIBRARY when that is set,
+else as libcorvanepdf.so.1 from the system's library path.
+"""
+import ctypes
+import os
+
+__all__ = ["Edit", "Error", "load_library"]
+
+PROGID = "corvanepdf.edit"
+_VT_EMPTY, _VT_I4, _VT_R8, _VT_TEXT, _VT_BOOL, _VT_BYTES = 0, 3, 5, 8, 11, 0x2011
+_DISP_E_UNKNOWNNAME = -2147352570  # 0x80020006
+
+
+class _Text(ctypes.Structure):
+    _fields_ = [("data", ctypes.c_void_p), ("length", ctypes.c_uint32)]
+
+
+class _Bytes(ctypes.Structure):
+    _fields_ = [("data", ctypes.POINTER(ctypes.c_uint8)), ("length", ctypes.c_uint32)]
+
+
+class _Value(ctypes.Union):
+    _fields_ = [("i4", ctypes.c_int32), ("r8", ctypes.c_double), ("boolean", ctypes.c_int16),
+                ("text", _Text), ("bytes", _Bytes), ("dispatch", ctypes.c_void_p)]
+
+
+class _Variant(ctypes.Structure):
+    """CpdfVariant of corvanepdf/abi.h."""
+    _fields_ = [("vt", ctypes.c_uint16), ("reserved", ctypes.c_uint16 * 3), ("value", _Value)]
+
+
+class Error(RuntimeError):
+    """A call into the component failed; `status` is its result code."""
+
+    def __init__(self, message, status):
+        super().__init__("%s (0x%08X)" % (message, status & 0xFFFFFFFF))
+        self.status = status
+
+
+_library = None
+
+
+def load_library():
+    """The component's C interface, loaded once per process.
+
+    Raises OSError when the library cannot be loaded."""
+    global _library
+    if _library is not None:
+        return _library
+    lib = ctypes.CDLL(os.environ.get("CORVANEPDF_LIBRARY") or "libcorvanepdf.so.1")
+    variant_p = ctypes.POINTER(_Variant)
+    signatures = {
+        "corvanepdf_create_object": ([ctypes.c_char_p, ctypes.POINTER(ctypes.c_void_p)], ctypes.c_int32),
+        "corvanepdf_get_property": ([ctypes.c_void_p, ctypes.c_char_p, variant_p], ctypes.c_int32),
+        "corvanepdf_put_property": ([ctypes.c_void_p, ctypes.c_char_p, variant_p], ctypes.c_int32),
+        "corvanepdf_call_method": ([ctypes.c_void_p, ctypes.c_char_p, variant_p, ctypes.c_uint32,
+                                    variant_p], ctypes.c_int32),
+        "corvanepdf_release": ([ctypes.c_void_p], ctypes.c_uint32),
+        "corvanepdf_last_error": ([], ctypes.c_char_p),
+        "corvanepdf_variant_set_text": ([variant_p, ctypes.c_char_p], ctypes.c_int32),
+        "corvanepdf_variant_set_bytes": ([variant_p, ctypes.POINTER(ctypes.c_uint8), ctypes.c_uint32],
+                                         ctypes.c_int32),
+        "corvanepdf_variant_clear": ([variant_p], None),
+    }
+    for name, (argtypes, restype) in signatures.items():
+        function = getattr(lib, name)
+        function.argtypes = argtypes
+        function.restype = restype
+    _library = lib
+    return lib
+
+
+class Edit:
+    """The component's class `edit`: set the properties, then call signit().
+
+    Properties are read and written as attributes (edit.reason = "...");
+    a name the object does not have raises AttributeError. Use it as a
+    context manager, or call close(), to release the object."""
+
+    def __init__(self):
+        """Creates the object; raises OSError when the library cannot be
+        loaded and Error when the object cannot be created."""
+        lib = load_library()
+        handle = ctypes.c_void_p()
+        self._check(lib.corvanepdf_create_object(PROGID.encode(), ctypes.byref(handle)))
+        object.__setattr__(self, "_object", handle)
+
+    # ---- lifetime ----------------------------------------------------------
+
+    def close(self):
+        """Releases the object; later uses raise Error. Closing twice is fine."""
+        handle = self.__dict__.get("_object")
+        if handle:
+            load_library().corvanepdf_release(handle)
+            object.__setattr__(self, "_object", ctypes.c_void_p())
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def __del__(self):
+        try:
+            self.close()
+        except Exception:  # at interpreter shutdown the library may be gone
+            pass
+
+    # ---- members -----------------------------------------------------------
+
+    def signit(self):
+        """Signs pdfpath into savepath; True when signed. When False,
+        last_error says why."""
+        return bool(self.call("signit"))
+
+    def string2byte(self, text):
+        """The code-page bytes of `text`."""
+        return self.call("string2byte", text)
+
+    def sign(self, text):
+        """The signature of `text` as hex."""
+        return self.call("sign", text)
+
+    def choose_certificate(self):
+        """Lets the user choose the signing certificate."""
+        self.call("choose_certificate")
+
+    def GetUniversalTime(self):
+        """The local time with its offset from UTC; raises Error when the
+        clock cannot be read."""
+        return self.call("GetUniversalTime")
+
+    @property
+    def last_error(self):
+        """Why the last call failed: the object's lasterror property where
+        the library has one, else the C interface's last failure text."""
+        try:
+            return self._get("lasterror")
+        except AttributeError:
+            return load_library().corvanepdf_last_error().decode("utf-8", "replace")
+
+    def call(self, name, *args):
+        """Calls method `name` with `args` (str, bytes, bool, int, float) and
+        returns its value (None for a method without one)."""
+        lib = load_library()
+        variants = (_Variant * max(len(args), 1))()
+        result = _Variant()
+        try:
+            for i, value in enumerate(args):
+                self._set_variant(variants[i], value)
+            self._check(lib.corvanepdf_call_method(self._handle(), name.encode(), variants, len(args),
+                                                   ctypes.byref(result)), name)
+            return self._value(result)
+        finally:
+            for variant in variants:
+                lib.corvanepdf_variant_clear(ctypes.byref(variant))
+            lib.corvanepdf_variant_clear(ctypes.byref(result))
+
+    # ---- properties by name ------------------------------------------------
+
+    def __getattr__(self, name):
+        if name.startswith("_"):
+            raise AttributeError(name)
+        return self._get(name)
+
+    def __setattr__(self, name, value):
+        if name.startswith("_") or hasattr(type(self), name):
+            object.__setattr__(self, name, value)
+            return
+        lib = load_library()
+        variant = _Variant()
+        try:
+            self._set_variant(variant, value)
+            self._check(lib.corvanepdf_put_property(self._handle(), name.encode(), ctypes.byref(variant)),
+                        name)
+        finally:
+            lib.corvanepdf_variant_clear(ctypes.byref(variant))
+
+    def _get(self, name):
+        lib = load_library()
+        result = _Variant()
+        try:
+            self._check(lib.corvanepdf_get_property(self._handle(), name.encode(), ctypes.byref(result)),
+                        name)
+            return self._value(result)
+        finally:
+            lib.corvanepdf_variant_clear(ctypes.byref(result))
+
+    # ---- helpers -----------------------------------------------------------
+
+    def _handle(self):
+        handle = self.__dict__.get("_object")
+        if not handle:
+            raise Error("the object is closed", -2147467261)  # CPDF_E_POINTER
+        return handle
+
+    @staticmethod
+    def _check(status, name=None):
+        if status >= 0:
+            return
+        message = load_library().corvanepdf_last_error().decode("utf-8", "replace")
+        if status == _DISP_E_UNKNOWNNAME and name is not None:
+            raise AttributeError("corvanepdf.edit has no member %r" % name)
+        raise Error(message or "the call failed", status)
+
+    @staticmethod
+    def _set_variant(variant, value):
+        lib = load_library()
+        if isinstance(value, bool):
+            variant.vt = _VT_BOOL
+            variant.value.boolean = -1 if value else 0
+        elif isinstance(value, int):
+            variant.vt = _VT_I4
+            variant.value.i4 = value
+        elif isinstance(value, float):
+            variant.vt = _VT_R8
+            variant.value.r8 = value
+        elif isinstance(value, (bytes, bytearray)):
+            data = (ctypes.c_uint8 * max(len(value), 1)).from_buffer_copy(bytes(value) or b"\0")
+            Edit._check(lib.corvanepdf_variant_set_bytes(ctypes.byref(variant), data, len(value)))
+        else:
+            Edit._check(lib.corvanepdf_variant_set_text(ctypes.byref(variant), str(value).encode()))
+
+    @staticmethod
+    def _value(variant):
+        if variant.vt == _VT_BOOL:
+            return variant.value.boolean != 0
+        if variant.vt == _VT_TEXT:
+            return ctypes.string_at(variant.value.text.data, variant.value.text.length).decode()
+        if variant.vt == _VT_BYTES:
+            return bytes(variant.value.bytes.data[:variant.value.bytes.length])
+        if variant.vt == _VT_I4:
+            return variant.value.i4
+        if variant.vt == _VT_R8:
+            return variant.value.r8
+        return None

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The manual page and the bash completion against the command itself: every
+# command and every long option `--help` shows is in both, the page is
+# built when pandoc is there, and completion answers commands, options and
+# file names.
+#   docs_test.sh CORVANEPDF SOURCE_DIR BUILD_DIR
+set -euo pipefail
+cli=$1
+src=$2
+build=$3
+manual=$src/docs/man/corvanepdf.1.md
+completion=$src/contrib/completion/corvanepdf.bash
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+commands=$("$cli" --help | sed -n '/^Subcommands:/,$p' | awk 'NR > 1 && NF { print $1 }')
+[ -n "$commands" ] || fail "no commands in --help"
+for command in $commands; do
+  grep -q "\*\*$command\*\*" "$manual" || fail "$command is not in the manual"
+  grep -q "commands=\".*\b$command\b" "$completion" || fail "$command is not completed"
+  for option in $("$cli" "$command" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+    [ "$option" = --help ] && continue
+    grep -q -- "\\\\$option\|$option" "$manual" || fail "$command $option is not in the manual"
+    grep -q -- "$option" "$completion" || fail "$command $option is not completed"
+  done
+done
+if command -v pandoc > /dev/null; then
+  page=$build/docs/man/corvanepdf.1
+  [ -s "$page" ] || fail "pandoc is installed but $page was not built"
+  grep -q '^\.SH EXIT STATUS' "$page" || fail "$page has no EXIT STATUS section"
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+touch "$work/a.pdf" "$work/b.txt"
+complete_line() {  # complete_line WORD... : what completion offers for the last word
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _corvanepdf; printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' \
+    _ "$completion" "$@"
+}
+[ "$(complete_line corvanepdf si)" = "sign sign-text " ] || fail "commands: $(complete_line corvanepdf si)"
+[ "$(complete_line corvanepdf sign --ou)" = "--out-dir --output " ] || fail "options: $(complete_line corvanepdf sign --ou)"
+[ "$(complete_line corvanepdf sign "$work/")" = "$work/a.pdf " ] || fail "files: $(complete_line corvanepdf sign "$work/")"
+[ "$(complete_line corvanepdf settings get Uni)" = "UniqueContainerName " ] || fail "setting names"
+echo "manual and completion cover the command line"

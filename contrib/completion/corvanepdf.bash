@@ -25,9 +25,9 @@ _corvanepdf() {
       case $prev in
         -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;
         --out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        -j | --jobs | --password | --user | --reason | --cert) return ;;
+        -j | --jobs | --password | --user | --reason | --cert | --tsa) return ;;
       esac
-      options="-o --output --out-dir -j --jobs --password --user --reason --cert -v --verbose -q --quiet --help" ;;
+      options="-o --output --out-dir -j --jobs --password --user --reason --cert --pades --tsa -v --verbose -q --quiet --help" ;;
     verify)
       [[ $prev == --password ]] && return
       options="--password --json --help" ;;
@@ -44,7 +44,7 @@ _corvanepdf() {
       case $sub in
         get | set)
           if ((COMP_CWORD == i + 2)); then
-            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt path debug" -- "$cur"))
+            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt lastcertfallback pades tsaurl tsauser tsatimeout path debug" -- "$cur"))
             return
           fi
           options="--machine --help"

@@ -12,10 +12,6 @@
 namespace corvane::engine::test {
 namespace {
 
-using corvane::test::fixture_pdf;
-using corvane::test::read_file;
-using corvane::test::write_file;
-
 struct Input {
   const char* name;
   std::function<std::filesystem::path(const ScratchDir&)> make;
@@ -24,71 +20,54 @@ struct Input {
   const char* text = nullptr;
 };
 
-std::filesystem::path fixture(const ScratchDir&, const char* name) { return fixture_pdf(name); }
-
 const std::vector<Input>& inputs() {
   static const std::vector<Input> all = {
-      {"plain", [](const ScratchDir& d) { return fixture(d, "plain.pdf"); }},
-      {"inherited boxes, form, link", [](const ScratchDir& d) { return fixture(d, "annots-form.pdf"); }},
-      {"ghostscript", [](const ScratchDir& d) { return fixture(d, "ghostscript.pdf"); }},
-      {"object streams", [](const ScratchDir& d) { return fixture(d, "xref-stream.pdf"); }},
+      {"plain", [](const ScratchDir&) { return fixture_pdf("plain.pdf"); }},
+      {"inherited boxes, form, link", [](const ScratchDir&) { return fixture_pdf("annots-form.pdf"); }},
+      {"ghostscript", [](const ScratchDir&) { return fixture_pdf("ghostscript.pdf"); }},
+      {"object streams", [](const ScratchDir&) { return fixture_pdf("xref-stream.pdf"); }},
       {"linearized",
        [](const ScratchDir& d) {
          return qpdf_made(d / "lin.pdf", "--linearize " + fixture_pdf("ghostscript.pdf").string());
        }},
       {"incremental update",
        [](const ScratchDir& d) {
-         const std::string content = "BT /F1 24 Tf 72 720 Td (Updated page) Tj ET";
-         write_file(d / "update.pdf",
-                    append_update(read_file(fixture_pdf("plain.pdf")),
-                                  {{4, "<< /Length " + std::to_string(content.size()) +
-                                           " >>\nstream\n" + content + "\nendstream"},
-                                   {7, "<< /Title (Updated) >>"}},
-                                  "/Info 7 0 R "));
-         return d / "update.pdf";
+         return written(d / "update.pdf",
+                        append_update(read_file(fixture_pdf("plain.pdf")),
+                                      {{4, stream_of("BT /F1 24 Tf 72 720 Td (Updated page) Tj ET")},
+                                       {7, "<< /Title (Updated) >>"}},
+                                      "/Info 7 0 R "));
        }},
-      {"odd structure", [](const ScratchDir& d) {
-         write_file(d / "odd.pdf", odd_pdf(/*rotated=*/false));
-         return d / "odd.pdf";
-       }},
+      {"odd structure", [](const ScratchDir& d) { return written(d / "odd.pdf", odd_pdf(/*rotated=*/false)); }},
       {"first branch of the page tree without pages",
        [](const ScratchDir& d) {
-         const std::string content = "BT /F1 24 Tf 72 720 Td (Deep first page) Tj ET";
-         write_file(d / "tree.pdf",
-                    make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                              "<< /Type /Pages /Kids [ 3 0 R 4 0 R ] /Count 1 >>",
-                              "<< /Type /Pages /Kids [ ] /Count 0 /Parent 2 0 R >>",
-                              "<< /Type /Pages /Kids [ 5 0 R ] /Count 1 /Parent 2 0 R >>",
-                              "<< /Type /Page /Parent 4 0 R /MediaBox [ 0 0 300 300 ] "
-                              "/Resources << /Font << /F1 7 0 R >> >> /Contents 6 0 R >>",
-                              "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" +
-                                  content + "\nendstream",
-                              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}));
-         return d / "tree.pdf";
+         return written(d / "tree.pdf",
+                        make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                                  "<< /Type /Pages /Kids [ 3 0 R 4 0 R ] /Count 1 >>",
+                                  "<< /Type /Pages /Kids [ ] /Count 0 /Parent 2 0 R >>",
+                                  "<< /Type /Pages /Kids [ 5 0 R ] /Count 1 /Parent 2 0 R >>",
+                                  "<< /Type /Page /Parent 4 0 R /MediaBox [ 0 0 300 300 ] "
+                                  "/Resources << /Font << /F1 7 0 R >> >> /Contents 6 0 R >>",
+                                  stream_of("BT /F1 24 Tf 72 720 Td (Deep first page) Tj ET"), kHelvetica}));
        }},
       {"first page written directly into its parent",
        [](const ScratchDir& d) {
-         const std::string content = "BT /F1 24 Tf 72 720 Td (Direct page) Tj ET";
-         write_file(d / "direct.pdf",
-                    make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                              "<< /Type /Pages /Kids [ << /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] "
-                              "/Resources << /Font << /F1 4 0 R >> >> /Contents 3 0 R >> ] /Count 1 >>",
-                              "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                                  "\nendstream",
-                              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}));
-         return d / "direct.pdf";
+         return written(d / "direct.pdf",
+                        make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                                  "<< /Type /Pages /Kids [ << /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] "
+                                  "/Resources << /Font << /F1 4 0 R >> >> /Contents 3 0 R >> ] /Count 1 >>",
+                                  stream_of("BT /F1 24 Tf 72 720 Td (Direct page) Tj ET"), kHelvetica}));
        },
        "", "Direct page"},
       {"damaged, repaired by qpdf",
        [](const ScratchDir& d) {
          std::string pdf = read_file(fixture_pdf("plain.pdf"));
          pdf.replace(pdf.rfind("startxref\n") + 10, 3, "999");
-         write_file(d / "damaged.pdf", pdf);
-         return d / "damaged.pdf";
+         return written(d / "damaged.pdf", pdf);
        }},
-      {"RC4-128, user password", [](const ScratchDir& d) { return fixture(d, "enc-rc4-128.pdf"); },
+      {"RC4-128, user password", [](const ScratchDir&) { return fixture_pdf("enc-rc4-128.pdf"); },
        "user"},
-      {"AES-256, owner password", [](const ScratchDir& d) { return fixture(d, "enc-aes-256.pdf"); },
+      {"AES-256, owner password", [](const ScratchDir&) { return fixture_pdf("enc-aes-256.pdf"); },
        "owner"},
   };
   return all;
@@ -101,10 +80,9 @@ TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
     const std::filesystem::path source = input.make(dir);
     const std::string password = input.password;
     QpdfEngine engine;
-    std::int32_t result = -1;
-    ASSERT_TRUE(engine.OpenDocument(source.string(), result));
-    ASSERT_EQ(result, 1);
+    open(engine, source);
     if (!password.empty()) {
+      std::int32_t result = -1;
       ASSERT_TRUE(engine.SubmitPassword(password, result));
       ASSERT_GT(result, 0);
     }
@@ -134,8 +112,7 @@ TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
 
 TEST(ByteImage, FirstPageBecomesObjectTwoAndExistingFieldsStayBeforeTheNewOne) {
   QpdfEngine engine;
-  std::int32_t result = -1;
-  ASSERT_TRUE(engine.OpenDocument(fixture_pdf("annots-form.pdf").string(), result));
+  open(engine, fixture_pdf("annots-form.pdf"));
   const std::string image = image_of(engine);
   std::smatch pages;
   const std::string catalog = object_text(image, 1);
@@ -153,10 +130,8 @@ TEST(ByteImage, FirstPageBecomesObjectTwoAndExistingFieldsStayBeforeTheNewOne) {
 
 TEST(ByteImage, OddStructuresAreNormalisedOnThePage) {
   QpdfEngine engine;
-  std::int32_t result = -1;
   ScratchDir dir("odd");
-  write_file(dir / "odd.pdf", odd_pdf(/*rotated=*/false));
-  ASSERT_TRUE(engine.OpenDocument((dir / "odd.pdf").string(), result));
+  open(engine, written(dir / "odd.pdf", odd_pdf(/*rotated=*/false)));
   const std::string image = image_of(engine);
   const std::string page = object_text(image, 2);
   // The indirect /Annots array is inlined and its direct link annotation
@@ -193,16 +168,14 @@ TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
   ScratchDir dir("annots-page");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string content = "BT /F1 24 Tf 72 720 Td (Annots page) Tj ET";
     std::vector<std::string> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 300 300 ] /Contents 4 0 R " + c.page_extra + " >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"};
+        stream_of("BT /F1 24 Tf 72 720 Td (Annots page) Tj ET")};
     objects.insert(objects.end(), c.objects.begin(), c.objects.end());
     write_file(dir / "in.pdf", make_pdf(objects));
     QpdfEngine engine;
-    std::int32_t result = -1;
-    ASSERT_TRUE(engine.OpenDocument((dir / "in.pdf").string(), result));
+    open(engine, dir / "in.pdf");
     const std::string image = image_of(engine);
     EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
     const std::string page = object_text(image, 2);

@@ -56,6 +56,15 @@ void check_body(int number, const std::string& body, std::vector<std::string>& p
 
 }  // namespace
 
+std::string stream_of(const std::string& content) {
+  return "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream";
+}
+
+std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes) {
+  corvane::test::write_file(file, bytes);
+  return file;
+}
+
 std::string append_update(const std::string& original,
                           const std::vector<std::pair<int, std::string>>& replaced,
                           const std::string& trailer_extra) {
@@ -77,7 +86,6 @@ std::string append_update(const std::string& original,
 }
 
 std::string odd_pdf(bool rotated) {
-  const std::string content = "2 0 0 2 30 30 cm 1 0 0 rg BT /F1 12 Tf 10 10 Td (Odd page) Tj ET";
   const std::string box = rotated ? "/CropBox [ 10 10 410 610 ] /Rotate 90 " : "";
   return make_pdf({
       "<< /Type /Catalog /Pages 2 0 R /AcroForm 6 0 R >>",
@@ -85,7 +93,7 @@ std::string odd_pdf(bool rotated) {
       "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] " + box +
           "/Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R /Annots 7 0 R "
           "/PieceInfo << /Cv << /Private <00ff0a28> >> >> >>",
-      "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+      stream_of("2 0 0 2 30 30 cm 1 0 0 rg BT /F1 12 Tf 10 10 Td (Odd page) Tj ET"),
       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
       "<< /Fields [ 8 0 R 99 0 R ] /NeedAppearances true /DA (/Helv 0 Tf 0 g) >>",
       "[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] /Border [ 0 0 0 ] >> 8 0 R ]",
@@ -99,6 +107,12 @@ std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::str
                                                corvane::test::shell_quote(out.string()));
   EXPECT_TRUE(made.exit_code == 0 || made.exit_code == 3) << arguments << "\n" << made.output;
   return out;
+}
+
+void open(QpdfEngine& engine, const std::filesystem::path& file) {
+  std::int32_t result = -1;
+  EXPECT_TRUE(engine.OpenDocument(file.string(), result)) << file;
+  EXPECT_EQ(result, 1) << file;
 }
 
 std::string image_of(QpdfEngine& engine) {

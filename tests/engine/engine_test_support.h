@@ -11,12 +11,20 @@
 
 namespace corvane::engine::test {
 
+using corvane::test::fixture_pdf;
+using corvane::test::read_file;
 using corvane::test::ScratchDir;
+using corvane::test::write_file;
 
 // A PDF whose object i + 1 is objects[i] (the text between the "obj" and
 // "endobj" lines), with a classic table and the trailer
 // "<< /Size n /Root 1 0 R " + trailer_extra + ">>".
 using corvane::test::make_pdf;
+// A stream object's body holding `content`, and a font object's body.
+std::string stream_of(const std::string& content);
+inline constexpr char kHelvetica[] = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+// Writes `bytes` to `file`; the file's path.
+std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes);
 // `original` with an incremental update appended that gives object
 // numbers `replaced` new bodies (and adds any numbers past the old /Size).
 std::string append_update(const std::string& original,
@@ -32,6 +40,8 @@ std::string odd_pdf(bool rotated);
 // Runs `qpdf` with `arguments` into `out`; fails the test when qpdf does.
 std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::string& arguments);
 
+// Opens `file` in `engine`; fails the test unless it opens as a PDF.
+void open(QpdfEngine& engine, const std::filesystem::path& file);
 // The image of the engine's document; fails the test when the call does.
 std::string image_of(QpdfEngine& engine);
 // The engine's document reloaded from `image`.

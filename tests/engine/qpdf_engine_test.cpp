@@ -11,10 +11,6 @@
 namespace corvane::engine::test {
 namespace {
 
-using corvane::test::fixture_pdf;
-using corvane::test::read_file;
-using corvane::test::write_file;
-
 std::filesystem::path encrypted_plain(const ScratchDir& dir, const std::string& name,
                                       const std::string& options,
                                       const char* source = "plain.pdf") {
@@ -64,8 +60,7 @@ TEST(QpdfEngine, OpensAndAnswersPasswordsAsUserOrOwner) {
 
 TEST(QpdfEngine, FilesThatAreNoPdfAnswerZero) {
   ScratchDir dir("not-pdf");
-  write_file(dir / "empty.pdf", "");
-  for (const auto& path : {fixture_pdf("not-a-pdf.pdf"), dir / "empty.pdf", dir / "missing.pdf"}) {
+  for (const auto& path : {fixture_pdf("not-a-pdf.pdf"), written(dir / "empty.pdf", ""), dir / "missing.pdf"}) {
     QpdfEngine engine;
     std::int32_t result = -1;
     EXPECT_TRUE(engine.OpenDocument(path.string(), result));
@@ -146,8 +141,7 @@ TEST(QpdfEngine, KeepsItsImageWhereverItCanAndReadsItBack) {
     SCOPED_TRACE(folder.string());
     corvane::test::ScopedEnv tmpdir("TMPDIR", folder.string());
     QpdfEngine engine;
-    std::int32_t result = 0;
-    ASSERT_TRUE(engine.OpenDocument(fixture_pdf("plain.pdf").string(), result));
+    open(engine, fixture_pdf("plain.pdf"));
     const std::string image = image_of(engine);
     load(engine, image);
     EXPECT_TRUE(image_of(engine) == image);
@@ -165,18 +159,16 @@ TEST(QpdfEngine, KeepsItsImageWhereverItCanAndReadsItBack) {
 
 TEST(QpdfEngine, PageSizeIsTheFirstPageAsShown) {
   ScratchDir dir("page-size");
-  write_file(dir / "rotated.pdf", odd_pdf(/*rotated=*/true));
   const struct {
     std::filesystem::path file;
     double width, height;
   } cases[] = {{fixture_pdf("plain.pdf"), 595, 842},
                {fixture_pdf("annots-form.pdf"), 612, 792},
-               {dir / "rotated.pdf", 600, 400}};
+               {written(dir / "rotated.pdf", odd_pdf(/*rotated=*/true)), 600, 400}};
   for (const auto& c : cases) {
     QpdfEngine engine;
-    std::int32_t result = -1;
+    open(engine, c.file);
     double width = 0, height = 0;
-    ASSERT_TRUE(engine.OpenDocument(c.file.string(), result));
     ASSERT_TRUE(engine.GetPageWidth(width));
     ASSERT_TRUE(engine.GetPageHeight(height));
     EXPECT_EQ(width, c.width) << c.file;

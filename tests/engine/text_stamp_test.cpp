@@ -11,11 +11,8 @@
 namespace corvane::engine::test {
 namespace {
 
-using corvane::test::fixture_pdf;
-using corvane::test::read_file;
 using corvane::test::run_command;
 using corvane::test::shell_quote;
-using corvane::test::write_file;
 
 TEST(TextStamp, LinesAreSplitAtLineBreaks) {
   const struct {
@@ -75,7 +72,6 @@ Gray render(const std::filesystem::path& pdf, const ScratchDir& dir) {
 
 TEST(TextStamp, IsDrawnInsideItsBoxAndNowhereElse) {
   ScratchDir dir("stamp");
-  write_file(dir / "odd.pdf", odd_pdf(/*rotated=*/false));
   // Words that occur nowhere else on the pages.
   const std::string text = "Signiert 2024-05-01 10:00:00 +02:00\r\nZyxwv Quorvane-Stamp\r\nDigitalzertifikat";
   const struct {
@@ -84,13 +80,12 @@ TEST(TextStamp, IsDrawnInsideItsBoxAndNowhereElse) {
     int opacity;
   } cases[] = {{fixture_pdf("plain.pdf"), {357, 58, 178, 42}, 100},
                // The page's content leaves the graphics state scaled and red.
-               {dir / "odd.pdf", {300, 300, 200, 60}, 100},
+               {written(dir / "odd.pdf", odd_pdf(/*rotated=*/false)), {300, 300, 200, 60}, 100},
                {fixture_pdf("annots-form.pdf"), {367, 55, 183, 40}, 50}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.filename().string());
     QpdfEngine engine;
-    std::int32_t result = -1;
-    ASSERT_TRUE(engine.OpenDocument(c.file.string(), result));
+    open(engine, c.file);
     double page_height = 0;
     ASSERT_TRUE(engine.GetPageHeight(page_height));
     ASSERT_TRUE(engine.AddTextStamp(c.box.x, c.box.y, c.box.width, c.box.height, text, c.opacity));

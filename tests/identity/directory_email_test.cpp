@@ -137,12 +137,7 @@ class FakeLdapServer {
   FakeLdapServer(const FakeLdapServer&) = delete;
   FakeLdapServer& operator=(const FakeLdapServer&) = delete;
 
-  std::shared_ptr<platform::Directory> directory(int max_pages = 1000) const {
-    platform::LdapSettings settings;
-    settings.uri = uri_;
-    settings.max_pages = max_pages;
-    return std::make_shared<platform::LdapDirectory>(settings);
-  }
+  const std::string& uri() const { return uri_; }
 
  private:
   pid_t pid_ = -1;
@@ -162,7 +157,7 @@ TEST(DirectoryEmail, AMisbehavingDirectoryEndsTheWalkAsIfNothingWasFound) {
   };
   for (const auto& c : cases) {
     const FakeLdapServer server(c.mode);
-    IdentityFixture f(server.directory(/*max_pages=*/100));
+    IdentityFixture f(test::directory_at(server.uri(), /*max_pages=*/100));
     std::string found;
     const auto messages = test::logged_messages([&] { found = directory_email(f.state, "jdoe"); });
     EXPECT_EQ(found, c.want) << c.mode;

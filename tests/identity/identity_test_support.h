@@ -12,18 +12,16 @@
 
 namespace corvane::test {
 
-// The test server.
-inline std::shared_ptr<platform::Directory> test_directory() {
-  platform::LdapSettings settings;
-  settings.uri = SlapdServer::instance().uri();
+// The server at `uri`, read for at most `max_pages` pages per session.
+inline std::shared_ptr<platform::Directory> directory_at(const std::string& uri, int max_pages = 1000) {
+  platform::LdapSettings settings{uri};
+  settings.max_pages = max_pages;
   return std::make_shared<platform::LdapDirectory>(settings);
 }
-
-// A server that is down: nothing listens on its port.
+// The test server, and a server that is down (nothing listens on its port).
+inline std::shared_ptr<platform::Directory> test_directory() { return directory_at(SlapdServer::instance().uri()); }
 inline std::shared_ptr<platform::Directory> down_directory() {
-  platform::LdapSettings settings;
-  settings.uri = "ldap://127.0.0.1:" + std::to_string(free_loopback_port()) + "/";
-  return std::make_shared<platform::LdapDirectory>(settings);
+  return directory_at(loopback_ldap_uri(free_loopback_port()));
 }
 
 struct IdentityFixture {

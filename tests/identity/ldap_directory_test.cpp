@@ -103,7 +103,7 @@ TEST(LdapDirectory, ADownOrSilentServerGivesNoRoot) {
   ASSERT_EQ(::listen(listener, 4), 0);
   ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
   for (const int port : {test::free_loopback_port(), static_cast<int>(ntohs(address.sin_port))}) {
-    LdapSettings settings{"ldap://127.0.0.1:" + std::to_string(port) + "/", 1, 1};
+    LdapSettings settings{test::loopback_ldap_uri(port), 1, 1};
     EXPECT_EQ(LdapDirectory(settings).open_root(), nullptr) << port;
   }
   ::close(listener);

@@ -29,8 +29,6 @@ std::unique_ptr<SlapdServer>& server_slot() {
   return server;
 }
 
-std::string uri_for(int port) { return "ldap://127.0.0.1:" + std::to_string(port) + "/"; }
-
 bool accepts_connections(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return false;
@@ -63,6 +61,8 @@ std::string configuration(const std::filesystem::path& folder) {
 
 }  // namespace
 
+std::string loopback_ldap_uri(int port) { return "ldap://127.0.0.1:" + std::to_string(port) + "/"; }
+
 int free_loopback_port() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -81,7 +81,7 @@ int free_loopback_port() {
 std::string SlapdServer::planned_uri() {
   if (server_slot()) return server_slot()->uri_;
   if (planned_port() == 0) planned_port() = free_loopback_port();
-  return uri_for(planned_port());
+  return loopback_ldap_uri(planned_port());
 }
 
 SlapdServer& SlapdServer::instance() {
@@ -114,7 +114,7 @@ bool SlapdServer::start(int port) {
   std::filesystem::remove_all(folder_);
   std::filesystem::create_directories(folder_ / "db");
   write_file(folder_ / "slapd.conf", configuration(folder_));
-  uri_ = uri_for(port);
+  uri_ = loopback_ldap_uri(port);
 
   const std::string conf = (folder_ / "slapd.conf").string();
   const std::string log = (folder_ / "slapd.log").string();

@@ -39,5 +39,7 @@ class SlapdServer {
 
 // A loopback TCP port on which nothing listens right now.
 int free_loopback_port();
+// "ldap://127.0.0.1:<port>/".
+std::string loopback_ldap_uri(int port);
 
 }  // namespace corvane::test

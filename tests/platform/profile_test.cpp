@@ -15,12 +15,14 @@ using test::read_file;
 using test::ScratchDir;
 using test::write_file;
 
-std::string ini_in(const ScratchDir& dir) { return (dir / "user.ini").string(); }
+class Profile : public ::testing::Test {
+ protected:
+  ScratchDir dir_{"profile"};
+  const std::string ini_ = (dir_ / "user.ini").string();
+};
 
-TEST(Profile, ReadsNamesWithoutRegardToCaseAndValuesWithoutBlanks) {
-  ScratchDir dir("profile");
-  const std::string ini = ini_in(dir);
-  write_file(ini, "; signers\n[User]\n  JDoe =  jdoe@corvane.test  \r\nbroken line\n[email]\na@b=a\n");
+TEST_F(Profile, ReadsNamesWithoutRegardToCaseAndValuesWithoutBlanks) {
+  write_file(ini_, "; signers\n[User]\n  JDoe =  jdoe@corvane.test  \r\nbroken line\n[email]\na@b=a\n");
   const struct {
     const char* section;
     const char* key;
@@ -32,28 +34,24 @@ TEST(Profile, ReadsNamesWithoutRegardToCaseAndValuesWithoutBlanks) {
       {"missing", "jdoe", "fallback"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(profile_read_string(ini, c.section, c.key, "fallback"), c.want) << c.section << "/" << c.key;
-  EXPECT_EQ(profile_read_string((dir / "absent.ini").string(), "user", "jdoe", "x"), "x");
+    EXPECT_EQ(profile_read_string(ini_, c.section, c.key, "fallback"), c.want) << c.section << "/" << c.key;
+  EXPECT_EQ(profile_read_string((dir_ / "absent.ini").string(), "user", "jdoe", "x"), "x");
 }
 
-TEST(Profile, ReadsASectionAsNulTerminatedEntriesCutAtTheBuffer) {
-  ScratchDir dir("profile");
-  const std::string ini = ini_in(dir);
-  write_file(ini, "[user]\n; comment\nann = a@x\n\nbob=b@x\n[other]\nc=d\n");
+TEST_F(Profile, ReadsASectionAsNulTerminatedEntriesCutAtTheBuffer) {
+  write_file(ini_, "[user]\n; comment\nann = a@x\n\nbob=b@x\n[other]\nc=d\n");
   using namespace std::string_literals;
-  EXPECT_EQ(profile_read_section(ini, "USER"), "ann=a@x\0bob=b@x\0"s);
+  EXPECT_EQ(profile_read_section(ini_, "USER"), "ann=a@x\0bob=b@x\0"s);
   // 16 characters and the closing NUL need 17: cut to 15 - 2 characters.
-  EXPECT_EQ(profile_read_section(ini, "user", 15), "ann=a@x\0bob=b"s);
-  EXPECT_EQ(profile_read_section(ini, "user", 17), "ann=a@x\0bob=b@x\0"s);
-  EXPECT_EQ(profile_read_section(ini, "none"), "");
-  EXPECT_EQ(profile_read_string(ini, "user", "ann", "", 4), "a@x");
-  EXPECT_EQ(profile_read_string(ini, "user", "ann", "", 3), "a@");
+  EXPECT_EQ(profile_read_section(ini_, "user", 15), "ann=a@x\0bob=b"s);
+  EXPECT_EQ(profile_read_section(ini_, "user", 17), "ann=a@x\0bob=b@x\0"s);
+  EXPECT_EQ(profile_read_section(ini_, "none"), "");
+  EXPECT_EQ(profile_read_string(ini_, "user", "ann", "", 4), "a@x");
+  EXPECT_EQ(profile_read_string(ini_, "user", "ann", "", 3), "a@");
 }
 
-TEST(Profile, WritesUpdateAddAndRemoveWhileOtherLinesSurvive) {
-  ScratchDir dir("profile");
-  const std::string ini = ini_in(dir);
-  write_file(ini,
+TEST_F(Profile, WritesUpdateAddAndRemoveWhileOtherLinesSurvive) {
+  write_file(ini_,
              "; maintained by hand and by the component\n"
              "[user]\n"
              "Ann = a@x\n"
@@ -62,12 +60,12 @@ TEST(Profile, WritesUpdateAddAndRemoveWhileOtherLinesSurvive) {
              "\n"
              "[email]\n"
              "a@x=ann\n");
-  EXPECT_TRUE(profile_write_string(ini, "USER", "ANN", "new@x"));
-  EXPECT_TRUE(profile_write_string(ini, "user", "carl", "c@x"));
-  EXPECT_TRUE(profile_write_string(ini, "user", "BOB", std::nullopt));
-  EXPECT_TRUE(profile_write_string(ini, "email", std::nullopt, std::nullopt));
-  EXPECT_TRUE(profile_write_string(ini, "added", "k", "v"));
-  EXPECT_EQ(read_file(ini),
+  EXPECT_TRUE(profile_write_string(ini_, "USER", "ANN", "new@x"));
+  EXPECT_TRUE(profile_write_string(ini_, "user", "carl", "c@x"));
+  EXPECT_TRUE(profile_write_string(ini_, "user", "BOB", std::nullopt));
+  EXPECT_TRUE(profile_write_string(ini_, "email", std::nullopt, std::nullopt));
+  EXPECT_TRUE(profile_write_string(ini_, "added", "k", "v"));
+  EXPECT_EQ(read_file(ini_),
             "; maintained by hand and by the component\n"
             "[user]\n"
             "Ann=new@x\n"
@@ -77,37 +75,31 @@ TEST(Profile, WritesUpdateAddAndRemoveWhileOtherLinesSurvive) {
             "[added]\n"
             "k=v\n");
   // Removing what is not there changes nothing.
-  EXPECT_TRUE(profile_write_string(ini, "user", "nobody", std::nullopt));
-  EXPECT_TRUE(profile_write_string(ini, "nothing", std::nullopt, std::nullopt));
-  EXPECT_EQ(profile_read_string(ini, "user", "carl", ""), "c@x");
+  EXPECT_TRUE(profile_write_string(ini_, "user", "nobody", std::nullopt));
+  EXPECT_TRUE(profile_write_string(ini_, "nothing", std::nullopt, std::nullopt));
+  EXPECT_EQ(profile_read_string(ini_, "user", "carl", ""), "c@x");
 }
 
-TEST(Profile, FirstWriteCreatesTheFileButNotItsFolder) {
-  ScratchDir dir("profile");
-  const std::string ini = ini_in(dir);
-  EXPECT_TRUE(profile_write_string(ini, "user", "nobody", std::nullopt));
-  EXPECT_FALSE(std::filesystem::exists(ini));
-  EXPECT_TRUE(profile_write_string(ini, "user", "jdoe", "default"));
-  EXPECT_EQ(read_file(ini), "[user]\njdoe=default\n");
-  EXPECT_FALSE(profile_write_string((dir / "missing" / "user.ini").string(), "user", "jdoe", "x"));
+TEST_F(Profile, FirstWriteCreatesTheFileButNotItsFolder) {
+  EXPECT_TRUE(profile_write_string(ini_, "user", "nobody", std::nullopt));
+  EXPECT_FALSE(std::filesystem::exists(ini_));
+  EXPECT_TRUE(profile_write_string(ini_, "user", "jdoe", "default"));
+  EXPECT_EQ(read_file(ini_), "[user]\njdoe=default\n");
+  EXPECT_FALSE(profile_write_string((dir_ / "missing" / "user.ini").string(), "user", "jdoe", "x"));
 }
 
-TEST(Profile, KeepsWindowsLineEndsAndStoresTextInTheCodePage) {
-  ScratchDir dir("profile");
-  const std::string ini = ini_in(dir);
-  write_file(ini, "[user]\r\nm\xFCller=m@x\r\n\x8A=s\r\n");  // "müller", "Š" in Windows-1252
-  EXPECT_EQ(profile_read_string(ini, "user", "MÜLLER", ""), "m@x");
-  EXPECT_EQ(profile_read_string(ini, "user", "š", ""), "s");
-  EXPECT_TRUE(profile_write_string(ini, "user", "zoë", "z@x"));
-  EXPECT_EQ(read_file(ini), "[user]\r\nm\xFCller=m@x\r\n\x8A=s\r\nzo\xEB=z@x\r\n");
+TEST_F(Profile, KeepsWindowsLineEndsAndStoresTextInTheCodePage) {
+  write_file(ini_, "[user]\r\nm\xFCller=m@x\r\n\x8A=s\r\n");  // "müller", "Š" in Windows-1252
+  EXPECT_EQ(profile_read_string(ini_, "user", "MÜLLER", ""), "m@x");
+  EXPECT_EQ(profile_read_string(ini_, "user", "š", ""), "s");
+  EXPECT_TRUE(profile_write_string(ini_, "user", "zoë", "z@x"));
+  EXPECT_EQ(read_file(ini_), "[user]\r\nm\xFCller=m@x\r\n\x8A=s\r\nzo\xEB=z@x\r\n");
   using namespace std::string_literals;
-  EXPECT_EQ(profile_read_section(ini, "user"), "müller=m@x\0Š=s\0zoë=z@x\0"s);
+  EXPECT_EQ(profile_read_section(ini_, "user"), "müller=m@x\0Š=s\0zoë=z@x\0"s);
 }
 
-TEST(Profile, RefusesNamesAndValuesThatWouldBreakTheFile) {
-  ScratchDir dir("profile");
-  const std::string ini = ini_in(dir);
-  write_file(ini, "[user]\nann=a@x\n");
+TEST_F(Profile, RefusesNamesAndValuesThatWouldBreakTheFile) {
+  write_file(ini_, "[user]\nann=a@x\n");
   const struct {
     std::string key;
     std::string value;
@@ -115,17 +107,15 @@ TEST(Profile, RefusesNamesAndValuesThatWouldBreakTheFile) {
       {"a=b", "v"}, {"[x", "v"}, {"x]", "v"}, {";x", "v"}, {"a\nb", "v"}, {std::string("a\0b", 3), "v"},
       {"ok", "line\nbreak"}, {"ok", "cr\rhere"}, {"ok", std::string("nul\0", 4)},
   };
-  for (const auto& c : cases) EXPECT_FALSE(profile_write_string(ini, "user", c.key, c.value)) << c.key;
-  EXPECT_FALSE(profile_write_string(ini, "us]er", "k", "v"));
-  EXPECT_EQ(read_file(ini), "[user]\nann=a@x\n");
+  for (const auto& c : cases) EXPECT_FALSE(profile_write_string(ini_, "user", c.key, c.value)) << c.key;
+  EXPECT_FALSE(profile_write_string(ini_, "us]er", "k", "v"));
+  EXPECT_EQ(read_file(ini_), "[user]\nann=a@x\n");
   // Values may hold what keys may not.
-  EXPECT_TRUE(profile_write_string(ini, "user", "x400", "c=de;a= ;[p]"));
-  EXPECT_EQ(profile_read_string(ini, "user", "x400", ""), "c=de;a= ;[p]");
+  EXPECT_TRUE(profile_write_string(ini_, "user", "x400", "c=de;a= ;[p]"));
+  EXPECT_EQ(profile_read_string(ini_, "user", "x400", ""), "c=de;a= ;[p]");
 }
 
-TEST(Profile, ConcurrentWritersInSeveralProcessesKeepEachOthersEntries) {
-  ScratchDir dir("profile");
-  const std::string ini = ini_in(dir);
+TEST_F(Profile, ConcurrentWritersInSeveralProcessesKeepEachOthersEntries) {
   constexpr int kWriters = 4;
   constexpr int kEntriesEach = 10;
   std::vector<pid_t> children;
@@ -135,8 +125,8 @@ TEST(Profile, ConcurrentWritersInSeveralProcessesKeepEachOthersEntries) {
       bool ok = true;
       for (int i = 0; i < kEntriesEach; ++i) {
         const std::string user = "w" + std::to_string(w) + "u" + std::to_string(i);
-        ok = profile_write_string(ini, "user", user, user + "@x") && ok;
-        ok = profile_write_string(ini, "email", user + "@x", user) && ok;
+        ok = profile_write_string(ini_, "user", user, user + "@x") && ok;
+        ok = profile_write_string(ini_, "email", user + "@x", user) && ok;
       }
       ::_exit(ok ? 0 : 1);
     }
@@ -150,8 +140,8 @@ TEST(Profile, ConcurrentWritersInSeveralProcessesKeepEachOthersEntries) {
   for (int w = 0; w < kWriters; ++w) {
     for (int i = 0; i < kEntriesEach; ++i) {
       const std::string user = "w" + std::to_string(w) + "u" + std::to_string(i);
-      EXPECT_EQ(profile_read_string(ini, "user", user, ""), user + "@x");
-      EXPECT_EQ(profile_read_string(ini, "email", user + "@x", ""), user);
+      EXPECT_EQ(profile_read_string(ini_, "user", user, ""), user + "@x");
+      EXPECT_EQ(profile_read_string(ini_, "email", user + "@x", ""), user);
     }
   }
 }

@@ -124,15 +124,16 @@ int run_batch(const SignOptions& options) {
   }
 
   // The store is opened once before the workers start, so that a token's
-  // PIN prompt comes before the progress line (every worker then uses that
-  // login).
+  // PIN prompt and warnings come before the progress line (every worker
+  // then uses that login).
+  const RunLog log(/*per_thread=*/true);
   {
     corvanepdf::edit probe;
     probe.containername(options.cert);
     std::string nothing;
     (void)probe.sign(nothing);
+    for (const auto& warning : warning_messages(log.lines())) std::cerr << "corvanepdf: " << warning << "\n";
   }
-  const RunLog log(/*per_thread=*/true);
   Progress progress(total);
   std::atomic<std::size_t> next{0};
   // Each worker signs with an edit of its own, on its own component state.

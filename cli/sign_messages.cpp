@@ -23,6 +23,10 @@ constexpr std::string_view kOpenFailure = "OpenDocument: ";
 constexpr std::string_view kNotWritten = "the signed file could not be written";
 constexpr std::string_view kWhyNotWritten = "why the signed file was not written: ";
 constexpr std::string_view kIniNotUpdated = "user.ini could not be updated: ";
+// The token login's warnings: "token NAME: ..."
+constexpr std::string_view kToken = "token ";
+constexpr std::string_view kFinalTry = ": one try left before the PIN locks";
+constexpr std::string_view kCountLow = ": a wrong PIN was entered before";
 constexpr std::string_view kNotInStore = "is not in the store";
 constexpr std::string_view kChooseAnother =
     "choose another with --cert NAME (see 'corvanepdf certificates') or 'corvanepdf choose-certificate'";
@@ -162,9 +166,14 @@ std::string write_message(const std::string& output, const std::vector<std::stri
   return "the signed file " + output + " could not be written" + (why ? ": " + *why : "");
 }
 
-std::string warning_message(const std::vector<std::string>& lines) {
-  const auto why = find_message(lines, kIniNotUpdated);
-  return why ? "warning: user.ini could not be updated: " + *why : "";
+std::vector<std::string> warning_messages(const std::vector<std::string>& lines) {
+  std::vector<std::string> warnings;
+  for (const auto& line : lines)
+    if (const auto message = message_of(line);
+        message.starts_with(kToken) && (message.ends_with(kFinalTry) || message.ends_with(kCountLow)))
+      warnings.push_back("warning: " + std::string(message));
+  if (const auto why = find_message(lines, kIniNotUpdated)) warnings.push_back("warning: user.ini could not be updated: " + *why);
+  return warnings;
 }
 
 }  // namespace corvane::cli

@@ -53,7 +53,9 @@ class RunLog {
 // For a run that answered true: a message when the signed file could not
 // be written (with the reason when the lines give it), else "".
 [[nodiscard]] std::string write_message(const std::string& output, const std::vector<std::string>& lines);
-// A warning for a run whose user.ini entry could not be written, else "".
-[[nodiscard]] std::string warning_message(const std::vector<std::string>& lines);
+// The warnings of a run, from its lines: a token's warning that wrong PINs
+// were entered before it was logged in to, a user.ini entry that could not
+// be written.
+[[nodiscard]] std::vector<std::string> warning_messages(const std::vector<std::string>& lines);
 
 }  // namespace corvane::cli

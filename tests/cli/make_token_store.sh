@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
-# make_token_store.sh FIXTURES_DIR OUTDIR
+# make_token_store.sh FIXTURES_DIR OUTDIR PIN_FLAGS_MODULE
 # A SoftHSM2 token in a scratch folder, as a user with a smartcard has it:
 #   OUTDIR/softhsm2.conf   the token's configuration (SOFTHSM2_CONF), tokens in OUTDIR/tokens
 #   OUTDIR/db              an NSS store holding the fixture CA, with the token added by modutil
 #                          through OpenSC's pkcs11-spy (PKCS11SPY names SoftHSM's module)
 #   OUTDIR/pin.txt         the token's user PIN
 #   OUTDIR/keys.tsv        nickname and unique container name of each key
+#   OUTDIR/pin-flags-db    an NSS store holding the fixture CA, with the same token added
+#                          through PIN_FLAGS_MODULE (PIN_FLAGS_MODULE=SoftHSM's module,
+#                          PIN_FLAGS=count_low or final_try at run time)
 # The token "corvane-token" holds three keys with certificates issued by the
 # fixture CA: "Tok RSA" (RSA-2048), "Tok P256" (EC P-256), "Tok P384" (EC P-384).
 set -euo pipefail
 export LC_ALL=C
-[ $# -eq 2 ] || { echo "usage: $0 FIXTURES_DIR OUTDIR" >&2; exit 2; }
+[ $# -eq 3 ] || { echo "usage: $0 FIXTURES_DIR OUTDIR PIN_FLAGS_MODULE" >&2; exit 2; }
 PEM=$1/nss/pem
 mkdir -p "$2"; OUT=$(cd "$2" && pwd)
 rm -rf "${OUT:?}"/*
-mkdir -p "$OUT/tokens" "$OUT/db"
+mkdir -p "$OUT/tokens" "$OUT/db" "$OUT/pin-flags-db"
 SOFTHSM=/usr/lib/softhsm/libsofthsm2.so
 SPY=$(ls /usr/lib/*/pkcs11/pkcs11-spy.so /usr/lib/pkcs11/pkcs11-spy.so 2>/dev/null | head -n1 || true)
-for f in "$SOFTHSM" "$SPY"; do
+for f in "$SOFTHSM" "$SPY" "$3"; do
   [ -n "$f" ] && [ -e "$f" ] || { echo "missing PKCS#11 module (softhsm2, opensc-pkcs11): $f" >&2; exit 2; }
 done
 TMP=$(mktemp -d); trap 'rm -rf "$TMP"' EXIT
@@ -31,6 +34,9 @@ DB=sql:$OUT/db
 certutil -N -d "$DB" --empty-password
 certutil -A -d "$DB" -n "Fixture Test CA" -t "CT,C,C" -a -i "$PEM/ca.crt"
 modutil -dbdir "$DB" -add corvane-token -libfile "$SPY" -force >/dev/null
+certutil -N -d "sql:$OUT/pin-flags-db" --empty-password
+certutil -A -d "sql:$OUT/pin-flags-db" -n "Fixture Test CA" -t "CT,C,C" -a -i "$PEM/ca.crt"
+PIN_FLAGS_MODULE=$SOFTHSM modutil -dbdir "sql:$OUT/pin-flags-db" -add corvane-token -libfile "$3" -force >/dev/null
 
 add_key() {  # name CN genpkey-options...
   local name=$1 cn=$2; shift 2

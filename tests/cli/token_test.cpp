@@ -1,6 +1,7 @@
 // `corvanepdf` with a real token: a SoftHSM2 token added to the store with
 // modutil (make_token_store.sh), its PKCS#11 calls logged by OpenSC's
-// pkcs11-spy so that every login attempt is counted.
+// pkcs11-spy so that every login attempt is counted. A second store reaches
+// the token through pin_flags_module, which shows it as after wrong PINs.
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -77,11 +78,14 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
 class TokenTest : public ::testing::Test {
  protected:
   // The environment of a corvanepdf run: the token store (or `store`),
-  // `pin_file` as CORVANE_PIN_FILE ("" : none), no display.
-  std::string environment(const std::string& pin_file, const fs::path& store = kTokenStore / "db") const {
+  // `pin_file` as CORVANE_PIN_FILE ("" : none), no display; the token's PIN
+  // flags added by pin_flags_module are `pin_flags` ("" : none).
+  std::string environment(const std::string& pin_file, const fs::path& store = kTokenStore / "db",
+                          const std::string& pin_flags = "") const {
     return std::string("env -u DISPLAY -u WAYLAND_DISPLAY") + (pin_file.empty() ? " -u CORVANE_PIN_FILE" : "") +
            " SOFTHSM2_CONF=" + shell_quote((kTokenStore / "softhsm2.conf").string()) +
            " PKCS11SPY=/usr/lib/softhsm/libsofthsm2.so PKCS11SPY_OUTPUT=" + shell_quote((dir_ / "spy.log").string()) +
+           " PIN_FLAGS_MODULE=/usr/lib/softhsm/libsofthsm2.so PIN_FLAGS=" + shell_quote(pin_flags) +
            " CORVANE_NSSDB=sql:" + shell_quote(store.string()) +
            " CORVANE_HKLM=" + shell_quote((dir_ / "hklm.reg").string()) +
            " CORVANE_HKCU=" + shell_quote((dir_ / "hkcu.reg").string()) +
@@ -89,8 +93,8 @@ class TokenTest : public ::testing::Test {
   }
   // corvanepdf ARGUMENTS in a session without a terminal.
   CommandResult run(const std::string& pin_file, const std::string& arguments,
-                    const fs::path& store = kTokenStore / "db") const {
-    return run_command(environment(pin_file, store) + " setsid -w " + shell_quote(CORVANEPDF_CLI) + " " + arguments +
+                    const fs::path& store = kTokenStore / "db", const std::string& pin_flags = "") const {
+    return run_command(environment(pin_file, store, pin_flags) + " setsid -w " + shell_quote(CORVANEPDF_CLI) + " " + arguments +
                        " </dev/null");
   }
   // C_Login calls since the last count.
@@ -200,6 +204,32 @@ TEST_F(TokenTest, WrongPinIsTriedOnceAndRefusesTheRun) {
                                       " --cert 'Dana Signer'",
                                   kProtectedStore);
   EXPECT_EQ(right.exit_code, 0) << right.output;
+}
+
+// A token that counts earlier wrong PINs still signs with the right one, and
+// says so once on stderr, for one file and for a batch.
+TEST_F(TokenTest, SignShowsTheTokensWarningAboutEarlierWrongPins) {
+  const std::string one = "sign " + plain_ + " -o " + shell_quote((dir_ / "out.pdf").string());
+  for (const char* name : {"a.pdf", "b.pdf"}) fs::copy_file(fixture_pdf("plain.pdf"), dir_ / name);
+  const std::string batch = "sign " + shell_quote((dir_ / "a.pdf").string()) + " " +
+                            shell_quote((dir_ / "b.pdf").string()) + " --jobs 2 --out-dir " +
+                            shell_quote((dir_ / "out").string());
+  const struct {
+    const char* pin_flags;
+    std::string arguments;
+    const char* want;
+  } cases[] = {
+      {"count_low", one, "corvanepdf: warning: token corvane-token: a wrong PIN was entered before\n"},
+      {"final_try", one, "corvanepdf: warning: token corvane-token: one try left before the PIN locks\n"},
+      {"final_try", batch, "corvanepdf: warning: token corvane-token: one try left before the PIN locks\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.pin_flags) + " " + c.arguments);
+    const CommandResult r = run(pin_, c.arguments + " --cert 'Tok P256'", kTokenStore / "pin-flags-db", c.pin_flags);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(occurrences(r.output, c.want), 1u) << r.output;
+    EXPECT_EQ(occurrences(r.output, "token corvane-token:"), 1u) << r.output;
+  }
 }
 
 TEST_F(TokenTest, SelectedKeyMissingFromTheStoreSignsNothingUnlessFallbackIsSet) {

@@ -20,9 +20,13 @@ struct SignOptions {
   std::string reason;
   bool reason_given = false;
   bool verbose = false;
+  bool append = false;   // --append
+  bool rebuild = false;  // --rebuild
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
-    return {input, output, password, user, reason, reason_given};
+    std::optional<bool> mode;
+    if (append || rebuild) mode = append;
+    return {input, output, password, user, reason, reason_given, mode};
   }
 };
 

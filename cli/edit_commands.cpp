@@ -52,6 +52,12 @@ void add_edit_commands(CLI::App& app) {
   sign->add_option("--user", options->user, "User name of the signer");
   CLI::Option* reason = sign->add_option("--reason", options->reason, "Reason for signing");
   reason->each([options](const std::string&) { options->reason_given = true; });
+  CLI::Option* append = sign->add_flag(
+      "--append", options->append,
+      "Append the signature as an incremental update: earlier signatures stay valid (default for a signed input)");
+  sign->add_flag("--rebuild", options->rebuild,
+                 "Rebuild the document (earlier signatures no longer cover it)")
+      ->excludes(append);
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
   sign->callback([options] { run_sign(*options); });
 

@@ -39,6 +39,7 @@ constexpr Member kMembers[] = {
     {"sign", CPDF_DISPID_SIGN, MemberKind::kMethod, 1},
     {"choose_certificate", CPDF_DISPID_CHOOSE_CERTIFICATE, MemberKind::kMethod, 0},
     {"GetUniversalTime", CPDF_DISPID_GETUNIVERSALTIME, MemberKind::kMethod, 0},
+    {"appendmode", CPDF_DISPID_APPENDMODE, MemberKind::kBoolProperty, 0},
 };
 
 const Member* find_member(DispId id) {
@@ -71,11 +72,14 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
   const std::string name = member->name;
 
   if (member->kind != MemberKind::kMethod) {
+    // appendmode reads the setting until a host sets it.
+    bool append = edit_.append_mode();
     bool* flag = nullptr;
     std::string* text = nullptr;
     switch (id) {
       case CPDF_DISPID_PDFEDITLOADED: flag = &edit_.pdfeditloaded; break;
       case CPDF_DISPID_PDFLOADED: flag = &edit_.pdfloaded; break;
+      case CPDF_DISPID_APPENDMODE: flag = &append; break;
       case CPDF_DISPID_PDFPATH: text = &edit_.pdfpath; break;
       case CPDF_DISPID_SAVEPATH: text = &edit_.savepath; break;
       case CPDF_DISPID_PDFPASSWD: text = &edit_.pdfpasswd; break;
@@ -90,6 +94,7 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
         const auto value = args[0].to_bool();
         if (!value) return fail(error, CallError::Kind::kTypeMismatch, name + " is a Boolean");
         *flag = *value;
+        if (id == CPDF_DISPID_APPENDMODE) edit_.appendmode = *value;
       } else {
         auto value = args[0].to_text();
         if (!value) return fail(error, CallError::Kind::kTypeMismatch, name + " is a text");

@@ -6,6 +6,7 @@ The object is created by its ProgID through the registration that
 
     python3 edit_from_python.py                 # show a fresh object
     python3 edit_from_python.py IN.pdf OUT.pdf  # ... and sign IN.pdf into OUT.pdf
+    python3 edit_from_python.py IN.pdf OUT.pdf append|rebuild   # ... in that mode
 
 The C interface is loaded from $CORVANEPDF_LIBRARY, else as libcorvanepdf.so.1
 from the system's library path.
@@ -139,9 +140,13 @@ def main(argv):
         print("pdfloaded:", edit.get("pdfloaded"))
         print("reason:", edit.get("reason"))
         print("string2byte('AB'):", " ".join(str(b) for b in edit.call("string2byte", "AB")))
-        if len(argv) == 3:
+        print("appendmode:", edit.get("appendmode"))
+        if len(argv) >= 3:
             edit.put("pdfpath", argv[1])
             edit.put("savepath", argv[2])
+            if len(argv) == 4:
+                # "append" keeps earlier signatures valid; "rebuild" rewrites the document.
+                edit.put("appendmode", argv[3] == "append")
             signed = edit.call("signit")
             print("signit:", signed)
             return 0 if signed else 1

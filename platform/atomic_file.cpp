@@ -58,9 +58,10 @@ std::string resolve_link(const std::string& path) {
   return to.front() == '/' ? to : folder_of(path) + "/" + to;
 }
 
-// Writes, fsyncs and closes a new temporary file beside `path`; its name, or
-// "" (and nothing left behind) on failure. The file gets `mode` less umask.
-std::string write_temporary(const std::string& path, std::string_view bytes, unsigned mode) {
+// Writes (through `write_body`), fsyncs and closes a new temporary file
+// beside `path`; its name, or "" (and nothing left behind) on failure. The
+// file gets `mode` less umask.
+std::string write_temporary(const std::string& path, const FileWriter& write_body, unsigned mode) {
   thread_local std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[24];
@@ -73,7 +74,7 @@ std::string write_temporary(const std::string& path, std::string_view bytes, uns
       if (errno == EEXIST) continue;
       return "";
     }
-    bool ok = write_all(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = write_body(fd) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) return temp;
     ::unlink(temp.c_str());
@@ -86,13 +87,19 @@ std::string write_temporary(const std::string& path, std::string_view bytes, uns
 
 bool replace_file_contents(const std::string& given_path, std::string_view bytes, unsigned mode,
                            bool keep_existing_mode) {
+  return replace_file_with(given_path, [bytes](int fd) { return write_all(fd, bytes); }, mode,
+                           keep_existing_mode);
+}
+
+bool replace_file_with(const std::string& given_path, const FileWriter& write_body, unsigned mode,
+                       bool keep_existing_mode) {
   if (given_path.empty()) return false;
   const std::string path = resolve_link(given_path);
   struct stat old_stat {};
   const bool existed = ::stat(path.c_str(), &old_stat) == 0;
   if (existed && !S_ISREG(old_stat.st_mode)) return false;
 
-  const std::string temp = write_temporary(path, bytes, mode);
+  const std::string temp = write_temporary(path, write_body, mode);
   if (temp.empty()) return false;
   bool ok = true;
   if (existed && keep_existing_mode) {
@@ -116,7 +123,7 @@ bool create_file_contents(const std::string& path, std::string_view bytes, unsig
   if (path.empty()) return false;
   struct stat existing {};
   if (::lstat(path.c_str(), &existing) == 0) return false;
-  const std::string temp = write_temporary(path, bytes, mode);
+  const std::string temp = write_temporary(path, [bytes](int fd) { return write_all(fd, bytes); }, mode);
   if (temp.empty()) return false;
   // link() fails when the name exists, so a file made meanwhile is kept.
   const bool ok = ::link(temp.c_str(), path.c_str()) == 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -12,6 +13,9 @@ namespace corvane::settings {
 // half-written file: the bytes go to a temporary file beside the target that
 // is renamed over it. False when nothing was written (missing folder, denied).
 bool write_file(const std::string& path, std::span<const std::uint8_t> data, bool keep_existing);
+// write_file (replacing) for content that `write_body` writes to the open
+// descriptor itself; false when nothing was written.
+bool write_file_with(const std::string& path, const std::function<bool(int fd)>& write_body);
 // Deletes the file if it exists; reports nothing.
 void delete_file(const std::string& path);
 // The bytes as code-page text (one char per byte), cut before the first NUL.

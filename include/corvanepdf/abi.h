@@ -92,7 +92,8 @@ enum CpdfEditDispId {
   CPDF_DISPID_STRING2BYTE = 10,       /* method (text stringword, by reference) -> bytes */
   CPDF_DISPID_SIGN = 11,              /* method (text was, by reference) -> text */
   CPDF_DISPID_CHOOSE_CERTIFICATE = 12, /* method () -> nothing */
-  CPDF_DISPID_GETUNIVERSALTIME = 13   /* method () -> text; fails with CPDF_DISP_E_EXCEPTION */
+  CPDF_DISPID_GETUNIVERSALTIME = 13,  /* method () -> text; fails with CPDF_DISP_E_EXCEPTION */
+  CPDF_DISPID_APPENDMODE = 15         /* property, Boolean */
 };
 
 /* ---- Variants ------------------------------------------------------------ */

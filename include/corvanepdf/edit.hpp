@@ -51,6 +51,11 @@ class edit {
   // replaced from the settings at every signit.
   std::string dontencrypt() const;
   void dontencrypt(const std::string& value);
+  // True: signit appends the signature as an incremental update, so that
+  // earlier signatures stay valid; false: it rebuilds the document. Reads
+  // the setting `appendmode` until set here.
+  bool appendmode() const;
+  void appendmode(bool value);
 
   // Signs pdfpath into savepath. True when the signed file was made.
   bool signit();

@@ -12,7 +12,7 @@ packages=(
   # run and fixtures
   qpdf libnss3-tools openssl ghostscript
   # tests: validators, directory server, virtual display
-  poppler-utils slapd ldap-utils xvfb xauth python3
+  poppler-utils mupdf-tools slapd ldap-utils xvfb xauth python3
   # benchmarks: peak memory through GNU time
   time
   # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes

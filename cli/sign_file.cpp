@@ -4,7 +4,7 @@
 
 #include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
-#include "verify/signature_dictionaries.h"
+#include "verify/form_signatures.h"
 
 namespace corvane::cli {
 namespace {
@@ -12,11 +12,7 @@ namespace {
 // How many signed signature fields the input holds; 0 when it cannot be
 // read (the signing run then says why).
 std::size_t earlier_signatures(const SignRequest& request) {
-  const verify::SignatureScan scan = verify::find_signatures(request.input, request.password);
-  std::size_t count = 0;
-  for (const auto& signature : scan.signatures)
-    if (!signature.contents.empty()) ++count;
-  return count;
+  return verify::count_signed_form_fields(request.input, request.password);
 }
 
 std::string signatures_text(std::size_t count) {

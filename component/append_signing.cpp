@@ -36,15 +36,18 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Selects the certificate, sizes the slot with a sizing signature and
-// refreshes the signer's details, as the rebuild does before it lays out
-// the new objects.
+// Selects the certificate and records the signer's details, and sizes the
+// slot with a sizing signature when no signature was made yet, as the
+// rebuild does before it lays out the new objects.
 Refusal prepare_signer(SignerState& signer) {
   const pdfupdate::SignContentFn& sign = code_page_signer();
-  if (signer.signerName.empty()) (void)sign(signer, "");
+  // Each call opens the store: one call that signs serves for selecting,
+  // sizing and refreshing the details alike.
   std::string answer;
-  if (signer.signatureHexLength == 0) answer = sign(signer, kSizingContent);
-  (void)sign(signer, "");
+  if (signer.signatureHexLength == 0)
+    answer = sign(signer, kSizingContent);
+  else
+    (void)sign(signer, "");
   if (signer.signatureHexLength > 0) return {};
   for (char& c : answer)
     if (c == '\n' || c == '\r') c = ' ';

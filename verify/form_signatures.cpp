@@ -24,6 +24,18 @@ std::size_t count_in(QPDFObjectHandle field, bool inherited_sig, int depth, std:
   return count;
 }
 
+// The first leaf of the page tree, following the first kid at each level;
+// null when there is none within kMaxDepth levels.
+QPDFObjectHandle first_page(QPDF& pdf) {
+  QPDFObjectHandle node = pdf.getRoot().getKey("/Pages");
+  for (int depth = 0; node.isDictionary() && depth < kMaxDepth; ++depth) {
+    QPDFObjectHandle kids = node.getKey("/Kids");
+    if (!kids.isArray()) return node;
+    node = kids.getArrayItem(0);
+  }
+  return QPDFObjectHandle::newNull();
+}
+
 }  // namespace
 
 std::size_t count_signed_form_fields(const std::string& path, const std::string& password) {
@@ -36,6 +48,10 @@ std::size_t count_signed_form_fields(const std::string& path, const std::string&
     std::size_t count = 0;
     if (fields.isArray())
       for (QPDFObjectHandle field : fields.aitems()) count += count_in(field, false, 0, seen);
+    // Some signers list their field only as a widget on the first page.
+    QPDFObjectHandle annots = first_page(pdf).getKey("/Annots");
+    if (annots.isArray())
+      for (QPDFObjectHandle widget : annots.aitems()) count += count_in(widget, false, 0, seen);
     return count;
   } catch (const std::exception&) {
     return 0;

@@ -1,5 +1,6 @@
 #include "verify/revisions.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -125,6 +126,14 @@ LaterRevisions classify_later_revisions(const std::string& path, const std::stri
   try {
     const std::string now = read_file(path);
     if (signed_end >= now.size()) return result;
+    // What follows must be revisions: the file's last startxref names a
+    // section behind the signed bytes.
+    const std::size_t keyword = now.rfind("startxref");
+    const long long last_xref = keyword == std::string::npos ? -1 : std::atoll(now.c_str() + keyword + 9);
+    if (last_xref < static_cast<long long>(signed_end)) {
+      result = {LaterChanges::kContentChanged, "bytes were appended that add no revision"};
+      return result;
+    }
     const std::string then = now.substr(0, signed_end);
     QPDF before;
     QPDF after;

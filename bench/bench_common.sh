@@ -1,0 +1,35 @@
+# Shared by the signing benchmarks (sourced): the build's command and
+# fixture store, the large document (made when missing), a scratch folder
+# with hive files selecting the fixture signer, and `measure`.
+#   . bench_common.sh BUILD_DIR [LARGE.pdf] [ROUNDS]
+build=$(cd "${1:?build folder, e.g. build}" && pwd)
+large=${2:-$build/bench-large.pdf}
+rounds=${3:-3}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cli=$build/cli/corvanepdf
+store=$build/fixtures/nss
+nick="Alex Signer"
+
+[ -d "$build/fixtures/pdf" ] || bash "$here/../tests/fixtures/make_fixtures.sh" "$build/fixtures"
+[ -f "$large" ] || "$here/make_large_pdf.sh" "$build/fixtures/pdf" "$large"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+key=$(awk -F'\t' -v n="$nick" '$1 == n { print $2 }' "$store/keys.tsv")
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf]\r\n"UniqueContainerName"="NSS Certificate DB:%s"\r\n' \
+  "$key" >"$work/hkcu.reg"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"path"="%s/"\r\n' \
+  "$work" >"$work/hklm.reg"
+export CORVANE_NSSDB=sql:$store CORVANE_HKCU=$work/hkcu.reg CORVANE_HKLM=$work/hklm.reg
+
+# measure CMD...: "wall cpu peak_kB" of the median (by wall time) of the
+# rounds; the output file is removed before each run.
+measure() {
+  local i
+  for ((i = 0; i < rounds; i++)); do
+    rm -f "$work/out.pdf"
+    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" ||
+      { cat "$work/err" >&2; echo "failed: $*" >&2; exit 1; }
+    awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 }' "$work/time"
+  done | sort -n | awk -v m=$(((rounds + 1) / 2)) 'NR == m'
+}

@@ -217,6 +217,10 @@ TEST(Server, DispatchIdsFollowTheMemberTable) {
   std::int32_t ids[13] = {};
   ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, names, 13, ids), CPDF_S_OK);
   for (int i = 0; i < 13; ++i) EXPECT_EQ(ids[i], i + 1) << names[i];
+  const char* append[] = {"appendmode"};
+  std::int32_t append_id = 0;
+  ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, append, 1, &append_id), CPDF_S_OK);
+  EXPECT_EQ(append_id, CPDF_DISPID_APPENDMODE);
 
   const char* other_case[] = {"PDFPATH", "getuniversaltime", "nosuch"};
   std::int32_t other_ids[3] = {};
@@ -243,6 +247,9 @@ TEST(Server, PropertiesAndMethodsThroughTheCInterface) {
   EXPECT_EQ(result.v.value.boolean, CPDF_TRUE);
   ASSERT_EQ(corvanepdf_get_property(edit.object, "reason", &result.v), CPDF_S_OK);
   EXPECT_EQ(result.text(), "I am the author of this document");
+  ASSERT_EQ(corvanepdf_put_property(edit.object, "appendmode", &value.v), CPDF_S_OK);
+  ASSERT_EQ(corvanepdf_get_property(edit.object, "appendmode", &result.v), CPDF_S_OK);
+  EXPECT_EQ(result.v.value.boolean, CPDF_TRUE);
 
   // string2byte takes its text by reference and leaves it unchanged.
   corvanepdf_variant_set_text(&value.v, "AB");

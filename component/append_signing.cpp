@@ -112,7 +112,7 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   if (key == std::string::npos) return "the signature dictionary has no /Contents";
   const std::size_t slot = key + kContentsKey.size() - 1;
   const auto width = static_cast<std::size_t>(signer.signatureHexLength);
-  if (update.bytes.compare(slot + 1 + width, 1, ">") != 0)
+  if (slot + 1 + width >= update.bytes.size() || update.bytes[slot + 1 + width] != '>')
     return "the signature dictionary's /Contents is not the reserved slot";
   const std::size_t after_slot = slot + width + 2;
   edit.contentsStart = static_cast<std::int32_t>(file_size + static_cast<std::int64_t>(slot));

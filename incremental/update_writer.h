@@ -2,6 +2,13 @@
 // appended after a PDF file's last byte with a cross-reference section of
 // their own that links back to the file's last one. The file itself is never
 // rewritten, so every signature over its bytes stays valid.
+//
+// Use: OriginalDocument::open the file, read the objects to change through
+// its qpdf(), write their new text with an ObjectWriter (which encrypts
+// strings and streams for their object numbers), hand them to write_update
+// with the document's base(), then write the file (OriginalDocument::copy_to)
+// followed by the update's bytes. Several updates may follow one another:
+// each one's base is read from the file the previous one made.
 #pragma once
 
 #include <cstdint>

@@ -51,6 +51,7 @@ std::string sign_file(const SignRequest& request,
   const bool signed_ok = document.signit();
   const auto lines = log_lines();
   if (run_lines) run_lines(lines);
+  if (const std::string warning = warning_message(lines); !warning.empty()) std::cerr << "corvanepdf: " << warning << "\n";
   if (signed_ok) return write_message(request.output, lines);
   if (std::string problem = failure_message(request.input, lines); !problem.empty()) return problem;
   if (!document.pdfeditloaded()) return "the PDF engine is not available";

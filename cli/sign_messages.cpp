@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 constexpr std::string_view kRefused = "signing refused: ";
 constexpr std::string_view kOpenFailure = "OpenDocument: ";
 constexpr std::string_view kNotWritten = "the signed file could not be written";
+constexpr std::string_view kWhyNotWritten = "why the signed file was not written: ";
+constexpr std::string_view kIniNotUpdated = "user.ini could not be updated: ";
 
 // The message of a log line, without its time stamp.
 std::string_view message_of(std::string_view line) {
@@ -66,8 +68,10 @@ std::string sign_precheck(const std::string& input, const std::string& output) {
   const auto status = fs::status(input, error);
   if (!fs::exists(status)) return "cannot sign " + input + ": no such file";
   if (fs::is_directory(status)) return "cannot sign " + input + ": it is a folder";
-  if (std::ifstream probe(input, std::ios::binary); !probe)
-    return "cannot read " + input + ": " + std::strerror(errno);
+  // Without blocking: a FIFO is refused when the engine opens it.
+  const int probe = ::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (probe < 0) return "cannot read " + input + ": " + std::strerror(errno);
+  ::close(probe);
 
   const fs::path folder = fs::path(output).parent_path();
   if (!folder.empty() && !fs::is_directory(folder, error))
@@ -86,11 +90,16 @@ RunLog::RunLog(bool per_thread) {
     folder_ = pattern;
     path_ = folder_ + "/%t.log";
   } else {
-    std::string pattern = (temporary_folder() / "corvanepdf-run-XXXXXX").string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return;
-    ::close(fd);
-    path_ = pattern;
+    // An unnamed file, reached through the descriptor: nothing is left
+    // behind however the process ends.
+    fd_ = ::open(temporary_folder().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+      std::string pattern = (temporary_folder() / "corvanepdf-run-XXXXXX").string();
+      fd_ = ::mkstemp(pattern.data());
+      if (fd_ < 0) return;
+      ::unlink(pattern.c_str());
+    }
+    path_ = "/proc/self/fd/" + std::to_string(fd_);
   }
   ::setenv("CORVANE_LOG_COPY", path_.c_str(), 1);
 }
@@ -99,8 +108,8 @@ RunLog::~RunLog() {
   if (path_.empty()) return;
   ::unsetenv("CORVANE_LOG_COPY");
   std::error_code error;
-  if (folder_.empty())
-    fs::remove(path_, error);
+  if (fd_ >= 0)
+    ::close(fd_);
   else
     fs::remove_all(folder_, error);
 }
@@ -121,7 +130,10 @@ std::vector<std::string> RunLog::lines() const {
 
 void RunLog::clear() const {
   std::error_code error;
-  if (!path_.empty()) fs::remove(file(), error);
+  if (fd_ >= 0)
+    (void)::ftruncate(fd_, 0);
+  else if (!path_.empty())
+    fs::remove(file(), error);
 }
 
 std::string failure_message(const std::string& input, const std::vector<std::string>& lines) {
@@ -138,9 +150,14 @@ std::string failure_message(const std::string& input, const std::vector<std::str
 }
 
 std::string write_message(const std::string& output, const std::vector<std::string>& lines) {
-  for (const auto& line : lines)
-    if (message_of(line).starts_with(kNotWritten)) return "the signed file " + output + " could not be written";
-  return {};
+  if (!find_message(lines, kNotWritten)) return {};
+  const auto why = find_message(lines, kWhyNotWritten);
+  return "the signed file " + output + " could not be written" + (why ? ": " + *why : "");
+}
+
+std::string warning_message(const std::vector<std::string>& lines) {
+  const auto why = find_message(lines, kIniNotUpdated);
+  return why ? "warning: user.ini could not be updated: " + *why : "";
 }
 
 }  // namespace corvane::cli

@@ -15,8 +15,9 @@ namespace corvane::cli {
 [[nodiscard]] std::string sign_precheck(const std::string& input, const std::string& output);
 
 // Collects the diagnostic lines of this process in a temporary file for as
-// long as it lives (CORVANE_LOG_COPY), whether or not the log is on; with
-// `per_thread`, one file per thread in a temporary folder.
+// long as it lives (CORVANE_LOG_COPY), whether or not the log is on: an
+// unnamed file, named through /proc/self/fd; with `per_thread`, one file
+// per thread in a temporary folder.
 class RunLog {
  public:
   explicit RunLog(bool per_thread = false);
@@ -33,13 +34,16 @@ class RunLog {
   [[nodiscard]] std::string file() const;
   std::string path_;    // may hold "%t", the thread's id
   std::string folder_;  // the temporary folder of a per-thread log
+  int fd_ = -1;         // the unnamed file of a single log
 };
 
 // The message for a run that answered false, from its lines; "" when the
 // lines do not say why.
 [[nodiscard]] std::string failure_message(const std::string& input, const std::vector<std::string>& lines);
 // For a run that answered true: a message when the signed file could not
-// be written, else "".
+// be written (with the reason when the lines give it), else "".
 [[nodiscard]] std::string write_message(const std::string& output, const std::vector<std::string>& lines);
+// A warning for a run whose user.ini entry could not be written, else "".
+[[nodiscard]] std::string warning_message(const std::vector<std::string>& lines);
 
 }  // namespace corvane::cli

@@ -141,12 +141,17 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   settings::log_line("signature appended as an incremental update: field \"" + revision.field_name + "\", " +
                      std::to_string(update.bytes.size()) + " bytes after the document's " +
                      std::to_string(file_size));
-  // A file that cannot be written does not change the answer; the log says so.
+  // A file that cannot be written does not change the answer; the log and
+  // lasterror say so, and why.
+  std::string write_why;
   if (!edit.savepath.empty() &&
-      !settings::write_file_with(edit.savepath, [&](int fd) {
-        return document->copy_to(fd) && platform::write_all(fd, update.bytes);
-      }))
-    settings::log_line("the signed file could not be written to " + edit.savepath);
+      !settings::write_file_with(
+          edit.savepath, [&](int fd) { return document->copy_to(fd) && platform::write_all(fd, update.bytes); },
+          &write_why)) {
+    edit.lasterror = "the signed file could not be written to " + edit.savepath;
+    settings::log_line(edit.lasterror);
+    if (!write_why.empty()) edit.lasterror += ": " + write_why;
+  }
   return {};
 }
 

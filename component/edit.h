@@ -51,6 +51,10 @@ class Edit {
   // (user key, then machine key: a whole number other than 0 appends).
   std::optional<bool> appendmode;
   [[nodiscard]] bool append_mode() const;
+  // Read-only: the one-line reason of the last signit that failed, or whose
+  // signed file could not be written (signit then still answers true);
+  // cleared at the start of every signit.
+  std::string lasterror;
 
   // --- Published methods --------------------------------------------------
   // The signing run. False when no document is open or the run fails.

@@ -15,7 +15,7 @@ using platform::DispId;
 using platform::InvokeKind;
 using platform::Variant;
 
-enum class MemberKind { kBoolProperty, kTextProperty, kMethod };
+enum class MemberKind { kBoolProperty, kTextProperty, kReadOnlyTextProperty, kMethod };
 
 struct Member {
   const char* name;
@@ -39,6 +39,7 @@ constexpr Member kMembers[] = {
     {"sign", CPDF_DISPID_SIGN, MemberKind::kMethod, 1},
     {"choose_certificate", CPDF_DISPID_CHOOSE_CERTIFICATE, MemberKind::kMethod, 0},
     {"GetUniversalTime", CPDF_DISPID_GETUNIVERSALTIME, MemberKind::kMethod, 0},
+    {"lasterror", CPDF_DISPID_LASTERROR, MemberKind::kReadOnlyTextProperty, 0},
     {"appendmode", CPDF_DISPID_APPENDMODE, MemberKind::kBoolProperty, 0},
 };
 
@@ -73,7 +74,7 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
 
   if (member->kind != MemberKind::kMethod) {
     // appendmode reads the setting until a host sets it.
-    bool append = edit_.append_mode();
+    bool append = id == CPDF_DISPID_APPENDMODE && edit_.append_mode();
     bool* flag = nullptr;
     std::string* text = nullptr;
     switch (id) {
@@ -85,9 +86,12 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
       case CPDF_DISPID_PDFPASSWD: text = &edit_.pdfpasswd; break;
       case CPDF_DISPID_USERNAME: text = &edit_.username; break;
       case CPDF_DISPID_REASON: text = &edit_.reason; break;
+      case CPDF_DISPID_LASTERROR: text = &edit_.lasterror; break;
       default: text = &edit_.dontencrypt; break;
     }
     if (kind == InvokeKind::kPropertyPut) {
+      if (member->kind == MemberKind::kReadOnlyTextProperty)
+        return fail(error, CallError::Kind::kNoSuchMember, name + " is read-only");
       if (args.size() != 1)
         return fail(error, CallError::Kind::kBadArgumentCount, name + " takes one value");
       if (flag) {

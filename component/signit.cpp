@@ -9,6 +9,8 @@
 // slot, byte ranges longer than their placeholder, a rebuild beyond the spare
 // bytes, a document outside the layout the rebuild understands) is refused:
 // signit answers false, writes nothing, and one log line says why.
+#include <sys/stat.h>
+
 #include <limits>
 #include <utility>
 
@@ -27,7 +29,21 @@ namespace {
 // An image shorter than this holds no document.
 constexpr std::size_t kMinImageSize = 12;
 
-void log_refusal(const Refusal& refusal) { settings::log_line("signing refused: " + refusal); }
+// A refusal is logged and kept for the host as the edit's lasterror.
+void log_refusal(Edit& edit, const Refusal& refusal) {
+  settings::log_line("signing refused: " + refusal);
+  edit.lasterror = refusal;
+}
+
+// The rebuilt file is never smaller than the bytes the rebuild must hold, so
+// a file beyond that is refused from its size, before the engine reads it.
+Refusal size_refusal(const std::string& path) {
+  struct stat status {};
+  constexpr auto kLargest = std::numeric_limits<std::int32_t>::max() - kSpareBytes;
+  if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > kLargest)
+    return "the document is too large to sign";
+  return {};
+}
 
 // Why no document is open after the preparation. An engine still waiting
 // for a password reports the document encrypted; the probe's own
@@ -87,6 +103,7 @@ Refusal write_out_document(Edit& edit, ComponentState& state) {
 bool Edit::signit() {
   ComponentState& state = component_state();
   state.session.unsupportedLayout.clear();
+  lasterror.clear();
 
   if (!reason.empty()) state.session.signingReason = reason;
   if (!username.empty()) {
@@ -100,9 +117,15 @@ bool Edit::signit() {
     pdfeditloaded = load_engine();
     if (!pdfeditloaded) pdfpath.clear();
   }
-  if (pdfeditloaded && !pdfloaded) pdfloaded = pdfpath.empty() ? false : open_document();
+  if (pdfeditloaded && !pdfloaded) {
+    if (Refusal refusal = size_refusal(pdfpath); !refusal.empty()) {
+      log_refusal(*this, refusal);
+      return false;
+    }
+    pdfloaded = pdfpath.empty() ? false : open_document();
+  }
   if (!pdfloaded || !engine) {
-    log_refusal(why_not_open(*this));
+    log_refusal(*this, why_not_open(*this));
     return false;
   }
 
@@ -110,7 +133,7 @@ bool Edit::signit() {
     // The update is written by append_signature itself: the document's
     // bytes are copied from the file, never held here.
     if (Refusal refusal = append_signature(*this, state); !refusal.empty()) {
-      log_refusal(refusal);
+      log_refusal(*this, refusal);
       return false;
     }
     reset_buffers();
@@ -123,13 +146,19 @@ bool Edit::signit() {
   if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state);
   if (refusal.empty()) refusal = sign_byte_ranges(*this, state);
   if (!refusal.empty()) {
-    log_refusal(refusal);
+    log_refusal(*this, refusal);
     return false;
   }
 
-  // A file that cannot be written does not change the answer; the log says so.
-  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false))
-    settings::log_line("the signed file could not be written to " + savepath);
+  // A file that cannot be written does not change the answer; the log and
+  // lasterror say so, and why.
+  std::string why;
+  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false, &why)) {
+    lasterror = "the signed file could not be written to " + savepath;
+    settings::log_line(lasterror);
+    settings::log_line("why the signed file was not written: " + why);
+    if (!why.empty()) lasterror += ": " + why;
+  }
   reset_buffers();
   return true;
 }

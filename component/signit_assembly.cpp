@@ -106,10 +106,14 @@ Refusal cut_pieces(Edit& edit, SigningSession& session) {
 // The new objects must be numbered, sized and listed in the table.
 Refusal check_new_objects(const SigningSession& session) {
   if (!session.unsupportedLayout.empty()) return session.unsupportedLayout;
-  for (const std::string_view token : kUnfilledTokens)
-    if (session.signatureObjectsText.find(token) != std::string::npos)
-      return "the new objects could not be numbered (token " + std::string(token) + " left)";
-  if (session.firstNewObject <= 0) return "the new objects could not be numbered";
+  // Numbered objects hold no token: they were filled before any user text
+  // went in, which is never searched.
+  if (session.firstNewObject <= 0) {
+    for (const std::string_view token : kUnfilledTokens)
+      if (session.signatureObjectsText.find(token) != std::string::npos)
+        return "the new objects could not be numbered (token " + std::string(token) + " left)";
+    return "the new objects could not be numbered";
+  }
   if (session.firstNewObject + 1 >= session.newSize)
     return "the cross-reference table has no entries for the new objects";
   return {};
@@ -179,7 +183,13 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   // Everything before the page object stays where it is.
   if (Refusal refusal = cut_pieces(edit, session); !refusal.empty()) return refusal;
 
-  (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer());
+  // The field's name of an encrypted document is encrypted as the engine
+  // encrypts the document's own strings.
+  const pdfupdate::EncryptStringFn encrypt_string = [&edit](std::int32_t number, std::string_view plain) {
+    std::string hex;
+    return edit.engine->EncryptString(number, std::string(plain), hex) ? hex : std::string();
+  };
+  (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer(), encrypt_string);
   (void)pdfupdate::addAnnotToPage(session);
   if (Refusal refusal = check_new_objects(session); !refusal.empty()) return refusal;
 
@@ -202,7 +212,7 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   const std::string sizing = code_page_signer()(signer, text_up_to_nul(out));
   if (signer.signatureHexLength == 0) return no_signature(sizing);
   if (session.signatureObjectsText.empty())
-    (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer());
+    (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer(), encrypt_string);
 
   const std::int32_t objects_at = edit.writePos;
   if (!put(out, edit.writePos, session.signatureObjectsText)) return no_room();

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/safe_open.h"
+
 namespace corvane::engine {
 
 namespace {
@@ -35,7 +37,11 @@ std::size_t read_at(int fd, const std::string& name, char* buffer, std::size_t l
 }  // namespace
 
 FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize) {
-  take(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Never through another user's link, never waiting on a FIFO.
+  std::string why;
+  const int fd = platform::open_regular(path, O_RDONLY, 0, &why);
+  if (fd < 0) throw std::runtime_error(name_ + ": " + why);
+  take(fd);
 }
 
 FileSource::FileSource(int fd, std::string name) : name_(std::move(name)), block_(kBlockSize) {

@@ -13,7 +13,9 @@ namespace corvane::engine {
 
 class FileSource final : public InputSource {
  public:
-  // Opens `path` for reading. Throws std::runtime_error when it cannot.
+  // Opens `path` for reading as platform::open_regular does (no link of
+  // another user, a FIFO refused without blocking). Throws
+  // std::runtime_error when it cannot.
   explicit FileSource(const std::string& path);
   // Reads the open file `fd` (which stays the caller's) under `name`.
   // Throws std::runtime_error when it cannot.

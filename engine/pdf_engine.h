@@ -56,6 +56,16 @@ class PdfEngine : public platform::AutomationObject {
   // The next byte images are encrypted as that description says.
   virtual bool SetEncryptionSettings(const std::string& settings) = 0;
 
+  // `plain` (code-page text) encrypted as a string of object `number` with
+  // the key the next byte images are encrypted with, as lower-case hex
+  // digits. Fails when the images are written unencrypted.
+  virtual bool EncryptString(std::int32_t number, const std::string& plain, std::string& result) {
+    (void)number;
+    (void)plain;
+    (void)result;
+    return false;
+  }
+
   // Warnings of the PDF library and the reason of every failed operation
   // since the last call, oldest first; the component puts them in its log.
   virtual std::vector<std::string> TakeDiagnostics() { return {}; }

@@ -386,6 +386,23 @@ bool QpdfEngine::SetEncryptionSettings(const std::string& settings) {
   });
 }
 
+bool QpdfEngine::EncryptString(std::int32_t number, const std::string& plain, std::string& result) {
+  return guarded("EncryptString", [&] {
+    if (!write_encrypted_ || !kept_) throw std::runtime_error("the document is written unencrypted");
+    const std::string cipher_text =
+        encrypt(kept_->strings, object_key(*kept_, kept_->strings, number), plain);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(cipher_text.size() * 2);
+    for (const char c : cipher_text) {
+      hex += kDigits[static_cast<unsigned char>(c) >> 4];
+      hex += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    result = std::move(hex);
+    return true;
+  });
+}
+
 std::vector<std::string> QpdfEngine::TakeDiagnostics() {
   std::vector<std::string> taken;
   taken.swap(diagnostics_);

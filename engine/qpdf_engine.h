@@ -56,6 +56,7 @@ class QpdfEngine final : public PdfEngine {
   // Accepts only the description of the open document's own encryption,
   // the one encryption the engine has the key for.
   bool SetEncryptionSettings(const std::string& settings) override;
+  bool EncryptString(std::int32_t number, const std::string& plain, std::string& result) override;
   std::vector<std::string> TakeDiagnostics() override;
 
  private:

@@ -149,6 +149,8 @@ def main(argv):
                 edit.put("appendmode", argv[3] == "append")
             signed = edit.call("signit")
             print("signit:", signed)
+            # Why signit failed, or why the signed file was not written ("" when all went well).
+            print("lasterror:", edit.get("lasterror"))
             return 0 if signed else 1
         return 0
     finally:

@@ -27,6 +27,10 @@ void hive_entry(std::string_view input);
 void profile_entry(std::string_view input);
 // A byte image handed to the signing run by a stand-in engine.
 void rebuild_entry(std::string_view input);
+// A whole file handed to the verifier.
+void verify_entry(std::string_view input);
+// A directory tree, one child per line: the walk for a user's address.
+void directory_entry(std::string_view input);
 
 // Prints `what` and aborts.
 [[noreturn]] void fail(const char* what);

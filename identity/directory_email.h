@@ -16,7 +16,10 @@ namespace corvane::identity {
 [[nodiscard]] std::string directory_email(IdentityState& state, const std::string& user);
 
 // Walks the tree below `container` depth first, in the server's order of
-// each container's children, until state.found_email is set.
+// each container's children, until state.found_email is set. A container
+// met again is passed over; a walk deeper than 64 levels, over more than
+// 100,000 entries, or whose listing hit the session's limits stops with a
+// log line and found_email cleared, as when nothing was found.
 void search_directory_container(IdentityState& state, platform::DirectorySession& session,
                                 std::string_view container, const std::string& user);
 

@@ -45,6 +45,8 @@ void store_user_email(IdentityState& state, std::string& user, std::string& emai
   email = normalized_name(email);
   if (user.empty() || email.empty() || email.find('@') == std::string::npos) return;
   if (user == state.last_stored_user && email == state.last_stored_email) return;
+  // Each text is the key of one half of the pair: both halves or neither.
+  if (!ini_name_writable(user) || !ini_name_writable(email)) return;
   ensure_user_entry(state, user);
   const std::string& ini = user_ini_path(state);
   ini_write(ini, "user", user, email);

@@ -14,6 +14,8 @@
 namespace corvane::identity {
 namespace {
 
+constexpr std::string_view kNotUpdated = "user.ini could not be updated: ";
+
 bool ends_with(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
@@ -96,6 +98,11 @@ std::string ini_read(const std::string& ini, std::string_view section, std::stri
   return std::string(platform::trim_blanks(value));
 }
 
+bool ini_name_writable(std::string_view name) {
+  name = platform::trim_blanks(name);
+  return writable("name", name, platform::profile_name_problem(name));
+}
+
 void ini_write(const std::string& ini, std::string_view section, std::string_view key, std::string_view value) {
   key = platform::trim_blanks(key);
   value = platform::trim_blanks(value);
@@ -109,7 +116,9 @@ void ini_write(const std::string& ini, std::string_view section, std::string_vie
     if (!writable("value", value, platform::profile_value_problem(value))) return;
     value_arg = value;
   }
-  (void)platform::profile_write_string(ini, platform::trim_blanks(section), key_arg, value_arg);
+  std::string why;
+  if (!platform::profile_write_string(ini, platform::trim_blanks(section), key_arg, value_arg, &why))
+    settings::log_line(std::string(kNotUpdated) + ini + ": " + why);
 }
 
 }  // namespace corvane::identity

@@ -32,9 +32,14 @@ const std::string& user_ini_path(IdentityState& state);
 [[nodiscard]] std::string ini_read(const std::string& ini, std::string_view section, std::string_view key,
                                    std::string_view fallback);
 
+// False, with the log line ini_write gives, when `name` cannot be written
+// as a key.
+[[nodiscard]] bool ini_name_writable(std::string_view name);
+
 // Writes `key`=`value`; an empty value removes the key and an empty key the
 // section. A key or value that would break the file is not written, and the
-// log says why. Failures are otherwise silent.
+// log says why. A file that cannot be written gets the log line
+// "user.ini could not be updated: PATH: REASON".
 void ini_write(const std::string& ini, std::string_view section, std::string_view key, std::string_view value);
 
 }  // namespace corvane::identity

@@ -3,7 +3,6 @@
 #include <exception>
 #include <string>
 
-#include "pdfupdate/internal/text_lines.h"
 #include "pdfupdate/pdf_literal.h"
 #include "pdfupdate/signing_time.h"
 #include "pdfupdate/xref.h"
@@ -15,7 +14,6 @@ namespace {
 constexpr std::string_view kFieldNumber = "@@newxrefnumber-2@@";
 constexpr std::string_view kDictionaryNumber = "@@newxrefnumber-1@@";
 constexpr std::string_view kSignatureSlot = "@@dummysig@@";
-constexpr std::string_view kCertificate = "@@certificate@@";
 
 constexpr std::string_view kFallbackRect = "400.000 60.000 500.000 10.000";
 constexpr std::string_view kDefaultDnsName = "Corvane_PDF_Suite";
@@ -31,6 +29,15 @@ void add_line(std::string& text, std::string_view line) {
   text += '\n';
 }
 
+// What the two objects hold in place of their tokens: the object numbers
+// and the signature slot once numbered and sized, else the tokens
+// themselves (the pipeline refuses a run that leaves one).
+struct Filled {
+  std::string field_number{kFieldNumber};
+  std::string dictionary_number{kDictionaryNumber};
+  std::string slot{kSignatureSlot};
+};
+
 // Writes a code-page string value with its delimiters.
 using StringText = std::function<std::string(std::string_view codepage_bytes)>;
 
@@ -39,7 +46,8 @@ std::string literal_string(std::string_view codepage_bytes) {
 }
 
 // "/Key (value)" with the UTF-8 value in the code page and escaped (or
-// written by `string_text`).
+// written by `string_text`). User texts go in last, after every token is
+// filled: nothing reads them again.
 void add_string_entry(std::string& text, std::string_view key, std::string_view utf8_value,
                       const StringText& string_text = literal_string) {
   text += key;
@@ -48,14 +56,30 @@ void add_string_entry(std::string& text, std::string_view key, std::string_view 
   text += "\n";
 }
 
+// The field's name: in an encrypted document a hex string encrypted with
+// the document's key for the field's object number, so that readers
+// decrypt it to the name; a plain string when that cannot be made.
+void add_field_name(std::string& text, const SigningSession& session, const std::string& name,
+                    const EncryptStringFn& encrypt_string) {
+  if (session.documentEncrypted && encrypt_string && session.firstNewObject > 0) {
+    const std::string hex = encrypt_string(session.firstNewObject, platform::utf8_to_codepage(name));
+    if (!hex.empty()) {
+      add_line(text, "/T <" + hex + ">");
+      return;
+    }
+  }
+  add_string_entry(text, "/T", name);
+}
+
 // The signature field merged with its widget annotation, on page object 2.
-void add_field_object(std::string& text, SigningSession& session, const SignerState& signer) {
-  add_line(text, std::string(kFieldNumber) + " 0 obj");
+void add_field_object(std::string& text, SigningSession& session, const SignerState& signer, const Filled& filled,
+                      const EncryptStringFn& encrypt_string) {
+  add_line(text, filled.field_number + " 0 obj");
   add_line(text, "<<");
   add_line(text, "/P 2 0 R");
-  add_line(text, "/V " + std::string(kDictionaryNumber) + " 0 R");
+  add_line(text, "/V " + filled.dictionary_number + " 0 R");
   add_line(text, "/F 4");  // annotation flag Print
-  if (!signer.signerName.empty()) add_string_entry(text, "/T", signer.signerName);
+  if (!signer.signerName.empty()) add_field_name(text, session, signer.signerName, encrypt_string);
   if (session.signatureRect.empty()) computeSignatureRect(session);
   const std::string_view rect =
       session.signatureRect.empty() ? kFallbackRect : std::string_view(session.signatureRect);
@@ -68,8 +92,8 @@ void add_field_object(std::string& text, SigningSession& session, const SignerSt
 }
 
 // The descriptive entries of the signature dictionary. The rebuild leaves
-// them out of encrypted documents: these strings would have to be encrypted
-// with the document's key, which it does not hold.
+// them out of encrypted documents: as optional texts they are not worth
+// encrypting there.
 void add_signature_details(std::string& text, SigningSession& session, SignerState& signer,
                            const StringText& string_text = literal_string) {
   try {
@@ -104,9 +128,9 @@ void add_signature_dictionary(std::string& text, std::string_view slot, bool wit
 
 // The signature dictionary with its /Contents slot and /ByteRange
 // placeholder.
-void add_signature_object(std::string& text, SigningSession& session, SignerState& signer) {
-  add_line(text, std::string(kDictionaryNumber) + " 0 obj");
-  add_signature_dictionary(text, kSignatureSlot, !session.documentEncrypted, session, signer);
+void add_signature_object(std::string& text, SigningSession& session, SignerState& signer, const Filled& filled) {
+  add_line(text, filled.dictionary_number + " 0 obj");
+  add_signature_dictionary(text, filled.slot, !session.documentEncrypted, session, signer);
   add_line(text, "endobj");
 }
 
@@ -134,29 +158,29 @@ std::string signature_dictionary_body(SigningSession& session, SignerState& sign
 }
 
 std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
-                                  const SignContentFn& sign_content) {
+                                  const SignContentFn& sign_content, const EncryptStringFn& encrypt_string) {
   // Signing nothing selects the certificate and fills the signer's details.
   if (signer.signerName.empty()) (void)sign_content(signer, "");
 
-  std::string text;
-  text.reserve(1024 + static_cast<std::size_t>(signer.signatureHexLength > 0 ? signer.signatureHexLength : 0));
-  add_field_object(text, session, signer);
-  add_signature_object(text, session, signer);
-
+  // Numbers and slot first, so that the objects are written in one pass and
+  // no user text (name, reason) is ever searched for a token.
+  Filled filled;
   number_new_objects(session);
   if (session.firstNewObject > 0) {
-    internal::replace_all(text, kFieldNumber, std::to_string(session.firstNewObject));
-    internal::replace_all(text, kDictionaryNumber, std::to_string(session.firstNewObject + 1));
+    filled.field_number = std::to_string(session.firstNewObject);
+    filled.dictionary_number = std::to_string(session.firstNewObject + 1);
     if (signer.signatureHexLength == 0) (void)sign_content(signer, kSizingContent);
     // "e" is a hex digit: the slot is a valid string exactly as wide as the
     // real signature's hex text, which later overwrites it in place.
     const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength : 0;
-    internal::replace_all(text, kSignatureSlot, std::string(static_cast<std::size_t>(width), 'e'));
+    filled.slot.assign(static_cast<std::size_t>(width), 'e');
   }
 
+  std::string text;
+  text.reserve(1024 + filled.slot.size());
+  add_field_object(text, session, signer, filled, encrypt_string);
+  add_signature_object(text, session, signer, filled);
   (void)sign_content(signer, "");
-  if (!signer.certificateHex.empty())
-    internal::replace_all(text, kCertificate, platform::ascii_lower(signer.certificateHex));
 
   if (!session.signatureObjectsText.empty()) return {};
   session.signatureObjectsText = text;

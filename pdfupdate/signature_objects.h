@@ -2,6 +2,7 @@
 // object's reference to the field.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,11 +16,19 @@ namespace corvane::pdfupdate {
 // component passes signing::signContent; tests pass a double.
 using SignContentFn = std::function<std::string(SignerState&, std::string_view was)>;
 
+// `plain` (code-page text) encrypted as a string of object `number` with the
+// document's key, as hex digits; "" when it cannot be. The component passes
+// its engine's encryption.
+using EncryptStringFn = std::function<std::string(std::int32_t number, std::string_view plain)>;
+
 // Fills signatureRect from the page size and the settings px1..py2.
 void computeSignatureRect(SigningSession& session);
-// Builds (once per run) the two new objects into signatureObjectsText.
+// Builds (once per run) the two new objects into signatureObjectsText. The
+// object numbers and the signature slot are filled in before any text of
+// the user goes in. In an encrypted document the field's name is encrypted
+// with `encrypt_string` when given.
 std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
-                                  const SignContentFn& sign_content);
+                                  const SignContentFn& sign_content, const EncryptStringFn& encrypt_string = {});
 // The signature dictionary from "<<" to ">>" (no line end after it) as an
 // incremental update writes it: the same entries, the /Contents slot as wide
 // as signatureHexLength, and the optional texts (/M, /Location, /Name,

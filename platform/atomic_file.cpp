@@ -3,13 +3,19 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
+#include <utility>
+
+#include "platform/removed_on_signal.h"
+#include "platform/safe_open.h"
 
 namespace corvane::platform {
 bool write_all(int fd, std::string_view bytes) {
@@ -29,112 +35,198 @@ bool write_all(int fd, std::string_view bytes) {
 
 namespace {
 
-std::string folder_of(const std::string& path) {
+std::string name_of(const std::string& path) {
   const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Makes a rename or link in the folder durable.
-void sync_folder(const std::string& path) {
-  const int dir_fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd >= 0) {
-    ::fsync(dir_fd);
-    ::close(dir_fd);
-  }
-}
-
-// The file a symbolic link at `path` leads to, or `path` itself.
-std::string resolve_link(const std::string& path) {
-  struct stat link_stat {};
-  if (::lstat(path.c_str(), &link_stat) != 0 || !S_ISLNK(link_stat.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
-  // A dangling link: write to where it points.
-  char target[PATH_MAX];
-  const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-  if (n <= 0) return path;
-  const std::string to(target, static_cast<std::size_t>(n));
-  return to.front() == '/' ? to : folder_of(path) + "/" + to;
-}
-
-// Writes (through `write_body`), fsyncs and closes a new temporary file
-// beside `path`; its name, or "" (and nothing left behind) on failure. The
-// file gets `mode` less umask.
-std::string write_temporary(const std::string& path, const FileWriter& write_body, unsigned mode) {
+std::string random_suffix() {
   thread_local std::mt19937_64 random{std::random_device{}()};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".tmp%016llx",
-                  static_cast<unsigned long long>(random()));
-    const std::string temp = path + suffix;
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          static_cast<mode_t>(mode));
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return "";
+  char suffix[24];
+  std::snprintf(suffix, sizeof suffix, ".tmp%016llx", static_cast<unsigned long long>(random()));
+  return suffix;
+}
+
+bool fail(std::string* why, std::string reason) {
+  if (why) *why = std::move(reason);
+  return false;
+}
+
+// A temporary file in the folder `dir_fd`: unnamed where the file system
+// allows it, else named (and removed on a signal) until it is linked in.
+class TemporaryFile {
+ public:
+  TemporaryFile(int dir_fd, const std::string& name, unsigned mode) : dir_fd_(dir_fd) {
+    fd_ = ::openat(dir_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
+    if (fd_ >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+      named_ = name + random_suffix();
+      fd_ = ::openat(dir_fd, named_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+      if (fd_ < 0 && errno != EEXIST) break;
     }
-    bool ok = write_body(fd) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) return temp;
-    ::unlink(temp.c_str());
-    return "";
+    if (fd_ >= 0) guard_.emplace(name_for_signal(dir_fd));
   }
-  return "";
+  ~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!named_.empty()) ::unlinkat(dir_fd_, named_.c_str(), 0);
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  [[nodiscard]] int fd() const { return fd_; }
+
+  // Links the unnamed file in under a fresh name; "" (and errno) on failure.
+  std::string link_unnamed(const std::string& name) {
+    if (!named_.empty()) return named_;
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string temp = name + random_suffix();
+      if (::linkat(AT_FDCWD, proc.c_str(), dir_fd_, temp.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+          ::linkat(fd_, "", dir_fd_, temp.c_str(), AT_EMPTY_PATH) == 0) {
+        named_ = temp;
+        guard_.emplace(name_for_signal(dir_fd_));
+        return temp;
+      }
+      if (errno != EEXIST) return {};
+    }
+    return {};
+  }
+
+  // The file now has its final name: nothing to remove any more.
+  void keep() {
+    named_.clear();
+    guard_.reset();
+  }
+
+ private:
+  std::string name_for_signal(int dir_fd) const {
+    return "/proc/self/fd/" + std::to_string(dir_fd) + "/" + named_;
+  }
+
+  int dir_fd_;
+  int fd_ = -1;
+  std::string named_;
+  std::optional<RemovedOnSignal> guard_;
+};
+
+// Gives the new file what the file it replaces had: owner and group where
+// permitted (the group alone where only that is), extended attributes and
+// ACLs, then the mode (last: changing the owner clears setuid and setgid).
+void copy_attributes(int fd, const std::string& old_path, const struct stat& old_stat) {
+  if (::fchown(fd, old_stat.st_uid, old_stat.st_gid) != 0)
+    (void)::fchown(fd, static_cast<uid_t>(-1), old_stat.st_gid);
+  const ssize_t size = ::llistxattr(old_path.c_str(), nullptr, 0);
+  if (size > 0) {
+    std::string names(static_cast<std::size_t>(size), '\0');
+    // Each name ends in a NUL; the list may have changed in between.
+    const ssize_t got = ::llistxattr(old_path.c_str(), names.data(), names.size());
+    names.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (!names.empty() && names.back() != '\0') names.clear();
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+      const char* name = names.c_str() + at;
+      const ssize_t length = ::lgetxattr(old_path.c_str(), name, nullptr, 0);
+      if (length < 0) continue;
+      std::string value(static_cast<std::size_t>(length), '\0');
+      const ssize_t read = ::lgetxattr(old_path.c_str(), name, value.data(), value.size());
+      if (read >= 0) (void)::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(read), 0);
+    }
+  }
+  (void)::fchmod(fd, old_stat.st_mode & 07777);
+}
+
+// Where the new file goes: the target of a trusted link, else `path`
+// itself (a link of another user is replaced, never written through).
+std::string destination_of(const std::string& path) {
+  if (auto trusted = trusted_path(path, nullptr)) return *trusted;
+  return path;
+}
+
+// Writes the content (through `write_body`) into a temporary file in the
+// folder of `path`, applies `finish` to its descriptor and hands the
+// linked-in temporary name to `place`, which puts it at `path`. False, with
+// `why`, when any step fails.
+template <class Finish, class Place>
+bool write_beside(const std::string& path, const FileWriter& write_body, unsigned mode, std::string* why,
+                  Finish finish, Place place) {
+  const std::string folder = folder_of(path);
+  const int dir_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir_fd < 0) return fail(why, failure_reason(errno));
+  bool ok = false;
+  {
+    TemporaryFile temp(dir_fd, name_of(path), mode);
+    if (temp.fd() < 0) {
+      fail(why, failure_reason(errno));
+    } else if (!write_body(temp.fd()) || ::fsync(temp.fd()) != 0) {
+      fail(why, failure_reason(errno));
+    } else {
+      finish(temp.fd(), folder);
+      const std::string name = temp.link_unnamed(name_of(path));
+      if (name.empty()) {
+        fail(why, failure_reason(errno));
+      } else if (!place(dir_fd, name)) {
+        fail(why, failure_reason(errno));
+      } else {
+        temp.keep();
+        ::fsync(dir_fd);
+        ok = true;
+      }
+    }
+  }
+  ::close(dir_fd);
+  return ok;
 }
 
 }  // namespace
 
 bool replace_file_contents(const std::string& given_path, std::string_view bytes, unsigned mode,
-                           bool keep_existing_mode) {
-  return replace_file_with(given_path, [bytes](int fd) { return write_all(fd, bytes); }, mode,
-                           keep_existing_mode);
+                           bool keep_existing_mode, std::string* why, bool share_with_group) {
+  return replace_file_with(given_path, [bytes](int fd) { return write_all(fd, bytes); }, mode, keep_existing_mode,
+                           why, share_with_group);
 }
 
 bool replace_file_with(const std::string& given_path, const FileWriter& write_body, unsigned mode,
-                       bool keep_existing_mode) {
-  if (given_path.empty()) return false;
-  const std::string path = resolve_link(given_path);
+                       bool keep_existing_mode, std::string* why, bool share_with_group) {
+  if (given_path.empty()) return fail(why, "no file name");
+  const std::string path = destination_of(given_path);
   struct stat old_stat {};
-  const bool existed = ::stat(path.c_str(), &old_stat) == 0;
-  if (existed && !S_ISREG(old_stat.st_mode)) return false;
-
-  const std::string temp = write_temporary(path, write_body, mode);
-  if (temp.empty()) return false;
-  bool ok = true;
-  if (existed && keep_existing_mode) {
-    // Only a privileged process can give the file back to its owner; others
-    // own what they write anyway.
-    if (::chown(temp.c_str(), old_stat.st_uid, old_stat.st_gid) != 0) {
-      // keep the writer as owner
-    }
-    ok = ::chmod(temp.c_str(), old_stat.st_mode & 07777) == 0;
-  }
-  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  sync_folder(path);
-  return true;
+  const bool existed = ::lstat(path.c_str(), &old_stat) == 0 && !S_ISLNK(old_stat.st_mode);
+  if (existed && !S_ISREG(old_stat.st_mode)) return fail(why, "not a regular file");
+  const std::string name = name_of(path);
+  return write_beside(
+      path, write_body, mode, why,
+      [&](int fd, const std::string& folder) {
+        if (existed && keep_existing_mode)
+          copy_attributes(fd, path, old_stat);
+        else if (share_with_group)
+          share_new_file(fd, folder);
+      },
+      [&](int dir_fd, const std::string& temp) {
+        return ::renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) == 0;
+      });
 }
 
-bool create_file_contents(const std::string& path, std::string_view bytes, unsigned mode) {
-  if (path.empty()) return false;
+bool create_file_contents(const std::string& path, std::string_view bytes, unsigned mode, std::string* why) {
+  if (path.empty()) return fail(why, "no file name");
   struct stat existing {};
-  if (::lstat(path.c_str(), &existing) == 0) return false;
-  const std::string temp = write_temporary(path, [bytes](int fd) { return write_all(fd, bytes); }, mode);
-  if (temp.empty()) return false;
-  // link() fails when the name exists, so a file made meanwhile is kept.
-  const bool ok = ::link(temp.c_str(), path.c_str()) == 0;
-  ::unlink(temp.c_str());
-  if (ok) sync_folder(path);
-  return ok;
+  if (::lstat(path.c_str(), &existing) == 0) return fail(why, "the file exists");
+  const std::string name = name_of(path);
+  return write_beside(
+      path, [bytes](int fd) { return write_all(fd, bytes); }, mode, why, [](int, const std::string&) {},
+      [&](int dir_fd, const std::string& temp) {
+        // RENAME_NOREPLACE fails when the name exists, so a file made
+        // meanwhile is kept.
+        return ::renameat2(dir_fd, temp.c_str(), dir_fd, name.c_str(), RENAME_NOREPLACE) == 0;
+      });
 }
 
 std::optional<std::string> read_whole_file(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return std::nullopt;
+  const int fd = open_regular(path, O_RDONLY, 0, nullptr);
+  if (fd < 0) return std::nullopt;
+  FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    ::close(fd);
+    return std::nullopt;
+  }
   std::string out;
   char buffer[65536];
   std::size_t n;
@@ -147,8 +239,8 @@ std::optional<std::string> read_whole_file(const std::string& path) {
 
 FileLock::FileLock(const std::string& path) {
   const std::string lock_path = path + ".lock";
-  fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) fd_ = ::open(lock_path.c_str(), O_RDONLY | O_CLOEXEC);  // made by another user
+  fd_ = open_regular(lock_path, O_RDWR | O_CREAT, 0644, nullptr, /*share_with_group=*/true);
+  if (fd_ < 0) fd_ = open_regular(lock_path, O_RDONLY, 0, nullptr);  // made by another user
   if (fd_ < 0) return;
   while (::flock(fd_, LOCK_EX) != 0) {
     if (errno != EINTR) {

@@ -13,16 +13,23 @@ namespace corvane::platform {
 // and partial writes; false on an error.
 bool write_all(int fd, std::string_view bytes);
 
-// Writes `bytes` to a temporary file beside `path`, fsyncs it and renames it
-// over `path` (which also replaces a read-only file). A symbolic link at
-// `path` is followed: its target is replaced. A new file gets `mode` less the
-// process's umask; an existing one keeps its permission bits (and, where the
-// process may, its owner) when `keep_existing_mode`, else it is made anew
-// like a new file. False, with nothing changed and no temporary file left,
-// when the folder is missing or not writable, `path` names something other
-// than a file, or a write fails.
+// Writes `bytes` to an unnamed temporary file in the folder of `path`
+// (O_TMPFILE; a named one, removed on SIGINT, SIGTERM and SIGHUP, where the
+// file system has none), fsyncs it, links it in and renames it over `path`
+// (which also replaces a read-only file). A symbolic link at `path` owned by
+// the running user or by root is followed and its target replaced; a link of
+// another user is itself replaced. A new file gets `mode` less the umask
+// (and, with `share_with_group`, what share_new_file gives); an existing one
+// keeps its mode, extended attributes and ACLs and, where the process may,
+// its owner and group when `keep_existing_mode`, else it is made anew like
+// a new file. A file with several hard links is replaced under this one
+// name only: the other names keep the old content. False, with `why` set,
+// nothing changed and no temporary file left, when the folder is missing or
+// not writable, `path` names something other than a regular file, or a write
+// fails.
 bool replace_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0644,
-                           bool keep_existing_mode = true);
+                           bool keep_existing_mode = true, std::string* why = nullptr,
+                           bool share_with_group = false);
 
 // Writes a file's whole content to the open descriptor; false on an error.
 using FileWriter = std::function<bool(int fd)>;
@@ -30,19 +37,22 @@ using FileWriter = std::function<bool(int fd)>;
 // replace_file_contents for content that `write_body` writes itself (copied
 // from another file, say, instead of held in memory).
 bool replace_file_with(const std::string& path, const FileWriter& write_body, unsigned mode = 0644,
-                       bool keep_existing_mode = true);
+                       bool keep_existing_mode = true, std::string* why = nullptr, bool share_with_group = false);
 
 // Like replace_file_contents for a file that must not exist yet: the bytes
 // appear at `path` complete or not at all, and an existing file (or one
 // created meanwhile by another process) is never replaced. False when
 // something exists at `path` or the write fails.
-bool create_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0666);
+bool create_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0666,
+                          std::string* why = nullptr);
 
-// The whole file, or nullopt when it cannot be read (missing, denied).
+// The whole file, or nullopt when it cannot be read (missing, denied, a
+// link of another user, not a regular file: a FIFO does not block).
 [[nodiscard]] std::optional<std::string> read_whole_file(const std::string& path);
 
 // An exclusive advisory lock (flock) on "<path>.lock" beside the file, held
-// for the object's life; blocks until it is granted. locked() is false when
+// for the object's life; blocks until it is granted. The lock file is opened
+// as open_regular opens files (a new one shared with the folder's group). locked() is false when
 // the lock file cannot be created (read-only folder): callers then go on
 // without the lock, which only matters for writers, and writers fail there
 // anyway.

@@ -25,6 +25,9 @@ struct DirectoryChild {
 struct DirectoryListing {
   std::vector<DirectoryChild> children;
   bool failed = false;
+  // The limit that ended the listing (too many pages, too long), "" when
+  // none did; `failed` is then set too.
+  std::string stopped;
 };
 
 // A bound connection to the directory's root.

@@ -4,6 +4,7 @@
 #include <sasl/sasl.h>
 #include <sys/time.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -56,7 +57,10 @@ std::vector<std::string> values_of(LDAP* ld, LDAPMessage* entry, const char* att
 
 class LdapSession final : public DirectorySession {
  public:
-  LdapSession(LDAP* ld, const LdapSettings& settings) : ld_(ld), settings_(settings) {}
+  LdapSession(LDAP* ld, const LdapSettings& settings)
+      : ld_(ld),
+        settings_(settings),
+        deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(settings.max_seconds)) {}
   ~LdapSession() override { ldap_unbind_ext_s(ld_, nullptr, nullptr); }
   LdapSession(const LdapSession&) = delete;
   LdapSession& operator=(const LdapSession&) = delete;
@@ -89,6 +93,15 @@ class LdapSession final : public DirectorySession {
     DirectoryListing listing;
     berval cookie{0, nullptr};
     do {
+      if (++pages_ > settings_.max_pages) {
+        listing.stopped = "more than " + std::to_string(settings_.max_pages) + " pages";
+      } else if (std::chrono::steady_clock::now() > deadline_) {
+        listing.stopped = "more than " + std::to_string(settings_.max_seconds) + " seconds";
+      }
+      if (!listing.stopped.empty()) {
+        listing.failed = true;
+        break;
+      }
       LDAPControl* page = nullptr;
       if (ldap_create_page_control(ld_, settings_.page_size, cookie.bv_val ? &cookie : nullptr,
                                    /*iscritical=*/0, &page) != LDAP_SUCCESS) {
@@ -161,6 +174,8 @@ class LdapSession final : public DirectorySession {
 
   LDAP* ld_;
   LdapSettings settings_;
+  std::chrono::steady_clock::time_point deadline_;
+  int pages_ = 0;
 };
 
 bool bind(LDAP* ld) {

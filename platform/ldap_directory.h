@@ -13,7 +13,8 @@
 // paged one-level searches; an entry's class is its structuralObjectClass,
 // else its last objectClass value. Referrals are not followed. Time-outs keep
 // a dead or silent server from stalling the caller for more than a few
-// seconds per request.
+// seconds per request; a listing that goes beyond the session's pages or
+// time ends as failed, naming the limit in `stopped`.
 #pragma once
 
 #include <memory>
@@ -28,6 +29,10 @@ struct LdapSettings {
   int network_timeout_seconds = 3;    // connecting
   int operation_timeout_seconds = 5;  // each bind or search request
   int page_size = 500;                // entries per page of a listing
+  // Bounds of one session, whatever the server answers: pages read in all
+  // listings, and seconds from the bind on after which no page is asked.
+  int max_pages = 1000;
+  int max_seconds = 60;
 };
 
 class LdapDirectory final : public Directory {

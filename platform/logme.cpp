@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/object_factory.h"
+#include "platform/safe_open.h"
 
 namespace corvane::platform {
 
@@ -31,9 +32,10 @@ bool LogMe::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Variant&
     error.description = "Type mismatch";
     return false;
   }
-  const int fd = ::open(path->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  std::string why;
+  const int fd = open_regular(*path, O_WRONLY | O_APPEND | O_CREAT, 0600, &why, /*share_with_group=*/true);
   if (fd < 0) {
-    error.description = "cannot open " + *path + ": " + std::strerror(errno);
+    error.description = "cannot open " + *path + ": " + why;
     return false;
   }
   const std::string record = *line + "\n";
@@ -45,7 +47,7 @@ bool LogMe::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Variant&
   const bool closed = ::close(fd) == 0;
   if (written != static_cast<ssize_t>(record.size()) || !closed) {
     error.description = "cannot write " + *path + ": " +
-                        (written < 0 ? std::strerror(write_errno) : "short write");
+                        (written < 0 ? failure_reason(write_errno) : "short write");
     return false;
   }
   result = Variant();

@@ -21,8 +21,10 @@ class LogMe : public AutomationObject {
   [[nodiscard]] DispId dispatch_id(std::string_view name) const override;
   // `logge(path, line)`: appends the line and "\n" to the file at `path` with
   // a single write on a descriptor opened for appending, so lines of several
-  // processes never interleave. A missing file is made with mode 0600; a
-  // missing folder is not made and fails the call, as does any other error.
+  // processes never interleave. A missing file is made with mode 0600
+  // (shared with the folder's group as share_new_file says); a missing
+  // folder is not made and fails the call, as do a link of another user, a
+  // file that is not a regular one (never waited on) and any other error.
   bool invoke(DispId id, InvokeKind kind, std::span<Variant> args, Variant& result,
               CallError& error) override;
 };

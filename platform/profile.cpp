@@ -201,25 +201,32 @@ std::string profile_read_string(const std::string& file, std::string_view sectio
 }
 
 bool profile_write_string(const std::string& file, std::string_view section,
-                          std::optional<std::string_view> key, std::optional<std::string_view> value) {
+                          std::optional<std::string_view> key, std::optional<std::string_view> value,
+                          std::string* why) {
   const std::string section_cp = utf8_to_codepage(trim_blanks(section));
   std::optional<std::string> key_cp;
   std::optional<std::string> value_cp;
   if (key) key_cp = utf8_to_codepage(trim_blanks(*key));
   if (value) value_cp = utf8_to_codepage(trim_blanks(*value));
-  if (!profile_name_problem(section_cp).empty()) return false;
-  if (key_cp && !profile_name_problem(*key_cp).empty()) return false;
-  if (value_cp && !profile_value_problem(*value_cp).empty()) return false;
+  if (!profile_name_problem(section_cp).empty() || (key_cp && !profile_name_problem(*key_cp).empty()) ||
+      (value_cp && !profile_value_problem(*value_cp).empty())) {
+    if (why) *why = "a name or value would break the file";
+    return false;
+  }
 
   const FileLock lock(file);
   Profile profile;
   if (file_exists(file)) {
     auto loaded = load(file);
-    if (!loaded) return false;
+    if (!loaded) {
+      if (why) *why = "it cannot be read (no permission, not a regular file or a link of another user)";
+      return false;
+    }
     profile = std::move(*loaded);
   }
   if (!apply_write(profile, section_cp, key_cp, value_cp)) return true;
-  return replace_file_contents(file, serialize(profile));
+  return replace_file_contents(file, serialize(profile), 0644, /*keep_existing_mode=*/true, why,
+                               /*share_with_group=*/true);
 }
 
 }  // namespace corvane::platform

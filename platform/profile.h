@@ -42,10 +42,14 @@ inline constexpr std::size_t kProfileValueChars = 2048;
 // with everything in it. Returns true when the file holds the result
 // afterwards; false when a name or value would break the file (see the two
 // checks below), the file cannot be read or written, or its folder is
-// missing. Removing something that is not there succeeds without touching
-// the file.
+// missing, with the reason in `why` when given. Removing something that is
+// not there succeeds without touching the file. A new file (and its lock
+// file) is shared with the folder's group as share_new_file says; a
+// rewritten one keeps its mode, owner where permitted, ACLs and extended
+// attributes.
 bool profile_write_string(const std::string& file, std::string_view section,
-                          std::optional<std::string_view> key, std::optional<std::string_view> value);
+                          std::optional<std::string_view> key, std::optional<std::string_view> value,
+                          std::string* why = nullptr);
 
 // Why `key` cannot be written as a key (or section name), "" when it can:
 // empty, holding "=", "[", "]", a line break or a NUL character, or starting

@@ -18,7 +18,7 @@ root=$PWD
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(xref annots reg hive profile rebuild)
+[ ${#targets[@]} -gt 0 ] || targets=(xref annots reg hive profile rebuild verify directory)
 build=${CORVANE_FUZZ_BUILD:-$root/build-fuzz}
 jobs=${CORVANE_FUZZ_BUILD_JOBS:-2}
 
@@ -52,9 +52,10 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 dictionary() {
   case $1 in
-    xref|annots|rebuild) echo "$root/fuzz/dictionaries/pdf.dict" ;;
+    xref|annots|rebuild|verify) echo "$root/fuzz/dictionaries/pdf.dict" ;;
     reg|hive) echo "$root/fuzz/dictionaries/reg.dict" ;;
     profile) echo "$root/fuzz/dictionaries/ini.dict" ;;
+    directory) echo "$root/fuzz/dictionaries/directory.dict" ;;
   esac
 }
 

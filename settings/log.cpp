@@ -96,8 +96,11 @@ void log_line(std::string_view message) {
   platform::Variant result;
   platform::CallError error;
   if (!platform::invoke_by_name(*state.writer, "logge", platform::InvokeKind::kMethod, args,
-                                result, error))
+                                result, error)) {
     state.ready = false;  // the next call prepares the log again
+    // The log cannot say it lost a line; the run's own copy can.
+    copy_line("the log line was lost: " + error.description);
+  }
 }
 
 std::string log_timestamp() {

@@ -10,13 +10,32 @@
 namespace corvane::verify {
 
 FileByteSource::FileByteSource(const std::string& path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0) {
+    problem_ = std::strerror(errno);
+    return;
+  }
+  // A link is followed only when it is the user's own; anything else is
+  // opened as itself, so that a link swapped in meanwhile is not followed.
+  int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  if (!S_ISLNK(link.st_mode)) flags |= O_NOFOLLOW;
+  else if (link.st_uid != ::geteuid()) {
+    problem_ = "it is a symbolic link owned by another user";
+    return;
+  }
+  fd_ = ::open(path.c_str(), flags);
+  if (fd_ < 0) {
+    problem_ = std::strerror(errno);
+    return;
+  }
   struct stat info {};
-  if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    problem_ = "it is not a regular file";
     ::close(fd_);
     fd_ = -1;
+    return;
   }
-  if (fd_ >= 0) size_ = static_cast<std::uint64_t>(info.st_size);
+  size_ = static_cast<std::uint64_t>(info.st_size);
 }
 
 FileByteSource::~FileByteSource() {

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "signing/nss_database.h"
 #include "signing/nss_handles.h"
+#include "verify/verification_store.h"
 
 namespace corvane::verify {
 namespace {
@@ -83,8 +83,8 @@ CmsCheck refuse(CmsCheck check, std::string problem) {
 
 CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedContent& content) {
   CmsCheck check;
-  std::string store_error;
-  if (!signing::ensure_database(store_error)) return refuse(check, store_error);
+  const VerificationStore& store_state = verification_store();
+  if (!store_state.ready) return refuse(check, "signatures cannot be checked: " + store_state.problem);
 
   SECItem der{siBuffer, const_cast<unsigned char*>(message.data()), static_cast<unsigned int>(message.size())};
   signing::CmsMessageHandle cms(
@@ -123,11 +123,17 @@ CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const Signed
   if (!certificate) return refuse(check, status_text(NSSCMSVS_SigningCertNotFound));
   check.signer.subject = certificate->subjectName ? certificate->subjectName : "";
   check.signer.email = certificate->emailAddr ? certificate->emailAddr : "";
-  if (CERT_VerifyCertificateNow(store, certificate, /*checkSig=*/PR_TRUE, certificateUsageEmailSigner, nullptr,
-                                nullptr) == SECSuccess) {
-    check.signer.trusted = true;
-  } else {
-    check.signer.trust_problem = nss_error_text();
+  // Only a chain to a certificate the store trusts counts: a certificate
+  // that merely repeats a trusted signer's name and address is its own
+  // root, trusted by nobody.
+  check.signer.trust_checked = store_state.trust_anchors;
+  if (check.signer.trust_checked) {
+    if (CERT_VerifyCertificateNow(store, certificate, /*checkSig=*/PR_TRUE, certificateUsageEmailSigner, nullptr,
+                                  nullptr) == SECSuccess) {
+      check.signer.trusted = true;
+    } else {
+      check.signer.trust_problem = nss_error_text();
+    }
   }
 
   std::vector<std::uint8_t> digest = digest_of(digest_algorithm, content);

@@ -22,7 +22,8 @@ struct SignerDetails {
   // certificates, which carry the e-mail protection purpose): the chain must
   // end at a certificate the store trusts for e-mail, now.
   bool trusted = false;
-  std::string trust_problem;     // why not trusted; "" when trusted
+  std::string trust_problem;     // why not trusted; "" when trusted or not checked
+  bool trust_checked = false;    // false without a certificate store to check against
 };
 
 struct CmsCheck {
@@ -40,7 +41,7 @@ using SignedContent = std::function<bool(const PieceSink&)>;
 // digest algorithm and verifies the signer's signature, with or without
 // signed attributes. The certificates the message carries are used to find
 // the signer and build its chain; none is added to the store. Opens the
-// certificate store if needed. Never throws; the neutral result has `valid`
+// certificate store if needed; without one, trust is not checked. Never throws; the neutral result has `valid`
 // false and `problem` set, with the signer details that could be read.
 [[nodiscard]] CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedContent& content);
 

@@ -1,8 +1,8 @@
 #include "verify/revisions.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <span>
 #include <map>
 #include <set>
 
@@ -16,9 +16,13 @@ constexpr std::string_view kEof = "%%EOF";
 // A field's /Parent chain deeper than this is not followed.
 constexpr int kMaxParents = 32;
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+constexpr std::size_t kBlockSize = 1 << 20;
+
+// The whole file; "" when it cannot be read.
+std::string read_all(const ByteSource& file) {
+  std::string bytes(static_cast<std::size_t>(file.size()), '\0');
+  if (!file.read(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))) return {};
+  return bytes;
 }
 
 // True for a signature field (its own or an inherited /FT /Sig), a widget
@@ -109,22 +113,34 @@ void open(QPDF& qpdf, const char* name, const std::string& bytes, const std::str
 
 }  // namespace
 
-std::vector<std::uint64_t> revision_ends(const std::string& path) {
-  const std::string bytes = read_file(path);
+std::vector<std::uint64_t> revision_ends(const ByteSource& file) {
+  // Read in blocks that overlap by the marker's length and its line end, so
+  // that a marker across a block border is found once.
+  constexpr std::size_t kOverlap = kEof.size() + 1;
   std::vector<std::uint64_t> ends;
-  for (std::size_t at = bytes.find(kEof); at != std::string::npos; at = bytes.find(kEof, at + 1)) {
-    std::size_t end = at + kEof.size();
-    if (end < bytes.size() && bytes[end] == '\r') ++end;
-    if (end < bytes.size() && bytes[end] == '\n') ++end;
-    ends.push_back(end);
+  std::string block;
+  for (std::uint64_t start = 0; start < file.size();) {
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, file.size() - start));
+    block.assign(length, '\0');
+    if (!file.read(start, std::span(reinterpret_cast<std::uint8_t*>(block.data()), length))) break;
+    const bool last = start + length == file.size();
+    const std::size_t scan_end = last ? length : length - kOverlap;
+    for (std::size_t at = block.find(kEof); at != std::string::npos && at < scan_end; at = block.find(kEof, at + 1)) {
+      std::size_t end = at + kEof.size();
+      if (end < block.size() && block[end] == '\r') ++end;
+      if (end < block.size() && block[end] == '\n') ++end;
+      ends.push_back(start + end);
+    }
+    if (last) break;
+    start += scan_end;
   }
   return ends;
 }
 
-LaterRevisions classify_later_revisions(const std::string& path, const std::string& password, std::uint64_t signed_end) {
+LaterRevisions classify_later_revisions(const ByteSource& file, const std::string& password, std::uint64_t signed_end) {
   LaterRevisions result;
   try {
-    const std::string now = read_file(path);
+    const std::string now = read_all(file);
     if (signed_end >= now.size()) return result;
     // What follows must be revisions: the file's last startxref names a
     // section behind the signed bytes.

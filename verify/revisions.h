@@ -8,16 +8,10 @@
 #include <string>
 #include <vector>
 
-namespace corvane::verify {
+#include "verify/byte_source.h"
+#include "verify/signature_report.h"
 
-enum class LaterChanges {
-  kNone,             // the signature covers the whole file
-  kSignaturesAdded,  // only signature fields, their widgets and appearances,
-                     // /Fields, /Annots and /SigFlags growing, /DSS, and new
-                     // cross-reference sections
-  kContentChanged,   // anything else: contents, resources, other objects
-                     // changed or freed
-};
+namespace corvane::verify {
 
 struct LaterRevisions {
   LaterChanges changes = LaterChanges::kNone;
@@ -28,12 +22,13 @@ struct LaterRevisions {
 
 // The offsets just after each revision's "%%EOF" line, in file order: the
 // ends of the file's revisions (the last is usually the file's size).
-[[nodiscard]] std::vector<std::uint64_t> revision_ends(const std::string& path);
+[[nodiscard]] std::vector<std::uint64_t> revision_ends(const ByteSource& file);
 
-// Classifies what follows the first `signed_end` bytes of the file at
-// `path` (opened with `password`). A revision that cannot be read counts as
-// content changed, with `detail` saying why. Never throws.
-[[nodiscard]] LaterRevisions classify_later_revisions(const std::string& path, const std::string& password,
+// Classifies what follows the first `signed_end` bytes of `file` (opened
+// with `password`). Both revisions are read into memory for the
+// comparison. A revision that cannot be read counts as content changed,
+// with `detail` saying why. Never throws.
+[[nodiscard]] LaterRevisions classify_later_revisions(const ByteSource& file, const std::string& password,
                                                       std::uint64_t signed_end);
 
 }  // namespace corvane::verify

@@ -4,8 +4,12 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <exception>
 #include <set>
+#include <vector>
 
 namespace corvane::verify {
 namespace {
@@ -71,8 +75,8 @@ class SignatureCollector {
       }
     }
     if (QPDFObjectHandle contents = value.getKey("/Contents"); contents.isString()) {
-      signature.contents = contents.getStringValue();
       signature.contents_offset = contents.getParsedOffset();
+      if (signature.contents_offset < 0) signature.contents = contents.getStringValue();
     }
     if (QPDFObjectHandle m = value.getKey("/M"); m.isString()) signature.signing_time = m.getUTF8Value();
     if (QPDFObjectHandle sub = value.getKey("/SubFilter"); sub.isName()) signature.sub_filter = sub.getName().substr(1);
@@ -83,20 +87,49 @@ class SignatureCollector {
   std::set<QPDFObjGen> recorded_;
 };
 
+// The page objects of the page tree under `root`, in document order, each
+// once: a /Kids entry leading back to a node already seen (a loop to the
+// root, a page listed twice) is skipped. Walked without recursion.
+std::vector<QPDFObjectHandle> pages_of(QPDFObjectHandle root) {
+  std::vector<QPDFObjectHandle> pages;
+  std::set<QPDFObjGen> seen;
+  std::vector<QPDFObjectHandle> pending{root};
+  while (!pending.empty()) {
+    QPDFObjectHandle node = pending.back();
+    pending.pop_back();
+    if (!node.isDictionary() || (node.isIndirect() && !seen.insert(node.getObjGen()).second)) continue;
+    QPDFObjectHandle kids = node.getKey("/Kids");
+    if (!kids.isArray()) {
+      pages.push_back(node);
+      continue;
+    }
+    for (int i = kids.getArrayNItems(); i-- > 0;) pending.push_back(kids.getArrayItem(i));
+  }
+  return pages;
+}
+
 }  // namespace
 
-SignatureScan find_signatures(const std::string& path, const std::string& password) {
+SignatureScan find_signatures(int fd, const std::string& path, const std::string& password) {
   SignatureScan scan;
   try {
     QPDF pdf;
     pdf.setSuppressWarnings(true);
-    pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+    // qpdf reads through a stream of its own on a copy of the descriptor.
+    const int copy = ::dup(fd);
+    std::FILE* stream = copy >= 0 ? ::fdopen(copy, "rb") : nullptr;
+    if (stream == nullptr) {
+      if (copy >= 0) ::close(copy);
+      scan.error = "the file cannot be read";
+      return scan;
+    }
+    pdf.processFile(path.c_str(), stream, /*close_file=*/true, password.empty() ? nullptr : password.c_str());
     SignatureCollector collector;
     QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
     if (fields.isArray()) {
       for (int i = 0; i < fields.getArrayNItems(); ++i) collector.visit(fields.getArrayItem(i), "", "", 0);
     }
-    for (QPDFObjectHandle page : pdf.getAllPages()) {
+    for (QPDFObjectHandle page : pages_of(pdf.getRoot().getKey("/Pages"))) {
       QPDFObjectHandle annots = page.getKey("/Annots");
       if (!annots.isArray()) continue;
       for (int i = 0; i < annots.getArrayNItems(); ++i) collector.visit_widget(annots.getArrayItem(i));

@@ -13,7 +13,10 @@ struct SignatureDictionary {
   std::string field_name;        // the field's full name ("form.sig"); "" when it has none
   std::vector<long long> byte_range;  // the numbers of /ByteRange; empty when it is missing or not all integers
   long long contents_offset = -1;     // where /Contents begins in the file; -1 when unknown
-  std::string contents;          // the bytes of /Contents; "" when it is missing or not a string
+  // The bytes of /Contents, kept only when its offset is unknown: the
+  // signature is read from the file at its offset, so that many fields
+  // sharing one large /Contents cost no copies of it.
+  std::string contents;
   std::string signing_time;      // /M as written; "" when absent
   std::string sub_filter;        // /SubFilter without the slash; "" when absent
 };
@@ -24,12 +27,13 @@ struct SignatureScan {
   std::vector<SignatureDictionary> signatures;  // in the order of the form, then of the pages
 };
 
-// Reads the document at `path` (with `password` when it is encrypted; ""
-// for none) and lists its signature dictionaries, each once even when it is
-// reachable along several ways. A field counts when its own or an inherited
-// /FT is /Sig and its /V is a dictionary. Cycles in /Kids or /Parent are
-// followed once. Never throws: a document that cannot be read gives
-// `opened` false and `error`.
-[[nodiscard]] SignatureScan find_signatures(const std::string& path, const std::string& password);
+// Reads the document from the open file `fd` (named `path` in messages;
+// with `password` when it is encrypted, "" for none) and lists its
+// signature dictionaries, each once even when it is reachable along several
+// ways. A field counts when its own or an inherited /FT is /Sig and its /V
+// is a dictionary. Cycles in /Kids or /Parent, of the form and of the page
+// tree, are followed once. Never throws: a document that cannot be read
+// gives `opened` false and `error`.
+[[nodiscard]] SignatureScan find_signatures(int fd, const std::string& path, const std::string& password);
 
 }  // namespace corvane::verify

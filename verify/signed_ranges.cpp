@@ -87,6 +87,19 @@ bool ends_a_revision(const ByteSource& file, std::uint64_t end) {
   return text.ends_with("%%EOF");
 }
 
+// True when the slot at `slot` is the string that the parser found at
+// `offset`: for an indirect string the parser's offset is just after
+// "obj", before the white space that leads to the "<".
+bool slot_is_at(const ByteSource& file, std::uint64_t offset, std::uint64_t slot) {
+  constexpr std::uint64_t kMaxLeadingSpace = 16;
+  if (offset > slot || slot - offset > kMaxLeadingSpace) return false;
+  std::uint8_t space[kMaxLeadingSpace] = {};
+  const std::span<std::uint8_t> gap(space, static_cast<std::size_t>(slot - offset));
+  return file.read(offset, gap) && std::all_of(gap.begin(), gap.end(), [](std::uint8_t c) {
+           return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == 0;
+         });
+}
+
 SignedRanges refuse(SignedRanges ranges, std::string problem) {
   ranges.well_formed = false;
   ranges.problem = std::move(problem);
@@ -118,7 +131,7 @@ SignedRanges check_signed_ranges(const ByteSource& file, std::span<const long lo
   auto bytes = decode_slot(slot);
   if (!bytes) return refuse(ranges, "the gap between the signed ranges is not a hex string");
   const bool is_this_contents =
-      contents_offset >= 0 ? static_cast<std::uint64_t>(contents_offset) == ranges.slot_offset
+      contents_offset >= 0 ? slot_is_at(file, static_cast<std::uint64_t>(contents_offset), ranges.slot_offset)
                            : std::equal(bytes->begin(), bytes->end(), contents.begin(), contents.end(),
                                         [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
   if (!is_this_contents) return refuse(ranges, "the gap between the signed ranges is not this signature's /Contents");

@@ -27,8 +27,8 @@ struct SignedRanges {
 };
 
 // Checks a signature's /ByteRange numbers against `file`. `contents_offset`
-// is where the dictionary's /Contents begins in the file (the slot must
-// start there); when it is -1 (unknown) the slot's bytes must equal
+// is where the parser found the dictionary's /Contents in the file (the
+// slot must start there, after white space at most); when it is -1 (unknown) the slot's bytes must equal
 // `contents` instead. A slot whose message is followed by anything but zero
 // bytes is refused, so that nothing unsigned can hide in it. Never throws;
 // the neutral result has `well_formed` false and `problem` set.

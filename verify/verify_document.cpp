@@ -1,47 +1,108 @@
 #include "verify/verify_document.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
+#include <vector>
 
-#include "signing/nss_database.h"
 #include "verify/byte_source.h"
 #include "verify/pdf_date.h"
+#include "verify/revisions.h"
 #include "verify/signature_dictionaries.h"
 #include "verify/signed_ranges.h"
+#include "verify/verification_store.h"
 
 namespace corvane::verify {
 namespace {
+
+// One signature being checked: what the checkers read, what they leave for
+// the ones after them, and the report they fill. The signature message
+// lives here, not in the report, and goes with the check.
+struct SignatureCheck {
+  const ByteSource& file;
+  const std::string& password;
+  // Where the file's revisions end (after each %%EOF line).
+  const std::vector<std::uint64_t>& revision_ends;
+  const SignatureDictionary& dictionary;
+  SignedRanges ranges;
+  SignatureReport& report;
+};
 
 // Both name a detached CMS signature over the byte ranges.
 bool is_detached_cms(const std::string& sub_filter) {
   return sub_filter == "adbe.pkcs7.detached" || sub_filter == "ETSI.CAdES.detached";
 }
 
-SignatureReport verify_signature(const ByteSource& file, const SignatureDictionary& dictionary) {
-  SignatureReport report;
-  report.field_name = dictionary.field_name;
-  report.signer.signing_time = readable_pdf_date(dictionary.signing_time);
-  if (!is_detached_cms(dictionary.sub_filter)) {
-    report.problem = dictionary.sub_filter.empty() ? "the signature does not say what kind it is (no /SubFilter)"
-                                                   : "signatures of the kind /" + dictionary.sub_filter +
-                                                         " are not supported";
-    return report;
-  }
-  const SignedRanges ranges =
-      check_signed_ranges(file, dictionary.byte_range, dictionary.contents_offset, dictionary.contents);
-  if (!ranges.well_formed) {
-    report.problem = ranges.problem;
-    return report;
-  }
-  report.covers_whole_file = ranges.covers_whole_file;
-  report.signed_end = ranges.signed_end;
+void check_dictionary(SignatureCheck& check) {
+  SignatureReport& report = check.report;
+  report.field_name = check.dictionary.field_name;
+  report.signer.signing_time = readable_pdf_date(check.dictionary.signing_time);
+  const std::string& sub_filter = check.dictionary.sub_filter;
+  if (!is_detached_cms(sub_filter))
+    report.problem = sub_filter.empty() ? "the signature does not say what kind it is (no /SubFilter)"
+                                        : "signatures of the kind /" + sub_filter + " are not supported";
+}
 
+// The signature message is read from the file here, once, at its offset.
+void check_ranges(SignatureCheck& check) {
+  if (!check.report.problem.empty()) return;
+  const SignatureDictionary& d = check.dictionary;
+  check.ranges = check_signed_ranges(check.file, d.byte_range, d.contents_offset, d.contents);
+  if (!check.ranges.well_formed) {
+    check.report.problem = check.ranges.problem;
+    return;
+  }
+  check.report.covers_whole_file = check.ranges.covers_whole_file;
+  check.report.signed_end = check.ranges.signed_end;
+}
+
+void check_cms(SignatureCheck& check) {
+  if (!check.ranges.well_formed) return;
+  const ByteSource& file = check.file;
+  const SignedRanges& ranges = check.ranges;
   const CmsCheck cms = check_cms_signature(
       ranges.signature, [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); });
+  SignatureReport& report = check.report;
   const std::string time_from_m = report.signer.signing_time;
   report.signer = cms.signer;
   if (report.signer.signing_time.empty()) report.signer.signing_time = time_from_m;
   report.valid = cms.valid;
   report.problem = cms.problem;
+  check.ranges.signature = {};  // the message is not needed any more
+}
+
+void check_digest_strength(SignatureCheck& check) {
+  // Digests for which colliding documents can be made.
+  constexpr std::array<std::string_view, 4> kWeak = {"SHA-1", "MD5", "MD2", "MD4"};
+  const std::string& digest = check.report.signer.digest_algorithm;
+  check.report.weak_digest = std::find(kWeak.begin(), kWeak.end(), digest) != kWeak.end();
+}
+
+// The signature's revision, and what the revisions after it did.
+void check_later_revisions(SignatureCheck& check) {
+  SignatureReport& report = check.report;
+  if (report.signed_end == 0) return;
+  const auto& ends = check.revision_ends;
+  report.revision = static_cast<std::size_t>(
+      std::lower_bound(ends.begin(), ends.end(), report.signed_end) - ends.begin() + 1);
+  report.revisions = std::max(ends.size(), report.revision);
+  if (report.covers_whole_file) return;
+  const LaterRevisions later = classify_later_revisions(check.file, check.password, report.signed_end);
+  report.later_changes = later.changes;
+  report.later_detail = later.detail;
+}
+
+// The checkers in the order they run; each fills its own part of the report.
+using Checker = void (*)(SignatureCheck&);
+constexpr Checker kCheckers[] = {check_dictionary, check_ranges, check_cms, check_digest_strength,
+                                 check_later_revisions};
+
+SignatureReport verify_signature(const ByteSource& file, const std::string& password,
+                                 const std::vector<std::uint64_t>& revision_ends,
+                                 const SignatureDictionary& dictionary) {
+  SignatureReport report;
+  SignatureCheck check{file, password, revision_ends, dictionary, {}, report};
+  for (Checker checker : kCheckers) checker(check);
   return report;
 }
 
@@ -51,27 +112,46 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   DocumentReport report;
   const FileByteSource file(path);
   if (!file.is_open()) {
-    report.error = "The file " + path + " cannot be read";
+    report.error = "The file " + path + " cannot be read (" + file.problem() + ")";
     return report;
   }
-  const SignatureScan scan = find_signatures(path, password);
+  const SignatureScan scan = find_signatures(file.descriptor(), path, password);
   if (!scan.opened) {
     report.error = "The document " + path + " cannot be opened: " + scan.error;
     return report;
   }
-  // Without the store no signature can be checked: that is the document's
-  // error, not one of each signature.
-  if (!signing::ensure_database(report.error)) return report;
+  const VerificationStore& store = verification_store();
+  if (!store.ready) {
+    report.error = store.problem;
+    return report;
+  }
+  report.trust_checked = store.trust_anchors;
+  report.store_problem = store.problem;
   report.opened = true;
   report.file_size = file.size();
-  for (const SignatureDictionary& dictionary : scan.signatures) report.signatures.push_back(verify_signature(file, dictionary));
+  report.signatures.reserve(scan.signatures.size());
+  const std::vector<std::uint64_t> ends = revision_ends(file);
+  for (const SignatureDictionary& dictionary : scan.signatures)
+    report.signatures.push_back(verify_signature(file, password, ends, dictionary));
   return report;
 }
 
 bool all_signatures_hold(const DocumentReport& report) {
   return report.opened && !report.signatures.empty() &&
          std::all_of(report.signatures.begin(), report.signatures.end(),
-                     [](const SignatureReport& s) { return s.valid && s.covers_whole_file; });
+                     [](const SignatureReport& s) {
+                       return s.valid &&
+                              (s.covers_whole_file || s.later_changes == LaterChanges::kSignaturesAdded);
+                     });
+}
+
+Verdict verdict_of(const DocumentReport& report) {
+  if (!report.opened) return Verdict::kUnreadable;
+  if (!all_signatures_hold(report)) return Verdict::kBroken;
+  const bool trusted_and_strong =
+      std::all_of(report.signatures.begin(), report.signatures.end(),
+                  [](const SignatureReport& s) { return s.signer.trusted && !s.weak_digest; });
+  return trusted_and_strong ? Verdict::kHolds : Verdict::kUntrusted;
 }
 
 }  // namespace corvane::verify

@@ -49,6 +49,7 @@ CORVANEPDF_PROPERTY(std::string, dontencrypt)
 #undef CORVANEPDF_PROPERTY
 
 bool edit::signit() { return impl_ && impl_->object.signit(); }
+std::string edit::last_error() const { return impl_ ? impl_->object.lasterror : std::string(); }
 
 std::vector<std::uint8_t> edit::string2byte(std::string& stringword) {
   if (!impl_) return std::vector<std::uint8_t>(1, 0);

@@ -78,7 +78,7 @@ static const CpdfGuid CPDF_IID_DISPATCH = {
     0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 /* Dispatch ids of `_edit`, in the order of its member table. Every property
- * is a get/put pair under one id. */
+ * but lasterror is a get/put pair under one id. */
 enum CpdfEditDispId {
   CPDF_DISPID_PDFEDITLOADED = 1,      /* property, Boolean */
   CPDF_DISPID_PDFPATH = 2,            /* property, text */
@@ -93,6 +93,9 @@ enum CpdfEditDispId {
   CPDF_DISPID_SIGN = 11,              /* method (text was, by reference) -> text */
   CPDF_DISPID_CHOOSE_CERTIFICATE = 12, /* method () -> nothing */
   CPDF_DISPID_GETUNIVERSALTIME = 13,  /* method () -> text; fails with CPDF_DISP_E_EXCEPTION */
+  CPDF_DISPID_LASTERROR = 14,         /* read-only property, text: why the last signit failed,
+                                         or why its signed file was not written; a put fails
+                                         with CPDF_DISP_E_MEMBERNOTFOUND */
   CPDF_DISPID_APPENDMODE = 15         /* property, Boolean */
 };
 

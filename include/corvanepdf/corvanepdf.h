@@ -40,7 +40,15 @@ CpdfResult corvanepdf_call_method(CpdfDispatch* object, const char* name, CpdfVa
 uint32_t corvanepdf_release(CpdfDispatch* object);
 
 /* The description of the last failure of a function of this header on the
- * calling thread ("" when none). Valid until the next call on the thread. */
+ * calling thread ("" when none). Valid until the next call on the thread.
+ *
+ * It describes calls that fail (a status below 0): an unknown member, a
+ * wrong argument, an object that cannot be created. A signit that runs
+ * answers CPDF_S_OK with a Boolean, so after it this text is "". Why signit
+ * answered false, or why a signed file could not be written while signit
+ * answered true, is the object's own read-only property "lasterror"
+ * (corvanepdf_get_property(edit, "lasterror", &text)): it belongs to the
+ * object, lasts until its next signit, and is "" after a full success. */
 const char* corvanepdf_last_error(void);
 
 /* Unloads the libraries loaded by corvanepdf_create_object whose

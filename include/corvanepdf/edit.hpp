@@ -57,8 +57,13 @@ class edit {
   bool appendmode() const;
   void appendmode(bool value);
 
-  // Signs pdfpath into savepath. True when the signed file was made.
+  // Signs pdfpath into savepath. True when the signed file was made, also
+  // when it could not be written to savepath (last_error() then says so).
   bool signit();
+  // The one-line reason of the last signit that answered false, or whose
+  // signed file could not be written; "" after a signit that fully
+  // succeeded. Read-only; cleared at the start of every signit.
+  std::string last_error() const;
   // One byte per character in the component's single-byte code page ('?' for
   // a character it lacks); a one-byte array holding 0 for "". The argument is
   // not changed.

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace corvane::test {
@@ -82,6 +83,16 @@ TEST(Cli, PythonExampleCreatesTheObjectOnlyWhileRegistered) {
   EXPECT_TRUE(contains(r.output, "pdfloaded: False\n")) << r.output;
   EXPECT_TRUE(contains(r.output, "reason: I am the author of this document\n")) << r.output;
   EXPECT_TRUE(contains(r.output, "string2byte('AB'): 65 66\n")) << r.output;
+
+  // A signed file that cannot be written: signit stays true, lasterror says why.
+  r = run_command(corvanepdf(dir, "settings set UniqueContainerName " +
+                                      shell_quote(unique_container_of("Alex Signer"))));
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::string out = (dir / "missing" / "out.pdf").string();
+  r = run_command(python + " " + shell_quote(fixture_pdf("plain.pdf").string()) + " " + shell_quote(out));
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(contains(r.output, "signit: True\nlasterror: the signed file could not be written to " + out))
+      << r.output;
 
   r = run_command(corvanepdf(dir, "unregister"));
   ASSERT_EQ(r.exit_code, 0) << r.output;

@@ -4,6 +4,7 @@
 // or one clear line with nothing written, the input keeping its bytes unless
 // it is its own output.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -41,6 +42,9 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   write_file(dir / "no-pages.pdf", "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
                                    "2 0 obj\n<< /Type /Pages /Kids [ ] /Count 0 >>\nendobj\n"
                                    "trailer\n<< /Size 3 /Root 1 0 R >>\n%%EOF\n");
+  ::mkfifo((dir / "fifo.pdf").c_str(), 0600);
+  write_file(dir / "huge.pdf", "%PDF-1.4\n");
+  std::filesystem::resize_file(dir / "huge.pdf", 2200000000u);  // sparse
   const struct {
     const char* name;
     std::string settings;
@@ -58,7 +62,12 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
       {"no certificate and no chooser", "", plain + " -o " + out, "no signing certificate is configured"},
       {"no pages", signer, shell_quote((dir / "no-pages.pdf").string()) + " -o " + out, "has no pages"},
       {"output is a folder", signer, plain + " -o " + shell_quote((dir / "folder.pdf").string()),
-       "could not be written"},
+       "could not be written: not a regular file"},
+      {"output is a FIFO", signer, plain + " -o " + shell_quote((dir / "fifo.pdf").string()),
+       "could not be written: not a regular file"},
+      {"FIFO as input", signer, shell_quote((dir / "fifo.pdf").string()) + " -o " + out, "not a regular file"},
+      {"larger than the format allows", signer, shell_quote((dir / "huge.pdf").string()) + " -o " + out,
+       "too large to sign"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -192,6 +201,9 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
       {"table lookalikes in streams", one_page_pdf("/Annots [ ] /PieceInfo 6 0 R", {stream_object(lookalikes)}), "",
        Outcome::kSigned},
       {"reason of 10,000 characters", plain, "--reason " + shell_quote(std::string(10000, 'r')), Outcome::kSigned},
+      {"placeholders in the reason", plain, "--reason '@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@'",
+       Outcome::kSigned, R"("/Reason": "u:@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@")"},
+      {"a user name user.ini cannot hold", plain, "--user 'x]'", Outcome::kSigned},
       {"name with ( ) \\ line break and non-Latin letters", plain,
        "--user " + shell_quote("Zoë (QA) \\ back\nslash Ωμέγα 名前") + " --reason " + shell_quote("a (b\\) :-( \\\\ ü\r\nÄ"),
        Outcome::kSigned, R"("/Reason": "u:a (b\\) :-( \\\\ ü\r\nÄ")"},
@@ -221,6 +233,17 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
                                            shell_quote(out.string()));
     EXPECT_NE(json.output.find(c.reason_json), std::string::npos) << json.output;
   }
+
+  // A refused name writes neither half of its entry.
+  EXPECT_EQ(read_file(dir / "user.ini").find("x]"), std::string::npos) << read_file(dir / "user.ini");
+  // A user.ini that cannot be written is a warning, not a failure.
+  std::filesystem::remove(dir / "user.ini");
+  ::mkfifo((dir / "user.ini").c_str(), 0600);
+  const CommandResult warned = sign(dir, shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
+                                             shell_quote((dir / "out.pdf").string()) + " --user carol");
+  EXPECT_EQ(warned.exit_code, 0) << warned.output;
+  EXPECT_TRUE(contains(warned.output, "corvanepdf: warning: user.ini could not be updated")) << warned.output;
+  std::filesystem::remove(dir / "user.ini");
 
   // Signing a file in place replaces it by the signed file in one step.
   const auto same = dir / "same.pdf";

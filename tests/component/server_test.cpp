@@ -213,14 +213,11 @@ TEST(Server, DispatchIdsFollowTheMemberTable) {
   const char* names[] = {"pdfeditloaded", "pdfpath",   "savepath",           "pdfloaded",
                          "pdfpasswd",     "username",  "reason",             "dontencrypt",
                          "signit",        "string2byte", "sign",             "choose_certificate",
-                         "GetUniversalTime"};
-  std::int32_t ids[13] = {};
-  ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, names, 13, ids), CPDF_S_OK);
-  for (int i = 0; i < 13; ++i) EXPECT_EQ(ids[i], i + 1) << names[i];
-  const char* append[] = {"appendmode"};
-  std::int32_t append_id = 0;
-  ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, append, 1, &append_id), CPDF_S_OK);
-  EXPECT_EQ(append_id, CPDF_DISPID_APPENDMODE);
+                         "GetUniversalTime", "lasterror", "appendmode"};
+  std::int32_t ids[15] = {};
+  ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, names, 15, ids), CPDF_S_OK);
+  for (int i = 0; i < 14; ++i) EXPECT_EQ(ids[i], i + 1) << names[i];
+  EXPECT_EQ(ids[14], CPDF_DISPID_APPENDMODE);
 
   const char* other_case[] = {"PDFPATH", "getuniversaltime", "nosuch"};
   std::int32_t other_ids[3] = {};
@@ -282,6 +279,8 @@ TEST(Server, WrongCallsAreRefusedWithTheirCodes) {
       {"pdfpath", CPDF_DISPATCH_PROPERTYPUT, 0, CPDF_DISP_E_BADPARAMCOUNT},
       {"pdfpath", CPDF_DISPATCH_PROPERTYGET, 1, CPDF_DISP_E_BADPARAMCOUNT},
       {"signit", CPDF_DISPATCH_PROPERTYPUT, 1, CPDF_DISP_E_MEMBERNOTFOUND},
+      {"lasterror", CPDF_DISPATCH_PROPERTYPUT, 1, CPDF_DISP_E_MEMBERNOTFOUND},
+      {"lasterror", CPDF_DISPATCH_PROPERTYGET, 0, CPDF_S_OK},
       {"string2byte", CPDF_DISPATCH_METHOD, 0, CPDF_DISP_E_BADPARAMCOUNT},
       {"sign", CPDF_DISPATCH_METHOD, 1, CPDF_S_OK},
       {"nosuch", CPDF_DISPATCH_METHOD, 0, CPDF_DISP_E_UNKNOWNNAME},
@@ -306,6 +305,8 @@ TEST(PublicEdit, FreshObjectAndMovedFromObjectAnswerNeutrally) {
   EXPECT_EQ(document.reason(), "I am the author of this document");
   std::string empty;
   EXPECT_EQ(document.string2byte(empty), std::vector<std::uint8_t>{0});  // one zero byte for ""
+  EXPECT_FALSE(document.signit());  // no pdfpath
+  EXPECT_EQ(document.last_error(), "no document to sign (pdfpath is empty)");
 
   corvanepdf::edit moved = std::move(document);
   moved.pdfpath("in.pdf");
@@ -313,6 +314,7 @@ TEST(PublicEdit, FreshObjectAndMovedFromObjectAnswerNeutrally) {
   document.pdfpath("ignored");  // NOLINT(bugprone-use-after-move): a moved-from object is inert
   EXPECT_EQ(document.pdfpath(), "");
   EXPECT_FALSE(document.signit());
+  EXPECT_EQ(document.last_error(), "");
   EXPECT_THROW((void)document.GetUniversalTime(), std::runtime_error);
 }
 

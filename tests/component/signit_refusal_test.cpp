@@ -90,12 +90,23 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
        [](Edit&) { component_state().signer.signatureHexLength = 100; }, "longer than its slot"},
   };
 
+  // A sparse file beyond what the rebuild can hold, refused from its size.
+  ScratchDir inputs("refusal-input");
+  const auto huge = inputs / "huge.pdf";
+  test::write_file(huge, "%PDF-1.4\n");
+  std::filesystem::resize_file(huge, 2200000000u);
+  const RefusalCase too_large{"a file larger than the format allows", [](const std::string& s) { return s; },
+                              [&](Edit& edit) { edit.pdfpath = huge.string(); }, "too large to sign"};
+
   ScratchDir outputs("refusal");
   const auto out = outputs / "out.pdf";
-  for (const auto& c : cases) {
+  std::vector<RefusalCase> all(std::begin(cases), std::end(cases));
+  all.push_back(too_large);
+  for (const auto& c : all) {
     SCOPED_TRACE(c.name);
     test::write_file(out, "the file that was here");
     bool result = true;
+    std::string lasterror;
     const auto lines = test::logged_messages([&] {
       test::FakeEngineInstaller engine;
       const std::string bytes = c.image(image);
@@ -105,6 +116,7 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
       edit.savepath = out.string();
       if (c.prepare) c.prepare(edit);
       result = edit.signit();
+      lasterror = edit.lasterror;
     });
     EXPECT_FALSE(result);
     EXPECT_EQ(test::read_file(out), "the file that was here");
@@ -115,6 +127,7 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
       if (line.find("signing refused: ") == std::string::npos) continue;
       ++refusals;
       EXPECT_NE(line.find(c.why), std::string::npos) << line;
+      EXPECT_EQ(line.substr(line.find("signing refused: ") + 17), lasterror);
     }
     EXPECT_EQ(refusals, 1);
   }
@@ -130,6 +143,7 @@ TEST(SignitRefusal, NoDocumentOpenReadsNoSettingAndWritesNothing) {
   edit.savepath = (scratch / "out.pdf").string();
   edit.dontencrypt = "host value";
   EXPECT_FALSE(edit.signit());
+  EXPECT_EQ(edit.lasterror, "the document could not be opened");
   EXPECT_FALSE(edit.pdfloaded);
   EXPECT_EQ(edit.dontencrypt, "host value");
   EXPECT_FALSE(std::filesystem::exists(scratch / "out.pdf"));

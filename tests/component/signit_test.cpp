@@ -95,8 +95,11 @@ void expect_signed(const std::filesystem::path& in, const std::filesystem::path&
   EXPECT_EQ(test::xref_problems(file), "");
   const int field = test::trailer_size(file) - 2;
   const std::string n = std::to_string(field);
+  // The field's name: encrypted like every string of an encrypted file.
+  EXPECT_NE(report.find("Signature Field Name: Alex Signer"), std::string::npos) << report;
+  const std::string name = encrypted_out ? "<[0-9a-f]+>" : "\\(Alex Signer\\)";
   const std::regex field_object(n + " 0 obj\n<<\n/P 2 0 R\n/V " + std::to_string(field + 1) +
-                                " 0 R\n/F 4\n/T \\(Alex Signer\\)\n/Rect \\[\\d+\\.000 \\d+\\.000 \\d+\\.000 "
+                                " 0 R\n/F 4\n/T " + name + "\n/Rect \\[\\d+\\.000 \\d+\\.000 \\d+\\.000 "
                                 "\\d+\\.000 \\]\n/FT /Sig\n/Subtype /Widget\n/Type /Annot\n>>\nendobj\n");
   EXPECT_TRUE(std::regex_match(test::object_text(file, field), field_object)) << test::object_text(file, field);
   const std::string dictionary = test::object_text(file, field + 1);
@@ -199,10 +202,18 @@ TEST_F(SignitTest, SecondRunAndSecondInstanceOnTheSameThread) {
   second.savepath = (scratch_ / "second.pdf").string();
   ASSERT_TRUE(first.signit());
   ASSERT_TRUE(second.signit());
+  EXPECT_EQ(second.lasterror, "");
+  // A signed file that cannot be written leaves the answer true; lasterror
+  // says why until the next run.
+  first.savepath = (scratch_ / "missing" / "first.pdf").string();
+  ASSERT_TRUE(first.signit());
+  EXPECT_EQ(first.lasterror.rfind("the signed file could not be written to " + first.savepath + ": ", 0), 0u) << first.lasterror;
+  first.savepath = (scratch_ / "first.pdf").string();
   // The document stays open: a path that no longer exists is not read.
   first.pdfpath = (scratch_ / "gone.pdf").string();
   ASSERT_TRUE(first.signit());
   EXPECT_TRUE(first.pdfloaded);
+  EXPECT_EQ(first.lasterror, "");
   expect_signed(fixture_pdf("plain.pdf"), scratch_ / "first.pdf", "", false, false);
   expect_signed(fixture_pdf("ghostscript.pdf"), scratch_ / "second.pdf", "", false, false);
 }

@@ -40,6 +40,10 @@ TEST(StampTemplate, ReplacesExactPlaceholdersInOrder) {
   for (const auto& c : cases)
     EXPECT_EQ(fill_stamp_template(c.template_text, signer, sign, now), c.want) << c.name;
   EXPECT_EQ(lookups, 0) << "a known signer name needs no lookup";
+  // The signer's name goes in last: its text is never read as a placeholder.
+  SignerState tokens;
+  tokens.signerName = "@@lf@@@@date@@";
+  EXPECT_EQ(fill_stamp_template("by @@signature@@", tokens, sign, now), "by @@lf@@@@date@@");
 
   const std::string defaults = fill_stamp_template(kDefaultStampTemplate, signer, sign, now);
   EXPECT_EQ(defaults,

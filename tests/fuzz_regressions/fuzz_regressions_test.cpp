@@ -28,6 +28,8 @@ void PrintTo(const Target& target, std::ostream* os) { *os << target.name; }
 const Target kTargets[] = {
     {"xref", xref_entry}, {"annots", annots_entry}, {"reg", reg_entry},
     {"hive", hive_entry}, {"profile", profile_entry}, {"rebuild", rebuild_entry},
+    {"verify", verify_entry},
+    {"directory", directory_entry},
 };
 
 // The files of fuzz/<kind>/<target>/, sorted so that a failure repeats in

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <map>
 
 #include "tests/identity/identity_test_support.h"
@@ -69,7 +73,7 @@ class ScriptedSession final : public platform::DirectorySession {
   bool entry_exists(std::string_view) override { return true; }
   platform::DirectoryListing children(std::string_view name) override {
     const auto it = listings_.find(std::string(name));  // unknown containers fail
-    return it == listings_.end() ? platform::DirectoryListing{{}, true} : it->second;
+    return it == listings_.end() ? platform::DirectoryListing{{}, true, {}} : it->second;
   }
 
  private:
@@ -84,10 +88,10 @@ TEST(SearchDirectoryContainer, AContainerThatCannotBeListedEndsTheWalkWithDefaul
     platform::DirectoryListing root;
     const char* want;
   } cases[] = {
-      {"root fails at once", {{}, true}, "default"},
-      {"a sub-container fails before the user", {{broken_ou, jdoe}, false}, "default"},
-      {"the user comes before the failure", {{jdoe, broken_ou}, true}, "jdoe@t"},
-      {"nothing fails", {{jdoe}, false}, "jdoe@t"},
+      {"root fails at once", {{}, true, {}}, "default"},
+      {"a sub-container fails before the user", {{broken_ou, jdoe}, false, {}}, "default"},
+      {"the user comes before the failure", {{jdoe, broken_ou}, true, {}}, "jdoe@t"},
+      {"nothing fails", {{jdoe}, false, {}}, "jdoe@t"},
   };
   for (const auto& c : cases) {
     IdentityFixture f(nullptr);
@@ -97,6 +101,77 @@ TEST(SearchDirectoryContainer, AContainerThatCannotBeListedEndsTheWalkWithDefaul
     EXPECT_EQ(f.state.found_email, c.want) << c.label;
     const bool logged = messages == std::vector<std::string>{"user container for user jdoe empty"};
     EXPECT_EQ(logged, std::string(c.want) == "default") << c.label;
+  }
+}
+
+
+// The fake server of fake_ldap_server.py in one mode, for the life of the
+// object: its stdin is a pipe whose end the object holds.
+class FakeLdapServer {
+ public:
+  explicit FakeLdapServer(const char* mode) {
+    int to_child[2], from_child[2];
+    if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) return;
+    const std::string script = std::string(CORVANE_SOURCE_DIR) + "/tests/identity/fake_ldap_server.py";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(to_child[0], 0);
+      ::dup2(from_child[1], 1);
+      ::execl("/usr/bin/python3", "python3", script.c_str(), mode, static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(to_child[0]);
+    ::close(from_child[1]);
+    stdin_ = to_child[1];
+    // The port, on a line of its own.
+    std::string port;
+    char c = 0;
+    while (::read(from_child[0], &c, 1) == 1 && c != '\n') port += c;
+    ::close(from_child[0]);
+    uri_ = "ldap://127.0.0.1:" + port + "/";
+  }
+  ~FakeLdapServer() {
+    if (stdin_ >= 0) ::close(stdin_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  }
+  FakeLdapServer(const FakeLdapServer&) = delete;
+  FakeLdapServer& operator=(const FakeLdapServer&) = delete;
+
+  std::shared_ptr<platform::Directory> directory(int max_pages = 1000) const {
+    platform::LdapSettings settings;
+    settings.uri = uri_;
+    settings.max_pages = max_pages;
+    return std::make_shared<platform::LdapDirectory>(settings);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int stdin_ = -1;
+  std::string uri_;
+};
+
+TEST(DirectoryEmail, AMisbehavingDirectoryEndsTheWalkAsIfNothingWasFound) {
+  const struct {
+    const char* mode;
+    const char* want;
+    const char* stopped;  // the log line's reason, "" when no limit is hit
+  } cases[] = {
+      {"loops", "jdoe@loop.test", ""},  // containers seen before are passed over
+      {"deep", "", "deeper than 64 levels"},
+      {"pages", "", "more than 100 pages"},
+  };
+  for (const auto& c : cases) {
+    const FakeLdapServer server(c.mode);
+    IdentityFixture f(server.directory(/*max_pages=*/100));
+    std::string found;
+    const auto messages = test::logged_messages([&] { found = directory_email(f.state, "jdoe"); });
+    EXPECT_EQ(found, c.want) << c.mode;
+    std::vector<std::string> want_lines;
+    if (*c.stopped)
+      want_lines.push_back(std::string("directory walk for user jdoe stopped: ") + c.stopped +
+                           "; going on as if nothing was found");
+    want_lines.push_back(std::string("found ") + c.want + " of user jdoe in Active Directory");
+    EXPECT_EQ(messages, want_lines) << c.mode;
   }
 }
 

@@ -64,6 +64,16 @@ TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
   EXPECT_EQ(signer_double.signed_texts, (std::vector<std::string>{""}));
   EXPECT_EQ(session.signingReason, "");
   test::expect_golden("pdfupdate/testdata/objects_n12_encrypted.txt", text);
+
+  // Given the document's encryption, the field's name is encrypted for the
+  // field's object number.
+  SigningSession again = session_of_twelve();
+  again.documentEncrypted = true;
+  const auto encrypt = [](std::int32_t number, std::string_view plain) {
+    return std::to_string(number) + "+" + std::string(plain);
+  };
+  const std::string encrypted = buildSignatureObjects(again, signer, signer_double.fn(), encrypt);
+  EXPECT_NE(encrypted.find("\n/T <12+Alex Signer>\n"), std::string::npos) << encrypted;
 }
 
 TEST(SignatureObjects, PlaceholdersStayWithoutObjectNumbers) {
@@ -89,19 +99,21 @@ TEST(SignatureObjects, NoDateLineWithoutUtilitiesObject) {
   EXPECT_NE(text.find("\n/Location (Corvane_PDF_Suite)\n"), std::string::npos);
 }
 
-// Values enter the text in the code page and escaped; a reason may ask for
-// the certificate, which it then gets in lower case.
+// Values enter the text in the code page and escaped; tokens in them stay
+// text.
 TEST(SignatureObjects, ValuesAreConvertedAndEscaped) {
   const auto utilities = test::utilities_available();
   test::FakeSigner signer_double;
   signer_double.name = "Jürgen (Test";
   SigningSession session = session_of_twelve();
-  session.signingReason = "cert: @@certificate@@ \\ done)";
+  session.signingReason = "@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@ \\ done)";
   SignerState signer;
   const std::string text = buildSignatureObjects(session, signer, signer_double.fn());
   EXPECT_NE(text.find("\n/T (J\xFCrgen \\(Test)\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\n/Name (J\xFCrgen \\(Test)\n"), std::string::npos);
-  EXPECT_NE(text.find("\n/Reason (cert: 3082abcd \\\\ done\\))\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n/Reason (@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@ \\\\ done\\))\n"),
+            std::string::npos)
+      << text;
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <regex>
 
 namespace corvane::test {
@@ -27,14 +32,65 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
   ScratchDir dir("openssl-sign");
   write_file(dir / "content", content);
   const auto pem = fixtures_dir() / "nss" / "pem";
+  const std::filesystem::path stem = key.starts_with('/') ? std::filesystem::path(key) : pem / key;
   const auto result = run_command(
       "openssl cms -sign -binary -outform DER -md " + md + " " + flags + " -in " +
-      shell_quote((dir / "content").string()) + " -signer " + shell_quote((pem / (key + ".crt")).string()) +
-      " -inkey " + shell_quote((pem / (key + ".key")).string()) + " -certfile " +
+      shell_quote((dir / "content").string()) + " -signer " + shell_quote(stem.string() + ".crt") +
+      " -inkey " + shell_quote(stem.string() + ".key") + " -certfile " +
       shell_quote((pem / "ca.crt").string()) + " -out " + shell_quote((dir / "sig").string()));
   EXPECT_EQ(result.exit_code, 0) << result.output;
   const std::string der = read_file(dir / "sig");
   return {der.begin(), der.end()};
+}
+
+std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md) {
+  const std::string range_placeholder = "[0 0000000000 0000000000 0000000000]";
+  std::string field_list;
+  std::vector<std::string> objects = {"", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>",
+                                      "<" + std::string(2 * slot_bytes, '0') + ">", range_placeholder};
+  for (int i = 0; i < fields; ++i) {
+    field_list += std::to_string(objects.size() + 1) + " 0 R ";
+    objects.push_back("<< /T (sig" + std::to_string(i) +
+                      ") /FT /Sig /V << /Type /Sig /Filter /Adobe.PPKLite /SubFilter /adbe.pkcs7.detached"
+                      " /ByteRange 5 0 R /Contents 4 0 R >> >>");
+  }
+  objects[0] = "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [" + field_list + "] /SigFlags 3 >> >>";
+  std::string pdf = make_pdf(objects);
+  const std::size_t slot = pdf.find("\n<00") + 1;
+  const std::size_t slot_end = slot + 2 * slot_bytes + 2;
+  char ranges[64];
+  std::snprintf(ranges, sizeof ranges, "[0 %010zu %010zu %010zu]", slot, slot_end, pdf.size() - slot_end);
+  pdf.replace(pdf.find(range_placeholder), range_placeholder.size(), ranges);
+  const std::vector<std::uint8_t> der = openssl_sign(pdf.substr(0, slot) + pdf.substr(slot_end), key, md);
+  EXPECT_LE(der.size(), slot_bytes);
+  for (std::size_t i = 0; i < der.size() && i < slot_bytes; ++i) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    pdf[slot + 1 + 2 * i] = kHex[der[i] >> 4];
+    pdf[slot + 2 + 2 * i] = kHex[der[i] & 15];
+  }
+  return pdf;
+}
+
+MeasuredCommand run_measured(const std::string& command_line) {
+  MeasuredCommand measured;
+  ScratchDir dir("measured");
+  const std::string output = (dir / "output").string();
+  const std::string shell = command_line + " >" + shell_quote(output) + " 2>&1";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::execl("/bin/sh", "sh", "-c", shell.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (child > 0 && ::wait4(child, &status, 0, &usage) == child) {
+    measured.result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // Covers the shell and the children it waited for: the command's peak.
+    measured.peak_kib = usage.ru_maxrss;
+  }
+  measured.result.output = read_file(output);
+  return measured;
 }
 
 }  // namespace corvane::test

@@ -24,9 +24,23 @@ struct Slot {
 Slot find_slot(const std::string& pdf);
 
 // A detached CMS signature of `content` by the fixture key `key` ("signer",
-// "ecsigner") with the digest `md`; `flags` are added to `openssl cms -sign`
-// (e.g. "-noattr").
+// "ecsigner", or the path of KEY.crt and KEY.key without the ending) with
+// the digest `md`; `flags` are added to `openssl cms -sign` (e.g. "-noattr").
 std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::string& key, const std::string& md,
                                        const std::string& flags = "");
+
+// A one-page PDF with `fields` signature fields, each with a signature
+// dictionary of its own, all sharing one /ByteRange and one /Contents (an
+// indirect string of `slot_bytes` bytes), signed over the ranges with
+// openssl_sign(key, md).
+std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md);
+
+// A command run like run_command, with the peak memory (resident set) of
+// the processes it waited for, in KiB.
+struct MeasuredCommand {
+  CommandResult result;
+  long peak_kib = 0;
+};
+MeasuredCommand run_measured(const std::string& command_line);
 
 }  // namespace corvane::test

@@ -1,0 +1,76 @@
+#include "cli/verify_text_report.h"
+
+#include <algorithm>
+#include <string>
+
+namespace corvane::cli {
+namespace {
+
+std::string or_none(const std::string& text, const char* none) { return text.empty() ? none : text; }
+
+const char* later_changes_text(verify::LaterChanges changes) {
+  switch (changes) {
+    case verify::LaterChanges::kNone: return "nothing (the signature covers the whole file)";
+    case verify::LaterChanges::kSignaturesAdded: return "signatures added";
+    case verify::LaterChanges::kContentChanged: break;
+  }
+  return "content changed";
+}
+
+void print_signature(std::ostream& out, int number, const verify::SignatureReport& s, std::uint64_t file_size) {
+  out << "Signature " << number;
+  if (!s.field_name.empty()) out << " (field \"" << s.field_name << "\")";
+  out << ":\n";
+  out << "  Signer: " << or_none(s.signer.subject, "unknown") << "\n";
+  out << "  E-mail: " << or_none(s.signer.email, "none") << "\n";
+  out << "  Signing time: " << or_none(s.signer.signing_time, "not given") << "\n";
+  out << "  Digest algorithm: " << or_none(s.signer.digest_algorithm, "unknown") << (s.weak_digest ? " (weak)" : "")
+      << "\n";
+  out << "  Signature: " << (s.valid ? "valid" : "invalid (" + s.problem + ")") << "\n";
+  out << "  Certificate: ";
+  if (s.signer.trusted) out << "trusted\n";
+  else if (s.signer.subject.empty() || !s.signer.trust_checked) out << "not checked\n";
+  else out << "not trusted (" << s.signer.trust_problem << ")\n";
+  out << "  Whole file covered: ";
+  if (s.covers_whole_file) out << "yes\n";
+  else if (s.signed_end == 0) out << "no\n";
+  else out << "no (the signed revision ends at byte " << s.signed_end << " of " << file_size << ")\n";
+  if (s.revision == 0) return;
+  out << "  Revision: " << s.revision << " of " << s.revisions << ", signed bytes 0 to " << s.signed_end
+      << " (all but its /Contents)\n";
+  out << "  After it: " << later_changes_text(s.later_changes);
+  if (!s.later_detail.empty()) out << " (" << s.later_detail << ")";
+  out << "\n";
+}
+
+template <typename Fact>
+bool any_signature(const verify::DocumentReport& report, Fact fact) {
+  return std::any_of(report.signatures.begin(), report.signatures.end(), fact);
+}
+
+}  // namespace
+
+void print_text_report(std::ostream& out, std::ostream& err, const verify::DocumentReport& report) {
+  if (!report.trust_checked)
+    err << "corvanepdf: " << report.store_problem << "; the signers' trust is not checked\n";
+  if (report.signatures.empty()) {
+    out << "The document has no signatures.\n";
+    return;
+  }
+  int number = 0;
+  for (const auto& signature : report.signatures) print_signature(out, ++number, signature, report.file_size);
+  if (!verify::all_signatures_hold(report)) {
+    out << "Not every signature is valid and covers the whole file.\n";
+    return;
+  }
+  if (any_signature(report, [](const verify::SignatureReport& s) { return !s.covers_whole_file; }))
+    out << "Every signature is valid; nothing but signatures was added after any of them.\n";
+  else
+    out << "Every signature is valid and covers the whole file.\n";
+  if (any_signature(report, [](const verify::SignatureReport& s) { return !s.signer.trusted; }))
+    out << "Not every signer is trusted.\n";
+  if (any_signature(report, [](const verify::SignatureReport& s) { return s.weak_digest; }))
+    out << "A signature uses a weak digest algorithm.\n";
+}
+
+}  // namespace corvane::cli

@@ -1,0 +1,250 @@
+// Files in folders other users can write to, as root with a second user
+// (nobody, 65534): replaced files keep what they were, planted links and
+// FIFOs are refused without blocking, a setgid folder works for its group,
+// and no temporary file stays behind.
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+#include "platform/atomic_file.h"
+#include "platform/logme.h"
+#include "platform/profile.h"
+#include "platform/removed_on_signal.h"
+#include "platform/safe_open.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::platform {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr uid_t kNobody = 65534;
+
+// Runs `fn` in a child process as nobody (group 65534); its answer.
+bool as_nobody(const std::function<bool()>& fn) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const gid_t group = kNobody;
+    if (::setgroups(1, &group) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0)
+      ::_exit(2);
+    ::_exit(fn() ? 0 : 1);
+  }
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool logge(const fs::path& file, const std::string& line) {
+  LogMe log;
+  Variant args[] = {Variant(file.string()), Variant(line)};
+  Variant result;
+  CallError error;
+  return log.invoke(LogMe::kLoggeId, InvokeKind::kMethod, args, result, error);
+}
+
+// An access ACL granting nobody read access, in the kernel's xattr form.
+std::string acl_with_nobody() {
+  std::string acl;
+  const auto add = [&acl](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) acl += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  add(2, 4);  // version
+  for (const auto& [tag, perm, id] : {std::tuple{1u, 6u, ~0u}, {2u, 4u, 65534u}, {4u, 4u, ~0u}, {0x10u, 4u, ~0u},
+                                      {0x20u, 0u, ~0u}}) {
+    add(tag, 2);
+    add(perm, 2);
+    add(id, 4);
+  }
+  return acl;
+}
+
+std::string xattr_of(const fs::path& file, const char* name) {
+  char value[256];
+  const ssize_t n = ::lgetxattr(file.c_str(), name, value, sizeof value);
+  return n < 0 ? "" : std::string(value, static_cast<std::size_t>(n));
+}
+
+struct Folders {
+  fs::path shared;     // 1777, like /tmp
+  fs::path group;      // 2775 root:65534, the recommended shared `path`
+  fs::path root_only;  // 0700, with root's file important.conf
+  fs::path important() const { return root_only / "important.conf"; }
+};
+
+struct Row {
+  const char* name;
+  // What the row observes, "" when all is as it should be.
+  std::function<std::string(const Folders&)> run;
+};
+
+std::string expect(bool ok, const std::string& what) { return ok ? "" : what; }
+
+const Row kRows[] = {
+    {"in-place replace keeps mode, owner, group, ACL and extended attributes",
+     [](const Folders& f) {
+       const fs::path file = f.shared / "a.pdf";
+       test::write_file(file, "old");
+       const std::string acl = acl_with_nobody();
+       if (::chown(file.c_str(), kNobody, kNobody) != 0 || ::chmod(file.c_str(), 02640) != 0 ||
+           ::setxattr(file.c_str(), "user.origin", "mail", 4, 0) != 0 ||
+           ::setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)
+         return std::string("setup: ") + std::strerror(errno);
+       std::string why;
+       if (!replace_file_contents(file.string(), "new", 0644, true, &why)) return "replace failed: " + why;
+       struct stat st {};
+       ::stat(file.c_str(), &st);
+       return expect(test::read_file(file) == "new", "content") +
+              expect((st.st_mode & 07777) == 02640, "mode " + std::to_string(st.st_mode & 07777)) +
+              expect(st.st_uid == kNobody && st.st_gid == kNobody, "owner") +
+              expect(xattr_of(file, "user.origin") == "mail", "xattr") +
+              expect(xattr_of(file, "system.posix_acl_access") == acl, "ACL");
+     }},
+    {"a new file follows the umask; a 0600 file stays 0600",
+     [](const Folders& f) {
+       const mode_t old = ::umask(027);
+       const bool made = replace_file_contents((f.shared / "new.pdf").string(), "x", 0666);
+       ::umask(old);
+       test::write_file(f.shared / "private.pdf", "old");
+       ::chmod((f.shared / "private.pdf").c_str(), 0600);
+       const bool replaced = replace_file_contents((f.shared / "private.pdf").string(), "x", 0666);
+       return expect(made && replaced, "write failed") +
+              expect((fs::status(f.shared / "new.pdf").permissions() & fs::perms::all) == fs::perms(0640), "umask") +
+              expect((fs::status(f.shared / "private.pdf").permissions() & fs::perms::all) == fs::perms(0600),
+                     "0600 widened");
+     }},
+    {"a hard link keeps the old content (the replaced name gets the new file)",
+     [](const Folders& f) {
+       test::write_file(f.shared / "one.pdf", "old");
+       fs::create_hard_link(f.shared / "one.pdf", f.shared / "two.pdf");
+       const bool ok = replace_file_contents((f.shared / "one.pdf").string(), "new");
+       return expect(ok && test::read_file(f.shared / "one.pdf") == "new" &&
+                         test::read_file(f.shared / "two.pdf") == "old",
+                     "hard link");
+     }},
+    {"output through another user's link, or a dangling one, replaces the link",
+     [](const Folders& f) {
+       const bool planted = as_nobody([&] {
+         return ::symlink(f.important().c_str(), (f.shared / "signed.pdf").c_str()) == 0 &&
+                ::symlink((f.root_only / "new.conf").c_str(), (f.shared / "dangling.pdf").c_str()) == 0;
+       });
+       const bool a = replace_file_contents((f.shared / "signed.pdf").string(), "pdf", 0666, true);
+       const bool b = create_file_contents((f.shared / "dangling.pdf").string(), "pdf") ||
+                      replace_file_contents((f.shared / "dangling.pdf").string(), "pdf");
+       return expect(planted && a && b, "setup or write failed") +
+              expect(test::read_file(f.important()) == "root's", "target replaced") +
+              expect(!fs::exists(f.root_only / "new.conf"), "file made through a dangling link") +
+              expect(fs::is_regular_file(fs::symlink_status(f.shared / "signed.pdf")), "link kept");
+     }},
+    {"planted pdf.log, user.ini and user.ini.lock links are not followed",
+     [](const Folders& f) {
+       const bool planted = as_nobody([&] {
+         for (const char* name : {"pdf.log", "user.ini", "user.ini.lock"})
+           if (::symlink(f.important().c_str(), (f.shared / name).c_str()) != 0) return false;
+         return true;
+       });
+       std::string why;
+       const bool logged = logge(f.shared / "pdf.log", "line");
+       const bool written = profile_write_string((f.shared / "user.ini").string(), "user", "alice", "a@x", &why);
+       return expect(planted, "setup") + expect(!logged && !written, "written through a link") +
+              expect(test::read_file(f.important()) == "root's", "target changed") +
+              expect(why.find("link of another user") != std::string::npos, "why: " + why);
+     }},
+    {"FIFOs are refused without blocking",
+     [](const Folders& f) {
+       for (const char* name : {"pdf.log", "user.ini", "out.pdf"}) ::mkfifo((f.shared / name).c_str(), 0666);
+       std::string why;
+       const bool logged = logge(f.shared / "pdf.log", "line");
+       const bool written = profile_write_string((f.shared / "user.ini").string(), "user", "alice", "a@x");
+       const bool replaced = replace_file_contents((f.shared / "out.pdf").string(), "x", 0666, true, &why);
+       return expect(!logged && !written && !replaced, "written") +
+              expect(!read_whole_file((f.shared / "user.ini").string()), "read") +
+              expect(why == "not a regular file", "why: " + why);
+     }},
+    {"a setgid folder keeps every user's entries and log lines",
+     [](const Folders& f) {
+       const std::string ini = (f.group / "user.ini").string();
+       const auto write = [&](const char* user) { return profile_write_string(ini, "user", user, "default"); };
+       const bool ok = write("alice") && logge(f.group / "pdf.log", "root") &&
+                       as_nobody([&] { return write("bob") && logge(f.group / "pdf.log", "nobody"); }) &&
+                       write("carol");
+       return expect(ok, "a write failed") +
+              expect(test::read_file(ini) == "[user]\nalice=default\nbob=default\ncarol=default\n",
+                     test::read_file(ini)) +
+              expect(test::read_file(f.group / "pdf.log") == "root\nnobody\n", "log lines");
+     }},
+    {"a write that fails says why",
+     [](const Folders& f) {
+       std::string why;
+       const bool denied = as_nobody([&] {
+         std::string reason;
+         return !replace_file_contents((f.root_only / "out.pdf").string(), "x", 0666, true, &reason) &&
+                reason == "no permission";
+       });
+       const bool missing = !replace_file_contents((f.shared / "no" / "out.pdf").string(), "x", 0666, true, &why);
+       return expect(denied, "no permission") + expect(missing && why == "the folder does not exist", why);
+     }},
+    {"a full or read-only file system is named (where this system may mount)",
+     [](const Folders& f) {
+       const fs::path small = f.shared / "small";
+       fs::create_directory(small);
+       if (::mount("none", small.c_str(), "tmpfs", 0, "size=64k") != 0) return std::string();
+       std::string full, read_only;
+       const bool wrote_big = replace_file_contents((small / "big.pdf").string(), std::string(256 * 1024, 'x'),
+                                                    0666, true, &full);
+       const bool remounted = ::mount("none", small.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
+       const bool wrote_small = replace_file_contents((small / "out.pdf").string(), "x", 0666, true, &read_only);
+       const bool names_left = fs::directory_iterator(small) != fs::directory_iterator();
+       ::umount(small.c_str());
+       return expect(!wrote_big && full == "no space left on the device", "full: " + full) +
+              expect(!remounted || (!wrote_small && read_only == "read-only file system"), "ro: " + read_only) +
+              expect(!names_left, "a file left on the full file system");
+     }},
+    {"a signal removes a named temporary file",
+     [](const Folders& f) {
+       const fs::path temp = f.shared / "out.pdf.tmp1";
+       test::write_file(temp, "partial");
+       const pid_t child = ::fork();
+       if (child == 0) {
+         const RemovedOnSignal guard(temp.string());
+         ::raise(SIGTERM);
+         ::_exit(0);
+       }
+       int status = 0;
+       ::waitpid(child, &status, 0);
+       return expect(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, "not ended by the signal") +
+              expect(!fs::exists(temp), "left behind");
+     }},
+};
+
+TEST(SharedFolders, OtherUsersCannotTurnRootsWritesAgainstHim) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as user 65534";
+  for (const Row& row : kRows) {
+    test::ScratchDir dir("shared");
+    const Folders f{dir / "shared", dir / "group", dir / "root-only"};
+    for (const auto& folder : {f.shared, f.group, f.root_only}) fs::create_directory(folder);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755) | ::chmod(f.shared.c_str(), 01777) |
+                  ::chown(f.group.c_str(), 0, kNobody) | ::chmod(f.group.c_str(), 02775) |
+                  ::chmod(f.root_only.c_str(), 0755),
+              0);
+    test::write_file(f.important(), "root's");
+    EXPECT_EQ(row.run(f), "") << row.name;
+    for (const auto& folder : {f.shared, f.group, f.root_only})
+      for (const auto& entry : fs::directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+            << row.name << ": " << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace corvane::platform

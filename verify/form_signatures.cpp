@@ -1,8 +1,14 @@
 #include "verify/form_signatures.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <set>
 
 #include <qpdf/QPDF.hh>
+
+#include "platform/safe_open.h"
 
 namespace corvane::verify {
 namespace {
@@ -40,9 +46,17 @@ QPDFObjectHandle first_page(QPDF& pdf) {
 
 std::size_t count_signed_form_fields(const std::string& path, const std::string& password) {
   try {
+    // Never through another user's link, never waiting on a FIFO.
+    const int fd = platform::open_regular(path, O_RDONLY, 0, nullptr);
+    if (fd < 0) return 0;
+    FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+      ::close(fd);
+      return 0;
+    }
     QPDF pdf;
     pdf.setSuppressWarnings(true);
-    pdf.processFile(path.c_str(), password.c_str());
+    pdf.processFile(path.c_str(), file, /*close_file=*/true, password.c_str());
     QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
     std::set<QPDFObjGen> seen;
     std::size_t count = 0;

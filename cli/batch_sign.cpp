@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/sign_messages.h"
+#include "corvanepdf/edit.hpp"
 
 namespace corvane::cli {
 namespace {
@@ -118,6 +119,15 @@ int run_batch(const SignOptions& options) {
       problems[i] = "its signed file would replace the input " + options.inputs[input->second];
   }
 
+  // The store is opened once before the workers start, so that a token's
+  // PIN prompt comes before the progress line (every worker then uses that
+  // login).
+  {
+    corvanepdf::edit probe;
+    probe.containername(options.cert);
+    std::string nothing;
+    (void)probe.sign(nothing);
+  }
   const RunLog log(/*per_thread=*/true);
   Progress progress(total);
   std::atomic<std::size_t> next{0};

@@ -20,13 +20,14 @@ struct SignOptions {
   std::string reason;
   bool reason_given = false;
   bool verbose = false;
+  std::string cert;      // --cert
   bool append = false;   // --append
   bool rebuild = false;  // --rebuild
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
     std::optional<bool> mode;
     if (append || rebuild) mode = append;
-    return {input, output, password, user, reason, reason_given, mode};
+    return {input, output, password, user, reason, reason_given, cert, mode};
   }
 };
 

@@ -14,7 +14,7 @@ namespace corvane::cli {
 namespace {
 
 // A field with tabs and line ends turned into blanks, so every line keeps
-// its six columns.
+// its columns.
 std::string field(std::string text) {
   for (char& c : text)
     if (c == '\t' || c == '\n' || c == '\r') c = ' ';
@@ -25,16 +25,22 @@ std::string field(std::string text) {
 
 int certificates_list(std::ostream& out, std::ostream& err, bool header) {
   signing::register_signing_classes();
-  std::string error;
-  const auto list = signing::list_store(error);
+  std::string error, login_problem;
+  const auto list = signing::list_store(error, login_problem);
   if (!list) {
     err << error << "\n";
     return 1;
   }
-  if (header) out << "Issuer\tSubject\tValid From\tValid To\tUnique Container\tProvider Type\n";
+  if (header)
+    out << "Issuer\tSubject\tValid From\tValid To\tUnique Container\tProvider Type\tUsable\tSHA-256\tNickname\n";
   for (const auto& c : *list)
     out << field(c.issuer) << '\t' << field(c.subject) << '\t' << c.valid_from << '\t' << c.valid_to << '\t'
-        << field(c.unique_container) << '\t' << c.provider_type << '\n';
+        << field(c.unique_container) << '\t' << c.provider_type << '\t' << (c.usable ? "yes" : "no") << '\t'
+        << c.fingerprint << '\t' << field(c.nickname) << '\n';
+  if (!login_problem.empty()) {
+    err << "the keys of a token are not listed: " << login_problem << "\n";
+    return 1;
+  }
   return 0;
 }
 

@@ -22,5 +22,8 @@ void add_settings_command(CLI::App& app);
 void add_certificates_command(CLI::App& app);
 // `verify FILE [--password PW]`: the signatures of a PDF.
 void add_verify_command(CLI::App& app);
+// `import FILE.p12 [--password-file F] [--select]`: a PKCS#12 file into the
+// user's certificate store.
+void add_import_command(CLI::App& app);
 
 }  // namespace corvane::cli

@@ -20,6 +20,15 @@ namespace {
   throw CLI::RuntimeError(1);
 }
 
+// With no certificate selected, the chooser is shown once before signing
+// (not inside each run); closing it without choosing ends the command.
+void choose_when_none_selected(const SignOptions& options) {
+  if (!options.cert.empty() || certificate_configured() || !chooser_can_show()) return;
+  corvanepdf::edit component;
+  component.choose_certificate();
+  if (!certificate_configured()) fail("no certificate chosen");
+}
+
 // Signs one file (-o) or several (--out-dir) and says why a file was not
 // signed; exit code 1 unless every file was signed.
 void run_sign(const SignOptions& options) {
@@ -27,12 +36,14 @@ void run_sign(const SignOptions& options) {
     if (options.output.empty()) throw CLI::RequiredError("--output");
     if (options.inputs.size() > 1)
       throw CLI::ValidationError("IN.pdf", "-o takes one input; sign several files with --out-dir");
+    choose_when_none_selected(options);
     const RunLog log;
     const std::string problem = sign_file(options.request(options.inputs.front(), options.output),
                                           [&log] { return log.lines(); }, verbose_printer(options));
     if (!problem.empty()) fail(problem);
     return;
   }
+  choose_when_none_selected(options);
   if (run_batch(options) != 0) throw CLI::RuntimeError(1);
 }
 
@@ -52,6 +63,9 @@ void add_edit_commands(CLI::App& app) {
   sign->add_option("--user", options->user, "User name of the signer");
   CLI::Option* reason = sign->add_option("--reason", options->reason, "Reason for signing");
   reason->each([options](const std::string&) { options->reason_given = true; });
+  sign->add_option("--cert", options->cert,
+                   "The certificate for this run only: nickname, SHA-256 fingerprint or unique container name "
+                   "(see 'corvanepdf certificates'); never saved");
   CLI::Option* append = sign->add_flag(
       "--append", options->append,
       "Append the signature as an incremental update: earlier signatures stay valid (default for a signed input)");

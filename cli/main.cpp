@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   corvane::cli::add_settings_command(app);
   corvane::cli::add_certificates_command(app);
   corvane::cli::add_verify_command(app);
+  corvane::cli::add_import_command(app);
 
   try {
     app.parse(argc, argv);

@@ -40,13 +40,15 @@ std::optional<bool> choose_mode(const SignRequest& request) {
 std::string sign_file(const SignRequest& request,
                       const std::function<std::vector<std::string>()>& log_lines,
                       const std::function<void(const std::vector<std::string>&)>& run_lines) {
-  if (std::string problem = sign_precheck(request.input, request.output); !problem.empty()) return problem;
+  if (std::string problem = sign_precheck(request.input, request.output, !request.cert.empty()); !problem.empty())
+    return problem;
   corvanepdf::edit document;
   document.pdfpath(request.input);
   document.savepath(request.output);
   document.pdfpasswd(request.password);
   if (!request.user.empty()) document.username(request.user);
   if (request.reason_given) document.reason(request.reason);
+  document.containername(request.cert);
   if (const auto append = choose_mode(request)) document.appendmode(*append);
   const bool signed_ok = document.signit();
   const auto lines = log_lines();

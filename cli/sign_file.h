@@ -16,6 +16,7 @@ struct SignRequest {
   std::string user;    // set only when not empty
   std::string reason;  // set only when reason_given
   bool reason_given = false;
+  std::string cert;    // --cert: the certificate of this run only
   // --append (true) or --rebuild (false); unset: an input that already holds
   // a signature is appended to, any other follows the settings.
   std::optional<bool> append;

@@ -23,6 +23,9 @@ constexpr std::string_view kOpenFailure = "OpenDocument: ";
 constexpr std::string_view kNotWritten = "the signed file could not be written";
 constexpr std::string_view kWhyNotWritten = "why the signed file was not written: ";
 constexpr std::string_view kIniNotUpdated = "user.ini could not be updated: ";
+constexpr std::string_view kNotInStore = "is not in the store";
+constexpr std::string_view kChooseAnother =
+    "choose another with --cert NAME (see 'corvanepdf certificates') or 'corvanepdf choose-certificate'";
 
 // The message of a log line, without its time stamp.
 std::string_view message_of(std::string_view line) {
@@ -38,22 +41,6 @@ std::optional<std::string> find_message(const std::vector<std::string>& lines, s
   return std::nullopt;
 }
 
-bool certificate_configured() {
-  for (const std::string_view base : {settings::kUserBase, settings::kMachineBase})
-    if (!settings::reg_read(std::string(base) + "UniqueContainerName").empty()) return true;
-  return false;
-}
-
-// Whether the certificate chooser has somewhere to show itself.
-bool chooser_can_show() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
-    if (const char* value = std::getenv(name); value && *value) return true;
-  const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (tty < 0) return false;
-  ::close(tty);
-  return true;
-}
-
 // $TMPDIR, or /tmp when that names no folder: signing does not depend on it.
 fs::path temporary_folder() {
   std::error_code error;
@@ -63,7 +50,22 @@ fs::path temporary_folder() {
 
 }  // namespace
 
-std::string sign_precheck(const std::string& input, const std::string& output) {
+bool certificate_configured() {
+  for (const std::string_view base : {settings::kUserBase, settings::kMachineBase})
+    if (!settings::reg_read(std::string(base) + "UniqueContainerName").empty()) return true;
+  return false;
+}
+
+bool chooser_can_show() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* value = std::getenv(name); value && *value) return true;
+  const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (tty < 0) return false;
+  ::close(tty);
+  return true;
+}
+
+std::string sign_precheck(const std::string& input, const std::string& output, bool certificate_given) {
   std::error_code error;
   const auto status = fs::status(input, error);
   if (!fs::exists(status)) return "cannot sign " + input + ": no such file";
@@ -77,9 +79,9 @@ std::string sign_precheck(const std::string& input, const std::string& output) {
   if (!folder.empty() && !fs::is_directory(folder, error))
     return "the output folder " + folder.string() + " does not exist";
 
-  if (!certificate_configured() && !chooser_can_show())
+  if (!certificate_given && !certificate_configured() && !chooser_can_show())
     return "no signing certificate is configured and there is no display or terminal to choose one; "
-           "select one with: corvanepdf settings set UniqueContainerName '<token>:<key id>'";
+           "select one with --cert NAME, or: corvanepdf settings set UniqueContainerName '<token>:<key id>'";
   return {};
 }
 
@@ -146,6 +148,8 @@ std::string failure_message(const std::string& input, const std::vector<std::str
     const auto reason = find_message(lines, kOpenFailure);
     return "cannot open " + input + ": not a PDF the engine can read" + (reason ? " (" + *reason + ")" : "");
   }
+  if (refusal->find(kNotInStore) != std::string::npos || refusal->starts_with("no certificate is selected"))
+    return "cannot sign " + input + ": " + *refusal + "; " + std::string(kChooseAnother);
   return "cannot sign " + input + ": " + *refusal;
 }
 

@@ -10,9 +10,15 @@ namespace corvane::cli {
 
 // The first problem a user can fix before signing `input` into `output`:
 // the input missing, a folder or unreadable; the output folder missing; no
-// certificate configured with no display or terminal to choose one. ""
-// when none is seen.
-[[nodiscard]] std::string sign_precheck(const std::string& input, const std::string& output);
+// certificate configured (nor `certificate_given` for the run) with no
+// display or terminal to choose one. "" when none is seen.
+[[nodiscard]] std::string sign_precheck(const std::string& input, const std::string& output,
+                                        bool certificate_given);
+
+// Whether UniqueContainerName is set (user or machine settings).
+[[nodiscard]] bool certificate_configured();
+// Whether the certificate chooser has a display or terminal to show on.
+[[nodiscard]] bool chooser_can_show();
 
 // Collects the diagnostic lines of this process in a temporary file for as
 // long as it lives (CORVANE_LOG_COPY), whether or not the log is on: an

@@ -48,6 +48,9 @@ Refusal prepare_signer(SignerState& signer) {
     answer = sign(signer, kSizingContent);
   else
     (void)sign(signer, "");
+  // A certificate that was named but not found (or a token that refused
+  // its login) is the reason, whatever was signed before.
+  if (!signer.refusal.empty()) return signer.refusal;
   if (signer.signatureHexLength > 0) return {};
   for (char& c : answer)
     if (c == '\n' || c == '\r') c = ' ';
@@ -135,6 +138,7 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   };
   std::string signature = code_page_signer()(signer, kIgnoredContent);
   signer.contentFeed = nullptr;
+  if (!signer.refusal.empty()) return signer.refusal;
   if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
   std::memcpy(update.bytes.data() + slot + 1, signature.data(), signature.size());
 

@@ -119,6 +119,7 @@ Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
   signer.contentBytes = std::vector<std::uint8_t>{0};
 
   const auto width = static_cast<std::size_t>(edit.secondRangeStart - edit.contentsStart - 2);
+  if (!signer.refusal.empty()) return signer.refusal;
   if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
   std::memcpy(out.data() + edit.contentsStart + 1, signature.data(), signature.size());
 

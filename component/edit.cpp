@@ -122,7 +122,9 @@ ByteBuffer Edit::string2byte(const std::string& stringword) const {
 }
 
 std::string Edit::sign(const std::string& was) {
-  return signing::signContent(component_state().signer, was);
+  SignerState& signer = component_state().signer;
+  const RunSelection selection(signer, containername);
+  return signing::signContent(signer, was);
 }
 
 void Edit::choose_certificate() {

@@ -16,6 +16,7 @@
 
 #include "component/bytes.h"
 #include "engine/pdf_engine.h"
+#include "signing/signer_state.h"
 
 namespace corvane::component {
 
@@ -51,6 +52,9 @@ class Edit {
   // (user key, then machine key: a whole number other than 0 appends).
   std::optional<bool> appendmode;
   [[nodiscard]] bool append_mode() const;
+  // The certificate of this instance's runs (nickname, SHA-256 fingerprint
+  // or unique container name); "" uses the saved choice. Never saved.
+  std::string containername;
   // Read-only: the one-line reason of the last signit that failed, or whose
   // signed file could not be written (signit then still answers true);
   // cleared at the start of every signit.
@@ -109,6 +113,23 @@ class Edit {
 
   // Resets the three buffers to one zero byte each.
   void reset_buffers();
+};
+
+// Puts an instance's containername into the thread's signer state for the
+// length of one member call, so that another instance on the thread keeps
+// its own choice, and lets the call log a fallback certificate once.
+class RunSelection {
+ public:
+  RunSelection(SignerState& signer, const std::string& containername) : signer_(signer) {
+    signer_.runSelection = containername;
+    signer_.fallbackLogged = false;
+  }
+  ~RunSelection() { signer_.runSelection.clear(); }
+  RunSelection(const RunSelection&) = delete;
+  RunSelection& operator=(const RunSelection&) = delete;
+
+ private:
+  SignerState& signer_;
 };
 
 }  // namespace corvane::component

@@ -41,6 +41,7 @@ constexpr Member kMembers[] = {
     {"GetUniversalTime", CPDF_DISPID_GETUNIVERSALTIME, MemberKind::kMethod, 0},
     {"lasterror", CPDF_DISPID_LASTERROR, MemberKind::kReadOnlyTextProperty, 0},
     {"appendmode", CPDF_DISPID_APPENDMODE, MemberKind::kBoolProperty, 0},
+    {"containername", CPDF_DISPID_CONTAINERNAME, MemberKind::kTextProperty, 0},
 };
 
 const Member* find_member(DispId id) {
@@ -87,6 +88,7 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
       case CPDF_DISPID_USERNAME: text = &edit_.username; break;
       case CPDF_DISPID_REASON: text = &edit_.reason; break;
       case CPDF_DISPID_LASTERROR: text = &edit_.lasterror; break;
+      case CPDF_DISPID_CONTAINERNAME: text = &edit_.containername; break;
       default: text = &edit_.dontencrypt; break;
     }
     if (kind == InvokeKind::kPropertyPut) {

@@ -102,6 +102,7 @@ Refusal write_out_document(Edit& edit, ComponentState& state) {
 
 bool Edit::signit() {
   ComponentState& state = component_state();
+  const RunSelection selection(state.signer, containername);
   state.session.unsupportedLayout.clear();
   lasterror.clear();
 

@@ -44,8 +44,10 @@ bool put(ByteBuffer& buffer, std::int32_t at, std::string_view text) {
 Refusal no_room() { return "the rebuilt document needs more than the " + std::to_string(kSpareBytes) + " spare bytes"; }
 
 // Without a signature there is nothing to size the slot with or to put in
-// it. `answer` is what signing answered: "" or the store's error text.
-Refusal no_signature(const std::string& answer) {
+// it. `answer` is what signing answered: "" or the store's error text; a
+// lookup that found no certificate to sign with says why itself.
+Refusal no_signature(const SignerState& signer, const std::string& answer) {
+  if (!signer.refusal.empty()) return signer.refusal;
   if (answer.empty()) return "no signature could be made with the selected certificate";
   std::string line = answer;
   for (char& c : line)
@@ -210,7 +212,7 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   // signing and refreshes the signer's details; the signature is dropped.
   if (signer.signatureHexLength == 0) (void)code_page_signer()(signer, kSizingContent);
   const std::string sizing = code_page_signer()(signer, text_up_to_nul(out));
-  if (signer.signatureHexLength == 0) return no_signature(sizing);
+  if (signer.signatureHexLength == 0) return no_signature(signer, sizing);
   if (session.signatureObjectsText.empty())
     (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer(), encrypt_string);
 

@@ -12,7 +12,9 @@ packages=(
   # run and fixtures
   qpdf libnss3-tools openssl ghostscript
   # tests: validators, directory server, virtual display
-  poppler-utils mupdf-tools slapd ldap-utils xvfb xauth python3
+  poppler-utils slapd ldap-utils xvfb xauth python3 mupdf-tools
+  # tests with a real token: SoftHSM2, and OpenSC's pkcs11-spy to count logins
+  softhsm2 opensc opensc-pkcs11
   # benchmarks: peak memory through GNU time
   time
   # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes

@@ -7,7 +7,7 @@
 
 namespace corvane::signing {
 
-std::optional<std::vector<CertificateListing>> list_store(std::string& error) {
+std::optional<std::vector<CertificateListing>> list_store(std::string& error, std::string& login_problem) {
   auto store = platform::create_as<Store>(kStoreClassId, &error);
   if (!store) return std::nullopt;
   platform::CallError open_error;
@@ -26,9 +26,14 @@ std::optional<std::vector<CertificateListing>> list_store(std::string& error) {
     if (auto to = cert->ValidToDate()) entry.valid_to = format_ole_date(*to);
     const auto key = cert->HasPrivateKey() ? cert->PrivateKey() : nullptr;
     entry.unique_container = key ? key->UniqueContainerName().value_or("-") : "-";
-    entry.provider_type = key ? std::string(provider_type_name(key->ProviderType().value_or(kUnknownProvider))) : "-";
+    const int type = key ? key->ProviderType().value_or(kUnknownProvider) : kUnknownProvider;
+    entry.provider_type = key ? std::string(provider_type_name(type)) : "-";
+    entry.usable = key && signs_with_provider(type);
+    entry.fingerprint = cert->Sha256Fingerprint().value_or("");
+    entry.nickname = cert->Nickname().value_or("-");
     list.push_back(std::move(entry));
   }
+  login_problem = store->LoginProblem();
   store->Close();
   return list;
 }

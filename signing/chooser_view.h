@@ -47,7 +47,8 @@ inline constexpr int kStopOkStyle = 16;
 class ChooserEvents {
  public:
   virtual ~ChooserEvents() = default;
-  // A click on list entry `row` (0-based); -1 when no entry is selected.
+  // Entry `row` (0-based) became the selected one, by a click or by the
+  // keyboard; -1 when no entry is selected.
   virtual void ListView1_Click(int row) = 0;
   // A double click on entry `row`; -1 when no entry is selected.
   virtual void ListView1_DblClick(int row) = 0;
@@ -66,6 +67,9 @@ class ChooserView {
   virtual void add_column(const std::string& caption, int width_twips) = 0;
   virtual void clear_list() = 0;
   virtual void add_row(const ChooserRow& row) = 0;
+  // Marks entry `row` as the current choice and makes it the selected entry
+  // (without calling a handler), so the form opens on it.
+  virtual void mark_current(int row) = 0;
   virtual void set_field(KeyField field, const std::string& text) = 0;
   // A modal message; returns when the user has dismissed it.
   virtual void message_box(const std::string& text, const std::string& title, int style) = 0;
@@ -81,7 +85,7 @@ class ChooserView {
 
 // The window module's entry point, exported as kChooserViewEntry. It returns
 // a new view, or nullptr with a reason in `error` (no display, ...).
-inline constexpr int kChooserViewAbi = 1;
+inline constexpr int kChooserViewAbi = 2;
 inline constexpr const char* kChooserViewEntry = "corvane_create_chooser_view";
 using CreateChooserViewFn = ChooserView* (*)(int abi, char* error, std::size_t error_size);
 

@@ -119,6 +119,8 @@ std::optional<int> NssPrivateKey::ProviderType() const {
       return kProviderRsaFull;
     case dsaKey:
       return kProviderDss;
+    case ecKey:
+      return kProviderEcdsa;
     default:
       return kUnknownProvider;
   }
@@ -224,6 +226,11 @@ std::optional<std::string> NssCertificate::Sha256Fingerprint() const {
       SECSuccess)
     return std::nullopt;
   return colon_hex(digest, sizeof digest);
+}
+
+std::optional<std::string> NssCertificate::Nickname() const {
+  if (!cert_->nickname) return std::nullopt;
+  return std::string(cert_->nickname);
 }
 
 }  // namespace corvane::signing

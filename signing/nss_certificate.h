@@ -45,6 +45,7 @@ class NssCertificate final : public Certificate {
   [[nodiscard]] std::optional<std::string> IssuerName() const override;
   [[nodiscard]] std::optional<std::string> SerialNumber() const override;
   [[nodiscard]] std::optional<std::string> Sha256Fingerprint() const override;
+  [[nodiscard]] std::optional<std::string> Nickname() const override;
 
  private:
   CertHandle cert_;

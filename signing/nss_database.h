@@ -4,10 +4,8 @@
 // tokens) is part of it. A host that has set NSS up itself keeps its own
 // database.
 //
-// Token logins take the password or PIN from the file named by
-// CORVANE_PIN_FILE (its first line), else from a prompt on the controlling
-// terminal; without either the login fails. A PIN is never logged and never
-// kept after the login.
+// NSS never asks for a password by itself: token logins are made by
+// token_login.h, once per token and process.
 #pragma once
 
 #include <string>
@@ -17,6 +15,11 @@ namespace corvane::signing {
 // Opens the database on first use. True when it is open; otherwise false
 // with `error` saying why (the same text on every later call).
 [[nodiscard]] bool ensure_database(std::string& error);
+
+// Opens the database for writing on first use, making its folder and an
+// empty database with an empty password when they are missing. Must come
+// before any other use in the process (the database opens only once).
+[[nodiscard]] bool ensure_writable_database(std::string& error);
 
 // The database's name as NSS takes it ("sql:/home/u/.pki/nssdb").
 [[nodiscard]] std::string database_name();

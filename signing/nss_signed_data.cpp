@@ -62,10 +62,36 @@ Bytes der_dsa_signature(std::span<const std::uint8_t> raw) {
   return out;
 }
 
-KeyType public_key_type(CERTCertificate* cert) {
-  PublicKeyHandle key(CERT_ExtractPublicKey(cert));
-  return key ? SECKEY_GetPublicKeyType(key.get()) : nullKey;
+// Length octets of a DER length.
+std::size_t length_octets(std::size_t length) {
+  std::size_t n = 1;
+  if (length >= 0x80)
+    for (; length; length >>= 8) ++n;
+  return n;
 }
+
+// The longest DER SEQUENCE of two INTEGERs below a group order of
+// `order_bytes` bytes: each may need a leading zero byte.
+std::size_t longest_der_signature(std::size_t order_bytes) {
+  const std::size_t integer = order_bytes + 1;
+  const std::size_t both = 2 * (1 + length_octets(integer) + integer);
+  return 1 + length_octets(both) + both;
+}
+
+// Bytes of the group order of an EC or DSA key; 0 for other keys.
+std::size_t order_bytes(const SECKEYPublicKey& key) {
+  if (key.keyType == ecKey) return (SECKEY_PublicKeyStrengthInBits(&key) + 7) / 8;
+  if (key.keyType != dsaKey) return 0;
+  const SECItem& q = key.u.dsa.params.subPrime;
+  std::size_t skip = 0;
+  while (skip < q.len && q.data[skip] == 0) ++skip;
+  return q.len - skip;
+}
+
+// The length fields around a signature value that may each gain an octet
+// when it grows: OCTET STRING, SignerInfo, SET OF SignerInfo, SignedData,
+// [0] and ContentInfo.
+constexpr std::size_t kEnclosingLengths = 6;
 
 }  // namespace
 
@@ -171,14 +197,24 @@ std::optional<platform::ByteArray> NssSignedData::Sign(const Signer& signer, boo
     error.description = nss_error("Signing failed");
     return std::nullopt;
   }
-  const KeyType key_type = public_key_type(cert);
+  PublicKeyHandle public_key(CERT_ExtractPublicKey(cert));
+  const std::size_t order = public_key ? order_bytes(*public_key) : 0;
+  std::size_t signature_length = 0;
   SignatureFix fix;
-  if (key_type == ecKey || key_type == dsaKey) fix = der_dsa_signature;
+  if (order > 0) {
+    fix = [&signature_length](std::span<const std::uint8_t> raw) {
+      Bytes der = der_dsa_signature(raw);
+      signature_length = der.size();
+      return der;
+    };
+  }
   auto der = signed_data_to_der(std::span<const std::uint8_t>(ber.data, ber.len), fix);
   if (!der) {
     error.description = "The signature cannot be written as DER";
     return std::nullopt;
   }
+  const std::size_t longest = longest_der_signature(order);
+  headroom_ = order > 0 && signature_length <= longest ? longest - signature_length + kEnclosingLengths : 0;
   return std::move(*der);
 }
 

@@ -17,9 +17,11 @@ class NssSignedData final : public SignedData {
   // An EC or DSA signature is written in its DER form (a SEQUENCE of r and s).
   [[nodiscard]] std::optional<platform::ByteArray> Sign(const Signer& signer, bool detached, int encoding,
                                                         platform::CallError& error) override;
+  [[nodiscard]] std::size_t SlotHeadroom() const override { return headroom_; }
 
  private:
   std::optional<std::array<std::uint8_t, 32>> digest_;
+  std::size_t headroom_ = 0;
 };
 
 }  // namespace corvane::signing

@@ -8,6 +8,7 @@
 #include "platform/codepage.h"
 #include "signing/nss_certificate.h"
 #include "signing/nss_database.h"
+#include "signing/token_login.h"
 
 namespace corvane::signing {
 namespace {
@@ -33,9 +34,9 @@ bool NssStore::Open(int location, std::string_view name, int mode, platform::Cal
   }
   if (!ensure_database(error.description)) return false;
   entries_.clear();
+  login_problem_ = log_in_to_tokens();
 
-  // Certificates with a private key; listing them logs in to tokens whose
-  // keys are private.
+  // Certificates with a private key (of the tokens logged in above).
   std::vector<CertHandle> user_certs;
   if (CertListHandle users{PK11_ListCerts(PK11CertListUserUnique, nullptr)}) {
     for (CERTCertListNode* n = CERT_LIST_HEAD(users.get()); !CERT_LIST_END(n, users.get()); n = CERT_LIST_NEXT(n))

@@ -5,6 +5,9 @@
 // order: by nickname (byte order; a token's certificates are named
 // "token:nickname"), then by DER encoding. So the order is the same on every
 // run while the database is unchanged.
+//
+// Opening logs in to the tokens that need it (token_login.h); the keys of a
+// token whose login failed are missing, and LoginProblem says why.
 #pragma once
 
 #include <vector>
@@ -22,6 +25,7 @@ class NssStore final : public Store {
   [[nodiscard]] std::int32_t Count() const override;
   [[nodiscard]] std::shared_ptr<Certificate> Item(std::int32_t index) const override;
   void Close() override;
+  [[nodiscard]] std::string LoginProblem() const override { return login_problem_; }
 
  private:
   struct Entry {
@@ -29,6 +33,7 @@ class NssStore final : public Store {
     bool has_key = false;
   };
   std::vector<Entry> entries_;
+  std::string login_problem_;
 };
 
 }  // namespace corvane::signing

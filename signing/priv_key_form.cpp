@@ -63,6 +63,8 @@ std::string_view provider_type_name(int provider_type) {
       return "DSS";
     case kProviderFortezza:
       return "FORTEZZA";
+    case kProviderEcdsa:
+      return "ECDSA";
     default:
       return "UNKNOWN";
   }
@@ -96,7 +98,22 @@ std::string PrivKeyForm::Form_Load() {
     view_.add_row({*issuer, *subject, format_ole_date(*from), format_ole_date(*to)});
     entry_tags_.push_back(std::move(cert));
   }
+  mark_current_choice();
   return {};
+}
+
+void PrivKeyForm::mark_current_choice() {
+  std::string current = state_.containerName;
+  if (current.empty()) current = settings::reg_read(kUserContainer);
+  if (current.empty()) current = settings::reg_read(kMachineContainer);
+  if (current.empty()) return;
+  for (std::size_t row = 0; row < entry_tags_.size(); ++row) {
+    const auto key = entry_tags_[row]->HasPrivateKey() ? entry_tags_[row]->PrivateKey() : nullptr;
+    if (!key || key->UniqueContainerName() != current) continue;
+    view_.mark_current(static_cast<int>(row));
+    ListView1_Click(static_cast<int>(row));
+    return;
+  }
 }
 
 void PrivKeyForm::clearKeyFields() {

@@ -19,7 +19,7 @@ namespace corvane::signing {
 inline constexpr std::string_view kNoKeyText = "This certificate has no private key!";
 inline constexpr std::string_view kNoKeyTitle = "No Private Key!";
 
-// "RSA_FULL", "RSA_SIG", "DSS", "FORTEZZA", else "UNKNOWN".
+// "RSA_FULL", "RSA_SIG", "DSS", "FORTEZZA", "ECDSA", else "UNKNOWN".
 [[nodiscard]] std::string_view provider_type_name(int provider_type);
 
 class PrivKeyForm final : public ChooserEvents {
@@ -29,6 +29,8 @@ class PrivKeyForm final : public ChooserEvents {
   // Opens the store and fills the list. Returns "" when loaded, else the
   // description of the error that ended the loading (the form then does not
   // show).
+  // The entry of the current choice (SignerState, else the settings) is
+  // marked and selected, its key fields filled.
   [[nodiscard]] std::string Form_Load();
 
   void ListView1_Click(int row) override;
@@ -44,6 +46,7 @@ class PrivKeyForm final : public ChooserEvents {
   void clearKeyFields();
   void set_field(KeyField f, std::string text);
   void fill_key_fields(const PrivateKey& key);
+  void mark_current_choice();
 
   SignerState& state_;
   ChooserView& view_;

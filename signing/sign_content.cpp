@@ -6,6 +6,7 @@
 #include "identity/user_identity.h"
 #include "platform/codepage.h"
 #include "platform/object_factory.h"
+#include "settings/log.h"
 #include "settings/registry.h"
 #include "signing/store_objects.h"
 
@@ -13,6 +14,7 @@ namespace corvane::signing {
 namespace {
 
 constexpr std::string_view kContainerValue = "UniqueContainerName";
+constexpr std::string_view kFallbackValue = "lastcertfallback";
 // contentBytes supplies the content from this many bytes on; below that the
 // text argument is signed.
 constexpr std::size_t kMinContentBytes = 3;
@@ -33,22 +35,71 @@ std::string learn_container_name(SignerState& state) {
   return show_chooser(state);
 }
 
-// The certificate whose RSA key has the unique container name `name`; when
-// none matches, the last certificate of the store (nullptr when it is empty).
-std::shared_ptr<Certificate> find_certificate(const Store& store, const std::string& name) {
-  std::shared_ptr<Certificate> in_hand;
+// "AB:CD:..." or "abcd..." as lower-case hex without separators.
+std::string plain_hex(std::string_view text) {
+  std::string out;
+  for (const char c : text)
+    if (c != ':') out += c;
+  return platform::ascii_lower(out);
+}
+
+// Whether `cert` is what a run's own choice names: its nickname (with or
+// without the token's name before it) or its SHA-256 fingerprint.
+bool named_by(const Certificate& cert, const std::string& what) {
+  if (const auto nickname = cert.Nickname()) {
+    if (*nickname == what) return true;
+    if (const auto colon = nickname->find(':'); colon != std::string::npos && nickname->substr(colon + 1) == what)
+      return true;
+  }
+  const auto fingerprint = cert.Sha256Fingerprint();
+  return fingerprint && what.size() >= 64 && plain_hex(*fingerprint) == plain_hex(what);
+}
+
+struct Search {
+  std::shared_ptr<Certificate> match;  // nullptr when none matched
+  std::shared_ptr<Certificate> last;   // the store's last certificate
+};
+
+// The first certificate, in store order, with a usable key whose unique
+// container name is `name` (or, with `by_certificate`, which `name` names
+// by nickname or fingerprint).
+Search find_certificate(const Store& store, const std::string& name, bool by_certificate) {
+  Search found;
   const std::int32_t count = store.Count();
   for (std::int32_t i = 1; i <= count; ++i) {
-    if (auto cert = store.Item(i)) in_hand = std::move(cert);
-    else continue;
-    if (!in_hand->HasPrivateKey()) continue;
-    const auto key = in_hand->PrivateKey();
-    if (!key) continue;
-    const int type = key->ProviderType().value_or(kUnknownProvider);
-    if (type != kProviderRsaFull && type != kProviderRsaSig) continue;
-    if (key->UniqueContainerName() == name) break;
+    auto cert = store.Item(i);
+    if (!cert) continue;
+    found.last = cert;
+    if (name.empty() || !cert->HasPrivateKey()) continue;
+    const auto key = cert->PrivateKey();
+    if (!key || !signs_with_provider(key->ProviderType().value_or(kUnknownProvider))) continue;
+    if (key->UniqueContainerName() == name || (by_certificate && named_by(*cert, name))) {
+      found.match = std::move(cert);
+      break;
+    }
   }
-  return in_hand;
+  return found;
+}
+
+// Sites that rely on signing with the store's last certificate when the
+// selected one is missing set lastcertfallback = "1".
+bool last_certificate_fallback() {
+  std::string value = setting(settings::kUserBase, kFallbackValue);
+  if (value.empty()) value = setting(settings::kMachineBase, kFallbackValue);
+  return value == "1";
+}
+
+std::string fallback_line(const std::string& name, const Certificate& last) {
+  return "the selected certificate " + name +
+         " is not in the store; lastcertfallback: signing with the store's last certificate, " +
+         last.GetInfo(CertInfo::kSubjectSimpleName).value_or("");
+}
+
+// Why nothing is signed when the selection matched no usable key.
+std::string not_found(const Store& store, const std::string& name) {
+  if (std::string problem = store.LoginProblem(); !problem.empty()) return problem;
+  if (name.empty()) return "no certificate is selected";
+  return "the selected certificate " + name + " is not in the store";
 }
 
 // Records the certificate's details in `state`; a detail that cannot be read
@@ -67,11 +118,12 @@ void record_details(SignerState& state, const Certificate& cert, const Utilities
 }
 
 // Signs with `cert`; the content is contentPieces when there are any (then
-// emptied), else contentFeed when set (then cleared), else contentBytes when it holds enough bytes (then reduced to one
-// zero byte), else `was`. Returns the signature or
-// nullopt.
+// emptied), else contentFeed when set (then cleared), else contentBytes
+// when it holds enough bytes (then reduced to one zero byte), else `was`. Returns the signature or nullopt; `headroom` gets
+// what a later signature of the key may need beyond it.
 std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr<Certificate> cert,
-                                             std::string_view was, platform::TextEncoding encoding) {
+                                             std::string_view was, platform::TextEncoding encoding,
+                                             std::size_t& headroom) {
   auto signer = platform::create_as<Signer>(kSignerClassId);
   auto signed_data = platform::create_as<SignedData>(kSignedDataClassId);
   if (signer) signer->SetCertificate(std::move(cert));
@@ -92,33 +144,74 @@ std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr
   if (!signer || !signed_data) return std::nullopt;
   signer->SetOptions(kIncludeWholeChain);
   platform::CallError error;
-  return signed_data->Sign(*signer, /*detached=*/true, kBinaryEncoding, error);
+  auto signature = signed_data->Sign(*signer, /*detached=*/true, kBinaryEncoding, error);
+  headroom = signed_data->SlotHeadroom();
+  return signature;
+}
+
+// The certificate to sign with: the one kept for this selection, else the
+// store's search. Returns nullptr with `answer` set to the store's error or
+// the refusal (also in state.refusal) when there is none.
+std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, std::string& answer) {
+  const bool by_certificate = !state.runSelection.empty();
+  const std::string& name = by_certificate ? state.runSelection : state.containerName;
+  const std::string kept_for = (by_certificate ? "run\n" : "key\n") + name;
+  if (state.found && state.foundFor == kept_for) {
+    if (state.foundByFallback && !state.fallbackLogged) {
+      settings::log_line(fallback_line(name, *state.found));
+      state.fallbackLogged = true;
+    }
+    return state.found;
+  }
+  state.found.reset();
+  state.foundFor.clear();
+  state.foundByFallback = false;
+
+  auto store = platform::create_as<Store>(kStoreClassId, &answer);
+  if (!store) return nullptr;
+  platform::CallError open_error;
+  if (!store->Open(kCurrentUserStore, kMyStore, kStoreReadOnly, open_error)) {
+    answer = open_error.description;
+    return nullptr;
+  }
+  Search search = find_certificate(*store, name, by_certificate);
+  const bool fallback = !search.match && search.last && last_certificate_fallback();
+  if (search.match || fallback) {
+    state.found = fallback ? search.last : search.match;
+    state.foundFor = kept_for;
+    state.foundByFallback = fallback;
+    if (fallback) {
+      settings::log_line(fallback_line(name, *state.found));
+      state.fallbackLogged = true;
+    }
+    return state.found;
+  }
+  answer = state.refusal = not_found(*store, name);
+  return nullptr;
 }
 
 }  // namespace
 
 std::string signContent(SignerState& state, std::string_view was, platform::TextEncoding encoding) {
-  std::string error = learn_container_name(state);
-
-  std::string create_error;
-  auto store = platform::create_as<Store>(kStoreClassId, &create_error);
-  if (!store) {
-    error = create_error;
-  } else {
-    platform::CallError open_error;
-    if (!store->Open(kCurrentUserStore, kMyStore, kStoreReadOnly, open_error)) error = open_error.description;
+  state.refusal.clear();
+  if (state.runSelection.empty()) {
+    if (std::string error = learn_container_name(state); !error.empty()) return error;
   }
-  if (!error.empty()) return error;
+  std::string answer;
+  const auto cert = certificate_in_hand(state, answer);
+  if (!cert) return answer;
 
-  const auto cert = find_certificate(*store, state.containerName);
   const auto utilities = platform::create_as<Utilities>(kUtilitiesClassId);
-  if (cert) record_details(state, *cert, utilities.get());
+  record_details(state, *cert, utilities.get());
   if (was.empty()) return {};
 
   std::string result;
-  if (auto signature = sign_with(state, cert, was, encoding); signature && utilities)
+  std::size_t headroom = 0;
+  if (auto signature = sign_with(state, cert, was, encoding, headroom); signature && utilities)
     result = platform::ascii_lower(utilities->BinaryToHex(*signature));
-  state.signatureHexLength = static_cast<std::int32_t>(result.size());
+  // A key that cannot sign (a card pulled out) is looked up afresh next time.
+  if (result.empty()) state.found.reset();
+  state.signatureHexLength = static_cast<std::int32_t>(result.empty() ? 0 : result.size() + 2 * headroom);
   return result;
 }
 

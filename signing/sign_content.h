@@ -9,13 +9,25 @@
 
 namespace corvane::signing {
 
-// Looks the certificate up (settings, else the chooser), records its details
-// in `state` and, unless `was` is empty, signs: state.contentPieces one
-// after another when there are any (then emptied), else state.contentBytes
-// when it holds 3 bytes or more (then reduced to one zero byte), else the
-// UTF-16LE code units of `was` (in `encoding`). Returns the signature as lower-case
-// hex, "" when nothing was signed or signing failed, or the error
-// description when the store cannot be opened or the chooser failed.
+// Looks the certificate up (state.runSelection, else containerName from the
+// settings or the chooser), records its details in `state` and, unless `was`
+// is empty, signs: state.contentPieces one after another when there are any
+// (then emptied), else state.contentBytes when it holds 3 bytes or more
+// (then reduced to one zero byte), else the UTF-16LE code units of `was` (in
+// `encoding`). Returns the signature as lower-case hex, "" when nothing was
+// signed or signing failed, or the error description when the store cannot
+// be opened or the chooser failed.
+//
+// Only a certificate whose RSA or EC key matches the selection signs. When
+// none matches, nothing is signed and the answer (also in state.refusal) is
+// "the selected certificate NAME is not in the store" (or the login problem
+// of a token), unless the setting lastcertfallback is "1": then the store's
+// last certificate is used and a log line says so (once while
+// state.fallbackLogged stays false, which a run resets). The certificate found is
+// kept in `state` while the selection stays the same, so the store is opened
+// and searched once. signatureHexLength includes the room a later, longer
+// signature of an EC or DSA key may need (the hex text itself is not
+// padded).
 [[nodiscard]] std::string signContent(SignerState& state, std::string_view was,
                                       platform::TextEncoding encoding = platform::TextEncoding::kUtf8);
 

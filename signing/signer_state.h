@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,10 +18,31 @@ namespace corvane {
 // could not be read whole.
 using ContentSink = std::function<void(std::span<const std::uint8_t>)>;
 using ContentFeed = std::function<bool(const ContentSink& sink)>;
+namespace signing {
+class Certificate;
+}
 
 struct SignerState {
   // Unique key-container name of the signing certificate; empty until known.
   std::string containerName;
+  // The certificate chosen for the current run only (nickname, SHA-256
+  // fingerprint or unique container name); while set it is used instead of
+  // containerName, and neither the settings nor the chooser are consulted.
+  std::string runSelection;
+  // Why the last lookup found no certificate to sign with ("the selected
+  // certificate NAME is not in the store", a token's login problem); "" when
+  // it found one.
+  std::string refusal;
+  // The certificate found for the selection `foundFor`, kept so that the
+  // store is opened and searched once per thread while the selection stays
+  // the same. Empty when the last lookup matched nothing.
+  std::string foundFor;
+  std::shared_ptr<signing::Certificate> found;
+  // `found` is the store's last certificate, taken because the selection
+  // matched nothing (lastcertfallback); the run logs that once, and
+  // fallbackLogged says it has (reset at the start of each run).
+  bool foundByFallback = false;
+  bool fallbackLogged = false;
   // Subject common name, subject e-mail and subject DNS name of the
   // certificate last used (UTF-8).
   std::string signerName;

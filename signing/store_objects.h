@@ -46,12 +46,19 @@ enum class CertInfo {
   kDnsName = 6,            // first DNS name of the subject alternative names
 };
 
-// Key provider types. Keys other than RSA and DSA report kUnknownProvider.
+// Key provider types. Keys other than RSA, DSA and EC report
+// kUnknownProvider.
 inline constexpr int kUnknownProvider = 0;
 inline constexpr int kProviderRsaFull = 1;
 inline constexpr int kProviderRsaSig = 2;
 inline constexpr int kProviderDss = 3;
 inline constexpr int kProviderFortezza = 4;
+inline constexpr int kProviderEcdsa = 5;
+
+// Keys the component signs with: RSA and EC.
+[[nodiscard]] constexpr bool signs_with_provider(int type) {
+  return type == kProviderRsaFull || type == kProviderRsaSig || type == kProviderEcdsa;
+}
 
 // Signer option: include the whole chain up to and including the root.
 inline constexpr int kIncludeWholeChain = 1;
@@ -94,6 +101,8 @@ class Certificate : public platform::AutomationObject {
   [[nodiscard]] virtual std::optional<std::string> IssuerName() const = 0;
   [[nodiscard]] virtual std::optional<std::string> SerialNumber() const = 0;
   [[nodiscard]] virtual std::optional<std::string> Sha256Fingerprint() const = 0;
+  // The certificate's nickname in the store; nullopt when it has none.
+  [[nodiscard]] virtual std::optional<std::string> Nickname() const { return std::nullopt; }
 };
 
 // The user's certificate store. Its order is fixed while the database is
@@ -108,6 +117,9 @@ class Store : public platform::AutomationObject {
   // Certificate `index` (1-based); nullptr outside 1..Count().
   [[nodiscard]] virtual std::shared_ptr<Certificate> Item(std::int32_t index) const = 0;
   virtual void Close() = 0;
+  // Why the keys of a token are missing from the store (its login failed:
+  // "wrong PIN for token NAME", ...); "" when every token could be read.
+  [[nodiscard]] virtual std::string LoginProblem() const { return {}; }
 };
 
 // Who signs: a certificate with its private key, and the chain option.
@@ -158,6 +170,12 @@ class SignedData : public platform::AutomationObject {
   [[nodiscard]] virtual std::optional<platform::ByteArray> Sign(const Signer& signer, bool detached,
                                                                 int encoding,
                                                                 platform::CallError& error) = 0;
+  // Bytes by which a later signature of the same key and content length may
+  // be longer than the one Sign made last: 0 for RSA (its signatures have
+  // one length); for EC and DSA, whose DER signature values vary in length,
+  // the difference to the longest value the key can give plus the length
+  // octets that may grow with it.
+  [[nodiscard]] virtual std::size_t SlotHeadroom() const { return 0; }
 };
 
 // Conversions. Late-bound members (by name): "BinaryToHex" (a byte array ->

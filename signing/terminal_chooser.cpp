@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::size_t kMaxColumnWidth = 32;
 constexpr const char* kPrompt =
-    "\nNumber: key facts   v NUMBER: certificate   c: Choose   d: Disable   q: close\n> ";
+    "\nNumber: select   v NUMBER: certificate   c or Enter: Choose   d: Disable   q or Esc: close\n> ";
 
 // Characters of a UTF-8 text (continuation bytes do not count).
 std::size_t display_width(const std::string& text) {
@@ -77,7 +77,8 @@ void TerminalChooserView::print_list() {
   std::fprintf(out_, "%s\n", header.c_str());
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const ChooserRow& r = rows_[i];
-    std::fprintf(out_, "%3zu  %s  %s  %s  %s\n", i + 1, fit(r.issuer, widths[0]).c_str(),
+    std::fprintf(out_, "%c%2zu  %s  %s  %s  %s\n", static_cast<int>(i) == current_ ? '*' : ' ', i + 1,
+                 fit(r.issuer, widths[0]).c_str(),
                  fit(r.subject, widths[1]).c_str(), fit(r.valid_from, widths[2]).c_str(),
                  fit(r.valid_to, widths[3]).c_str());
   }
@@ -103,15 +104,16 @@ bool TerminalChooserView::read_line(std::string& line) {
 void TerminalChooserView::run_modal(ChooserEvents& events) {
   closing_ = false;
   print_list();
+  if (current_ >= 0) print_fields();
   std::string line;
   while (!closing_) {
     std::fputs(kPrompt, out_);
     std::fflush(out_);
-    if (!read_line(line) || line == "q") {
+    if (!read_line(line) || line == "q" || line == "\x1b") {
       events.Form_Unload();
       return;
     }
-    if (line == "c") {
+    if (line == "c" || line.empty()) {
       events.cmdExit_Click();
     } else if (line == "d") {
       events.Command1_Click();

@@ -1,7 +1,9 @@
 // The chooser as a form on a terminal, for sessions without a display: a
-// numbered list with the four columns; a number shows that certificate's key
-// facts, "v NUMBER" its details, "c" chooses, "d" disables, "q" (or the end
-// of input) closes without saving.
+// numbered list with the four columns, the current choice marked "*" and
+// selected; a number selects that certificate and shows its key facts,
+// "v NUMBER" its details, "c" or an empty line (Enter) chooses the selected
+// one, "d" disables, "q", Escape (or the end of input) closes without
+// saving.
 #pragma once
 
 #include <cstdio>
@@ -21,6 +23,7 @@ class TerminalChooserView final : public ChooserView {
   void add_column(const std::string& caption, int width_twips) override;
   void clear_list() override;
   void add_row(const ChooserRow& row) override;
+  void mark_current(int row) override { current_ = row; }
   void set_field(KeyField field, const std::string& text) override;
   void message_box(const std::string& text, const std::string& title, int style) override;
   void show_certificate(const CertificateFacts& facts) override;
@@ -39,6 +42,7 @@ class TerminalChooserView final : public ChooserView {
   std::vector<ChooserRow> rows_;
   std::vector<std::string> fields_;
   bool closing_ = false;
+  int current_ = -1;
 };
 
 }  // namespace corvane::signing

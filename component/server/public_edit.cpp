@@ -46,6 +46,7 @@ CORVANEPDF_PROPERTY(std::string, pdfpasswd)
 CORVANEPDF_PROPERTY(std::string, username)
 CORVANEPDF_PROPERTY(std::string, reason)
 CORVANEPDF_PROPERTY(std::string, dontencrypt)
+CORVANEPDF_PROPERTY(std::string, containername)
 #undef CORVANEPDF_PROPERTY
 
 bool edit::signit() { return impl_ && impl_->object.signit(); }

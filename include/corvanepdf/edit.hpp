@@ -56,6 +56,12 @@ class edit {
   // the setting `appendmode` until set here.
   bool appendmode() const;
   void appendmode(bool value);
+  // The certificate this instance signs with, by nickname, SHA-256
+  // fingerprint or unique container name; "" (the default) uses the saved
+  // choice. It is never saved, and a certificate it does not name is never
+  // used instead.
+  std::string containername() const;
+  void containername(const std::string& value);
 
   // Signs pdfpath into savepath. True when the signed file was made, also
   // when it could not be written to savepath (last_error() then says so).

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -91,6 +92,8 @@ class QtChooserView final : public ChooserView {
         case ControlKind::kButton: {
           auto* button = new QPushButton(text(c.caption), &dialog_);
           button->setAutoDefault(false);
+          // Enter anywhere in the form (the list included) chooses.
+          button->setDefault(c.name == "cmdExit");
           (c.name == "cmdExit" ? choose_ : disable_) = button;
           widget = button;
           break;
@@ -114,6 +117,17 @@ class QtChooserView final : public ChooserView {
 
   void clear_list() override { list_->clear(); }
 
+  void mark_current(int row) override {
+    QTreeWidgetItem* item = list_->topLevelItem(row);
+    if (!item) return;
+    QFont bold = list_->font();
+    bold.setBold(true);
+    for (int c = 0; c < list_->columnCount(); ++c) item->setFont(c, bold);
+    item->setText(0, "\u2713 " + item->text(0));
+    const QSignalBlocker quiet(list_);
+    list_->setCurrentItem(item);
+  }
+
   void add_row(const ChooserRow& row) override {
     new QTreeWidgetItem(list_, {text(row.issuer), text(row.subject), text(row.valid_from), text(row.valid_to)});
   }
@@ -135,12 +149,20 @@ class QtChooserView final : public ChooserView {
   void run_modal(ChooserEvents& events) override {
     closing_ = false;
     const auto row_of = [this](QTreeWidgetItem* item) { return item ? list_->indexOfTopLevelItem(item) : -1; };
-    QObject::connect(list_, &QTreeWidget::itemClicked, &dialog_,
-                     [&events, row_of](QTreeWidgetItem* item, int) { events.ListView1_Click(row_of(item)); });
+    // The current row is the one selection, moved by the mouse or the keys.
+    QObject::connect(list_, &QTreeWidget::currentItemChanged, &dialog_,
+                     [&events, row_of](QTreeWidgetItem* item, QTreeWidgetItem*) { events.ListView1_Click(row_of(item)); });
     QObject::connect(list_, &QTreeWidget::itemDoubleClicked, &dialog_,
                      [&events, row_of](QTreeWidgetItem* item, int) { events.ListView1_DblClick(row_of(item)); });
     QObject::connect(disable_, &QPushButton::clicked, &dialog_, [&events] { events.Command1_Click(); });
     QObject::connect(choose_, &QPushButton::clicked, &dialog_, [&events] { events.cmdExit_Click(); });
+    // Without a current choice the list starts on its first row, unselected
+    // and quietly: focusing the list must not act like a click.
+    if (!list_->currentItem() && list_->topLevelItemCount() > 0) {
+      const QSignalBlocker quiet(list_);
+      list_->setCurrentItem(list_->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+    }
+    list_->setFocus();
     dialog_.exec();
     QObject::disconnect(list_, nullptr, &dialog_, nullptr);
     QObject::disconnect(disable_, nullptr, &dialog_, nullptr);

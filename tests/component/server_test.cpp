@@ -219,13 +219,14 @@ TEST(Server, DispatchIdsFollowTheMemberTable) {
   for (int i = 0; i < 14; ++i) EXPECT_EQ(ids[i], i + 1) << names[i];
   EXPECT_EQ(ids[14], CPDF_DISPID_APPENDMODE);
 
-  const char* other_case[] = {"PDFPATH", "getuniversaltime", "nosuch"};
-  std::int32_t other_ids[3] = {};
-  EXPECT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, other_case, 3, other_ids),
+  const char* other_case[] = {"PDFPATH", "getuniversaltime", "ContainerName", "nosuch"};
+  std::int32_t other_ids[4] = {};
+  EXPECT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, other_case, 4, other_ids),
             CPDF_DISP_E_UNKNOWNNAME);
   EXPECT_EQ(other_ids[0], CPDF_DISPID_PDFPATH);
   EXPECT_EQ(other_ids[1], CPDF_DISPID_GETUNIVERSALTIME);
-  EXPECT_EQ(other_ids[2], -1);
+  EXPECT_EQ(other_ids[2], CPDF_DISPID_CONTAINERNAME);
+  EXPECT_EQ(other_ids[3], -1);
 }
 
 TEST(Server, PropertiesAndMethodsThroughTheCInterface) {

@@ -23,7 +23,7 @@ std::vector<std::vector<std::string>> table(const std::string& text) {
   return rows;
 }
 
-// The rows come from the chooser's list; the command shows them as six
+// The rows come from the chooser's list; the command shows them as nine
 // tab-separated columns under an optional header.
 TEST(CertificatesCommand, ListsTheStoreInChooserOrder) {
   std::ostringstream out, err;
@@ -31,22 +31,27 @@ TEST(CertificatesCommand, ListsTheStoreInChooserOrder) {
   const auto rows = table(out.str());
   ASSERT_EQ(rows.size(), 8u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"Issuer", "Subject", "Valid From", "Valid To", "Unique Container",
-                                               "Provider Type"}));
+                                               "Provider Type", "Usable", "SHA-256", "Nickname"}));
   const struct {
     std::size_t row;
     const char* subject;
     std::string container;
-    const char* type;
-  } cases[] = {{1, "Alex Renewed", test::unique_container_of("Alex Signer"), "RSA_FULL"},
-               {4, "Casey Nokey", "-", "-"}};
+    const char *type, *usable;
+  } cases[] = {{1, "Alex Renewed", test::unique_container_of("Alex Signer"), "RSA_FULL", "yes"},
+               {3, "Blair EC Signer", test::unique_container_of("Blair EC Signer"), "ECDSA", "yes"},
+               {4, "Casey Nokey", "-", "-", "no"},
+               {6, "Eli DSA Signer", test::unique_container_of("Eli DSA Signer"), "DSS", "no"}};
   for (const auto& c : cases) {
     const auto& r = rows[c.row];
-    ASSERT_EQ(r.size(), 6u) << c.subject;
+    ASSERT_EQ(r.size(), 9u) << c.subject;
     EXPECT_EQ(r[0], "Fixture Test CA");
     EXPECT_EQ(r[1], c.subject);
     EXPECT_LT(r[2], r[3]);
     EXPECT_EQ(r[4], c.container);
     EXPECT_EQ(r[5], c.type);
+    EXPECT_EQ(r[6], c.usable);
+    EXPECT_EQ(r[7], test::store_certificate(c.subject)->Sha256Fingerprint());
+    EXPECT_EQ(r[8], c.subject);  // nicknames are the subjects here
   }
 }
 

@@ -20,6 +20,7 @@ class ScriptedView final : public signing::ChooserView {
   }
   void clear_list() override { rows.clear(); }
   void add_row(const signing::ChooserRow& row) override { rows.push_back(row); }
+  void mark_current(int row) override { current = row; }
   void set_field(signing::KeyField field, const std::string& text) override {
     field_writes.emplace_back(field, text);
   }
@@ -44,6 +45,7 @@ class ScriptedView final : public signing::ChooserView {
   std::vector<std::pair<signing::KeyField, std::string>> field_writes;
   std::vector<std::tuple<std::string, std::string, int>> boxes;
   std::vector<signing::CertificateFacts> dialogs;
+  int current = -1;
   bool shown = false;
   bool closed = false;
 

@@ -1,5 +1,6 @@
-// The chooser window on a virtual X display: shown, a row without a key and
-// one with a key clicked, "Choose" pressed, all through Qt's test events.
+// The chooser window on a virtual X display: shown with the focus on the
+// list, a row without a key and one with a key clicked, the selection moved
+// with the arrow keys and chosen with Enter, all through Qt's test events.
 // A screenshot goes to the build folder, and to docs/chooser.png when
 // CORVANE_UPDATE_SCREENSHOT is set.
 #include <QApplication>
@@ -127,12 +128,18 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
     click_row(list, 4);
     EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(), dana);
     EXPECT_EQ(form->findChild<QLineEdit*>("txtProviderType")->text(), "RSA_FULL");
+    // The keys move the same selection the mouse made.
+    EXPECT_EQ(form->focusWidget(), list);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(form->findChild<QLineEdit*>("txtProviderType")->text(), "DSS");
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(), dana);
 
     const QPixmap shot = form->grab();
     shot.save(QString::fromStdString((std::filesystem::path(CORVANE_BINARY_DIR) / "chooser.png").string()));
     if (std::getenv("CORVANE_UPDATE_SCREENSHOT")) shot.save(CORVANE_SCREENSHOT);
 
-    QTest::mouseClick(form->findChild<QPushButton*>("cmdExit"), Qt::LeftButton);
+    QTest::keyClick(list, Qt::Key_Return);
   });
 
   SignerState state;

@@ -44,7 +44,7 @@ TEST_F(NssStoreTest, KeyNamesAndProviderByKeyType) {
   } cases[] = {{"Alex Signer", "Alex Signer", kProviderRsaFull},
                {"Alex Renewed", "Alex Signer", kProviderRsaFull},  // the same key, so the same names
                {"Eli DSA Signer", "Eli DSA Signer", kProviderDss},
-               {"Blair EC Signer", "Blair EC Signer", kUnknownProvider},
+               {"Blair EC Signer", "Blair EC Signer", kProviderEcdsa},
                {"Casey Nokey", "", 0},
                {"Zed Nokey", "", 0}};
   for (const auto& c : cases) {

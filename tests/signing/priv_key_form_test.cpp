@@ -55,7 +55,7 @@ TEST_F(PrivKeyFormTest, ListsTheStoreAndAClickShowsTheKeyFactsOfTheEntry) {
   } cases[] = {{kAlexSigner, "Alex Signer", "RSA_FULL"},
                {kDana, "Dana Signer", "RSA_FULL"},
                {kEliDsa, "Eli DSA Signer", "DSS"},
-               {kBlairEc, "Blair EC Signer", "UNKNOWN"}};
+               {kBlairEc, "Blair EC Signer", "ECDSA"}};
   test::ScopedEnv home("HOME", "/nonexistent-home");  // a database outside home holds machine keys
   for (const auto& c : cases) {
     SCOPED_TRACE(c.container);
@@ -106,6 +106,12 @@ TEST_F(PrivKeyFormTest, ChooseStoresTheNameUnderBothKeysAndSigningUsesIt) {
 
   EXPECT_EQ(signContent(state_, ""), "");
   EXPECT_EQ(state_.signerName, "Dana Signer");
+
+  // Opened again, the form starts on the current choice: "Choose" keeps it.
+  ScriptedView again({kChoose});
+  ASSERT_EQ(run_chooser(state_, again), "");
+  EXPECT_EQ(again.current, kDana);
+  EXPECT_EQ(shown_fields(again)[1], dana);
 }
 
 TEST_F(PrivKeyFormTest, DisableClearsTheSettingsAndKeepsTheContainerName) {

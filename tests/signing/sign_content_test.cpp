@@ -46,32 +46,73 @@ TEST_F(SignContentTest, SignsWithTheCertificateOfTheContainerName) {
                                        .output);
 }
 
-TEST_F(SignContentTest, SearchMatchesRsaKeysOnlyAndFallsBackToTheLastCertificate) {
+// RSA and EC keys are matched by unique container name; a run's own choice
+// also by nickname or fingerprint. Anything else signs nothing, unless the
+// site asks for the store's last certificate instead.
+TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
+  const std::string dana = unique_container_of("Dana Signer");
+  const std::string dana_fingerprint = *test::store_certificate("Dana Signer")->Sha256Fingerprint();
+  const std::string fallback_key = std::string(settings::kUserBase) + "lastcertfallback";
   const struct {
-    std::string container;
-    const char* signer;
+    std::string container, run, fallback;
+    const char* signer;  // "" : refused, nothing recorded
     bool signs;
   } cases[] = {
       // Two certificates share Alex's key: the first in store order wins.
-      {unique_container_of("Alex Signer"), "Alex Renewed", true},
-      {unique_container_of("Dana Signer"), "Dana Signer", true},
-      // DSA and EC keys are never matched: the last certificate has no key.
-      {unique_container_of("Eli DSA Signer"), "Zed Nokey", false},
-      {unique_container_of("Blair EC Signer"), "Zed Nokey", false},
-      {"NSS Certificate DB:00", "Zed Nokey", false},
-      {unique_container_of("Dana Signer") + " ", "Zed Nokey", false},
+      {unique_container_of("Alex Signer"), "", "", "Alex Renewed", true},
+      {dana, "", "", "Dana Signer", true},
+      {unique_container_of("Blair EC Signer"), "", "", "Blair EC Signer", true},
+      // DSA keys are never matched; nor is a stale or misspelt name.
+      {unique_container_of("Eli DSA Signer"), "", "", "", false},
+      {"NSS Certificate DB:00", "", "", "", false},
+      {dana + " ", "", "", "", false},
+      {"NSS Certificate DB:00", "", "1", "Zed Nokey", false},
+      // A run's own choice wins over the saved one and is never saved.
+      {"NSS Certificate DB:00", "Dana Signer", "", "Dana Signer", true},
+      {"", dana_fingerprint, "", "Dana Signer", true},
+      {"", dana, "", "Dana Signer", true},
+      {dana, "Casey Nokey", "", "", false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.container);
+    SCOPED_TRACE(c.container + " / " + c.run + " / " + c.fallback);
+    ASSERT_TRUE(settings::reg_write_text(fallback_key, c.fallback));
     SignerState state;
     state.containerName = c.container;
+    state.runSelection = c.run;
+    state.signerName = "before";
     state.signatureHexLength = 77;
     const std::string hex = signContent(state, "x");
+    EXPECT_EQ(!hex.empty() && state.refusal.empty(), c.signs) << hex;
+    if (!*c.signer) {
+      const std::string& name = c.run.empty() ? c.container : c.run;
+      EXPECT_EQ(hex, "the selected certificate " + name + " is not in the store");
+      EXPECT_EQ(state.refusal, hex);
+      EXPECT_EQ(state.signerName, "before");
+      EXPECT_EQ(state.signatureHexLength, 77);
+      continue;
+    }
     EXPECT_EQ(state.signerName, c.signer);
-    EXPECT_EQ(!hex.empty(), c.signs);
-    EXPECT_EQ(state.signatureHexLength, static_cast<std::int32_t>(hex.size()));
+    EXPECT_TRUE(state.refusal.empty());
     EXPECT_EQ(state.containerName, c.container);
+    if (!c.signs) continue;
+    EXPECT_TRUE(test::verify_detached(test::bytes_from_hex(hex), utf16le("x")).ok);
+    // An EC signature's slot leaves room for the longest one the curve gives.
+    if (std::string(c.signer) == "Blair EC Signer")
+      EXPECT_GT(state.signatureHexLength, static_cast<std::int32_t>(hex.size()));
+    else
+      EXPECT_EQ(state.signatureHexLength, static_cast<std::int32_t>(hex.size()));
   }
+  ASSERT_TRUE(settings::reg_write_text(fallback_key, ""));
+}
+
+// The store is searched once while the selection stays the same.
+TEST_F(SignContentTest, KeepsTheCertificateFoundWhileTheSelectionStays) {
+  state_.containerName = unique_container_of("Dana Signer");
+  ASSERT_FALSE(signContent(state_, "x").empty());
+  auto failing = platform::ObjectFactory::instance().override_class(kStoreClassId, nullptr);
+  EXPECT_FALSE(signContent(state_, "x").empty());
+  state_.runSelection = "Alex Signer";
+  EXPECT_NE(signContent(state_, "x").find("can't create object"), std::string::npos);
 }
 
 TEST_F(SignContentTest, EmptyTextRecordsDetailsWithoutSigning) {
@@ -179,15 +220,17 @@ TEST_F(SignContentTest, CertificateEmailReplacesADefaultEntryOfTheUser) {
   }
 }
 
-// A store with a password: only the right PIN file unlocks the key. Each case
-// runs in a child without a terminal (the database opens once per process).
+// A store with a password: only the right PIN file unlocks the key; without
+// it the run is refused with the reason. Each case runs in a child without a
+// terminal (logins are made once per process).
 TEST(TokenLogin, PinFileUnlocksTheKey) {
   if (std::getenv("CORVANE_LOGIN_CHILD")) {
     register_signing_classes();
     SignerState state;
     state.containerName = std::getenv("CORVANE_LOGIN_CONTAINER");
     const std::string hex = signContent(state, "x");
-    std::printf("RESULT:%s|%s\n", state.signerName.c_str(), hex.empty() ? "unsigned" : "signed");
+    std::printf("RESULT:%s|%s\n", state.signerName.c_str(),
+                !state.refusal.empty() ? state.refusal.c_str() : hex.empty() ? "unsigned" : "signed");
     return;
   }
   const auto store = test::store_dir() / "protected";
@@ -195,8 +238,8 @@ TEST(TokenLogin, PinFileUnlocksTheKey) {
   test::write_file(dir / "wrong.txt", "wrong\n");
   const std::pair<std::string, const char*> cases[] = {
       {"CORVANE_PIN_FILE=" + (store / "pin.txt").string(), "RESULT:Dana Signer|signed"},
-      {"-u CORVANE_PIN_FILE", "RESULT:Dana Signer|unsigned"},
-      {"CORVANE_PIN_FILE=" + (dir / "wrong.txt").string(), "RESULT:Dana Signer|unsigned"}};
+      {"-u CORVANE_PIN_FILE", "RESULT:|no PIN: set CORVANE_PIN_FILE or run on a terminal"},
+      {"CORVANE_PIN_FILE=" + (dir / "wrong.txt").string(), "RESULT:|wrong PIN for token NSS Certificate DB"}};
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   for (const auto& [pin_setting, expected] : cases) {
     const auto child = test::run_command(

@@ -45,6 +45,7 @@ TEST(TerminalChooser, TypedAnswersDriveTheForm) {
     const char* input;
     std::string container;       // SignerState.containerName afterwards
     std::vector<std::string> shown;  // texts the output must hold
+    bool chosen_before = false;      // containerName holds `container` when the form opens
   } cases[] = {
       {"9\nv 5\n5\nc\n", dana,
        {"  #  Issuer", "  5  Fixture Test CA  Dana Signer", "No entry 9.", "Subject              E=dana@example.test",
@@ -52,10 +53,14 @@ TEST(TerminalChooser, TypedAnswersDriveTheForm) {
       {"4\nc\n", "", {"No Private Key!: This certificate has no private key!"}},
       {"5\nq\n", "", {"Accessible:        True"}},
       {"5\n", "", {"Provider Name:     NSS Certificate DB"}},  // end of input closes
+      // The current choice is marked and selected; Enter chooses it, Escape closes.
+      {"\n", dana, {"* 5  Fixture Test CA  Dana Signer", "Unique Container:  " + dana}, true},
+      {"2\n\x1b\n", dana, {"Unique Container:  " + test::unique_container_of("Alex Signer")}, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
     SignerState state;
+    if (c.chosen_before) state.containerName = c.container;
     const Session session = run_terminal(state, c.input);
     EXPECT_EQ(session.result, "");
     EXPECT_EQ(state.containerName, c.container);

@@ -1,0 +1,18 @@
+# Sourced by the signing benchmarks with the build folder in $build: the
+# fixtures (made when missing), the corvanepdf command ($cli), the fixture
+# store ($store) with the certificate $nick selected in hive files of a
+# scratch folder ($work, removed on exit).
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cli=$build/cli/corvanepdf
+store=$build/fixtures/nss
+nick="Alex Signer"
+[ -d "$build/fixtures/pdf" ] || bash "$here/../tests/fixtures/make_fixtures.sh" "$build/fixtures"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+key=$(awk -F'\t' -v n="$nick" '$1 == n { print $2 }' "$store/keys.tsv")
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf]\r\n"UniqueContainerName"="NSS Certificate DB:%s"\r\n' \
+  "$key" >"$work/hkcu.reg"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"path"="%s/"\r\n' \
+  "$work" >"$work/hklm.reg"
+export CORVANE_NSSDB=sql:$store CORVANE_HKCU=$work/hkcu.reg CORVANE_HKLM=$work/hklm.reg

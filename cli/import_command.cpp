@@ -1,0 +1,76 @@
+// `corvanepdf import FILE.p12 [--password-file F] [--select]`: a PKCS#12
+// file's key, certificate and chain into the user's certificate store.
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "settings/registry.h"
+#include "signing/pkcs12_import.h"
+
+namespace corvane::cli {
+namespace {
+
+struct ImportOptions {
+  std::string file;
+  std::string password_file;
+  bool select = false;
+};
+
+[[noreturn]] void fail(const std::string& message) {
+  std::cerr << "corvanepdf: " << message << "\n";
+  throw CLI::RuntimeError(1);
+}
+
+// The first line of `path`, without its line end.
+std::string first_line(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) fail("cannot read the password file " + path);
+  std::string line;
+  std::getline(in, line);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+void run_import(const ImportOptions& options) {
+  std::ifstream in(options.file, std::ios::binary);
+  if (!in) fail("cannot read " + options.file);
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string password = options.password_file.empty() ? "" : first_line(options.password_file);
+  std::string error;
+  const auto keys = signing::import_pkcs12(bytes, password, error);
+  if (!keys) {
+    if (options.password_file.empty() && error.find("wrong password") != std::string::npos)
+      error += " (give it with --password-file)";
+    fail("cannot import " + options.file + ": " + error);
+  }
+  if (keys->empty()) fail(options.file + " holds no private key");
+  for (const auto& key : *keys) std::cout << key.unique_container << "\t" << key.subject << "\n";
+  if (!options.select) {
+    std::cerr << "sign with it: corvanepdf sign --cert '" << keys->front().unique_container
+              << "' ..., or select it for good with --select\n";
+    return;
+  }
+  const std::string path = std::string(settings::kUserBase) + "UniqueContainerName";
+  if (!settings::reg_write_text(path, keys->front().unique_container)) fail("cannot save the selection");
+  std::cerr << "selected " << keys->front().subject << " for signing\n";
+}
+
+}  // namespace
+
+void add_import_command(CLI::App& app) {
+  auto options = std::make_shared<ImportOptions>();
+  CLI::App* import = app.add_subcommand(
+      "import", "Import a PKCS#12 file (.p12, .pfx) into your certificate store and print its unique container name");
+  import->add_option("FILE.p12", options->file, "The PKCS#12 file")->required();
+  import->add_option("--password-file", options->password_file, "A file whose first line is the file's password");
+  import->add_flag("--select", options->select, "Sign with the imported certificate from now on");
+  import->callback([options] { run_import(*options); });
+}
+
+}  // namespace corvane::cli

@@ -1,0 +1,148 @@
+#include "signing/token_login.h"
+
+#include <fcntl.h>
+#include <pk11pub.h>
+#include <string.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "settings/log.h"
+
+namespace corvane::signing {
+namespace {
+
+struct SlotListDeleter {
+  void operator()(PK11SlotList* p) const { PK11_FreeSlotList(p); }
+};
+using SlotListHandle = std::unique_ptr<PK11SlotList, SlotListDeleter>;
+
+// What the process knows of a token: "" = logged in, else why not.
+using TokenKey = std::pair<SECMODModuleID, CK_SLOT_ID>;
+
+struct Logins {
+  std::mutex mutex;
+  std::map<TokenKey, std::string> outcome;
+};
+
+Logins& logins() {
+  static Logins state;
+  return state;
+}
+
+// Clears a secret before its memory is given back.
+void wipe(std::string& secret) {
+  explicit_bzero(secret.data(), secret.size());
+  secret.clear();
+}
+
+// The first line of the PIN file; false without one.
+bool pin_from_file(std::string& pin) {
+  const char* path = std::getenv("CORVANE_PIN_FILE");
+  if (!path || !*path) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::getline(in, pin);
+  if (!pin.empty() && pin.back() == '\r') pin.pop_back();
+  return true;
+}
+
+// Asks on the controlling terminal with echo off; false without a terminal.
+// The prompt starts by clearing the line, so that it stands on a line of its
+// own above a progress line that is redrawn after it.
+bool pin_from_terminal(const std::string& prompt, std::string& pin) {
+  const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::string text = "\r\033[K" + prompt;
+  (void)!::write(fd, text.data(), text.size());
+  termios old{};
+  const bool have_termios = ::tcgetattr(fd, &old) == 0;
+  if (have_termios) {
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(fd, TCSAFLUSH, &quiet);
+  }
+  char c;
+  bool got_line = false;
+  while (::read(fd, &c, 1) == 1) {
+    if (c == '\n' || c == '\r') {
+      got_line = true;
+      break;
+    }
+    pin += c;
+  }
+  c = 0;
+  if (have_termios) ::tcsetattr(fd, TCSAFLUSH, &old);
+  (void)!::write(fd, "\n", 1);
+  ::close(fd);
+  return got_line;
+}
+
+// The token's own warnings about earlier wrong PINs, or "".
+std::string pin_warning(PK11SlotInfo* slot, const std::string& token) {
+  CK_TOKEN_INFO info{};
+  if (PK11_GetTokenInfo(slot, &info) != SECSuccess) return {};
+  if (info.flags & CKF_USER_PIN_FINAL_TRY) return "token " + token + ": one try left before the PIN locks";
+  if (info.flags & CKF_USER_PIN_COUNT_LOW) return "token " + token + ": a wrong PIN was entered before";
+  return {};
+}
+
+bool pin_locked(PK11SlotInfo* slot) {
+  CK_TOKEN_INFO info{};
+  return PK11_GetTokenInfo(slot, &info) == SECSuccess && (info.flags & CKF_USER_PIN_LOCKED);
+}
+
+bool needs_login(PK11SlotInfo* slot) {
+  return PK11_IsPresent(slot) && PK11_NeedLogin(slot) && !PK11_NeedUserInit(slot) &&
+         !PK11_IsLoggedIn(slot, nullptr);
+}
+
+// One login attempt at most; "" when logged in, else why not.
+std::string log_in(PK11SlotInfo* slot) {
+  const std::string token = PK11_GetTokenName(slot);
+  if (pin_locked(slot)) return "the PIN of token " + token + " is locked";
+  const std::string warning = pin_warning(slot, token);
+  if (!warning.empty()) settings::log_line(warning);
+  std::string pin;
+  const std::string prompt =
+      (warning.empty() ? "" : warning + "\n") + "PIN for token \"" + token + "\": ";
+  if (!pin_from_file(pin) && !pin_from_terminal(prompt, pin)) {
+    wipe(pin);
+    return "no PIN: set CORVANE_PIN_FILE or run on a terminal";
+  }
+  const SECStatus status = PK11_CheckUserPassword(slot, pin.c_str());
+  wipe(pin);
+  if (status == SECSuccess) return {};
+  return pin_locked(slot) ? "the PIN of token " + token + " is locked" : "wrong PIN for token " + token;
+}
+
+}  // namespace
+
+std::string log_in_to_tokens() {
+  SlotListHandle slots(PK11_GetAllTokens(CKM_INVALID_MECHANISM, PR_FALSE, PR_FALSE, nullptr));
+  if (!slots) return {};
+  Logins& state = logins();
+  const std::lock_guard lock(state.mutex);
+  std::string first_problem;
+  for (PK11SlotListElement* e = PK11_GetFirstSafe(slots.get()); e; e = PK11_GetNextSafe(slots.get(), e, PR_FALSE)) {
+    PK11SlotInfo* slot = e->slot;
+    const TokenKey key{PK11_GetModuleID(slot), PK11_GetSlotID(slot)};
+    auto known = state.outcome.find(key);
+    if (known == state.outcome.end()) {
+      if (!needs_login(slot)) continue;
+      std::string outcome = log_in(slot);
+      if (!outcome.empty()) settings::log_line(outcome);
+      known = state.outcome.emplace(key, std::move(outcome)).first;
+    }
+    if (first_problem.empty()) first_problem = known->second;
+  }
+  return first_problem;
+}
+
+}  // namespace corvane::signing

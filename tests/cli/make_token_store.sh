@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# make_token_store.sh FIXTURES_DIR OUTDIR
+# A SoftHSM2 token in a scratch folder, as a user with a smartcard has it:
+#   OUTDIR/softhsm2.conf   the token's configuration (SOFTHSM2_CONF), tokens in OUTDIR/tokens
+#   OUTDIR/db              an NSS store holding the fixture CA, with the token added by modutil
+#                          through OpenSC's pkcs11-spy (PKCS11SPY names SoftHSM's module)
+#   OUTDIR/pin.txt         the token's user PIN
+#   OUTDIR/keys.tsv        nickname and unique container name of each key
+# The token "corvane-token" holds three keys with certificates issued by the
+# fixture CA: "Tok RSA" (RSA-2048), "Tok P256" (EC P-256), "Tok P384" (EC P-384).
+set -euo pipefail
+export LC_ALL=C
+[ $# -eq 2 ] || { echo "usage: $0 FIXTURES_DIR OUTDIR" >&2; exit 2; }
+PEM=$1/nss/pem
+mkdir -p "$2"; OUT=$(cd "$2" && pwd)
+rm -rf "${OUT:?}"/*
+mkdir -p "$OUT/tokens" "$OUT/db"
+SOFTHSM=/usr/lib/softhsm/libsofthsm2.so
+SPY=$(ls /usr/lib/*/pkcs11/pkcs11-spy.so /usr/lib/pkcs11/pkcs11-spy.so 2>/dev/null | head -n1 || true)
+for f in "$SOFTHSM" "$SPY"; do
+  [ -n "$f" ] && [ -e "$f" ] || { echo "missing PKCS#11 module (softhsm2, opensc-pkcs11): $f" >&2; exit 2; }
+done
+TMP=$(mktemp -d); trap 'rm -rf "$TMP"' EXIT
+
+export SOFTHSM2_CONF=$OUT/softhsm2.conf PKCS11SPY=$SOFTHSM PKCS11SPY_OUTPUT=/dev/null
+printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' "$OUT/tokens" >"$SOFTHSM2_CONF"
+printf '1234\n' >"$OUT/pin.txt"
+softhsm2-util --init-token --free --label corvane-token --pin 1234 --so-pin 5678 >/dev/null
+
+DB=sql:$OUT/db
+certutil -N -d "$DB" --empty-password
+certutil -A -d "$DB" -n "Fixture Test CA" -t "CT,C,C" -a -i "$PEM/ca.crt"
+modutil -dbdir "$DB" -add corvane-token -libfile "$SPY" -force >/dev/null
+
+add_key() {  # name CN genpkey-options...
+  local name=$1 cn=$2; shift 2
+  openssl genpkey "$@" -out "$TMP/$name.key" 2>/dev/null
+  printf 'basicConstraints = critical, CA:FALSE\nkeyUsage = critical, digitalSignature, nonRepudiation\nextendedKeyUsage = emailProtection\nsubjectAltName = email:%s@example.test\n' "$name" >"$TMP/$name.ext"
+  openssl req -new -sha256 -key "$TMP/$name.key" -subj "/O=Fixture Org/CN=$cn" -out "$TMP/$name.csr"
+  openssl x509 -req -sha256 -days 3650 -in "$TMP/$name.csr" -CA "$PEM/ca.crt" -CAkey "$PEM/ca.key" \
+    -set_serial "$((300 + RANDOM % 1000))" -extfile "$TMP/$name.ext" -out "$TMP/$name.crt" 2>/dev/null
+  openssl pkcs12 -export -inkey "$TMP/$name.key" -in "$TMP/$name.crt" -name "$cn" -passout pass: \
+    -keypbe AES-256-CBC -certpbe AES-256-CBC -macalg sha256 -out "$TMP/$name.p12"
+  pk12util -i "$TMP/$name.p12" -d "$DB" -h corvane-token -W "" -k "$OUT/pin.txt" >/dev/null
+}
+add_key rsa "Tok RSA" -algorithm RSA -pkeyopt rsa_keygen_bits:2048
+add_key p256 "Tok P256" -algorithm EC -pkeyopt ec_paramgen_curve:P-256
+add_key p384 "Tok P384" -algorithm EC -pkeyopt ec_paramgen_curve:P-384
+
+{
+  printf 'nickname\tunique_container\n'
+  certutil -K -d "$DB" -h corvane-token -f "$OUT/pin.txt" </dev/null 2>/dev/null |
+    sed -n 's/^< *[0-9]*> *[a-z]* *\([0-9a-f]*\) *\(.*\)$/\2\tcorvane-token:\1/p'
+} >"$OUT/keys.tsv"
+[ "$(wc -l <"$OUT/keys.tsv")" -eq 4 ] || { echo "the token does not hold the three keys" >&2; cat "$OUT/keys.tsv" >&2; exit 1; }
+echo "token store written to $DB"

@@ -1,0 +1,285 @@
+// `corvanepdf` with a real token: a SoftHSM2 token added to the store with
+// modutil (make_token_store.sh), its PKCS#11 calls logged by OpenSC's
+// pkcs11-spy so that every login attempt is counted.
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/component/signed_pdf.h"
+#include "tests/support/test_support.h"
+
+namespace corvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kTokenStore = fs::path(CORVANE_BINARY_DIR) / "token-store";
+const fs::path kProtectedStore = fs::path(CORVANE_BINARY_DIR) / "signing-store" / "protected";
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string token_container(const std::string& nickname) {
+  std::ifstream in(kTokenStore / "keys.tsv");
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(nickname + "\t")) return line.substr(nickname.size() + 1);
+  return {};
+}
+
+struct TerminalRun {
+  std::string screen;  // everything the program wrote to its terminal
+  int exit_code = -1;
+};
+
+// Runs `command` with a pseudo-terminal as its controlling terminal; once the
+// screen shows `prompt`, types `answer`.
+TerminalRun run_on_terminal(const std::string& command, const std::string& prompt, const std::string& answer) {
+  TerminalRun run;
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child < 0) return run;
+  if (child == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  bool answered = false;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+    run.screen.append(buffer, static_cast<std::size_t>(n));
+    if (!answered && contains(run.screen, prompt))
+      answered = ::write(terminal, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
+  }
+  ::close(terminal);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// A scratch folder with the settings, the spy's log and the files of a test.
+class TokenTest : public ::testing::Test {
+ protected:
+  // The environment of a corvanepdf run: the token store (or `store`),
+  // `pin_file` as CORVANE_PIN_FILE ("" : none), no display.
+  std::string environment(const std::string& pin_file, const fs::path& store = kTokenStore / "db") const {
+    return std::string("env -u DISPLAY -u WAYLAND_DISPLAY") + (pin_file.empty() ? " -u CORVANE_PIN_FILE" : "") +
+           " SOFTHSM2_CONF=" + shell_quote((kTokenStore / "softhsm2.conf").string()) +
+           " PKCS11SPY=/usr/lib/softhsm/libsofthsm2.so PKCS11SPY_OUTPUT=" + shell_quote((dir_ / "spy.log").string()) +
+           " CORVANE_NSSDB=sql:" + shell_quote(store.string()) +
+           " CORVANE_HKLM=" + shell_quote((dir_ / "hklm.reg").string()) +
+           " CORVANE_HKCU=" + shell_quote((dir_ / "hkcu.reg").string()) +
+           (pin_file.empty() ? "" : " CORVANE_PIN_FILE=" + shell_quote(pin_file));
+  }
+  // corvanepdf ARGUMENTS in a session without a terminal.
+  CommandResult run(const std::string& pin_file, const std::string& arguments,
+                    const fs::path& store = kTokenStore / "db") const {
+    return run_command(environment(pin_file, store) + " setsid -w " + shell_quote(CORVANEPDF_CLI) + " " + arguments +
+                       " </dev/null");
+  }
+  // C_Login calls since the last count.
+  int logins() const {
+    std::ifstream in(dir_ / "spy.log");
+    int count = 0;
+    for (std::string line; std::getline(in, line);) count += contains(line, "C_Login") ? 1 : 0;
+    in.close();
+    fs::remove(dir_ / "spy.log");
+    return count;
+  }
+  void settings(const std::string& values) const {
+    write_file(dir_ / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf", values));
+  }
+  std::string wrong_pin() const {
+    write_file(dir_ / "wrong.txt", "0000\n");
+    return (dir_ / "wrong.txt").string();
+  }
+
+  const std::string pin_ = (kTokenStore / "pin.txt").string();
+  const std::string plain_ = shell_quote(fixture_pdf("plain.pdf").string());
+  ScratchDir dir_{"token"};
+};
+
+TEST_F(TokenTest, ListingLogsInOnceOrSaysWhyNot) {
+  const struct {
+    std::string pin_file;
+    int exit_code, logins;
+    const char* want;
+  } cases[] = {{pin_, 0, 1, "ECDSA\tyes\t"},
+               {wrong_pin(), 1, 1, "wrong PIN for token corvane-token"},
+               {"", 1, 0, "no PIN: set CORVANE_PIN_FILE or run on a terminal"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.want);
+    const CommandResult r = run(c.pin_file, "certificates");
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.output;
+    EXPECT_TRUE(contains(r.output, c.want)) << r.output;
+    EXPECT_TRUE(contains(r.output, "\tcorvane-token:Tok P384\n")) << r.output;
+    EXPECT_EQ(logins(), c.logins);
+  }
+}
+
+// Each key type signs once logged in, chosen for the run by nickname,
+// fingerprint or unique container name; every validator accepts the result.
+TEST_F(TokenTest, RsaAndEcKeysSignAndEveryValidatorAccepts) {
+  const std::string rsa_fingerprint = [this] {
+    const CommandResult list = run(pin_, "certificates");
+    const auto at = list.output.find("\tcorvane-token:Tok RSA\n");
+    const auto start = list.output.rfind('\t', at - 1);
+    return list.output.substr(start + 1, at - start - 1);
+  }();
+  (void)logins();
+  for (const std::string& cert : {rsa_fingerprint, std::string("Tok P256"), token_container("Tok P384")}) {
+    SCOPED_TRACE(cert);
+    const auto out = dir_ / "out.pdf";
+    const CommandResult r = run(pin_, "sign " + plain_ + " -o " + shell_quote(out.string()) + " --cert " + shell_quote(cert));
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(logins(), 1);
+    EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid")) << pdfsig_report(out, "");
+    const CommandResult mutool = run_command("mutool sign -v " + shell_quote(out.string()));
+    EXPECT_TRUE(contains(mutool.output, "unchanged since signing")) << mutool.output;
+    const std::string bytes = read_file(out);
+    const auto range = byte_range_of(bytes);
+    ASSERT_TRUE(range);
+    EXPECT_EQ(openssl_problems(bytes, *range), "");
+    const CommandResult ours = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()));
+    EXPECT_TRUE(contains(ours.output, "Signature: valid")) << ours.output;
+    fs::remove(out);
+  }
+  // The run's choice was not saved.
+  EXPECT_FALSE(contains(read_file(dir_ / "hkcu.reg"), "UniqueContainerName"));
+}
+
+// A wrong PIN is tried once for the whole process, also by a batch; a
+// password-protected store is opened the same way.
+TEST_F(TokenTest, WrongPinIsTriedOnceAndRefusesTheRun) {
+  settings(reg_value("UniqueContainerName", token_container("Tok RSA")));
+  for (int i = 0; i < 3; ++i) fs::copy_file(fixture_pdf("plain.pdf"), dir_ / ("in" + std::to_string(i) + ".pdf"));
+  fs::create_directory(dir_ / "out");
+  const std::string batch = shell_quote((dir_ / "in0.pdf").string()) + " " + shell_quote((dir_ / "in1.pdf").string()) +
+                            " " + shell_quote((dir_ / "in2.pdf").string()) + " --jobs 2 --out-dir " +
+                            shell_quote((dir_ / "out").string());
+  const struct {
+    std::string arguments;
+    fs::path store;
+    const char* want;
+  } cases[] = {
+      {"sign " + plain_ + " -o " + shell_quote((dir_ / "out.pdf").string()), kTokenStore / "db",
+       "wrong PIN for token corvane-token"},
+      {"sign " + batch, kTokenStore / "db", "wrong PIN for token corvane-token"},
+      {"sign " + plain_ + " -o " + shell_quote((dir_ / "out.pdf").string()) + " --cert 'Dana Signer'",
+       kProtectedStore, "wrong PIN for token NSS Certificate DB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const CommandResult r = run(wrong_pin(), c.arguments, c.store);
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_TRUE(contains(r.output, c.want)) << r.output;
+    if (c.store == kTokenStore / "db") {
+      EXPECT_EQ(logins(), 1);
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.pdf"));
+    EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+  }
+  const CommandResult right = run((kProtectedStore / "pin.txt").string(),
+                                  "sign " + plain_ + " -o " + shell_quote((dir_ / "out.pdf").string()) +
+                                      " --cert 'Dana Signer'",
+                                  kProtectedStore);
+  EXPECT_EQ(right.exit_code, 0) << right.output;
+}
+
+TEST_F(TokenTest, SelectedKeyMissingFromTheStoreSignsNothingUnlessFallbackIsSet) {
+  const auto out = dir_ / "out.pdf";
+  const std::string arguments = "sign -v " + plain_ + " -o " + shell_quote(out.string());
+  const std::string stale = reg_value("UniqueContainerName", "corvane-token:00");
+  settings(stale);
+  const CommandResult refused = run(pin_, arguments);
+  EXPECT_EQ(refused.exit_code, 1) << refused.output;
+  EXPECT_TRUE(contains(refused.output, "the selected certificate corvane-token:00 is not in the store")) << refused.output;
+  EXPECT_TRUE(contains(refused.output, "choose another with --cert")) << refused.output;
+  EXPECT_FALSE(fs::exists(out));
+
+  settings(stale + reg_value("lastcertfallback", "1"));
+  const CommandResult fallback = run(pin_, arguments);
+  EXPECT_EQ(fallback.exit_code, 0) << fallback.output;
+  EXPECT_TRUE(contains(fallback.output, "lastcertfallback: signing with the store's last certificate, Tok RSA"))
+      << fallback.output;
+}
+
+// The PIN is asked once on the terminal, hidden, for every worker of a batch.
+TEST_F(TokenTest, BatchAsksForThePinOnceOnATerminal) {
+  settings(reg_value("UniqueContainerName", token_container("Tok P256")));
+  std::string inputs;
+  for (int i = 0; i < 20; ++i) {
+    const auto input = dir_ / ("doc" + std::to_string(i) + ".pdf");
+    fs::copy_file(fixture_pdf("plain.pdf"), input);
+    inputs += " " + shell_quote(input.string());
+  }
+  fs::create_directory(dir_ / "out");
+  const std::string command = environment("") + " " + shell_quote(CORVANEPDF_CLI) + " sign" + inputs +
+                              " --jobs 2 --out-dir " + shell_quote((dir_ / "out").string());
+  const TerminalRun run = run_on_terminal(command, "PIN for token \"corvane-token\": ", "1234\n");
+  EXPECT_EQ(run.exit_code, 0) << run.screen;
+  EXPECT_EQ(occurrences(run.screen, "PIN for token"), 1u) << run.screen;
+  EXPECT_FALSE(contains(run.screen, "1234")) << run.screen;
+  EXPECT_TRUE(contains(run.screen, "signed 20 of 20 files")) << run.screen;
+  EXPECT_EQ(logins(), 1);
+}
+
+// With nothing selected, sign shows the chooser once before signing; closing
+// it without choosing ends the command.
+TEST_F(TokenTest, SignShowsTheChooserOnceAndStopsWhenItIsClosed) {
+  const auto out = dir_ / "out.pdf";
+  const TerminalRun run = run_on_terminal(
+      environment(pin_) + " " + shell_quote(CORVANEPDF_CLI) + " sign " + plain_ + " -o " + shell_quote(out.string()),
+      "q or Esc: close", "q\n");
+  EXPECT_EQ(run.exit_code, 1) << run.screen;
+  EXPECT_EQ(occurrences(run.screen, "Private Key Info"), 1u) << run.screen;
+  EXPECT_TRUE(contains(run.screen, "corvanepdf: no certificate chosen")) << run.screen;
+  EXPECT_FALSE(fs::exists(out));
+}
+
+// A PKCS#12 file goes into a store made for it; --select signs with it from
+// then on.
+TEST_F(TokenTest, ImportMakesTheStoreAndSelectsTheKey) {
+  const fs::path pem = kProtectedStore.parent_path() / "pem";
+  const auto p12 = dir_ / "dana.p12";
+  ASSERT_EQ(run_command("openssl pkcs12 -export -inkey " + shell_quote((pem / "dana.key").string()) + " -in " +
+                        shell_quote((pem / "dana.crt").string()) + " -certfile " +
+                        shell_quote((pem / "ca.crt").string()) + " -name 'Dana P12' -passout pass:pw123 -out " +
+                        shell_quote(p12.string()))
+                .exit_code,
+            0);
+  write_file(dir_ / "pw.txt", "pw123\n");
+  fs::create_directory(dir_ / "home");
+  const std::string env = "env -u CORVANE_NSSDB -u CORVANE_PIN_FILE HOME=" + shell_quote((dir_ / "home").string()) +
+                          " CORVANE_HKLM=" + shell_quote((dir_ / "hklm.reg").string()) +
+                          " CORVANE_HKCU=" + shell_quote((dir_ / "hkcu.reg").string()) + " setsid -w " +
+                          shell_quote(CORVANEPDF_CLI);
+  const CommandResult no_password = run_command(env + " import " + shell_quote(p12.string()) + " </dev/null");
+  EXPECT_EQ(no_password.exit_code, 1);
+  EXPECT_TRUE(contains(no_password.output, "wrong password (give it with --password-file)")) << no_password.output;
+
+  const CommandResult imported = run_command(env + " import " + shell_quote(p12.string()) + " --password-file " +
+                                             shell_quote((dir_ / "pw.txt").string()) + " --select </dev/null");
+  EXPECT_EQ(imported.exit_code, 0) << imported.output;
+  EXPECT_TRUE(imported.output.starts_with("NSS Certificate DB:")) << imported.output;
+  EXPECT_TRUE(contains(imported.output, "\tDana Signer\n")) << imported.output;
+  EXPECT_TRUE(fs::exists(dir_ / "home" / ".pki" / "nssdb" / "cert9.db"));
+
+  const auto out = dir_ / "out.pdf";
+  const CommandResult signed_run = run_command(env + " sign " + plain_ + " -o " + shell_quote(out.string()) + " </dev/null");
+  EXPECT_EQ(signed_run.exit_code, 0) << signed_run.output;
+  EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid")) << pdfsig_report(out, "");
+}
+
+}  // namespace
+}  // namespace corvane::test

@@ -9,7 +9,11 @@
 #   bench/run_append_bench.sh BUILD_DIR [LARGE.pdf] [ROUNDS]
 set -euo pipefail
 
-. "$(dirname "$0")/bench_common.sh" "$@"
+build=$(cd "${1:?build folder, e.g. build}" && pwd)
+large=${2:-$build/bench-large.pdf}
+rounds=${3:-3}
+source "$(dirname "$0")/sign_setup.sh"
+[ -f "$large" ] || "$here/make_large_pdf.sh" "$build/fixtures/pdf" "$large"
 
 line() {  # line PROGRAM "wall cpu kB"
   read -r w c m <<<"$2"

@@ -15,18 +15,6 @@ source "$(dirname "$0")/sign_setup.sh"
 [ -f "$large" ] || "$here/make_large_pdf.sh" "$build/fixtures/pdf" "$large"
 small=$build/fixtures/pdf/plain.pdf
 
-# measure LABEL CMD...: "wall cpu peak_kB" of the median (by wall time) of
-# the rounds; the output file is removed before each run.
-measure() {
-  local i
-  for ((i = 0; i < rounds; i++)); do
-    rm -f "$work/out.pdf"
-    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" ||
-      { cat "$work/err" >&2; echo "failed: $*" >&2; exit 1; }
-    awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 }' "$work/time"
-  done | sort -n | awk -v m=$(((rounds + 1) / 2)) 'NR == m'
-}
-
 row() {  # row NAME FILE
   local name=$1 file=$2 size ours qpdf peer
   size=$(stat -c %s "$file")

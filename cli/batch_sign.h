@@ -20,13 +20,17 @@ struct SignOptions {
   std::string reason;
   bool reason_given = false;
   bool verbose = false;
-  bool quiet = false;   // -q: nothing on stdout when every file was signed
-  std::string cert;     // --cert
-  bool pades = false;   // --pades
-  std::string tsa_url;  // --tsa
+  bool quiet = false;    // -q: nothing on stdout when every file was signed
+  std::string cert;      // --cert
+  bool pades = false;    // --pades
+  std::string tsa_url;   // --tsa
+  bool append = false;   // --append
+  bool rebuild = false;  // --rebuild
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
-    return {input, output, password, user, reason, reason_given, cert, pades, tsa_url};
+    std::optional<bool> mode;
+    if (append || rebuild) mode = append;
+    return {input, output, password, user, reason, reason_given, cert, pades, tsa_url, mode};
   }
 };
 

@@ -87,6 +87,12 @@ void add_edit_commands(CLI::App& app) {
   sign->add_option("--cert", options->cert,
                    "The certificate for this run only: nickname, SHA-256 fingerprint or unique container name "
                    "(see 'corvanepdf certificates'); never saved");
+  CLI::Option* append = sign->add_flag(
+      "--append", options->append,
+      "Append the signature as an incremental update: earlier signatures stay valid (default for a signed input)");
+  sign->add_flag("--rebuild", options->rebuild,
+                 "Rebuild the document (earlier signatures no longer cover it)")
+      ->excludes(append);
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
   sign->add_flag("--pades", options->pades, "Make a PAdES signature (CAdES signed attributes)");
   sign->add_option("--tsa", options->tsa_url, "Timestamp the signature at this RFC 3161 authority (URL)");

@@ -4,8 +4,38 @@
 
 #include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
+#include "verify/form_signatures.h"
 
 namespace corvane::cli {
+namespace {
+
+// How many signed signature fields the input holds; 0 when it cannot be
+// read (the signing run then says why).
+std::size_t earlier_signatures(const SignRequest& request) {
+  return verify::count_signed_form_fields(request.input, request.password);
+}
+
+std::string signatures_text(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " earlier signature" : " earlier signatures");
+}
+
+// The mode of the run: the flag when given, else append for a signed input
+// (said on stderr), else the settings (nullopt).
+std::optional<bool> choose_mode(const SignRequest& request) {
+  if (request.append == true) return true;
+  const std::size_t earlier = earlier_signatures(request);
+  if (request.append == false) {
+    if (earlier > 0)
+      std::cerr << "corvanepdf: warning: " << request.input << ": rebuilding; the " << signatures_text(earlier)
+                << " will no longer cover the file\n";
+    return false;
+  }
+  if (earlier == 0) return std::nullopt;
+  std::cerr << "corvanepdf: " << request.input << ": appended to keep " << signatures_text(earlier) << "\n";
+  return true;
+}
+
+}  // namespace
 
 std::string sign_file(const SignRequest& request,
                       const std::function<std::vector<std::string>()>& log_lines,
@@ -21,6 +51,7 @@ std::string sign_file(const SignRequest& request,
   document.containername(request.cert);
   if (request.pades) document.pades("1");
   if (!request.tsa_url.empty()) document.tsaurl(request.tsa_url);
+  if (const auto append = choose_mode(request)) document.appendmode(*append);
   const bool signed_ok = document.signit();
   const auto lines = log_lines();
   if (run_lines) run_lines(lines);

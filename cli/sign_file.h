@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,15 @@ struct SignRequest {
   std::string cert;    // --cert: the certificate of this run only
   bool pades = false;   // sets pades "1" when true, else leaves the setting
   std::string tsa_url;  // sets tsaurl only when not empty
+  // --append (true) or --rebuild (false); unset: an input that already holds
+  // a signature is appended to, any other follows the settings.
+  std::optional<bool> append;
 };
 
-// Sets the properties as a host would, then signs. What can be checked
+// Sets the properties as a host would, then signs. An input that already
+// holds signatures is appended to unless --rebuild was given (a line on
+// stderr says so), and --rebuild on such an input warns that the earlier
+// signatures will no longer cover the file. What can be checked
 // before is checked before; a failed run is explained from the diagnostic
 // lines of its thread, which `log_lines` reads once the run is over. The
 // lines also go to `run_lines` when it is given (-v). "" when the file was

@@ -1,6 +1,7 @@
 // `corvanepdf verify FILE [--password PW]`: prints every signature of a PDF
-// with its signer, signing time, digest algorithm, trust and coverage. The
-// exit status is the verdict (verify::Verdict, listed in --help).
+// with its signer, signing time, digest algorithm, trust, coverage, its
+// revision and what the later revisions did. The exit status is the verdict
+// (verify::Verdict, listed in --help).
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -22,10 +23,16 @@ struct VerifyOptions {
 };
 
 constexpr const char* kExitCodes =
-    "Exit status: 0 every signature is valid, covers the whole file and its signer is trusted;\n"
-    "1 no signature, a signature is invalid, or the document changed after it was signed;\n"
+    "Per signature, \"Revision: R of N, signed bytes 0 to E\" is the file's revision it belongs to\n"
+    "(revisions end at each %%EOF) and where its signed bytes end; \"After it:\" says what later\n"
+    "revisions did: \"nothing\" (it covers the whole file), \"signatures added\" (only signature\n"
+    "fields, their widgets and appearances, growth of /Fields and /Annots, /SigFlags, /DSS, new\n"
+    "cross-reference sections) or \"content changed\" (anything else, with the first change).\n"
+    "Exit status: 0 every signature is valid, nothing but signatures follows it, and its signer is\n"
+    "trusted;\n"
+    "1 no signature, a signature is invalid, or the document's content changed after it was signed;\n"
     "2 the file could not be read;\n"
-    "3 every signature is valid and covers the whole file, but a signer is not trusted\n"
+    "3 every signature is valid with nothing but signatures after it, but a signer is not trusted\n"
     "(or cannot be checked without a certificate store) or a weak digest (SHA-1, MD5) is used.";
 
 void run_verify(const VerifyOptions& options) {

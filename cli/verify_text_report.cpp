@@ -33,6 +33,15 @@ void print_format(std::ostream& out, const verify::SignatureReport& s) {
       << (t.imprint_matches ? "matches the signature" : "does not match the signature") << "\n";
 }
 
+const char* later_changes_text(verify::LaterChanges changes) {
+  switch (changes) {
+    case verify::LaterChanges::kNone: return "nothing (the signature covers the whole file)";
+    case verify::LaterChanges::kSignaturesAdded: return "signatures added";
+    case verify::LaterChanges::kContentChanged: break;
+  }
+  return "content changed";
+}
+
 void print_signature(std::ostream& out, int number, const verify::SignatureReport& s, std::uint64_t file_size) {
   out << "Signature " << number;
   if (!s.field_name.empty()) out << " (field \"" << s.field_name << "\")";
@@ -52,6 +61,12 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   else if (s.signed_end == 0) out << "no\n";
   else out << "no (the signed revision ends at byte " << s.signed_end << " of " << file_size << ")\n";
   print_format(out, s);
+  if (s.revision == 0) return;
+  out << "  Revision: " << s.revision << " of " << s.revisions << ", signed bytes 0 to " << s.signed_end
+      << " (all but its /Contents)\n";
+  out << "  After it: " << later_changes_text(s.later_changes);
+  if (!s.later_detail.empty()) out << " (" << s.later_detail << ")";
+  out << "\n";
 }
 
 template <typename Fact>
@@ -74,7 +89,10 @@ void print_text_report(std::ostream& out, std::ostream& err, const verify::Docum
     out << "Not every signature is valid and covers the whole file.\n";
     return;
   }
-  out << "Every signature is valid and covers the whole file.\n";
+  if (any_signature(report, [](const verify::SignatureReport& s) { return !s.covers_whole_file; }))
+    out << "Every signature is valid; nothing but signatures was added after any of them.\n";
+  else
+    out << "Every signature is valid and covers the whole file.\n";
   if (any_signature(report, [](const verify::SignatureReport& s) { return !s.signer.trusted; }))
     out << "Not every signer is trusted.\n";
   if (any_signature(report, [](const verify::SignatureReport& s) { return s.weak_digest; }))

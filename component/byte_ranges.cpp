@@ -35,12 +35,6 @@ std::int32_t find(const ByteBuffer& buffer, std::string_view text, std::int32_t 
   return find_bytes(buffer.data(), buffer.size(), text, from);
 }
 
-bool holds_at(const ByteBuffer& buffer, std::int32_t at, std::string_view text) {
-  return at >= 0 && static_cast<std::size_t>(at) <= buffer.size() &&
-         text.size() <= buffer.size() - static_cast<std::size_t>(at) &&
-         std::memcmp(buffer.data() + at, text.data(), text.size()) == 0;
-}
-
 // Width of the slot "<eee...>" that starts at `at`; nullopt when there is
 // none.
 std::optional<std::int32_t> slot_width(const ByteBuffer& buffer, std::int32_t at) {
@@ -83,15 +77,29 @@ Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state) {
   if (eof_line == kNotFound) return "the rebuilt document has no %%EOF line after the signature";
   edit.secondRangeLength = eof_line + static_cast<std::int32_t>(kEofLine.size()) - edit.secondRangeStart;
 
-  edit.byteRangeText = std::string(kByteRangeStart) + std::to_string(edit.contentsStart) + " " +
-                       std::to_string(edit.secondRangeStart) + " " +
-                       std::to_string(edit.secondRangeLength);
-  if (edit.byteRangeText.size() > kByteRangeRoom)
-    return "the byte ranges do not fit into the /ByteRange placeholder";
-  const std::int32_t placeholder = find(out, kByteRangeStart, edit.secondRangeStart);
-  if (!holds_at(out, placeholder, kByteRangePlaceholder))
-    return "the signature dictionary has no /ByteRange placeholder";
-  std::memcpy(out.data() + placeholder, edit.byteRangeText.data(), edit.byteRangeText.size());
+  return fill_byte_range(std::span(out.data(), out.size()), static_cast<std::size_t>(edit.secondRangeStart),
+                         edit.contentsStart, edit.secondRangeStart, edit.secondRangeLength, edit.byteRangeText);
+}
+
+Refusal fill_byte_range(std::span<std::uint8_t> text, std::size_t from, std::int64_t first_length,
+                        std::int64_t second_start, std::int64_t second_length, std::string& byte_range_text) {
+  byte_range_text = std::string(kByteRangeStart) + std::to_string(first_length) + " " +
+                    std::to_string(second_start) + " " + std::to_string(second_length);
+  if (byte_range_text.size() > kByteRangeRoom) return "the byte ranges do not fit into the /ByteRange placeholder";
+  const std::string_view view(reinterpret_cast<const char*>(text.data()), text.size());
+  const std::size_t placeholder = from > view.size() ? std::string_view::npos : view.find(kByteRangePlaceholder, from);
+  if (placeholder == std::string_view::npos) return "the signature dictionary has no /ByteRange placeholder";
+  std::memcpy(text.data() + placeholder, byte_range_text.data(), byte_range_text.size());
+  return {};
+}
+
+Refusal fit_signature(std::string& signature, std::size_t width) {
+  if (signature.empty()) return "the signature could not be made with the selected certificate";
+  if (!is_lower_hex(signature)) return "signing failed: " + one_line(std::move(signature));
+  if (signature.size() > width)
+    return "the signature (" + std::to_string(signature.size()) + " hex digits) is longer than its slot (" +
+           std::to_string(width) + ")";
+  signature.resize(width, kShortSignatureFiller);
   return {};
 }
 
@@ -112,13 +120,8 @@ Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
 
   const auto width = static_cast<std::size_t>(edit.secondRangeStart - edit.contentsStart - 2);
   if (!signer.refusal.empty()) return signer.refusal;
-  if (signature.empty()) return "the signature could not be made with the selected certificate";
-  if (!is_lower_hex(signature)) return "signing failed: " + one_line(std::move(signature));
   if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
-  if (signature.size() > width)
-    return "the signature (" + std::to_string(signature.size()) + " hex digits) is longer than its slot (" +
-           std::to_string(width) + ")";
-  signature.resize(width, kShortSignatureFiller);
+  if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
   std::memcpy(out.data() + edit.contentsStart + 1, signature.data(), signature.size());
 
   // The signed file is the assembly up to the end of the second range; the

@@ -38,6 +38,15 @@ void Edit::reset_buffers() {
   pieceBytes = ByteBuffer(1, 0);
 }
 
+bool Edit::append_mode() const {
+  if (appendmode) return *appendmode;
+  std::string setting = settings::reg_read(std::string(settings::kUserBase) + "appendmode");
+  if (setting.empty()) setting = settings::reg_read(std::string(settings::kMachineBase) + "appendmode");
+  const std::string digits = setting.starts_with('-') ? setting.substr(1) : setting;
+  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos &&
+         digits.find_first_not_of('0') != std::string::npos;
+}
+
 bool Edit::load_engine() {
   if (pdfeditloaded) {
     engine.reset();

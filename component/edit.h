@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "component/bytes.h"
@@ -46,6 +47,12 @@ class Edit {
   std::string reason;
   // "1" or "0", replaced from the settings at every signit.
   std::string dontencrypt;
+  // True: signit appends the signature as an incremental update after the
+  // unchanged document (earlier signatures stay valid); false: it rebuilds
+  // the document. Until a host sets it, the setting `appendmode` decides
+  // (user key, then machine key: a whole number other than 0 appends).
+  std::optional<bool> appendmode;
+  [[nodiscard]] bool append_mode() const;
   // The certificate of this instance's runs (nickname, SHA-256 fingerprint
   // or unique container name); "" uses the saved choice. Never saved.
   std::string containername;

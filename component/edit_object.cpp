@@ -40,6 +40,7 @@ constexpr Member kMembers[] = {
     {"choose_certificate", CPDF_DISPID_CHOOSE_CERTIFICATE, MemberKind::kMethod, 0},
     {"GetUniversalTime", CPDF_DISPID_GETUNIVERSALTIME, MemberKind::kMethod, 0},
     {"lasterror", CPDF_DISPID_LASTERROR, MemberKind::kReadOnlyTextProperty, 0},
+    {"appendmode", CPDF_DISPID_APPENDMODE, MemberKind::kBoolProperty, 0},
     {"containername", CPDF_DISPID_CONTAINERNAME, MemberKind::kTextProperty, 0},
     {"pades", CPDF_DISPID_PADES, MemberKind::kTextProperty, 0},
     {"tsaurl", CPDF_DISPID_TSAURL, MemberKind::kTextProperty, 0},
@@ -75,11 +76,14 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
   const std::string name = member->name;
 
   if (member->kind != MemberKind::kMethod) {
+    // appendmode reads the setting until a host sets it.
+    bool append = id == CPDF_DISPID_APPENDMODE && edit_.append_mode();
     bool* flag = nullptr;
     std::string* text = nullptr;
     switch (id) {
       case CPDF_DISPID_PDFEDITLOADED: flag = &edit_.pdfeditloaded; break;
       case CPDF_DISPID_PDFLOADED: flag = &edit_.pdfloaded; break;
+      case CPDF_DISPID_APPENDMODE: flag = &append; break;
       case CPDF_DISPID_PDFPATH: text = &edit_.pdfpath; break;
       case CPDF_DISPID_SAVEPATH: text = &edit_.savepath; break;
       case CPDF_DISPID_PDFPASSWD: text = &edit_.pdfpasswd; break;
@@ -100,6 +104,7 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
         const auto value = args[0].to_bool();
         if (!value) return fail(error, CallError::Kind::kTypeMismatch, name + " is a Boolean");
         *flag = *value;
+        if (id == CPDF_DISPID_APPENDMODE) edit_.appendmode = *value;
       } else {
         auto value = args[0].to_text();
         if (!value) return fail(error, CallError::Kind::kTypeMismatch, name + " is a text");

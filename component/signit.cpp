@@ -160,6 +160,17 @@ bool Edit::signit() {
   }
   const SignatureKindScope kind(state.signer, signatureOptions);
 
+  if (append_mode()) {
+    // The update is written by append_signature itself: the document's
+    // bytes are copied from the file, never held here.
+    if (Refusal refusal = append_signature(*this, state); !refusal.empty()) {
+      log_refusal(*this, refusal);
+      return false;
+    }
+    reset_buffers();
+    return true;
+  }
+
   apply_encryption_and_stamp(*this, state);
   Refusal refusal = write_out_document(*this, state);
   if (refusal.empty()) refusal = reserve_timestamp_room(*this, state);

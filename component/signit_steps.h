@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,16 @@ static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoo
 // Reads the first page's size into pageWidth and pageHeight, in whole
 // points; a failing engine call keeps the size read before.
 void read_page_size(engine::PdfEngine& engine, SigningSession& session);
+
+// Reads the setting `dontencrypt` into the instance and answers whether
+// the setting `signtext` switches the visible text on.
+struct VisibleTextSettings {
+  bool stamp_enabled = false;
+};
+[[nodiscard]] VisibleTextSettings read_visible_text_settings(Edit& edit);
+// The visible text: the setting `signaturetext` (or the default template)
+// filled in, as code-page text.
+[[nodiscard]] std::string filled_stamp_text(SignerState& signer);
 
 // Reads `dontencrypt` and `signtext`, sets documentEncrypted, removes or
 // keeps the encryption and draws the visible text (visible_text.cpp).
@@ -60,6 +71,24 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // (lower-case hex of a CMS message) by the same signature with the
 // authority's token added; otherwise leaves it.
 [[nodiscard]] Refusal timestamp_signature(const Edit& edit, std::string& signature_hex);
+
+// Writes "/ByteRange [0 a b c" (into `byte_range_text` too) over the
+// placeholder that `text` holds from `from` on; a refusal when there is none
+// or the numbers do not fit.
+[[nodiscard]] Refusal fill_byte_range(std::span<std::uint8_t> text, std::size_t from, std::int64_t first_length,
+                                      std::int64_t second_start, std::int64_t second_length,
+                                      std::string& byte_range_text);
+
+// Checks a signature's hex text against the slot of `width` digits and pads
+// a shorter one with "0" (DER readers stop at the signature's own length).
+[[nodiscard]] Refusal fit_signature(std::string& signature, std::size_t width);
+
+// The append mode's whole run after the document is open: the signature
+// field, its widget and dictionary and the visible text go into an
+// incremental update after the unchanged file, which is signed (and
+// timestamped when the run's options ask for it) where it lies and written
+// to savepath (append_signing.cpp).
+[[nodiscard]] Refusal append_signature(Edit& edit, ComponentState& state);
 
 // Signs the two ranges where they lie (timestamping the signature when the
 // run's options ask for it) and moves the signed file into documentBytes

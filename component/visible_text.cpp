@@ -143,11 +143,21 @@ void read_page_size(engine::PdfEngine& engine, SigningSession& session) {
   session.pageHeight = whole_points(height);
 }
 
+std::string filled_stamp_text(SignerState& signer) {
+  std::string template_text = user_setting("signaturetext");
+  if (template_text.empty()) template_text = kDefaultStampTemplate;
+  return fill_stamp_template(template_text, signer, code_page_signer(), &pdfupdate::localTimeWithOffset);
+}
+
+VisibleTextSettings read_visible_text_settings(Edit& edit) {
+  edit.dontencrypt = dontencrypt_from_setting(user_setting("dontencrypt"));
+  return {stamp_switch_on(user_setting("signtext"))};
+}
+
 void apply_encryption_and_stamp(Edit& edit, ComponentState& state) {
   SigningSession& session = state.session;
   engine::PdfEngine& engine = *edit.engine;
-  edit.dontencrypt = dontencrypt_from_setting(user_setting("dontencrypt"));
-  const bool stamp_enabled = stamp_switch_on(user_setting("signtext"));
+  const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
   session.documentEncrypted = engine_encryption(engine) == 1;
 
   if (!stamp_enabled) {
@@ -158,10 +168,7 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state) {
     return;
   }
 
-  std::string template_text = user_setting("signaturetext");
-  if (template_text.empty()) template_text = kDefaultStampTemplate;
-  const std::string stamp_text = fill_stamp_template(template_text, state.signer, code_page_signer(),
-                                                     &pdfupdate::localTimeWithOffset);
+  const std::string stamp_text = filled_stamp_text(state.signer);
 
   if (engine_encryption(engine) != 1) {
     // Not encrypted: the text is drawn and the document stays unencrypted.

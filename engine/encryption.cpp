@@ -126,9 +126,9 @@ std::string describe(const KeptEncryption& encryption) {
   return text;
 }
 
-std::string object_key(const KeptEncryption& encryption, Cipher cipher, int number) {
+std::string object_key(const KeptEncryption& encryption, Cipher cipher, int number, int generation) {
   const bool aes = cipher == Cipher::kAes128 || cipher == Cipher::kAes256;
-  return QPDF::compute_data_key(encryption.key, number, /*generation=*/0, aes, encryption.v,
+  return QPDF::compute_data_key(encryption.key, number, generation, aes, encryption.v,
                                 encryption.r);
 }
 

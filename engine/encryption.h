@@ -45,10 +45,10 @@ struct KeptEncryption {
 // password and no key.
 [[nodiscard]] std::string describe(const KeptEncryption& encryption);
 
-// The key for the strings and streams of object `number` (generation 0)
+// The key for the strings and streams of object `number` (of `generation`)
 // under `cipher`.
 [[nodiscard]] std::string object_key(const KeptEncryption& encryption, Cipher cipher,
-                                     int number);
+                                     int number, int generation = 0);
 
 // `plain` encrypted with `key`: RC4 keeps the length; AES (CBC) puts a
 // random 16-byte initialisation vector in front and pads to whole blocks.

@@ -3,6 +3,7 @@
 
     python3 edit_from_python.py                 # show a fresh object
     python3 edit_from_python.py IN.pdf OUT.pdf  # ... and sign IN.pdf into OUT.pdf
+    python3 edit_from_python.py IN.pdf OUT.pdf append|rebuild   # ... in that mode
 
 The module is installed into the system's Python path with the package; from
 a source tree it is taken from ../python. The library is loaded from
@@ -30,9 +31,13 @@ def main(argv):
         print("pdfloaded:", edit.pdfloaded)
         print("reason:", edit.reason)
         print("string2byte('AB'):", " ".join(str(b) for b in edit.string2byte("AB")))
-        if len(argv) == 3:
+        print("appendmode:", edit.appendmode)
+        if len(argv) >= 3:
             edit.pdfpath = argv[1]
             edit.savepath = argv[2]
+            if len(argv) == 4:
+                # "append" keeps earlier signatures valid; "rebuild" rewrites the document.
+                edit.appendmode = argv[3] == "append"
             signed = edit.signit()
             print("signit:", signed)
             # Why signit failed, or why the signed file was not written ("" when all went well).

@@ -38,13 +38,22 @@ struct Filled {
   std::string slot{kSignatureSlot};
 };
 
-// "/Key (value)" with the UTF-8 value in the code page and escaped. User
-// texts go in last, after every token is filled: nothing reads them again.
-void add_string_entry(std::string& text, std::string_view key, std::string_view utf8_value) {
+// Writes a code-page string value with its delimiters.
+using StringText = std::function<std::string(std::string_view codepage_bytes)>;
+
+std::string literal_string(std::string_view codepage_bytes) {
+  return "(" + escape_pdf_literal(codepage_bytes) + ")";
+}
+
+// "/Key (value)" with the UTF-8 value in the code page and escaped (or
+// written by `string_text`). User texts go in last, after every token is
+// filled: nothing reads them again.
+void add_string_entry(std::string& text, std::string_view key, std::string_view utf8_value,
+                      const StringText& string_text = literal_string) {
   text += key;
-  text += " (";
-  text += pdf_literal_from_utf8(utf8_value);
-  text += ")\n";
+  text += " ";
+  text += string_text(platform::utf8_to_codepage(utf8_value));
+  text += "\n";
 }
 
 // The field's name: in an encrypted document a hex string encrypted with
@@ -82,36 +91,46 @@ void add_field_object(std::string& text, SigningSession& session, const SignerSt
   add_line(text, "endobj");
 }
 
-// The descriptive entries of the signature dictionary. They are left out of
-// encrypted documents: as optional texts they are not worth encrypting.
-void add_signature_details(std::string& text, SigningSession& session, SignerState& signer) {
+// The descriptive entries of the signature dictionary. The rebuild leaves
+// them out of encrypted documents: as optional texts they are not worth
+// encrypting there.
+void add_signature_details(std::string& text, SigningSession& session, SignerState& signer,
+                           const StringText& string_text = literal_string) {
   try {
     const std::string date = pdfSigningDate();
-    add_string_entry(text, "/M", date);
+    add_string_entry(text, "/M", date, string_text);
   } catch (const std::exception&) {
     // No time text can be made on this machine: the dictionary has no /M.
   }
   if (signer.signerDnsName.empty()) signer.signerDnsName = kDefaultDnsName;
-  add_string_entry(text, "/Location", signer.signerDnsName);
-  if (!signer.signerName.empty()) add_string_entry(text, "/Name", signer.signerName);
-  if (!signer.signerEmail.empty()) add_string_entry(text, "/ContactInfo", signer.signerEmail);
+  add_string_entry(text, "/Location", signer.signerDnsName, string_text);
+  if (!signer.signerName.empty()) add_string_entry(text, "/Name", signer.signerName, string_text);
+  if (!signer.signerEmail.empty()) add_string_entry(text, "/ContactInfo", signer.signerEmail, string_text);
   if (session.signingReason.empty()) session.signingReason = kDefaultReason;
-  add_string_entry(text, "/Reason", session.signingReason);
+  add_string_entry(text, "/Reason", session.signingReason, string_text);
+}
+
+// The signature dictionary's entries from "<<" to ">>", each on its own
+// line, with `slot` between the angle brackets of /Contents.
+void add_signature_dictionary(std::string& text, std::string_view slot, bool with_details,
+                              SigningSession& session, SignerState& signer,
+                              const StringText& string_text = literal_string) {
+  add_line(text, "<<");
+  add_line(text, "/Contents <" + std::string(slot) + "> ");
+  add_line(text, kByteRangePlaceholder);
+  if (with_details) add_signature_details(text, session, signer, string_text);
+  add_line(text, signer.cadesAttributes ? "/SubFilter /ETSI.CAdES.detached" : "/SubFilter /adbe.pkcs7.detached");
+  add_line(text, "/Filter /Adobe.PPKMS");
+  add_line(text, "/FT /Sig");
+  add_line(text, "/Type /Sig");
+  add_line(text, ">>");
 }
 
 // The signature dictionary with its /Contents slot and /ByteRange
 // placeholder.
 void add_signature_object(std::string& text, SigningSession& session, SignerState& signer, const Filled& filled) {
   add_line(text, filled.dictionary_number + " 0 obj");
-  add_line(text, "<<");
-  add_line(text, "/Contents <" + filled.slot + "> ");
-  add_line(text, kByteRangePlaceholder);
-  if (!session.documentEncrypted) add_signature_details(text, session, signer);
-  add_line(text, signer.cadesAttributes ? "/SubFilter /ETSI.CAdES.detached" : "/SubFilter /adbe.pkcs7.detached");
-  add_line(text, "/Filter /Adobe.PPKMS");
-  add_line(text, "/FT /Sig");
-  add_line(text, "/Type /Sig");
-  add_line(text, ">>");
+  add_signature_dictionary(text, filled.slot, !session.documentEncrypted, session, signer);
   add_line(text, "endobj");
 }
 
@@ -127,6 +146,16 @@ void number_new_objects(SigningSession& session) {
 }
 
 }  // namespace
+
+std::string signature_dictionary_body(SigningSession& session, SignerState& signer,
+                                      const std::function<std::string(std::string_view)>& string_text) {
+  std::string text;
+  const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength + signer.slotReserveHex : 0;
+  add_signature_dictionary(text, std::string(static_cast<std::size_t>(width), 'e'), /*with_details=*/true,
+                           session, signer, string_text);
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
 
 std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
                                   const SignContentFn& sign_content, const EncryptStringFn& encrypt_string) {

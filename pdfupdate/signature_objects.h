@@ -29,6 +29,16 @@ void computeSignatureRect(SigningSession& session);
 // with `encrypt_string` when given.
 std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
                                   const SignContentFn& sign_content, const EncryptStringFn& encrypt_string = {});
+// The signature dictionary from "<<" to ">>" (no line end after it) as an
+// incremental update writes it: the same entries, the /Contents slot as wide
+// as signatureHexLength, and the optional texts (/M, /Location, /Name,
+// /ContactInfo, /Reason) always present, each string written by
+// `string_text` from its code-page bytes (which encrypts it in an encrypted
+// document). Sets the defaults of signerDnsName and signingReason like
+// buildSignatureObjects.
+[[nodiscard]] std::string signature_dictionary_body(
+    SigningSession& session, SignerState& signer,
+    const std::function<std::string(std::string_view codepage_bytes)>& string_text);
 // Adds the new field to the page object's /Annots.
 std::string addAnnotToPage(SigningSession& session);
 

@@ -141,11 +141,12 @@ std::string destination_of(const std::string& path) {
   return path;
 }
 
-// Writes `bytes` into a temporary file in the folder of `path`, applies
-// `finish` to its descriptor and hands the linked-in temporary name to
-// `place`, which puts it at `path`. False, with `why`, when any step fails.
+// Writes the content (through `write_body`) into a temporary file in the
+// folder of `path`, applies `finish` to its descriptor and hands the
+// linked-in temporary name to `place`, which puts it at `path`. False, with
+// `why`, when any step fails.
 template <class Finish, class Place>
-bool write_beside(const std::string& path, std::string_view bytes, unsigned mode, std::string* why,
+bool write_beside(const std::string& path, const FileWriter& write_body, unsigned mode, std::string* why,
                   Finish finish, Place place) {
   const std::string folder = folder_of(path);
   const int dir_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -155,7 +156,7 @@ bool write_beside(const std::string& path, std::string_view bytes, unsigned mode
     TemporaryFile temp(dir_fd, name_of(path), mode);
     if (temp.fd() < 0) {
       fail(why, failure_reason(errno));
-    } else if (!write_all(temp.fd(), bytes) || ::fsync(temp.fd()) != 0) {
+    } else if (!write_body(temp.fd()) || ::fsync(temp.fd()) != 0) {
       fail(why, failure_reason(errno));
     } else {
       finish(temp.fd(), folder);
@@ -179,6 +180,12 @@ bool write_beside(const std::string& path, std::string_view bytes, unsigned mode
 
 bool replace_file_contents(const std::string& given_path, std::string_view bytes, unsigned mode,
                            bool keep_existing_mode, std::string* why, bool share_with_group) {
+  return replace_file_with(given_path, [bytes](int fd) { return write_all(fd, bytes); }, mode, keep_existing_mode,
+                           why, share_with_group);
+}
+
+bool replace_file_with(const std::string& given_path, const FileWriter& write_body, unsigned mode,
+                       bool keep_existing_mode, std::string* why, bool share_with_group) {
   if (given_path.empty()) return fail(why, "no file name");
   const std::string path = destination_of(given_path);
   struct stat old_stat {};
@@ -186,7 +193,7 @@ bool replace_file_contents(const std::string& given_path, std::string_view bytes
   if (existed && !S_ISREG(old_stat.st_mode)) return fail(why, "not a regular file");
   const std::string name = name_of(path);
   return write_beside(
-      path, bytes, mode, why,
+      path, write_body, mode, why,
       [&](int fd, const std::string& folder) {
         if (existed && keep_existing_mode)
           copy_attributes(fd, path, old_stat);
@@ -204,7 +211,7 @@ bool create_file_contents(const std::string& path, std::string_view bytes, unsig
   if (::lstat(path.c_str(), &existing) == 0) return fail(why, "the file exists");
   const std::string name = name_of(path);
   return write_beside(
-      path, bytes, mode, why, [](int, const std::string&) {},
+      path, [bytes](int fd) { return write_all(fd, bytes); }, mode, why, [](int, const std::string&) {},
       [&](int dir_fd, const std::string& temp) {
         // RENAME_NOREPLACE fails when the name exists, so a file made
         // meanwhile is kept.

@@ -2,6 +2,7 @@
 // advisory locks that serialise read-modify-write cycles between processes.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,14 @@ bool write_all(int fd, std::string_view bytes);
 bool replace_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0644,
                            bool keep_existing_mode = true, std::string* why = nullptr,
                            bool share_with_group = false);
+
+// Writes a file's whole content to the open descriptor; false on an error.
+using FileWriter = std::function<bool(int fd)>;
+
+// replace_file_contents for content that `write_body` writes itself (copied
+// from another file, say, instead of held in memory).
+bool replace_file_with(const std::string& path, const FileWriter& write_body, unsigned mode = 0644,
+                       bool keep_existing_mode = true, std::string* why = nullptr, bool share_with_group = false);
 
 // Like replace_file_contents for a file that must not exist yet: the bytes
 // appear at `path` complete or not at all, and an existing file (or one

@@ -19,6 +19,10 @@ bool write_file(const std::string& path, std::span<const std::uint8_t> data, boo
   return platform::replace_file_contents(path, bytes, 0666, /*keep_existing_mode=*/true, why);
 }
 
+bool write_file_with(const std::string& path, const std::function<bool(int fd)>& write_body, std::string* why) {
+  return platform::replace_file_with(path, write_body, 0666, /*keep_existing_mode=*/true, why);
+}
+
 void delete_file(const std::string& path) {
   // Only full paths: a bare file name is left alone.
   if (path.find('/') == std::string::npos) return;

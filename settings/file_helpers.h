@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -16,6 +17,10 @@ namespace corvane::settings {
 // file, no space), with the reason in `why` when given.
 bool write_file(const std::string& path, std::span<const std::uint8_t> data, bool keep_existing,
                 std::string* why = nullptr);
+// write_file (replacing) for content that `write_body` writes to the open
+// descriptor itself.
+bool write_file_with(const std::string& path, const std::function<bool(int fd)>& write_body,
+                     std::string* why = nullptr);
 // Deletes the file if it exists; reports nothing.
 void delete_file(const std::string& path);
 // The bytes as code-page text (one char per byte), cut before the first NUL.

@@ -140,6 +140,15 @@ bool NssSignedData::SetContentPieces(std::span<const std::span<const std::uint8_
   return digest_.has_value();
 }
 
+bool NssSignedData::SetContentFeed(const ContentFeed& feed) {
+  digest_.reset();
+  HashHandle hash = start_sha256();
+  if (!hash) return false;
+  if (!feed([&hash](std::span<const std::uint8_t> piece) { update(hash.get(), piece); })) return false;
+  digest_ = finish(hash.get());
+  return digest_.has_value();
+}
+
 bool NssSignedData::SetContent(std::string_view text, platform::TextEncoding encoding) {
   digest_.reset();
   HashHandle hash = start_sha256();

@@ -13,6 +13,7 @@ class NssSignedData final : public SignedData {
   bool SetContent(std::span<const std::uint8_t> bytes) override;
   bool SetContent(std::string_view text, platform::TextEncoding encoding) override;
   bool SetContentPieces(std::span<const std::span<const std::uint8_t>> pieces) override;
+  bool SetContentFeed(const ContentFeed& feed) override;
   // An EC or DSA signature is written in its DER form (a SEQUENCE of r and s).
   [[nodiscard]] std::optional<platform::ByteArray> Sign(const Signer& signer, bool detached, int encoding,
                                                         platform::CallError& error) override;

@@ -1,6 +1,8 @@
 // signContent: find the signing certificate, record its details, sign.
 #include "signing/sign_content.h"
 
+#include <utility>
+
 #include "identity/user_identity.h"
 #include "platform/codepage.h"
 #include "platform/object_factory.h"
@@ -116,8 +118,8 @@ void record_details(SignerState& state, const Certificate& cert, const Utilities
 }
 
 // Signs with `cert`; the content is contentPieces when there are any (then
-// emptied), else contentBytes when it holds enough bytes (then reduced to one
-// zero byte), else `was`. Returns the signature or nullopt; `headroom` gets
+// emptied), else contentFeed when set (then cleared), else contentBytes
+// when it holds enough bytes (then reduced to one zero byte), else `was`. Returns the signature or nullopt; `headroom` gets
 // what a later signature of the key may need beyond it.
 std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr<Certificate> cert,
                                              std::string_view was, platform::TextEncoding encoding,
@@ -129,6 +131,9 @@ std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr
     if (!state.contentPieces.empty()) {
       signed_data->SetContentPieces(state.contentPieces);
       state.contentPieces.clear();
+    } else if (state.contentFeed) {
+      const ContentFeed feed = std::exchange(state.contentFeed, nullptr);
+      if (!signed_data->SetContentFeed(feed)) return std::nullopt;
     } else if (state.contentBytes && state.contentBytes->size() >= kMinContentBytes) {
       signed_data->SetContent(*state.contentBytes);
       state.contentBytes = std::vector<std::uint8_t>{0};

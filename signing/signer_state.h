@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -13,6 +14,10 @@
 
 namespace corvane {
 
+// Hands a content to `sink` piece by piece, in order; false when the content
+// could not be read whole.
+using ContentSink = std::function<void(std::span<const std::uint8_t>)>;
+using ContentFeed = std::function<bool(const ContentSink& sink)>;
 namespace signing {
 class Certificate;
 }
@@ -54,6 +59,10 @@ struct SignerState {
   // instead (they are read, never copied) and empties the list. The pieces
   // point into the caller's buffer, which must outlive the signing.
   std::vector<std::span<const std::uint8_t>> contentPieces;
+  // When set (and contentPieces is empty), the next signing signs what the
+  // feed hands over, read once as it comes (a file read in blocks, say), and
+  // clears it. A feed that fails makes the signing fail.
+  ContentFeed contentFeed;
   // The signer's user name for the e-mail cache (UTF-8).
   std::string userName;
   // True while a signing run makes CAdES signatures (signed attributes,

@@ -23,6 +23,7 @@
 #include "platform/automation.h"
 #include "platform/codepage.h"
 #include "platform/variant.h"
+#include "signing/signer_state.h"
 
 namespace corvane::signing {
 
@@ -151,6 +152,15 @@ class SignedData : public platform::AutomationObject {
   virtual bool SetContentPieces(std::span<const std::span<const std::uint8_t>> pieces) {
     std::vector<std::uint8_t> joined;
     for (const auto piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+    return SetContent(joined);
+  }
+  // The content is what `feed` hands over. This default joins the pieces;
+  // a store that can hash them as they come overrides it. False when the
+  // feed fails.
+  virtual bool SetContentFeed(const ContentFeed& feed) {
+    std::vector<std::uint8_t> joined;
+    if (!feed([&joined](std::span<const std::uint8_t> piece) { joined.insert(joined.end(), piece.begin(), piece.end()); }))
+      return false;
     return SetContent(joined);
   }
   // Signs the content with `signer`'s certificate. Only detached signatures

@@ -7,6 +7,7 @@
 // checker in verify_document.cpp's list and a line in each printer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,6 +16,16 @@
 #include "verify/cms_check.h"
 
 namespace corvane::verify {
+
+// What the revisions after a signature's own did.
+enum class LaterChanges {
+  kNone,             // the signature covers the whole file
+  kSignaturesAdded,  // only signature fields, their widgets and appearances,
+                     // /Fields, /Annots and /SigFlags growing, /DSS, and new
+                     // cross-reference sections
+  kContentChanged,   // anything else: contents, resources, other objects
+                     // changed or freed
+};
 
 struct SignatureReport {
   // From the signature dictionary.
@@ -33,6 +44,14 @@ struct SignatureReport {
   // timestamp"; "" when the signature could not be read (check_format).
   std::string format;
   FormatFacts format_facts;
+  // The file's revision the signature belongs to (1 = the first) and the
+  // number of revisions; 0 when the ranges are not usable
+  // (check_later_revisions).
+  std::size_t revision = 0;
+  std::size_t revisions = 0;
+  // What the later revisions did, and for content changed the first change.
+  LaterChanges later_changes = LaterChanges::kNone;
+  std::string later_detail;
 };
 
 struct DocumentReport {
@@ -48,14 +67,15 @@ struct DocumentReport {
 
 // The verdict on a document, as the verify command's exit status.
 enum class Verdict : int {
-  kHolds = 0,       // every signature valid, covering the whole file, its signer trusted
-  kBroken = 1,      // no signature, one invalid, or the document changed after one
+  kHolds = 0,       // every signature valid, followed by nothing but signatures, its signer trusted
+  kBroken = 1,      // no signature, one invalid, or the document's content changed after one
   kUnreadable = 2,  // the file or the document could not be read
-  kUntrusted = 3,   // all valid and covering, but a signer not trusted (or not checked) or a weak digest
+  kUntrusted = 3,   // all valid, only signatures after them, but a signer not trusted (or not checked) or a weak digest
 };
 
 // True when the document has at least one signature and every signature is
-// valid and covers the whole file, whoever signed it.
+// valid and either covers the whole file or is followed only by added
+// signatures, whoever signed it.
 [[nodiscard]] bool all_signatures_hold(const DocumentReport& report);
 
 [[nodiscard]] Verdict verdict_of(const DocumentReport& report);

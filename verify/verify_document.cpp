@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "verify/byte_source.h"
 #include "verify/cades_check.h"
 #include "verify/pdf_date.h"
+#include "verify/revisions.h"
 #include "verify/signature_dictionaries.h"
 #include "verify/signed_ranges.h"
 #include "verify/validation_data.h"
@@ -20,6 +22,9 @@ namespace {
 // lives here, not in the report, and goes with the check.
 struct SignatureCheck {
   const ByteSource& file;
+  const std::string& password;
+  // Where the file's revisions end (after each %%EOF line).
+  const std::vector<std::uint64_t>& revision_ends;
   const SignatureDictionary& dictionary;
   SignedRanges ranges;
   SignatureReport& report;
@@ -105,14 +110,30 @@ void check_digest_strength(SignatureCheck& check) {
   check.report.weak_digest = std::find(kWeak.begin(), kWeak.end(), digest) != kWeak.end();
 }
 
+// The signature's revision, and what the revisions after it did.
+void check_later_revisions(SignatureCheck& check) {
+  SignatureReport& report = check.report;
+  if (report.signed_end == 0) return;
+  const auto& ends = check.revision_ends;
+  report.revision = static_cast<std::size_t>(
+      std::lower_bound(ends.begin(), ends.end(), report.signed_end) - ends.begin() + 1);
+  report.revisions = std::max(ends.size(), report.revision);
+  if (report.covers_whole_file) return;
+  const LaterRevisions later = classify_later_revisions(check.file, check.password, report.signed_end);
+  report.later_changes = later.changes;
+  report.later_detail = later.detail;
+}
+
 // The checkers in the order they run; each fills its own part of the report.
 using Checker = void (*)(SignatureCheck&);
-constexpr Checker kCheckers[] = {check_dictionary, check_ranges, check_cms, check_format, check_digest_strength};
+constexpr Checker kCheckers[] = {check_dictionary, check_ranges, check_cms, check_format, check_digest_strength,
+                                 check_later_revisions};
 
-SignatureReport verify_signature(const ByteSource& file, const SignatureDictionary& dictionary,
-                                 const DocumentValidationData& dss) {
+SignatureReport verify_signature(const ByteSource& file, const std::string& password,
+                                 const std::vector<std::uint64_t>& revision_ends,
+                                 const SignatureDictionary& dictionary, const DocumentValidationData& dss) {
   SignatureReport report;
-  SignatureCheck check{file, dictionary, {}, report, dss};
+  SignatureCheck check{file, password, revision_ends, dictionary, {}, report, dss};
   for (Checker checker : kCheckers) checker(check);
   return report;
 }
@@ -142,15 +163,19 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   report.file_size = file.size();
   report.signatures.reserve(scan.signatures.size());
   const DocumentValidationData dss = read_validation_data(path, password);
+  const std::vector<std::uint64_t> ends = revision_ends(file);
   for (const SignatureDictionary& dictionary : scan.signatures)
-    report.signatures.push_back(verify_signature(file, dictionary, dss));
+    report.signatures.push_back(verify_signature(file, password, ends, dictionary, dss));
   return report;
 }
 
 bool all_signatures_hold(const DocumentReport& report) {
   return report.opened && !report.signatures.empty() &&
          std::all_of(report.signatures.begin(), report.signatures.end(),
-                     [](const SignatureReport& s) { return s.valid && s.covers_whole_file; });
+                     [](const SignatureReport& s) {
+                       return s.valid &&
+                              (s.covers_whole_file || s.later_changes == LaterChanges::kSignaturesAdded);
+                     });
 }
 
 Verdict verdict_of(const DocumentReport& report) {

@@ -32,6 +32,10 @@ bool edit::pdfeditloaded() const { return impl_ && impl_->object.pdfeditloaded; 
 void edit::pdfeditloaded(bool value) {
   if (impl_) impl_->object.pdfeditloaded = value;
 }
+bool edit::appendmode() const { return impl_ && impl_->object.append_mode(); }
+void edit::appendmode(bool value) {
+  if (impl_) impl_->object.appendmode = value;
+}
 bool edit::pdfloaded() const { return impl_ && impl_->object.pdfloaded; }
 void edit::pdfloaded(bool value) {
   if (impl_) impl_->object.pdfloaded = value;

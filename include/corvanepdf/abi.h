@@ -96,6 +96,7 @@ enum CpdfEditDispId {
   CPDF_DISPID_LASTERROR = 14,         /* read-only property, text: why the last signit failed,
                                          or why its signed file was not written; a put fails
                                          with CPDF_DISP_E_MEMBERNOTFOUND */
+  CPDF_DISPID_APPENDMODE = 15,        /* property, Boolean */
   CPDF_DISPID_CONTAINERNAME = 16,     /* property, text: the certificate of the next runs (see edit.hpp) */
   CPDF_DISPID_PADES = 17,             /* property, text: "1" PAdES, "0" PKCS#7, "" the setting */
   CPDF_DISPID_TSAURL = 18             /* property, text: timestamp authority, "" the setting */

@@ -51,6 +51,11 @@ class edit {
   // replaced from the settings at every signit.
   std::string dontencrypt() const;
   void dontencrypt(const std::string& value);
+  // True: signit appends the signature as an incremental update, so that
+  // earlier signatures stay valid; false: it rebuilds the document. Reads
+  // the setting `appendmode` until set here.
+  bool appendmode() const;
+  void appendmode(bool value);
   // The certificate this instance signs with, by nickname, SHA-256
   // fingerprint or unique container name; "" (the default) uses the saved
   // choice. It is never saved, and a certificate it does not name is never

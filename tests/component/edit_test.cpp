@@ -32,6 +32,25 @@ TEST_F(EditTest, FreshInstanceHoldsAnEngineAndTheReasonOfTheUserSetting) {
   EXPECT_EQ(engine_.record().calls, (std::vector<std::string>{"SetWorkingMode", "SetWorkingMode"}));
 }
 
+// The setting decides (user key first, then machine key) until a host sets
+// the property.
+TEST_F(EditTest, AppendModeFollowsTheSettingUntilTheHostSetsIt) {
+  const struct {
+    const char* user;
+    const char* machine;
+    bool want;
+  } cases[] = {{"1", "", true}, {"", "1", true}, {"0", "1", false}, {"7", "", true},
+               {"", "", false}, {"yes", "", false}, {"-0", "", false}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + "appendmode", c.user));
+    ASSERT_TRUE(settings::reg_write_text(std::string(settings::kMachineBase) + "appendmode", c.machine));
+    Edit edit;
+    EXPECT_EQ(edit.append_mode(), c.want) << c.user << "/" << c.machine;
+    edit.appendmode = !c.want;
+    EXPECT_EQ(edit.append_mode(), !c.want) << c.user << "/" << c.machine;
+  }
+}
+
 TEST_F(EditTest, EmptyReasonKeepsTheReasonOfTheLastCreatedInstance) {
   Edit first;
   first.reason = "first reason";

@@ -218,10 +218,11 @@ TEST(Server, DispatchIdsFollowTheMemberTable) {
   const char* names[] = {"pdfeditloaded", "pdfpath",   "savepath",           "pdfloaded",
                          "pdfpasswd",     "username",  "reason",             "dontencrypt",
                          "signit",        "string2byte", "sign",             "choose_certificate",
-                         "GetUniversalTime", "lasterror"};
-  std::int32_t ids[14] = {};
-  ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, names, 14, ids), CPDF_S_OK);
+                         "GetUniversalTime", "lasterror", "appendmode"};
+  std::int32_t ids[15] = {};
+  ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, names, 15, ids), CPDF_S_OK);
   for (int i = 0; i < 14; ++i) EXPECT_EQ(ids[i], i + 1) << names[i];
+  EXPECT_EQ(ids[14], CPDF_DISPID_APPENDMODE);
 
   const char* other_case[] = {"PDFPATH", "getuniversaltime", "ContainerName", "nosuch"};
   std::int32_t other_ids[4] = {};
@@ -255,6 +256,9 @@ TEST(Server, PropertiesAndMethodsThroughTheCInterface) {
   EXPECT_EQ(result.v.value.boolean, CPDF_TRUE);
   ASSERT_EQ(corvanepdf_get_property(edit.object, "reason", &result.v), CPDF_S_OK);
   EXPECT_EQ(result.text(), "I am the author of this document");
+  ASSERT_EQ(corvanepdf_put_property(edit.object, "appendmode", &value.v), CPDF_S_OK);
+  ASSERT_EQ(corvanepdf_get_property(edit.object, "appendmode", &result.v), CPDF_S_OK);
+  EXPECT_EQ(result.v.value.boolean, CPDF_TRUE);
 
   // string2byte takes its text by reference and leaves it unchanged.
   corvanepdf_variant_set_text(&value.v, "AB");

@@ -1,0 +1,164 @@
+// Append mode: the signature goes into an incremental update after the
+// document's last byte, so that every earlier signature keeps covering
+// exactly what it signed. The document is read through the incremental
+// module (only the objects the update changes) and never rewritten; its
+// bytes are hashed and copied where they lie, in blocks.
+//
+// The steps that do not depend on the byte layout are the rebuild's: the
+// settings, the visible text's template, the widget's rectangle, the
+// signer's details, the slot sized by a sizing signature, the /ByteRange
+// placeholder filled in, the same signature dictionary entries and log
+// lines.
+#include <cstring>
+#include <limits>
+#include <span>
+#include <string_view>
+
+#include "component/signit_steps.h"
+#include "component/visible_text.h"
+#include "incremental/signature_revision.h"
+#include "incremental/update_writer.h"
+#include "pdfupdate/signature_rect.h"
+#include "platform/atomic_file.h"
+#include "settings/file_helpers.h"
+#include "settings/log.h"
+
+namespace corvane::component {
+namespace {
+
+constexpr std::string_view kContentsKey = "\n/Contents <";
+// Any text serves: the sizing signature only measures the length.
+constexpr std::string_view kSizingContent = "asfdasfd";
+// The final signature signs contentFeed; the text argument is ignored then.
+constexpr std::string_view kIgnoredContent = "asfdasfd";
+
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Selects the certificate and records the signer's details, and sizes the
+// slot with a sizing signature when no signature was made yet, as the
+// rebuild does before it lays out the new objects.
+Refusal prepare_signer(SignerState& signer) {
+  const pdfupdate::SignContentFn& sign = code_page_signer();
+  // Each call opens the store: one call that signs serves for selecting,
+  // sizing and refreshing the details alike.
+  std::string answer;
+  if (signer.signatureHexLength == 0)
+    answer = sign(signer, kSizingContent);
+  else
+    (void)sign(signer, "");
+  // A certificate that was named but not found (or a token that refused
+  // its login) is the reason, whatever was signed before.
+  if (!signer.refusal.empty()) return signer.refusal;
+  if (signer.signatureHexLength > 0) return {};
+  for (char& c : answer)
+    if (c == '\n' || c == '\r') c = ' ';
+  return answer.empty() ? "no signature could be made with the selected certificate"
+                        : "no signature could be made: " + answer;
+}
+
+// The visible text, when the setting switches it on; logs the box like the
+// rebuild's drawing does.
+std::string visible_text(Edit& edit, ComponentState& state, bool stamp_enabled) {
+  if (!stamp_enabled) return {};
+  std::string text = filled_stamp_text(state.signer);
+  if (const auto box = stamp_box(state.session.signatureRect, edit.rectParts))
+    settings::log_line(stamp_log_line(*box));
+  return text;
+}
+
+}  // namespace
+
+Refusal append_signature(Edit& edit, ComponentState& state) {
+  SigningSession& session = state.session;
+  SignerState& signer = state.signer;
+  engine::PdfEngine& engine = *edit.engine;
+
+  const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
+  std::int32_t encryption = 0;
+  (void)engine.GetEncryption(encryption);
+  // The update's strings are encrypted with the document's key, so the
+  // signature dictionary carries its texts in encrypted documents too.
+  session.documentEncrypted = encryption == 1;
+  if (session.documentEncrypted && edit.dontencrypt != "0")
+    settings::log_line("dontencrypt is ignored in append mode: the document keeps its encryption");
+  read_page_size(engine, session);
+  pdfupdate::computeSignatureRect(session);
+
+  std::string why;
+  auto document = incremental::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
+  if (!document) return why;
+  if (Refusal refusal = prepare_signer(signer); !refusal.empty()) return refusal;
+  if (Refusal refusal = reserve_timestamp_room(edit, state); !refusal.empty()) return refusal;
+
+  incremental::SignatureFieldRequest request;
+  request.name = signer.signerName;
+  request.rect = session.signatureRect;
+  request.dictionary = [&](const incremental::StringText& string_text) {
+    return pdfupdate::signature_dictionary_body(session, signer, string_text);
+  };
+  request.appearance_text = visible_text(edit, state, stamp_enabled);
+  incremental::SignatureRevision revision;
+  if (Refusal refusal = incremental::build_signature_revision(*document, request, revision); !refusal.empty())
+    return refusal;
+  if (!revision.appearance_note.empty()) settings::log_line(revision.appearance_note);
+
+  incremental::Update update = incremental::write_update(document->base(), revision.objects);
+  const std::int64_t file_size = document->base().file_size;
+  const std::int64_t total = file_size + static_cast<std::int64_t>(update.bytes.size());
+  if (total > std::numeric_limits<std::int32_t>::max()) return "the document is too large to sign";
+
+  // The slot and the ranges around it, counted from the start of the file.
+  const auto dictionary_at =
+      static_cast<std::size_t>(update.object_offsets[incremental::SignatureRevision::kDictionaryIndex] - file_size);
+  const std::size_t key = update.bytes.find(kContentsKey, dictionary_at);
+  if (key == std::string::npos) return "the signature dictionary has no /Contents";
+  const std::size_t slot = key + kContentsKey.size() - 1;
+  const auto width = static_cast<std::size_t>(signer.signatureHexLength + signer.slotReserveHex);
+  if (slot + 1 + width >= update.bytes.size() || update.bytes[slot + 1 + width] != '>')
+    return "the signature dictionary's /Contents is not the reserved slot";
+  const std::size_t after_slot = slot + width + 2;
+  edit.contentsStart = static_cast<std::int32_t>(file_size + static_cast<std::int64_t>(slot));
+  edit.secondRangeStart = static_cast<std::int32_t>(file_size + static_cast<std::int64_t>(after_slot));
+  edit.secondRangeLength = static_cast<std::int32_t>(total - edit.secondRangeStart);
+  if (Refusal refusal = fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
+                                        after_slot, edit.contentsStart, edit.secondRangeStart,
+                                        edit.secondRangeLength, edit.byteRangeText);
+      !refusal.empty())
+    return refusal;
+
+  // The file's bytes are hashed as they are read, block by block, then the
+  // update around the slot.
+  const std::string_view bytes = update.bytes;
+  signer.contentFeed = [&](const ContentSink& sink) {
+    if (!document->read_blocks(sink)) return false;
+    sink(bytes_of(bytes.substr(0, slot)));
+    sink(bytes_of(bytes.substr(after_slot)));
+    return true;
+  };
+  std::string signature = code_page_signer()(signer, kIgnoredContent);
+  signer.contentFeed = nullptr;
+  if (!signer.refusal.empty()) return signer.refusal;
+  if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
+  if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
+  std::memcpy(update.bytes.data() + slot + 1, signature.data(), signature.size());
+
+  settings::log_line("signature appended as an incremental update: field \"" + revision.field_name + "\", " +
+                     std::to_string(update.bytes.size()) + " bytes after the document's " +
+                     std::to_string(file_size));
+  // A file that cannot be written does not change the answer; the log and
+  // lasterror say so, and why.
+  std::string write_why;
+  if (!edit.savepath.empty() &&
+      !settings::write_file_with(
+          edit.savepath, [&](int fd) { return document->copy_to(fd) && platform::write_all(fd, update.bytes); },
+          &write_why)) {
+    edit.lasterror = "the signed file could not be written to " + edit.savepath;
+    settings::log_line(edit.lasterror);
+    if (!write_why.empty()) edit.lasterror += ": " + write_why;
+  }
+  return {};
+}
+
+}  // namespace corvane::component

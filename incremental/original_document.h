@@ -1,0 +1,58 @@
+// The file an incremental update follows: opened read-only, its objects
+// read on demand through qpdf (only those asked for), its bytes read in
+// blocks for hashing and copying, never held whole in memory.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include "engine/encryption.h"
+#include "incremental/update_writer.h"
+
+namespace corvane::incremental {
+
+class OriginalDocument {
+ public:
+  // Opens `path` (a regular file; a symbolic link only when the running
+  // user owns it, a FIFO never waited on) with `password` (tried as UTF-8,
+  // then in the single-byte password encoding). nullptr with `why` set to
+  // one line when it cannot be read, the password is refused, or its
+  // cross-reference is damaged (an update must link to a section that
+  // exists where the file says).
+  static std::unique_ptr<OriginalDocument> open(const std::string& path, const std::string& password,
+                                                std::string& why);
+  ~OriginalDocument();
+  OriginalDocument(const OriginalDocument&) = delete;
+  OriginalDocument& operator=(const OriginalDocument&) = delete;
+
+  // The document, for reading objects. Throws what qpdf throws.
+  [[nodiscard]] QPDF& qpdf() { return *qpdf_; }
+  [[nodiscard]] const UpdateBase& base() const { return base_; }
+  // The encryption (with its key) of an encrypted document; nullopt
+  // otherwise.
+  [[nodiscard]] const std::optional<engine::KeptEncryption>& encryption() const { return encryption_; }
+
+  // Hands the file's bytes to `sink` in blocks, in order; false on a read
+  // error or when the file no longer has the length it had when opened.
+  bool read_blocks(const std::function<void(std::span<const std::uint8_t>)>& sink) const;
+  // Copies the whole file to the open descriptor `out` (in the kernel where
+  // it can); false on an error.
+  bool copy_to(int out) const;
+
+ private:
+  OriginalDocument() = default;
+
+  int fd_ = -1;
+  std::unique_ptr<QPDF> qpdf_;
+  UpdateBase base_;
+  std::optional<engine::KeptEncryption> encryption_;
+};
+
+}  // namespace corvane::incremental

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Several signers on one document (sign --append, and sign's default for a
+# signed input), judged by real validators: qpdf --check, pdfsig,
+# mutool sign -v, openssl cms -verify over each signature's ranges.
+#   append_mode_test.sh CLI FIXTURES_DIR SCRATCH_DIR
+set -uo pipefail
+CLI=$1 FIX=$2 WORK=$3
+rm -rf "$WORK" && mkdir -p "$WORK" && cd "$WORK" || exit 1
+export CORVANE_HKCU=$WORK/hkcu.reg CORVANE_HKLM=$WORK/hklm.reg CORVANE_NSSDB=sql:$WORK/nss
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+# The fixture store plus a second RSA signer, "Dana Signer".
+cp -r "$FIX/nss" nss
+openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out dana.key 2>/dev/null
+printf 'basicConstraints = critical, CA:FALSE\nkeyUsage = critical, digitalSignature, nonRepudiation\nextendedKeyUsage = emailProtection\nsubjectAltName = email:dana@example.test\n' >dana.ext
+openssl req -new -key dana.key -subj "/O=Fixture Org/CN=Dana Signer/emailAddress=dana@example.test" -out dana.csr
+openssl x509 -req -sha256 -days 30 -in dana.csr -CA nss/pem/ca.crt -CAkey nss/pem/ca.key -set_serial 201 \
+  -extfile dana.ext -out dana.crt 2>/dev/null
+openssl pkcs12 -export -inkey dana.key -in dana.crt -name "Dana Signer" -passout pass: -keypbe AES-256-CBC \
+  -certpbe AES-256-CBC -macalg sha256 -out dana.p12
+pk12util -i dana.p12 -d sql:nss -W "" -K "" >/dev/null
+key_of() { certutil -K -d sql:nss </dev/null 2>/dev/null | awk -v n="$1" '$0 ~ n { print $4 }'; }
+ALEX="NSS Certificate DB:$(key_of 'Alex Signer')"
+DANA="NSS Certificate DB:$(key_of 'Dana Signer')"
+
+# sign_as CONTAINER IN OUT [ARGS...]: signs, keeping stderr in OUT.err.
+sign_as() {
+  local who=$1 in=$2 out=$3
+  shift 3
+  "$CLI" settings set UniqueContainerName "$who" >/dev/null
+  "$CLI" sign "$in" -o "$out" "$@" 2>"$out.err"
+}
+is_prefix() { cmp -s -n "$(stat -c %s "$1")" "$1" "$2"; }
+pw_args() { [ -n "$1" ] && echo "--password=$1"; }
+
+# Every signature of FILE checked by openssl over its own byte ranges.
+cms_verify_each() {
+  python3 - "$1" <<'PY' || return 1
+import re, subprocess, sys
+data = open(sys.argv[1], "rb").read()
+ranges = [list(map(int, m.groups())) for m in re.finditer(rb"/ByteRange \[0 (\d+) (\d+) (\d+) *\]", data)]
+assert ranges, "no signature"
+for a, b, c in ranges:
+    signed = data[:a] + data[b:b + c]
+    der = bytes.fromhex(data[a + 1:b - 1].decode())
+    open("content.bin", "wb").write(signed)
+    open("sig.der", "wb").write(der)
+    subprocess.run(["openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in", "sig.der", "-content",
+                    "content.bin", "-CAfile", "nss/pem/ca.crt", "-purpose", "any", "-out", "/dev/null"],
+                   check=True, capture_output=True)
+PY
+}
+
+# check_signed FILE PASSWORD COUNT [MUTOOL_COUNT]: the validators' verdict
+# on a file that should hold COUNT valid signatures with different field
+# names (mutool sees only signatures whose widget is on a page).
+check_signed() {
+  local f=$1 pw=$2 n=$3 m=${4:-$3} upw="" mpw=""
+  [ -n "$pw" ] && upw="-upw $pw" && mpw="-p $pw"
+  qpdf $(pw_args "$pw") --check "$f" >qpdf.out 2>&1 || fail "$f: qpdf --check: $(grep -m1 -i 'warn\|error' qpdf.out)"
+  pdfsig -nssdir sql:nss $upw "$f" >pdfsig.out 2>&1
+  [ "$(grep -c 'Signature is Valid' pdfsig.out)" = "$n" ] || fail "$f: pdfsig does not find $n valid signatures"
+  [ "$(grep 'Field Name' pdfsig.out | sort -u | wc -l)" = "$n" ] || fail "$f: field names are not unique"
+  mutool sign -v $mpw "$f" >mutool.out 2>&1
+  [ "$(grep -cE 'signature is valid|unchanged since signing' mutool.out)" = "$m" ] || fail "$f: mutool: $(cat mutool.out)"
+  cms_verify_each "$f" || fail "$f: openssl cms -verify refuses a signature"
+  "$CLI" verify "$f" $(pw_args "$pw") >verify.out 2>&1 || fail "$f: verify: $(cat verify.out)"
+}
+
+# Two signers on each fixture: the first with --append, the second by
+# default because the input is signed.
+while read -r name pw; do
+  src=$FIX/pdf/$name.pdf
+  sign_as "$ALEX" "$src" "$name-1.pdf" --append $(pw_args "$pw") || fail "$name: first signature: $(cat "$name-1.pdf.err")"
+  sign_as "$DANA" "$name-1.pdf" "$name-2.pdf" $(pw_args "$pw") || fail "$name: second signature: $(cat "$name-2.pdf.err")"
+  grep -q "appended to keep 1 earlier signature" "$name-2.pdf.err" || fail "$name: no note that the second was appended"
+  is_prefix "$src" "$name-1.pdf" && is_prefix "$name-1.pdf" "$name-2.pdf" || fail "$name: the input is not the prefix"
+  check_signed "$name-2.pdf" "$pw" 2
+done <<'TABLE'
+plain
+annots-form
+xref-stream
+ghostscript
+enc-rc4-128 user
+enc-aes-256 user
+TABLE
+
+# A third signer (the first again): a third field "Alex Signer (2)".
+sign_as "$ALEX" plain-2.pdf plain-3.pdf || fail "third signature: $(cat plain-3.pdf.err)"
+check_signed plain-3.pdf "" 3
+pdfsig plain-3.pdf | grep -q 'Field Name: Alex Signer (2)' || fail "third field not named \"Alex Signer (2)\""
+
+# A file signed by another tool keeps its signature.
+pdfsig -add-signature -nssdir sql:nss -nick "Alex Signer" "$FIX/pdf/annots-form.pdf" other.pdf >/dev/null 2>&1
+sign_as "$DANA" other.pdf other-2.pdf || fail "other tool's file: $(cat other-2.pdf.err)"
+check_signed other-2.pdf "" 2 1
+
+# --rebuild on a signed input says what it costs.
+sign_as "$DANA" plain-1.pdf rebuilt.pdf --rebuild || fail "rebuild: $(cat rebuilt.pdf.err)"
+grep -q "will no longer cover the file" rebuilt.pdf.err || fail "--rebuild on a signed input does not warn"
+
+# An update that changes the page's content after the signatures: verify
+# reports it.
+python3 - plain-2.pdf changed.pdf <<'PY'
+import re, sys
+data = open(sys.argv[1], "rb").read()
+prev = int(re.findall(rb"startxref\n(\d+)", data)[-1])
+size = int(re.findall(rb"/Size (\d+)", data)[-1])
+content = b"BT /F1 24 Tf 72 400 Td (Changed) Tj ET"
+obj = b"4 0 obj\n<< /Length %d >>\nstream\n%s\nendstream\nendobj\n" % (len(content), content)
+xref = len(data) + len(obj)
+tail = b"xref\n4 1\n%010d 00000 n \ntrailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n" % (
+    len(data), size, prev, xref)
+open(sys.argv[2], "wb").write(data + obj + tail)
+PY
+"$CLI" verify changed.pdf >verify.out 2>&1
+[ $? = 1 ] || fail "verify does not exit 1 for content changed after signing: $(cat verify.out)"
+
+# Refused with nothing written: a certification that allows no changes, and
+# a file whose table is not where startxref says.
+python3 - "$FIX/pdf/plain.pdf" certified.pdf damaged.pdf <<'PY'
+import re, sys
+data = open(sys.argv[1], "rb").read()
+prev = int(re.findall(rb"startxref\n(\d+)", data)[-1])
+size = int(re.findall(rb"/Size (\d+)", data)[-1])
+objs = [(size, b"<< /Type /Sig /Filter /Adobe.PPKLite /Reference [ << /Type /SigRef /TransformMethod /DocMDP"
+               b" /TransformParams << /Type /TransformParams /P 1 /V /1.2 >> >> ] >>"),
+        (1, b"<< /Type /Catalog /Pages 2 0 R /Perms << /DocMDP %d 0 R >> >>" % size)]
+out, table = data, []
+for number, body in objs:
+    table.append((number, len(out)))
+    out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+xref = len(out)
+out += b"xref\n" + b"".join(b"%d 1\n%010d 00000 n \n" % e for e in sorted(table))
+out += b"trailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n" % (size + 1, prev, xref)
+open(sys.argv[2], "wb").write(out)
+open(sys.argv[3], "wb").write(data.replace(b"startxref\n%d" % prev, b"startxref\n%d" % (prev - 7)))
+PY
+for refused in certified damaged; do
+  sign_as "$ALEX" $refused.pdf $refused-signed.pdf --append && fail "$refused: signed"
+  [ -e $refused-signed.pdf ] && fail "$refused: a file was written"
+done
+grep -q "DocMDP /P 1" certified-signed.pdf.err || fail "certified: $(cat certified-signed.pdf.err)"
+grep -q -- "--rebuild" damaged-signed.pdf.err || fail "damaged: $(cat damaged-signed.pdf.err)"
+
+# The visible text is the widget's appearance: pdftoppm draws it in the box
+# (595 x 842 page, box from 357,16 to 535,58 points; 72 dpi, y from the top).
+"$CLI" settings set signtext 1 >/dev/null
+sign_as "$ALEX" "$FIX/pdf/plain.pdf" visible.pdf --append || fail "visible: $(cat visible.pdf.err)"
+pdftoppm -r 72 -f 1 -l 1 -gray -x 357 -y 784 -W 178 -H 42 visible.pdf box
+python3 -c "import sys; d=open('box-1.pgm','rb').read(); sys.exit(0 if min(d[-178*42:]) < 128 else 1)" \
+  || fail "visible: the box is blank"
+
+exit $status

@@ -59,7 +59,7 @@ TEST(Cli, ArgumentErrorsExitWithTwoHelpAndString2byteWithZero) {
 // runtime must be loaded first.
 std::string sanitizer_preload() {
 #if defined(__SANITIZE_ADDRESS__)
-  return "LD_PRELOAD=\"$(c++ -print-file-name=libasan.so)\" ";
+  return "LD_PRELOAD=\"$(c++ -print-file-name=libasan.so) $(c++ -print-file-name=libstdc++.so)\" ";
 #else
   return "";
 #endif

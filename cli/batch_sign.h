@@ -24,13 +24,14 @@ struct SignOptions {
   std::string cert;      // --cert
   bool pades = false;    // --pades
   std::string tsa_url;   // --tsa
+  bool ltv = false;      // --ltv
   bool append = false;   // --append
   bool rebuild = false;  // --rebuild
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
     std::optional<bool> mode;
     if (append || rebuild) mode = append;
-    return {input, output, password, user, reason, reason_given, cert, pades, tsa_url, mode};
+    return {input, output, password, user, reason, reason_given, cert, pades, tsa_url, ltv, mode};
   }
 };
 

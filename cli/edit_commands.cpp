@@ -96,6 +96,8 @@ void add_edit_commands(CLI::App& app) {
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
   sign->add_flag("--pades", options->pades, "Make a PAdES signature (CAdES signed attributes)");
   sign->add_option("--tsa", options->tsa_url, "Timestamp the signature at this RFC 3161 authority (URL)");
+  sign->add_flag("--ltv", options->ltv,
+                 "Add the validation data (certificates, OCSP responses or CRLs) after the signature");
   sign->add_flag("-q,--quiet", options->quiet, "Print nothing on success");
   sign->callback([options] { run_sign(*options); });
 

@@ -51,6 +51,7 @@ std::string sign_file(const SignRequest& request,
   document.containername(request.cert);
   if (request.pades) document.pades("1");
   if (!request.tsa_url.empty()) document.tsaurl(request.tsa_url);
+  if (request.ltv) document.ltv("1");
   if (const auto append = choose_mode(request)) document.appendmode(*append);
   const bool signed_ok = document.signit();
   const auto lines = log_lines();

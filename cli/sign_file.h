@@ -19,6 +19,7 @@ struct SignRequest {
   std::string cert;    // --cert: the certificate of this run only
   bool pades = false;   // sets pades "1" when true, else leaves the setting
   std::string tsa_url;  // sets tsaurl only when not empty
+  bool ltv = false;     // sets ltv "1" when true, else leaves the setting
   // --append (true) or --rebuild (false); unset: an input that already holds
   // a signature is appended to, any other follows the settings.
   std::optional<bool> append;

@@ -143,6 +143,14 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
   if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
   std::memcpy(update.bytes.data() + slot + 1, signature.data(), signature.size());
+  std::string dss;
+  if (edit.signatureOptions.ltv) {
+    auto signed_file = document->with_update(update.bytes, edit.pdfpasswd, why);
+    if (!signed_file) return "the signed file cannot be read for its validation data: " + why;
+    if (Refusal refusal = validation_data_update(edit, *signed_file, std::string_view(update.bytes).substr(slot + 1, width), dss);
+        !refusal.empty())
+      return refusal;
+  }
 
   settings::log_line("signature appended as an incremental update: field \"" + revision.field_name + "\", " +
                      std::to_string(update.bytes.size()) + " bytes after the document's " +
@@ -152,7 +160,10 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   std::string write_why;
   if (!edit.savepath.empty() &&
       !settings::write_file_with(
-          edit.savepath, [&](int fd) { return document->copy_to(fd) && platform::write_all(fd, update.bytes); },
+          edit.savepath,
+          [&](int fd) {
+            return document->copy_to(fd) && platform::write_all(fd, update.bytes) && platform::write_all(fd, dss);
+          },
           &write_why)) {
     edit.lasterror = "the signed file could not be written to " + edit.savepath;
     settings::log_line(edit.lasterror);

@@ -66,6 +66,10 @@ class Edit {
   // URL of the timestamp authority that timestamps the signature; "" leaves
   // it to the setting `tsaurl` (none when that is empty too).
   std::string tsaurl;
+  // "1" (or another whole number but 0) adds the signature's validation
+  // data (a /DSS in an update after it), "0" does not; "" leaves it to the
+  // setting `ltv`.
+  std::string ltv;
 
   // --- Published methods --------------------------------------------------
   // The signing run. False when no document is open or the run fails.

@@ -44,6 +44,7 @@ constexpr Member kMembers[] = {
     {"containername", CPDF_DISPID_CONTAINERNAME, MemberKind::kTextProperty, 0},
     {"pades", CPDF_DISPID_PADES, MemberKind::kTextProperty, 0},
     {"tsaurl", CPDF_DISPID_TSAURL, MemberKind::kTextProperty, 0},
+    {"ltv", CPDF_DISPID_LTV, MemberKind::kTextProperty, 0},
 };
 
 const Member* find_member(DispId id) {
@@ -93,6 +94,7 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
       case CPDF_DISPID_CONTAINERNAME: text = &edit_.containername; break;
       case CPDF_DISPID_PADES: text = &edit_.pades; break;
       case CPDF_DISPID_TSAURL: text = &edit_.tsaurl; break;
+      case CPDF_DISPID_LTV: text = &edit_.ltv; break;
       default: text = &edit_.dontencrypt; break;
     }
     if (kind == InvokeKind::kPropertyPut) {

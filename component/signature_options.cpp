@@ -41,14 +41,16 @@ bool is_switched_on(const std::string& value) {
 SignatureOptions read_signature_options(const Edit& edit) {
   SignatureOptions options;
   options.pades = is_switched_on(edit.pades.empty() ? setting("pades") : edit.pades);
+  options.ltv = is_switched_on(edit.ltv.empty() ? setting("ltv") : edit.ltv);
+  const auto timeout = whole_number(setting("tsatimeout"));
+  options.fetch_timeout_seconds = timeout && *timeout >= 1 ? *timeout : kDefaultTsaTimeoutSeconds;
 
   const std::string url = trimmed(edit.tsaurl.empty() ? setting("tsaurl") : edit.tsaurl);
   if (url.empty()) return options;
   timestamp::TsaSettings tsa;
   tsa.url = url;
   tsa.user = setting("tsauser");
-  const auto timeout = whole_number(setting("tsatimeout"));
-  tsa.timeout_seconds = timeout && *timeout >= 1 ? *timeout : kDefaultTsaTimeoutSeconds;
+  tsa.timeout_seconds = options.fetch_timeout_seconds;
   if (const char* file = std::getenv(kTsaPasswordFileVariable); file && *file) {
     auto password = timestamp::read_secret_file(file);
     if (!password) options.problem = std::string("the timestamp password file named by ") +

@@ -7,9 +7,7 @@
 #include "timestamp/signature_timestamp.h"
 
 namespace corvane::component {
-namespace {
 
-// Bytes of lower-case hex text; nullopt when the text is not such.
 std::optional<std::vector<std::uint8_t>> bytes_of_hex(std::string_view hex) {
   if (hex.size() % 2 != 0) return std::nullopt;
   std::vector<std::uint8_t> bytes(hex.size() / 2);
@@ -24,8 +22,6 @@ std::optional<std::vector<std::uint8_t>> bytes_of_hex(std::string_view hex) {
   }
   return bytes;
 }
-
-}  // namespace
 
 Refusal reserve_timestamp_room(Edit& edit, ComponentState& state) {
   state.signer.slotReserveHex = 0;

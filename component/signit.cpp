@@ -177,6 +177,7 @@ bool Edit::signit() {
   if (refusal.empty()) refusal = assemble_document(*this, state);
   if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state);
   if (refusal.empty()) refusal = sign_byte_ranges(*this, state);
+  if (refusal.empty()) refusal = append_validation_data(*this);
   if (!refusal.empty()) {
     log_refusal(*this, refusal);
     return false;

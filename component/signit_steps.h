@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "component/component_state.h"
 #include "component/edit.h"
+#include "incremental/original_document.h"
 #include "pdfupdate/signature_objects.h"
 
 namespace corvane::component {
@@ -71,6 +74,21 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // (lower-case hex of a CMS message) by the same signature with the
 // authority's token added; otherwise leaves it.
 [[nodiscard]] Refusal timestamp_signature(const Edit& edit, std::string& signature_hex);
+
+// With `ltv` in the run's options, fetches the validation data of the
+// signature in the signed file (documentBytes) and appends to it the update
+// that adds them; otherwise leaves the file (validation_data_step.cpp).
+[[nodiscard]] Refusal append_validation_data(Edit& edit);
+
+// With `ltv` in the run's options, the update (into `dss`) that adds the
+// validation data of the signature `signature_hex` (the slot's text) to
+// `signed_file`, the document with the signature's update; otherwise
+// leaves `dss` empty.
+[[nodiscard]] Refusal validation_data_update(const Edit& edit, incremental::OriginalDocument& signed_file,
+                                             std::string_view signature_hex, std::string& dss);
+
+// Bytes of lower-case hex text; nullopt when the text is not such.
+[[nodiscard]] std::optional<std::vector<std::uint8_t>> bytes_of_hex(std::string_view hex);
 
 // Writes "/ByteRange [0 a b c" (into `byte_range_text` too) over the
 // placeholder that `text` holds from `from` on; a refusal when there is none

@@ -21,8 +21,8 @@ constexpr std::size_t kBlockSize = 64 * 1024;
 
 // Reads exactly `length` bytes at `offset` unless the file ends first;
 // the number read. Throws std::runtime_error on a read error.
-std::size_t read_at(int fd, const std::string& name, char* buffer, std::size_t length,
-                    qpdf_offset_t offset) {
+std::size_t read_file_at(int fd, const std::string& name, char* buffer, std::size_t length,
+                         qpdf_offset_t offset) {
   std::size_t done = 0;
   while (done < length) {
     const ssize_t got = ::pread(fd, buffer + done, length - done, static_cast<off_t>(offset + done));
@@ -44,7 +44,8 @@ FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize
   take(fd);
 }
 
-FileSource::FileSource(int fd, std::string name) : name_(std::move(name)), block_(kBlockSize) {
+FileSource::FileSource(int fd, std::string name, std::string_view tail)
+    : name_(std::move(name)), tail_(tail), block_(kBlockSize) {
   take(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
 }
 
@@ -56,7 +57,24 @@ void FileSource::take(int fd) {
     ::close(fd_);
     throw std::runtime_error(name_ + ": not a regular file");
   }
-  size_ = status.st_size;
+  file_size_ = status.st_size;
+  size_ = file_size_ + static_cast<qpdf_offset_t>(tail_.size());
+}
+
+std::size_t FileSource::read_at(char* buffer, std::size_t length, qpdf_offset_t offset) const {
+  std::size_t done = 0;
+  if (offset < file_size_) {
+    const auto in_file = static_cast<std::size_t>(std::min<qpdf_offset_t>(static_cast<qpdf_offset_t>(length), file_size_ - offset));
+    done = read_file_at(fd_, name_, buffer, in_file, offset);
+    if (done < in_file) return done;
+  }
+  const qpdf_offset_t at = offset + static_cast<qpdf_offset_t>(done) - file_size_;
+  if (done < length && at < static_cast<qpdf_offset_t>(tail_.size())) {
+    const std::size_t take = std::min(length - done, tail_.size() - static_cast<std::size_t>(at));
+    std::memcpy(buffer + done, tail_.data() + at, take);
+    done += take;
+  }
+  return done;
 }
 
 FileSource::~FileSource() { ::close(fd_); }
@@ -65,7 +83,7 @@ bool FileSource::load_block(qpdf_offset_t offset) {
   if (offset >= block_start_ && offset < block_start_ + block_length_) return true;
   if (offset >= size_) return false;
   block_start_ = offset;
-  block_length_ = static_cast<qpdf_offset_t>(read_at(fd_, name_, block_.data(), block_.size(), offset));
+  block_length_ = static_cast<qpdf_offset_t>(read_at(block_.data(), block_.size(), offset));
   return block_length_ > 0;
 }
 
@@ -83,7 +101,7 @@ size_t FileSource::read(char* buffer, size_t length) {
   length = static_cast<size_t>(std::min<qpdf_offset_t>(static_cast<qpdf_offset_t>(length), size_ - position_));
   std::size_t done = 0;
   if (length >= kBlockSize) {
-    done = read_at(fd_, name_, buffer, length, position_);
+    done = read_at(buffer, length, position_);
   } else {
     while (done < length && load_block(position_ + static_cast<qpdf_offset_t>(done))) {
       const qpdf_offset_t at = position_ + static_cast<qpdf_offset_t>(done) - block_start_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <qpdf/InputSource.hh>
@@ -17,9 +18,11 @@ class FileSource final : public InputSource {
   // another user, a FIFO refused without blocking). Throws
   // std::runtime_error when it cannot.
   explicit FileSource(const std::string& path);
-  // Reads the open file `fd` (which stays the caller's) under `name`.
-  // Throws std::runtime_error when it cannot.
-  FileSource(int fd, std::string name);
+  // Reads the open file `fd` (which stays the caller's) under `name`,
+  // followed by `tail` when not empty: the bytes of an update not written
+  // yet, which must outlive the source. Throws std::runtime_error when it
+  // cannot.
+  FileSource(int fd, std::string name, std::string_view tail = {});
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
@@ -39,9 +42,15 @@ class FileSource final : public InputSource {
   void take(int fd);
   // Makes the cached block hold `offset`; false at the end of the file.
   bool load_block(qpdf_offset_t offset);
+  // Reads up to `length` bytes at `offset` from the file, then the tail;
+  // the number read. Throws std::runtime_error on a read error.
+  std::size_t read_at(char* buffer, std::size_t length, qpdf_offset_t offset) const;
 
   std::string name_;
   int fd_ = -1;
+  std::string_view tail_;
+  // The file's size, and the size with the tail.
+  qpdf_offset_t file_size_ = 0;
   qpdf_offset_t size_ = 0;
   qpdf_offset_t position_ = 0;
   std::vector<char> block_;

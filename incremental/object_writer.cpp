@@ -24,6 +24,26 @@ std::string ObjectWriter::value(QPDFObjectHandle value, ObjectId owner) const {
   return value.unparse();
 }
 
+std::string ObjectWriter::dictionary_with(QPDFObjectHandle dictionary, ObjectId owner,
+                                          const std::map<std::string, std::string>& replaced) const {
+  std::string text = "<<";
+  if (dictionary.isDictionary()) {
+    for (auto [key, item] : dictionary.ditems()) {
+      if (item.isNull() || replaced.count(key)) continue;
+      text += " " + QPDFObjectHandle::newName(key).unparse() + " " + value(item, owner);
+    }
+  }
+  for (const auto& [key, item] : replaced) text += " " + key + " " + item;
+  return text + " >>";
+}
+
+std::string ObjectWriter::array_with(QPDFObjectHandle array, ObjectId owner, const std::string& added) const {
+  std::string text = "[";
+  if (array.isArray())
+    for (QPDFObjectHandle item : array.aitems()) text += " " + value(item, owner);
+  return text + " " + added + " ]";
+}
+
 std::string ObjectWriter::string(std::string_view bytes, ObjectId owner) const {
   if (!encryption_) return QPDFObjectHandle::newString(std::string(bytes)).unparse();
   const std::string key =

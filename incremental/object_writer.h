@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,11 @@ struct ObjectId {
   std::int32_t generation = 0;
 };
 
+// The number and generation of the indirect object `object`.
+[[nodiscard]] inline ObjectId id_of(QPDFObjectHandle object) {
+  return {object.getObjectID(), object.getGeneration()};
+}
+
 class ObjectWriter {
  public:
   // `encryption` (may be null: nothing is encrypted) must outlive the
@@ -30,6 +36,14 @@ class ObjectWriter {
   // are indirect objects as references, strings encrypted for `owner`.
   // Throws what qpdf throws.
   [[nodiscard]] std::string value(QPDFObjectHandle value, ObjectId owner) const;
+  // `dictionary` (its entries; none when it is not a dictionary) written
+  // for object `owner`, with the entries of `replaced` written (or added) as
+  // the texts given. Throws what qpdf throws.
+  [[nodiscard]] std::string dictionary_with(QPDFObjectHandle dictionary, ObjectId owner,
+                                            const std::map<std::string, std::string>& replaced) const;
+  // `array` (its items; none when it is not an array) written for object
+  // `owner`, with the text `added` after them. Throws what qpdf throws.
+  [[nodiscard]] std::string array_with(QPDFObjectHandle array, ObjectId owner, const std::string& added) const;
   // A string holding the bytes `bytes` inside object `owner`: a literal
   // string, or a hexadecimal one holding the encrypted bytes.
   [[nodiscard]] std::string string(std::string_view bytes, ObjectId owner) const;

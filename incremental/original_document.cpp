@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QUtil.hh>
 
@@ -60,17 +62,28 @@ int open_regular_file(const std::string& path, std::string& why) {
   return fd;
 }
 
-// The file's size, whether it ends with a line end, and where and how its
-// last cross-reference section is written; false when startxref does not
-// name a section.
-bool read_last_section(int fd, UpdateBase& base) {
-  struct stat status {};
-  if (::fstat(fd, &status) != 0) return false;
-  base.file_size = status.st_size;
+// Reads up to `length` bytes at `offset` of `source`; the number read.
+// Throws what the source throws.
+std::size_t read_source_at(InputSource& source, char* buffer, std::size_t length, std::int64_t offset) {
+  source.seek(offset, SEEK_SET);
+  std::size_t got = 0;
+  while (got < length) {
+    const std::size_t n = source.read(buffer + got, length - got);
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
+
+// The document's size, whether it ends with a line end, and where and how
+// its last cross-reference section is written; false when startxref does
+// not name a section. Throws what the source throws.
+bool read_last_section(InputSource& source, UpdateBase& base) {
+  source.seek(0, SEEK_END);
+  base.file_size = source.tell();
   const std::int64_t tail_at = std::max<std::int64_t>(0, base.file_size - static_cast<std::int64_t>(kTailSize));
   std::string tail(static_cast<std::size_t>(base.file_size - tail_at), '\0');
-  std::size_t got = 0;
-  if (!read_at(fd, tail.data(), tail.size(), tail_at, got) || got != tail.size() || tail.empty()) return false;
+  if (tail.empty() || read_source_at(source, tail.data(), tail.size(), tail_at) != tail.size()) return false;
   base.ends_with_eol = tail.back() == '\n' || tail.back() == '\r';
 
   const std::size_t keyword = tail.rfind(kStartXref);
@@ -85,8 +98,7 @@ bool read_last_section(int fd, UpdateBase& base) {
   base.last_xref = offset;
 
   char head[32] = {};
-  if (!read_at(fd, head, sizeof head, offset, got)) return false;
-  const std::string_view start(head, got);
+  const std::string_view start(head, read_source_at(source, head, sizeof head, offset));
   if (start.starts_with("xref")) {
     base.xref_kind = XrefKind::kTable;
     return true;
@@ -107,13 +119,13 @@ std::string trailer_text(QPDFObjectHandle trailer, const char* key) {
   return value.unparse();
 }
 
-std::unique_ptr<QPDF> read_document(int fd, const std::string& path, const std::string& password) {
+std::unique_ptr<QPDF> read_document(const std::function<std::shared_ptr<InputSource>()>& make_source, const std::string& password) {
   auto qpdf = std::make_unique<QPDF>();
   qpdf->setSuppressWarnings(true);
   // A file whose table qpdf would have to rebuild cannot be appended to:
   // its offsets are not where the file says.
   qpdf->setAttemptRecovery(false);
-  qpdf->processInputSource(std::make_shared<engine::FileSource>(fd, path), password.c_str());
+  qpdf->processInputSource(make_source(), password.c_str());
   return qpdf;
 }
 
@@ -127,47 +139,73 @@ std::unique_ptr<OriginalDocument> OriginalDocument::open(const std::string& path
   std::unique_ptr<OriginalDocument> document(new OriginalDocument());
   document->fd_ = open_regular_file(path, why);
   if (document->fd_ < 0) return nullptr;
-  if (!read_last_section(document->fd_, document->base_)) {
-    why = std::string("the document cannot be appended to: ") + kDamaged;
+  const int fd = document->fd_;
+  if (!document->read(password, [fd, path] { return std::make_shared<engine::FileSource>(fd, path); }, why))
     return nullptr;
-  }
+  return document;
+}
 
+std::unique_ptr<OriginalDocument> OriginalDocument::with_update(std::string_view update, const std::string& password,
+                                                                std::string& why) const {
+  std::unique_ptr<OriginalDocument> document(new OriginalDocument());
+  const int fd = fd_;
+  if (!document->read(password, [fd, update] { return std::make_shared<engine::FileSource>(fd, "the signed file", update); },
+                      why))
+    return nullptr;
+  return document;
+}
+
+std::unique_ptr<OriginalDocument> OriginalDocument::in_memory(std::span<std::uint8_t> bytes,
+                                                              const std::string& password, std::string& why) {
+  std::unique_ptr<OriginalDocument> document(new OriginalDocument());
+  document->buffer_ = std::make_unique<Buffer>(bytes.data(), bytes.size());
+  Buffer* buffer = document->buffer_.get();
+  if (!document->read(password, [buffer] { return std::make_shared<BufferInputSource>("the signed file", buffer); },
+                      why))
+    return nullptr;
+  return document;
+}
+
+bool OriginalDocument::read(const std::string& password, const SourceMaker& make_source, std::string& why) {
   std::vector<std::string> candidates{password};
   std::string single_byte;
   if (QUtil::utf8_to_pdf_doc(password, single_byte) && single_byte != password) candidates.push_back(single_byte);
   try {
+    if (!read_last_section(*make_source(), base_)) {
+      why = std::string("the document cannot be appended to: ") + kDamaged;
+      return false;
+    }
     for (const std::string& candidate : candidates) {
       try {
-        auto qpdf = read_document(document->fd_, path, candidate);
+        auto qpdf = read_document(make_source, candidate);
         if (qpdf->isEncrypted() && !qpdf->ownerPasswordMatched() && !qpdf->userPasswordMatched()) continue;
-        document->qpdf_ = std::move(qpdf);
+        qpdf_ = std::move(qpdf);
         break;
       } catch (const QPDFExc& error) {
         if (error.getErrorCode() != qpdf_e_password) throw;
       }
     }
-    if (!document->qpdf_) {
+    if (!qpdf_) {
       why = "the document's password was refused";
-      return nullptr;
+      return false;
     }
-    document->encryption_ = engine::keep_encryption(*document->qpdf_);
-    QPDFObjectHandle trailer = document->qpdf_->getTrailer();
-    UpdateBase& base = document->base_;
+    encryption_ = engine::keep_encryption(*qpdf_);
+    QPDFObjectHandle trailer = qpdf_->getTrailer();
     QPDFObjectHandle size = trailer.getKey("/Size");
-    base.size = size.isInteger() ? size.getIntValueAsInt() : 0;
-    base.root = trailer_text(trailer, "/Root");
-    base.info = trailer_text(trailer, "/Info");
-    base.encrypt = trailer_text(trailer, "/Encrypt");
-    base.id = trailer_text(trailer, "/ID");
-    if (base.size <= 0 || base.root.empty()) {
+    base_.size = size.isInteger() ? size.getIntValueAsInt() : 0;
+    base_.root = trailer_text(trailer, "/Root");
+    base_.info = trailer_text(trailer, "/Info");
+    base_.encrypt = trailer_text(trailer, "/Encrypt");
+    base_.id = trailer_text(trailer, "/ID");
+    if (base_.size <= 0 || base_.root.empty()) {
       why = "the document's trailer has no /Size or no /Root";
-      return nullptr;
+      return false;
     }
   } catch (const std::exception& error) {
     why = std::string("the document cannot be appended to (") + error.what() + "): " + kDamaged;
-    return nullptr;
+    return false;
   }
-  return document;
+  return true;
 }
 
 OriginalDocument::~OriginalDocument() {
@@ -176,6 +214,7 @@ OriginalDocument::~OriginalDocument() {
 }
 
 bool OriginalDocument::read_blocks(const std::function<void(std::span<const std::uint8_t>)>& sink) const {
+  if (fd_ < 0) return false;
   std::vector<char> block(kBlockSize);
   std::int64_t at = 0;
   while (at < base_.file_size) {
@@ -189,6 +228,7 @@ bool OriginalDocument::read_blocks(const std::function<void(std::span<const std:
 }
 
 bool OriginalDocument::copy_to(int out) const {
+  if (fd_ < 0) return false;
   off_t at = 0;
   while (at < base_.file_size) {
     const ssize_t n = ::sendfile(out, fd_, &at, static_cast<std::size_t>(base_.file_size - at));

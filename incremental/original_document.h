@@ -9,7 +9,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/InputSource.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
@@ -28,6 +31,15 @@ class OriginalDocument {
   // exists where the file says).
   static std::unique_ptr<OriginalDocument> open(const std::string& path, const std::string& password,
                                                 std::string& why);
+  // The document this one's file becomes with `update` (bytes not written
+  // yet, which must outlive the result) appended: its objects are those of
+  // the update's revision. nullptr with `why` as for open.
+  [[nodiscard]] std::unique_ptr<OriginalDocument> with_update(std::string_view update, const std::string& password,
+                                                              std::string& why) const;
+  // The document whose bytes are `bytes` (in memory, which must outlive the
+  // result and is not changed). nullptr with `why` as for open.
+  static std::unique_ptr<OriginalDocument> in_memory(std::span<std::uint8_t> bytes, const std::string& password,
+                                                     std::string& why);
   ~OriginalDocument();
   OriginalDocument(const OriginalDocument&) = delete;
   OriginalDocument& operator=(const OriginalDocument&) = delete;
@@ -40,16 +52,22 @@ class OriginalDocument {
   [[nodiscard]] const std::optional<engine::KeptEncryption>& encryption() const { return encryption_; }
 
   // Hands the file's bytes to `sink` in blocks, in order; false on a read
-  // error or when the file no longer has the length it had when opened.
+  // error, when the file no longer has the length it had when opened, or
+  // for a document not opened by open().
   bool read_blocks(const std::function<void(std::span<const std::uint8_t>)>& sink) const;
   // Copies the whole file to the open descriptor `out` (in the kernel where
-  // it can); false on an error.
+  // it can); false on an error or for a document not opened by open().
   bool copy_to(int out) const;
 
  private:
+  using SourceMaker = std::function<std::shared_ptr<InputSource>()>;
   OriginalDocument() = default;
+  // Reads the last section, the document (with the password) and its
+  // trailer from the sources `make_source` makes; false with `why`.
+  bool read(const std::string& password, const SourceMaker& make_source, std::string& why);
 
   int fd_ = -1;
+  std::unique_ptr<Buffer> buffer_;
   std::unique_ptr<QPDF> qpdf_;
   UpdateBase base_;
   std::optional<engine::KeptEncryption> encryption_;

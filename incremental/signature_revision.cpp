@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <exception>
-#include <map>
 #include <set>
 #include <sstream>
 
@@ -20,35 +19,7 @@ constexpr int kWidgetFlags = 132;
 constexpr int kSigFlags = 3;
 constexpr const char* kStampFont = "/CvStamp";
 
-ObjectId id_of(QPDFObjectHandle object) {
-  return {object.getObjectID(), object.getGeneration()};
-}
-
 std::string reference(std::int32_t number) { return std::to_string(number) + " 0 R"; }
-
-// `dictionary` written for object `owner`, with the entries of `replaced`
-// written (or added) as the texts given.
-std::string dictionary_with(const ObjectWriter& writer, QPDFObjectHandle dictionary, ObjectId owner,
-                            const std::map<std::string, std::string>& replaced) {
-  std::string text = "<<";
-  if (dictionary.isDictionary()) {
-    for (auto [key, item] : dictionary.ditems()) {
-      if (item.isNull() || replaced.count(key)) continue;
-      text += " " + QPDFObjectHandle::newName(key).unparse() + " " + writer.value(item, owner);
-    }
-  }
-  for (const auto& [key, item] : replaced) text += " " + key + " " + item;
-  return text + " >>";
-}
-
-// `array` written for object `owner`, with `added` appended.
-std::string array_with(const ObjectWriter& writer, QPDFObjectHandle array, ObjectId owner,
-                       const std::string& added) {
-  std::string text = "[";
-  if (array.isArray())
-    for (QPDFObjectHandle item : array.aitems()) text += " " + writer.value(item, owner);
-  return text + " " + added + " ]";
-}
 
 // True when a certification signature of the document forbids every change.
 bool certified_without_changes(QPDFObjectHandle catalog) {
@@ -157,19 +128,19 @@ std::string build_signature_revision(OriginalDocument& document, const Signature
     QPDFObjectHandle annots = page.getKey("/Annots");
     if (annots.isIndirect() && annots.isArray()) {
       const ObjectId id = id_of(annots);
-      objects.push_back({id.number, id.generation, array_with(writer, annots, id, reference(field.number))});
+      objects.push_back({id.number, id.generation, writer.array_with(annots, id, reference(field.number))});
     } else {
       const ObjectId id = id_of(page);
       objects.push_back({id.number, id.generation,
-                         dictionary_with(writer, page, id,
-                                         {{"/Annots", array_with(writer, annots, id, reference(field.number))}})});
+                         writer.dictionary_with(page, id,
+                                         {{"/Annots", writer.array_with(annots, id, reference(field.number))}})});
     }
 
     // The form lists the field: in a new revision of an indirect /AcroForm,
     // else of the catalog.
     const auto form_text = [&](ObjectId owner) {
-      return dictionary_with(writer, form, owner,
-                             {{"/Fields", array_with(writer, form.getKey("/Fields"), owner, reference(field.number))},
+      return writer.dictionary_with(form, owner,
+                             {{"/Fields", writer.array_with(form.getKey("/Fields"), owner, reference(field.number))},
                               {"/SigFlags", std::to_string(kSigFlags)}});
     };
     if (form.isIndirect() && form.isDictionary()) {
@@ -177,7 +148,7 @@ std::string build_signature_revision(OriginalDocument& document, const Signature
       objects.push_back({id.number, id.generation, form_text(id)});
     } else {
       const ObjectId id = id_of(catalog);
-      objects.push_back({id.number, id.generation, dictionary_with(writer, catalog, id, {{"/AcroForm", form_text(id)}})});
+      objects.push_back({id.number, id.generation, writer.dictionary_with(catalog, id, {{"/AcroForm", form_text(id)}})});
     }
   } catch (const std::exception& error) {
     return std::string("the document's objects cannot be read: ") + error.what();

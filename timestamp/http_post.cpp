@@ -31,9 +31,7 @@ void init_curl_once() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-}  // namespace
-
-HttpAnswer http_post(const HttpRequest& request) {
+HttpAnswer exchange(const HttpRequest& request, bool post) {
   HttpAnswer answer;
   init_curl_once();
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
@@ -49,9 +47,11 @@ HttpAnswer http_post(const HttpRequest& request) {
   curl_easy_setopt(c, CURLOPT_URL, request.url.c_str());
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.data());
-  curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+  if (post) {
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.data());
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+  }
   curl_easy_setopt(c, CURLOPT_TIMEOUT, request.timeout_seconds);
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, request.timeout_seconds);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &collect);
@@ -72,5 +72,11 @@ HttpAnswer http_post(const HttpRequest& request) {
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &answer.status);
   return answer;
 }
+
+}  // namespace
+
+HttpAnswer http_post(const HttpRequest& request) { return exchange(request, /*post=*/true); }
+
+HttpAnswer http_get(const HttpRequest& request) { return exchange(request, /*post=*/false); }
 
 }  // namespace corvane::timestamp

@@ -1,4 +1,5 @@
-// One HTTP(S) POST with libcurl, bounded in time and in the size of the answer.
+// One HTTP(S) exchange (POST or GET) with libcurl, bounded in time and in the
+// size of the answer.
 #pragma once
 
 #include <cstdint>
@@ -30,5 +31,7 @@ inline constexpr std::size_t kMaxAnswerBytes = 4 * 1024 * 1024;
 
 // Never throws. libcurl's global set-up runs once per process (guarded).
 [[nodiscard]] HttpAnswer http_post(const HttpRequest& request);
+// A GET of request.url (content_type and body unused); never throws.
+[[nodiscard]] HttpAnswer http_get(const HttpRequest& request);
 
 }  // namespace corvane::timestamp

@@ -49,6 +49,7 @@ CORVANEPDF_PROPERTY(std::string, dontencrypt)
 CORVANEPDF_PROPERTY(std::string, containername)
 CORVANEPDF_PROPERTY(std::string, pades)
 CORVANEPDF_PROPERTY(std::string, tsaurl)
+CORVANEPDF_PROPERTY(std::string, ltv)
 #undef CORVANEPDF_PROPERTY
 
 bool edit::signit() { return impl_ && impl_->object.signit(); }

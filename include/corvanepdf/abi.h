@@ -99,7 +99,8 @@ enum CpdfEditDispId {
   CPDF_DISPID_APPENDMODE = 15,        /* property, Boolean */
   CPDF_DISPID_CONTAINERNAME = 16,     /* property, text: the certificate of the next runs (see edit.hpp) */
   CPDF_DISPID_PADES = 17,             /* property, text: "1" PAdES, "0" PKCS#7, "" the setting */
-  CPDF_DISPID_TSAURL = 18             /* property, text: timestamp authority, "" the setting */
+  CPDF_DISPID_TSAURL = 18,            /* property, text: timestamp authority, "" the setting */
+  CPDF_DISPID_LTV = 19                /* property, text: "1" validation data (/DSS), "0" none, "" the setting */
 };
 
 /* ---- Variants ------------------------------------------------------------ */

@@ -71,6 +71,12 @@ class edit {
   // signature; "" (the default) leaves it to the setting `tsaurl`.
   std::string tsaurl() const;
   void tsaurl(const std::string& value);
+  // "1" adds the signature's validation data after it (the chain's
+  // certificates, OCSP responses or CRLs fetched from the URLs in the
+  // certificates, in the document's /DSS), "0" does not; "" (the default)
+  // leaves it to the setting `ltv`.
+  std::string ltv() const;
+  void ltv(const std::string& value);
 
   // Signs pdfpath into savepath. True when the signed file was made, also
   // when it could not be written to savepath (last_error() then says so).

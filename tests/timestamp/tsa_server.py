@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""A timestamp authority on 127.0.0.1 for the tests: `openssl ts -reply`
-behind an HTTP handler. Prints its port on the first line of stdout.
+"""A timestamp authority, OCSP responder and CRL server on 127.0.0.1 for
+the tests: `openssl ts -reply` and `openssl ocsp -index` behind an HTTP
+handler. Prints its port on the first line of stdout.
 
 The path of the request chooses the behaviour:
   /ok        a token for the request
@@ -10,6 +11,13 @@ The path of the request chooses the behaviour:
   /status500 HTTP status 500
   /auth      a token for the user "tsa" with the password "secret" (basic
              authentication), else HTTP status 401
+  /ocsp      (POST) the answer of the responder of DIR/ltv (make_ltv_ca.sh)
+  /crl       (GET) the root's CRL of DIR/ltv
+The word in DIR/ltv/fault, when there is one, spoils those two:
+  ocsp-garbage, crl-garbage   HTTP 200 with bytes that are no answer
+  ocsp-500, crl-404           that HTTP status
+  ocsp-foreign                an answer signed by the root, which may not
+                              answer for the CA's certificates
 """
 import base64
 import http.server
@@ -20,6 +28,7 @@ import tempfile
 import time
 
 DIR = sys.argv[1]
+LTV = os.path.join(DIR, "ltv")
 SLOW = 5
 # TimeStampResp { status { status rejection(2) } }
 REJECTION = bytes.fromhex("3005300302 0102".replace(" ", ""))
@@ -38,9 +47,61 @@ def reply(query):
             return f.read()
 
 
+def fault():
+    try:
+        with open(os.path.join(LTV, "fault")) as f:
+            return f.read().strip()
+    except FileNotFoundError:
+        return ""
+
+
+def ocsp_reply(query, signer):
+    with tempfile.TemporaryDirectory(dir=DIR) as work:
+        q = os.path.join(work, "q.der")
+        r = os.path.join(work, "r.der")
+        with open(q, "wb") as f:
+            f.write(query)
+        subprocess.run(["openssl", "ocsp", "-index", os.path.join(LTV, "ca-index.txt"),
+                        "-CA", os.path.join(LTV, "ca.pem"), "-rsigner", os.path.join(LTV, signer + ".pem"),
+                        "-rkey", os.path.join(LTV, signer + ".key"), "-nmin", "60",
+                        "-reqin", q, "-respout", r], check=True, capture_output=True)
+        with open(r, "rb") as f:
+            return f.read()
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
+    def answer(self, body, content_type):
+        self.send_response(200)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        try:
+            self.wfile.write(body)
+        except BrokenPipeError:
+            pass
+
+    def do_GET(self):
+        if self.path != "/crl":
+            self.send_error(404)
+        elif fault() == "crl-404":
+            self.send_error(404)
+        elif fault() == "crl-garbage":
+            self.answer(b"garbage", "application/pkix-crl")
+        else:
+            with open(os.path.join(LTV, "crl", "root.crl"), "rb") as f:
+                self.answer(f.read(), "application/pkix-crl")
+
     def do_POST(self):
         query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        if self.path == "/ocsp":
+            if fault() == "ocsp-500":
+                self.send_error(500)
+            elif fault() == "ocsp-garbage":
+                self.answer(b"garbage", "application/ocsp-response")
+            else:
+                self.answer(ocsp_reply(query, "root" if fault() == "ocsp-foreign" else "ocsp"),
+                            "application/ocsp-response")
+            return
         if self.path == "/status500":
             self.send_error(500)
             return
@@ -58,14 +119,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 at = query.index(b"\x04\x20", query.index(SHA256_OID)) + 2
                 query = query[:at] + bytes([query[at] ^ 0xFF]) + query[at + 1:]
             body = reply(query)
-        self.send_response(200)
-        self.send_header("Content-Type", "application/timestamp-reply")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        try:
-            self.wfile.write(body)
-        except BrokenPipeError:
-            pass
+        self.answer(body, "application/timestamp-reply")
 
     def log_message(self, *args):
         pass

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# make_ltv_ca.sh DIR URL
+# A certificate hierarchy whose revocation data is served at URL (the
+# loopback server tsa_server.py, "http://127.0.0.1:PORT"), in DIR:
+#   root.pem        "Test LTV Root", self-signed; its CRL is crl/root.crl (DER)
+#   ca.pem          "Test LTV CA", issued by the root, CRL distribution point URL/crl
+#   ocsp.pem        the CA's OCSP responder (OCSPSigning), ocsp.key
+#   ca-index.txt    the CA's database for `openssl ocsp -index`
+#   nss/            an NSS store trusting the root, with one key and the
+#                   signers issued by the CA for it, each with an OCSP
+#                   responder in its authority information access:
+#     "Lee Valid"    URL/ocsp
+#     "Rae Revoked"  URL/ocsp, revoked in the CA's database
+#     "Dan Down"     http://127.0.0.1:1/ocsp, where nothing answers
+set -euo pipefail
+export LC_ALL=C
+[ $# -eq 2 ] || { echo "usage: $0 DIR URL" >&2; exit 2; }
+mkdir -p "$1"; DIR=$(cd "$1" && pwd); URL=$2
+cd "$DIR"
+mkdir -p crl nss
+
+ca_config() {  # name: an `openssl ca` configuration with its own database
+  : >"$1-index.txt"
+  echo 01 >"$1-crlnumber"
+  printf '[ca]\ndefault_ca = c\n[c]\ndatabase = %s\ncrlnumber = %s\ndefault_md = sha256\ndefault_crl_days = 30\n' \
+    "$DIR/$1-index.txt" "$DIR/$1-crlnumber" >"$1.cnf"
+}
+issue() {  # name subject issuer serial extensions...
+  local name=$1 subject=$2 issuer=$3 serial=$4; shift 4
+  printf '%s\n' "$@" >"$name.ext"
+  openssl req -new -key "$name.key" -subj "$subject" -out "$name.csr" 2>/dev/null
+  openssl x509 -req -sha256 -days 3650 -in "$name.csr" -CA "$issuer.pem" -CAkey "$issuer.key" -set_serial "$serial" \
+    -extfile "$name.ext" -out "$name.pem" 2>/dev/null
+}
+record() {  # name: the certificate as valid in the CA's database
+  local serial expiry subject
+  serial=$(openssl x509 -in "$1.pem" -noout -serial | cut -d= -f2)
+  expiry=$(openssl x509 -in "$1.pem" -noout -enddate | cut -d= -f2)
+  expiry=$(date -u -d "$expiry" +%y%m%d%H%M%SZ)
+  subject=$(openssl x509 -in "$1.pem" -noout -subject -nameopt compat | sed 's/^subject=//')
+  printf 'V\t%s\t\t%s\tunknown\t%s\n' "$expiry" "$serial" "$subject" >>ca-index.txt
+}
+
+for key in root ca ocsp signer; do openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out $key.key 2>/dev/null; done
+openssl req -x509 -new -key root.key -sha256 -days 3650 -subj "/O=LTV Test/CN=Test LTV Root" -out root.pem \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+issue ca "/O=LTV Test/CN=Test LTV CA" root 2 "basicConstraints=critical,CA:TRUE" "keyUsage=critical,keyCertSign,cRLSign" \
+  "crlDistributionPoints=URI:$URL/crl"
+issue ocsp "/O=LTV Test/CN=Test LTV OCSP" ca 3 "basicConstraints=critical,CA:FALSE" \
+  "keyUsage=critical,digitalSignature" "extendedKeyUsage=OCSPSigning"
+ca_config root
+ca_config ca
+openssl ca -config root.cnf -gencrl -keyfile root.key -cert root.pem 2>/dev/null | openssl crl -outform DER -out crl/root.crl
+
+signer() {  # name "CN" serial OCSP-URL
+  issue "$1" "/O=LTV Test/CN=$2/emailAddress=$1@example.test" ca "$3" "basicConstraints=critical,CA:FALSE" \
+    "keyUsage=critical,digitalSignature,nonRepudiation" "extendedKeyUsage=emailProtection" \
+    "subjectAltName=email:$1@example.test" "authorityInfoAccess=OCSP;URI:$4"
+  record "$1"
+}
+cp signer.key lee.key; cp signer.key rae.key; cp signer.key dan.key
+signer lee "Lee Valid" 10 "$URL/ocsp"
+signer rae "Rae Revoked" 11 "$URL/ocsp"
+signer dan "Dan Down" 12 "http://127.0.0.1:1/ocsp"
+openssl ca -config ca.cnf -revoke rae.pem -keyfile ca.key -cert ca.pem 2>/dev/null
+
+certutil -N -d "sql:$DIR/nss" --empty-password
+cat ca.pem root.pem >chain.pem
+openssl pkcs12 -export -inkey signer.key -in lee.pem -certfile chain.pem -name "Lee Valid" -passout pass: \
+  -keypbe AES-256-CBC -certpbe AES-256-CBC -macalg sha256 -out lee.p12
+pk12util -i lee.p12 -d "sql:$DIR/nss" -W "" -K "" >/dev/null
+certutil -A -d "sql:$DIR/nss" -n "Rae Revoked" -t ",," -i rae.pem
+certutil -A -d "sql:$DIR/nss" -n "Dan Down" -t ",," -i dan.pem
+certutil -M -d "sql:$DIR/nss" -n "Test LTV Root - LTV Test" -t "CT,C,C"

@@ -76,7 +76,8 @@ std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file
   return range;
 }
 
-std::string openssl_problems(const std::string& file, const std::array<std::int64_t, 4>& range) {
+std::string openssl_problems(const std::string& file, const std::array<std::int64_t, 4>& range,
+                             const std::filesystem::path& ca_file) {
   const auto [a, b, c, d] = range;
   if (a != 0 || b < 1 || c <= b + 1 || c + d > static_cast<std::int64_t>(file.size()))
     return "byte range outside the file";
@@ -88,7 +89,7 @@ std::string openssl_problems(const std::string& file, const std::array<std::int6
   const auto result = run_command(
       "openssl cms -verify -binary -inform DER -in " + shell_quote((scratch / "signature.der").string()) +
       " -content " + shell_quote((scratch / "content.bin").string()) + " -CAfile " +
-      shell_quote((fixtures_dir() / "nss" / "pem" / "ca.crt").string()) + " -out /dev/null");
+      shell_quote((ca_file.empty() ? fixtures_dir() / "nss" / "pem" / "ca.crt" : ca_file).string()) + " -out /dev/null");
   return result.exit_code == 0 ? std::string() : result.output;
 }
 

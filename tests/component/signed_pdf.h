@@ -23,8 +23,10 @@ std::string page_text(const std::filesystem::path& pdf, const std::string& passw
 // The four numbers of the last /ByteRange in the file.
 std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file);
 // `openssl cms -verify` of the signature in the slot over the bytes the
-// ranges cover, against the fixture CA; its output when it fails, else "".
-std::string openssl_problems(const std::string& file, const std::array<std::int64_t, 4>& range);
+// ranges cover, against `ca_file` (the fixture CA when empty); its output
+// when it fails, else "".
+std::string openssl_problems(const std::string& file, const std::array<std::int64_t, 4>& range,
+                             const std::filesystem::path& ca_file = {});
 
 // The text of object `number` from its header line through "endobj";
 // "" when the file has no such object.

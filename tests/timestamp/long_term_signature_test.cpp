@@ -1,7 +1,8 @@
-// PAdES and timestamped signatures as `corvanepdf sign` makes them, against
-// a timestamp authority on 127.0.0.1 started here: what pdfsig, mutool,
-// openssl cms and openssl ts say of them, and a run refused with nothing
-// written whenever the authority fails.
+// PAdES, timestamped and long-term signatures as `corvanepdf sign` makes
+// them, against a timestamp authority, OCSP responder and CRL server on
+// 127.0.0.1 started here: what pdfsig, mutool, openssl cms, openssl ts and
+// verify say of them, and a run refused with nothing written whenever a
+// server fails.
 #include <gtest/gtest.h>
 #include <openssl/cms.h>
 #include <openssl/evp.h>
@@ -31,7 +32,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 // tsa_server.py on a free port of 127.0.0.1, stopped with the object.
 class TsaServer {
  public:
-  explicit TsaServer(const std::filesystem::path& dir) {
+  explicit TsaServer(const std::filesystem::path& dir) : dir_(dir) {
     const std::string scripts = CORVANE_TSA_SCRIPTS;
     EXPECT_EQ(run_command("bash " + shell_quote(scripts + "/make_tsa.sh") + " " + shell_quote(dir.string())).exit_code, 0);
     int out[2];
@@ -63,7 +64,21 @@ class TsaServer {
 
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 
+  // Makes the certificates whose revocation data the server answers for
+  // (make_ltv_ca.sh); their folder.
+  std::filesystem::path make_ltv_hierarchy() const {
+    const auto ltv = dir_ / "ltv";
+    EXPECT_EQ(run_command("bash " + shell_quote(std::string(CORVANE_TSA_SCRIPTS) + "/make_ltv_ca.sh") + " " +
+                          shell_quote(ltv.string()) + " " + url(""))
+                  .exit_code,
+              0);
+    return ltv;
+  }
+  // Spoils the OCSP or CRL answers as tsa_server.py describes; "" for none.
+  void set_fault(const std::string& fault) const { write_file(dir_ / "ltv" / "fault", fault); }
+
  private:
+  std::filesystem::path dir_;
   pid_t pid_ = -1;
   int port_ = 0;
 };
@@ -120,9 +135,17 @@ CmsFacts read_cms(const std::vector<std::uint8_t>& der) {
   return facts;
 }
 
-TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
+// The options that sign with `nickname` of the store of the hierarchy in
+// `ltv` and add the validation data.
+std::string ltv_flags(const std::string& nickname) { return "--ltv --cert " + shell_quote(nickname); }
+std::string ltv_store(const std::filesystem::path& ltv) {
+  return "CORVANE_NSSDB=" + shell_quote("sql:" + (ltv / "nss").string());
+}
+
+TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
   ScratchDir dir("long-term");
   const TsaServer tsa(dir / "tsa");
+  const auto ltv = tsa.make_ltv_hierarchy();
   const struct {
     const char* name;
     const char* pdf;
@@ -132,6 +155,7 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
     bool pades;
     bool timestamp;
     const char* format;  // as verify names it
+    bool ltv = false;    // signed by "Lee Valid" of the hierarchy, with its validation data
   } cases[] = {
       {"B-B by flag", "plain.pdf", "", "", "--pades", true, false, "PAdES B-B"},
       {"B-B by a DWORD setting, encrypted", "enc-aes-256.pdf", "user", "\"pades\"=dword:00000001\n", "", true, false,
@@ -143,6 +167,13 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
        "PKCS#7 with a timestamp"},
       {"B-T, authority with a password", "plain.pdf", "", reg_value("tsauser", "tsa"), "--pades --tsa " + tsa.url("/auth"),
        true, true, "PAdES B-T"},
+      {"PKCS#7 with validation data", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", true},
+      {"B-LT, encrypted", "enc-aes-256.pdf", "user", "", "--ltv --pades --tsa " + tsa.url("/ok"), true, true,
+       "PAdES B-LT", true},
+      {"B-LT by the setting, appended, encrypted", "enc-rc4-128.pdf", "user", reg_value("ltv", "1"),
+       "--append --pades --tsa " + tsa.url("/ok"), true, true, "PAdES B-LT", true},
+      {"validation data appended to a cross-reference stream", "xref-stream.pdf", "", "", "--append --ltv", false, false,
+       "PKCS#7", true},
   };
   write_file(dir / "tsa-password", "secret\n");
   const std::string password_file = "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string());
@@ -152,7 +183,9 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
     std::filesystem::remove(out);
     std::string arguments = shell_quote(fixture_pdf(c.pdf).string()) + " -o " + shell_quote(out.string()) + " " + c.flags;
     if (*c.password) arguments += std::string(" --password ") + c.password;
-    const CommandResult r = sign(dir, c.values, arguments, password_file);
+    const std::string store = c.ltv ? ltv_store(ltv) + " " : "";
+    if (c.ltv) arguments += " --cert 'Lee Valid'";
+    const CommandResult r = sign(dir, c.values, arguments, store + password_file);
     ASSERT_EQ(r.exit_code, 0) << r.output;
 
     const std::string file = read_file(out);
@@ -162,12 +195,13 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
     EXPECT_EQ(contains(file, "/SubFilter /ETSI.CAdES.detached"), c.pades);
     const auto range = byte_range_of(file);
     ASSERT_TRUE(range);
-    EXPECT_EQ(openssl_problems(file, *range), "");
+    EXPECT_EQ(openssl_problems(file, *range, c.ltv ? ltv / "root.pem" : ""), "");
     const CommandResult mutool = run_command("mutool sign -v " + (*c.password ? std::string("-p ") + c.password + " " : "") +
                                              shell_quote(out.string()) + " 2>&1");
-    EXPECT_TRUE(contains(mutool.output, "unchanged since signing")) << mutool.output;
+    // mutool calls the validation data's update "edits since signing".
+    EXPECT_TRUE(contains(mutool.output, c.ltv ? "signature is valid" : "unchanged since signing")) << mutool.output;
 
-    const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
+    const CommandResult verify = run_command(store + shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
                                              (*c.password ? std::string(" --password ") + c.password : "") + " 2>&1");
     EXPECT_EQ(verify.exit_code, 0) << verify.output;
     EXPECT_TRUE(contains(verify.output, std::string("  Format: ") + c.format + "\n")) << verify.output;
@@ -175,6 +209,7 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
               c.pades) << verify.output;
     EXPECT_EQ(contains(verify.output, "CN=Test Timestamp Authority, token valid, imprint matches the signature\n"),
               c.timestamp) << verify.output;
+    EXPECT_EQ(contains(verify.output, "  Validation data: in the document for the whole chain\n"), c.ltv) << verify.output;
 
     const CmsFacts cms = read_cms(signature_of(file));
     EXPECT_EQ(cms.signed_attributes, c.pades ? "contentType messageDigest id-smime-aa-signingCertificateV2 " : "");
@@ -245,20 +280,29 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
   const auto signed_file = dir / "signed.pdf";
   ASSERT_EQ(sign(dir, "", shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(signed_file.string()) +
                               " --pades --tsa " + tsa.url("/ok")).exit_code, 0);
+  const auto by_revoked_signer = dir / "revoked.pdf";
+  const auto ltv = tsa.make_ltv_hierarchy();
+  ASSERT_EQ(sign(dir, "", shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
+                              shell_quote(by_revoked_signer.string()) + " " + ltv_flags("Rae Revoked"),
+                 ltv_store(ltv)).exit_code, 0);
   const struct {
     const char* name;
+    std::string file;
     bool revoked;
     const char* want;
   } cases[] = {
-      {"a CRL that covers the signer", false,
+      {"a CRL that covers the signer", with_crl_in_dss(read_file(signed_file), fixture_crl(dir, false)), false,
        "  Format: PAdES B-LT\n  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"
        "  Validation data: in the document for the whole chain\n"},
-      {"a CRL that revokes the signer", true, "is revoked"},
+      {"a CRL that revokes the signer", with_crl_in_dss(read_file(signed_file), fixture_crl(dir, true)), true,
+       "is revoked"},
+      {"the OCSP response sign --ltv added revokes the signer", read_file(by_revoked_signer), true,
+       "  Validation data: says emailAddress=rae@example.test,CN=Rae Revoked,O=LTV Test is revoked\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto out = dir / "with-dss.pdf";
-    write_file(out, with_crl_in_dss(read_file(signed_file), fixture_crl(dir, c.revoked)));
+    write_file(out, c.file);
     const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) + " 2>&1");
     EXPECT_TRUE(contains(verify.output, c.want)) << verify.output;
     EXPECT_EQ(contains(verify.output, "  Signature: invalid (the document's validation data says the certificate"),
@@ -267,40 +311,54 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
   }
 }
 
-TEST(LongTermSignature, AFailingAuthorityRefusesTheRunAndNothingIsWritten) {
+TEST(LongTermSignature, AFailingServerRefusesTheRunAndNothingIsWritten) {
   ScratchDir dir("long-term");
   const TsaServer tsa(dir / "tsa");
+  const auto ltv = tsa.make_ltv_hierarchy();
   const auto out = dir / "out.pdf";
   const std::string closed = "http://127.0.0.1:1/";
+  const auto stamp = [](const std::string& url) { return "--pades --tsa " + url; };
+  const std::string ocsp = tsa.url("/ocsp"), crl = tsa.url("/crl"), lee = ltv_flags("Lee Valid"), store = ltv_store(ltv);
   const struct {
     const char* name;
-    std::string url;
+    std::string flags;
+    std::string url;  // the server that fails
     std::string values;
     const char* want;
     std::string environment = "";
+    std::string fault = "";  // of the OCSP and CRL answers
   } cases[] = {
-      {"down", closed, "", "Couldn't connect"},
-      {"slow", tsa.url("/slow"), reg_value("tsatimeout", "1"), "no answer within 1 s"},
-      {"rejection", tsa.url("/reject"), "", "rejection"},
-      {"another imprint", tsa.url("/wrong"), "", "imprint"},
-      {"HTTP error", tsa.url("/status500"), "", "HTTP status 500"},
-      {"wrong password", tsa.url("/auth"), reg_value("tsauser", "tsa"), "HTTP status 401",
+      {"down", stamp(closed), closed, "", "Couldn't connect"},
+      {"slow", stamp(tsa.url("/slow")), tsa.url("/slow"), reg_value("tsatimeout", "1"), "no answer within 1 s"},
+      {"rejection", stamp(tsa.url("/reject")), tsa.url("/reject"), "", "rejection"},
+      {"another imprint", stamp(tsa.url("/wrong")), tsa.url("/wrong"), "", "imprint"},
+      {"HTTP error", stamp(tsa.url("/status500")), tsa.url("/status500"), "", "HTTP status 500"},
+      {"wrong password", stamp(tsa.url("/auth")), tsa.url("/auth"), reg_value("tsauser", "tsa"), "HTTP status 401",
        "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string())},
-      {"password file missing", tsa.url("/auth"), reg_value("tsauser", "tsa"), "password file",
+      {"password file missing", stamp(tsa.url("/auth")), tsa.url("/auth"), reg_value("tsauser", "tsa"), "password file",
        "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "missing").string())},
+      {"OCSP responder down", ltv_flags("Dan Down"), closed + "ocsp", "", "Couldn't connect", store},
+      {"OCSP responder slow", lee, ocsp, reg_value("tsatimeout", "1"), "no answer within 1 s", store, "ocsp-slow"},
+      {"OCSP garbage", lee, ocsp, "", "not an OCSP response", store, "ocsp-garbage"},
+      {"OCSP HTTP error, appended", lee + " --append", ocsp, "", "HTTP status 500", store, "ocsp-500"},
+      {"OCSP answer of another responder", lee, ocsp, "", "neither the issuer nor its OCSP responder", store,
+       "ocsp-foreign"},
+      {"CRL garbage, appended", lee + " --append", crl, "", "not a CRL", store, "crl-garbage"},
+      {"CRL missing", lee, crl, "", "HTTP status 404", store, "crl-404"},
   };
   write_file(dir / "tsa-password", "wrong\n");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    tsa.set_fault(c.fault);
     const CommandResult r = sign(dir, c.values,
                                  shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(out.string()) +
-                                     " --pades -v --tsa " + c.url,
+                                     " -v " + c.flags,
                                  c.environment);
     EXPECT_EQ(r.exit_code, 1) << r.output;
     const std::string last = r.output.substr(r.output.rfind('\n', r.output.size() - 2) + 1);
     EXPECT_TRUE(last.starts_with("corvanepdf: ") && contains(last, c.want)) << last;
     if (contains(c.want, "password file")) continue;  // refused before the authority is asked
-    EXPECT_TRUE(contains(r.output, "timestamp authority " + c.url + ": HTTP ")) << r.output;
+    EXPECT_TRUE(contains(r.output, " " + c.url + ": HTTP ")) << r.output;
     EXPECT_TRUE(contains(last, c.url)) << last;
     EXPECT_FALSE(std::filesystem::exists(out));
   }

@@ -16,6 +16,7 @@ The path of the request chooses the behaviour:
 The word in DIR/ltv/fault, when there is one, spoils those two:
   ocsp-garbage, crl-garbage   HTTP 200 with bytes that are no answer
   ocsp-500, crl-404           that HTTP status
+  ocsp-slow                   the answer after SLOW seconds
   ocsp-foreign                an answer signed by the root, which may not
                               answer for the CA's certificates
 """
@@ -98,6 +99,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_error(500)
             elif fault() == "ocsp-garbage":
                 self.answer(b"garbage", "application/ocsp-response")
+            elif fault() == "ocsp-slow":
+                time.sleep(SLOW)
+                self.answer(ocsp_reply(query, "ocsp"), "application/ocsp-response")
             else:
                 self.answer(ocsp_reply(query, "root" if fault() == "ocsp-foreign" else "ocsp"),
                             "application/ocsp-response")

@@ -27,7 +27,7 @@ _corvanepdf() {
         --out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         -j | --jobs | --password | --user | --reason | --cert | --tsa) return ;;
       esac
-      options="-o --output --out-dir -j --jobs --password --user --reason --cert --append --rebuild --pades --tsa -v --verbose -q --quiet --help" ;;
+      options="-o --output --out-dir -j --jobs --password --user --reason --cert --append --rebuild --pades --tsa --ltv -v --verbose -q --quiet --help" ;;
     verify)
       [[ $prev == --password ]] && return
       options="--password --json --help" ;;
@@ -44,7 +44,7 @@ _corvanepdf() {
       case $sub in
         get | set)
           if ((COMP_CWORD == i + 2)); then
-            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt appendmode lastcertfallback pades tsaurl tsauser tsatimeout path debug" -- "$cur"))
+            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt appendmode lastcertfallback pades tsaurl tsauser tsatimeout ltv path debug" -- "$cur"))
             return
           fi
           options="--machine --help"

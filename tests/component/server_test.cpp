@@ -233,11 +233,12 @@ TEST(Server, DispatchIdsFollowTheMemberTable) {
   EXPECT_EQ(other_ids[2], CPDF_DISPID_CONTAINERNAME);
   EXPECT_EQ(other_ids[3], -1);
 
-  const char* signature_kind[] = {"pades", "tsaurl"};
-  std::int32_t kind_ids[2] = {};
-  ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, signature_kind, 2, kind_ids), CPDF_S_OK);
+  const char* signature_kind[] = {"pades", "tsaurl", "ltv"};
+  std::int32_t kind_ids[3] = {};
+  ASSERT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, signature_kind, 3, kind_ids), CPDF_S_OK);
   EXPECT_EQ(kind_ids[0], CPDF_DISPID_PADES);
   EXPECT_EQ(kind_ids[1], CPDF_DISPID_TSAURL);
+  EXPECT_EQ(kind_ids[2], CPDF_DISPID_LTV);
 }
 
 TEST(Server, PropertiesAndMethodsThroughTheCInterface) {

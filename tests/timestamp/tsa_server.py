@@ -82,9 +82,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
 
     def do_GET(self):
-        if self.path != "/crl":
-            self.send_error(404)
-        elif fault() == "crl-404":
+        if self.path != "/crl" or fault() == "crl-404":
             self.send_error(404)
         elif fault() == "crl-garbage":
             self.answer(b"garbage", "application/pkix-crl")

@@ -144,13 +144,10 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
   std::memcpy(update.bytes.data() + slot + 1, signature.data(), signature.size());
   std::string dss;
-  if (edit.signatureOptions.ltv) {
-    auto signed_file = document->with_update(update.bytes, edit.pdfpasswd, why);
-    if (!signed_file) return "the signed file cannot be read for its validation data: " + why;
-    if (Refusal refusal = validation_data_update(edit, *signed_file, std::string_view(update.bytes).substr(slot + 1, width), dss);
-        !refusal.empty())
-      return refusal;
-  }
+  if (Refusal refusal = validation_data_after_update(edit, *document, update.bytes,
+                                                     std::string_view(update.bytes).substr(slot + 1, width), dss);
+      !refusal.empty())
+    return refusal;
 
   settings::log_line("signature appended as an incremental update: field \"" + revision.field_name + "\", " +
                      std::to_string(update.bytes.size()) + " bytes after the document's " +

@@ -82,10 +82,11 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 
 // With `ltv` in the run's options, the update (into `dss`) that adds the
 // validation data of the signature `signature_hex` (the slot's text) to
-// `signed_file`, the document with the signature's update; otherwise
-// leaves `dss` empty.
-[[nodiscard]] Refusal validation_data_update(const Edit& edit, incremental::OriginalDocument& signed_file,
-                                             std::string_view signature_hex, std::string& dss);
+// `document` followed by `update`, the signature's update not written yet;
+// otherwise leaves `dss` empty (validation_data_step.cpp).
+[[nodiscard]] Refusal validation_data_after_update(const Edit& edit, const incremental::OriginalDocument& document,
+                                                   std::string_view update, std::string_view signature_hex,
+                                                   std::string& dss);
 
 // Bytes of lower-case hex text; nullopt when the text is not such.
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> bytes_of_hex(std::string_view hex);

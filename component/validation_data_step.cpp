@@ -7,17 +7,30 @@
 #include "ltv/dss_update.h"
 
 namespace corvane::component {
+namespace {
 
+// The update that adds the validation data of `signature_hex` to the signed
+// file `signed_file`.
 Refusal validation_data_update(const Edit& edit, incremental::OriginalDocument& signed_file,
                                std::string_view signature_hex, std::string& dss) {
-  dss.clear();
-  if (!edit.signatureOptions.ltv) return {};
   const auto signature = bytes_of_hex(signature_hex);
   if (!signature) return "the signature in the signed file is not hex text";
   ltv::DssUpdate update = ltv::make_dss_update(signed_file, *signature, edit.signatureOptions.fetch_timeout_seconds);
   if (!update.refusal.empty()) return update.refusal;
   dss = std::move(update.bytes);
   return {};
+}
+
+}  // namespace
+
+Refusal validation_data_after_update(const Edit& edit, const incremental::OriginalDocument& document,
+                                     std::string_view update, std::string_view signature_hex, std::string& dss) {
+  dss.clear();
+  if (!edit.signatureOptions.ltv) return {};
+  std::string why;
+  auto signed_file = document.with_update(update, edit.pdfpasswd, why);
+  if (!signed_file) return "the signed file cannot be read for its validation data: " + why;
+  return validation_data_update(edit, *signed_file, signature_hex, dss);
 }
 
 Refusal append_validation_data(Edit& edit) {

@@ -4,6 +4,7 @@
 #include <openssl/x509.h>
 
 #include <map>
+#include <set>
 #include <vector>
 
 #include "incremental/object_writer.h"
@@ -66,10 +67,24 @@ std::string collect(std::span<const std::uint8_t> signature, long timeout_second
 
 std::string reference(std::int32_t number) { return std::to_string(number) + " 0 R"; }
 
-// The update's objects: one stream per item, a new /DSS holding them after
-// the items of the document's /DSS, and a new revision of the catalog that
-// names it. Throws what qpdf throws.
-std::vector<incremental::NewObject> dss_objects(incremental::OriginalDocument& document, const ValidationData& data) {
+// The data of the streams of `array` (decoded).
+std::set<std::string> stream_data_of(QPDFObjectHandle array) {
+  std::set<std::string> data;
+  if (!array.isArray()) return data;
+  for (QPDFObjectHandle item : array.aitems())
+    if (item.isStream()) {
+      const auto buffer = item.getStreamData(qpdf_dl_generalized);
+      data.emplace(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+    }
+  return data;
+}
+
+// The update's objects: one stream per item not in the document's /DSS
+// yet (`already` counts the others), a new /DSS holding them after the
+// items it has, and a new revision of the catalog that names it. Throws
+// what qpdf throws.
+std::vector<incremental::NewObject> dss_objects(incremental::OriginalDocument& document, const ValidationData& data,
+                                                std::size_t& already) {
   using incremental::ObjectId;
   const incremental::ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
   std::vector<incremental::NewObject> objects;
@@ -81,7 +96,12 @@ std::vector<incremental::NewObject> dss_objects(incremental::OriginalDocument& d
   std::map<std::string, std::string> entries{{"/Type", "/DSS"}};
   const auto add_array = [&](const char* key, const std::vector<std::string>& items) {
     std::string references;
+    const std::set<std::string> present = stream_data_of(dss.getKey(key));
     for (const std::string& item : items) {
+      if (present.count(item)) {
+        ++already;
+        continue;
+      }
       const ObjectId id{next++, 0};
       objects.push_back({id.number, id.generation, writer.stream("", item, id)});
       references += (references.empty() ? "" : " ") + reference(id.number);
@@ -109,8 +129,9 @@ DssUpdate make_dss_update(incremental::OriginalDocument& signed_file, std::span<
   DssUpdate update;
   ValidationData data;
   if (update.refusal = collect(signature, timeout_seconds, data); !update.refusal.empty()) return update;
+  std::size_t already = 0;
   try {
-    update.bytes = incremental::write_update(signed_file.base(), dss_objects(signed_file, data)).bytes;
+    update.bytes = incremental::write_update(signed_file.base(), dss_objects(signed_file, data, already)).bytes;
   } catch (const std::exception& error) {
     update.refusal = std::string("the validation data cannot be added: ") + error.what();
     return update;
@@ -118,7 +139,9 @@ DssUpdate make_dss_update(incremental::OriginalDocument& signed_file, std::span<
   settings::log_line("validation data added as an incremental update: " +
                      count(data.certificates.size(), "certificate", "certificates") + ", " +
                      count(data.ocsp_responses.size(), "OCSP response", "OCSP responses") + ", " +
-                     count(data.crls.size(), "CRL", "CRLs") + ", " + std::to_string(update.bytes.size()) + " bytes");
+                     count(data.crls.size(), "CRL", "CRLs") +
+                     (already > 0 ? " (" + std::to_string(already) + " of them already in the document)" : "") + ", " +
+                     std::to_string(update.bytes.size()) + " bytes");
   return update;
 }
 

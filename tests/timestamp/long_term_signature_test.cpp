@@ -280,11 +280,18 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
   const auto signed_file = dir / "signed.pdf";
   ASSERT_EQ(sign(dir, "", shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(signed_file.string()) +
                               " --pades --tsa " + tsa.url("/ok")).exit_code, 0);
-  const auto by_revoked_signer = dir / "revoked.pdf";
+  // A signer with validation data, then a revoked one whose data joins it:
+  // only what the document's /DSS lacks is added (Rae's OCSP response).
+  const auto by_valid_signer = dir / "valid.pdf", by_revoked_signer = dir / "revoked.pdf";
   const auto ltv = tsa.make_ltv_hierarchy();
   ASSERT_EQ(sign(dir, "", shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
-                              shell_quote(by_revoked_signer.string()) + " " + ltv_flags("Rae Revoked"),
+                              shell_quote(by_valid_signer.string()) + " " + ltv_flags("Lee Valid"),
                  ltv_store(ltv)).exit_code, 0);
+  const CommandResult second = sign(dir, "", shell_quote(by_valid_signer.string()) + " -o " +
+                                                 shell_quote(by_revoked_signer.string()) + " -v " + ltv_flags("Rae Revoked"),
+                                    ltv_store(ltv));
+  ASSERT_EQ(second.exit_code, 0) << second.output;
+  EXPECT_TRUE(contains(second.output, "1 OCSP response, 1 CRL (3 of them already in the document)")) << second.output;
   const struct {
     const char* name;
     std::string file;
@@ -296,7 +303,9 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
        "  Validation data: in the document for the whole chain\n"},
       {"a CRL that revokes the signer", with_crl_in_dss(read_file(signed_file), fixture_crl(dir, true)), true,
        "is revoked"},
-      {"the OCSP response sign --ltv added revokes the signer", read_file(by_revoked_signer), true,
+      {"the OCSP response sign --ltv added revokes the second signer", read_file(by_revoked_signer), true,
+       "  Validation data: in the document for the whole chain\n  Revision: 1 of 4,"},
+      {"... whose own validation data says so", read_file(by_revoked_signer), true,
        "  Validation data: says emailAddress=rae@example.test,CN=Rae Revoked,O=LTV Test is revoked\n"},
   };
   for (const auto& c : cases) {

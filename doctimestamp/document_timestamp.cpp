@@ -73,17 +73,20 @@ void stamp(const DocumentTimestampRequest& request, DocumentTimestampResult& res
   std::string& refusal = result.refusal;
   auto document = incremental::OriginalDocument::open(request.input, request.password, refusal);
   if (!document) return;
-  const timestamp::TokenRoom room = timestamp::measure_token_room(request.tsa);
-  if (!(refusal = room.refusal).empty()) return;
-  const std::size_t width = 2 * room.bytes;
-
+  // The document is judged before the authority is asked; the slot's
+  // width is known only from the authority's token, so the dictionary is
+  // written once it is.
   incremental::SignatureFieldRequest field;
   field.name = kFieldName;
   field.rect = kInvisibleRect;
-  field.dictionary = [width](const incremental::StringText&) { return timestamp_dictionary(width); };
+  field.dictionary = [](const incremental::StringText&) { return timestamp_dictionary(0); };
   incremental::SignatureRevision revision;
   if (!(refusal = incremental::build_signature_revision(*document, field, revision)).empty()) return;
   result.field_name = revision.field_name;
+  const timestamp::TokenRoom room = timestamp::measure_token_room(request.tsa);
+  if (!(refusal = room.refusal).empty()) return;
+  const std::size_t width = 2 * room.bytes;
+  revision.objects.at(incremental::SignatureRevision::kDictionaryIndex).body = timestamp_dictionary(width);
 
   incremental::Update update = incremental::write_update(document->base(), revision.objects);
   incremental::SignatureSlot slot;

@@ -110,7 +110,7 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   edit.contentsStart = static_cast<std::int32_t>(slot.first_length);
   edit.secondRangeStart = static_cast<std::int32_t>(slot.second_start);
   edit.secondRangeLength = static_cast<std::int32_t>(slot.second_length);
-  if (Refusal refusal = fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
+  if (Refusal refusal = incremental::fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
                                         slot.after_slot, edit.contentsStart, edit.secondRangeStart,
                                         edit.secondRangeLength, edit.byteRangeText);
       !refusal.empty())

@@ -21,9 +21,6 @@ namespace {
 constexpr std::string_view kFieldName = "Document timestamp";
 // No visible box: the widget only carries the field.
 constexpr std::string_view kInvisibleRect = "0 0 0 0";
-constexpr std::string_view kByteRangeStart = "/ByteRange [0 ";
-// "0" and room for the three offsets written once the layout is known.
-constexpr std::string_view kByteRangePlaceholder = "/ByteRange [0                                 ]";
 
 using MdContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
 
@@ -31,18 +28,7 @@ using MdContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
 // DER, hex, padded with zeros that DER readers never reach).
 std::string timestamp_dictionary(std::size_t width) {
   return "<<\n/Type /DocTimeStamp\n/Filter /Adobe.PPKLite\n/SubFilter /ETSI.RFC3161\n/Contents <" +
-         std::string(width, '0') + ">\n" + std::string(kByteRangePlaceholder) + "\n>>";
-}
-
-// Writes the ranges over the placeholder behind the slot.
-std::string fill_byte_range(std::string& bytes, const incremental::SignatureSlot& slot) {
-  const std::string text = std::string(kByteRangeStart) + std::to_string(slot.first_length) + " " +
-                           std::to_string(slot.second_start) + " " + std::to_string(slot.second_length);
-  const std::size_t at = bytes.find(kByteRangePlaceholder, slot.after_slot);
-  if (at == std::string::npos || text.size() >= kByteRangePlaceholder.size())
-    return "the byte ranges do not fit into the /ByteRange placeholder";
-  bytes.replace(at, text.size(), text);
-  return {};
+         std::string(width, '0') + ">\n" + std::string(incremental::kByteRangePlaceholder) + "\n>>";
 }
 
 // The SHA-256 of the signed bytes; false when they cannot be read.
@@ -90,10 +76,14 @@ void stamp(const DocumentTimestampRequest& request, DocumentTimestampResult& res
 
   incremental::Update update = incremental::write_update(document->base(), revision.objects);
   incremental::SignatureSlot slot;
+  std::string byte_range_text;
   if (!(refusal = incremental::find_signature_slot(update, incremental::SignatureRevision::kDictionaryIndex,
                                                    document->base().file_size, width, slot))
            .empty() ||
-      !(refusal = fill_byte_range(update.bytes, slot)).empty())
+      !(refusal = incremental::fill_byte_range(
+            std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()), slot.after_slot,
+            slot.first_length, slot.second_start, slot.second_length, byte_range_text))
+           .empty())
     return;
   timestamp::Sha256 digest{};
   if (!digest_ranges(*document, update, slot, digest)) {

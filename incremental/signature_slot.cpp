@@ -1,5 +1,6 @@
 #include "incremental/signature_slot.h"
 
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -7,6 +8,7 @@ namespace corvane::incremental {
 namespace {
 
 constexpr std::string_view kContentsKey = "\n/Contents <";
+constexpr std::string_view kByteRangeStart = "/ByteRange [0 ";
 
 std::span<const std::uint8_t> bytes_of(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -29,6 +31,19 @@ std::string find_signature_slot(const Update& update, std::size_t object_index, 
   slot.first_length = file_size + static_cast<std::int64_t>(slot.slot);
   slot.second_start = file_size + static_cast<std::int64_t>(slot.after_slot);
   slot.second_length = total - slot.second_start;
+  return {};
+}
+
+std::string fill_byte_range(std::span<std::uint8_t> text, std::size_t from, std::int64_t first_length,
+                            std::int64_t second_start, std::int64_t second_length, std::string& byte_range_text) {
+  byte_range_text = std::string(kByteRangeStart) + std::to_string(first_length) + " " + std::to_string(second_start) +
+                    " " + std::to_string(second_length);
+  if (byte_range_text.size() >= kByteRangePlaceholder.size())
+    return "the byte ranges do not fit into the /ByteRange placeholder";
+  const std::string_view view(reinterpret_cast<const char*>(text.data()), text.size());
+  const std::size_t placeholder = from > view.size() ? std::string_view::npos : view.find(kByteRangePlaceholder, from);
+  if (placeholder == std::string_view::npos) return "the signature dictionary has no /ByteRange placeholder";
+  std::memcpy(text.data() + placeholder, byte_range_text.data(), byte_range_text.size());
   return {};
 }
 

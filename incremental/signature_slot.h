@@ -9,11 +9,17 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "incremental/original_document.h"
 #include "incremental/update_writer.h"
 
 namespace corvane::incremental {
+
+// What a signature dictionary holds in /ByteRange until the ranges are
+// known: "0" and 32 blanks, so the three numbers and their blanks may take
+// 45 characters in all.
+inline constexpr std::string_view kByteRangePlaceholder = "/ByteRange [0                                ]";
 
 struct SignatureSlot {
   // Offsets in the update's bytes of the slot's "<" and of the byte after
@@ -32,6 +38,13 @@ struct SignatureSlot {
 // update larger than a signed file may be (2 GiB), or no such slot.
 [[nodiscard]] std::string find_signature_slot(const Update& update, std::size_t object_index,
                                               std::int64_t file_size, std::size_t width, SignatureSlot& slot);
+
+// Writes "/ByteRange [0 a b c" (into `byte_range_text` too) over the first
+// placeholder that `text` holds from `from` on; "" on success, else one
+// line: there is none, or the numbers do not fit.
+[[nodiscard]] std::string fill_byte_range(std::span<std::uint8_t> text, std::size_t from, std::int64_t first_length,
+                                          std::int64_t second_start, std::int64_t second_length,
+                                          std::string& byte_range_text);
 
 // Hands the signed bytes to `sink`: the document's, read in blocks, then the
 // update's around the slot. False when the document cannot be read.

@@ -285,6 +285,23 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
           << verify.output;
     }
   }
+
+  // The last file again: in JSON, and with a byte of its timestamped
+  // revision changed.
+  const auto out = dir / "out.pdf";
+  const CommandResult json = run_command(shell_quote(CORVANEPDF_CLI) + " verify --json " + shell_quote(out.string()));
+  EXPECT_TRUE(contains(json.output, "\"document_timestamp\":true,\"format\":\"document timestamp\",\"valid\":true,"))
+      << json.output;
+  EXPECT_TRUE(contains(json.output, "\"authority\":\"CN=Test Timestamp Authority\",\"valid\":true,\"imprint_matches\":true"))
+      << json.output;
+  std::string changed = read_file(out);
+  changed.replace(changed.rfind("/Adobe.PPKLite"), 14, "/Adobe.PPKLitX");
+  write_file(out, changed);
+  const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) + " 2>&1");
+  EXPECT_EQ(verify.exit_code, 1) << verify.output;
+  EXPECT_TRUE(contains(verify.output, "  Signature: invalid (the document timestamp does not hold: ") &&
+              contains(verify.output, "imprint mismatch)\n"))
+      << verify.output;
 }
 
 // The number behind the last `key` of `file` (" /Root 1 0 R" gives 1).

@@ -26,17 +26,11 @@ struct SignatureOptions {
   std::string problem;
 };
 
-// Timeout of a timestamp authority when `tsatimeout` is not set.
-inline constexpr long kDefaultTsaTimeoutSeconds = 10;
-// Names the file that holds the timestamp authority's password.
-inline constexpr const char* kTsaPasswordFileVariable = "CORVANE_TSA_PASSWORD_FILE";
-
 // `pades`: the property when not empty, else the setting (user key, then
 // machine key); on for "1" or any other whole number but 0; `ltv` the
-// same way. `tsaurl`: the property when not empty, else the setting. `tsauser` and `tsatimeout`
-// (whole seconds, 1 or more; else the default; also the time each server
-// of the validation data has) come from the settings only,
-// the password from the file named by CORVANE_TSA_PASSWORD_FILE.
+// same way, with `tsatimeout` for each of its servers. The authority: the
+// property `tsaurl` when not empty, else the settings, as
+// timestamp::read_authority_settings reads them.
 [[nodiscard]] SignatureOptions read_signature_options(const Edit& edit);
 
 // True for "1" or any other whole number but 0 (surrounding blanks ignored).

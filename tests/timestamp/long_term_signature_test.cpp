@@ -251,18 +251,22 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
   const TsaServer tsa(dir / "tsa");
   const std::string ok = " --tsa " + tsa.url("/ok");
   const auto in = dir / "in.pdf";
+  const auto ltv = tsa.make_ltv_hierarchy();
   const struct {
     const char* name;
     const char* pdf;
     const char* password;
-    const char* before;  // what makes the input from the fixture: "" (nothing), a command
+    std::string before;  // what makes the input from the fixture: "" (nothing), a command
     const char* field;
     const char* earlier;  // what verify says after the earlier signature; "" without one
+    std::string environment = "";
   } cases[] = {
       {"plain", "plain.pdf", "", "", "Document timestamp", ""},
       {"encrypted", "enc-aes-256.pdf", "user", "", "Document timestamp", ""},
       {"after a PAdES B-T signature", "plain.pdf", "", "sign --pades", "Document timestamp",
        "  Format: PAdES B-T\n"},
+      {"after a PAdES B-LT signature: B-LTA", "plain.pdf", "", "sign --pades " + ltv_flags("Lee Valid"),
+       "Document timestamp", "  Format: PAdES B-LT\n", ltv_store(ltv)},
       {"after a document timestamp", "plain.pdf", "", "timestamp", "Document timestamp (2)",
        "  Format: document timestamp\n"},
   };
@@ -270,9 +274,11 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     SCOPED_TRACE(c.name);
     const std::string password = *c.password ? std::string(" --password ") + c.password : "";
     std::filesystem::copy_file(fixture_pdf(c.pdf), in, std::filesystem::copy_options::overwrite_existing);
-    if (*c.before) {
-      const CommandResult r = corvanepdf(dir, "", std::string(c.before) + " " + shell_quote(fixture_pdf(c.pdf).string()) +
-                                                      " -o " + shell_quote(in.string()) + ok + password);
+    const bool signed_before = c.before.starts_with("sign");
+    if (!c.before.empty()) {
+      const CommandResult r = corvanepdf(dir, "", c.before + " " + shell_quote(fixture_pdf(c.pdf).string()) + " -o " +
+                                                      shell_quote(in.string()) + ok + password,
+                                         c.environment);
       ASSERT_EQ(r.exit_code, 0) << r.output;
     }
     const auto out = dir / "out.pdf";
@@ -298,14 +304,14 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     const std::string pdfsig = pdfsig_report(out, c.password);
     EXPECT_TRUE(contains(pdfsig, std::string("Signature Field Name: ") + c.field + "\n")) << pdfsig;
     EXPECT_TRUE(contains(pdfsig, "Signature Type: unknown")) << pdfsig;
-    EXPECT_EQ(contains(pdfsig, "Signature is Valid"), std::string(c.before) == "sign --pades") << pdfsig;
+    EXPECT_EQ(contains(pdfsig, "Signature is Valid"), signed_before) << pdfsig;
     const CommandResult mutool = run_command("mutool sign -v " + (*c.password ? std::string("-p ") + c.password + " " : "") +
                                              shell_quote(out.string()) + " 2>&1");
     EXPECT_TRUE(contains(mutool.output, "Signature is not signed.")) << mutool.output;
     EXPECT_EQ(contains(mutool.output, "The signature is valid but there have been edits since signing."),
-              std::string(c.before) == "sign --pades") << mutool.output;
+              signed_before) << mutool.output;
 
-    const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
+    const CommandResult verify = run_command(c.environment + " " + shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
                                              password + " 2>&1");
     EXPECT_EQ(verify.exit_code, 0) << verify.output;
     EXPECT_TRUE(contains(verify.output, std::string("(field \"") + c.field + "\"):\n  Signer: CN=Test Timestamp Authority\n"))

@@ -2,7 +2,9 @@
 // document's last byte, so that every earlier signature keeps covering
 // exactly what it signed. The document is read through the incremental
 // module (only the objects the update changes) and never rewritten; its
-// bytes are hashed and copied where they lie, in blocks.
+// bytes are hashed and copied where they lie, in blocks. The file is
+// parsed once, by that module: the engine's document is not opened, and
+// the first page's size and the encryption come from the same reading.
 //
 // The steps that do not depend on the byte layout are the rebuild's: the
 // settings, the visible text's template, the widget's rectangle, the
@@ -10,12 +12,15 @@
 // placeholder filled in, the same signature dictionary entries and log
 // lines.
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string_view>
 
 #include "component/signit_steps.h"
 #include "component/visible_text.h"
+#include "engine/first_page.h"
 #include "incremental/signature_revision.h"
 #include "incremental/update_writer.h"
 #include "pdfupdate/signature_rect.h"
@@ -68,27 +73,56 @@ std::string visible_text(Edit& edit, ComponentState& state, bool stamp_enabled) 
   return text;
 }
 
+// The document to append to, or nullptr with the refusal in `refusal`. The
+// engine, which also reads damaged files, is asked only when the file
+// cannot be appended to: a file it cannot read either, or whose password is
+// missing or refused, is refused in the rebuild's words; any other reason is
+// the update's own. An encrypted document wants its password, as the
+// rebuild's opening does, even when the user password is empty.
+std::unique_ptr<incremental::OriginalDocument> open_original(Edit& edit, Refusal& refusal) {
+  std::string why;
+  auto document = incremental::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
+  if (!document) {
+    if (!edit.pdfloaded) edit.pdfloaded = edit.open_document();
+    refusal = edit.pdfloaded ? why : why_not_open(edit);
+    return nullptr;
+  }
+  if (document->encryption() && edit.pdfpasswd.empty()) {
+    refusal = kNoPasswordRefusal;
+    return nullptr;
+  }
+  return document;
+}
+
+// The first page's size, in whole points; a page without a valid box
+// keeps the size read before, as the engine's answer does.
+void read_first_page_size(QPDF& qpdf, SigningSession& session) {
+  try {
+    const engine::ShownSize size = engine::first_page_shown_size(qpdf);
+    session.pageWidth = whole_points(size.width);
+    session.pageHeight = whole_points(size.height);
+  } catch (const std::exception&) {
+  }
+}
+
 }  // namespace
 
 Refusal append_signature(Edit& edit, ComponentState& state) {
   SigningSession& session = state.session;
   SignerState& signer = state.signer;
-  engine::PdfEngine& engine = *edit.engine;
 
   const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
-  std::int32_t encryption = 0;
-  (void)engine.GetEncryption(encryption);
+  Refusal open_refusal;
+  auto document = open_original(edit, open_refusal);
+  if (!document) return open_refusal;
   // The update's strings are encrypted with the document's key, so the
   // signature dictionary carries its texts in encrypted documents too.
-  session.documentEncrypted = encryption == 1;
+  session.documentEncrypted = document->encryption().has_value();
   if (session.documentEncrypted && edit.dontencrypt != "0")
     settings::log_line("dontencrypt is ignored in append mode: the document keeps its encryption");
-  read_page_size(engine, session);
+  read_first_page_size(document->qpdf(), session);
   pdfupdate::computeSignatureRect(session);
 
-  std::string why;
-  auto document = incremental::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
-  if (!document) return why;
   if (Refusal refusal = prepare_signer(signer); !refusal.empty()) return refusal;
   if (Refusal refusal = reserve_timestamp_room(edit, state); !refusal.empty()) return refusal;
 

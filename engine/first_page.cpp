@@ -1,8 +1,12 @@
 #include "engine/first_page.h"
 
+#include <cmath>
 #include <set>
 #include <stdexcept>
+#include <utility>
 #include <vector>
+
+#include <qpdf/QPDFPageObjectHelper.hh>
 
 namespace corvane::engine {
 
@@ -33,6 +37,18 @@ QPDFObjectHandle find_first_page(QPDF& qpdf) {
     for (int i = kids.getArrayNItems() - 1; i >= 0; --i) pending.push_back({kids.getArrayItem(i), kids, i});
   }
   throw std::runtime_error("the document has no pages");
+}
+
+ShownSize first_page_shown_size(QPDF& qpdf) {
+  QPDFPageObjectHelper page(find_first_page(qpdf));
+  QPDFObjectHandle box = page.getCropBox();
+  if (!box.isRectangle()) throw std::runtime_error("the first page has no valid page box");
+  const auto rect = box.getArrayAsRectangle();
+  ShownSize size{std::fabs(rect.urx - rect.llx), std::fabs(rect.ury - rect.lly)};
+  QPDFObjectHandle rotate = page.getAttribute("/Rotate", /*copy_if_shared=*/false);
+  const long long turn = rotate.isInteger() ? ((rotate.getIntValue() % 360) + 360) % 360 : 0;
+  if (turn == 90 || turn == 270) std::swap(size.width, size.height);
+  return size;
 }
 
 }  // namespace corvane::engine

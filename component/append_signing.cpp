@@ -11,12 +11,17 @@
 // signer's details, the slot sized by a sizing signature, the /ByteRange
 // placeholder filled in, the same signature dictionary entries and log
 // lines.
+#include <unistd.h>
+
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <future>
 #include <limits>
 #include <memory>
 #include <span>
 #include <string_view>
+#include <system_error>
 
 #include "component/signit_steps.h"
 #include "component/visible_text.h"
@@ -94,6 +99,18 @@ std::unique_ptr<incremental::OriginalDocument> open_original(Edit& edit, Refusal
   return document;
 }
 
+// Runs `task` on a thread of its own, or at once on this one when no
+// thread can be started.
+std::future<bool> beside(const std::function<bool()>& task) {
+  try {
+    return std::async(std::launch::async, task);
+  } catch (const std::system_error&) {
+    std::promise<bool> done;
+    done.set_value(task());
+    return done.get_future();
+  }
+}
+
 // The first page's size, in whole points; a page without a valid box
 // keeps the size read before, as the engine's answer does.
 void read_first_page_size(QPDF& qpdf, SigningSession& session) {
@@ -105,22 +122,21 @@ void read_first_page_size(QPDF& qpdf, SigningSession& session) {
   }
 }
 
-}  // namespace
-
-Refusal append_signature(Edit& edit, ComponentState& state) {
+// Everything after the document is open: the signature field and its
+// dictionary written as an update into `update`, the slot filled with the
+// signature over the file and the update around it.
+Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::OriginalDocument& document,
+                           incremental::Update& update) {
   SigningSession& session = state.session;
   SignerState& signer = state.signer;
 
   const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
-  Refusal open_refusal;
-  auto document = open_original(edit, open_refusal);
-  if (!document) return open_refusal;
   // The update's strings are encrypted with the document's key, so the
   // signature dictionary carries its texts in encrypted documents too.
-  session.documentEncrypted = document->encryption().has_value();
+  session.documentEncrypted = document.encryption().has_value();
   if (session.documentEncrypted && edit.dontencrypt != "0")
     settings::log_line("dontencrypt is ignored in append mode: the document keeps its encryption");
-  read_first_page_size(document->qpdf(), session);
+  read_first_page_size(document.qpdf(), session);
   pdfupdate::computeSignatureRect(session);
 
   if (Refusal refusal = prepare_signer(signer); !refusal.empty()) return refusal;
@@ -134,12 +150,12 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   };
   request.appearance_text = visible_text(edit, state, stamp_enabled);
   incremental::SignatureRevision revision;
-  if (Refusal refusal = incremental::build_signature_revision(*document, request, revision); !refusal.empty())
+  if (Refusal refusal = incremental::build_signature_revision(document, request, revision); !refusal.empty())
     return refusal;
   if (!revision.appearance_note.empty()) settings::log_line(revision.appearance_note);
 
-  incremental::Update update = incremental::write_update(document->base(), revision.objects);
-  const std::int64_t file_size = document->base().file_size;
+  update = incremental::write_update(document.base(), revision.objects);
+  const std::int64_t file_size = document.base().file_size;
   const std::int64_t total = file_size + static_cast<std::int64_t>(update.bytes.size());
   if (total > std::numeric_limits<std::int32_t>::max()) return "the document is too large to sign";
 
@@ -166,7 +182,7 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   // update around the slot.
   const std::string_view bytes = update.bytes;
   signer.contentFeed = [&](const ContentSink& sink) {
-    if (!document->read_blocks(sink)) return false;
+    if (!document.read_blocks(sink)) return false;
     sink(bytes_of(bytes.substr(0, slot)));
     sink(bytes_of(bytes.substr(after_slot)));
     return true;
@@ -181,13 +197,41 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   settings::log_line("signature appended as an incremental update: field \"" + revision.field_name + "\", " +
                      std::to_string(update.bytes.size()) + " bytes after the document's " +
                      std::to_string(file_size));
+  return {};
+}
+
+}  // namespace
+
+Refusal append_signature(Edit& edit, ComponentState& state) {
+  Refusal refusal;
+  auto document = open_original(edit, refusal);
+  if (!document) return refusal;
+
+  // The signed file starts as a copy of the document, which a thread of
+  // its own makes and sees to the disk while this one builds and signs the
+  // update: the file's final sync then has little left to wait for. A
+  // refused run's unfinished file is never put in place.
+  incremental::Update update;
+  bool made = false;
+  const auto make = [&] {
+    made = true;
+    refusal = make_signed_update(edit, state, *document, update);
+    return refusal.empty();
+  };
+  const auto write_signed_file = [&](int fd) {
+    std::future<bool> copied = beside([&] { return document->copy_to(fd) && ::fdatasync(fd) == 0; });
+    const bool signed_update = make();
+    return copied.get() && signed_update && platform::write_all(fd, update.bytes);
+  };
+  std::string write_why;
+  const bool written = !edit.savepath.empty() && settings::write_file_with(edit.savepath, write_signed_file, &write_why);
+  // Without a file to write (or when it could not even be begun) the run
+  // still signs, as the rebuild does.
+  if (!made) make();
+  if (!refusal.empty()) return refusal;
   // A file that cannot be written does not change the answer; the log and
   // lasterror say so, and why.
-  std::string write_why;
-  if (!edit.savepath.empty() &&
-      !settings::write_file_with(
-          edit.savepath, [&](int fd) { return document->copy_to(fd) && platform::write_all(fd, update.bytes); },
-          &write_why)) {
+  if (!edit.savepath.empty() && !written) {
     edit.lasterror = "the signed file could not be written to " + edit.savepath;
     settings::log_line(edit.lasterror);
     if (!write_why.empty()) edit.lasterror += ": " + write_why;

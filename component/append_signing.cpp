@@ -218,16 +218,25 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
     refusal = make_signed_update(edit, state, *document, update);
     return refusal.empty();
   };
+  // The parsed document, no longer needed once the update is signed and
+  // the copy made, is let go of beside the file's final sync.
+  std::future<bool> released;
   const auto write_signed_file = [&](int fd) {
     std::future<bool> copied = beside([&] { return document->copy_to(fd) && ::fdatasync(fd) == 0; });
     const bool signed_update = make();
-    return copied.get() && signed_update && platform::write_all(fd, update.bytes);
+    if (!copied.get() || !signed_update) return false;
+    released = beside([&document] {
+      document.reset();
+      return true;
+    });
+    return platform::write_all(fd, update.bytes);
   };
   std::string write_why;
   const bool written = !edit.savepath.empty() && settings::write_file_with(edit.savepath, write_signed_file, &write_why);
   // Without a file to write (or when it could not even be begun) the run
   // still signs, as the rebuild does.
   if (!made) make();
+  if (released.valid()) released.get();
   if (!refusal.empty()) return refusal;
   // A file that cannot be written does not change the answer; the log and
   // lasterror say so, and why.

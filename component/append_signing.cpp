@@ -17,7 +17,6 @@
 #include <exception>
 #include <functional>
 #include <future>
-#include <limits>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -27,6 +26,7 @@
 #include "component/visible_text.h"
 #include "engine/first_page.h"
 #include "incremental/signature_revision.h"
+#include "incremental/signature_slot.h"
 #include "incremental/update_writer.h"
 #include "pdfupdate/signature_rect.h"
 #include "platform/atomic_file.h"
@@ -36,15 +36,10 @@
 namespace corvane::component {
 namespace {
 
-constexpr std::string_view kContentsKey = "\n/Contents <";
 // Any text serves: the sizing signature only measures the length.
 constexpr std::string_view kSizingContent = "asfdasfd";
 // The final signature signs contentFeed; the text argument is ignored then.
 constexpr std::string_view kIgnoredContent = "asfdasfd";
-
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 // Selects the certificate and records the signer's details, and sizes the
 // slot with a sizing signature when no signature was made yet, as the
@@ -156,43 +151,30 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
 
   update = incremental::write_update(document.base(), revision.objects);
   const std::int64_t file_size = document.base().file_size;
-  const std::int64_t total = file_size + static_cast<std::int64_t>(update.bytes.size());
-  if (total > std::numeric_limits<std::int32_t>::max()) return "the document is too large to sign";
-
-  // The slot and the ranges around it, counted from the start of the file.
-  const auto dictionary_at =
-      static_cast<std::size_t>(update.object_offsets[incremental::SignatureRevision::kDictionaryIndex] - file_size);
-  const std::size_t key = update.bytes.find(kContentsKey, dictionary_at);
-  if (key == std::string::npos) return "the signature dictionary has no /Contents";
-  const std::size_t slot = key + kContentsKey.size() - 1;
   const auto width = static_cast<std::size_t>(signer.signatureHexLength + signer.slotReserveHex);
-  if (slot + 1 + width >= update.bytes.size() || update.bytes[slot + 1 + width] != '>')
-    return "the signature dictionary's /Contents is not the reserved slot";
-  const std::size_t after_slot = slot + width + 2;
-  edit.contentsStart = static_cast<std::int32_t>(file_size + static_cast<std::int64_t>(slot));
-  edit.secondRangeStart = static_cast<std::int32_t>(file_size + static_cast<std::int64_t>(after_slot));
-  edit.secondRangeLength = static_cast<std::int32_t>(total - edit.secondRangeStart);
-  if (Refusal refusal = fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
-                                        after_slot, edit.contentsStart, edit.secondRangeStart,
+  incremental::SignatureSlot slot;
+  if (Refusal refusal = incremental::find_signature_slot(update, incremental::SignatureRevision::kDictionaryIndex,
+                                                         file_size, width, slot);
+      !refusal.empty())
+    return refusal;
+  edit.contentsStart = static_cast<std::int32_t>(slot.first_length);
+  edit.secondRangeStart = static_cast<std::int32_t>(slot.second_start);
+  edit.secondRangeLength = static_cast<std::int32_t>(slot.second_length);
+  if (Refusal refusal = incremental::fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
+                                        slot.after_slot, edit.contentsStart, edit.secondRangeStart,
                                         edit.secondRangeLength, edit.byteRangeText);
       !refusal.empty())
     return refusal;
 
   // The file's bytes are hashed as they are read, block by block, then the
   // update around the slot.
-  const std::string_view bytes = update.bytes;
-  signer.contentFeed = [&](const ContentSink& sink) {
-    if (!document.read_blocks(sink)) return false;
-    sink(bytes_of(bytes.substr(0, slot)));
-    sink(bytes_of(bytes.substr(after_slot)));
-    return true;
-  };
+  signer.contentFeed = [&](const ContentSink& sink) { return incremental::feed_signed_bytes(document, update, slot, sink); };
   std::string signature = code_page_signer()(signer, kIgnoredContent);
   signer.contentFeed = nullptr;
   if (!signer.refusal.empty()) return signer.refusal;
   if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
   if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
-  std::memcpy(update.bytes.data() + slot + 1, signature.data(), signature.size());
+  std::memcpy(update.bytes.data() + slot.slot + 1, signature.data(), signature.size());
 
   settings::log_line("signature appended as an incremental update: field \"" + revision.field_name + "\", " +
                      std::to_string(update.bytes.size()) + " bytes after the document's " +

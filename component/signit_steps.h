@@ -82,13 +82,6 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // authority's token added; otherwise leaves it.
 [[nodiscard]] Refusal timestamp_signature(const Edit& edit, std::string& signature_hex);
 
-// Writes "/ByteRange [0 a b c" (into `byte_range_text` too) over the
-// placeholder that `text` holds from `from` on; a refusal when there is none
-// or the numbers do not fit.
-[[nodiscard]] Refusal fill_byte_range(std::span<std::uint8_t> text, std::size_t from, std::int64_t first_length,
-                                      std::int64_t second_start, std::int64_t second_length,
-                                      std::string& byte_range_text);
-
 // Checks a signature's hex text against the slot of `width` digits and pads
 // a shorter one with "0" (DER readers stop at the signature's own length).
 [[nodiscard]] Refusal fit_signature(std::string& signature, std::size_t width);

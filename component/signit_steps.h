@@ -29,6 +29,16 @@ inline constexpr std::int32_t kSpareBytes = 15000;
 // The engine leaves room for them, so the image grows without a copy.
 static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoom);
 
+// The refusal of an encrypted document when pdfpasswd is empty.
+inline constexpr std::string_view kNoPasswordRefusal = "the document is encrypted and no password was given";
+
+// Why no document is open in the engine after the preparation: no engine,
+// no pdfpath, a file that is no PDF the engine reads, or an encrypted one
+// whose password is missing or refused. An engine still waiting for a
+// password reports the document encrypted; the probe's own diagnostics
+// (there is nothing to ask about when opening failed) are dropped.
+[[nodiscard]] Refusal why_not_open(Edit& edit);
+
 // signing::signContent for texts that hold PDF bytes (code page, one
 // character per byte). The pipeline and the PDF-update code sign through it.
 [[nodiscard]] const pdfupdate::SignContentFn& code_page_signer();

@@ -149,6 +149,17 @@ grep -q "DocMDP /P 1" certified-signed.pdf.err || fail "certified: $(cat certifi
 grep -q "DocMDP /P 1" certified-stamped.pdf.err || fail "certified: $(cat certified-stamped.pdf.err)"
 grep -q -- "--rebuild" damaged-signed.pdf.err || fail "damaged: $(cat damaged-signed.pdf.err)"
 
+# Files append mode cannot read are refused in the rebuild's words.
+while IFS='|' read -r name args said; do
+  sign_as "$ALEX" "$FIX/pdf/$name.pdf" "unreadable.pdf" --append $args && fail "$name $args: signed"
+  [ -e unreadable.pdf ] && fail "$name $args: a file was written"
+  grep -q -- "$said" unreadable.pdf.err || fail "$name $args: $(cat unreadable.pdf.err)"
+done <<'TABLE'
+not-a-pdf||not a PDF the engine can read
+enc-aes-256||give its password with --password
+enc-aes-256|--password=wrong|wrong password
+TABLE
+
 # The visible text is the widget's appearance: pdftoppm draws it in the box
 # (595 x 842 page, box from 357,16 to 535,58 points; 72 dpi, y from the top).
 "$CLI" settings set signtext 1 >/dev/null

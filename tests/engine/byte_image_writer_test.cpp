@@ -90,12 +90,12 @@ TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
     EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
     const auto written = dir / (std::string(input.name) + ".image.pdf");
     write_file(written, image);
-    EXPECT_EQ(qpdf_check_problems(written, password), "");
+    EXPECT_EQ(qpdf_problems(written, password), "");
     const std::string text_password = password.empty() ? "" : "user";
     if (input.text != nullptr) {
-      EXPECT_NE(pdf_text(written, "").find(input.text), std::string::npos);
+      EXPECT_NE(page_text(written, "").find(input.text), std::string::npos);
     } else {
-      EXPECT_EQ(pdf_text(written, text_password), pdf_text(source, text_password));
+      EXPECT_EQ(page_text(written, text_password), page_text(source, text_password));
     }
 
     engine.TakeDiagnostics();
@@ -190,7 +190,7 @@ TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
     }
     // What the page says is unchanged.
     write_file(dir / "image.pdf", image);
-    EXPECT_EQ(qpdf_check_problems(dir / "image.pdf", ""), "");
+    EXPECT_EQ(qpdf_problems(dir / "image.pdf", ""), "");
     const std::string read_back =
         corvane::test::run_command("qpdf --show-object=2 " + corvane::test::shell_quote((dir / "image.pdf").string()))
             .output;

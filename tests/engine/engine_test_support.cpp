@@ -127,14 +127,6 @@ void load(QpdfEngine& engine, const std::string& image) {
   EXPECT_EQ(result, 1);
 }
 
-std::string object_text(const std::string& image, int number) {
-  const std::string header = "\n" + std::to_string(number) + " 0 obj\n";
-  const std::size_t start = image.find(header);
-  if (start == std::string::npos) return "";
-  const std::size_t end = image.find("endobj\n", start);
-  return image.substr(start + 1, end == std::string::npos ? std::string::npos : end + 6 - start);
-}
-
 std::vector<std::string> layout_violations(const std::string& image) {
   std::vector<std::string> problems;
   const bool header_ok = image.size() > 15 && image.compare(0, 7, "%PDF-1.") == 0 &&
@@ -211,23 +203,6 @@ std::vector<std::string> layout_violations(const std::string& image) {
     problems.push_back("page object: " + page);
   }
   return problems;
-}
-
-std::string qpdf_check_problems(const std::filesystem::path& pdf, const std::string& password) {
-  std::string command = "qpdf --check ";
-  if (!password.empty()) command += "--password=" + corvane::test::shell_quote(password) + " ";
-  const auto checked = corvane::test::run_command(command + corvane::test::shell_quote(pdf.string()));
-  const bool clean = checked.exit_code == 0 &&
-                     checked.output.find("WARNING") == std::string::npos &&
-                     checked.output.find("No syntax or stream encoding errors") != std::string::npos;
-  return clean ? "" : checked.output;
-}
-
-std::string pdf_text(const std::filesystem::path& pdf, const std::string& password) {
-  std::string command = "pdftotext -q ";
-  if (!password.empty()) command += "-upw " + corvane::test::shell_quote(password) + " ";
-  const auto extracted = corvane::test::run_command(command + corvane::test::shell_quote(pdf.string()) + " -");
-  return extracted.exit_code == 0 ? extracted.output : "";
 }
 
 }  // namespace corvane::engine::test

@@ -1,11 +1,9 @@
 // The engine's operations: opening and passwords, keeping and removing
-// encryption, page size, failures and registration.
+// encryption, page size and failures.
 #include "engine/qpdf_engine.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/register_engine.h"
-#include "platform/object_factory.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace corvane::engine::test {
@@ -90,7 +88,7 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto source = encrypted_plain(dir, std::string(c.name) + ".pdf", c.options, c.source);
-    const std::string text = pdf_text(source, "user");
+    const std::string text = page_text(source, "user");
     QpdfEngine engine;
     std::int32_t result = -1;
     ASSERT_TRUE(engine.OpenDocument(source.string(), result));
@@ -104,8 +102,8 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
     const std::string encrypted = image_of(engine);
     write_file(dir / "encrypted.pdf", encrypted);
     EXPECT_EQ(layout_violations(encrypted), std::vector<std::string>{});
-    EXPECT_EQ(qpdf_check_problems(dir / "encrypted.pdf", "user"), "");
-    EXPECT_EQ(pdf_text(dir / "encrypted.pdf", "user"), text);
+    EXPECT_EQ(qpdf_problems(dir / "encrypted.pdf", "user"), "");
+    EXPECT_EQ(page_text(dir / "encrypted.pdf", "user"), text);
     const bool metadata_visible = encrypted.find("xmpmeta") != std::string::npos;
     EXPECT_EQ(metadata_visible, settings.find("EncryptMetadata=false") != std::string::npos);
 
@@ -114,13 +112,13 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
     EXPECT_NE(corvane::test::run_command("qpdf --show-encryption " + (dir / "plain.pdf").string())
                   .output.find("File is not encrypted"),
               std::string::npos);
-    EXPECT_EQ(pdf_text(dir / "plain.pdf"), text);
+    EXPECT_EQ(page_text(dir / "plain.pdf"), text);
 
     EXPECT_FALSE(engine.SetEncryptionSettings("V=1;R=2"));
     ASSERT_TRUE(engine.SetEncryptionSettings(settings));
     const std::string again = image_of(engine);
     write_file(dir / "again.pdf", again);
-    EXPECT_EQ(pdf_text(dir / "again.pdf", "user"), text);
+    EXPECT_EQ(page_text(dir / "again.pdf", "user"), text);
     // RC4 has no random part: an encrypted image read back writes the same bytes.
     if (settings.find("StmF=RC4") != std::string::npos) {
       load(engine, again);
@@ -200,13 +198,6 @@ TEST(QpdfEngine, FailedCallsKeepTheirOutValuesAndLeaveAReason) {
   EXPECT_TRUE(engine.TakeDiagnostics().empty());
   // The document opened before the failed load is still there.
   EXPECT_FALSE(image_of(engine).empty());
-}
-
-TEST(QpdfEngine, IsCreatedThroughTheObjectFactory) {
-  register_engine_class();
-  for (const char* name : {kPdfEngineProgId, kPdfEngineClassId}) {
-    EXPECT_NE(platform::create_as<PdfEngine>(name), nullptr) << name;
-  }
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST(TextStamp, IsDrawnInsideItsBoxAndNowhereElse) {
     const std::string image = image_of(engine);
     EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
     write_file(stamped, image);
-    EXPECT_EQ(qpdf_check_problems(stamped), "");
+    EXPECT_EQ(qpdf_problems(stamped), "");
 
     // Top-left origin, as pdftotext and the render measure.
     const double left = c.box.x, right = c.box.x + c.box.width;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -73,6 +74,32 @@ std::string make_pdf(const std::vector<std::string>& objects, const std::string&
   pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R " + trailer_extra +
          ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
   return pdf;
+}
+
+std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password) {
+  const std::string option = password.empty() ? "" : " --password=" + shell_quote(password);
+  const auto result = run_command("qpdf --check" + option + " " + shell_quote(pdf.string()));
+  const bool clean = result.exit_code == 0 && result.output.find("WARNING") == std::string::npos &&
+                     result.output.find("No syntax or stream encoding errors found") != std::string::npos;
+  return clean ? std::string() : result.output;
+}
+
+std::string page_text(const std::filesystem::path& pdf, const std::string& password) {
+  const std::string option = password.empty() ? "" : " -upw " + shell_quote(password);
+  const auto result = run_command("pdftotext -q" + option + " " + shell_quote(pdf.string()) + " -");
+  std::string squeezed;
+  for (const char c : result.exit_code == 0 ? result.output : std::string()) {
+    if (!std::isspace(static_cast<unsigned char>(c))) squeezed += c;
+    else if (!squeezed.empty() && squeezed.back() != ' ') squeezed += ' ';
+  }
+  if (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+  return squeezed;
+}
+
+std::string object_text(const std::string& file, int number) {
+  const std::size_t at = file.find("\n" + std::to_string(number) + " 0 obj\n");
+  const std::size_t end = at == std::string::npos ? at : file.find("endobj\n", at);
+  return end == std::string::npos ? "" : file.substr(at + 1, end + 6 - at);
 }
 
 std::string read_file(const std::filesystem::path& path) {

@@ -39,6 +39,16 @@ std::string shell_quote(const std::string& text);
 // dictionary. Every offset is exact.
 std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
 
+// `qpdf --check` of a file: its output when qpdf reports an error or a
+// warning, else "".
+std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password = "");
+// The file's text as pdftotext extracts it, with blanks and line ends
+// squeezed to single blanks; "" when it cannot be read.
+std::string page_text(const std::filesystem::path& pdf, const std::string& password = "");
+// The text of object `number` from its header line through "endobj";
+// "" when the file has no such object.
+std::string object_text(const std::string& file, int number);
+
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 

@@ -96,21 +96,6 @@ TEST(ReadUserEmail, ReturnsTheStoredValueOrEmpty) {
   }
 }
 
-TEST(UserIdentity, RoundTripThroughUserIni) {
-  IdentityFixture f(test_directory());
-  f.set_ini("; signers of this machine\n[user]\nann=ann@corvane.test\n\n[email]\nann@corvane.test=ann\n");
-  for (const char* name : {"JDoe", "nora", "Xavier"}) {
-    std::string user = name;
-    ensure_user_entry(f.state, user);
-  }
-  std::string nora = "nora", email = "Nora@Corvane.Test";
-  EXPECT_EQ(read_user_email(f.state, nora), "default");
-  store_user_email(f.state, nora, email);  // the certificate's address replaces the marker
-  EXPECT_EQ(read_user_email(f.state, nora), "nora@corvane.test");
-
-  test::expect_golden("identity/testdata/user_ini_roundtrip.ini", f.ini());
-}
-
 TEST(UserIdentity, PublishedOperationsUseTheSettingAndTheConfiguredDirectory) {
   test::SlapdServer::instance();  // the server LDAPURI names
   test::ScratchDir dir("identity");

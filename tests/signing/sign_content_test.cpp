@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-
 #include "platform/object_factory.h"
 #include "settings/registry.h"
 #include "signing/store_objects.h"
@@ -204,36 +200,6 @@ TEST_F(SignContentTest, CertificateEmailReplacesADefaultEntryOfTheUser) {
     EXPECT_EQ(state.userName, c.user);
     EXPECT_NE(test::read_file(folder / "user.ini").find(c.ini_holds), std::string::npos)
         << test::read_file(folder / "user.ini");
-  }
-}
-
-// A store with a password: only the right PIN file unlocks the key; without
-// it the run is refused with the reason. Each case runs in a child without a
-// terminal (logins are made once per process).
-TEST(TokenLogin, PinFileUnlocksTheKey) {
-  if (std::getenv("CORVANE_LOGIN_CHILD")) {
-    register_signing_classes();
-    SignerState state;
-    state.containerName = std::getenv("CORVANE_LOGIN_CONTAINER");
-    const std::string hex = signContent(state, "x");
-    std::printf("RESULT:%s|%s\n", state.signerName.c_str(),
-                !state.refusal.empty() ? state.refusal.c_str() : hex.empty() ? "unsigned" : "signed");
-    return;
-  }
-  const auto store = test::store_dir() / "protected";
-  test::ScratchDir dir("pin");
-  test::write_file(dir / "wrong.txt", "wrong\n");
-  const std::pair<std::string, const char*> cases[] = {
-      {"CORVANE_PIN_FILE=" + (store / "pin.txt").string(), "RESULT:Dana Signer|signed"},
-      {"-u CORVANE_PIN_FILE", "RESULT:|no PIN: set CORVANE_PIN_FILE or run on a terminal"},
-      {"CORVANE_PIN_FILE=" + (dir / "wrong.txt").string(), "RESULT:|wrong PIN for token NSS Certificate DB"}};
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  for (const auto& [pin_setting, expected] : cases) {
-    const auto child = test::run_command(
-        "setsid -w env " + pin_setting + " CORVANE_LOGIN_CHILD=1 CORVANE_NSSDB=sql:" + store.string() +
-        " CORVANE_LOGIN_CONTAINER=" + test::shell_quote(unique_container_of("Dana Signer")) + " " +
-        test::shell_quote(self) + " --gtest_filter=TokenLogin.PinFileUnlocksTheKey </dev/null");
-    EXPECT_NE(child.output.find(expected), std::string::npos) << pin_setting << "\n" << child.output;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <unistd.h>
 
 #include <array>
@@ -100,6 +101,34 @@ std::string object_text(const std::string& file, int number) {
   const std::size_t at = file.find("\n" + std::to_string(number) + " 0 obj\n");
   const std::size_t end = at == std::string::npos ? at : file.find("endobj\n", at);
   return end == std::string::npos ? "" : file.substr(at + 1, end + 6 - at);
+}
+
+bool in_children(int count, const std::function<bool(int)>& fn, bool as_nobody) {
+  int gate[2];
+  if (::pipe(gate) != 0) return false;
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(gate[1]);
+      char ignored;
+      (void)!::read(gate[0], &ignored, 1);  // all start when the gate closes
+      const gid_t nobody = 65534;
+      if (as_nobody && (::setgroups(1, &nobody) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+                        ::setresuid(nobody, nobody, nobody) != 0))
+        ::_exit(2);
+      ::_exit(fn(i) ? 0 : 1);
+    }
+    if (child > 0) children.push_back(child);
+  }
+  ::close(gate[0]);
+  ::close(gate[1]);
+  bool all = static_cast<int>(children.size()) == count;
+  for (const pid_t child : children) {
+    int status = 0;
+    all = ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0 && all;
+  }
+  return all;
 }
 
 std::string read_file(const std::filesystem::path& path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,14 @@ std::string page_text(const std::filesystem::path& pdf, const std::string& passw
 // The text of object `number` from its header line through "endobj";
 // "" when the file has no such object.
 std::string object_text(const std::string& file, int number);
+
+// Runs fn(0) .. fn(count - 1) in `count` child processes that start together;
+// true when every one returned true. With `as_nobody` each child first drops
+// to user and group 65534 (only root can).
+bool in_children(int count, const std::function<bool(int)>& fn, bool as_nobody = false);
+inline bool in_child(const std::function<bool()>& fn, bool as_nobody = false) {
+  return in_children(1, [&fn](int) { return fn(); }, as_nobody);
+}
 
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);

@@ -172,13 +172,9 @@ TEST(Server, ClassFactoryRefusesOtherClassesAndAggregation) {
                                           reinterpret_cast<void**>(&edit)),
             CPDF_S_OK);
   factory->vtbl->Release(factory);
-  const struct {
-    const CpdfGuid* iid;
-    CpdfResult want;
-  } interfaces[] = {{&CPDF_IID_UNKNOWN, CPDF_S_OK},
-                    {&CPDF_IID_DISPATCH, CPDF_S_OK},
-                    {&CPDF_IID_EDIT, CPDF_S_OK},
-                    {&CPDF_IID_CLASSFACTORY, CPDF_E_NOINTERFACE}};
+  const struct { const CpdfGuid* iid; CpdfResult want; } interfaces[] = {
+      {&CPDF_IID_UNKNOWN, CPDF_S_OK}, {&CPDF_IID_DISPATCH, CPDF_S_OK},
+      {&CPDF_IID_EDIT, CPDF_S_OK}, {&CPDF_IID_CLASSFACTORY, CPDF_E_NOINTERFACE}};
   for (const auto& i : interfaces) {
     void* other_interface = nullptr;
     EXPECT_EQ(edit->vtbl->QueryInterface(edit, i.iid, &other_interface), i.want);
@@ -266,12 +262,7 @@ TEST(Server, WrongCallsAreRefusedWithTheirCodes) {
   Edit edit;
   Variant value, result;
   corvanepdf_variant_set_text(&value.v, "maybe");
-  const struct {
-    const char* name;
-    std::uint16_t kind;
-    std::uint32_t arg_count;
-    CpdfResult want;
-  } cases[] = {
+  const struct { const char* name; std::uint16_t kind; std::uint32_t arg_count; CpdfResult want; } cases[] = {
       {"pdfloaded", CPDF_DISPATCH_PROPERTYPUT, 1, CPDF_DISP_E_TYPEMISMATCH},
       {"pdfpath", CPDF_DISPATCH_PROPERTYPUT, 0, CPDF_DISP_E_BADPARAMCOUNT},
       {"pdfpath", CPDF_DISPATCH_PROPERTYGET, 1, CPDF_DISP_E_BADPARAMCOUNT},

@@ -72,12 +72,7 @@ TEST(QpdfEngine, FilesThatAreNoPdfAnswerZero) {
 
 TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
   ScratchDir dir("encryption");
-  const struct {
-    const char* name;
-    std::string options;
-    const char* source;
-    const char* described;
-  } cases[] = {
+  const struct { const char* name; std::string options; const char* source; const char* described; } cases[] = {
       {"rc4-40", "user owner 40", "plain.pdf", "V=1;R=2;Length=40;"},
       {"rc4-128", "user owner 128 --use-aes=n", "plain.pdf", "V=2;R=3;Length=128;"},
       {"aes-128", "user owner 128 --use-aes=y", "annots-form.pdf", "V=4;R=4;Length=128;"},
@@ -157,12 +152,9 @@ TEST(QpdfEngine, KeepsItsImageWhereverItCanAndReadsItBack) {
 
 TEST(QpdfEngine, PageSizeIsTheFirstPageAsShown) {
   ScratchDir dir("page-size");
-  const struct {
-    std::filesystem::path file;
-    double width, height;
-  } cases[] = {{fixture_pdf("plain.pdf"), 595, 842},
-               {fixture_pdf("annots-form.pdf"), 612, 792},
-               {written(dir / "rotated.pdf", odd_pdf(/*rotated=*/true)), 600, 400}};
+  const struct { std::filesystem::path file; double width, height; } cases[] = {
+      {fixture_pdf("plain.pdf"), 595, 842}, {fixture_pdf("annots-form.pdf"), 612, 792},
+      {written(dir / "rotated.pdf", odd_pdf(/*rotated=*/true)), 600, 400}};
   for (const auto& c : cases) {
     QpdfEngine engine;
     open(engine, c.file);

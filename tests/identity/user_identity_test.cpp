@@ -85,9 +85,7 @@ TEST(StoreUserEmail, RecordsThePairInBothSectionsOnce) {
 TEST(ReadUserEmail, ReturnsTheStoredValueOrEmpty) {
   IdentityFixture f(down_directory());
   f.set_ini("[user]\njdoe = jdoe@corvane.test\nann=default\n");
-  const struct {
-    const char *user, *want, *user_after;
-  } cases[] = {
+  const struct { const char *user, *want, *user_after; } cases[] = {
       {"  JDoe ", "jdoe@corvane.test", "JDoe"}, {"ann", "default", "ann"}, {"nobody", "", "nobody"}, {"   ", "", ""}};
   for (const auto& c : cases) {
     std::string user = c.user;

@@ -17,11 +17,7 @@ void set_corner(const char* name, const std::string& value) {
 // Each case writes the four user settings (an empty text clears one) and
 // computes the rectangle of a page of the given size.
 TEST(SignatureRect, CornersFromUserSettingsAndPageSize) {
-  const struct {
-    const char *px1, *py1, *px2, *py2;
-    std::int32_t width, height;
-    const char* want;
-  } cases[] = {
+  const struct { const char *px1, *py1, *px2, *py2; std::int32_t width, height; const char* want; } cases[] = {
       {"", "", "", "", 595, 842, "357.000 58.000 535.000 16.000"},
       {"1.5", "7", "90", "2.5", 595, 842, "11.000 58.000 535.000 16.000"},   // both round to 2
       {"99.6", "7", "90", "2", 595, 842, "357.000 58.000 535.000 16.000"},   // above 99: default

@@ -21,11 +21,7 @@ class Profile : public ::testing::Test {
 
 TEST_F(Profile, ReadsNamesWithoutRegardToCaseAndValuesWithoutBlanks) {
   write_file(ini_, "; signers\n[User]\n  JDoe =  jdoe@corvane.test  \r\nbroken line\n[email]\na@b=a\n");
-  const struct {
-    const char* section;
-    const char* key;
-    const char* want;
-  } cases[] = {
+  const struct { const char* section; const char* key; const char* want; } cases[] = {
       {"user", "jdoe", "jdoe@corvane.test"}, {"USER", "JDOE", "jdoe@corvane.test"},
       {" user ", " jdoe ", "jdoe@corvane.test"}, {"email", "A@B", "a"},
       {"user", "broken line", "fallback"},      {"user", "a@b", "fallback"},
@@ -98,10 +94,7 @@ TEST_F(Profile, KeepsWindowsLineEndsAndStoresTextInTheCodePage) {
 
 TEST_F(Profile, RefusesNamesAndValuesThatWouldBreakTheFile) {
   write_file(ini_, "[user]\nann=a@x\n");
-  const struct {
-    std::string key;
-    std::string value;
-  } cases[] = {
+  const struct { std::string key; std::string value; } cases[] = {
       {"a=b", "v"}, {"[x", "v"}, {"x]", "v"}, {";x", "v"}, {"a\nb", "v"}, {std::string("a\0b", 3), "v"},
       {"ok", "line\nbreak"}, {"ok", "cr\rhere"}, {"ok", std::string("nul\0", 4)},
   };

@@ -138,10 +138,7 @@ class FailingStore : public Store {
 };
 
 TEST_F(SignContentTest, StoreThatCannotBeOpenedGivesTheErrorAndChangesNothing) {
-  const struct {
-    platform::ObjectCreator creator;
-    std::string expected;
-  } cases[] = {
+  const struct { platform::ObjectCreator creator; std::string expected; } cases[] = {
       {nullptr, "ActiveX component can't create object: " + std::string(kStoreClassId)},
       {[] { return std::make_shared<FailingStore>(); }, "Access is denied."},
   };

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <array>
@@ -157,6 +160,40 @@ void expect_golden(const std::string& relative, const std::string& actual) {
   if (update && std::string(update) == "1") return write_file(path, actual);
   ASSERT_TRUE(std::filesystem::exists(path)) << path << " is missing; run with CORVANE_UPDATE_GOLDEN=1";
   EXPECT_EQ(actual, read_file(path)) << "differs from " << path;
+}
+
+BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv) {
+  int in[2], out[2];
+  if (::pipe2(in, O_CLOEXEC) != 0) return;
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    ::close(in[0]);
+    ::close(in[1]);
+    return;
+  }
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  stdin_ = in[1];
+  pollfd wait{out[0], POLLIN, 0};
+  char c;
+  while (pid_ > 0 && ::poll(&wait, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') first_line_ += c;
+  ::close(out[0]);
+}
+
+BackgroundProgram::~BackgroundProgram() {
+  if (stdin_ >= 0) ::close(stdin_);
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  ::waitpid(pid_, nullptr, 0);
 }
 
 ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {

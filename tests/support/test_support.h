@@ -71,6 +71,24 @@ std::string reg_value(const std::string& name, const std::string& value);
 // CORVANE_UPDATE_GOLDEN=1 rewrites the file instead (review the diff).
 void expect_golden(const std::string& relative, const std::string& actual);
 
+// A program running for the life of the object, its standard input a pipe
+// the object holds and its standard output read up to the first line. The
+// object closes the input, ends the program (SIGTERM) and waits for it.
+class BackgroundProgram {
+ public:
+  explicit BackgroundProgram(const std::vector<std::string>& argv);
+  ~BackgroundProgram();
+  BackgroundProgram(const BackgroundProgram&) = delete;
+  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+  // The program's first line of output; "" when none came within 10 s.
+  const std::string& first_line() const { return first_line_; }
+
+ private:
+  int pid_ = -1;
+  int stdin_ = -1;
+  std::string first_line_;
+};
+
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
  public:

@@ -12,7 +12,7 @@ build=$(cd "${1:?build folder, e.g. build}" && pwd)
 large=${2:-$build/bench-large.pdf}
 rounds=${3:-3}
 source "$(dirname "$0")/sign_setup.sh"
-[ -f "$large" ] || "$here/make_large_pdf.sh" "$build/fixtures/pdf" "$large"
+large_document "$large"
 small=$build/fixtures/pdf/plain.pdf
 
 row() {  # row NAME FILE

@@ -1,5 +1,7 @@
 #include "cli/verify_json.h"
 
+#include <optional>
+
 #include "cli/json_writer.h"
 
 namespace corvane::cli {
@@ -26,9 +28,25 @@ void print_signer(JsonWriter& json, const verify::SignerDetails& signer) {
   json.end_object();
 }
 
+void print_timestamp(JsonWriter& json, const std::optional<verify::TimestampFacts>& timestamp) {
+  if (!timestamp) {
+    json.null();
+    return;
+  }
+  json.begin_object();
+  json.member("time", timestamp->time);
+  json.member("authority", timestamp->authority);
+  json.member("valid", timestamp->valid);
+  json.member("imprint_matches", timestamp->imprint_matches);
+  json.member("problem", timestamp->problem);
+  json.end_object();
+}
+
 void print_signature(JsonWriter& json, const verify::SignatureReport& s) {
   json.begin_object();
   json.member("field_name", s.field_name);
+  json.member("document_timestamp", s.document_timestamp);
+  json.member("format", s.format);
   json.member("valid", s.valid);
   json.member("problem", s.problem);
   json.key("signer");
@@ -36,6 +54,8 @@ void print_signature(JsonWriter& json, const verify::SignatureReport& s) {
   json.member("covers_whole_file", s.covers_whole_file);
   json.member("signed_end", s.signed_end);
   json.member("weak_digest", s.weak_digest);
+  json.key("timestamp");
+  print_timestamp(json, s.format_facts.timestamp);
   json.end_object();
 }
 

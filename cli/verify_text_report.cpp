@@ -28,9 +28,10 @@ void print_format(std::ostream& out, const verify::SignatureReport& s) {
     out << "  Validation data: none in the document for " << f.validation_data.missing << "\n";
   if (!f.timestamp) return;
   const verify::TimestampFacts& t = *f.timestamp;
+  const char* stamped = s.document_timestamp ? "the signed bytes" : "the signature";
   out << "  Timestamp: " << or_none(t.time, "unreadable") << " by " << or_none(t.authority, "an unknown authority")
-      << ", token " << (t.valid ? "valid" : "invalid") << ", imprint "
-      << (t.imprint_matches ? "matches the signature" : "does not match the signature") << "\n";
+      << ", token " << (t.valid ? "valid" : "invalid") << ", imprint " << (t.imprint_matches ? "matches " : "does not match ")
+      << stamped << "\n";
 }
 
 const char* later_changes_text(verify::LaterChanges changes) {
@@ -53,7 +54,8 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
       << "\n";
   out << "  Signature: " << (s.valid ? "valid" : "invalid (" + s.problem + ")") << "\n";
   out << "  Certificate: ";
-  if (s.signer.trusted) out << "trusted\n";
+  if (s.document_timestamp) out << "not judged (a timestamp authority's)\n";
+  else if (s.signer.trusted) out << "trusted\n";
   else if (s.signer.subject.empty() || !s.signer.trust_checked) out << "not checked\n";
   else out << "not trusted (" << s.signer.trust_problem << ")\n";
   out << "  Whole file covered: ";
@@ -93,7 +95,7 @@ void print_text_report(std::ostream& out, std::ostream& err, const verify::Docum
     out << "Every signature is valid; nothing but signatures was added after any of them.\n";
   else
     out << "Every signature is valid and covers the whole file.\n";
-  if (any_signature(report, [](const verify::SignatureReport& s) { return !s.signer.trusted; }))
+  if (any_signature(report, [](const verify::SignatureReport& s) { return !s.signer.trusted && !s.document_timestamp; }))
     out << "Not every signer is trusted.\n";
   if (any_signature(report, [](const verify::SignatureReport& s) { return s.weak_digest; }))
     out << "A signature uses a weak digest algorithm.\n";

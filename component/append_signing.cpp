@@ -2,21 +2,31 @@
 // document's last byte, so that every earlier signature keeps covering
 // exactly what it signed. The document is read through the incremental
 // module (only the objects the update changes) and never rewritten; its
-// bytes are hashed and copied where they lie, in blocks.
+// bytes are hashed and copied where they lie, in blocks. The file is
+// parsed once, by that module: the engine's document is not opened, and
+// the first page's size and the encryption come from the same reading.
 //
 // The steps that do not depend on the byte layout are the rebuild's: the
 // settings, the visible text's template, the widget's rectangle, the
 // signer's details, the slot sized by a sizing signature, the /ByteRange
 // placeholder filled in, the same signature dictionary entries and log
 // lines.
+#include <unistd.h>
+
 #include <cstring>
-#include <limits>
+#include <exception>
+#include <functional>
+#include <future>
+#include <memory>
 #include <span>
 #include <string_view>
+#include <system_error>
 
 #include "component/signit_steps.h"
 #include "component/visible_text.h"
+#include "engine/first_page.h"
 #include "incremental/signature_revision.h"
+#include "incremental/signature_slot.h"
 #include "incremental/update_writer.h"
 #include "pdfupdate/signature_rect.h"
 #include "platform/atomic_file.h"
@@ -26,15 +36,10 @@
 namespace corvane::component {
 namespace {
 
-constexpr std::string_view kContentsKey = "\n/Contents <";
 // Any text serves: the sizing signature only measures the length.
 constexpr std::string_view kSizingContent = "asfdasfd";
 // The final signature signs contentFeed; the text argument is ignored then.
 constexpr std::string_view kIgnoredContent = "asfdasfd";
-
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 // Selects the certificate and records the signer's details, and sizes the
 // slot with a sizing signature when no signature was made yet, as the
@@ -68,27 +73,67 @@ std::string visible_text(Edit& edit, ComponentState& state, bool stamp_enabled) 
   return text;
 }
 
-}  // namespace
-
-Refusal append_signature(Edit& edit, ComponentState& state) {
-  SigningSession& session = state.session;
-  SignerState& signer = state.signer;
-  engine::PdfEngine& engine = *edit.engine;
-
-  const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
-  std::int32_t encryption = 0;
-  (void)engine.GetEncryption(encryption);
-  // The update's strings are encrypted with the document's key, so the
-  // signature dictionary carries its texts in encrypted documents too.
-  session.documentEncrypted = encryption == 1;
-  if (session.documentEncrypted && edit.dontencrypt != "0")
-    settings::log_line("dontencrypt is ignored in append mode: the document keeps its encryption");
-  read_page_size(engine, session);
-  pdfupdate::computeSignatureRect(session);
-
+// The document to append to, or nullptr with the refusal in `refusal`. The
+// engine, which also reads damaged files, is asked only when the file
+// cannot be appended to: a file it cannot read either, or whose password is
+// missing or refused, is refused in the rebuild's words; any other reason is
+// the update's own. An encrypted document wants its password, as the
+// rebuild's opening does, even when the user password is empty.
+std::unique_ptr<incremental::OriginalDocument> open_original(Edit& edit, Refusal& refusal) {
   std::string why;
   auto document = incremental::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
-  if (!document) return why;
+  if (!document) {
+    if (!edit.pdfloaded) edit.pdfloaded = edit.open_document();
+    refusal = edit.pdfloaded ? why : why_not_open(edit);
+    return nullptr;
+  }
+  if (document->encryption() && edit.pdfpasswd.empty()) {
+    refusal = kNoPasswordRefusal;
+    return nullptr;
+  }
+  return document;
+}
+
+// Runs `task` on a thread of its own, or at once on this one when no
+// thread can be started.
+std::future<bool> beside(const std::function<bool()>& task) {
+  try {
+    return std::async(std::launch::async, task);
+  } catch (const std::system_error&) {
+    std::promise<bool> done;
+    done.set_value(task());
+    return done.get_future();
+  }
+}
+
+// The first page's size, in whole points; a page without a valid box
+// keeps the size read before, as the engine's answer does.
+void read_first_page_size(QPDF& qpdf, SigningSession& session) {
+  try {
+    const engine::ShownSize size = engine::first_page_shown_size(qpdf);
+    session.pageWidth = whole_points(size.width);
+    session.pageHeight = whole_points(size.height);
+  } catch (const std::exception&) {
+  }
+}
+
+// Everything after the document is open: the signature field and its
+// dictionary written as an update into `update`, the slot filled with the
+// signature over the file and the update around it.
+Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::OriginalDocument& document,
+                           incremental::Update& update) {
+  SigningSession& session = state.session;
+  SignerState& signer = state.signer;
+
+  const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
+  // The update's strings are encrypted with the document's key, so the
+  // signature dictionary carries its texts in encrypted documents too.
+  session.documentEncrypted = document.encryption().has_value();
+  if (session.documentEncrypted && edit.dontencrypt != "0")
+    settings::log_line("dontencrypt is ignored in append mode: the document keeps its encryption");
+  read_first_page_size(document.qpdf(), session);
+  pdfupdate::computeSignatureRect(session);
+
   if (Refusal refusal = prepare_signer(signer); !refusal.empty()) return refusal;
   if (Refusal refusal = reserve_timestamp_room(edit, state); !refusal.empty()) return refusal;
 
@@ -100,60 +145,84 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   };
   request.appearance_text = visible_text(edit, state, stamp_enabled);
   incremental::SignatureRevision revision;
-  if (Refusal refusal = incremental::build_signature_revision(*document, request, revision); !refusal.empty())
+  if (Refusal refusal = incremental::build_signature_revision(document, request, revision); !refusal.empty())
     return refusal;
   if (!revision.appearance_note.empty()) settings::log_line(revision.appearance_note);
 
-  incremental::Update update = incremental::write_update(document->base(), revision.objects);
-  const std::int64_t file_size = document->base().file_size;
-  const std::int64_t total = file_size + static_cast<std::int64_t>(update.bytes.size());
-  if (total > std::numeric_limits<std::int32_t>::max()) return "the document is too large to sign";
-
-  // The slot and the ranges around it, counted from the start of the file.
-  const auto dictionary_at =
-      static_cast<std::size_t>(update.object_offsets[incremental::SignatureRevision::kDictionaryIndex] - file_size);
-  const std::size_t key = update.bytes.find(kContentsKey, dictionary_at);
-  if (key == std::string::npos) return "the signature dictionary has no /Contents";
-  const std::size_t slot = key + kContentsKey.size() - 1;
+  update = incremental::write_update(document.base(), revision.objects);
+  const std::int64_t file_size = document.base().file_size;
   const auto width = static_cast<std::size_t>(signer.signatureHexLength + signer.slotReserveHex);
-  if (slot + 1 + width >= update.bytes.size() || update.bytes[slot + 1 + width] != '>')
-    return "the signature dictionary's /Contents is not the reserved slot";
-  const std::size_t after_slot = slot + width + 2;
-  edit.contentsStart = static_cast<std::int32_t>(file_size + static_cast<std::int64_t>(slot));
-  edit.secondRangeStart = static_cast<std::int32_t>(file_size + static_cast<std::int64_t>(after_slot));
-  edit.secondRangeLength = static_cast<std::int32_t>(total - edit.secondRangeStart);
-  if (Refusal refusal = fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
-                                        after_slot, edit.contentsStart, edit.secondRangeStart,
+  incremental::SignatureSlot slot;
+  if (Refusal refusal = incremental::find_signature_slot(update, incremental::SignatureRevision::kDictionaryIndex,
+                                                         file_size, width, slot);
+      !refusal.empty())
+    return refusal;
+  edit.contentsStart = static_cast<std::int32_t>(slot.first_length);
+  edit.secondRangeStart = static_cast<std::int32_t>(slot.second_start);
+  edit.secondRangeLength = static_cast<std::int32_t>(slot.second_length);
+  if (Refusal refusal = incremental::fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
+                                        slot.after_slot, edit.contentsStart, edit.secondRangeStart,
                                         edit.secondRangeLength, edit.byteRangeText);
       !refusal.empty())
     return refusal;
 
   // The file's bytes are hashed as they are read, block by block, then the
   // update around the slot.
-  const std::string_view bytes = update.bytes;
-  signer.contentFeed = [&](const ContentSink& sink) {
-    if (!document->read_blocks(sink)) return false;
-    sink(bytes_of(bytes.substr(0, slot)));
-    sink(bytes_of(bytes.substr(after_slot)));
-    return true;
-  };
+  signer.contentFeed = [&](const ContentSink& sink) { return incremental::feed_signed_bytes(document, update, slot, sink); };
   std::string signature = code_page_signer()(signer, kIgnoredContent);
   signer.contentFeed = nullptr;
   if (!signer.refusal.empty()) return signer.refusal;
   if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
   if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
-  std::memcpy(update.bytes.data() + slot + 1, signature.data(), signature.size());
+  std::memcpy(update.bytes.data() + slot.slot + 1, signature.data(), signature.size());
 
   settings::log_line("signature appended as an incremental update: field \"" + revision.field_name + "\", " +
                      std::to_string(update.bytes.size()) + " bytes after the document's " +
                      std::to_string(file_size));
+  return {};
+}
+
+}  // namespace
+
+Refusal append_signature(Edit& edit, ComponentState& state) {
+  Refusal refusal;
+  auto document = open_original(edit, refusal);
+  if (!document) return refusal;
+
+  // The signed file starts as a copy of the document, which a thread of
+  // its own makes and sees to the disk while this one builds and signs the
+  // update: the file's final sync then has little left to wait for. A
+  // refused run's unfinished file is never put in place.
+  incremental::Update update;
+  bool made = false;
+  const auto make = [&] {
+    made = true;
+    refusal = make_signed_update(edit, state, *document, update);
+    return refusal.empty();
+  };
+  // The parsed document, no longer needed once the update is signed and
+  // the copy made, is let go of beside the file's final sync.
+  std::future<bool> released;
+  const auto write_signed_file = [&](int fd) {
+    std::future<bool> copied = beside([&] { return document->copy_to(fd) && ::fdatasync(fd) == 0; });
+    const bool signed_update = make();
+    if (!copied.get() || !signed_update) return false;
+    released = beside([&document] {
+      document.reset();
+      return true;
+    });
+    return platform::write_all(fd, update.bytes);
+  };
+  std::string write_why;
+  const bool written = !edit.savepath.empty() && settings::write_file_with(edit.savepath, write_signed_file, &write_why);
+  // Without a file to write (or when it could not even be begun) the run
+  // still signs, as the rebuild does.
+  if (!made) make();
+  if (released.valid()) released.get();
+  if (!refusal.empty()) return refusal;
   // A file that cannot be written does not change the answer; the log and
   // lasterror say so, and why.
-  std::string write_why;
-  if (!edit.savepath.empty() &&
-      !settings::write_file_with(
-          edit.savepath, [&](int fd) { return document->copy_to(fd) && platform::write_all(fd, update.bytes); },
-          &write_why)) {
+  if (!edit.savepath.empty() && !written) {
     edit.lasterror = "the signed file could not be written to " + edit.savepath;
     settings::log_line(edit.lasterror);
     if (!write_why.empty()) edit.lasterror += ": " + write_why;

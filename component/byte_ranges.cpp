@@ -13,17 +13,13 @@
 #include <vector>
 
 #include "component/signit_steps.h"
+#include "incremental/signature_slot.h"
 
 namespace corvane::component {
 namespace {
 
 constexpr std::string_view kContentsKey = "\n/Contents ";
 constexpr std::string_view kEofLine = "\n%%EOF\n";
-constexpr std::string_view kByteRangeStart = "/ByteRange [0 ";
-// What the new objects hold until the ranges are written over it: "0" and 32
-// blanks, so the three numbers and their blanks may take 45 characters in all.
-constexpr std::string_view kByteRangePlaceholder = "/ByteRange [0                                ]";
-constexpr std::size_t kByteRangeRoom = kByteRangePlaceholder.size() - 1;
 // The final signature signs contentPieces; the text argument is ignored then.
 constexpr std::string_view kIgnoredContent = "asfdasfd";
 // Filler of the laid-out slot, and of a final signature shorter than it
@@ -77,20 +73,8 @@ Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state) {
   if (eof_line == kNotFound) return "the rebuilt document has no %%EOF line after the signature";
   edit.secondRangeLength = eof_line + static_cast<std::int32_t>(kEofLine.size()) - edit.secondRangeStart;
 
-  return fill_byte_range(std::span(out.data(), out.size()), static_cast<std::size_t>(edit.secondRangeStart),
+  return incremental::fill_byte_range(std::span(out.data(), out.size()), static_cast<std::size_t>(edit.secondRangeStart),
                          edit.contentsStart, edit.secondRangeStart, edit.secondRangeLength, edit.byteRangeText);
-}
-
-Refusal fill_byte_range(std::span<std::uint8_t> text, std::size_t from, std::int64_t first_length,
-                        std::int64_t second_start, std::int64_t second_length, std::string& byte_range_text) {
-  byte_range_text = std::string(kByteRangeStart) + std::to_string(first_length) + " " +
-                    std::to_string(second_start) + " " + std::to_string(second_length);
-  if (byte_range_text.size() > kByteRangeRoom) return "the byte ranges do not fit into the /ByteRange placeholder";
-  const std::string_view view(reinterpret_cast<const char*>(text.data()), text.size());
-  const std::size_t placeholder = from > view.size() ? std::string_view::npos : view.find(kByteRangePlaceholder, from);
-  if (placeholder == std::string_view::npos) return "the signature dictionary has no /ByteRange placeholder";
-  std::memcpy(text.data() + placeholder, byte_range_text.data(), byte_range_text.size());
-  return {};
 }
 
 Refusal fit_signature(std::string& signature, std::size_t width) {

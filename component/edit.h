@@ -51,6 +51,9 @@ class Edit {
   // unchanged document (earlier signatures stay valid); false: it rebuilds
   // the document. Until a host sets it, the setting `appendmode` decides
   // (user key, then machine key: a whole number other than 0 appends).
+  // An appending run reads pdfpath itself each time and leaves the engine's
+  // document, and pdfloaded, as they are (the engine opens the file only
+  // to say why it cannot be read).
   std::optional<bool> appendmode;
   [[nodiscard]] bool append_mode() const;
   // The certificate of this instance's runs (nickname, SHA-256 fingerprint

@@ -22,16 +22,10 @@ struct SignatureOptions {
   std::string problem;
 };
 
-// Timeout of a timestamp authority when `tsatimeout` is not set.
-inline constexpr long kDefaultTsaTimeoutSeconds = 10;
-// Names the file that holds the timestamp authority's password.
-inline constexpr const char* kTsaPasswordFileVariable = "CORVANE_TSA_PASSWORD_FILE";
-
 // `pades`: the property when not empty, else the setting (user key, then
-// machine key); on for "1" or any other whole number but 0. `tsaurl`: the
-// property when not empty, else the setting. `tsauser` and `tsatimeout`
-// (whole seconds, 1 or more; else the default) come from the settings only,
-// the password from the file named by CORVANE_TSA_PASSWORD_FILE.
+// machine key); on for "1" or any other whole number but 0. The authority:
+// the property `tsaurl` when not empty, else the settings, as
+// timestamp::read_authority_settings reads them.
 [[nodiscard]] SignatureOptions read_signature_options(const Edit& edit);
 
 // True for "1" or any other whole number but 0 (surrounding blanks ignored).

@@ -45,21 +45,6 @@ Refusal size_refusal(const std::string& path) {
   return {};
 }
 
-// Why no document is open after the preparation. An engine still waiting
-// for a password reports the document encrypted; the probe's own
-// diagnostics (there is nothing to ask about when opening failed) are
-// dropped.
-Refusal why_not_open(Edit& edit) {
-  if (!edit.pdfeditloaded || !edit.engine) return "the PDF engine is not available";
-  if (edit.pdfpath.empty()) return "no document to sign (pdfpath is empty)";
-  std::int32_t encryption = 0;
-  (void)edit.engine->GetEncryption(encryption);
-  (void)edit.engine->TakeDiagnostics();
-  if (encryption == 0) return "the document could not be opened";
-  return edit.pdfpasswd.empty() ? "the document is encrypted and no password was given"
-                                : "the document is encrypted and the password was refused";
-}
-
 // Puts the run's signature kind into the thread's signer state for the
 // run, and takes it out again afterwards, so that `sign` and the runs of
 // other instances make the default signature. A signature of another kind
@@ -84,6 +69,17 @@ class SignatureKindScope {
 };
 
 }  // namespace
+
+Refusal why_not_open(Edit& edit) {
+  if (!edit.pdfeditloaded || !edit.engine) return "the PDF engine is not available";
+  if (edit.pdfpath.empty()) return "no document to sign (pdfpath is empty)";
+  std::int32_t encryption = 0;
+  (void)edit.engine->GetEncryption(encryption);
+  (void)edit.engine->TakeDiagnostics();
+  if (encryption == 0) return "the document could not be opened";
+  return edit.pdfpasswd.empty() ? std::string(kNoPasswordRefusal)
+                                : "the document is encrypted and the password was refused";
+}
 
 const pdfupdate::SignContentFn& code_page_signer() {
   static const pdfupdate::SignContentFn sign = [](SignerState& s, std::string_view w) {
@@ -141,14 +137,17 @@ bool Edit::signit() {
     pdfeditloaded = load_engine();
     if (!pdfeditloaded) pdfpath.clear();
   }
+  const bool append = append_mode();
   if (pdfeditloaded && !pdfloaded) {
     if (Refusal refusal = size_refusal(pdfpath); !refusal.empty()) {
       log_refusal(*this, refusal);
       return false;
     }
-    pdfloaded = pdfpath.empty() ? false : open_document();
+    // Append mode reads the file itself at every run; the engine's
+    // document is left as it is.
+    if (!append) pdfloaded = pdfpath.empty() ? false : open_document();
   }
-  if (!pdfloaded || !engine) {
+  if (append ? !pdfeditloaded || !engine || pdfpath.empty() : !pdfloaded || !engine) {
     log_refusal(*this, why_not_open(*this));
     return false;
   }
@@ -160,7 +159,7 @@ bool Edit::signit() {
   }
   const SignatureKindScope kind(state.signer, signatureOptions);
 
-  if (append_mode()) {
+  if (append) {
     // The update is written by append_signature itself: the document's
     // bytes are copied from the file, never held here.
     if (Refusal refusal = append_signature(*this, state); !refusal.empty()) {

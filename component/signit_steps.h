@@ -26,6 +26,16 @@ inline constexpr std::int32_t kSpareBytes = 15000;
 // The engine leaves room for them, so the image grows without a copy.
 static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoom);
 
+// The refusal of an encrypted document when pdfpasswd is empty.
+inline constexpr std::string_view kNoPasswordRefusal = "the document is encrypted and no password was given";
+
+// Why no document is open in the engine after the preparation: no engine,
+// no pdfpath, a file that is no PDF the engine reads, or an encrypted one
+// whose password is missing or refused. An engine still waiting for a
+// password reports the document encrypted; the probe's own diagnostics
+// (there is nothing to ask about when opening failed) are dropped.
+[[nodiscard]] Refusal why_not_open(Edit& edit);
+
 // signing::signContent for texts that hold PDF bytes (code page, one
 // character per byte). The pipeline and the PDF-update code sign through it.
 [[nodiscard]] const pdfupdate::SignContentFn& code_page_signer();
@@ -71,13 +81,6 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // (lower-case hex of a CMS message) by the same signature with the
 // authority's token added; otherwise leaves it.
 [[nodiscard]] Refusal timestamp_signature(const Edit& edit, std::string& signature_hex);
-
-// Writes "/ByteRange [0 a b c" (into `byte_range_text` too) over the
-// placeholder that `text` holds from `from` on; a refusal when there is none
-// or the numbers do not fit.
-[[nodiscard]] Refusal fill_byte_range(std::span<std::uint8_t> text, std::size_t from, std::int64_t first_length,
-                                      std::int64_t second_start, std::int64_t second_length,
-                                      std::string& byte_range_text);
 
 // Checks a signature's hex text against the slot of `width` digits and pads
 // a shorter one with "0" (DER readers stop at the signature's own length).

@@ -1,5 +1,5 @@
-// Finding the first page of a document without reading the whole page
-// tree.
+// Finding the first page of a document, and its size, without reading the
+// whole page tree.
 #pragma once
 
 #include <qpdf/QPDF.hh>
@@ -15,5 +15,15 @@ namespace corvane::engine {
 // /Kids is made an object of its own there. Throws std::runtime_error when the tree has
 // no page (a node met twice counts as no page), and what qpdf throws.
 [[nodiscard]] QPDFObjectHandle find_first_page(QPDF& qpdf);
+
+// The first page's crop box (its media box when it has none) as the page
+// is shown, in points: width and height swap for a quarter turn. Throws
+// std::runtime_error when that box is no rectangle, and what
+// find_first_page throws.
+struct ShownSize {
+  double width = 0;
+  double height = 0;
+};
+[[nodiscard]] ShownSize first_page_shown_size(QPDF& qpdf);
 
 }  // namespace corvane::engine

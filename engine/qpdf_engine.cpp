@@ -1,6 +1,5 @@
 #include "engine/qpdf_engine.h"
 
-#include <cmath>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -10,7 +9,6 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QUtil.hh>
 
 #include "engine/byte_image_writer.h"
@@ -67,21 +65,6 @@ void give_back_free_memory() noexcept {
 #ifdef __GLIBC__
   ::malloc_trim(0);
 #endif
-}
-
-// The first page's crop box (its media box when it has none) as the page
-// is shown: width and height swap for a quarter turn.
-std::pair<double, double> shown_size(QPDF& qpdf) {
-  QPDFPageObjectHelper page(find_first_page(qpdf));
-  QPDFObjectHandle box = page.getCropBox();
-  if (!box.isRectangle()) throw std::runtime_error("the first page has no valid page box");
-  const auto rect = box.getArrayAsRectangle();
-  double width = std::fabs(rect.urx - rect.llx);
-  double height = std::fabs(rect.ury - rect.lly);
-  QPDFObjectHandle rotate = page.getAttribute("/Rotate", /*copy_if_shared=*/false);
-  const long long turn = rotate.isInteger() ? ((rotate.getIntValue() % 360) + 360) % 360 : 0;
-  if (turn == 90 || turn == 270) std::swap(width, height);
-  return {width, height};
 }
 
 }  // namespace
@@ -246,14 +229,14 @@ bool QpdfEngine::SubmitPassword(const std::string& password, std::int32_t& resul
 
 bool QpdfEngine::GetPageWidth(double& result) {
   return guarded("GetPageWidth", [&] {
-    result = shown_size(document()).first;
+    result = first_page_shown_size(document()).width;
     return true;
   });
 }
 
 bool QpdfEngine::GetPageHeight(double& result) {
   return guarded("GetPageHeight", [&] {
-    result = shown_size(document()).second;
+    result = first_page_shown_size(document()).height;
     return true;
   });
 }

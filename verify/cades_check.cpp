@@ -68,10 +68,20 @@ std::optional<bool> certificate_matches(CMS_ContentInfo* cms, CMS_SignerInfo* si
   return result > 0;
 }
 
+TimestampFacts facts_of(std::span<const std::uint8_t> token, const timestamp::Sha256& imprint) {
+  const timestamp::TokenCheck check = timestamp::check_token(token, imprint);
+  TimestampFacts facts;
+  facts.time = check.time;
+  facts.authority = check.authority;
+  facts.valid = check.signature_valid;
+  facts.imprint_matches = check.imprint_matches;
+  facts.problem = check.problem;
+  return facts;
+}
+
 std::optional<TimestampFacts> timestamp_of(CMS_SignerInfo* signer) {
   const int at = CMS_unsigned_get_attr_by_NID(signer, NID_id_smime_aa_timeStampToken, -1);
   if (at < 0) return std::nullopt;
-  TimestampFacts facts;
   const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(CMS_unsigned_get_attr(signer, at), 0);
   const ASN1_OCTET_STRING* signature = CMS_SignerInfo_get0_signature(signer);
   timestamp::Sha256 imprint{};
@@ -79,18 +89,13 @@ std::optional<TimestampFacts> timestamp_of(CMS_SignerInfo* signer) {
   if (!value || value->type != V_ASN1_SEQUENCE || !signature ||
       EVP_Digest(ASN1_STRING_get0_data(signature), static_cast<std::size_t>(ASN1_STRING_length(signature)),
                  imprint.data(), &length, EVP_sha256(), nullptr) != 1) {
+    TimestampFacts facts;
     facts.problem = "the timestamp token cannot be read";
     return facts;
   }
   const ASN1_STRING* token = value->value.sequence;
-  const timestamp::TokenCheck check = timestamp::check_token(
-      std::span(ASN1_STRING_get0_data(token), static_cast<std::size_t>(ASN1_STRING_length(token))), imprint);
-  facts.time = check.time;
-  facts.authority = check.authority;
-  facts.valid = check.signature_valid;
-  facts.imprint_matches = check.imprint_matches;
-  facts.problem = check.problem;
-  return facts;
+  return facts_of(std::span(ASN1_STRING_get0_data(token), static_cast<std::size_t>(ASN1_STRING_length(token))),
+                  imprint);
 }
 
 }  // namespace
@@ -109,6 +114,24 @@ FormatFacts read_format_facts(std::span<const std::uint8_t> message, const Signe
   facts.timestamp = timestamp_of(signer);
   facts.validation_data = check_chain_coverage(message, dss);
   return facts;
+}
+
+TimestampFacts read_document_timestamp(std::span<const std::uint8_t> token, const SignedContent& content) {
+  MdContext context(EVP_MD_CTX_new());
+  timestamp::Sha256 imprint{};
+  unsigned int length = 0;
+  const bool digested =
+      context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1 &&
+      content([&context](std::span<const std::uint8_t> piece) {
+        EVP_DigestUpdate(context.get(), piece.data(), piece.size());
+      }) &&
+      EVP_DigestFinal_ex(context.get(), imprint.data(), &length) == 1 && length == imprint.size();
+  if (!digested) {
+    TimestampFacts facts;
+    facts.problem = "the signed bytes cannot be read";
+    return facts;
+  }
+  return facts_of(token, imprint);
 }
 
 std::string format_name(const std::string& sub_filter, const FormatFacts& facts) {

@@ -39,6 +39,13 @@ struct FormatFacts {
 [[nodiscard]] FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedContent& content,
                                             const DocumentValidationData& dss);
 
+// The facts of a document timestamp's `token` (DER): its time and
+// authority, whether its signature holds and whether its imprint is the
+// SHA-256 of `content`. Never throws; an unreadable token or content gives
+// facts with `problem` set.
+[[nodiscard]] TimestampFacts read_document_timestamp(std::span<const std::uint8_t> token,
+                                                     const SignedContent& content);
+
 // "PAdES B-LT", "PAdES B-T", "PAdES B-B", "PKCS#7 with a timestamp",
 // "PKCS#7" from the /SubFilter and the facts.
 [[nodiscard]] std::string format_name(const std::string& sub_filter, const FormatFacts& facts);

@@ -26,10 +26,11 @@ std::string read_all(const ByteSource& file) {
 }
 
 // True for a signature field (its own or an inherited /FT /Sig), a widget
-// of one, or a signature dictionary.
+// of one, or a signature or document timestamp dictionary.
 bool is_signature_object(QPDFObjectHandle object) {
   if (!object.isDictionary()) return false;
-  if (object.getKey("/Type").isNameAndEquals("/Sig")) return true;
+  if (QPDFObjectHandle type = object.getKey("/Type"); type.isNameAndEquals("/Sig") || type.isNameAndEquals("/DocTimeStamp"))
+    return true;
   for (int depth = 0; object.isDictionary() && depth < kMaxParents; ++depth) {
     QPDFObjectHandle type = object.getKey("/FT");
     if (type.isName()) return type.getName() == "/Sig";

@@ -30,6 +30,13 @@ enum class LaterChanges {
 struct SignatureReport {
   // From the signature dictionary.
   std::string field_name;   // "" when the field has none
+  // A document timestamp (/SubFilter /ETSI.RFC3161): an authority's token
+  // over the byte ranges instead of a signer's signature. Its signer is the
+  // authority (subject, the token's time, SHA-256), its timestamp facts in
+  // format_facts.timestamp; it is valid when the token's signature holds and
+  // its imprint is the digest of the ranges. The authority's trust is not
+  // judged, as for the timestamps inside signatures.
+  bool document_timestamp = false;
   // The signature itself: well-formed ranges and a CMS signature that
   // matches them (check_ranges, check_cms).
   bool valid = false;
@@ -41,7 +48,8 @@ struct SignatureReport {
   // The digest algorithm is one that collisions can be made for (SHA-1, MD5).
   bool weak_digest = false;
   // "PKCS#7", "PAdES B-B", "PAdES B-T", "PAdES B-LT", "PKCS#7 with a
-  // timestamp"; "" when the signature could not be read (check_format).
+  // timestamp", "document timestamp"; "" when the signature could not be
+  // read (check_format).
   std::string format;
   FormatFacts format_facts;
   // The file's revision the signature belongs to (1 = the first) and the
@@ -70,12 +78,13 @@ enum class Verdict : int {
   kHolds = 0,       // every signature valid, followed by nothing but signatures, its signer trusted
   kBroken = 1,      // no signature, one invalid, or the document's content changed after one
   kUnreadable = 2,  // the file or the document could not be read
-  kUntrusted = 3,   // all valid, only signatures after them, but a signer not trusted (or not checked) or a weak digest
+  kUntrusted = 3,   // all valid, only signatures after them, but a signer not trusted (or not checked) or a weak
+                    // digest; a document timestamp's authority does not count here
 };
 
-// True when the document has at least one signature and every signature is
-// valid and either covers the whole file or is followed only by added
-// signatures, whoever signed it.
+// True when the document has at least one signature and every signature
+// (document timestamps included) is valid and either covers the whole file
+// or is followed only by added signatures, whoever signed it.
 [[nodiscard]] bool all_signatures_hold(const DocumentReport& report);
 
 [[nodiscard]] Verdict verdict_of(const DocumentReport& report);

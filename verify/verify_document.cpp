@@ -37,12 +37,16 @@ bool is_detached_cms(const std::string& sub_filter) {
   return sub_filter == "adbe.pkcs7.detached" || sub_filter == "ETSI.CAdES.detached";
 }
 
+// A document timestamp: an RFC 3161 token over the byte ranges.
+constexpr std::string_view kDocumentTimestamp = "ETSI.RFC3161";
+
 void check_dictionary(SignatureCheck& check) {
   SignatureReport& report = check.report;
   report.field_name = check.dictionary.field_name;
   report.signer.signing_time = readable_pdf_date(check.dictionary.signing_time);
   const std::string& sub_filter = check.dictionary.sub_filter;
-  if (!is_detached_cms(sub_filter))
+  report.document_timestamp = sub_filter == kDocumentTimestamp;
+  if (!is_detached_cms(sub_filter) && !report.document_timestamp)
     report.problem = sub_filter.empty() ? "the signature does not say what kind it is (no /SubFilter)"
                                         : "signatures of the kind /" + sub_filter + " are not supported";
 }
@@ -60,8 +64,29 @@ void check_ranges(SignatureCheck& check) {
   check.report.signed_end = check.ranges.signed_end;
 }
 
+// A document timestamp's token stands for the signature: the authority for
+// the signer, its time for the signing time.
+void check_document_timestamp(SignatureCheck& check) {
+  const ByteSource& file = check.file;
+  const SignedRanges& ranges = check.ranges;
+  SignatureReport& report = check.report;
+  const TimestampFacts facts = read_document_timestamp(
+      ranges.signature, [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); });
+  report.format = "document timestamp";
+  report.signer.subject = facts.authority;
+  report.signer.signing_time = facts.time;
+  report.signer.digest_algorithm = "SHA-256";
+  report.valid = facts.problem.empty();
+  report.problem = facts.problem.empty() ? "" : "the document timestamp does not hold: " + facts.problem;
+  report.format_facts.timestamp = facts;
+}
+
 void check_cms(SignatureCheck& check) {
   if (!check.ranges.well_formed) return;
+  if (check.report.document_timestamp) {
+    check_document_timestamp(check);
+    return;
+  }
   const ByteSource& file = check.file;
   const SignedRanges& ranges = check.ranges;
   const CmsCheck cms = check_cms_signature(
@@ -79,7 +104,7 @@ void check_cms(SignatureCheck& check) {
 // certificate the validation data says is revoked, makes a valid signature
 // invalid.
 void check_format(SignatureCheck& check) {
-  if (!check.ranges.well_formed) return;
+  if (!check.ranges.well_formed || check.report.document_timestamp) return;
   const ByteSource& file = check.file;
   const SignedRanges& ranges = check.ranges;
   SignatureReport& report = check.report;
@@ -183,7 +208,9 @@ Verdict verdict_of(const DocumentReport& report) {
   if (!all_signatures_hold(report)) return Verdict::kBroken;
   const bool trusted_and_strong =
       std::all_of(report.signatures.begin(), report.signatures.end(),
-                  [](const SignatureReport& s) { return s.signer.trusted && !s.weak_digest; });
+                  [](const SignatureReport& s) {
+                    return (s.signer.trusted || s.document_timestamp) && !s.weak_digest;
+                  });
   return trusted_and_strong ? Verdict::kHolds : Verdict::kUntrusted;
 }
 

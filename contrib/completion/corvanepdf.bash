@@ -4,7 +4,7 @@ _corvanepdf() {
   COMPREPLY=()
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="sign verify certificates import settings choose-certificate sign-text time string2byte register unregister"
+  local commands="sign verify timestamp certificates import settings choose-certificate sign-text time string2byte register unregister"
 
   command=
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -31,6 +31,12 @@ _corvanepdf() {
     verify)
       [[ $prev == --password ]] && return
       options="--password --json --help" ;;
+    timestamp)
+      case $prev in
+        -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;
+        --password | --tsa) return ;;
+      esac
+      options="-o --output --tsa --password -v --verbose -q --quiet --help" ;;
     certificates) options="--json --help" ;;
     import)
       [[ $prev == --password-file ]] && { COMPREPLY=($(compgen -f -- "$cur")); return; }
@@ -57,7 +63,7 @@ _corvanepdf() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
-  elif [[ $command == sign || $command == verify ]]; then
+  elif [[ $command == sign || $command == verify || $command == timestamp ]]; then
     COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur"))
   elif [[ $command == import ]]; then
     COMPREPLY=($(compgen -f -X '!*.[pP]12' -- "$cur") $(compgen -f -X '!*.[pP][fF][xX]' -- "$cur")

@@ -137,12 +137,28 @@ out += b"trailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n"
 open(sys.argv[2], "wb").write(out)
 open(sys.argv[3], "wb").write(data.replace(b"startxref\n%d" % prev, b"startxref\n%d" % (prev - 7)))
 PY
+# A document timestamp is refused alike, before any authority is asked.
 for refused in certified damaged; do
   sign_as "$ALEX" $refused.pdf $refused-signed.pdf --append && fail "$refused: signed"
-  [ -e $refused-signed.pdf ] && fail "$refused: a file was written"
+  "$CLI" timestamp $refused.pdf -o $refused-stamped.pdf --tsa http://127.0.0.1:1/ 2>$refused-stamped.pdf.err \
+    && fail "$refused: timestamped"
+  grep -q "127.0.0.1" $refused-stamped.pdf.err && fail "$refused: the authority was asked"
+  [ -e $refused-signed.pdf ] || [ -e $refused-stamped.pdf ] && fail "$refused: a file was written"
 done
 grep -q "DocMDP /P 1" certified-signed.pdf.err || fail "certified: $(cat certified-signed.pdf.err)"
+grep -q "DocMDP /P 1" certified-stamped.pdf.err || fail "certified: $(cat certified-stamped.pdf.err)"
 grep -q -- "--rebuild" damaged-signed.pdf.err || fail "damaged: $(cat damaged-signed.pdf.err)"
+
+# Files append mode cannot read are refused in the rebuild's words.
+while IFS='|' read -r name args said; do
+  sign_as "$ALEX" "$FIX/pdf/$name.pdf" "unreadable.pdf" --append $args && fail "$name $args: signed"
+  [ -e unreadable.pdf ] && fail "$name $args: a file was written"
+  grep -q -- "$said" unreadable.pdf.err || fail "$name $args: $(cat unreadable.pdf.err)"
+done <<'TABLE'
+not-a-pdf||not a PDF the engine can read
+enc-aes-256||give its password with --password
+enc-aes-256|--password=wrong|wrong password
+TABLE
 
 # The visible text is the widget's appearance: pdftoppm draws it in the box
 # (595 x 842 page, box from 357,16 to 535,58 points; 72 dpi, y from the top).

@@ -69,15 +69,15 @@ class TsaServer {
 };
 
 // The hives of `dir` with the fixture signer and `values`, and the command
-// with `environment` ("NAME=VALUE ...").
-CommandResult sign(const ScratchDir& dir, const std::string& values, const std::string& arguments,
-                   const std::string& environment = "") {
+// line `arguments` with `environment` ("NAME=VALUE ...").
+CommandResult corvanepdf(const ScratchDir& dir, const std::string& values, const std::string& arguments,
+                         const std::string& environment = "") {
   write_file(dir / "hkcu.reg",
              reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
                       reg_value("UniqueContainerName", unique_container_of("Alex Signer")) + values));
   return run_command("env -u DISPLAY " + environment + " CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
                      " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " setsid -w " +
-                     shell_quote(CORVANEPDF_CLI) + " sign " + arguments + " </dev/null 2>&1");
+                     shell_quote(CORVANEPDF_CLI) + " " + arguments + " </dev/null 2>&1");
 }
 
 // The DER signature in the file's slot (trailing padding ignored by DER).
@@ -152,7 +152,7 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
     std::filesystem::remove(out);
     std::string arguments = shell_quote(fixture_pdf(c.pdf).string()) + " -o " + shell_quote(out.string()) + " " + c.flags;
     if (*c.password) arguments += std::string(" --password ") + c.password;
-    const CommandResult r = sign(dir, c.values, arguments, password_file);
+    const CommandResult r = corvanepdf(dir, c.values, "sign " + arguments, password_file);
     ASSERT_EQ(r.exit_code, 0) << r.output;
 
     const std::string file = read_file(out);
@@ -186,6 +186,122 @@ TEST(LongTermSignature, ValidatorsAcceptPadesAndTimestampedSignatures) {
                                          shell_quote((dir / "tsa" / "root.pem").string()) + " 2>&1");
     EXPECT_TRUE(contains(ts.output, "Verification: OK")) << ts.output;
   }
+}
+
+// The hex SHA-256 of the bytes the file's last byte ranges cover.
+std::string ranges_sha256(const std::string& file) {
+  const auto range = byte_range_of(file);
+  if (!range) return {};
+  const std::string covered = file.substr(0, static_cast<std::size_t>((*range)[1])) +
+                              file.substr(static_cast<std::size_t>((*range)[2]), static_cast<std::size_t>((*range)[3]));
+  unsigned char digest[32];
+  unsigned int length = 0;
+  EVP_Digest(covered.data(), covered.size(), digest, &length, EVP_sha256(), nullptr);
+  std::string hex;
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (unsigned int i = 0; i < length; ++i) (hex += kHex[digest[i] >> 4]) += kHex[digest[i] & 15];
+  return hex;
+}
+
+// The DER object at the start of `bytes`, without the zeros after it.
+std::string der_object(const std::vector<std::uint8_t>& bytes) {
+  const unsigned char* in = bytes.data();
+  std::unique_ptr<ASN1_TYPE, decltype(&ASN1_TYPE_free)> object(d2i_ASN1_TYPE(nullptr, &in, static_cast<long>(bytes.size())),
+                                                               &ASN1_TYPE_free);
+  return object ? std::string(bytes.begin(), bytes.begin() + (in - bytes.data())) : std::string();
+}
+
+TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
+  ScratchDir dir("long-term");
+  const TsaServer tsa(dir / "tsa");
+  const std::string ok = " --tsa " + tsa.url("/ok");
+  const auto in = dir / "in.pdf";
+  const struct {
+    const char* name;
+    const char* pdf;
+    const char* password;
+    const char* before;  // what makes the input from the fixture: "" (nothing), a command
+    const char* field;
+    const char* earlier;  // what verify says after the earlier signature; "" without one
+  } cases[] = {
+      {"plain", "plain.pdf", "", "", "Document timestamp", ""},
+      {"encrypted", "enc-aes-256.pdf", "user", "", "Document timestamp", ""},
+      {"after a PAdES B-T signature", "plain.pdf", "", "sign --pades", "Document timestamp",
+       "  Format: PAdES B-T\n"},
+      {"after a document timestamp", "plain.pdf", "", "timestamp", "Document timestamp (2)",
+       "  Format: document timestamp\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string password = *c.password ? std::string(" --password ") + c.password : "";
+    std::filesystem::copy_file(fixture_pdf(c.pdf), in, std::filesystem::copy_options::overwrite_existing);
+    if (*c.before) {
+      const CommandResult r = corvanepdf(dir, "", std::string(c.before) + " " + shell_quote(fixture_pdf(c.pdf).string()) +
+                                                      " -o " + shell_quote(in.string()) + ok + password);
+      ASSERT_EQ(r.exit_code, 0) << r.output;
+    }
+    const auto out = dir / "out.pdf";
+    const CommandResult r =
+        corvanepdf(dir, "", "timestamp " + shell_quote(in.string()) + " -o " + shell_quote(out.string()) + ok + password);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_TRUE(contains(r.output, " timestamped at ") && contains(r.output, " by CN=Test Timestamp Authority\n"))
+        << r.output;
+    const std::string before = read_file(in);
+    const std::string file = read_file(out);
+    EXPECT_EQ(file.substr(0, before.size()), before) << "the input's bytes are kept";
+    EXPECT_EQ(qpdf_problems(out, c.password), "");
+    EXPECT_TRUE(contains(file, "/Type /DocTimeStamp\n/Filter /Adobe.PPKLite\n/SubFilter /ETSI.RFC3161\n"));
+
+    write_file(dir / "token.der", der_object(signature_of(file)));
+    const CommandResult ts = run_command("openssl ts -verify -token_in -in " + shell_quote((dir / "token.der").string()) +
+                                         " -digest " + ranges_sha256(file) + " -CAfile " +
+                                         shell_quote((dir / "tsa" / "root.pem").string()) + " 2>&1");
+    EXPECT_TRUE(contains(ts.output, "Verification: OK")) << ts.output;
+
+    // pdfsig and mutool do not check document timestamps: pdfsig lists one
+    // as "Signature Type: unknown", "not yet verified"; mutool as not signed.
+    const std::string pdfsig = pdfsig_report(out, c.password);
+    EXPECT_TRUE(contains(pdfsig, std::string("Signature Field Name: ") + c.field + "\n")) << pdfsig;
+    EXPECT_TRUE(contains(pdfsig, "Signature Type: unknown")) << pdfsig;
+    EXPECT_EQ(contains(pdfsig, "Signature is Valid"), std::string(c.before) == "sign --pades") << pdfsig;
+    const CommandResult mutool = run_command("mutool sign -v " + (*c.password ? std::string("-p ") + c.password + " " : "") +
+                                             shell_quote(out.string()) + " 2>&1");
+    EXPECT_TRUE(contains(mutool.output, "Signature is not signed.")) << mutool.output;
+    EXPECT_EQ(contains(mutool.output, "The signature is valid but there have been edits since signing."),
+              std::string(c.before) == "sign --pades") << mutool.output;
+
+    const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
+                                             password + " 2>&1");
+    EXPECT_EQ(verify.exit_code, 0) << verify.output;
+    EXPECT_TRUE(contains(verify.output, std::string("(field \"") + c.field + "\"):\n  Signer: CN=Test Timestamp Authority\n"))
+        << verify.output;
+    EXPECT_TRUE(contains(verify.output, "  Certificate: not judged (a timestamp authority's)\n  Whole file covered: yes\n"
+                                        "  Format: document timestamp\n  Timestamp: "))
+        << verify.output;
+    EXPECT_TRUE(contains(verify.output, " by CN=Test Timestamp Authority, token valid, imprint matches the signed bytes\n"))
+        << verify.output;
+    if (*c.earlier) {
+      EXPECT_TRUE(contains(verify.output, std::string(c.earlier)) && contains(verify.output, "  After it: signatures added\n"))
+          << verify.output;
+    }
+  }
+
+  // The last file again: in JSON, and with a byte of its timestamped
+  // revision changed.
+  const auto out = dir / "out.pdf";
+  const CommandResult json = run_command(shell_quote(CORVANEPDF_CLI) + " verify --json " + shell_quote(out.string()));
+  EXPECT_TRUE(contains(json.output, "\"document_timestamp\":true,\"format\":\"document timestamp\",\"valid\":true,"))
+      << json.output;
+  EXPECT_TRUE(contains(json.output, "\"authority\":\"CN=Test Timestamp Authority\",\"valid\":true,\"imprint_matches\":true"))
+      << json.output;
+  std::string changed = read_file(out);
+  changed.replace(changed.rfind("/Adobe.PPKLite"), 14, "/Adobe.PPKLitX");
+  write_file(out, changed);
+  const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) + " 2>&1");
+  EXPECT_EQ(verify.exit_code, 1) << verify.output;
+  EXPECT_TRUE(contains(verify.output, "  Signature: invalid (the document timestamp does not hold: ") &&
+              contains(verify.output, "imprint mismatch)\n"))
+      << verify.output;
 }
 
 // The number behind the last `key` of `file` (" /Root 1 0 R" gives 1).
@@ -243,8 +359,9 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
   ScratchDir dir("long-term");
   const TsaServer tsa(dir / "tsa");
   const auto signed_file = dir / "signed.pdf";
-  ASSERT_EQ(sign(dir, "", shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(signed_file.string()) +
-                              " --pades --tsa " + tsa.url("/ok")).exit_code, 0);
+  ASSERT_EQ(corvanepdf(dir, "", "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
+                                    shell_quote(signed_file.string()) + " --pades --tsa " + tsa.url("/ok")).exit_code,
+            0);
   const struct {
     const char* name;
     bool revoked;
@@ -290,20 +407,21 @@ TEST(LongTermSignature, AFailingAuthorityRefusesTheRunAndNothingIsWritten) {
        "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "missing").string())},
   };
   write_file(dir / "tsa-password", "wrong\n");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const CommandResult r = sign(dir, c.values,
-                                 shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(out.string()) +
-                                     " --pades -v --tsa " + c.url,
-                                 c.environment);
-    EXPECT_EQ(r.exit_code, 1) << r.output;
-    const std::string last = r.output.substr(r.output.rfind('\n', r.output.size() - 2) + 1);
-    EXPECT_TRUE(last.starts_with("corvanepdf: ") && contains(last, c.want)) << last;
-    if (contains(c.want, "password file")) continue;  // refused before the authority is asked
-    EXPECT_TRUE(contains(r.output, "timestamp authority " + c.url + ": HTTP ")) << r.output;
-    EXPECT_TRUE(contains(last, c.url)) << last;
-    EXPECT_FALSE(std::filesystem::exists(out));
-  }
+  for (const char* command : {"sign --pades", "timestamp"})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(command) + ": " + c.name);
+      const CommandResult r = corvanepdf(dir, c.values,
+                                         std::string(command) + " " + shell_quote(fixture_pdf("plain.pdf").string()) +
+                                             " -o " + shell_quote(out.string()) + " -v --tsa " + c.url,
+                                         c.environment);
+      EXPECT_EQ(r.exit_code, 1) << r.output;
+      const std::string last = r.output.substr(r.output.rfind('\n', r.output.size() - 2) + 1);
+      EXPECT_TRUE(last.starts_with("corvanepdf: ") && contains(last, c.want)) << last;
+      if (contains(c.want, "password file")) continue;  // refused before the authority is asked
+      EXPECT_TRUE(contains(r.output, "timestamp authority " + c.url + ": HTTP ")) << r.output;
+      EXPECT_TRUE(contains(last, c.url)) << last;
+      EXPECT_FALSE(std::filesystem::exists(out));
+    }
 }
 
 }  // namespace

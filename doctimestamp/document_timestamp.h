@@ -1,0 +1,41 @@
+// Document timestamps: an RFC 3161 token over a whole document, added as an
+// incremental update after its last byte. The update holds an invisible
+// signature field on the first page whose value is a /DocTimeStamp
+// dictionary (/SubFilter /ETSI.RFC3161) with the authority's token in
+// /Contents; every earlier signature keeps covering what it signed.
+#pragma once
+
+#include <string>
+
+#include "timestamp/tsa_client.h"
+
+namespace corvane::doctimestamp {
+
+struct DocumentTimestampRequest {
+  std::string input;
+  std::string output;  // may name the input: it is replaced in one step
+  std::string password;  // of an encrypted input ("" for none)
+  timestamp::TsaSettings tsa;
+};
+
+struct DocumentTimestampResult {
+  // One line saying why nothing was written; "" when the output was
+  // written.
+  std::string refusal;
+  std::string field_name;  // the new field's name (UTF-8)
+  std::string time;        // the token's time, "2026-12-05 21:50:12 UTC"
+  std::string authority;   // the authority named in the token
+};
+
+// Opens `input` (an encrypted one keeps its encryption; the token in
+// /Contents is not encrypted), asks the authority once for the size of its
+// tokens and once for the token over the SHA-256 of the update's byte
+// ranges, and writes the input followed by the update to `output` (an
+// unnamed file linked in at the end). Refuses, writing nothing, a document
+// that cannot be read or whose certification allows no changes, and any
+// failure of the authority (no answer within its timeout, a refusal, a
+// token for another imprint). The log names the authority's URL and HTTP
+// status. Never throws.
+[[nodiscard]] DocumentTimestampResult add_document_timestamp(const DocumentTimestampRequest& request);
+
+}  // namespace corvane::doctimestamp

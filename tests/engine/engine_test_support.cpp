@@ -56,10 +56,6 @@ void check_body(int number, const std::string& body, std::vector<std::string>& p
 
 }  // namespace
 
-std::string stream_of(const std::string& content) {
-  return "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream";
-}
-
 std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes) {
   corvane::test::write_file(file, bytes);
   return file;
@@ -93,7 +89,7 @@ std::string odd_pdf(bool rotated) {
       "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] " + box +
           "/Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R /Annots 7 0 R "
           "/PieceInfo << /Cv << /Private <00ff0a28> >> >> >>",
-      stream_of("2 0 0 2 30 30 cm 1 0 0 rg BT /F1 12 Tf 10 10 Td (Odd page) Tj ET"),
+      pdf_stream("2 0 0 2 30 30 cm 1 0 0 rg BT /F1 12 Tf 10 10 Td (Odd page) Tj ET"),
       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
       "<< /Fields [ 8 0 R 99 0 R ] /NeedAppearances true /DA (/Helv 0 Tf 0 g) >>",
       "[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] /Border [ 0 0 0 ] >> 8 0 R ]",

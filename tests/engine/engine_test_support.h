@@ -14,6 +14,7 @@ namespace corvane::engine::test {
 using corvane::test::fixture_pdf;
 using corvane::test::object_text;
 using corvane::test::page_text;
+using corvane::test::pdf_stream;
 using corvane::test::qpdf_problems;
 using corvane::test::read_file;
 using corvane::test::ScratchDir;
@@ -23,8 +24,7 @@ using corvane::test::write_file;
 // "endobj" lines), with a classic table and the trailer
 // "<< /Size n /Root 1 0 R " + trailer_extra + ">>".
 using corvane::test::make_pdf;
-// A stream object's body holding `content`, and a font object's body.
-std::string stream_of(const std::string& content);
+// A font object's body.
 inline constexpr char kHelvetica[] = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
 // Writes `bytes` to `file`; the file's path.
 std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes);

@@ -80,6 +80,11 @@ std::string make_pdf(const std::vector<std::string>& objects, const std::string&
   return pdf;
 }
 
+std::string pdf_stream(const std::string& data, const std::string& dictionary) {
+  return "<< " + dictionary + (dictionary.empty() ? "" : " ") + "/Length " + std::to_string(data.size()) +
+         " >>\nstream\n" + data + "\nendstream";
+}
+
 std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password) {
   const std::string option = password.empty() ? "" : " --password=" + shell_quote(password);
   const auto result = run_command("qpdf --check" + option + " " + shell_quote(pdf.string()));

@@ -39,6 +39,8 @@ std::string shell_quote(const std::string& text);
 // objects[i], object 1 the catalog; `trailer_extra` goes into the trailer
 // dictionary. Every offset is exact.
 std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
+// A stream object's body holding `data`; `dictionary` adds entries.
+std::string pdf_stream(const std::string& data, const std::string& dictionary = "");
 
 // `qpdf --check` of a file: its output when qpdf reports an error or a
 // warning, else "".

@@ -13,12 +13,7 @@ std::int32_t find_in(const std::string& buffer, const std::string& text, std::in
 }
 
 TEST(FindBytes, SearchesOnlyWhereTheBoundsAllow) {
-  const struct {
-    std::string buffer;
-    std::string text;
-    std::int32_t start;
-    std::int32_t want;
-  } cases[] = {
+  const struct { std::string buffer; std::string text; std::int32_t start; std::int32_t want; } cases[] = {
       // A buffer must hold the text's length plus 3 bytes to be searched.
       {"xref  ", "xref", 0, kNotFound},
       {"xref   ", "xref", 0, 0},

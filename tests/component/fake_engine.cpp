@@ -18,74 +18,43 @@ FakeEngine::FakeEngine(std::shared_ptr<EngineRecord> record) : record_(std::move
 
 FakeEngine::~FakeEngine() { --record_->alive; }
 
-namespace {
-
 template <class T>
-bool answer(const std::optional<T>& scripted, T& out) {
+bool FakeEngine::answer(const char* call, const std::optional<T>& scripted, T& out) {
+  record_->calls.push_back(call);
   if (!scripted) return false;
   out = *scripted;
   return true;
 }
 
-}  // namespace
-
 bool FakeEngine::OpenDocument(const std::string&, std::int32_t& result) {
-  record_->calls.push_back("OpenDocument");
-  return answer(record_->script.open_result, result);
+  return answer("OpenDocument", record_->script.open_result, result);
 }
 bool FakeEngine::GetEncryption(std::int32_t& result) {
-  record_->calls.push_back("GetEncryption");
-  return answer(record_->script.encryption, result);
+  return answer("GetEncryption", record_->script.encryption, result);
 }
-bool FakeEngine::RemoveEncryption() {
-  record_->calls.push_back("RemoveEncryption");
-  return true;
-}
+bool FakeEngine::RemoveEncryption() { return answer<int>("RemoveEncryption", 0, ignored_); }
 bool FakeEngine::SubmitPassword(const std::string& password, std::int32_t& result) {
-  record_->calls.push_back("SubmitPassword");
-  result = password == record_->script.user_password ? 1 : 0;
-  return true;
+  return answer<std::int32_t>("SubmitPassword", password == record_->script.user_password ? 1 : 0, result);
 }
-bool FakeEngine::GetPageWidth(double& result) {
-  record_->calls.push_back("GetPageWidth");
-  result = 595.3;
-  return true;
-}
-bool FakeEngine::GetPageHeight(double& result) {
-  record_->calls.push_back("GetPageHeight");
-  result = 841.9;
-  return true;
-}
-bool FakeEngine::SetWorkingMode(std::int32_t) {
-  record_->calls.push_back("SetWorkingMode");
-  return true;
-}
+bool FakeEngine::GetPageWidth(double& result) { return answer<double>("GetPageWidth", 595.3, result); }
+bool FakeEngine::GetPageHeight(double& result) { return answer<double>("GetPageHeight", 841.9, result); }
+bool FakeEngine::SetWorkingMode(std::int32_t) { return answer<int>("SetWorkingMode", 0, ignored_); }
 bool FakeEngine::GetDocumentBytes(std::vector<std::uint8_t>& result) {
-  record_->calls.push_back("GetDocumentBytes");
-  if (record_->script.document_bytes.empty()) return false;
-  result = record_->script.document_bytes;
-  return true;
+  const auto& bytes = record_->script.document_bytes;
+  return answer("GetDocumentBytes", bytes.empty() ? std::nullopt : std::optional(bytes), result);
 }
 bool FakeEngine::AddTextStamp(double, double, double, double, const std::string&, std::int32_t) {
-  record_->calls.push_back("AddTextStamp");
-  return true;
+  return answer<int>("AddTextStamp", 0, ignored_);
 }
-bool FakeEngine::CommitChanges() {
-  record_->calls.push_back("CommitChanges");
-  return true;
-}
+bool FakeEngine::CommitChanges() { return answer<int>("CommitChanges", 0, ignored_); }
 bool FakeEngine::LoadDocumentBytes(const std::vector<std::uint8_t>&, std::int32_t& result) {
-  record_->calls.push_back("LoadDocumentBytes");
-  result = 1;
-  return true;
+  return answer<std::int32_t>("LoadDocumentBytes", 1, result);
 }
 bool FakeEngine::GetEncryptionSettings(std::string& result) {
-  record_->calls.push_back("GetEncryptionSettings");
-  return answer(record_->script.encryption_settings, result);
+  return answer("GetEncryptionSettings", record_->script.encryption_settings, result);
 }
 bool FakeEngine::SetEncryptionSettings(const std::string&) {
-  record_->calls.push_back("SetEncryptionSettings");
-  return true;
+  return answer<int>("SetEncryptionSettings", 0, ignored_);
 }
 std::vector<std::string> FakeEngine::TakeDiagnostics() { return {}; }
 
@@ -104,9 +73,7 @@ FakeEngineInstaller::FakeEngineInstaller(bool creatable)
     : record_(fresh_record()),
       override_(platform::ObjectFactory::instance().override_class(
           engine::kPdfEngineClassId,
-          creatable ? platform::ObjectCreator([record = record_] {
-            return std::make_shared<FakeEngine>(record);
-          })
+          creatable ? platform::ObjectCreator([record = record_] { return std::make_shared<FakeEngine>(record); })
                     : platform::ObjectCreator())) {}
 
 }  // namespace corvane::test

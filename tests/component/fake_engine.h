@@ -56,7 +56,12 @@ class FakeEngine : public engine::PdfEngine {
   std::vector<std::string> TakeDiagnostics() override;
 
  private:
+  // Records the call; answers `scripted` (nullopt: the call fails).
+  template <class T>
+  bool answer(const char* call, const std::optional<T>& scripted, T& out);
+
   std::shared_ptr<EngineRecord> record_;
+  int ignored_ = 0;
 };
 
 // Puts the fake engine (or, with `creatable` false, nothing: the engine

@@ -29,10 +29,7 @@ std::vector<std::int32_t> scanned(const std::string& text, std::int32_t highest)
 }
 
 TEST(ObjectHeaders, OneScanFindsWhatEachSearchFinds) {
-  const struct {
-    const char* name;
-    std::string text;
-  } cases[] = {
+  const struct { const char* name; std::string text; } cases[] = {
       {"plain run", "%PDF\n1 0 obj\n<<>>\nendobj\n2 0 obj\nx\nendobj\n3 0 obj\nendobj\n" + std::string(3, '\0')},
       {"first occurrence wins", "x\n2 0 obj\na\n1 0 obj\n2 0 obj\nb\n0000"},
       {"headers back to back", "\n1 0 obj\n2 0 obj\n3 0 obj\n12 0 obj\n" + std::string(2, '\0')},

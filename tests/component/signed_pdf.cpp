@@ -3,14 +3,9 @@
 #include <charconv>
 #include <sstream>
 
-#include "tests/support/test_support.h"
 
 namespace corvane::test {
 namespace {
-
-std::string password_option(const std::string& password) {
-  return password.empty() ? std::string() : " --password=" + shell_quote(password);
-}
 
 std::int64_t number_at(const std::string& text, std::size_t& at) {
   while (at < text.size() && text[at] == ' ') ++at;
@@ -30,13 +25,6 @@ std::string bytes_from_hex(std::string hex) {
 
 }  // namespace
 
-std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password) {
-  const auto result = run_command("qpdf --check" + password_option(password) + " " + shell_quote(pdf.string()));
-  const bool clean = result.exit_code == 0 && result.output.find("WARNING") == std::string::npos &&
-                     result.output.find("No syntax or stream encoding errors found") != std::string::npos;
-  return clean ? std::string() : result.output;
-}
-
 std::string pdfsig_report(const std::filesystem::path& pdf, const std::string& password) {
   const std::string nssdir = "sql:" + (fixtures_dir() / "nss").string();
   std::string command = "pdfsig -nssdir " + shell_quote(nssdir);
@@ -45,23 +33,10 @@ std::string pdfsig_report(const std::filesystem::path& pdf, const std::string& p
 }
 
 int page_count(const std::filesystem::path& pdf, const std::string& password) {
-  const auto result = run_command("qpdf --show-npages" + password_option(password) + " " + shell_quote(pdf.string()));
+  const std::string option = password.empty() ? "" : " --password=" + shell_quote(password);
+  const auto result = run_command("qpdf --show-npages" + option + " " + shell_quote(pdf.string()));
   std::size_t at = 0;
   return result.exit_code == 0 ? static_cast<int>(number_at(result.output, at)) : -1;
-}
-
-std::string page_text(const std::filesystem::path& pdf, const std::string& password) {
-  std::string command = "pdftotext -q";
-  if (!password.empty()) command += " -upw " + shell_quote(password);
-  const auto result = run_command(command + " " + shell_quote(pdf.string()) + " -");
-  std::string squeezed;
-  for (const char c : result.output) {
-    const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f';
-    if (!blank) squeezed += c;
-    else if (!squeezed.empty() && squeezed.back() != ' ') squeezed += ' ';
-  }
-  while (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
-  return squeezed;
 }
 
 std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file) {
@@ -91,14 +66,6 @@ std::string openssl_problems(const std::string& file, const std::array<std::int6
       " -content " + shell_quote((scratch / "content.bin").string()) + " -CAfile " +
       shell_quote((ca_file.empty() ? fixtures_dir() / "nss" / "pem" / "ca.crt" : ca_file).string()) + " -out /dev/null");
   return result.exit_code == 0 ? std::string() : result.output;
-}
-
-std::string object_text(const std::string& file, int number) {
-  const std::string header = "\n" + std::to_string(number) + " 0 obj\n";
-  const std::size_t at = file.find(header);
-  if (at == std::string::npos) return "";
-  const std::size_t end = file.find("endobj\n", at);
-  return end == std::string::npos ? "" : file.substr(at + 1, end + 6 - at);
 }
 
 int trailer_size(const std::string& file) {

@@ -1,5 +1,5 @@
-// Checks of a signed PDF by programs nobody here wrote (qpdf, pdfsig,
-// openssl, poppler's text tools) and by reading its bytes.
+// Checks of a signed PDF by programs nobody here wrote (pdfsig, openssl,
+// and qpdf and poppler through test_support.h) and by reading its bytes.
 #pragma once
 
 #include <array>
@@ -8,17 +8,14 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/test_support.h"
+
 namespace corvane::test {
 
-// Output of `qpdf --check` when it reports an error or a warning, else "".
-std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password);
 // What `pdfsig` says of the file, checked against the fixture store.
 std::string pdfsig_report(const std::filesystem::path& pdf, const std::string& password);
 // Number of pages (qpdf --show-npages); -1 when qpdf cannot tell.
 int page_count(const std::filesystem::path& pdf, const std::string& password);
-// The file's text as pdftotext extracts it, with blanks and line ends
-// squeezed to single blanks.
-std::string page_text(const std::filesystem::path& pdf, const std::string& password);
 
 // The four numbers of the last /ByteRange in the file.
 std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file);
@@ -28,9 +25,6 @@ std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file
 std::string openssl_problems(const std::string& file, const std::array<std::int64_t, 4>& range,
                              const std::filesystem::path& ca_file = {});
 
-// The text of object `number` from its header line through "endobj";
-// "" when the file has no such object.
-std::string object_text(const std::string& file, int number);
 // The trailer's /Size; -1 when there is none.
 int trailer_size(const std::string& file);
 // Every problem of the file's (last) cross-reference table: an entry that

@@ -157,40 +157,25 @@ TEST_F(SignitTest, SignsEveryKindOfFixture) {
   }
 }
 
-// Documents written here, each with a trait the rebuild must see through.
-TEST_F(SignitTest, SignsUnusualDocuments) {
-  const std::string page =
-      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
-      "/Resources << /Font << /F1 5 0 R >> >> >>";
+// An unfiltered attachment whose lines read like the headers of the catalog
+// (written last) and of objects written after it: the rebuild must find the
+// real headers, not these.
+TEST_F(SignitTest, SignsADocumentWithHeaderLinesInStreamData) {
   const std::string content = "BT /F1 24 Tf 72 700 Td (Hello) Tj ET";
-  const std::string font = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
-  const std::string pages = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
-  const auto stream = [](const std::string& dictionary, const std::string& data) {
-    return "<< " + dictionary + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
-  };
-  // An unfiltered attachment whose lines read like the headers of the
-  // catalog and of objects written after it.
   const std::string embedded = "%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n5 0 obj\n<< >>\nendobj\n";
-  const struct {
-    const char* name;
-    std::vector<std::string> objects;
-  } cases[] = {
-      {"header lines in stream data",
-       {"<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << /Names [(e.pdf) 7 0 R] >> >> >>", pages, page,
-        stream("", content), font, stream("/Type /EmbeddedFile", embedded),
-        "<< /Type /Filespec /F (e.pdf) /EF << /F 6 0 R >> >>"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const auto in = scratch_ / "unusual.pdf";
-    const auto out = scratch_ / "unusual-signed.pdf";
-    test::write_file(in, test::make_pdf(c.objects));
-    Edit edit;
-    edit.pdfpath = in.string();
-    edit.savepath = out.string();
-    ASSERT_TRUE(edit.signit());
-    expect_signed(in, out, "", false, false);
-  }
+  const auto in = scratch_ / "unusual.pdf";
+  const auto out = scratch_ / "unusual-signed.pdf";
+  test::write_file(in, test::make_pdf({
+      "<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << /Names [(e.pdf) 7 0 R] >> >> >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+      test::pdf_stream(content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+      test::pdf_stream(embedded, "/Type /EmbeddedFile"), "<< /Type /Filespec /F (e.pdf) /EF << /F 6 0 R >> >>"}));
+  Edit edit;
+  edit.pdfpath = in.string();
+  edit.savepath = out.string();
+  ASSERT_TRUE(edit.signit());
+  expect_signed(in, out, "", false, false);
 }
 
 TEST_F(SignitTest, SecondRunAndSecondInstanceOnTheSameThread) {
@@ -203,12 +188,6 @@ TEST_F(SignitTest, SecondRunAndSecondInstanceOnTheSameThread) {
   ASSERT_TRUE(first.signit());
   ASSERT_TRUE(second.signit());
   EXPECT_EQ(second.lasterror, "");
-  // A signed file that cannot be written leaves the answer true; lasterror
-  // says why until the next run.
-  first.savepath = (scratch_ / "missing" / "first.pdf").string();
-  ASSERT_TRUE(first.signit());
-  EXPECT_EQ(first.lasterror.rfind("the signed file could not be written to " + first.savepath + ": ", 0), 0u) << first.lasterror;
-  first.savepath = (scratch_ / "first.pdf").string();
   // The document stays open: a path that no longer exists is not read.
   first.pdfpath = (scratch_ / "gone.pdf").string();
   ASSERT_TRUE(first.signit());

@@ -34,7 +34,7 @@ const std::vector<Input>& inputs() {
        [](const ScratchDir& d) {
          return written(d / "update.pdf",
                         append_update(read_file(fixture_pdf("plain.pdf")),
-                                      {{4, stream_of("BT /F1 24 Tf 72 720 Td (Updated page) Tj ET")},
+                                      {{4, pdf_stream("BT /F1 24 Tf 72 720 Td (Updated page) Tj ET")},
                                        {7, "<< /Title (Updated) >>"}},
                                       "/Info 7 0 R "));
        }},
@@ -48,7 +48,7 @@ const std::vector<Input>& inputs() {
                                   "<< /Type /Pages /Kids [ 5 0 R ] /Count 1 /Parent 2 0 R >>",
                                   "<< /Type /Page /Parent 4 0 R /MediaBox [ 0 0 300 300 ] "
                                   "/Resources << /Font << /F1 7 0 R >> >> /Contents 6 0 R >>",
-                                  stream_of("BT /F1 24 Tf 72 720 Td (Deep first page) Tj ET"), kHelvetica}));
+                                  pdf_stream("BT /F1 24 Tf 72 720 Td (Deep first page) Tj ET"), kHelvetica}));
        }},
       {"first page written directly into its parent",
        [](const ScratchDir& d) {
@@ -56,7 +56,7 @@ const std::vector<Input>& inputs() {
                         make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
                                   "<< /Type /Pages /Kids [ << /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] "
                                   "/Resources << /Font << /F1 4 0 R >> >> /Contents 3 0 R >> ] /Count 1 >>",
-                                  stream_of("BT /F1 24 Tf 72 720 Td (Direct page) Tj ET"), kHelvetica}));
+                                  pdf_stream("BT /F1 24 Tf 72 720 Td (Direct page) Tj ET"), kHelvetica}));
        },
        "", "Direct page"},
       {"damaged, repaired by qpdf",
@@ -90,12 +90,12 @@ TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
     EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
     const auto written = dir / (std::string(input.name) + ".image.pdf");
     write_file(written, image);
-    EXPECT_EQ(qpdf_check_problems(written, password), "");
+    EXPECT_EQ(qpdf_problems(written, password), "");
     const std::string text_password = password.empty() ? "" : "user";
     if (input.text != nullptr) {
-      EXPECT_NE(pdf_text(written, "").find(input.text), std::string::npos);
+      EXPECT_NE(page_text(written, "").find(input.text), std::string::npos);
     } else {
-      EXPECT_EQ(pdf_text(written, text_password), pdf_text(source, text_password));
+      EXPECT_EQ(page_text(written, text_password), page_text(source, text_password));
     }
 
     engine.TakeDiagnostics();
@@ -171,7 +171,7 @@ TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
     std::vector<std::string> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 300 300 ] /Contents 4 0 R " + c.page_extra + " >>",
-        stream_of("BT /F1 24 Tf 72 720 Td (Annots page) Tj ET")};
+        pdf_stream("BT /F1 24 Tf 72 720 Td (Annots page) Tj ET")};
     objects.insert(objects.end(), c.objects.begin(), c.objects.end());
     write_file(dir / "in.pdf", make_pdf(objects));
     QpdfEngine engine;
@@ -190,7 +190,7 @@ TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
     }
     // What the page says is unchanged.
     write_file(dir / "image.pdf", image);
-    EXPECT_EQ(qpdf_check_problems(dir / "image.pdf", ""), "");
+    EXPECT_EQ(qpdf_problems(dir / "image.pdf", ""), "");
     const std::string read_back =
         corvane::test::run_command("qpdf --show-object=2 " + corvane::test::shell_quote((dir / "image.pdf").string()))
             .output;

@@ -56,10 +56,6 @@ void check_body(int number, const std::string& body, std::vector<std::string>& p
 
 }  // namespace
 
-std::string stream_of(const std::string& content) {
-  return "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream";
-}
-
 std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes) {
   corvane::test::write_file(file, bytes);
   return file;
@@ -93,7 +89,7 @@ std::string odd_pdf(bool rotated) {
       "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] " + box +
           "/Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R /Annots 7 0 R "
           "/PieceInfo << /Cv << /Private <00ff0a28> >> >> >>",
-      stream_of("2 0 0 2 30 30 cm 1 0 0 rg BT /F1 12 Tf 10 10 Td (Odd page) Tj ET"),
+      pdf_stream("2 0 0 2 30 30 cm 1 0 0 rg BT /F1 12 Tf 10 10 Td (Odd page) Tj ET"),
       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
       "<< /Fields [ 8 0 R 99 0 R ] /NeedAppearances true /DA (/Helv 0 Tf 0 g) >>",
       "[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] /Border [ 0 0 0 ] >> 8 0 R ]",
@@ -125,14 +121,6 @@ void load(QpdfEngine& engine, const std::string& image) {
   std::int32_t result = -1;
   EXPECT_TRUE(engine.LoadDocumentBytes(std::vector<std::uint8_t>(image.begin(), image.end()), result));
   EXPECT_EQ(result, 1);
-}
-
-std::string object_text(const std::string& image, int number) {
-  const std::string header = "\n" + std::to_string(number) + " 0 obj\n";
-  const std::size_t start = image.find(header);
-  if (start == std::string::npos) return "";
-  const std::size_t end = image.find("endobj\n", start);
-  return image.substr(start + 1, end == std::string::npos ? std::string::npos : end + 6 - start);
 }
 
 std::vector<std::string> layout_violations(const std::string& image) {
@@ -211,23 +199,6 @@ std::vector<std::string> layout_violations(const std::string& image) {
     problems.push_back("page object: " + page);
   }
   return problems;
-}
-
-std::string qpdf_check_problems(const std::filesystem::path& pdf, const std::string& password) {
-  std::string command = "qpdf --check ";
-  if (!password.empty()) command += "--password=" + corvane::test::shell_quote(password) + " ";
-  const auto checked = corvane::test::run_command(command + corvane::test::shell_quote(pdf.string()));
-  const bool clean = checked.exit_code == 0 &&
-                     checked.output.find("WARNING") == std::string::npos &&
-                     checked.output.find("No syntax or stream encoding errors") != std::string::npos;
-  return clean ? "" : checked.output;
-}
-
-std::string pdf_text(const std::filesystem::path& pdf, const std::string& password) {
-  std::string command = "pdftotext -q ";
-  if (!password.empty()) command += "-upw " + corvane::test::shell_quote(password) + " ";
-  const auto extracted = corvane::test::run_command(command + corvane::test::shell_quote(pdf.string()) + " -");
-  return extracted.exit_code == 0 ? extracted.output : "";
 }
 
 }  // namespace corvane::engine::test

@@ -12,6 +12,10 @@
 namespace corvane::engine::test {
 
 using corvane::test::fixture_pdf;
+using corvane::test::object_text;
+using corvane::test::page_text;
+using corvane::test::pdf_stream;
+using corvane::test::qpdf_problems;
 using corvane::test::read_file;
 using corvane::test::ScratchDir;
 using corvane::test::write_file;
@@ -20,8 +24,7 @@ using corvane::test::write_file;
 // "endobj" lines), with a classic table and the trailer
 // "<< /Size n /Root 1 0 R " + trailer_extra + ">>".
 using corvane::test::make_pdf;
-// A stream object's body holding `content`, and a font object's body.
-std::string stream_of(const std::string& content);
+// A font object's body.
 inline constexpr char kHelvetica[] = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
 // Writes `bytes` to `file`; the file's path.
 std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes);
@@ -50,13 +53,5 @@ void load(QpdfEngine& engine, const std::string& image);
 // Every rule of the image layout that `image` breaks, one text per break;
 // empty when it keeps them all.
 std::vector<std::string> layout_violations(const std::string& image);
-// Object `number` of an image, from its header to its "endobj" line.
-std::string object_text(const std::string& image, int number);
-
-// `qpdf --check` of a file: its output when qpdf finds anything wrong
-// (an error or a warning), else "".
-std::string qpdf_check_problems(const std::filesystem::path& pdf, const std::string& password = "");
-// What pdftotext extracts from a file ("" when it fails).
-std::string pdf_text(const std::filesystem::path& pdf, const std::string& password = "");
 
 }  // namespace corvane::engine::test

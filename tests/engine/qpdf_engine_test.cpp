@@ -1,11 +1,9 @@
 // The engine's operations: opening and passwords, keeping and removing
-// encryption, page size, failures and registration.
+// encryption, page size and failures.
 #include "engine/qpdf_engine.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/register_engine.h"
-#include "platform/object_factory.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace corvane::engine::test {
@@ -74,12 +72,7 @@ TEST(QpdfEngine, FilesThatAreNoPdfAnswerZero) {
 
 TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
   ScratchDir dir("encryption");
-  const struct {
-    const char* name;
-    std::string options;
-    const char* source;
-    const char* described;
-  } cases[] = {
+  const struct { const char* name; std::string options; const char* source; const char* described; } cases[] = {
       {"rc4-40", "user owner 40", "plain.pdf", "V=1;R=2;Length=40;"},
       {"rc4-128", "user owner 128 --use-aes=n", "plain.pdf", "V=2;R=3;Length=128;"},
       {"aes-128", "user owner 128 --use-aes=y", "annots-form.pdf", "V=4;R=4;Length=128;"},
@@ -90,7 +83,7 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto source = encrypted_plain(dir, std::string(c.name) + ".pdf", c.options, c.source);
-    const std::string text = pdf_text(source, "user");
+    const std::string text = page_text(source, "user");
     QpdfEngine engine;
     std::int32_t result = -1;
     ASSERT_TRUE(engine.OpenDocument(source.string(), result));
@@ -104,8 +97,8 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
     const std::string encrypted = image_of(engine);
     write_file(dir / "encrypted.pdf", encrypted);
     EXPECT_EQ(layout_violations(encrypted), std::vector<std::string>{});
-    EXPECT_EQ(qpdf_check_problems(dir / "encrypted.pdf", "user"), "");
-    EXPECT_EQ(pdf_text(dir / "encrypted.pdf", "user"), text);
+    EXPECT_EQ(qpdf_problems(dir / "encrypted.pdf", "user"), "");
+    EXPECT_EQ(page_text(dir / "encrypted.pdf", "user"), text);
     const bool metadata_visible = encrypted.find("xmpmeta") != std::string::npos;
     EXPECT_EQ(metadata_visible, settings.find("EncryptMetadata=false") != std::string::npos);
 
@@ -114,13 +107,13 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
     EXPECT_NE(corvane::test::run_command("qpdf --show-encryption " + (dir / "plain.pdf").string())
                   .output.find("File is not encrypted"),
               std::string::npos);
-    EXPECT_EQ(pdf_text(dir / "plain.pdf"), text);
+    EXPECT_EQ(page_text(dir / "plain.pdf"), text);
 
     EXPECT_FALSE(engine.SetEncryptionSettings("V=1;R=2"));
     ASSERT_TRUE(engine.SetEncryptionSettings(settings));
     const std::string again = image_of(engine);
     write_file(dir / "again.pdf", again);
-    EXPECT_EQ(pdf_text(dir / "again.pdf", "user"), text);
+    EXPECT_EQ(page_text(dir / "again.pdf", "user"), text);
     // RC4 has no random part: an encrypted image read back writes the same bytes.
     if (settings.find("StmF=RC4") != std::string::npos) {
       load(engine, again);
@@ -159,12 +152,9 @@ TEST(QpdfEngine, KeepsItsImageWhereverItCanAndReadsItBack) {
 
 TEST(QpdfEngine, PageSizeIsTheFirstPageAsShown) {
   ScratchDir dir("page-size");
-  const struct {
-    std::filesystem::path file;
-    double width, height;
-  } cases[] = {{fixture_pdf("plain.pdf"), 595, 842},
-               {fixture_pdf("annots-form.pdf"), 612, 792},
-               {written(dir / "rotated.pdf", odd_pdf(/*rotated=*/true)), 600, 400}};
+  const struct { std::filesystem::path file; double width, height; } cases[] = {
+      {fixture_pdf("plain.pdf"), 595, 842}, {fixture_pdf("annots-form.pdf"), 612, 792},
+      {written(dir / "rotated.pdf", odd_pdf(/*rotated=*/true)), 600, 400}};
   for (const auto& c : cases) {
     QpdfEngine engine;
     open(engine, c.file);
@@ -200,13 +190,6 @@ TEST(QpdfEngine, FailedCallsKeepTheirOutValuesAndLeaveAReason) {
   EXPECT_TRUE(engine.TakeDiagnostics().empty());
   // The document opened before the failed load is still there.
   EXPECT_FALSE(image_of(engine).empty());
-}
-
-TEST(QpdfEngine, IsCreatedThroughTheObjectFactory) {
-  register_engine_class();
-  for (const char* name : {kPdfEngineProgId, kPdfEngineClassId}) {
-    EXPECT_NE(platform::create_as<PdfEngine>(name), nullptr) << name;
-  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The visible signature text: sizing, and a real render showing it inside
-// its box and nowhere else.
+// its box and nowhere else (that its words can be extracted is checked on
+// signed files by the signit tests).
 #include "engine/text_stamp.h"
 
 #include <gtest/gtest.h>
@@ -24,13 +25,11 @@ TEST(TextStamp, LinesAreSplitAtLineBreaks) {
 }
 
 TEST(TextStamp, FontSizeIsTheLargestThatFits) {
-  const struct {
-    std::vector<std::string> lines;
-    double width, height;
-  } cases[] = {{{"Hi"}, 200, 50},
-               {{"Signed with Alex Signer's digital certificate."}, 178, 42},
-               {{"a", "b", "c", "d", "e", "f"}, 100, 30},
-               {{"Signed at", "2024-05-01 10:00:00 +02:00", "with a certificate."}, 100, 50}};
+  const struct { std::vector<std::string> lines; double width, height; } cases[] = {
+      {{"Hi"}, 200, 50},
+      {{"Signed with Alex Signer's digital certificate."}, 178, 42},
+      {{"a", "b", "c", "d", "e", "f"}, 100, 30},
+      {{"Signed at", "2024-05-01 10:00:00 +02:00", "with a certificate."}, 100, 50}};
   for (const auto& c : cases) {
     const double size = fitting_font_size(c.lines, c.width, c.height);
     ASSERT_GT(size, 0);
@@ -72,16 +71,12 @@ Gray render(const std::filesystem::path& pdf, const ScratchDir& dir) {
 
 TEST(TextStamp, IsDrawnInsideItsBoxAndNowhereElse) {
   ScratchDir dir("stamp");
-  // Words that occur nowhere else on the pages.
-  const std::string text = "Signiert 2024-05-01 10:00:00 +02:00\r\nZyxwv Quorvane-Stamp\r\nDigitalzertifikat";
-  const struct {
-    std::filesystem::path file;
-    StampBox box;
-    int opacity;
-  } cases[] = {{fixture_pdf("plain.pdf"), {357, 58, 178, 42}, 100},
-               // The page's content leaves the graphics state scaled and red.
-               {written(dir / "odd.pdf", odd_pdf(/*rotated=*/false)), {300, 300, 200, 60}, 100},
-               {fixture_pdf("annots-form.pdf"), {367, 55, 183, 40}, 50}};
+  const std::string text = "Signed at 2024-05-01 10:00:00 +02:00\r\nwith a digital certificate";
+  const struct { std::filesystem::path file; StampBox box; int opacity; } cases[] = {
+      {fixture_pdf("plain.pdf"), {357, 58, 178, 42}, 100},
+      // The page's content leaves the graphics state scaled and red.
+      {written(dir / "odd.pdf", odd_pdf(/*rotated=*/false)), {300, 300, 200, 60}, 100},
+      {fixture_pdf("annots-form.pdf"), {367, 55, 183, 40}, 50}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.filename().string());
     QpdfEngine engine;
@@ -94,34 +89,11 @@ TEST(TextStamp, IsDrawnInsideItsBoxAndNowhereElse) {
     const std::string image = image_of(engine);
     EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
     write_file(stamped, image);
-    EXPECT_EQ(qpdf_check_problems(stamped), "");
+    EXPECT_EQ(qpdf_problems(stamped), "");
 
-    // Top-left origin, as pdftotext and the render measure.
+    // Top-left origin, as the render measures.
     const double left = c.box.x, right = c.box.x + c.box.width;
     const double top = page_height - c.box.y, bottom = top + c.box.height;
-    run_command("pdftotext -q -bbox " + shell_quote(stamped.string()) + " " +
-                shell_quote((dir / "bbox.html").string()));
-    const std::string boxes = read_file(dir / "bbox.html");
-    std::vector<std::string> words;
-    for (const auto& line : stamp_lines(text)) {
-      std::istringstream in(line);
-      for (std::string word; in >> word;) words.push_back(word);
-    }
-    const std::regex word_box(
-        "xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)<");
-    int inside = 0;
-    for (auto it = std::sregex_iterator(boxes.begin(), boxes.end(), word_box);
-         it != std::sregex_iterator(); ++it) {
-      const auto& m = *it;
-      if (std::find(words.begin(), words.end(), m[5].str()) == words.end()) continue;
-      EXPECT_GE(std::stod(m[1]), left) << m[5];
-      EXPECT_LE(std::stod(m[3]), right) << m[5];
-      EXPECT_GE(std::stod(m[2]), top) << m[5];
-      EXPECT_LE(std::stod(m[4]), bottom) << m[5];
-      ++inside;
-    }
-    EXPECT_EQ(inside, static_cast<int>(words.size()));
-
     const Gray before = render(c.file, dir), after = render(stamped, dir);
     ASSERT_GT(before.width, 0);
     ASSERT_EQ(before.pixels.size(), after.pixels.size());

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <map>
 
 #include "tests/identity/identity_test_support.h"
@@ -83,11 +79,7 @@ class ScriptedSession final : public platform::DirectorySession {
 TEST(SearchDirectoryContainer, AContainerThatCannotBeListedEndsTheWalkWithDefault) {
   const platform::DirectoryChild jdoe{"cn=jdoe,dc=t", "user", "jdoe", {"smtp:jdoe@t"}};
   const platform::DirectoryChild broken_ou{"ou=broken,dc=t", "organizationalUnit", "", {}};
-  const struct {
-    const char* label;
-    platform::DirectoryListing root;
-    const char* want;
-  } cases[] = {
+  const struct { const char* label; platform::DirectoryListing root; const char* want; } cases[] = {
       {"root fails at once", {{}, true, {}}, "default"},
       {"a sub-container fails before the user", {{broken_ou, jdoe}, false, {}}, "default"},
       {"the user comes before the failure", {{jdoe, broken_ou}, true, {}}, "jdoe@t"},
@@ -104,47 +96,6 @@ TEST(SearchDirectoryContainer, AContainerThatCannotBeListedEndsTheWalkWithDefaul
   }
 }
 
-
-// The fake server of fake_ldap_server.py in one mode, for the life of the
-// object: its stdin is a pipe whose end the object holds.
-class FakeLdapServer {
- public:
-  explicit FakeLdapServer(const char* mode) {
-    int to_child[2], from_child[2];
-    if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) return;
-    const std::string script = std::string(CORVANE_SOURCE_DIR) + "/tests/identity/fake_ldap_server.py";
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(to_child[0], 0);
-      ::dup2(from_child[1], 1);
-      ::execl("/usr/bin/python3", "python3", script.c_str(), mode, static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(to_child[0]);
-    ::close(from_child[1]);
-    stdin_ = to_child[1];
-    // The port, on a line of its own.
-    std::string port;
-    char c = 0;
-    while (::read(from_child[0], &c, 1) == 1 && c != '\n') port += c;
-    ::close(from_child[0]);
-    uri_ = "ldap://127.0.0.1:" + port + "/";
-  }
-  ~FakeLdapServer() {
-    if (stdin_ >= 0) ::close(stdin_);
-    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-  }
-  FakeLdapServer(const FakeLdapServer&) = delete;
-  FakeLdapServer& operator=(const FakeLdapServer&) = delete;
-
-  const std::string& uri() const { return uri_; }
-
- private:
-  pid_t pid_ = -1;
-  int stdin_ = -1;
-  std::string uri_;
-};
-
 TEST(DirectoryEmail, AMisbehavingDirectoryEndsTheWalkAsIfNothingWasFound) {
   const struct {
     const char* mode;
@@ -155,9 +106,10 @@ TEST(DirectoryEmail, AMisbehavingDirectoryEndsTheWalkAsIfNothingWasFound) {
       {"deep", "", "deeper than 64 levels"},
       {"pages", "", "more than 100 pages"},
   };
+  const std::string script = std::string(CORVANE_SOURCE_DIR) + "/tests/identity/fake_ldap_server.py";
   for (const auto& c : cases) {
-    const FakeLdapServer server(c.mode);
-    IdentityFixture f(test::directory_at(server.uri(), /*max_pages=*/100));
+    const test::BackgroundProgram server({"python3", script, c.mode});  // prints its port
+    IdentityFixture f(test::directory_at("ldap://127.0.0.1:" + server.first_line() + "/", /*max_pages=*/100));
     std::string found;
     const auto messages = test::logged_messages([&] { found = directory_email(f.state, "jdoe"); });
     EXPECT_EQ(found, c.want) << c.mode;

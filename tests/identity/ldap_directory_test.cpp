@@ -35,26 +35,8 @@ TEST(LdapDirectory, WalksTheConfiguredServerInServerOrder) {
   EXPECT_FALSE(top.failed);
   EXPECT_EQ(names_of(top), (std::vector<std::string>{"ou=Zulu", "ou=Alpha", "cn=Printers", "cn=Users",
                                                       "cn=Crowd", "cn=reader"}));
-  const DirectoryListing users = root->children("cn=Users,dc=corvane,dc=test");
-  const struct {
-    const char* name;
-    const char* class_name;
-    const char* account;
-    std::vector<std::string> proxies;
-  } cases[] = {
-      {"cn=John Doe", "user", "JDoe", {"SMTP:Info@Corvane.Test", "smtp:JDoe@Corvane.Test"}},
-      {"cn=Nora", "user", "nora", {}},
-      {"cn=HENRY-PC", "computer", "henry", {"smtp:henry-pc@corvane.test"}},
-  };
-  for (const auto& c : cases) {
-    const std::string name = std::string(c.name) + ",cn=Users,dc=corvane,dc=test";
-    const auto it = std::find_if(users.children.begin(), users.children.end(),
-                                 [&](const DirectoryChild& child) { return child.name == name; });
-    ASSERT_NE(it, users.children.end()) << c.name;
-    EXPECT_EQ(it->class_name, c.class_name) << c.name;
-    EXPECT_EQ(it->account_name, c.account) << c.name;
-    EXPECT_EQ(it->proxy_addresses, c.proxies) << c.name;
-  }
+  // Classes, account names and addresses of the children are read by the
+  // directory lookup's tests.
 }
 
 TEST(LdapDirectory, ReadsLongListingsPageByPage) {

@@ -85,30 +85,13 @@ TEST(StoreUserEmail, RecordsThePairInBothSectionsOnce) {
 TEST(ReadUserEmail, ReturnsTheStoredValueOrEmpty) {
   IdentityFixture f(down_directory());
   f.set_ini("[user]\njdoe = jdoe@corvane.test\nann=default\n");
-  const struct {
-    const char *user, *want, *user_after;
-  } cases[] = {
+  const struct { const char *user, *want, *user_after; } cases[] = {
       {"  JDoe ", "jdoe@corvane.test", "JDoe"}, {"ann", "default", "ann"}, {"nobody", "", "nobody"}, {"   ", "", ""}};
   for (const auto& c : cases) {
     std::string user = c.user;
     EXPECT_EQ(read_user_email(f.state, user), c.want) << c.user;
     EXPECT_EQ(user, c.user_after);
   }
-}
-
-TEST(UserIdentity, RoundTripThroughUserIni) {
-  IdentityFixture f(test_directory());
-  f.set_ini("; signers of this machine\n[user]\nann=ann@corvane.test\n\n[email]\nann@corvane.test=ann\n");
-  for (const char* name : {"JDoe", "nora", "Xavier"}) {
-    std::string user = name;
-    ensure_user_entry(f.state, user);
-  }
-  std::string nora = "nora", email = "Nora@Corvane.Test";
-  EXPECT_EQ(read_user_email(f.state, nora), "default");
-  store_user_email(f.state, nora, email);  // the certificate's address replaces the marker
-  EXPECT_EQ(read_user_email(f.state, nora), "nora@corvane.test");
-
-  test::expect_golden("identity/testdata/user_ini_roundtrip.ini", f.ini());
 }
 
 TEST(UserIdentity, PublishedOperationsUseTheSettingAndTheConfiguredDirectory) {

@@ -8,10 +8,7 @@ namespace corvane::pdfupdate {
 namespace {
 
 TEST(AddAnnotToPage, RefersToTheNewField) {
-  const struct {
-    const char *name, *page, *want;
-    std::int32_t field = 12;
-  } cases[] = {
+  const struct { const char *name, *page, *want; std::int32_t field = 12; } cases[] = {
       {"no /Annots yet", "2 0 obj\n<<\n/Type /Page\n/Parent 3 0 R\n>>\nendobj\n",
        "2 0 obj\n<<\n/Annots [ 12 0 R ]\n/Type /Page\n/Parent 3 0 R\n>>\nendobj\n"},
       {"one reference", "2 0 obj\n<<\n/Annots [ 5 0 R ]\n>>\nendobj\n",

@@ -10,10 +10,7 @@ namespace {
 // How a reader sees such a string in a signed file is checked end to end:
 // the hostile-input test of the sign command reads a /Reason back with qpdf.
 TEST(PdfLiteral, EscapesWhatCouldEndOrAlterTheString) {
-  const struct {
-    std::string in;
-    std::string want;
-  } cases[] = {
+  const struct { std::string in; std::string want; } cases[] = {
       {"plain text", "plain text"},
       {"a (b) c", "a \\(b\\) c"},
       {"unbalanced ((", "unbalanced \\(\\("},

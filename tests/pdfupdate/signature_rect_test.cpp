@@ -15,47 +15,30 @@ void set_corner(const char* name, const std::string& value) {
 }
 
 // Each case writes the four user settings (an empty text clears one) and
-// computes the rectangle of an A4 page.
-TEST(SignatureRect, CornersFromUserSettings) {
-  const struct {
-    const char *px1, *py1, *px2, *py2, *want;
-  } cases[] = {
-      {"", "", "", "", "357.000 58.000 535.000 16.000"},
-      {"1.5", "7", "90", "2.5", "11.000 58.000 535.000 16.000"},   // both round to 2
-      {"99.6", "7", "90", "2", "357.000 58.000 535.000 16.000"},   // above 99: default
-      {"0.4", "abc", "99", "1", "357.000 58.000 589.000 8.000"},   // below 1, junk: default
-      {"50", "7", "40", "2", "297.000 58.000 303.000 16.000"},     // right edge moves to 51
-      {"60", "20", "90", "30", "357.000 261.000 535.000 252.000"}, // upper edge moves to 31
+// computes the rectangle of a page of the given size.
+TEST(SignatureRect, CornersFromUserSettingsAndPageSize) {
+  const struct { const char *px1, *py1, *px2, *py2; std::int32_t width, height; const char* want; } cases[] = {
+      {"", "", "", "", 595, 842, "357.000 58.000 535.000 16.000"},
+      {"1.5", "7", "90", "2.5", 595, 842, "11.000 58.000 535.000 16.000"},   // both round to 2
+      {"99.6", "7", "90", "2", 595, 842, "357.000 58.000 535.000 16.000"},   // above 99: default
+      {"0.4", "abc", "99", "1", 595, 842, "357.000 58.000 589.000 8.000"},   // below 1, junk: default
+      {"50", "7", "40", "2", 595, 842, "297.000 58.000 303.000 16.000"},     // right edge moves to 51
+      {"60", "20", "90", "30", 595, 842, "357.000 261.000 535.000 252.000"}, // upper edge moves to 31
+      {"", "", "", "", 612, 792, "367.000 55.000 550.000 15.000"},
+      {"", "", "", "", 0, 0, "357.000 58.000 535.000 16.000"},     // no size from the engine: A4
+      {"", "", "", "", 595, 850, "357.000 59.000 535.000 17.000"},  // 59.5 and 17 are cut, not rounded
   };
   for (const auto& c : cases) {
     for (const auto& [name, value] : {std::pair{"px1", c.px1}, {"py1", c.py1}, {"px2", c.px2}, {"py2", c.py2}})
       set_corner(name, value);
     SigningSession session;
-    session.pageWidth = 595;
-    session.pageHeight = 842;
-    computeSignatureRect(session);
-    EXPECT_EQ(session.signatureRect, c.want) << c.px1 << " " << c.py1 << " " << c.px2 << " " << c.py2;
-  }
-  for (const char* name : {"px1", "py1", "px2", "py2"}) set_corner(name, "");
-}
-
-TEST(SignatureRect, PageSizesWithDefaultCorners) {
-  const struct {
-    std::int32_t width, height;
-    const char* want;
-  } cases[] = {
-      {595, 842, "357.000 58.000 535.000 16.000"},
-      {612, 792, "367.000 55.000 550.000 15.000"},
-      {0, 0, "357.000 58.000 535.000 16.000"},   // no size from the engine: A4
-      {595, 850, "357.000 59.000 535.000 17.000"},  // 59.5 and 17 are cut, not rounded
-  };
-  for (const auto& c : cases) {
-    SigningSession session;
     session.pageWidth = c.width;
     session.pageHeight = c.height;
     computeSignatureRect(session);
-    EXPECT_EQ(session.signatureRect, c.want) << c.width << "x" << c.height;
+    EXPECT_EQ(session.signatureRect, c.want)
+        << c.px1 << " " << c.py1 << " " << c.px2 << " " << c.py2 << " " << c.width << "x" << c.height;
   }
+  for (const char* name : {"px1", "py1", "px2", "py2"}) set_corner(name, "");
 }
 
 TEST(SignatureRect, CutsAfterFifteenSignificantDigits) {

@@ -17,12 +17,7 @@ namespace {
 TEST(SigningTime, FormatsOffsetSignAndPadding) {
   const LocalTime afternoon{2026, 12, 4, 14, 5, 7};
   const LocalTime morning{2027, 1, 9, 8, 0, 3};
-  const struct {
-    LocalTime t;
-    int offset;
-    const char* local;
-    const char* pdf;
-  } cases[] = {
+  const struct { LocalTime t; int offset; const char* local; const char* pdf; } cases[] = {
       {afternoon, 60, "04.12.2026 14:05:07 +0100", "20261204140507+01'00'"},
       {afternoon, 0, "04.12.2026 14:05:07 +0000", "20261204140507+00'00'"},
       {afternoon, -210, "04.12.2026 14:05:07 -0330", "20261204140507-03'30'"},

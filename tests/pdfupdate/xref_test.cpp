@@ -43,10 +43,7 @@ TEST(XrefTable, FourObjectTableGetsTwoNewEntries) {
 }
 
 TEST(XrefTable, ReadsSizeOnlyFromItsOwnLine) {
-  const struct {
-    const char* trailer;
-    std::int32_t want;
-  } cases[] = {
+  const struct { const char* trailer; std::int32_t want; } cases[] = {
       {"<<\n/Size 12\n/Root 1 0 R\n>>", 12},
       {"<<\n/Size 12.5\n>>", 12},  // halves go to the even neighbour
       {"<< /Size 12 /Root 1 0 R >>", 0},
@@ -92,11 +89,7 @@ TEST(XrefTable, RefusesLayoutsOutsideOneTableAndOneTrailer) {
   std::string crlf = engine_table(2, 2);
   for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2))
     crlf.insert(at, "\r");
-  const struct {
-    const char* name;
-    std::string table;
-    const char* reason_part;
-  } cases[] = {
+  const struct { const char* name; std::string table; const char* reason_part; } cases[] = {
       {"two trailers", two_trailers, "more than one trailer"},
       {"two subsections", two_subsections, "more than one subsection"},
       {"size below count", engine_table(5, 3), "smaller than"},

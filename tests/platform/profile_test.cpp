@@ -1,8 +1,6 @@
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -23,11 +21,7 @@ class Profile : public ::testing::Test {
 
 TEST_F(Profile, ReadsNamesWithoutRegardToCaseAndValuesWithoutBlanks) {
   write_file(ini_, "; signers\n[User]\n  JDoe =  jdoe@corvane.test  \r\nbroken line\n[email]\na@b=a\n");
-  const struct {
-    const char* section;
-    const char* key;
-    const char* want;
-  } cases[] = {
+  const struct { const char* section; const char* key; const char* want; } cases[] = {
       {"user", "jdoe", "jdoe@corvane.test"}, {"USER", "JDOE", "jdoe@corvane.test"},
       {" user ", " jdoe ", "jdoe@corvane.test"}, {"email", "A@B", "a"},
       {"user", "broken line", "fallback"},      {"user", "a@b", "fallback"},
@@ -100,10 +94,7 @@ TEST_F(Profile, KeepsWindowsLineEndsAndStoresTextInTheCodePage) {
 
 TEST_F(Profile, RefusesNamesAndValuesThatWouldBreakTheFile) {
   write_file(ini_, "[user]\nann=a@x\n");
-  const struct {
-    std::string key;
-    std::string value;
-  } cases[] = {
+  const struct { std::string key; std::string value; } cases[] = {
       {"a=b", "v"}, {"[x", "v"}, {"x]", "v"}, {";x", "v"}, {"a\nb", "v"}, {std::string("a\0b", 3), "v"},
       {"ok", "line\nbreak"}, {"ok", "cr\rhere"}, {"ok", std::string("nul\0", 4)},
   };
@@ -118,25 +109,15 @@ TEST_F(Profile, RefusesNamesAndValuesThatWouldBreakTheFile) {
 TEST_F(Profile, ConcurrentWritersInSeveralProcessesKeepEachOthersEntries) {
   constexpr int kWriters = 4;
   constexpr int kEntriesEach = 10;
-  std::vector<pid_t> children;
-  for (int w = 0; w < kWriters; ++w) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      bool ok = true;
-      for (int i = 0; i < kEntriesEach; ++i) {
-        const std::string user = "w" + std::to_string(w) + "u" + std::to_string(i);
-        ok = profile_write_string(ini_, "user", user, user + "@x") && ok;
-        ok = profile_write_string(ini_, "email", user + "@x", user) && ok;
-      }
-      ::_exit(ok ? 0 : 1);
+  EXPECT_TRUE(test::in_children(kWriters, [&](int w) {
+    bool ok = true;
+    for (int i = 0; i < kEntriesEach; ++i) {
+      const std::string user = "w" + std::to_string(w) + "u" + std::to_string(i);
+      ok = profile_write_string(ini_, "user", user, user + "@x") && ok;
+      ok = profile_write_string(ini_, "email", user + "@x", user) && ok;
     }
-    children.push_back(pid);
-  }
-  for (pid_t pid : children) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+    return ok;
+  }));
   for (int w = 0; w < kWriters; ++w) {
     for (int i = 0; i < kEntriesEach; ++i) {
       const std::string user = "w" + std::to_string(w) + "u" + std::to_string(i);

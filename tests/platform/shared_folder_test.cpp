@@ -3,7 +3,6 @@
 // FIFOs are refused without blocking, a setgid folder works for its group,
 // and no temporary file stays behind.
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -32,18 +31,7 @@ namespace fs = std::filesystem;
 constexpr uid_t kNobody = 65534;
 
 // Runs `fn` in a child process as nobody (group 65534); its answer.
-bool as_nobody(const std::function<bool()>& fn) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const gid_t group = kNobody;
-    if (::setgroups(1, &group) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
-        ::setresuid(kNobody, kNobody, kNobody) != 0)
-      ::_exit(2);
-    ::_exit(fn() ? 0 : 1);
-  }
-  int status = 0;
-  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+bool as_nobody(const std::function<bool()>& fn) { return test::in_child(fn, /*as_nobody=*/true); }
 
 bool logge(const fs::path& file, const std::string& line) {
   LogMe log;

@@ -6,10 +6,7 @@ namespace corvane::platform {
 namespace {
 
 TEST(TextCase, LowersEveryLetterAndKeepsBrokenBytes) {
-  const struct {
-    std::string in;
-    std::string want;
-  } cases[] = {
+  const struct { std::string in; std::string want; } cases[] = {
       {"JDoe@Corvane.TEST", "jdoe@corvane.test"},
       {"MÜLLER Œuvre ŠŽŸ", "müller œuvre šžÿ"},
       {"ΑΘΗΝΑ Москва", "αθηνα москва"},

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/codepage.h"
 #include "tests/settings/settings_test_support.h"
@@ -112,26 +110,11 @@ TEST_F(HiveTest, TwoProcessesWritingOneHiveLoseNothing) {
   auto name = [](int w, int i) {
     return "HKCU\\SOFTWARE\\Corvane\\pdf\\w" + std::to_string(w) + "_" + std::to_string(i);
   };
-  int gate[2];
-  ASSERT_EQ(::pipe(gate), 0);
-  pid_t children[kWriters];
-  for (int w = 0; w < kWriters; ++w) {
-    if ((children[w] = ::fork()) == 0) {
-      ::close(gate[1]);
-      char ignored;
-      (void)!::read(gate[0], &ignored, 1);  // both start when the gate closes
-      bool ok = true;
-      for (int i = 0; i < kValuesEach; ++i) ok &= hive_write_text(name(w, i), std::to_string(i));
-      ::_exit(ok ? 0 : 1);
-    }
-  }
-  ::close(gate[0]);
-  ::close(gate[1]);
-  for (pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  EXPECT_TRUE(test::in_children(kWriters, [&](int w) {
+    bool ok = true;
+    for (int i = 0; i < kValuesEach; ++i) ok &= hive_write_text(name(w, i), std::to_string(i));
+    return ok;
+  }));
   const auto values = hive_list_values(HiveRoot::kUser, "SOFTWARE\\Corvane\\pdf");
   ASSERT_TRUE(values.has_value());
   EXPECT_EQ(values->size(), static_cast<std::size_t>(kWriters * kValuesEach));

@@ -49,10 +49,7 @@ TEST_F(LogTest, PreparesThenWritesTimeStampedLines) {
 }
 
 TEST_F(LogTest, DebugSwitchAndMissingFolder) {
-  const struct {
-    const char* debug_line;
-    bool folder_exists, on;
-  } cases[] = {
+  const struct { const char* debug_line; bool folder_exists, on; } cases[] = {
       {"\"debug\"=dword:00000003", true, true}, {"\"debug\"=\" 1.5 \"", true, true},
       {"\"debug\"=\"0.5\"", true, false},  // rounds to 0
       {"", true, false}, {"\"debug\"=\"yes\"", true, false},

@@ -3,10 +3,8 @@
 // unprivileged user).
 #include "settings/registry.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
@@ -79,21 +77,16 @@ TEST(Registry, MachineKeyReadOnlyForUnprivilegedUser) {
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755) | ::chmod(machine.c_str(), 0644), 0);
   ASSERT_EQ(::chown(user_dir.c_str(), kNobody, kNobody) | ::chown(user.c_str(), kNobody, kNobody), 0);
 
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::setenv("CORVANE_HKLM", machine.c_str(), 1);
-    ::setenv("CORVANE_HKCU", user.c_str(), 1);
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
-        ::setresuid(kNobody, kNobody, kNobody) != 0)
-      ::_exit(2);
-    if (platform::hive_writable(platform::HiveRoot::kMachine)) ::_exit(3);
-    test::write_file(user_dir / "seen", on_fresh_thread(observe_all));
-    ::_exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0) << "2: cannot drop privileges, 3: machine hive writable";
+  ASSERT_TRUE(test::in_child(
+      [&] {
+        ::setenv("CORVANE_HKLM", machine.c_str(), 1);
+        ::setenv("CORVANE_HKCU", user.c_str(), 1);
+        if (platform::hive_writable(platform::HiveRoot::kMachine)) return false;
+        test::write_file(user_dir / "seen", on_fresh_thread(observe_all));
+        return true;
+      },
+      /*as_nobody=*/true))
+      << "the machine hive was writable as nobody";
   EXPECT_EQ(test::read_file(user_dir / "seen"), expected(false));
   EXPECT_EQ(test::read_file(machine), kMachineHive);
 }

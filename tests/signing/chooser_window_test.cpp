@@ -11,14 +11,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 
@@ -29,41 +23,6 @@
 
 namespace corvane::signing {
 namespace {
-
-// An Xvfb server of this test on a free display, stopped with the object.
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::fcntl(fds[1], F_SETFD, 0);  // the server writes its display number here
-      const std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    std::string number;
-    pollfd wait{fds[0], POLLIN, 0};
-    char c;
-    while (pid_ > 0 && ::poll(&wait, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    ::close(fds[0]);
-    if (!number.empty()) name_ = ":" + number;
-  }
-  ~VirtualDisplay() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  // ":N", or "" when the server did not start.
-  [[nodiscard]] const std::string& name() const { return name_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string name_;
-};
 
 // Calls `action` with the active modal window once it is named `name`;
 // tries every 20 ms for up to 10 s.
@@ -86,9 +45,11 @@ void click_row(QTreeWidget* list, int row) {
 }
 
 TEST(ChooserWindow, ChooseThroughTheWindow) {
-  VirtualDisplay display;
-  if (display.name().empty()) GTEST_SKIP() << "Xvfb could not be started: the chooser window is not tested";
-  test::ScopedEnv x("DISPLAY", display.name());
+  // An Xvfb server of this test on a free display, which it names.
+  const test::BackgroundProgram display(
+      {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+  if (display.first_line().empty()) GTEST_SKIP() << "Xvfb could not be started: the chooser window is not tested";
+  test::ScopedEnv x("DISPLAY", ":" + display.first_line());
   test::ScopedEnv wayland("WAYLAND_DISPLAY", "");
   test::ScopedEnv modules("CORVANE_PLUGIN_DIR", CORVANE_CHOOSER_MODULE_DIR);
   test::ScopedEnv platform("QT_QPA_PLATFORM", "xcb");

@@ -71,11 +71,7 @@ Bytes message(bool ber, const std::vector<Bytes>& certs, const std::vector<Bytes
 TEST(SignedDataToDer, RewritesBerIntoSortedDefiniteDer) {
   const Bytes sig1 = Bytes(64, 0x55);
   const Bytes sig2 = Bytes(64, 0x22);
-  const struct {
-    const char* what;
-    Bytes input;
-    Bytes expected;
-  } cases[] = {
+  const struct { const char* what; Bytes input; Bytes expected; } cases[] = {
       {"indefinite lengths, certificates sorted, certificate bytes kept",
        message(true, {kCertA, kCertB}, {signer_info(sig1, false)}),
        message(false, {kCertB, kCertA}, {signer_info(sig1, false)})},
@@ -104,10 +100,7 @@ TEST(SignedDataToDer, FixReplacesEachSignatureValue) {
 
 TEST(SignedDataToDer, RejectsMalformedInput) {
   const Bytes good = message(true, {kCertA}, {signer_info(Bytes(8, 1), false)});
-  const struct {
-    const char* what;
-    Bytes input;
-  } cases[] = {
+  const struct { const char* what; Bytes input; } cases[] = {
       {"empty", {}},
       {"cut short", Bytes(good.begin(), good.end() - 3)},
       {"trailing bytes", cat({good, b({0})})},
@@ -121,10 +114,7 @@ TEST(SignedDataToDer, RejectsMalformedInput) {
 }
 
 TEST(IsDerDsaSignature, AcceptsOnlyMinimalSequencesOfTwoIntegers) {
-  const struct {
-    Bytes value;
-    bool expected;
-  } cases[] = {
+  const struct { Bytes value; bool expected; } cases[] = {
       {b({0x30, 0x06, 0x02, 0x01, 0x05, 0x02, 0x01, 0x07}), true},
       {b({0x30, 0x07, 0x02, 0x02, 0x00, 0x85, 0x02, 0x01, 0x07}), true},   // 0x00 before a high bit
       {b({0x30, 0x07, 0x02, 0x02, 0x00, 0x05, 0x02, 0x01, 0x07}), false},  // needless 0x00

@@ -10,7 +10,6 @@ namespace corvane::signing {
 namespace {
 
 using test::store_certificate;
-using test::unique_container_of;
 
 class NssStoreTest : public ::testing::Test {
  protected:
@@ -37,30 +36,8 @@ TEST_F(NssStoreTest, HoldsKeyAndEndEntityCertificatesInNicknameOrder) {
   EXPECT_EQ(store_.Item(store_.Count() + 1), nullptr);
 }
 
-TEST_F(NssStoreTest, KeyNamesAndProviderByKeyType) {
-  const struct {
-    const char *subject, *key_nickname;  // "" : no key
-    int provider_type;
-  } cases[] = {{"Alex Signer", "Alex Signer", kProviderRsaFull},
-               {"Alex Renewed", "Alex Signer", kProviderRsaFull},  // the same key, so the same names
-               {"Eli DSA Signer", "Eli DSA Signer", kProviderDss},
-               {"Blair EC Signer", "Blair EC Signer", kProviderEcdsa},
-               {"Casey Nokey", "", 0},
-               {"Zed Nokey", "", 0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.subject);
-    const auto cert = store_certificate(c.subject);
-    ASSERT_TRUE(cert);
-    const auto key = cert->PrivateKey();
-    EXPECT_EQ(cert->HasPrivateKey(), *c.key_nickname != 0);
-    ASSERT_EQ(key != nullptr, *c.key_nickname != 0);
-    if (!key) continue;
-    EXPECT_EQ(key->UniqueContainerName(), unique_container_of(c.key_nickname));
-    EXPECT_EQ(key->ContainerName(), c.key_nickname);
-    EXPECT_EQ(key->ProviderType(), c.provider_type);
-  }
-}
-
+// Key names and provider types reach the chooser's fields and the
+// certificates command, and are tested there.
 TEST_F(NssStoreTest, MachineKeysetWhenTheDatabaseIsOutsideHome) {
   const auto key = store_certificate("Dana Signer")->PrivateKey();
   {

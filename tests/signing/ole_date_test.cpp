@@ -15,10 +15,7 @@ namespace corvane::signing {
 namespace {
 
 TEST(OleDate, WallClockConversions) {
-  const struct {
-    double ole;
-    WallClock clock;
-  } cases[] = {
+  const struct { double ole; WallClock clock; } cases[] = {
       {0.0, {1899, 12, 30, 0, 0, 0}},
       {2.5, {1900, 1, 1, 12, 0, 0}},
       {-1.25, {1899, 12, 29, 6, 0, 0}},  // the fraction counts forward before the epoch

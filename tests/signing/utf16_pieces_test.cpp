@@ -6,10 +6,7 @@ namespace corvane::signing {
 namespace {
 
 TEST(Utf16Pieces, JoinedPiecesEqualTheWholeConversion) {
-  const struct {
-    std::string text;
-    platform::TextEncoding encoding;
-  } cases[] = {
+  const struct { std::string text; platform::TextEncoding encoding; } cases[] = {
       // Two-, three- and four-byte sequences at every cut position.
       {"a\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80z\xc3\xa4\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80", platform::TextEncoding::kUtf8},
       {"\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80", platform::TextEncoding::kUtf8},

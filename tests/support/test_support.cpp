@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -75,6 +80,65 @@ std::string make_pdf(const std::vector<std::string>& objects, const std::string&
   return pdf;
 }
 
+std::string pdf_stream(const std::string& data, const std::string& dictionary) {
+  return "<< " + dictionary + (dictionary.empty() ? "" : " ") + "/Length " + std::to_string(data.size()) +
+         " >>\nstream\n" + data + "\nendstream";
+}
+
+std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password) {
+  const std::string option = password.empty() ? "" : " --password=" + shell_quote(password);
+  const auto result = run_command("qpdf --check" + option + " " + shell_quote(pdf.string()));
+  const bool clean = result.exit_code == 0 && result.output.find("WARNING") == std::string::npos &&
+                     result.output.find("No syntax or stream encoding errors found") != std::string::npos;
+  return clean ? std::string() : result.output;
+}
+
+std::string page_text(const std::filesystem::path& pdf, const std::string& password) {
+  const std::string option = password.empty() ? "" : " -upw " + shell_quote(password);
+  const auto result = run_command("pdftotext -q" + option + " " + shell_quote(pdf.string()) + " -");
+  std::string squeezed;
+  for (const char c : result.exit_code == 0 ? result.output : std::string()) {
+    if (!std::isspace(static_cast<unsigned char>(c))) squeezed += c;
+    else if (!squeezed.empty() && squeezed.back() != ' ') squeezed += ' ';
+  }
+  if (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+  return squeezed;
+}
+
+std::string object_text(const std::string& file, int number) {
+  const std::size_t at = file.find("\n" + std::to_string(number) + " 0 obj\n");
+  const std::size_t end = at == std::string::npos ? at : file.find("endobj\n", at);
+  return end == std::string::npos ? "" : file.substr(at + 1, end + 6 - at);
+}
+
+bool in_children(int count, const std::function<bool(int)>& fn, bool as_nobody) {
+  int gate[2];
+  if (::pipe(gate) != 0) return false;
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(gate[1]);
+      char ignored;
+      (void)!::read(gate[0], &ignored, 1);  // all start when the gate closes
+      const gid_t nobody = 65534;
+      if (as_nobody && (::setgroups(1, &nobody) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+                        ::setresuid(nobody, nobody, nobody) != 0))
+        ::_exit(2);
+      ::_exit(fn(i) ? 0 : 1);
+    }
+    if (child > 0) children.push_back(child);
+  }
+  ::close(gate[0]);
+  ::close(gate[1]);
+  bool all = static_cast<int>(children.size()) == count;
+  for (const pid_t child : children) {
+    int status = 0;
+    all = ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0 && all;
+  }
+  return all;
+}
+
 std::string read_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -101,6 +165,40 @@ void expect_golden(const std::string& relative, const std::string& actual) {
   if (update && std::string(update) == "1") return write_file(path, actual);
   ASSERT_TRUE(std::filesystem::exists(path)) << path << " is missing; run with CORVANE_UPDATE_GOLDEN=1";
   EXPECT_EQ(actual, read_file(path)) << "differs from " << path;
+}
+
+BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv) {
+  int in[2], out[2];
+  if (::pipe2(in, O_CLOEXEC) != 0) return;
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    ::close(in[0]);
+    ::close(in[1]);
+    return;
+  }
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  stdin_ = in[1];
+  pollfd wait{out[0], POLLIN, 0};
+  char c;
+  while (pid_ > 0 && ::poll(&wait, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n') first_line_ += c;
+  ::close(out[0]);
+}
+
+BackgroundProgram::~BackgroundProgram() {
+  if (stdin_ >= 0) ::close(stdin_);
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  ::waitpid(pid_, nullptr, 0);
 }
 
 ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {

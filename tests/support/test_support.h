@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,26 @@ std::string shell_quote(const std::string& text);
 // objects[i], object 1 the catalog; `trailer_extra` goes into the trailer
 // dictionary. Every offset is exact.
 std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
+// A stream object's body holding `data`; `dictionary` adds entries.
+std::string pdf_stream(const std::string& data, const std::string& dictionary = "");
+
+// `qpdf --check` of a file: its output when qpdf reports an error or a
+// warning, else "".
+std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password = "");
+// The file's text as pdftotext extracts it, with blanks and line ends
+// squeezed to single blanks; "" when it cannot be read.
+std::string page_text(const std::filesystem::path& pdf, const std::string& password = "");
+// The text of object `number` from its header line through "endobj";
+// "" when the file has no such object.
+std::string object_text(const std::string& file, int number);
+
+// Runs fn(0) .. fn(count - 1) in `count` child processes that start together;
+// true when every one returned true. With `as_nobody` each child first drops
+// to user and group 65534 (only root can).
+bool in_children(int count, const std::function<bool(int)>& fn, bool as_nobody = false);
+inline bool in_child(const std::function<bool()>& fn, bool as_nobody = false) {
+  return in_children(1, [&fn](int) { return fn(); }, as_nobody);
+}
 
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
@@ -51,6 +72,24 @@ std::string reg_value(const std::string& name, const std::string& value);
 // Compares `actual` byte for byte with the golden file tests/<relative>;
 // CORVANE_UPDATE_GOLDEN=1 rewrites the file instead (review the diff).
 void expect_golden(const std::string& relative, const std::string& actual);
+
+// A program running for the life of the object, its standard input a pipe
+// the object holds and its standard output read up to the first line. The
+// object closes the input, ends the program (SIGTERM) and waits for it.
+class BackgroundProgram {
+ public:
+  explicit BackgroundProgram(const std::vector<std::string>& argv);
+  ~BackgroundProgram();
+  BackgroundProgram(const BackgroundProgram&) = delete;
+  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+  // The program's first line of output; "" when none came within 10 s.
+  const std::string& first_line() const { return first_line_; }
+
+ private:
+  int pid_ = -1;
+  int stdin_ = -1;
+  std::string first_line_;
+};
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {

@@ -163,6 +163,18 @@ SignatureReport verify_signature(const ByteSource& file, const std::string& pass
   return report;
 }
 
+// A PAdES signature with validation data for its chain that a valid
+// document timestamp of a later revision covers is archived (B-LTA): the
+// timestamp keeps the signature and its validation data checkable after
+// their algorithms or certificates age.
+void name_archived_signatures(std::vector<SignatureReport>& signatures) {
+  std::size_t last_timestamped_revision = 0;
+  for (const SignatureReport& s : signatures)
+    if (s.document_timestamp && s.valid) last_timestamped_revision = std::max(last_timestamped_revision, s.revision);
+  for (SignatureReport& s : signatures)
+    if (s.format == "PAdES B-LT" && s.revision < last_timestamped_revision) s.format = "PAdES B-LTA";
+}
+
 }  // namespace
 
 DocumentReport verify_document(const std::string& path, const std::string& password) {
@@ -191,6 +203,7 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   const std::vector<std::uint64_t> ends = revision_ends(file);
   for (const SignatureDictionary& dictionary : scan.signatures)
     report.signatures.push_back(verify_signature(file, password, ends, dictionary, dss));
+  name_archived_signatures(report.signatures);
   return report;
 }
 

@@ -266,7 +266,7 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
       {"after a PAdES B-T signature", "plain.pdf", "", "sign --pades", "Document timestamp",
        "  Format: PAdES B-T\n"},
       {"after a PAdES B-LT signature: B-LTA", "plain.pdf", "", "sign --pades " + ltv_flags("Lee Valid"),
-       "Document timestamp", "  Format: PAdES B-LT\n", ltv_store(ltv)},
+       "Document timestamp", "  Format: PAdES B-LTA\n", ltv_store(ltv)},
       {"after a document timestamp", "plain.pdf", "", "timestamp", "Document timestamp (2)",
        "  Format: document timestamp\n"},
   };

@@ -130,7 +130,8 @@ std::unique_ptr<QPDF> read_document(const std::function<std::shared_ptr<InputSou
 }
 
 constexpr const char* kDamaged =
-    "its cross-reference is damaged and would have to be reconstructed; sign it with the rebuild instead (--rebuild)";
+    "its cross-reference is damaged and would have to be reconstructed; "
+    "rewrite it first (sign --rebuild rewrites it as it signs)";
 
 }  // namespace
 

@@ -10,19 +10,11 @@ export CORVANE_HKCU=$WORK/hkcu.reg CORVANE_HKLM=$WORK/hklm.reg CORVANE_NSSDB=sql
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-# The fixture store plus a second RSA signer, "Dana Signer".
+# The fixture store's RSA and EC signers.
 cp -r "$FIX/nss" nss
-openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out dana.key 2>/dev/null
-printf 'basicConstraints = critical, CA:FALSE\nkeyUsage = critical, digitalSignature, nonRepudiation\nextendedKeyUsage = emailProtection\nsubjectAltName = email:dana@example.test\n' >dana.ext
-openssl req -new -key dana.key -subj "/O=Fixture Org/CN=Dana Signer/emailAddress=dana@example.test" -out dana.csr
-openssl x509 -req -sha256 -days 30 -in dana.csr -CA nss/pem/ca.crt -CAkey nss/pem/ca.key -set_serial 201 \
-  -extfile dana.ext -out dana.crt 2>/dev/null
-openssl pkcs12 -export -inkey dana.key -in dana.crt -name "Dana Signer" -passout pass: -keypbe AES-256-CBC \
-  -certpbe AES-256-CBC -macalg sha256 -out dana.p12
-pk12util -i dana.p12 -d sql:nss -W "" -K "" >/dev/null
 key_of() { certutil -K -d sql:nss </dev/null 2>/dev/null | awk -v n="$1" '$0 ~ n { print $4 }'; }
 ALEX="NSS Certificate DB:$(key_of 'Alex Signer')"
-DANA="NSS Certificate DB:$(key_of 'Dana Signer')"
+BLAIR="NSS Certificate DB:$(key_of 'Blair EC Signer')"
 
 # sign_as CONTAINER IN OUT [ARGS...]: signs, keeping stderr in OUT.err.
 sign_as() {
@@ -73,7 +65,7 @@ check_signed() {
 while read -r name pw; do
   src=$FIX/pdf/$name.pdf
   sign_as "$ALEX" "$src" "$name-1.pdf" --append $(pw_args "$pw") || fail "$name: first signature: $(cat "$name-1.pdf.err")"
-  sign_as "$DANA" "$name-1.pdf" "$name-2.pdf" $(pw_args "$pw") || fail "$name: second signature: $(cat "$name-2.pdf.err")"
+  sign_as "$BLAIR" "$name-1.pdf" "$name-2.pdf" $(pw_args "$pw") || fail "$name: second signature: $(cat "$name-2.pdf.err")"
   grep -q "appended to keep 1 earlier signature" "$name-2.pdf.err" || fail "$name: no note that the second was appended"
   is_prefix "$src" "$name-1.pdf" && is_prefix "$name-1.pdf" "$name-2.pdf" || fail "$name: the input is not the prefix"
   check_signed "$name-2.pdf" "$pw" 2
@@ -93,11 +85,11 @@ pdfsig plain-3.pdf | grep -q 'Field Name: Alex Signer (2)' || fail "third field 
 
 # A file signed by another tool keeps its signature.
 pdfsig -add-signature -nssdir sql:nss -nick "Alex Signer" "$FIX/pdf/annots-form.pdf" other.pdf >/dev/null 2>&1
-sign_as "$DANA" other.pdf other-2.pdf || fail "other tool's file: $(cat other-2.pdf.err)"
+sign_as "$BLAIR" other.pdf other-2.pdf || fail "other tool's file: $(cat other-2.pdf.err)"
 check_signed other-2.pdf "" 2 1
 
 # --rebuild on a signed input says what it costs.
-sign_as "$DANA" plain-1.pdf rebuilt.pdf --rebuild || fail "rebuild: $(cat rebuilt.pdf.err)"
+sign_as "$BLAIR" plain-1.pdf rebuilt.pdf --rebuild || fail "rebuild: $(cat rebuilt.pdf.err)"
 grep -q "will no longer cover the file" rebuilt.pdf.err || fail "--rebuild on a signed input does not warn"
 
 # An update that changes the page's content after the signatures: verify

@@ -18,10 +18,6 @@ std::string corvanepdf(const ScratchDir& dir, const std::string& arguments) {
          shell_quote(CORVANEPDF_CLI) + " " + arguments;
 }
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 TEST(Cli, ArgumentErrorsExitWithTwoHelpAndString2byteWithZero) {
   ScratchDir dir("cli");
   const struct {

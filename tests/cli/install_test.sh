@@ -17,16 +17,13 @@ mkdir -p "$work/src"
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 export CORVANE_HKLM=$work/hklm.reg CORVANE_HKCU=$work/hkcu.reg CORVANE_NSSDB=sql:$build/fixtures/nss
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" > "$work/install.log"
-if grep -E '^-- (Installing|Up-to-date): ' "$work/install.log" | grep -v -- ": $prefix/"; then
-  echo "FAIL: files installed outside $prefix" >&2
-  exit 1
-fi
-if [ -e "$build/component/corvane_chooser_qt.so" ] && [ -z "$(find "$prefix" -name corvane_chooser_qt.so)" ]; then
-  echo "FAIL: the chooser module is not installed under $prefix" >&2
-  exit 1
-fi
+! grep -E '^-- (Installing|Up-to-date): ' "$work/install.log" | grep -v -- ": $prefix/" ||
+  fail "files installed outside $prefix"
+[ ! -e "$build/component/corvane_chooser_qt.so" ] || [ -n "$(find "$prefix" -name corvane_chooser_qt.so)" ] ||
+  fail "the chooser module is not installed under $prefix"
 pc=$(find "$prefix" -name corvanepdf.pc)
 export PKG_CONFIG_PATH=$(dirname "$pc")
 libdir=$(pkg-config --variable=libdir corvanepdf)
@@ -71,10 +68,7 @@ expect() {  # expect WANT COMMAND...
   shift
   local got
   got=$("$@")
-  if [ "$got" != "$want" ]; then
-    echo "FAIL: $*: got '$got', want '$want'" >&2
-    exit 1
-  fi
+  [ "$got" = "$want" ] || fail "$*: got '$got', want '$want'"
 }
 
 c++ -std=c++17 -Wall -Wextra -Werror $san "$work/src/consumer.cpp" -o "$work/cpp-consumer" \
@@ -96,9 +90,7 @@ if [ -n "$(find "$prefix" -name corvane_chooser_qt.so)" ]; then
   # prefix; with no display to reach, the terminal form takes over.
   DISPLAY=:4999 LD_DEBUG=files timeout 60 setsid -w "$prefix/bin/corvanepdf" choose-certificate \
     < /dev/null > "$work/chooser.log" 2>&1 || true
-  if ! grep -q "file=$prefix/.*corvane_chooser_qt.so .*dynamically loaded" "$work/chooser.log"; then
-    echo "FAIL: the installed library did not load its chooser module from $prefix" >&2
-    exit 1
-  fi
+  grep -q "file=$prefix/.*corvane_chooser_qt.so .*dynamically loaded" "$work/chooser.log" ||
+    fail "the installed library did not load its chooser module from $prefix"
 fi
 echo "installed package works"

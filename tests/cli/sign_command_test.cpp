@@ -22,16 +22,9 @@ void write_user_hive(const ScratchDir& dir, const std::string& values) {
   write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf", values));
 }
 
-// The command in a session of its own (no controlling terminal) and without
-// a display, so that no certificate chooser can show.
-// `redirections` replace the empty standard input.
 CommandResult sign(const ScratchDir& dir, const std::string& arguments, const std::string& redirections = "</dev/null") {
-  return run_command("env -u DISPLAY -u WAYLAND_DISPLAY CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
-                     " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " setsid -w " +
-                     shell_quote(CORVANEPDF_CLI) + " sign " + arguments + " " + redirections);
+  return run_without_terminal(dir.path(), CORVANEPDF_CLI, "sign " + arguments, "", redirections);
 }
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   ScratchDir dir("sign-command");
@@ -184,13 +177,9 @@ std::string one_page_pdf(const std::string& page_extra, const std::vector<std::s
       "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 595 842 ] /Resources << /Font << /F1 4 0 R >> >> "
       "/Contents 5 0 R " + page_extra + " >>",
       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
-      "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"};
+      pdf_stream(content)};
   bodies.insert(bodies.end(), objects.begin(), objects.end());
   return make_pdf(bodies);
-}
-
-std::string stream_object(const std::string& data) {
-  return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
 }
 
 enum class Outcome { kSigned, kRefused };
@@ -225,7 +214,7 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
       {"no cross-reference table", no_table, "", Outcome::kSigned},
       {"indirect /Annots", one_page_pdf("/Annots 6 0 R", {"[ ]"}), "", Outcome::kSigned},
       {"2 GB /Length", huge_length, "", Outcome::kSigned},
-      {"table lookalikes in streams", one_page_pdf("/Annots [ ] /PieceInfo 6 0 R", {stream_object(lookalikes)}), "",
+      {"table lookalikes in streams", one_page_pdf("/Annots [ ] /PieceInfo 6 0 R", {pdf_stream(lookalikes)}), "",
        Outcome::kSigned},
       {"reason of 10,000 characters", plain, "--reason " + shell_quote(std::string(10000, 'r')), Outcome::kSigned},
       {"placeholders in the reason", plain, "--reason '@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@'",

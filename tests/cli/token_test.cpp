@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 const fs::path kTokenStore = fs::path(CORVANE_BINARY_DIR) / "token-store";
 const fs::path kProtectedStore = fs::path(CORVANE_BINARY_DIR) / "signing-store" / "protected";
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::string token_container(const std::string& nickname) {
   std::ifstream in(kTokenStore / "keys.tsv");
   for (std::string line; std::getline(in, line);)

@@ -61,6 +61,15 @@ std::string shell_quote(const std::string& text) {
   return out + "'";
 }
 
+CommandResult run_without_terminal(const std::filesystem::path& dir, const std::string& program,
+                                   const std::string& arguments, const std::string& environment,
+                                   const std::string& redirections) {
+  return run_command("env -u DISPLAY -u WAYLAND_DISPLAY " + environment +
+                     " CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
+                     " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " setsid -w " +
+                     shell_quote(program) + " " + arguments + " " + redirections);
+}
+
 std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra) {
   std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
   std::vector<std::size_t> offsets;

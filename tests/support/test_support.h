@@ -34,6 +34,14 @@ struct CommandResult {
 CommandResult run_command(const std::string& command_line);
 // Quotes a text for the shell.
 std::string shell_quote(const std::string& text);
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+// `program ARGUMENTS` with the hives dir/hklm.reg and dir/hkcu.reg and
+// `environment` ("NAME=VALUE ..."), without a display and in a session of
+// its own (no controlling terminal), so that no certificate chooser can
+// show; `redirections` replace the empty standard input.
+CommandResult run_without_terminal(const std::filesystem::path& dir, const std::string& program,
+                                   const std::string& arguments, const std::string& environment = "",
+                                   const std::string& redirections = "</dev/null");
 
 // A small PDF with a classic cross-reference table: object i + 1 is
 // objects[i], object 1 the catalog; `trailer_extra` goes into the trailer

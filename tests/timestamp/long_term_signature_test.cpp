@@ -7,10 +7,6 @@
 #include <openssl/cms.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -22,65 +18,38 @@
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 
-extern char** environ;
-
 namespace corvane::test {
 namespace {
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// tsa_server.py on a free port of 127.0.0.1, stopped with the object.
+// make_tsa.sh's authority and tsa_server.py on a free port of 127.0.0.1,
+// stopped with the object.
 class TsaServer {
  public:
-  explicit TsaServer(const std::filesystem::path& dir) : dir_(dir) {
-    const std::string scripts = CORVANE_TSA_SCRIPTS;
-    EXPECT_EQ(run_command("bash " + shell_quote(scripts + "/make_tsa.sh") + " " + shell_quote(dir.string())).exit_code, 0);
-    int out[2];
-    if (pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    const std::string script = scripts + "/tsa_server.py";
-    const std::string folder = dir.string();
-    char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script.c_str()), const_cast<char*>(folder.c_str()),
-                    nullptr};
-    if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    FILE* from = fdopen(out[0], "r");
-    char line[32] = "";
-    if (from && fgets(line, sizeof line, from)) port_ = std::stoi(line);
-    if (from) fclose(from);
+  explicit TsaServer(const std::filesystem::path& dir)
+      : dir_(dir), made_(run_command(script("make_tsa.sh") + " " + shell_quote(dir.string())).exit_code == 0),
+        server_({"python3", std::string(CORVANE_TSA_SCRIPTS) + "/tsa_server.py", dir.string()}) {
+    EXPECT_TRUE(made_);
   }
-  ~TsaServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  TsaServer(const TsaServer&) = delete;
-  TsaServer& operator=(const TsaServer&) = delete;
 
-  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + server_.first_line() + path; }
 
   // Makes the certificates whose revocation data the server answers for
   // (make_ltv_ca.sh); their folder.
   std::filesystem::path make_ltv_hierarchy() const {
     const auto ltv = dir_ / "ltv";
-    EXPECT_EQ(run_command("bash " + shell_quote(std::string(CORVANE_TSA_SCRIPTS) + "/make_ltv_ca.sh") + " " +
-                          shell_quote(ltv.string()) + " " + url(""))
-                  .exit_code,
-              0);
+    EXPECT_EQ(run_command(script("make_ltv_ca.sh") + " " + shell_quote(ltv.string()) + " " + url("")).exit_code, 0);
     return ltv;
   }
   // Spoils the OCSP or CRL answers as tsa_server.py describes; "" for none.
   void set_fault(const std::string& fault) const { write_file(dir_ / "ltv" / "fault", fault); }
 
  private:
+  static std::string script(const std::string& name) {
+    return "bash " + shell_quote(std::string(CORVANE_TSA_SCRIPTS) + "/" + name);
+  }
   std::filesystem::path dir_;
-  pid_t pid_ = -1;
-  int port_ = 0;
+  bool made_;
+  BackgroundProgram server_;
 };
 
 // The hives of `dir` with the fixture signer and `values`, and the command
@@ -90,9 +59,7 @@ CommandResult corvanepdf(const ScratchDir& dir, const std::string& values, const
   write_file(dir / "hkcu.reg",
              reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
                       reg_value("UniqueContainerName", unique_container_of("Alex Signer")) + values));
-  return run_command("env -u DISPLAY " + environment + " CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
-                     " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " setsid -w " +
-                     shell_quote(CORVANEPDF_CLI) + " " + arguments + " </dev/null 2>&1");
+  return run_without_terminal(dir.path(), CORVANEPDF_CLI, arguments, environment);
 }
 
 // The DER signature in the file's slot (trailing padding ignored by DER).
@@ -101,6 +68,38 @@ std::vector<std::uint8_t> signature_of(const std::string& file) {
   if (!range) return {};
   const auto begin = static_cast<std::size_t>((*range)[1]) + 1;
   return bytes_from_hex(file.substr(begin, static_cast<std::size_t>((*range)[2]) - 1 - begin));
+}
+
+std::string sha256_hex(const void* data, std::size_t size) {
+  unsigned char digest[32];
+  unsigned int length = 0;
+  EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < length; ++i) (hex += kHex[digest[i] >> 4]) += kHex[digest[i] & 15];
+  return hex;
+}
+
+// What `openssl ts -verify` says of the timestamp token `token` (DER) over
+// the SHA-256 `digest` (hex), trusting the test authority of `dir`.
+std::string ts_verify(const ScratchDir& dir, const std::string& token, const std::string& digest) {
+  write_file(dir / "token.der", token);
+  return run_command("openssl ts -verify -token_in -in " + shell_quote((dir / "token.der").string()) + " -digest " +
+                     digest + " -CAfile " + shell_quote((dir / "tsa" / "root.pem").string()) + " 2>&1")
+      .output;
+}
+
+// What mutool and `corvanepdf verify` say of `pdf`; `environment` is put
+// before verify's command line.
+std::string mutool_check(const std::filesystem::path& pdf, const std::string& password) {
+  return run_command("mutool sign -v " + (password.empty() ? "" : "-p " + password + " ") + shell_quote(pdf.string()) +
+                     " 2>&1")
+      .output;
+}
+CommandResult verify_command(const std::filesystem::path& pdf, const std::string& password,
+                             const std::string& environment = "") {
+  return run_command(environment + " " + shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(pdf.string()) +
+                     (password.empty() ? "" : " --password " + password) + " 2>&1");
 }
 
 struct CmsFacts {
@@ -119,12 +118,8 @@ CmsFacts read_cms(const std::vector<std::uint8_t>& der) {
   for (int i = 0; i < CMS_signed_get_attr_count(signer); ++i)
     (facts.signed_attributes += OBJ_nid2sn(OBJ_obj2nid(X509_ATTRIBUTE_get0_object(CMS_signed_get_attr(signer, i))))) += " ";
   const ASN1_OCTET_STRING* value = CMS_SignerInfo_get0_signature(signer);
-  unsigned char digest[32];
-  unsigned int digest_length = 0;
-  EVP_Digest(ASN1_STRING_get0_data(value), static_cast<std::size_t>(ASN1_STRING_length(value)), digest,
-             &digest_length, EVP_sha256(), nullptr);
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (unsigned int i = 0; i < digest_length; ++i) (facts.signature_value_sha256 += kHex[digest[i] >> 4]) += kHex[digest[i] & 15];
+  facts.signature_value_sha256 =
+      sha256_hex(ASN1_STRING_get0_data(value), static_cast<std::size_t>(ASN1_STRING_length(value)));
   const int at = CMS_unsigned_get_attr_by_NID(signer, NID_id_smime_aa_timeStampToken, -1);
   if (at < 0) return facts;
   const ASN1_TYPE* token = X509_ATTRIBUTE_get0_type(CMS_unsigned_get_attr(signer, at), 0);
@@ -192,17 +187,14 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
     const std::string pdfsig = pdfsig_report(out, c.password);
     EXPECT_TRUE(contains(pdfsig, "Signature is Valid")) << pdfsig;
     EXPECT_EQ(contains(pdfsig, "ETSI.CAdES.detached"), c.pades) << pdfsig;
-    EXPECT_EQ(contains(file, "/SubFilter /ETSI.CAdES.detached"), c.pades);
     const auto range = byte_range_of(file);
     ASSERT_TRUE(range);
     EXPECT_EQ(openssl_problems(file, *range, c.ltv ? ltv / "root.pem" : ""), "");
-    const CommandResult mutool = run_command("mutool sign -v " + (*c.password ? std::string("-p ") + c.password + " " : "") +
-                                             shell_quote(out.string()) + " 2>&1");
+    const std::string mutool = mutool_check(out, c.password);
     // mutool calls the validation data's update "edits since signing".
-    EXPECT_TRUE(contains(mutool.output, c.ltv ? "signature is valid" : "unchanged since signing")) << mutool.output;
+    EXPECT_TRUE(contains(mutool, c.ltv ? "signature is valid" : "unchanged since signing")) << mutool;
 
-    const CommandResult verify = run_command(store + shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
-                                             (*c.password ? std::string(" --password ") + c.password : "") + " 2>&1");
+    const CommandResult verify = verify_command(out, c.password, store);
     EXPECT_EQ(verify.exit_code, 0) << verify.output;
     EXPECT_TRUE(contains(verify.output, std::string("  Format: ") + c.format + "\n")) << verify.output;
     EXPECT_EQ(contains(verify.output, "  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"),
@@ -215,11 +207,8 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
     EXPECT_EQ(cms.signed_attributes, c.pades ? "contentType messageDigest id-smime-aa-signingCertificateV2 " : "");
     EXPECT_EQ(cms.token.empty(), !c.timestamp);
     if (!c.timestamp) continue;
-    write_file(dir / "token.der", std::string(cms.token.begin(), cms.token.end()));
-    const CommandResult ts = run_command("openssl ts -verify -token_in -in " + shell_quote((dir / "token.der").string()) +
-                                         " -digest " + cms.signature_value_sha256 + " -CAfile " +
-                                         shell_quote((dir / "tsa" / "root.pem").string()) + " 2>&1");
-    EXPECT_TRUE(contains(ts.output, "Verification: OK")) << ts.output;
+    const std::string ts = ts_verify(dir, std::string(cms.token.begin(), cms.token.end()), cms.signature_value_sha256);
+    EXPECT_TRUE(contains(ts, "Verification: OK")) << ts;
   }
 }
 
@@ -229,13 +218,7 @@ std::string ranges_sha256(const std::string& file) {
   if (!range) return {};
   const std::string covered = file.substr(0, static_cast<std::size_t>((*range)[1])) +
                               file.substr(static_cast<std::size_t>((*range)[2]), static_cast<std::size_t>((*range)[3]));
-  unsigned char digest[32];
-  unsigned int length = 0;
-  EVP_Digest(covered.data(), covered.size(), digest, &length, EVP_sha256(), nullptr);
-  std::string hex;
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (unsigned int i = 0; i < length; ++i) (hex += kHex[digest[i] >> 4]) += kHex[digest[i] & 15];
-  return hex;
+  return sha256_hex(covered.data(), covered.size());
 }
 
 // The DER object at the start of `bytes`, without the zeros after it.
@@ -293,11 +276,8 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     EXPECT_EQ(qpdf_problems(out, c.password), "");
     EXPECT_TRUE(contains(file, "/Type /DocTimeStamp\n/Filter /Adobe.PPKLite\n/SubFilter /ETSI.RFC3161\n"));
 
-    write_file(dir / "token.der", der_object(signature_of(file)));
-    const CommandResult ts = run_command("openssl ts -verify -token_in -in " + shell_quote((dir / "token.der").string()) +
-                                         " -digest " + ranges_sha256(file) + " -CAfile " +
-                                         shell_quote((dir / "tsa" / "root.pem").string()) + " 2>&1");
-    EXPECT_TRUE(contains(ts.output, "Verification: OK")) << ts.output;
+    const std::string ts = ts_verify(dir, der_object(signature_of(file)), ranges_sha256(file));
+    EXPECT_TRUE(contains(ts, "Verification: OK")) << ts;
 
     // pdfsig and mutool do not check document timestamps: pdfsig lists one
     // as "Signature Type: unknown", "not yet verified"; mutool as not signed.
@@ -305,14 +285,12 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     EXPECT_TRUE(contains(pdfsig, std::string("Signature Field Name: ") + c.field + "\n")) << pdfsig;
     EXPECT_TRUE(contains(pdfsig, "Signature Type: unknown")) << pdfsig;
     EXPECT_EQ(contains(pdfsig, "Signature is Valid"), signed_before) << pdfsig;
-    const CommandResult mutool = run_command("mutool sign -v " + (*c.password ? std::string("-p ") + c.password + " " : "") +
-                                             shell_quote(out.string()) + " 2>&1");
-    EXPECT_TRUE(contains(mutool.output, "Signature is not signed.")) << mutool.output;
-    EXPECT_EQ(contains(mutool.output, "The signature is valid but there have been edits since signing."),
-              signed_before) << mutool.output;
+    const std::string mutool = mutool_check(out, c.password);
+    EXPECT_TRUE(contains(mutool, "Signature is not signed.")) << mutool;
+    EXPECT_EQ(contains(mutool, "The signature is valid but there have been edits since signing."), signed_before)
+        << mutool;
 
-    const CommandResult verify = run_command(c.environment + " " + shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) +
-                                             password + " 2>&1");
+    const CommandResult verify = verify_command(out, c.password, c.environment);
     EXPECT_EQ(verify.exit_code, 0) << verify.output;
     EXPECT_TRUE(contains(verify.output, std::string("(field \"") + c.field + "\"):\n  Signer: CN=Test Timestamp Authority\n"))
         << verify.output;
@@ -338,7 +316,7 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
   std::string changed = read_file(out);
   changed.replace(changed.rfind("/Adobe.PPKLite"), 14, "/Adobe.PPKLitX");
   write_file(out, changed);
-  const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) + " 2>&1");
+  const CommandResult verify = verify_command(out, "");
   EXPECT_EQ(verify.exit_code, 1) << verify.output;
   EXPECT_TRUE(contains(verify.output, "  Signature: invalid (the document timestamp does not hold: ") &&
               contains(verify.output, "imprint mismatch)\n"))
@@ -436,7 +414,7 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
     SCOPED_TRACE(c.name);
     const auto out = dir / "with-dss.pdf";
     write_file(out, c.file);
-    const CommandResult verify = run_command(shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(out.string()) + " 2>&1");
+    const CommandResult verify = verify_command(out, "");
     EXPECT_TRUE(contains(verify.output, c.want)) << verify.output;
     EXPECT_EQ(contains(verify.output, "  Signature: invalid (the document's validation data says the certificate"),
               c.revoked) << verify.output;

@@ -65,30 +65,5 @@ TEST_F(VerifyDocument, HoldsOnlyForTheFileAsSigned) {
   }
 }
 
-// The first signature covers its revision only; what follows it is a
-// signature added, so the document still holds.
-TEST_F(VerifyDocument, ASecondSignatureLeavesTheFirstCoveringItsRevisionOnly) {
-  test::sign_with_peer(signed_, dir_ / "twice.pdf");
-  const DocumentReport report = verify_document((dir_ / "twice.pdf").string(), "");
-  ASSERT_TRUE(report.opened) << report.error;
-  ASSERT_EQ(report.signatures.size(), 2u);
-  EXPECT_TRUE(report.signatures[0].valid) << report.signatures[0].problem;
-  EXPECT_FALSE(report.signatures[0].covers_whole_file);
-  EXPECT_EQ(report.signatures[0].signed_end, std::filesystem::file_size(signed_));
-  EXPECT_TRUE(report.signatures[1].valid) << report.signatures[1].problem;
-  EXPECT_TRUE(report.signatures[1].covers_whole_file);
-  EXPECT_EQ(report.signatures[0].revision, 2u);  // the peer appends to the unsigned revision 1
-  EXPECT_EQ(report.signatures[0].later_changes, LaterChanges::kSignaturesAdded)
-      << report.signatures[0].later_detail;
-  EXPECT_EQ(report.signatures[1].later_changes, LaterChanges::kNone);
-  EXPECT_TRUE(all_signatures_hold(report));
-}
-
-TEST_F(VerifyDocument, OpensEncryptedDocumentsWithTheirPassword) {
-  test::sign_with_peer(fixture_pdf("enc-aes-256.pdf"), dir_ / "enc.pdf", "Alex Signer", "user");
-  EXPECT_FALSE(verify_document((dir_ / "enc.pdf").string(), "").opened);
-  EXPECT_TRUE(all_signatures_hold(verify_document((dir_ / "enc.pdf").string(), "user")));
-}
-
 }  // namespace
 }  // namespace corvane::verify

@@ -36,16 +36,21 @@ REJECTION = bytes.fromhex("3005300302 0102".replace(" ", ""))
 SHA256_OID = bytes.fromhex("0609608648016503040201")
 
 
-def reply(query):
+def openssl(query, *args):
+    """openssl ARGS with the query in the file of "{q}" and the answer taken
+    from the file of "{r}"."""
     with tempfile.TemporaryDirectory(dir=DIR) as work:
-        q = os.path.join(work, "q.tsq")
-        r = os.path.join(work, "r.tsr")
+        q = os.path.join(work, "q.der")
+        r = os.path.join(work, "r.der")
         with open(q, "wb") as f:
             f.write(query)
-        subprocess.run(["openssl", "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"),
-                        "-queryfile", q, "-out", r], check=True, capture_output=True)
+        subprocess.run(["openssl"] + [a.format(q=q, r=r) for a in args], check=True, capture_output=True)
         with open(r, "rb") as f:
             return f.read()
+
+
+def reply(query):
+    return openssl(query, "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"), "-queryfile", "{q}", "-out", "{r}")
 
 
 def fault():
@@ -57,17 +62,9 @@ def fault():
 
 
 def ocsp_reply(query, signer):
-    with tempfile.TemporaryDirectory(dir=DIR) as work:
-        q = os.path.join(work, "q.der")
-        r = os.path.join(work, "r.der")
-        with open(q, "wb") as f:
-            f.write(query)
-        subprocess.run(["openssl", "ocsp", "-index", os.path.join(LTV, "ca-index.txt"),
-                        "-CA", os.path.join(LTV, "ca.pem"), "-rsigner", os.path.join(LTV, signer + ".pem"),
-                        "-rkey", os.path.join(LTV, signer + ".key"), "-nmin", "60",
-                        "-reqin", q, "-respout", r], check=True, capture_output=True)
-        with open(r, "rb") as f:
-            return f.read()
+    return openssl(query, "ocsp", "-index", os.path.join(LTV, "ca-index.txt"), "-CA", os.path.join(LTV, "ca.pem"),
+                   "-rsigner", os.path.join(LTV, signer + ".pem"), "-rkey", os.path.join(LTV, signer + ".key"),
+                   "-nmin", "60", "-reqin", "{q}", "-respout", "{r}")
 
 
 class Handler(http.server.BaseHTTPRequestHandler):

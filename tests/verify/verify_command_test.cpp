@@ -50,6 +50,16 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
     std::filesystem::create_symlink(dir / "signed.pdf", dir / "their-link.pdf");
     ASSERT_EQ(run_command("chown -h nobody " + shell_quote((dir / "their-link.pdf").string())).exit_code, 0);
   }
+  // Our own signature on a page tree whose /Kids lead back to its root.
+  write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
+                                        reg_value("UniqueContainerName", unique_container_of("Alex Signer"))));
+  write_file(dir / "looping-pages.pdf",
+             make_pdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 2 0 R] /Count 1 >>",
+                       "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"}));
+  const CommandResult own = run_without_terminal(dir.path(), CORVANEPDF_CLI,
+                                                 "sign " + shell_quote((dir / "looping-pages.pdf").string()) + " -o " +
+                                                     shell_quote((dir / "own.pdf").string()));
+  ASSERT_EQ(own.exit_code, 0) << own.output;
   const std::string no_store = "CORVANE_NSSDB=" + shell_quote("sql:" + (dir / "no-store").string());
   const std::string empty = empty_store(dir / "empty-store");
 
@@ -64,6 +74,7 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
       {"verify " + q("signed.pdf"), 0, "  E-mail: alex@example.test\n  Signing time: 20"},
       {"verify " + q("signed.pdf"), 0,
        "  Digest algorithm: SHA-256\n  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"},
+      {"verify " + q("own.pdf"), 0, "  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"},
       {"verify " + q("shared.pdf"), 0, "Signature 128 (field \"sig127\"):", "", 160},
       {"verify " + q("appended.pdf"), 1, "  Whole file covered: no (the signed revision ends at byte"},
       {"verify " + shell_quote(fixture_pdf("plain.pdf").string()), 1, "The document has no signatures.\n"},
@@ -81,8 +92,6 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
       // A FIFO that nobody writes to would block an ordinary open for ever.
       {"verify " + q("fifo.pdf"), 2, "not a regular file", "timeout 120"},
       {"verify " + q(root ? "their-link.pdf" : "missing.pdf"), 2, root ? "owned by another user" : "The file"},
-      {"verify", 2, "FILE is required"},
-      {"verify " + q("signed.pdf") + " --bogus", 2, "--bogus"},
       {"verify --help", 0, "3 every signature is valid"},
   };
   for (const auto& c : cases) {
@@ -124,35 +133,6 @@ TEST(VerifyCommand, JsonReportsTheSameFacts) {
     const CommandResult read = run_command("jq -c '" + facts + "' " + shell_quote(json.string()));
     EXPECT_EQ(read.exit_code, 0) << read_file(json);
     EXPECT_TRUE(read.output.starts_with(c.want_facts)) << c.file << "\n" << read.output;
-  }
-}
-
-TEST(VerifyCommand, OurOwnSignedFilesAreValid) {
-  ScratchDir dir("verify-own");
-  write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
-                                        reg_value("UniqueContainerName", unique_container_of("Alex Signer"))));
-  // A page tree whose /Kids lead back to its root.
-  write_file(dir / "looping-pages.pdf",
-             make_pdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 2 0 R] /Count 1 >>",
-                       "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"}));
-  const std::string env = "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
-                          " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string());
-  const auto out = shell_quote((dir / "signed.pdf").string());
-  const struct {
-    std::string input;
-    const char* password_option;
-  } cases[] = {{fixture_pdf("plain.pdf").string(), ""},
-               {fixture_pdf("xref-stream.pdf").string(), ""},
-               {fixture_pdf("enc-aes-256.pdf").string(), " --password user"},
-               {(dir / "looping-pages.pdf").string(), ""}};
-  for (const auto& c : cases) {
-    const CommandResult signing = corvanepdf("sign " + shell_quote(c.input) + c.password_option + " -o " + out, env);
-    ASSERT_EQ(signing.exit_code, 0) << c.input << "\n" << signing.output;
-    const CommandResult r = corvanepdf("verify " + out + c.password_option);
-    EXPECT_EQ(r.exit_code, 0) << c.input << "\n" << r.output;
-    EXPECT_NE(r.output.find("  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"),
-              std::string::npos)
-        << c.input << "\n" << r.output;
   }
 }
 

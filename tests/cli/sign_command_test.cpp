@@ -197,9 +197,12 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
   no_table += "trailer\n<< /Size 6 /Root 1 0 R >>\n%%EOF\n";
   std::string huge_length = good;
   huge_length.replace(huge_length.find("/Length 44"), 10, "/Length 2147483648");
-  // Lines that read like the page's header, an object's end and the table
-  // inside stream data, before and behind the page.
-  const std::string lookalikes = "q\nendobj\n2 0 obj\nxref\n0 1\n0000000000 65535 f \ntrailer\nQ";
+  // Lines that read like the headers of the catalog and of the pages, an
+  // object's end and the table inside stream data, before and behind the
+  // page: the rebuild must find the real headers, not these.
+  const std::string lookalikes =
+      "q\nendobj\n1 0 obj\n<< /Type /Catalog >>\nendobj\n2 0 obj\nxref\n0 1\n0000000000 65535 f \ntrailer\n"
+      "5 0 obj\n<< >>\nendobj\nQ";
 
   const struct {
     const char* name;

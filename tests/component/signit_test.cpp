@@ -157,27 +157,6 @@ TEST_F(SignitTest, SignsEveryKindOfFixture) {
   }
 }
 
-// An unfiltered attachment whose lines read like the headers of the catalog
-// (written last) and of objects written after it: the rebuild must find the
-// real headers, not these.
-TEST_F(SignitTest, SignsADocumentWithHeaderLinesInStreamData) {
-  const std::string content = "BT /F1 24 Tf 72 700 Td (Hello) Tj ET";
-  const std::string embedded = "%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n5 0 obj\n<< >>\nendobj\n";
-  const auto in = scratch_ / "unusual.pdf";
-  const auto out = scratch_ / "unusual-signed.pdf";
-  test::write_file(in, test::make_pdf({
-      "<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << /Names [(e.pdf) 7 0 R] >> >> >>",
-      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
-      test::pdf_stream(content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
-      test::pdf_stream(embedded, "/Type /EmbeddedFile"), "<< /Type /Filespec /F (e.pdf) /EF << /F 6 0 R >> >>"}));
-  Edit edit;
-  edit.pdfpath = in.string();
-  edit.savepath = out.string();
-  ASSERT_TRUE(edit.signit());
-  expect_signed(in, out, "", false, false);
-}
-
 TEST_F(SignitTest, SecondRunAndSecondInstanceOnTheSameThread) {
   Edit first;
   Edit second;

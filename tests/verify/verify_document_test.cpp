@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "tests/component/signed_pdf.h"
 #include "tests/verify/verify_test_support.h"
 
 namespace corvane::verify {
@@ -26,8 +27,9 @@ class VerifyDocument : public ::testing::Test {
 // bytes do not.
 TEST_F(VerifyDocument, HoldsOnlyForTheFileAsSigned) {
   const std::string original = read_file(signed_);
-  const test::Slot slot = test::find_slot(original);
-  ASSERT_GT(slot.end, slot.begin);
+  const auto range = test::byte_range_of(original);
+  ASSERT_TRUE(range);
+  const auto slot_end = static_cast<std::size_t>((*range)[2]);  // just after the slot's ">"
   // Each change keeps the file readable for a PDF reader.
   const struct {
     const char* what;
@@ -38,12 +40,12 @@ TEST_F(VerifyDocument, HoldsOnlyForTheFileAsSigned) {
       {"unchanged", [](std::string&) {}, true, true},
       {"a blank in the first range", [](std::string& pdf) { pdf[pdf.find(" 0 obj")] = '\t'; }, false, true},
       {"a blank in the second range",
-       [&slot](std::string& pdf) { pdf[pdf.find("  ", slot.end)] = '\t'; }, false, true},
+       [slot_end](std::string& pdf) { pdf[pdf.find("  ", slot_end)] = '\t'; }, false, true},
       // The signature value ends the message, just before its end marks.
       // Swapped for another hex digit, so the slot stays a hex string.
       {"a digit of the signature value",
-       [&slot](std::string& pdf) {
-         char& digit = pdf[slot.end - 60];
+       [slot_end](std::string& pdf) {
+         char& digit = pdf[slot_end - 60];
          digit = digit == '5' ? '6' : '5';
        },
        false, true},

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <regex>
 
 namespace corvane::test {
 
@@ -18,13 +17,6 @@ void sign_with_peer(const std::filesystem::path& in, const std::filesystem::path
                                   shell_quote(nick) + (password.empty() ? "" : " -upw " + shell_quote(password)) +
                                   " " + shell_quote(in.string()) + " " + shell_quote(out.string()));
   ASSERT_TRUE(std::filesystem::exists(out)) << result.output;
-}
-
-Slot find_slot(const std::string& pdf) {
-  std::smatch m;
-  const std::regex range(R"(/ByteRange\s*\[\s*0\s+(\d+)\s+(\d+))");
-  if (!std::regex_search(pdf, m, range)) return {};
-  return {std::stoul(m[1]), std::stoul(m[2])};
 }
 
 std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::string& key, const std::string& md,

@@ -17,12 +17,6 @@ namespace corvane::test {
 void sign_with_peer(const std::filesystem::path& in, const std::filesystem::path& out,
                     const std::string& nick = "Alex Signer", const std::string& password = "");
 
-// The offsets of the first signature's slot in `pdf`: "<" and just after ">".
-struct Slot {
-  std::size_t begin = 0, end = 0;
-};
-Slot find_slot(const std::string& pdf);
-
 // A detached CMS signature of `content` by the fixture key `key` ("signer",
 // "ecsigner", or the path of KEY.crt and KEY.key without the ending) with
 // the digest `md`; `flags` are added to `openssl cms -sign` (e.g. "-noattr").

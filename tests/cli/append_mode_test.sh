@@ -92,44 +92,38 @@ check_signed other-2.pdf "" 2 1
 sign_as "$BLAIR" plain-1.pdf rebuilt.pdf --rebuild || fail "rebuild: $(cat rebuilt.pdf.err)"
 grep -q "will no longer cover the file" rebuilt.pdf.err || fail "--rebuild on a signed input does not warn"
 
-# An update that changes the page's content after the signatures: verify
-# reports it.
-python3 - plain-2.pdf changed.pdf <<'PY'
+# Hand-made updates: one that changes the page's content after the
+# signatures (verify reports it), and two inputs refused with nothing
+# written, a certification that allows no changes and a file whose table is
+# not where startxref says.
+python3 - plain-2.pdf "$FIX/pdf/plain.pdf" <<'PY'
 import re, sys
-data = open(sys.argv[1], "rb").read()
-prev = int(re.findall(rb"startxref\n(\d+)", data)[-1])
-size = int(re.findall(rb"/Size (\d+)", data)[-1])
+def update(data, objs, size):
+    prev = int(re.findall(rb"startxref\n(\d+)", data)[-1])
+    out, table = data, []
+    for number, body in objs:
+        table.append((number, len(out)))
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    xref = len(out)
+    out += b"xref\n" + b"".join(b"%d 1\n%010d 00000 n \n" % e for e in sorted(table))
+    return out + b"trailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n" % (size, prev, xref)
+signed, plain = (open(f, "rb").read() for f in sys.argv[1:3])
+size = int(re.findall(rb"/Size (\d+)", signed)[-1])
 content = b"BT /F1 24 Tf 72 400 Td (Changed) Tj ET"
-obj = b"4 0 obj\n<< /Length %d >>\nstream\n%s\nendstream\nendobj\n" % (len(content), content)
-xref = len(data) + len(obj)
-tail = b"xref\n4 1\n%010d 00000 n \ntrailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n" % (
-    len(data), size, prev, xref)
-open(sys.argv[2], "wb").write(data + obj + tail)
+open("changed.pdf", "wb").write(update(signed, [(4, b"<< /Length %d >>\nstream\n%s\nendstream" % (len(content), content))], size))
+size = int(re.findall(rb"/Size (\d+)", plain)[-1])
+open("certified.pdf", "wb").write(update(plain, [
+    (size, b"<< /Type /Sig /Filter /Adobe.PPKLite /Reference [ << /Type /SigRef /TransformMethod /DocMDP"
+           b" /TransformParams << /Type /TransformParams /P 1 /V /1.2 >> >> ] >>"),
+    (1, b"<< /Type /Catalog /Pages 2 0 R /Perms << /DocMDP %d 0 R >> >>" % size)], size + 1))
+prev = int(re.findall(rb"startxref\n(\d+)", plain)[-1])
+open("damaged.pdf", "wb").write(plain.replace(b"startxref\n%d" % prev, b"startxref\n%d" % (prev - 7)))
 PY
 "$CLI" verify changed.pdf >verify.out 2>&1
 [ $? = 1 ] || fail "verify does not exit 1 for content changed after signing: $(cat verify.out)"
 
-# Refused with nothing written: a certification that allows no changes, and
-# a file whose table is not where startxref says.
-python3 - "$FIX/pdf/plain.pdf" certified.pdf damaged.pdf <<'PY'
-import re, sys
-data = open(sys.argv[1], "rb").read()
-prev = int(re.findall(rb"startxref\n(\d+)", data)[-1])
-size = int(re.findall(rb"/Size (\d+)", data)[-1])
-objs = [(size, b"<< /Type /Sig /Filter /Adobe.PPKLite /Reference [ << /Type /SigRef /TransformMethod /DocMDP"
-               b" /TransformParams << /Type /TransformParams /P 1 /V /1.2 >> >> ] >>"),
-        (1, b"<< /Type /Catalog /Pages 2 0 R /Perms << /DocMDP %d 0 R >> >>" % size)]
-out, table = data, []
-for number, body in objs:
-    table.append((number, len(out)))
-    out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
-xref = len(out)
-out += b"xref\n" + b"".join(b"%d 1\n%010d 00000 n \n" % e for e in sorted(table))
-out += b"trailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n" % (size + 1, prev, xref)
-open(sys.argv[2], "wb").write(out)
-open(sys.argv[3], "wb").write(data.replace(b"startxref\n%d" % prev, b"startxref\n%d" % (prev - 7)))
-PY
-# A document timestamp is refused alike, before any authority is asked.
+# The refused inputs: sign --append, and a document timestamp before any
+# authority is asked.
 for refused in certified damaged; do
   sign_as "$ALEX" $refused.pdf $refused-signed.pdf --append && fail "$refused: signed"
   "$CLI" timestamp $refused.pdf -o $refused-stamped.pdf --tsa http://127.0.0.1:1/ 2>$refused-stamped.pdf.err \

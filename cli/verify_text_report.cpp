@@ -55,6 +55,7 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   out << "  Signature: " << (s.valid ? "valid" : "invalid (" + s.problem + ")") << "\n";
   out << "  Certificate: ";
   if (s.document_timestamp) out << "not judged (a timestamp authority's)\n";
+  else if (!s.format_facts.validation_data.revoked.empty()) out << "revoked (by the document's validation data)\n";
   else if (s.signer.trusted) out << "trusted\n";
   else if (s.signer.subject.empty() || !s.signer.trust_checked) out << "not checked\n";
   else out << "not trusted (" << s.signer.trust_problem << ")\n";

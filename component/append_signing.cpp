@@ -229,11 +229,7 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   if (!refusal.empty()) return refusal;
   // A file that cannot be written does not change the answer; the log and
   // lasterror say so, and why.
-  if (!edit.savepath.empty() && !written) {
-    edit.lasterror = "the signed file could not be written to " + edit.savepath;
-    settings::log_line(edit.lasterror);
-    if (!write_why.empty()) edit.lasterror += ": " + write_why;
-  }
+  if (!edit.savepath.empty() && !written) note_unwritten_file(edit, write_why);
   return {};
 }
 

@@ -70,6 +70,13 @@ class SignatureKindScope {
 
 }  // namespace
 
+void note_unwritten_file(Edit& edit, const std::string& why) {
+  edit.lasterror = "the signed file could not be written to " + edit.savepath;
+  settings::log_line(edit.lasterror);
+  settings::log_line("why the signed file was not written: " + why);
+  if (!why.empty()) edit.lasterror += ": " + why;
+}
+
 Refusal why_not_open(Edit& edit) {
   if (!edit.pdfeditloaded || !edit.engine) return "the PDF engine is not available";
   if (edit.pdfpath.empty()) return "no document to sign (pdfpath is empty)";
@@ -185,12 +192,8 @@ bool Edit::signit() {
   // A file that cannot be written does not change the answer; the log and
   // lasterror say so, and why.
   std::string why;
-  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false, &why)) {
-    lasterror = "the signed file could not be written to " + savepath;
-    settings::log_line(lasterror);
-    settings::log_line("why the signed file was not written: " + why);
-    if (!why.empty()) lasterror += ": " + why;
-  }
+  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false, &why))
+    note_unwritten_file(*this, why);
   reset_buffers();
   return true;
 }

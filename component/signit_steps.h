@@ -112,6 +112,10 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // to savepath (append_signing.cpp).
 [[nodiscard]] Refusal append_signature(Edit& edit, ComponentState& state);
 
+// Records that the signed file could not be written to savepath (the run
+// still signed): the log and lasterror say so, and `why` when known.
+void note_unwritten_file(Edit& edit, const std::string& why);
+
 // Signs the two ranges where they lie (timestamping the signature when the
 // run's options ask for it) and moves the signed file into documentBytes
 // (byte_ranges.cpp).

@@ -418,6 +418,7 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
     EXPECT_TRUE(contains(verify.output, c.want)) << verify.output;
     EXPECT_EQ(contains(verify.output, "  Signature: invalid (the document's validation data says the certificate"),
               c.revoked) << verify.output;
+    EXPECT_EQ(contains(verify.output, "  Certificate: revoked (by the document's validation data)\n"), c.revoked);
     EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid"));
   }
 }

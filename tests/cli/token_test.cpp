@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/component/signed_pdf.h"
 #include "tests/support/test_support.h"
@@ -107,6 +108,17 @@ class TokenTest : public ::testing::Test {
   void settings(const std::string& values) const {
     write_file(dir_ / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf", values));
   }
+  // Copies of plain.pdf named `names` and the options that sign them with
+  // two workers into dir_/out.
+  std::string batch(const std::vector<std::string>& names) const {
+    std::string arguments;
+    for (const auto& name : names) {
+      fs::copy_file(fixture_pdf("plain.pdf"), dir_ / name);
+      arguments += shell_quote((dir_ / name).string()) + " ";
+    }
+    fs::create_directories(dir_ / "out");
+    return arguments + "--jobs 2 --out-dir " + shell_quote((dir_ / "out").string());
+  }
   std::string wrong_pin() const {
     write_file(dir_ / "wrong.txt", "0000\n");
     return (dir_ / "wrong.txt").string();
@@ -170,11 +182,7 @@ TEST_F(TokenTest, RsaAndEcKeysSignAndEveryValidatorAccepts) {
 // password-protected store is opened the same way.
 TEST_F(TokenTest, WrongPinIsTriedOnceAndRefusesTheRun) {
   settings(reg_value("UniqueContainerName", token_container("Tok RSA")));
-  for (int i = 0; i < 3; ++i) fs::copy_file(fixture_pdf("plain.pdf"), dir_ / ("in" + std::to_string(i) + ".pdf"));
-  fs::create_directory(dir_ / "out");
-  const std::string batch = shell_quote((dir_ / "in0.pdf").string()) + " " + shell_quote((dir_ / "in1.pdf").string()) +
-                            " " + shell_quote((dir_ / "in2.pdf").string()) + " --jobs 2 --out-dir " +
-                            shell_quote((dir_ / "out").string());
+  const std::string three = batch({"in0.pdf", "in1.pdf", "in2.pdf"});
   const struct {
     std::string arguments;
     fs::path store;
@@ -182,7 +190,7 @@ TEST_F(TokenTest, WrongPinIsTriedOnceAndRefusesTheRun) {
   } cases[] = {
       {"sign " + plain_ + " -o " + shell_quote((dir_ / "out.pdf").string()), kTokenStore / "db",
        "wrong PIN for token corvane-token"},
-      {"sign " + batch, kTokenStore / "db", "wrong PIN for token corvane-token"},
+      {"sign " + three, kTokenStore / "db", "wrong PIN for token corvane-token"},
       {"sign " + plain_ + " -o " + shell_quote((dir_ / "out.pdf").string()) + " --cert 'Dana Signer'",
        kProtectedStore, "wrong PIN for token NSS Certificate DB"},
   };
@@ -208,10 +216,7 @@ TEST_F(TokenTest, WrongPinIsTriedOnceAndRefusesTheRun) {
 // says so once on stderr, for one file and for a batch.
 TEST_F(TokenTest, SignShowsTheTokensWarningAboutEarlierWrongPins) {
   const std::string one = "sign " + plain_ + " -o " + shell_quote((dir_ / "out.pdf").string());
-  for (const char* name : {"a.pdf", "b.pdf"}) fs::copy_file(fixture_pdf("plain.pdf"), dir_ / name);
-  const std::string batch = "sign " + shell_quote((dir_ / "a.pdf").string()) + " " +
-                            shell_quote((dir_ / "b.pdf").string()) + " --jobs 2 --out-dir " +
-                            shell_quote((dir_ / "out").string());
+  const std::string two = "sign " + batch({"a.pdf", "b.pdf"});
   const struct {
     const char* pin_flags;
     std::string arguments;
@@ -219,7 +224,7 @@ TEST_F(TokenTest, SignShowsTheTokensWarningAboutEarlierWrongPins) {
   } cases[] = {
       {"count_low", one, "corvanepdf: warning: token corvane-token: a wrong PIN was entered before\n"},
       {"final_try", one, "corvanepdf: warning: token corvane-token: one try left before the PIN locks\n"},
-      {"final_try", batch, "corvanepdf: warning: token corvane-token: one try left before the PIN locks\n"},
+      {"final_try", two, "corvanepdf: warning: token corvane-token: one try left before the PIN locks\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.pin_flags) + " " + c.arguments);
@@ -251,15 +256,9 @@ TEST_F(TokenTest, SelectedKeyMissingFromTheStoreSignsNothingUnlessFallbackIsSet)
 // The PIN is asked once on the terminal, hidden, for every worker of a batch.
 TEST_F(TokenTest, BatchAsksForThePinOnceOnATerminal) {
   settings(reg_value("UniqueContainerName", token_container("Tok P256")));
-  std::string inputs;
-  for (int i = 0; i < 20; ++i) {
-    const auto input = dir_ / ("doc" + std::to_string(i) + ".pdf");
-    fs::copy_file(fixture_pdf("plain.pdf"), input);
-    inputs += " " + shell_quote(input.string());
-  }
-  fs::create_directory(dir_ / "out");
-  const std::string command = environment("") + " " + shell_quote(CORVANEPDF_CLI) + " sign" + inputs +
-                              " --jobs 2 --out-dir " + shell_quote((dir_ / "out").string());
+  std::vector<std::string> names;
+  for (int i = 0; i < 20; ++i) names.push_back("doc" + std::to_string(i) + ".pdf");
+  const std::string command = environment("") + " " + shell_quote(CORVANEPDF_CLI) + " sign " + batch(names);
   const TerminalRun run = run_on_terminal(command, "PIN for token \"corvane-token\": ", "1234\n");
   EXPECT_EQ(run.exit_code, 0) << run.screen;
   EXPECT_EQ(occurrences(run.screen, "PIN for token"), 1u) << run.screen;

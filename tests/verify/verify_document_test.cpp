@@ -15,18 +15,12 @@ using test::read_file;
 using test::ScratchDir;
 using test::write_file;
 
-class VerifyDocument : public ::testing::Test {
- protected:
-  void SetUp() override { test::sign_with_peer(fixture_pdf("plain.pdf"), signed_); }
-
-  ScratchDir dir_{"verify-document"};
-  const std::filesystem::path signed_ = dir_ / "signed.pdf";
-};
-
 // A peer's signature holds; copies changed inside or outside the signed
 // bytes do not.
-TEST_F(VerifyDocument, HoldsOnlyForTheFileAsSigned) {
-  const std::string original = read_file(signed_);
+TEST(VerifyDocument, HoldsOnlyForTheFileAsSigned) {
+  const ScratchDir dir("verify-document");
+  test::sign_with_peer(fixture_pdf("plain.pdf"), dir / "signed.pdf");
+  const std::string original = read_file(dir / "signed.pdf");
   const auto range = test::byte_range_of(original);
   ASSERT_TRUE(range);
   const auto slot_end = static_cast<std::size_t>((*range)[2]);  // just after the slot's ">"
@@ -55,8 +49,8 @@ TEST_F(VerifyDocument, HoldsOnlyForTheFileAsSigned) {
   for (const auto& c : cases) {
     std::string pdf = original;
     c.change(pdf);
-    write_file(dir_ / "changed.pdf", pdf);
-    const DocumentReport report = verify_document((dir_ / "changed.pdf").string(), "");
+    write_file(dir / "changed.pdf", pdf);
+    const DocumentReport report = verify_document((dir / "changed.pdf").string(), "");
     ASSERT_TRUE(report.opened) << c.what << ": " << report.error;
     ASSERT_EQ(report.signatures.size(), 1u) << c.what;
     const SignatureReport& s = report.signatures[0];

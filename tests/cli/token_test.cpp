@@ -293,23 +293,25 @@ TEST_F(TokenTest, ImportMakesTheStoreAndSelectsTheKey) {
             0);
   write_file(dir_ / "pw.txt", "pw123\n");
   fs::create_directory(dir_ / "home");
-  const std::string env = "env -u CORVANE_NSSDB -u CORVANE_PIN_FILE HOME=" + shell_quote((dir_ / "home").string()) +
-                          " CORVANE_HKLM=" + shell_quote((dir_ / "hklm.reg").string()) +
-                          " CORVANE_HKCU=" + shell_quote((dir_ / "hkcu.reg").string()) + " setsid -w " +
-                          shell_quote(CORVANEPDF_CLI);
-  const CommandResult no_password = run_command(env + " import " + shell_quote(p12.string()) + " </dev/null");
+  // No store named: the import makes the default one under HOME.
+  const auto in_home = [this](const std::string& arguments) {
+    return run_without_terminal(dir_.path(), CORVANEPDF_CLI, arguments,
+                                "-u CORVANE_NSSDB -u CORVANE_PIN_FILE HOME=" + shell_quote((dir_ / "home").string()));
+  };
+  const CommandResult no_password = in_home("import " + shell_quote(p12.string()));
   EXPECT_EQ(no_password.exit_code, 1);
   EXPECT_TRUE(contains(no_password.output, "wrong password (give it with --password-file)")) << no_password.output;
 
-  const CommandResult imported = run_command(env + " import " + shell_quote(p12.string()) + " --password-file " +
-                                             shell_quote((dir_ / "pw.txt").string()) + " --select </dev/null");
+  const CommandResult imported =
+      in_home("import " + shell_quote(p12.string()) + " --password-file " + shell_quote((dir_ / "pw.txt").string()) +
+              " --select");
   EXPECT_EQ(imported.exit_code, 0) << imported.output;
   EXPECT_TRUE(imported.output.starts_with("NSS Certificate DB:")) << imported.output;
   EXPECT_TRUE(contains(imported.output, "\tDana Signer\n")) << imported.output;
   EXPECT_TRUE(fs::exists(dir_ / "home" / ".pki" / "nssdb" / "cert9.db"));
 
   const auto out = dir_ / "out.pdf";
-  const CommandResult signed_run = run_command(env + " sign " + plain_ + " -o " + shell_quote(out.string()) + " </dev/null");
+  const CommandResult signed_run = in_home("sign " + plain_ + " -o " + shell_quote(out.string()));
   EXPECT_EQ(signed_run.exit_code, 0) << signed_run.output;
   EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid")) << pdfsig_report(out, "");
 }

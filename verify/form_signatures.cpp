@@ -1,9 +1,12 @@
 #include "verify/form_signatures.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdint>
+#include <limits>
 #include <set>
 
 #include <qpdf/QPDF.hh>
@@ -49,6 +52,13 @@ std::size_t count_signed_form_fields(const std::string& path, const std::string&
     // Never through another user's link, never waiting on a FIFO.
     const int fd = platform::open_regular(path, O_RDONLY, 0, nullptr);
     if (fd < 0) return 0;
+    // No PDF this large can be signed, and reading one whose end is not a
+    // PDF's would scan it whole: the signing run refuses it from its size.
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || status.st_size > std::numeric_limits<std::int32_t>::max()) {
+      ::close(fd);
+      return 0;
+    }
     FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) {
       ::close(fd);

@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "settings/registry.h"
 #include "signing/pkcs12_import.h"
+#include "signing/token_login.h"
 
 namespace corvane::cli {
 namespace {
@@ -27,10 +28,12 @@ struct ImportOptions {
   throw CLI::RuntimeError(1);
 }
 
-// The first line of `path`, without its line end.
+// The first line of `path` ("-": standard input), without its line end.
 std::string first_line(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) fail("cannot read the password file " + path);
+  std::ifstream file;
+  if (path != "-") file.open(path, std::ios::binary);
+  if (path != "-" && !file) fail("cannot read the password file " + path);
+  std::istream& in = path == "-" ? std::cin : file;
   std::string line;
   std::getline(in, line);
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -41,14 +44,18 @@ void run_import(const ImportOptions& options) {
   std::ifstream in(options.file, std::ios::binary);
   if (!in) fail("cannot read " + options.file);
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string password = options.password_file.empty() ? "" : first_line(options.password_file);
+  std::string password = options.password_file.empty() ? "" : first_line(options.password_file);
   std::string error;
-  const auto keys = signing::import_pkcs12(bytes, password, error);
-  if (!keys) {
-    if (options.password_file.empty() && error.find("wrong password") != std::string::npos)
-      error += " (give it with --password-file)";
-    fail("cannot import " + options.file + ": " + error);
+  // Without a password file the file is tried with the empty password
+  // first (some are exported with none), then the password is asked for.
+  auto keys = signing::import_pkcs12(bytes, password, error);
+  if (!keys && options.password_file.empty() && error.find("wrong password") != std::string::npos) {
+    if (!signing::ask_secret_on_terminal("Password of " + options.file + ": ", password))
+      fail(options.file + " is protected by a password: give the password with --password-file FILE (or - for "
+           "standard input)");
+    keys = signing::import_pkcs12(bytes, password, error);
   }
+  if (!keys) fail("cannot import " + options.file + ": " + error);
   if (keys->empty()) fail(options.file + " holds no private key");
   for (const auto& key : *keys) std::cout << key.unique_container << "\t" << key.subject << "\n";
   if (!options.select) {
@@ -68,7 +75,9 @@ void add_import_command(CLI::App& app) {
   CLI::App* import = app.add_subcommand(
       "import", "Import a PKCS#12 file (.p12, .pfx) into your certificate store and print its unique container name");
   import->add_option("FILE.p12", options->file, "The PKCS#12 file")->required();
-  import->add_option("--password-file", options->password_file, "A file whose first line is the file's password");
+  import->add_option("--password-file", options->password_file,
+                     "A file whose first line is the file's password (- for standard input); without it the "
+                     "password is asked on the terminal");
   import->add_flag("--select", options->select, "Sign with the imported certificate from now on");
   import->callback([options] { run_import(*options); });
 }

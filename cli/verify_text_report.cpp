@@ -59,10 +59,16 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   else if (s.signer.trusted) out << "trusted\n";
   else if (s.signer.subject.empty() || !s.signer.trust_checked) out << "not checked\n";
   else out << "not trusted (" << s.signer.trust_problem << ")\n";
-  out << "  Whole file covered: ";
-  if (s.covers_whole_file) out << "yes\n";
-  else if (s.signed_end == 0) out << "no\n";
-  else out << "no (the signed revision ends at byte " << s.signed_end << " of " << file_size << ")\n";
+  // A signature followed only by its own validation data (one revision
+  // after it, with the data for its chain) is whole as signed.
+  if (!s.covers_whole_file && s.later_changes == verify::LaterChanges::kSignaturesAdded &&
+      s.format_facts.validation_data.covered && s.revision > 0 && s.revision + 1 == s.revisions)
+    out << "  Coverage: covers its revision; after it: validation data\n";
+  else if (s.covers_whole_file) out << "  Whole file covered: yes\n";
+  else if (s.signed_end == 0) out << "  Whole file covered: no\n";
+  else
+    out << "  Whole file covered: no (the signed revision ends at byte " << s.signed_end << " of " << file_size
+        << ")\n";
   print_format(out, s);
   if (s.revision == 0) return;
   out << "  Revision: " << s.revision << " of " << s.revisions << ", signed bytes 0 to " << s.signed_end

@@ -407,12 +407,14 @@ class Analysis {
         if (key != "/V" && key != "/AP") return other(id, "signature field " + quoted(field.name) + ": " + key);
       if (!dictionary_of(field).getKey("/V").isDictionary())
         return other(id, "a new appearance for the unsigned signature field " + quoted(field.name));
-      return true;  // the value is judged with the signature fields
+      claim(after_.getObject(id));  // the value is judged with the signature fields
+      return true;
     }
     for (const std::string& key : keys)
       if (key != "/V" && key != "/AS" && key != "/AP") return other(id, "field " + quoted(field.name) + ": " + key);
     add(ChangeLevel::kFormFilling, id, "field " + quoted(field.name));
     field_touched(field.name);
+    claim(after_.getObject(id));  // new appearance streams
     return true;
   }
 
@@ -540,7 +542,8 @@ class Analysis {
   }
 
   // --- what reaches the added objects --------------------------------------
-  // Marks the added objects reachable from `root` through added objects.
+  // Marks the added objects reachable from `root` (a judged object, added
+  // or not) through added objects.
   void claim(QPDFObjectHandle root) {
     std::vector<std::pair<QPDFObjectHandle, int>> pending{{root, 0}};
     while (!pending.empty()) {
@@ -549,7 +552,8 @@ class Analysis {
       if (depth > kMaxDepth) continue;
       if (object.isIndirect()) {
         const QPDFObjGen id = object.getObjGen();
-        if (!added_.contains(id) || !claimed_.insert(id).second) continue;
+        const bool added = added_.contains(id);
+        if ((depth > 0 && !added) || (added && !claimed_.insert(id).second)) continue;
       }
       if (object.isArray()) {
         for (QPDFObjectHandle item : object.aitems()) pending.emplace_back(item, depth + 1);

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/verify_json.h"
 #include "cli/verify_text_report.h"
 #include "verify/verify_document.h"
+#include "verify/verify_json.h"
 
 namespace corvane::cli {
 namespace {
@@ -54,7 +54,7 @@ void run_verify(const VerifyOptions& options) {
   verify::PermitOptions permit;
   for (const std::string& level : options.permit) (level == "annotations" ? permit.annotations : permit.form_filling) = true;
   const verify::DocumentReport report = verify::verify_document(options.file, options.password, permit);
-  if (options.json) print_verify_json(std::cout, options.file, report);
+  if (options.json) verify::print_verify_json(std::cout, options.file, report);
   else if (!report.opened) std::cerr << "corvanepdf: " << report.error << "\n";
   else print_text_report(std::cout, std::cerr, report);
   const verify::Verdict verdict = verify::verdict_of(report);

@@ -1,23 +1,25 @@
-#include "cli/verify_json.h"
+#include "verify/verify_json.h"
 
 #include <optional>
+#include <string>
+#include <vector>
 
-#include "cli/json_writer.h"
+#include "verify/json_writer.h"
 
-namespace corvane::cli {
+namespace corvane::verify {
 namespace {
 
-const char* verdict_name(verify::Verdict verdict) {
+const char* verdict_name(Verdict verdict) {
   switch (verdict) {
-    case verify::Verdict::kHolds: return "holds";
-    case verify::Verdict::kBroken: return "broken";
-    case verify::Verdict::kUnreadable: return "unreadable";
-    case verify::Verdict::kUntrusted: return "untrusted";
+    case Verdict::kHolds: return "holds";
+    case Verdict::kBroken: return "broken";
+    case Verdict::kUnreadable: return "unreadable";
+    case Verdict::kUntrusted: return "untrusted";
   }
   return "unknown";
 }
 
-void print_signer(JsonWriter& json, const verify::SignerDetails& signer) {
+void print_signer(JsonWriter& json, const SignerDetails& signer) {
   json.begin_object();
   json.member("subject", signer.subject);
   json.member("email", signer.email);
@@ -28,7 +30,7 @@ void print_signer(JsonWriter& json, const verify::SignerDetails& signer) {
   json.end_object();
 }
 
-void print_timestamp(JsonWriter& json, const std::optional<verify::TimestampFacts>& timestamp) {
+void print_timestamp(JsonWriter& json, const std::optional<TimestampFacts>& timestamp) {
   if (!timestamp) {
     json.null();
     return;
@@ -42,12 +44,12 @@ void print_timestamp(JsonWriter& json, const std::optional<verify::TimestampFact
   json.end_object();
 }
 
-const char* lock_action(verify::FieldLocks::Action action) {
+const char* lock_action(FieldLocks::Action action) {
   switch (action) {
-    case verify::FieldLocks::Action::kNone: return "none";
-    case verify::FieldLocks::Action::kAll: return "all";
-    case verify::FieldLocks::Action::kInclude: return "include";
-    case verify::FieldLocks::Action::kExclude: return "exclude";
+    case FieldLocks::Action::kNone: return "none";
+    case FieldLocks::Action::kAll: return "all";
+    case FieldLocks::Action::kInclude: return "include";
+    case FieldLocks::Action::kExclude: return "exclude";
   }
   return "none";
 }
@@ -58,21 +60,21 @@ void print_strings(JsonWriter& json, const std::vector<std::string>& items) {
   json.end_array();
 }
 
-void print_after(JsonWriter& json, const verify::SignatureReport& s) {
-  const verify::AfterSignature& after = s.after;
+void print_after(JsonWriter& json, const SignatureReport& s) {
+  const AfterSignature& after = s.after;
   json.begin_object();
-  json.member("level", s.covers_whole_file ? "nothing" : verify::change_level_name(after.level));
+  json.member("level", s.covers_whole_file ? "nothing" : change_level_name(after.level));
   json.member("permitted", after.permitted);
   json.member("refusal", after.refusal);
   json.key("changes");
   json.begin_array();
   for (std::size_t i = 0; i < after.changes.size(); ++i) {
-    const verify::LaterChange& change = after.changes[i];
+    const LaterChange& change = after.changes[i];
     json.begin_object();
-    json.member("level", verify::change_level_name(change.level));
+    json.member("level", change_level_name(change.level));
     json.member("object", change.object);
     json.member("what", change.what);
-    json.member("permitted", i != after.refused && change.level != verify::ChangeLevel::kOther);
+    json.member("permitted", i != after.refused && change.level != ChangeLevel::kOther);
     json.end_object();
   }
   json.end_array();
@@ -83,7 +85,7 @@ void print_after(JsonWriter& json, const verify::SignatureReport& s) {
   json.end_object();
 }
 
-void print_validation_data(JsonWriter& json, const verify::ChainCoverage& coverage) {
+void print_validation_data(JsonWriter& json, const ChainCoverage& coverage) {
   json.begin_object();
   json.member("covered", coverage.covered);
   json.member("missing", coverage.missing);
@@ -91,7 +93,7 @@ void print_validation_data(JsonWriter& json, const verify::ChainCoverage& covera
   json.end_object();
 }
 
-void print_signature(JsonWriter& json, const verify::SignatureReport& s) {
+void print_signature(JsonWriter& json, const SignatureReport& s) {
   json.begin_object();
   json.member("field_name", s.field_name);
   json.member("document_timestamp", s.document_timestamp);
@@ -115,7 +117,7 @@ void print_signature(JsonWriter& json, const verify::SignatureReport& s) {
   if (s.certification > 0) {
     json.begin_object();
     json.member("p", static_cast<std::uint64_t>(s.certification));
-    json.member("text", verify::certification_text(s.certification));
+    json.member("text", certification_text(s.certification));
     json.end_object();
   } else {
     json.null();
@@ -131,18 +133,18 @@ void print_signature(JsonWriter& json, const verify::SignatureReport& s) {
 
 }  // namespace
 
-void print_verify_json(std::ostream& out, const std::string& file, const verify::DocumentReport& report) {
+void print_verify_json(std::ostream& out, const std::string& file, const DocumentReport& report) {
   JsonWriter json(out);
   json.begin_object();
   json.member("file", file);
-  json.member("verdict", verdict_name(verify::verdict_of(report)));
+  json.member("verdict", verdict_name(verdict_of(report)));
   if (!report.opened) {
     json.member("error", report.error);
     json.end_object();
     return;
   }
   json.member("file_size", report.file_size);
-  json.member("all_hold", verify::all_signatures_hold(report));
+  json.member("all_hold", all_signatures_hold(report));
   json.member("trust_checked", report.trust_checked);
   json.member("store_problem", report.store_problem);
   json.key("signatures");
@@ -152,4 +154,4 @@ void print_verify_json(std::ostream& out, const std::string& file, const verify:
   json.end_object();
 }
 
-}  // namespace corvane::cli
+}  // namespace corvane::verify

@@ -39,7 +39,9 @@ void print_format(std::ostream& out, const verify::SignatureReport& s) {
 // generation of the content of page 1)".
 std::string after_text(const verify::AfterSignature& after) {
   const verify::LaterChange* change = after.shown();
-  if (change == nullptr) return "nothing but new cross-reference sections (permitted)";
+  if (change == nullptr)
+    return after.document_information.empty() ? "nothing but new cross-reference sections (permitted)"
+                                              : "document information only (permitted)";
   std::string text = verify::change_level_name(change->level);
   if (change->level == verify::ChangeLevel::kOther)
     return text + ": " + (change->object.empty() ? change->what : "object " + change->object + " (" + change->what + ")");

@@ -346,9 +346,11 @@ TEST(LongTermSignature, DocumentTimestampsIntoTheirOwnFileLoseNothing) {
     EXPECT_EQ(results[2 * i].exit_code + results[2 * i + 1].exit_code, 0)
         << results[2 * i].output << results[2 * i + 1].output;
     const CommandResult verify = verify_command(dir / ("c" + std::to_string(i) + ".pdf"), "");
-    EXPECT_EQ(verify.exit_code, 0) << verify.output;
-    EXPECT_TRUE(contains(verify.output, "(field \"Document timestamp\")") &&
-                contains(verify.output, "(field \"Document timestamp (2)\")"))
+    const auto first = verify.output.find("(field \"Document timestamp\")");
+    const auto second = verify.output.find("(field \"Document timestamp (2)\")");
+    EXPECT_TRUE(first != std::string::npos && second != std::string::npos &&
+                contains(verify.output.substr(first, second - first), "  Signature: valid\n") &&
+                contains(verify.output.substr(second), "  Signature: valid\n"))
         << verify.output;
   }
 

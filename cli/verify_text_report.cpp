@@ -78,10 +78,8 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   else if (s.signer.trusted) out << "trusted\n";
   else if (s.signer.subject.empty() || !s.signer.trust_checked) out << "not checked\n";
   else out << "not trusted (" << s.signer.trust_problem << ")\n";
-  // A signature followed only by its own validation data (one revision
-  // after it, with the data for its chain) is whole as signed.
-  if (!s.covers_whole_file && s.later_changes == verify::LaterChanges::kSignaturesAdded &&
-      s.format_facts.validation_data.covered && s.revision > 0 && s.revision + 1 == s.revisions)
+  // A signature followed by nothing but validation data is whole as signed.
+  if (!s.covers_whole_file && s.after.level == verify::ChangeLevel::kValidationData && s.after.permitted)
     out << "  Coverage: covers its revision; after it: validation data\n";
   else if (s.covers_whole_file) out << "  Whole file covered: yes\n";
   else if (s.signed_end == 0) out << "  Whole file covered: no\n";

@@ -7,12 +7,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
 
+#include "platform/secret_file.h"
 #include "settings/log.h"
 
 namespace corvane::signing {
@@ -42,14 +42,17 @@ void wipe(std::string& secret) {
   secret.clear();
 }
 
-// The first line of the PIN file; false without one.
+// The first line of the PIN file; false without one (the log says why a
+// file that is named cannot be read).
 bool pin_from_file(std::string& pin) {
   const char* path = std::getenv("CORVANE_PIN_FILE");
   if (!path || !*path) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::getline(in, pin);
-  if (!pin.empty() && pin.back() == '\r') pin.pop_back();
+  platform::FileRead read = platform::read_secret_file(path);
+  if (!read.bytes) {
+    settings::log_line("the PIN file named by CORVANE_PIN_FILE cannot be read: " + read.problem);
+    return false;
+  }
+  pin = std::move(*read.bytes);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <exception>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -16,6 +17,8 @@ constexpr int kMaxDepth = 64;
 
 class SignatureCollector {
  public:
+  explicit SignatureCollector(std::map<QPDFObjGen, QPDFXRefEntry> xref) : xref_(std::move(xref)) {}
+
   std::vector<SignatureDictionary> signatures;
 
   // Visits `field` and every field below it. `ft` and `name` are what the
@@ -62,6 +65,12 @@ class SignatureCollector {
 
     SignatureDictionary signature;
     signature.field_name = name;
+    if (value.isIndirect()) {
+      signature.object_number = value.getObjGen().getObj();
+      signature.object_generation = value.getObjGen().getGen();
+    }
+    const auto entry = xref_.find(key);
+    signature.in_object_stream = entry != xref_.end() && entry->second.getType() == 2;
     QPDFObjectHandle range = value.getKey("/ByteRange");
     if (range.isArray()) {
       for (int i = 0; i < range.getArrayNItems(); ++i) {
@@ -82,6 +91,7 @@ class SignatureCollector {
     signatures.push_back(std::move(signature));
   }
 
+  const std::map<QPDFObjGen, QPDFXRefEntry> xref_;
   std::set<QPDFObjGen> visited_fields_;
   std::set<QPDFObjGen> recorded_;
 };
@@ -122,7 +132,7 @@ void for_each_page(QPDF& pdf, QPDFObjectHandle root, const Visit& visit) {
 SignatureScan find_signatures(QPDF& pdf) {
   SignatureScan scan;
   try {
-    SignatureCollector collector;
+    SignatureCollector collector(pdf.getXRefTable());
     QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
     if (fields.isArray()) {
       for (int i = 0; i < fields.getArrayNItems(); ++i) collector.visit(fields.getArrayItem(i), "", "", 0);

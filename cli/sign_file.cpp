@@ -4,6 +4,7 @@
 
 #include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
+#include "platform/in_place_lock.h"
 #include "verify/form_signatures.h"
 
 namespace corvane::cli {
@@ -19,6 +20,10 @@ std::string signatures_text(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " earlier signature" : " earlier signatures");
 }
 
+const std::string& shown_input(const SignRequest& request) {
+  return request.input_name.empty() ? request.input : request.input_name;
+}
+
 // The mode of the run: the flag when given, else append for a signed input
 // (said on stderr), else the settings (nullopt).
 std::optional<bool> choose_mode(const SignRequest& request) {
@@ -26,12 +31,12 @@ std::optional<bool> choose_mode(const SignRequest& request) {
   const std::size_t earlier = earlier_signatures(request);
   if (request.append == false) {
     if (earlier > 0)
-      std::cerr << "corvanepdf: warning: " << request.input << ": rebuilding; the " << signatures_text(earlier)
+      std::cerr << "corvanepdf: warning: " << shown_input(request) << ": rebuilding; the " << signatures_text(earlier)
                 << " will no longer cover the file\n";
     return false;
   }
   if (earlier == 0) return std::nullopt;
-  std::cerr << "corvanepdf: " << request.input << ": appended to keep " << signatures_text(earlier) << "\n";
+  std::cerr << "corvanepdf: " << shown_input(request) << ": appended to keep " << signatures_text(earlier) << "\n";
   return true;
 }
 
@@ -42,6 +47,13 @@ std::string sign_file(const SignRequest& request,
                       const std::function<void(const std::vector<std::string>&)>& run_lines) {
   if (std::string problem = sign_precheck(request.input, request.output, !request.cert.empty()); !problem.empty())
     return problem;
+  // Signing a file into itself: locked before the mode is chosen from the
+  // file, so that a run that waited judges what the run before it wrote.
+  // An explicit rebuild of a file another run replaced meanwhile would undo
+  // that run's signature.
+  const platform::InPlaceLock in_place(request.input, request.output);
+  if (!in_place.problem().empty() || (in_place.replaced_while_waiting() && request.append == false))
+    return "cannot sign " + request.input + ": the document " + platform::kChangedWhileSigning;
   corvanepdf::edit document;
   document.pdfpath(request.input);
   document.savepath(request.output);

@@ -12,6 +12,7 @@ namespace corvane::cli {
 struct SignRequest {
   std::string input;
   std::string output;
+  std::string input_name;  // how messages name the input; `input` when empty
   std::string password;
   std::string user;    // set only when not empty
   std::string reason;  // set only when reason_given
@@ -25,7 +26,9 @@ struct SignRequest {
   std::optional<bool> append;
 };
 
-// Sets the properties as a host would, then signs. An input that already
+// Sets the properties as a host would, then signs. A run into its own
+// input holds its lock (platform/in_place_lock.h) from before it looks at
+// the input. An input that already
 // holds signatures is appended to unless --rebuild was given (a line on
 // stderr says so), and --rebuild on such an input warns that the earlier
 // signatures will no longer cover the file. What can be checked

@@ -87,7 +87,7 @@ std::string build_signature_revision(OriginalDocument& document, const Signature
   try {
     QPDF& qpdf = document.qpdf();
     const ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
-    const std::int32_t first_new = document.base().size;
+    const std::int32_t first_new = document.base().first_new_number;
     const ObjectId field{first_new, 0};
     const ObjectId dictionary{first_new + 1, 0};
     const ObjectId appearance{first_new + 2, 0};

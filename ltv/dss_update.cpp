@@ -88,7 +88,7 @@ std::vector<incremental::NewObject> dss_objects(incremental::OriginalDocument& d
   using incremental::ObjectId;
   const incremental::ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
   std::vector<incremental::NewObject> objects;
-  std::int32_t next = document.base().size;
+  std::int32_t next = document.base().first_new_number;
   QPDFObjectHandle catalog = document.qpdf().getRoot();
   QPDFObjectHandle dss = catalog.getKey("/DSS");
   const ObjectId dss_id{next++, 0};

@@ -118,6 +118,9 @@ open("certified.pdf", "wb").write(update(plain, [
     (1, b"<< /Type /Catalog /Pages 2 0 R /Perms << /DocMDP %d 0 R >> >>" % size)], size + 1))
 prev = int(re.findall(rb"startxref\n(\d+)", plain)[-1])
 open("damaged.pdf", "wb").write(plain.replace(b"startxref\n%d" % prev, b"startxref\n%d" % (prev - 7)))
+# A trailer /Size below the highest object number (the font is object 5),
+# which qpdf only warns about.
+open("low-size.pdf", "wb").write(plain.replace(b"/Size 7 ", b"/Size 5 "))
 PY
 "$CLI" verify changed.pdf >verify.out 2>&1
 [ $? = 1 ] || fail "verify does not exit 1 for content changed after signing: $(cat verify.out)"
@@ -134,6 +137,29 @@ done
 grep -q "DocMDP /P 1" certified-signed.pdf.err || fail "certified: $(cat certified-signed.pdf.err)"
 grep -q "DocMDP /P 1" certified-stamped.pdf.err || fail "certified: $(cat certified-stamped.pdf.err)"
 grep -q -- "--rebuild" damaged-signed.pdf.err || fail "damaged: $(cat damaged-signed.pdf.err)"
+
+# New objects are numbered above every object of the file, whatever its
+# /Size says: the font stays what it was, for a signature and for a document
+# timestamp (from the loopback authority of the timestamp tests).
+TSA_SCRIPTS=$(cd "$(dirname "$0")/../timestamp" && pwd)
+bash "$TSA_SCRIPTS/make_tsa.sh" "$WORK/tsa" || fail "no timestamp authority"
+python3 "$TSA_SCRIPTS/tsa_server.py" "$WORK/tsa" >tsa.port &
+TSA_PID=$!
+trap 'kill $TSA_PID 2>/dev/null' EXIT
+for _ in $(seq 50); do [ -s tsa.port ] && break; sleep 0.1; done
+qpdf --show-object=5 low-size.pdf >font.want 2>/dev/null
+while read -r what; do
+  out=low-size-${what%% *}.pdf
+  case $what in
+    sign*) sign_as "$ALEX" low-size.pdf "$out" --append ;;
+    timestamp) "$CLI" timestamp low-size.pdf -o "$out" --tsa "http://127.0.0.1:$(head -1 tsa.port)/ok" 2>"$out.err" ;;
+  esac || fail "low /Size, $what: $(cat "$out.err")"
+  qpdf --show-object=5 "$out" 2>&1 | cmp -s - font.want || fail "low /Size, $what: the font object changed"
+  qpdf --check "$out" >qpdf.out 2>&1 || fail "low /Size, $what: qpdf --check: $(grep -m1 -i 'error' qpdf.out)"
+done <<'TABLE'
+sign --append
+timestamp
+TABLE
 
 # Files append mode cannot read are refused in the rebuild's words.
 while IFS='|' read -r name args said; do

@@ -5,6 +5,8 @@ handler. Prints its port on the first line of stdout.
 
 The path of the request chooses the behaviour:
   /ok        a token for the request
+  /big       a token of about 8 KB (the authority's chain and six more
+             certificates sent along)
   /slow      the token, after SLOW seconds (longer than the client waits)
   /reject    a "rejection" answer
   /wrong     a token for another imprint (the request's digest altered)
@@ -49,8 +51,9 @@ def openssl(query, *args):
             return f.read()
 
 
-def reply(query):
-    return openssl(query, "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"), "-queryfile", "{q}", "-out", "{r}")
+def reply(query, section="test_tsa"):
+    return openssl(query, "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"), "-section", section,
+                   "-queryfile", "{q}", "-out", "{r}")
 
 
 def fault():
@@ -117,7 +120,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 # the first byte of the digest: the OCTET STRING behind the OID
                 at = query.index(b"\x04\x20", query.index(SHA256_OID)) + 2
                 query = query[:at] + bytes([query[at] ^ 0xFF]) + query[at + 1:]
-            body = reply(query)
+            body = reply(query, "big_tsa" if self.path == "/big" else "test_tsa")
         self.answer(body, "application/timestamp-reply")
 
     def log_message(self, *args):

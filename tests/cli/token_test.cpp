@@ -212,6 +212,48 @@ TEST_F(TokenTest, WrongPinIsTriedOnceAndRefusesTheRun) {
   EXPECT_EQ(right.exit_code, 0) << right.output;
 }
 
+// A long-running host (Python, a new `edit` for each run) whose PIN file is
+// changed between runs: a PIN the token refused is never sent again, a new
+// one is tried once, and the corrected one signs.
+TEST_F(TokenTest, AHostTriesEachNewPinOnceAndNeverARefusedOneAgain) {
+  settings(reg_value("UniqueContainerName", token_container("Tok RSA")));
+  write_file(dir_ / "other-wrong.txt", "9999\n");
+  const std::string wrong = wrong_pin(), other = (dir_ / "other-wrong.txt").string();
+  const struct {
+    std::string pin_file;
+    bool signs;
+    int logins;  // C_Login calls of the run
+  } runs[] = {{wrong, false, 1}, {wrong, false, 0}, {other, false, 1}, {wrong, false, 0},
+              {pin_, true, 1},   {pin_, true, 0}};
+  // Prints, for each PIN file, whether signit signed and the C_Login calls
+  // in the spy's log so far.
+  static constexpr const char* kHost = R"(
+import os, sys, corvanepdf
+source, target, spy = sys.argv[1:4]
+for pin_file in sys.argv[4:]:
+    os.environ["CORVANE_PIN_FILE"] = pin_file
+    with corvanepdf.Edit() as edit:
+        edit.pdfpath, edit.savepath = source, target
+        signed = edit.signit()
+    logins = sum("C_Login" in line for line in open(spy, errors="replace")) if os.path.exists(spy) else 0
+    print(int(bool(signed)), logins, flush=True)
+)";
+  std::string arguments = plain_ + " " + shell_quote((dir_ / "out.pdf").string()) + " " +
+                          shell_quote((dir_ / "spy.log").string());
+  for (const auto& run : runs) arguments += " " + shell_quote(run.pin_file);
+  const CommandResult r = run_command(environment(wrong) + " PYTHONPATH=" + shell_quote(CORVANE_PYTHON_DIR) +
+                                      " CORVANEPDF_LIBRARY=" + shell_quote(CORVANEPDF_LIBRARY) +
+                                      (*CORVANE_PYTHON_PRELOAD ? " LD_PRELOAD=" + shell_quote(CORVANE_PYTHON_PRELOAD) : "") +
+                                      " setsid -w python3 -c " + shell_quote(kHost) + " " + arguments + " </dev/null 2>&1");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  std::string want;
+  int logins_so_far = 0;
+  for (const auto& run : runs)
+    want += std::to_string(run.signs ? 1 : 0) + " " + std::to_string(logins_so_far += run.logins) + "\n";
+  EXPECT_EQ(r.output, want);
+  EXPECT_TRUE(contains(pdfsig_report(dir_ / "out.pdf", ""), "Signature is Valid"));
+}
+
 // A token that counts earlier wrong PINs still signs with the right one, and
 // says so once on stderr, for one file and for a batch.
 TEST_F(TokenTest, SignShowsTheTokensWarningAboutEarlierWrongPins) {

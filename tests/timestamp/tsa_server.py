@@ -15,12 +15,17 @@ The path of the request chooses the behaviour:
              authentication), else HTTP status 401
   /ocsp      (POST) the answer of the responder of DIR/ltv (make_ltv_ca.sh)
   /crl       (GET) the root's CRL of DIR/ltv
-The word in DIR/ltv/fault, when there is one, spoils those two:
+  /ca-crl    (GET) the CA's CRL of DIR/ltv
+The words in DIR/ltv/fault, when there are any, spoil those:
   ocsp-garbage, crl-garbage   HTTP 200 with bytes that are no answer
-  ocsp-500, crl-404           that HTTP status
+  ocsp-500, ocsp-404,         that HTTP status
+  crl-404, ca-crl-404
   ocsp-slow                   the answer after SLOW seconds
   ocsp-foreign                an answer signed by the root, which may not
                               answer for the CA's certificates
+  ocsp-trylater               a "tryLater" answer
+  ocsp-presigned, ocsp-old    the answer in DIR/ltv/ocsp-presigned.der or
+                              DIR/ltv/ocsp-old.der (made by the test)
 """
 import base64
 import http.server
@@ -35,6 +40,8 @@ LTV = os.path.join(DIR, "ltv")
 SLOW = 5
 # TimeStampResp { status { status rejection(2) } }
 REJECTION = bytes.fromhex("3005300302 0102".replace(" ", ""))
+# OCSPResponse { responseStatus tryLater(3) }
+TRY_LATER = bytes.fromhex("30030a0103")
 SHA256_OID = bytes.fromhex("0609608648016503040201")
 
 
@@ -56,12 +63,12 @@ def reply(query, section="test_tsa"):
                    "-queryfile", "{q}", "-out", "{r}")
 
 
-def fault():
+def faults():
     try:
         with open(os.path.join(LTV, "fault")) as f:
-            return f.read().strip()
+            return f.read().split()
     except FileNotFoundError:
-        return ""
+        return []
 
 
 def ocsp_reply(query, signer):
@@ -82,26 +89,33 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
 
     def do_GET(self):
-        if self.path != "/crl" or fault() == "crl-404":
+        crls = {"/crl": "root.crl", "/ca-crl": "ca.crl"}
+        if self.path not in crls or self.path[1:] + "-404" in faults():
             self.send_error(404)
-        elif fault() == "crl-garbage":
+        elif "crl-garbage" in faults():
             self.answer(b"garbage", "application/pkix-crl")
         else:
-            with open(os.path.join(LTV, "crl", "root.crl"), "rb") as f:
+            with open(os.path.join(LTV, "crl", crls[self.path]), "rb") as f:
                 self.answer(f.read(), "application/pkix-crl")
 
     def do_POST(self):
         query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
         if self.path == "/ocsp":
-            if fault() == "ocsp-500":
-                self.send_error(500)
-            elif fault() == "ocsp-garbage":
+            spoilt = faults()
+            kept = [f for f in ("ocsp-presigned", "ocsp-old") if f in spoilt]
+            if "ocsp-500" in spoilt or "ocsp-404" in spoilt:
+                self.send_error(500 if "ocsp-500" in spoilt else 404)
+            elif "ocsp-garbage" in spoilt:
                 self.answer(b"garbage", "application/ocsp-response")
-            elif fault() == "ocsp-slow":
-                time.sleep(SLOW)
-                self.answer(ocsp_reply(query, "ocsp"), "application/ocsp-response")
+            elif "ocsp-trylater" in spoilt:
+                self.answer(TRY_LATER, "application/ocsp-response")
+            elif kept:
+                with open(os.path.join(LTV, kept[0] + ".der"), "rb") as f:
+                    self.answer(f.read(), "application/ocsp-response")
             else:
-                self.answer(ocsp_reply(query, "root" if fault() == "ocsp-foreign" else "ocsp"),
+                if "ocsp-slow" in spoilt:
+                    time.sleep(SLOW)
+                self.answer(ocsp_reply(query, "root" if "ocsp-foreign" in spoilt else "ocsp"),
                             "application/ocsp-response")
             return
         if self.path == "/status500":

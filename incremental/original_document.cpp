@@ -216,11 +216,20 @@ bool OriginalDocument::read(const std::string& password, const SourceMaker& make
       return false;
     }
     base_.first_new_number = first_new_number(*qpdf_, trailer_size);
+    // What qpdf said while opening (a /Size below the highest number) is
+    // taken care of; later warnings are objects that cannot be read.
+    (void)qpdf_->getWarnings();
   } catch (const std::exception& error) {
     why = std::string("the document cannot be appended to (") + error.what() + "): " + kDamaged;
     return false;
   }
   return true;
+}
+
+std::string OriginalDocument::damage() {
+  if (!qpdf_ || !qpdf_->anyWarnings()) return {};
+  const std::vector<QPDFExc> warnings = qpdf_->getWarnings();
+  return std::string("the document cannot be appended to (") + warnings.front().what() + "): " + kDamaged;
 }
 
 OriginalDocument::~OriginalDocument() {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -148,7 +149,9 @@ TEST_F(TokenTest, ListingLogsInOnceOrSaysWhyNot) {
 }
 
 // Each key type signs once logged in, chosen for the run by nickname,
-// fingerprint or unique container name; every validator accepts the result.
+// fingerprint (as listed, or in lower case without colons) or unique
+// container name, and is named by its common name; every validator accepts
+// the result.
 TEST_F(TokenTest, RsaAndEcKeysSignAndEveryValidatorAccepts) {
   const std::string rsa_fingerprint = [this] {
     const CommandResult list = run(pin_, "certificates");
@@ -156,12 +159,23 @@ TEST_F(TokenTest, RsaAndEcKeysSignAndEveryValidatorAccepts) {
     const auto start = list.output.rfind('\t', at - 1);
     return list.output.substr(start + 1, at - start - 1);
   }();
+  std::string typed_fingerprint;
+  for (const char c : rsa_fingerprint)
+    if (c != ':') typed_fingerprint += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   (void)logins();
-  for (const std::string& cert : {rsa_fingerprint, std::string("Tok P256"), token_container("Tok P384")}) {
+  const struct {
+    std::string cert;
+    const char* name;
+  } cases[] = {{rsa_fingerprint, "Tok RSA"},
+               {typed_fingerprint, "Tok RSA"},
+               {"Tok P256", "Tok P256"},
+               {token_container("Tok P384"), "Tok P384"}};
+  for (const auto& [cert, name] : cases) {
     SCOPED_TRACE(cert);
     const auto out = dir_ / "out.pdf";
     const CommandResult r = run(pin_, "sign " + plain_ + " -o " + shell_quote(out.string()) + " --cert " + shell_quote(cert));
     ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(r.output, out.string() + " signed by " + name + "\n");
     EXPECT_EQ(logins(), 1);
     EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid")) << pdfsig_report(out, "");
     const CommandResult mutool = run_command("mutool sign -v " + shell_quote(out.string()));
@@ -293,6 +307,7 @@ TEST_F(TokenTest, SelectedKeyMissingFromTheStoreSignsNothingUnlessFallbackIsSet)
   EXPECT_EQ(fallback.exit_code, 0) << fallback.output;
   EXPECT_TRUE(contains(fallback.output, "lastcertfallback: signing with the store's last certificate, Tok RSA"))
       << fallback.output;
+  EXPECT_TRUE(contains(fallback.output, out.string() + " signed by Tok RSA\n")) << fallback.output;
 }
 
 // The PIN is asked once on the terminal, hidden, for every worker of a batch.

@@ -228,8 +228,12 @@ bool OriginalDocument::read(const std::string& password, const SourceMaker& make
 
 std::string OriginalDocument::damage() {
   if (!qpdf_ || !qpdf_->anyWarnings()) return {};
-  const std::vector<QPDFExc> warnings = qpdf_->getWarnings();
-  return std::string("the document cannot be appended to (") + warnings.front().what() + "): " + kDamaged;
+  // Only damage counts: qpdf also warns of a key asked of a value that is
+  // no dictionary, which the reading code expects.
+  for (const QPDFExc& warning : qpdf_->getWarnings())
+    if (warning.getErrorCode() == qpdf_e_damaged_pdf)
+      return std::string("the document cannot be appended to (") + warning.what() + "): " + kDamaged;
+  return {};
 }
 
 OriginalDocument::~OriginalDocument() {

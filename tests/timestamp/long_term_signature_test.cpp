@@ -378,10 +378,10 @@ std::string with_dss_item(const std::string& file, const std::string& key, const
   };
   std::string out = file;
   const std::size_t item_at = out.size();
-  out += std::to_string(size) + " 0 obj\n<< /Length " + std::to_string(der.size()) + " >>\nstream\n" + crl +
+  out += std::to_string(size) + " 0 obj\n<< /Length " + std::to_string(der.size()) + " >>\nstream\n" + der +
          "\nendstream\nendobj\n";
   const std::size_t dss_at = out.size();
-  out += std::to_string(size + 1) + " 0 obj\n<< /CRLs [" + std::to_string(size) + " 0 R] >>\nendobj\n";
+  out += std::to_string(size + 1) + " 0 obj\n<< " + key + " [" + std::to_string(size) + " 0 R] >>\nendobj\n";
   const std::size_t root_at = out.size();
   std::string catalog = object_text(file, static_cast<int>(root));
   catalog.insert(catalog.find("<<") + 2, " /DSS " + std::to_string(size + 1) + " 0 R ");

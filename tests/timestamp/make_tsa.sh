@@ -23,30 +23,14 @@ for i in 1 2 3 4 5 6; do
 done > bulk.pem
 cat chain.pem bulk.pem > long-chain.pem
 echo 01 > serial
-cat > tsa.cnf <<CNF
-[ tsa ]
-default_tsa = test_tsa
-[ test_tsa ]
+section() {  # name certs: one authority of the configuration, sending `certs` along
+  cat <<CNF
+[ $1 ]
 dir = $dir
 serial = \$dir/serial
 crypto_device = builtin
 signer_cert = \$dir/tsa.pem
-certs = \$dir/chain.pem
-signer_key = \$dir/tsa.key
-signer_digest = sha256
-default_policy = 1.3.6.1.4.1.55555.1
-digests = sha256
-accuracy = secs:1
-ordering = yes
-tsa_name = yes
-ess_cert_id_chain = no
-ess_cert_id_alg = sha256
-[ big_tsa ]
-dir = $dir
-serial = \$dir/serial
-crypto_device = builtin
-signer_cert = \$dir/tsa.pem
-certs = \$dir/long-chain.pem
+certs = \$dir/$2
 signer_key = \$dir/tsa.key
 signer_digest = sha256
 default_policy = 1.3.6.1.4.1.55555.1
@@ -57,3 +41,9 @@ tsa_name = yes
 ess_cert_id_chain = no
 ess_cert_id_alg = sha256
 CNF
+}
+{
+  printf '[ tsa ]\ndefault_tsa = test_tsa\n'
+  section test_tsa chain.pem
+  section big_tsa long-chain.pem
+} > tsa.cnf

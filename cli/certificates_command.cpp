@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/json_writer.h"
 #include "signing/certificate_list.h"
 #include "signing/sign_content.h"
+#include "verify/json_writer.h"
 
 namespace corvane::cli {
 namespace {
+
+using verify::JsonWriter;
 
 // A field with tabs and line ends turned into blanks, so every line keeps
 // its columns.

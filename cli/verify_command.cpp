@@ -9,9 +9,9 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/verify_json.h"
 #include "cli/verify_text_report.h"
 #include "verify/verify_document.h"
+#include "verify/verify_json.h"
 
 namespace corvane::cli {
 namespace {
@@ -37,7 +37,7 @@ constexpr const char* kExitCodes =
 
 void run_verify(const VerifyOptions& options) {
   const verify::DocumentReport report = verify::verify_document(options.file, options.password);
-  if (options.json) print_verify_json(std::cout, options.file, report);
+  if (options.json) verify::print_verify_json(std::cout, options.file, report);
   else if (!report.opened) std::cerr << "corvanepdf: " << report.error << "\n";
   else print_text_report(std::cout, std::cerr, report);
   const verify::Verdict verdict = verify::verdict_of(report);

@@ -4,13 +4,18 @@
 #include <dlfcn.h>
 #include <strings.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "component/server/guid.h"
 #include "component/server/registration.h"
 #include "corvanepdf/corvanepdf.h"
+#include "verify/verify_document.h"
+#include "verify/verify_json.h"
 
 namespace corvane::component::server {
 namespace {
@@ -150,6 +155,28 @@ void corvanepdf_free_unused_libraries(void) {
     dlclose(library.handle);
     return true;
   });
+}
+
+CpdfResult corvanepdf_verify_json(const char* path, const char* password, char** json, int32_t* verdict) {
+  using namespace corvane::component::server;
+  last_error.clear();
+  if (json == nullptr) return fail(CPDF_E_POINTER, "no place for the report");
+  *json = nullptr;
+  if (path == nullptr) return fail(CPDF_E_POINTER, "no path");
+  try {
+    const corvane::verify::DocumentReport report =
+        corvane::verify::verify_document(path, password ? password : "");
+    std::ostringstream text;
+    corvane::verify::print_verify_json(text, path, report);
+    const std::string out = text.str();
+    *json = static_cast<char*>(std::malloc(out.size() + 1));
+    if (*json == nullptr) return fail(CPDF_E_OUTOFMEMORY, "out of memory");
+    std::memcpy(*json, out.c_str(), out.size() + 1);
+    if (verdict != nullptr) *verdict = static_cast<int32_t>(corvane::verify::verdict_of(report));
+    return CPDF_S_OK;
+  } catch (...) {
+    return fail(CPDF_E_FAIL, std::string("verifying ") + path + " failed");
+  }
 }
 
 }  // extern "C"

@@ -58,6 +58,19 @@ const char* corvanepdf_last_error(void);
  * DllCanUnloadNow answers CPDF_S_OK. */
 void corvanepdf_free_unused_libraries(void);
 
+/* Verifies every signature of the PDF at `path`, opened with `password`
+ * (NULL or "" for none), as `corvanepdf verify --json` does. *json receives
+ * the report as one JSON document (UTF-8, the members the manual lists for
+ * verify --json), to be freed with corvanepdf_free; *verdict, unless NULL,
+ * receives the verify command's exit status: 0 every signature holds and its
+ * signer is trusted, 1 no signature or one is invalid or followed by changed
+ * content, 2 the file could not be read, 3 valid but a signer not trusted or a
+ * weak digest. A file that cannot be read is a report too (verdict 2, its
+ * "error" member says why); the call fails only without a path or a place for
+ * the report (CPDF_E_POINTER, *json NULL) or when memory runs out. The user's
+ * certificate store (CORVANE_NSSDB, else ~/.pki/nssdb) judges the trust. */
+CpdfResult corvanepdf_verify_json(const char* path, const char* password, char** json, int32_t* verdict);
+
 /* ---- Variants ------------------------------------------------------------ */
 
 /* Makes *variant empty without looking at what it held. */

@@ -8,6 +8,7 @@ the library are the ones Python and the loader find (PYTHONPATH,
 CORVANEPDF_LIBRARY), so the same test runs against a build tree and an
 installed package.
 """
+import json
 import os
 import subprocess
 import sys
@@ -60,6 +61,9 @@ class EditTest(unittest.TestCase):
         verify = subprocess.run([CLI, "verify", out], capture_output=True, text=True)
         self.assertEqual(verify.returncode, 0, verify.stdout + verify.stderr)
         self.assertIn("Alex Signer", verify.stdout)
+        # The module's report is the command's, field for field.
+        command = subprocess.run([CLI, "verify", "--json", out], capture_output=True, text=True)
+        self.assertEqual(corvanepdf.verify(out), json.loads(command.stdout))
 
         with corvanepdf.Edit() as edit:
             edit.pdfpath = os.path.join(scratch.name, "missing.pdf")
@@ -67,6 +71,16 @@ class EditTest(unittest.TestCase):
             self.assertIsInstance(edit.last_error, str)
             if hasattr(edit, "lasterror"):  # a library that keeps the reason says it
                 self.assertNotEqual(edit.last_error, "")
+
+    def test_verify_reports_unreadable_and_unsigned_files(self):
+        cases = [(os.path.join(scratch.name, "missing.pdf"), None, "unreadable"),
+                 (os.path.join(FIXTURES, "pdf", "plain.pdf"), None, "broken"),
+                 (os.path.join(FIXTURES, "pdf", "enc-aes-256.pdf"), "wrong", "unreadable"),
+                 (os.path.join(FIXTURES, "pdf", "not-a-pdf.pdf"), None, "unreadable")]
+        for path, password, verdict in cases:
+            report = corvanepdf.verify(path, password=password)
+            self.assertEqual(report["verdict"], verdict, report)
+            self.assertEqual(report["file"], path)
 
 
 if __name__ == "__main__":

@@ -1,8 +1,8 @@
-#include "cli/json_writer.h"
+#include "verify/json_writer.h"
 
 #include <cstdio>
 
-namespace corvane::cli {
+namespace corvane::verify {
 namespace {
 
 // The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
@@ -123,4 +123,4 @@ void JsonWriter::null() {
   out_ << "null";
 }
 
-}  // namespace corvane::cli
+}  // namespace corvane::verify

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace corvane::cli {
+namespace corvane::verify {
 
 class JsonWriter {
  public:
@@ -44,4 +44,4 @@ class JsonWriter {
 // control characters escaped, bytes that are not UTF-8 replaced by U+FFFD.
 [[nodiscard]] std::string json_string(std::string_view text);
 
-}  // namespace corvane::cli
+}  // namespace corvane::verify

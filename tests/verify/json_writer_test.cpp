@@ -1,4 +1,4 @@
-#include "cli/json_writer.h"
+#include "verify/json_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "tests/support/test_support.h"
 
-namespace corvane::cli {
+namespace corvane::verify {
 namespace {
 
 // Texts written by the writer and read back by jq: what comes back is the
@@ -45,4 +45,4 @@ TEST(JsonWriter, TextsComeBackThroughJq) {
 }
 
 }  // namespace
-}  // namespace corvane::cli
+}  // namespace corvane::verify

@@ -7,11 +7,11 @@
 
 #include "verify/verify_document.h"
 
-namespace corvane::cli {
+namespace corvane::verify {
 
 // Writes `report` of the document `file` to `out`, with its verdict. A
 // document that could not be opened is written as {"file", "verdict",
 // "error"}.
-void print_verify_json(std::ostream& out, const std::string& file, const verify::DocumentReport& report);
+void print_verify_json(std::ostream& out, const std::string& file, const DocumentReport& report);
 
-}  // namespace corvane::cli
+}  // namespace corvane::verify

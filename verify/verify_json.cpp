@@ -1,23 +1,23 @@
-#include "cli/verify_json.h"
+#include "verify/verify_json.h"
 
 #include <optional>
 
-#include "cli/json_writer.h"
+#include "verify/json_writer.h"
 
-namespace corvane::cli {
+namespace corvane::verify {
 namespace {
 
-const char* verdict_name(verify::Verdict verdict) {
+const char* verdict_name(Verdict verdict) {
   switch (verdict) {
-    case verify::Verdict::kHolds: return "holds";
-    case verify::Verdict::kBroken: return "broken";
-    case verify::Verdict::kUnreadable: return "unreadable";
-    case verify::Verdict::kUntrusted: return "untrusted";
+    case Verdict::kHolds: return "holds";
+    case Verdict::kBroken: return "broken";
+    case Verdict::kUnreadable: return "unreadable";
+    case Verdict::kUntrusted: return "untrusted";
   }
   return "unknown";
 }
 
-void print_signer(JsonWriter& json, const verify::SignerDetails& signer) {
+void print_signer(JsonWriter& json, const SignerDetails& signer) {
   json.begin_object();
   json.member("subject", signer.subject);
   json.member("email", signer.email);
@@ -28,7 +28,7 @@ void print_signer(JsonWriter& json, const verify::SignerDetails& signer) {
   json.end_object();
 }
 
-void print_timestamp(JsonWriter& json, const std::optional<verify::TimestampFacts>& timestamp) {
+void print_timestamp(JsonWriter& json, const std::optional<TimestampFacts>& timestamp) {
   if (!timestamp) {
     json.null();
     return;
@@ -42,7 +42,7 @@ void print_timestamp(JsonWriter& json, const std::optional<verify::TimestampFact
   json.end_object();
 }
 
-void print_signature(JsonWriter& json, const verify::SignatureReport& s) {
+void print_signature(JsonWriter& json, const SignatureReport& s) {
   json.begin_object();
   json.member("field_name", s.field_name);
   json.member("document_timestamp", s.document_timestamp);
@@ -61,18 +61,18 @@ void print_signature(JsonWriter& json, const verify::SignatureReport& s) {
 
 }  // namespace
 
-void print_verify_json(std::ostream& out, const std::string& file, const verify::DocumentReport& report) {
+void print_verify_json(std::ostream& out, const std::string& file, const DocumentReport& report) {
   JsonWriter json(out);
   json.begin_object();
   json.member("file", file);
-  json.member("verdict", verdict_name(verify::verdict_of(report)));
+  json.member("verdict", verdict_name(verdict_of(report)));
   if (!report.opened) {
     json.member("error", report.error);
     json.end_object();
     return;
   }
   json.member("file_size", report.file_size);
-  json.member("all_hold", verify::all_signatures_hold(report));
+  json.member("all_hold", all_signatures_hold(report));
   json.member("trust_checked", report.trust_checked);
   json.member("store_problem", report.store_problem);
   json.key("signatures");
@@ -82,4 +82,4 @@ void print_verify_json(std::ostream& out, const std::string& file, const verify:
   json.end_object();
 }
 
-}  // namespace corvane::cli
+}  // namespace corvane::verify

@@ -2,14 +2,13 @@
 // file's key, certificate and chain into the user's certificate store.
 #include <CLI/CLI.hpp>
 
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/secret_file.h"
 #include "settings/registry.h"
 #include "signing/pkcs12_import.h"
 
@@ -27,21 +26,20 @@ struct ImportOptions {
   throw CLI::RuntimeError(1);
 }
 
-// The first line of `path`, without its line end.
-std::string first_line(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) fail("cannot read the password file " + path);
-  std::string line;
-  std::getline(in, line);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+// The bytes of `path` as the bounded reader gives them; ends the command
+// with `what` named when they cannot be read.
+std::string read_or_fail(const platform::FileRead& read, const std::string& what) {
+  if (!read.bytes) fail("cannot read " + what + ": " + read.problem);
+  return *read.bytes;
 }
 
 void run_import(const ImportOptions& options) {
-  std::ifstream in(options.file, std::ios::binary);
-  if (!in) fail("cannot read " + options.file);
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string password = options.password_file.empty() ? "" : first_line(options.password_file);
+  const std::string file = read_or_fail(platform::read_bounded_file(options.file, platform::kKeyFileLimit), options.file);
+  const std::vector<std::uint8_t> bytes(file.begin(), file.end());
+  const std::string password =
+      options.password_file.empty()
+          ? ""
+          : read_or_fail(platform::read_secret_file(options.password_file), "the password file " + options.password_file);
   std::string error;
   const auto keys = signing::import_pkcs12(bytes, password, error);
   if (!keys) {

@@ -1,6 +1,7 @@
 #include "cli/sign_messages.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/standard_streams.h"
+#include "settings/log.h"
 #include "settings/registry.h"
 
 namespace corvane::cli {
@@ -43,13 +46,6 @@ std::optional<std::string> find_message(const std::vector<std::string>& lines, s
     if (const auto message = message_of(line); message.starts_with(prefix))
       return std::string(message.substr(prefix.size()));
   return std::nullopt;
-}
-
-// $TMPDIR, or /tmp when that names no folder: signing does not depend on it.
-fs::path temporary_folder() {
-  std::error_code error;
-  fs::path folder = fs::temp_directory_path(error);
-  return error ? fs::path("/tmp") : folder;
 }
 
 }  // namespace
@@ -92,57 +88,49 @@ std::string sign_precheck(const std::string& input, const std::string& output, b
   return {};
 }
 
-RunLog::RunLog(bool per_thread) {
-  if (per_thread) {
-    std::string pattern = (temporary_folder() / "corvanepdf-batch-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return;
-    folder_ = pattern;
-    path_ = folder_ + "/%t.log";
-  } else {
-    // An unnamed file, reached through the descriptor: nothing is left
-    // behind however the process ends.
-    fd_ = ::open(temporary_folder().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ < 0) {
-      std::string pattern = (temporary_folder() / "corvanepdf-run-XXXXXX").string();
-      fd_ = ::mkstemp(pattern.data());
-      if (fd_ < 0) return;
-      ::unlink(pattern.c_str());
-    }
-    path_ = "/proc/self/fd/" + std::to_string(fd_);
-  }
-  ::setenv("CORVANE_LOG_COPY", path_.c_str(), 1);
+RunLog::RunLog(bool per_thread) : per_thread_(per_thread) {
+  // An unnamed file, reached through the descriptor: nothing is left
+  // behind however the process ends.
+  fd_ = unnamed_temporary_file();
+  if (fd_ < 0) return;
+  // Per thread, each line starts with the id of the thread that wrote it.
+  const std::string file = "/proc/self/fd/" + std::to_string(fd_);
+  ::setenv("CORVANE_LOG_COPY", (per_thread ? std::string(settings::kLogCopyPerThread) + file : file).c_str(), 1);
 }
 
 RunLog::~RunLog() {
-  if (path_.empty()) return;
+  if (fd_ < 0) return;
   ::unsetenv("CORVANE_LOG_COPY");
-  std::error_code error;
-  if (fd_ >= 0)
-    ::close(fd_);
-  else
-    fs::remove_all(folder_, error);
-}
-
-std::string RunLog::file() const {
-  std::string path = path_;
-  if (const auto mark = path.find("%t"); mark != std::string::npos)
-    path.replace(mark, 2, std::to_string(::gettid()));
-  return path;
+  ::close(fd_);
 }
 
 std::vector<std::string> RunLog::lines() const {
   std::vector<std::string> lines;
-  std::ifstream in(file());
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  if (fd_ < 0) return lines;
+  const std::string tag = per_thread_ ? std::to_string(::gettid()) + " " : "";
+  off_t from = 0;
+  if (per_thread_) {
+    const std::lock_guard lock(mutex_);
+    if (const auto cleared = cleared_at_.find(::gettid()); cleared != cleared_at_.end()) from = cleared->second;
+  }
+  std::ifstream in("/proc/self/fd/" + std::to_string(fd_));
+  in.seekg(from);
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(tag)) lines.push_back(line.substr(tag.size()));
   return lines;
 }
 
 void RunLog::clear() const {
-  std::error_code error;
-  if (fd_ >= 0)
+  if (fd_ < 0) return;
+  if (!per_thread_) {
     (void)::ftruncate(fd_, 0);
-  else if (!path_.empty())
-    fs::remove(file(), error);
+    return;
+  }
+  // Other threads' lines stay: this thread's lines so far end here.
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0) return;
+  const std::lock_guard lock(mutex_);
+  cleared_at_[::gettid()] = status.st_size;
 }
 
 std::string failure_message(const std::string& input, const std::vector<std::string>& lines) {

@@ -3,6 +3,10 @@
 // lines.
 #pragma once
 
+#include <sys/types.h>
+
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,10 +28,11 @@ namespace corvane::cli {
 // key, then machine key); "" when none is configured.
 [[nodiscard]] std::string configured_container();
 
-// Collects the diagnostic lines of this process in a temporary file for as
-// long as it lives (CORVANE_LOG_COPY), whether or not the log is on: an
-// unnamed file, named through /proc/self/fd; with `per_thread`, one file
-// per thread in a temporary folder.
+// Collects the diagnostic lines of this process in an unnamed temporary
+// file for as long as it lives (CORVANE_LOG_COPY, reached through
+// /proc/self/fd), whether or not the log is on: nothing is left behind
+// however the process ends. With `per_thread`, each thread reads and
+// clears only its own lines.
 class RunLog {
  public:
   explicit RunLog(bool per_thread = false);
@@ -41,10 +46,10 @@ class RunLog {
   void clear() const;
 
  private:
-  [[nodiscard]] std::string file() const;
-  std::string path_;    // may hold "%t", the thread's id
-  std::string folder_;  // the temporary folder of a per-thread log
-  int fd_ = -1;         // the unnamed file of a single log
+  bool per_thread_;
+  int fd_ = -1;
+  mutable std::mutex mutex_;
+  mutable std::map<pid_t, off_t> cleared_at_;  // per thread: where its lines start
 };
 
 // The message for a run that answered false, from its lines; "" when the

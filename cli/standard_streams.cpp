@@ -1,6 +1,7 @@
 #include "cli/standard_streams.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <array>
@@ -43,45 +44,54 @@ void replace_all(std::string& text, const std::string& what, const std::string& 
     text.replace(at, what.size(), with);
 }
 
+std::string descriptor_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
 }  // namespace
+
+int unnamed_temporary_file() {
+  std::error_code ignored;
+  const fs::path base = fs::temp_directory_path(ignored);
+  const int fd = ::open((base.empty() ? fs::path("/tmp") : base).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  return fd >= 0 ? fd : ::memfd_create("corvanepdf", MFD_CLOEXEC);
+}
 
 StandardStreams::StandardStreams(const std::string& input, const std::string& output)
     : input_(input), output_(output), input_as_given_(input), output_as_given_(output) {
-  if (input != kStdio && output != kStdio) return;
-  std::error_code ignored;
-  const fs::path base = fs::temp_directory_path(ignored);
-  std::string pattern = ((base.empty() ? fs::path("/tmp") : base) / "corvanepdf-stdio-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    error_ = "cannot make a temporary folder: " + std::string(std::strerror(errno));
+  if (output == kStdio) {
+    output_fd_ = unnamed_temporary_file();
+    if (output_fd_ < 0) {
+      error_ = "cannot make a temporary file: " + std::string(std::strerror(errno));
+      return;
+    }
+    output_ = descriptor_path(output_fd_);
+  }
+  if (input != kStdio) return;
+  input_fd_ = unnamed_temporary_file();
+  if (input_fd_ < 0 || !copy_stream(STDIN_FILENO, input_fd_)) {
+    error_ = "cannot read standard input: " + std::string(std::strerror(errno));
     return;
   }
-  folder_ = pattern;
-  if (output == kStdio) output_ = folder_ + "/signed.pdf";
-  if (input != kStdio) return;
-  input_ = folder_ + "/input.pdf";
-  const int fd = ::open(input_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0 || !copy_stream(STDIN_FILENO, fd)) error_ = "cannot read standard input: " + std::string(std::strerror(errno));
-  if (fd >= 0) ::close(fd);
+  input_ = descriptor_path(input_fd_);
 }
 
 StandardStreams::~StandardStreams() {
-  std::error_code ignored;
-  if (!folder_.empty()) fs::remove_all(folder_, ignored);
+  for (const int fd : {input_fd_, output_fd_})
+    if (fd >= 0) ::close(fd);
 }
 
 std::string StandardStreams::shown(std::string message) const {
+  // The longer name first: "/proc/self/fd/3" is part of "/proc/self/fd/31".
+  const bool output_first = output_.size() > input_.size();
+  if (output_first) replace_all(message, output_, output_as_given_ == kStdio ? "standard output" : output_as_given_);
   replace_all(message, input_, input_as_given_ == kStdio ? "standard input" : input_as_given_);
-  replace_all(message, output_, output_as_given_ == kStdio ? "standard output" : output_as_given_);
+  if (!output_first) replace_all(message, output_, output_as_given_ == kStdio ? "standard output" : output_as_given_);
   return message;
 }
 
 std::string StandardStreams::deliver() const {
   if (!output_is_stdout()) return {};
-  const int fd = ::open(output_.c_str(), O_RDONLY | O_CLOEXEC);
-  const bool copied = fd >= 0 && copy_stream(fd, STDOUT_FILENO);
-  const std::string why = std::strerror(errno);
-  if (fd >= 0) ::close(fd);
-  return copied ? std::string() : "cannot write the signed file to standard output: " + why;
+  const bool copied = ::lseek(output_fd_, 0, SEEK_SET) == 0 && copy_stream(output_fd_, STDOUT_FILENO);
+  return copied ? std::string() : "cannot write the signed file to standard output: " + std::string(std::strerror(errno));
 }
 
 }  // namespace corvane::cli

@@ -1,15 +1,20 @@
 // `corvanepdf sign - -o -`: the document read from standard input and the
-// signed file written to standard output, through a private temporary
-// folder that is removed afterwards.
+// signed file written to standard output, each held meanwhile in an unnamed
+// temporary file that the run reaches through its descriptor
+// (/proc/self/fd/N): nothing is left behind however the process ends.
 #pragma once
 
 #include <string>
 
 namespace corvane::cli {
 
+// A new file without a name, open for reading and writing: in $TMPDIR
+// (else /tmp), else in memory. -1 with errno set when neither can be made.
+[[nodiscard]] int unnamed_temporary_file();
+
 class StandardStreams {
  public:
-  // Copies standard input into the temporary folder when `input` is "-";
+  // Copies standard input into an unnamed file when `input` is "-";
   // error() says what went wrong otherwise. Other names pass through.
   StandardStreams(const std::string& input, const std::string& output);
   ~StandardStreams();
@@ -30,7 +35,8 @@ class StandardStreams {
   [[nodiscard]] std::string deliver() const;
 
  private:
-  std::string folder_;
+  int input_fd_ = -1;
+  int output_fd_ = -1;
   std::string input_;
   std::string output_;
   std::string input_as_given_;

@@ -19,6 +19,7 @@
 #include "component/signit_steps.h"
 #include "identity/user_identity.h"
 #include "pdfupdate/signature_rect.h"
+#include "platform/in_place_lock.h"
 #include "settings/file_helpers.h"
 #include "settings/log.h"
 #include "signing/sign_content.h"
@@ -67,6 +68,15 @@ class SignatureKindScope {
  private:
   SignerState& signer_;
 };
+
+// A run into its own input goes on with the file another run put there
+// while this one waited, when it appends to it; a rebuild would undo that
+// run's signature, so it is refused.
+Refusal in_place_refusal(const platform::InPlaceLock& lock, bool append) {
+  if (!lock.problem().empty()) return "the document " + lock.problem();
+  if (lock.replaced_while_waiting() && !append) return "the document " + std::string(platform::kChangedWhileSigning);
+  return {};
+}
 
 }  // namespace
 
@@ -146,6 +156,12 @@ bool Edit::signit() {
     if (!pdfeditloaded) pdfpath.clear();
   }
   const bool append = append_mode();
+  // Signing a file into itself: held from reading the file to replacing it.
+  const platform::InPlaceLock in_place(pdfpath, savepath);
+  if (Refusal refusal = in_place_refusal(in_place, append); !refusal.empty()) {
+    log_refusal(*this, refusal);
+    return false;
+  }
   if (pdfeditloaded && !pdfloaded) {
     if (Refusal refusal = size_refusal(pdfpath); !refusal.empty()) {
       log_refusal(*this, refusal);

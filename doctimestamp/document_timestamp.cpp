@@ -10,6 +10,7 @@
 #include "incremental/signature_revision.h"
 #include "incremental/signature_slot.h"
 #include "platform/atomic_file.h"
+#include "platform/in_place_lock.h"
 #include "settings/file_helpers.h"
 #include "settings/log.h"
 #include "timestamp/signature_timestamp.h"
@@ -57,6 +58,10 @@ bool put_token(std::string& bytes, const incremental::SignatureSlot& slot, const
 
 void stamp(const DocumentTimestampRequest& request, DocumentTimestampResult& result) {
   std::string& refusal = result.refusal;
+  // Timestamping a file into itself: held from reading the file to
+  // replacing it.
+  const platform::InPlaceLock in_place(request.input, request.output);
+  if (!(refusal = in_place.problem()).empty()) return;
   auto document = incremental::OriginalDocument::open(request.input, request.password, refusal);
   if (!document) return;
   // The document is judged before the authority is asked; the slot's

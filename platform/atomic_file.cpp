@@ -14,6 +14,7 @@
 #include <random>
 #include <utility>
 
+#include "platform/in_place_lock.h"
 #include "platform/removed_on_signal.h"
 #include "platform/safe_open.h"
 
@@ -176,6 +177,19 @@ bool write_beside(const std::string& path, const FileWriter& write_body, unsigne
   return ok;
 }
 
+// A file the process holds open (an unnamed one, say) has no name to put a
+// new file at: the content goes into it, in place of what it held.
+bool write_into_descriptor(const std::string& path, const FileWriter& write_body, std::string* why) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return fail(why, failure_reason(errno));
+  struct stat status {};
+  bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+  if (!ok) fail(why, "not a regular file");
+  else if (!(ok = write_body(fd))) fail(why, failure_reason(errno));
+  ::close(fd);
+  return ok;
+}
+
 }  // namespace
 
 bool replace_file_contents(const std::string& given_path, std::string_view bytes, unsigned mode,
@@ -187,12 +201,15 @@ bool replace_file_contents(const std::string& given_path, std::string_view bytes
 bool replace_file_with(const std::string& given_path, const FileWriter& write_body, unsigned mode,
                        bool keep_existing_mode, std::string* why, bool share_with_group) {
   if (given_path.empty()) return fail(why, "no file name");
+  if (names_own_descriptor(given_path)) return write_into_descriptor(given_path, write_body, why);
   const std::string path = destination_of(given_path);
+  if (!folders_trusted(path)) return fail(why, "a link of another user");
   struct stat old_stat {};
   const bool existed = ::lstat(path.c_str(), &old_stat) == 0 && !S_ISLNK(old_stat.st_mode);
   if (existed && !S_ISREG(old_stat.st_mode)) return fail(why, "not a regular file");
   const std::string name = name_of(path);
-  return write_beside(
+  std::string changed;
+  const bool replaced = write_beside(
       path, write_body, mode, why,
       [&](int fd, const std::string& folder) {
         if (existed && keep_existing_mode)
@@ -201,12 +218,18 @@ bool replace_file_with(const std::string& given_path, const FileWriter& write_bo
           share_new_file(fd, folder);
       },
       [&](int dir_fd, const std::string& temp) {
-        return ::renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) == 0;
+        // A run that read the file it replaces puts its result there only
+        // while the name still names what it read.
+        changed = changed_since_locked(given_path);
+        return changed.empty() && ::renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) == 0;
       });
+  if (!replaced && !changed.empty()) fail(why, changed);
+  return replaced;
 }
 
 bool create_file_contents(const std::string& path, std::string_view bytes, unsigned mode, std::string* why) {
   if (path.empty()) return fail(why, "no file name");
+  if (!folders_trusted(path)) return fail(why, "a link of another user");
   struct stat existing {};
   if (::lstat(path.c_str(), &existing) == 0) return fail(why, "the file exists");
   const std::string name = name_of(path);

@@ -23,10 +23,13 @@ bool write_all(int fd, std::string_view bytes);
 // keeps its mode, extended attributes and ACLs and, where the process may,
 // its owner and group when `keep_existing_mode`, else it is made anew like
 // a new file. A file with several hard links is replaced under this one
-// name only: the other names keep the old content. False, with `why` set,
+// name only: the other names keep the old content. One of the process's own
+// descriptors (names_own_descriptor: an unnamed file, say) has no name to
+// replace: its file is truncated and written. False, with `why` set,
 // nothing changed and no temporary file left, when the folder is missing or
-// not writable, `path` names something other than a regular file, or a write
-// fails.
+// not writable, `path` names something other than a regular file, a write
+// fails, or this thread holds an InPlaceLock for `path` and the name no
+// longer names the locked file (kChangedWhileSigning).
 bool replace_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0644,
                            bool keep_existing_mode = true, std::string* why = nullptr,
                            bool share_with_group = false);

@@ -11,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/codepage.h"
+#include "platform/secret_file.h"
 #include "platform/text_case.h"
 
 namespace corvane::platform {
@@ -34,8 +35,7 @@ int sasl_defaults(LDAP*, unsigned, void*, void* prompts) {
 std::string configured_password() {
   const char* file = std::getenv("CORVANE_LDAP_PASSWORD_FILE");
   if (!file || !*file) return "";
-  std::string text = read_whole_file(file).value_or("");
-  return text.substr(0, text.find_first_of("\r\n"));
+  return read_secret_file(file).bytes.value_or("");
 }
 
 std::string option_text(LDAP* ld, int option) {

@@ -13,12 +13,27 @@ namespace corvane::platform {
 // system", "the folder does not exist", else the system's text.
 [[nodiscard]] std::string failure_reason(int error);
 
+// Whether none of the folders of `path` is a symbolic link of another user
+// than the running one or root: its folder, and that folder's folders up to
+// the first one the running user owns (or "/", or "." for a relative path).
+// A link of another user there (a folder not made yet in a shared folder,
+// planted as a link to a folder of the running user's) would lead every
+// file made in it elsewhere.
+[[nodiscard]] bool folders_trusted(const std::string& path);
+
 // The file `path` stands for: a symbolic link owned by the running user or
 // by root is followed (a chain of up to 8, each checked the same way, a
 // relative target read from the link's folder); any other path comes back
-// unchanged. nullopt, with `why` set, when the chain meets a link of another
-// user or is too long.
+// unchanged, and so does one of the process's own descriptors
+// (names_own_descriptor). nullopt, with `why` set, when the chain meets a
+// link of another user (the folders of each name included, as
+// folders_trusted checks them) or is too long.
 [[nodiscard]] std::optional<std::string> trusted_path(const std::string& path, std::string* why);
+
+// Whether `path` names one of this process's open descriptors
+// (/proc/self/fd/N, /dev/fd/N, /dev/stdin): opening it opens again the file
+// or pipe the process holds there (an unnamed file included).
+[[nodiscard]] bool names_own_descriptor(const std::string& path);
 
 // The folder part of `path` ("." for a bare name, "/" for a file in the root).
 [[nodiscard]] std::string folder_of(const std::string& path);

@@ -59,15 +59,17 @@ void prepare(LogState& state) {
 void copy_line(std::string_view message) {
   const char* setting = std::getenv("CORVANE_LOG_COPY");
   if (setting == nullptr || *setting == '\0' || message.empty()) return;
-  // "%t" stands for the thread's id: one file per thread of a batch run.
-  std::string path = setting;
-  if (const auto mark = path.find("%t"); mark != std::string::npos)
-    path.replace(mark, 2, std::to_string(::gettid()));
-  std::string line = log_timestamp();
+  std::string_view path = setting;
+  std::string line;
+  if (path.starts_with(kLogCopyPerThread)) {
+    path.remove_prefix(kLogCopyPerThread.size());
+    line = std::to_string(::gettid()) + " ";
+  }
+  line += log_timestamp();
   line += ": ";
   line += message;
   line += '\n';
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  const int fd = ::open(std::string(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return;
   const ssize_t written = ::write(fd, line.data(), line.size());
   (void)written;

@@ -10,10 +10,12 @@ namespace corvane::settings {
 // Hands one time-stamped line to the logging component (UTF-8 message).
 // When the environment variable CORVANE_LOG_COPY names a file, the line is
 // also appended there, whether or not `debug` is on: that is how the
-// command line reads the lines of its own run. A "%t" in the file name is
-// replaced by the calling thread's id (gettid), so that each thread of a
-// batch run has its own file.
+// command line reads the lines of its own run. A value that starts with
+// kLogCopyPerThread names the file after it, and each line there starts
+// with the calling thread's id (gettid) and a blank, so that each thread of
+// a batch run can tell its own lines.
 void log_line(std::string_view message);
+inline constexpr std::string_view kLogCopyPerThread = "%t:";
 // Local time as "yyyymmddhhnnss"; "" when it cannot be formatted.
 [[nodiscard]] std::string log_timestamp();
 

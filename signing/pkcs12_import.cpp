@@ -113,6 +113,17 @@ void enable_ciphers() {
     SEC_PKCS12EnableCipher(cipher, PR_TRUE);
 }
 
+// Whether the verified file holds a private key (plain or shrouded).
+bool holds_private_key(SEC_PKCS12DecoderContext* decoder) {
+  if (SEC_PKCS12DecoderIterateInit(decoder) != SECSuccess) return false;
+  const SEC_PKCS12DecoderItem* item = nullptr;
+  bool found = false;
+  while (SEC_PKCS12DecoderIterateNext(decoder, &item) == SECSuccess)
+    found = found || item->type == SEC_OID_PKCS12_V1_KEY_BAG_ID ||
+            item->type == SEC_OID_PKCS12_V1_PKCS8_SHROUDED_KEY_BAG_ID;
+  return found;
+}
+
 }  // namespace
 
 std::optional<std::vector<ImportedKey>> import_pkcs12(std::span<const std::uint8_t> file,
@@ -141,6 +152,11 @@ std::optional<std::vector<ImportedKey>> import_pkcs12(std::span<const std::uint8
     std::fill(secret.begin(), secret.end(), 0);
     error = nss_error("The file cannot be read as PKCS#12");
     return std::nullopt;
+  }
+  // A file without a key would only add certificates nobody can sign with.
+  if (!holds_private_key(decoder.get())) {
+    std::fill(secret.begin(), secret.end(), 0);
+    return std::vector<ImportedKey>{};
   }
   // The decoder reads the password again while it imports the key.
   const bool imported = SEC_PKCS12DecoderValidateBags(decoder.get(), fresh_nickname) == SECSuccess &&

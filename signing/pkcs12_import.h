@@ -18,7 +18,8 @@ struct ImportedKey {
 
 // Imports `file` (the bytes of a PKCS#12 file) protected by `password`
 // (UTF-8). Opens the database for writing, so it must be the process's first
-// use of the database. Returns the imported certificates that have a key;
+// use of the database. Returns the imported certificates that have a key (none,
+// and nothing imported, when the file holds no private key);
 // nullopt with `error` filled when the file cannot be read with the
 // password or the database refuses the import.
 [[nodiscard]] std::optional<std::vector<ImportedKey>> import_pkcs12(std::span<const std::uint8_t> file,

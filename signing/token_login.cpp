@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,6 +16,7 @@
 #include <set>
 #include <utility>
 
+#include "platform/secret_file.h"
 #include "settings/log.h"
 
 namespace corvane::signing {
@@ -57,7 +57,10 @@ std::optional<PinDigest> pin_digest(Logins& state, const std::string& pin) {
   if (!state.salted)
     state.salted = PK11_GenerateRandom(state.salt.data(), static_cast<int>(state.salt.size())) == SECSuccess;
   if (!state.salted) return std::nullopt;
-  std::string salted(reinterpret_cast<const char*>(state.salt.data()), state.salt.size());
+  // Reserved at once, so that no copy of the PIN is left in a buffer given up.
+  std::string salted;
+  salted.reserve(state.salt.size() + pin.size());
+  salted.append(reinterpret_cast<const char*>(state.salt.data()), state.salt.size());
   salted += pin;
   PinDigest digest{};
   const SECStatus status = PK11_HashBuf(SEC_OID_SHA256, digest.data(),
@@ -68,14 +71,17 @@ std::optional<PinDigest> pin_digest(Logins& state, const std::string& pin) {
   return digest;
 }
 
-// The first line of the PIN file; false without one.
+// The first line of the PIN file; false without one (the log says why a
+// file that is named cannot be read).
 bool pin_from_file(std::string& pin) {
   const char* path = std::getenv("CORVANE_PIN_FILE");
   if (!path || !*path) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::getline(in, pin);
-  if (!pin.empty() && pin.back() == '\r') pin.pop_back();
+  platform::FileRead read = platform::read_secret_file(path);
+  if (!read.bytes) {
+    settings::log_line("the PIN file named by CORVANE_PIN_FILE cannot be read: " + read.problem);
+    return false;
+  }
+  pin = std::move(*read.bytes);
   return true;
 }
 

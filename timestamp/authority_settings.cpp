@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/secret_file.h"
 #include "settings/setting_values.h"
-#include "timestamp/secret_file.h"
 
 namespace corvane::timestamp {
 
@@ -21,12 +21,12 @@ AuthorityChoice read_authority_settings(const std::string& url) {
   tsa.user = settings::read_setting("tsauser");
   tsa.timeout_seconds = read_timeout_seconds();
   if (const char* file = std::getenv(kTsaPasswordFileVariable); file && *file) {
-    auto password = read_secret_file(file);
-    if (!password)
+    auto password = platform::read_secret_file(file);
+    if (!password.bytes)
       choice.problem = std::string("the timestamp password file named by ") + kTsaPasswordFileVariable +
-                       " cannot be read";
+                       " cannot be read: " + password.problem;
     else
-      tsa.password = std::move(*password);
+      tsa.password = std::move(*password.bytes);
   }
   choice.tsa = std::move(tsa);
   return choice;

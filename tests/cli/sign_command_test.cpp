@@ -4,10 +4,17 @@
 // or one clear line with nothing written, the input keeping its bytes unless
 // it is its own output.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/component/signed_pdf.h"
@@ -128,6 +135,82 @@ TEST(SignCommand, StandardInputIntoStandardOutputThroughAPipeOrAFile) {
   EXPECT_TRUE(r.output.starts_with("corvanepdf: cannot open standard input")) << r.output;
 }
 
+// `corvanepdf ARGUMENTS` started with `dir`'s hives, TMPDIR at `tmp`, and
+// standard input the pipe `input` (-1: /dev/null); its process id.
+pid_t start_cli(const ScratchDir& dir, const std::filesystem::path& tmp, const std::vector<std::string>& arguments,
+                int input) {
+  const pid_t child = ::fork();
+  if (child != 0) return child;
+  ::setsid();
+  ::dup2(input >= 0 ? input : ::open("/dev/null", O_RDONLY), STDIN_FILENO);
+  ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+  ::setenv("TMPDIR", tmp.c_str(), 1);
+  ::setenv("CORVANE_HKLM", (dir / "hklm.reg").c_str(), 1);
+  ::setenv("CORVANE_HKCU", (dir / "hkcu.reg").c_str(), 1);
+  ::unsetenv("DISPLAY");
+  std::vector<char*> argv{const_cast<char*>(CORVANEPDF_CLI)};
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  ::execv(CORVANEPDF_CLI, argv.data());
+  ::_exit(127);
+}
+
+// Whether a descriptor of process `pid` names a file under `folder`;
+// waits up to 60 s for one.
+bool holds_file_under(pid_t pid, const std::filesystem::path& folder) {
+  for (int tenth = 0; tenth < 600; ++tenth) {
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+      if (std::filesystem::read_symlink(fd.path(), error).string().starts_with(folder.string() + "/")) return true;
+    ::usleep(100000);
+  }
+  return false;
+}
+
+TEST(SignCommand, ARunEndedByASignalLeavesNothingInItsTemporaryFolder) {
+  ScratchDir dir("sign-signals");
+  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  const auto tmp = dir / "tmp";
+  std::filesystem::create_directory(tmp);
+  // A batch waits for the lock of an input whose signed file is another
+  // name of it (a hard link).
+  const auto input = dir / "x.pdf";
+  std::filesystem::copy_file(fixture_pdf("plain.pdf"), input);
+  std::filesystem::create_directory(dir / "out");
+  std::filesystem::create_hard_link(input, dir / "out" / "x-signed.pdf");
+  const std::string document = read_file(fixture_pdf("plain.pdf"));
+  const struct {
+    int signal;
+    bool batch;
+  } cases[] = {{SIGTERM, false}, {SIGHUP, false}, {SIGINT, false}, {SIGKILL, false}, {SIGKILL, true}, {SIGTERM, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(::strsignal(c.signal)) + (c.batch ? ", batch" : ", standard input"));
+    int pipe[2] = {-1, -1};
+    std::optional<HeldFileLock> other_run;
+    pid_t run = -1;
+    if (c.batch) {
+      other_run.emplace(input);
+      run = start_cli(dir, tmp, {"sign", input.string(), "--out-dir", (dir / "out").string()}, -1);
+      EXPECT_TRUE(wait_for_file_lock(input, /*waiting=*/true));
+    } else {
+      // The document is read up to its end; the pipe stays open.
+      ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+      run = start_cli(dir, tmp, {"sign", "-", "-o", "-"}, pipe[0]);
+      ::close(pipe[0]);
+      EXPECT_TRUE(::write(pipe[1], document.data(), document.size()) == static_cast<ssize_t>(document.size()));
+      EXPECT_TRUE(holds_file_under(run, tmp));
+    }
+    ::kill(run, c.signal);
+    int status = 0;
+    ::waitpid(run, &status, 0);
+    if (pipe[1] >= 0) ::close(pipe[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) != 0);
+    std::string left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tmp)) left += entry.path().string() + "\n";
+    EXPECT_EQ(left, "");
+  }
+}
+
 TEST(SignCommand, BatchSignsEveryGoodFileDespiteABadOne) {
   ScratchDir dir("sign-batch");
   write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
@@ -165,6 +248,76 @@ TEST(SignCommand, BatchNeverWritesOverAnInput) {
   EXPECT_TRUE(contains(r.output, "a.pdf: its signed file would replace the input ")) << r.output;
   EXPECT_EQ(read_file(dir / "a-signed.pdf"), original);
   EXPECT_TRUE(contains(pdfsig_report(dir / "a-signed-signed.pdf", ""), "Signature is Valid."));
+}
+
+// How many signatures pdfsig finds valid in `pdf`.
+int valid_signatures(const std::filesystem::path& pdf) {
+  const std::string report = pdfsig_report(pdf, "");
+  int count = 0;
+  for (auto at = report.find("Signature is Valid."); at != std::string::npos; at = report.find("Signature is Valid.", at + 1))
+    ++count;
+  return count;
+}
+
+TEST(SignCommand, TwoRunsIntoOneFileAtOnceKeepBothSignatures) {
+  ScratchDir dir("sign-in-place");
+  write_user_hive(dir, "");
+  constexpr int kFiles = 10;
+  std::vector<std::string> runs;
+  for (int i = 0; i < kFiles; ++i) {
+    const auto file = dir / ("c" + std::to_string(i) + ".pdf");
+    std::filesystem::copy_file(fixture_pdf("plain.pdf"), file);
+    for (const char* signer : {"Alex Signer", "Blair EC Signer"})
+      runs.push_back(shell_quote(CORVANEPDF_CLI) + " sign -q --append --cert " + shell_quote(signer) + " " +
+                     shell_quote(file.string()) + " -o " + shell_quote(file.string()));
+  }
+  const std::vector<CommandResult> results = run_at_once(dir.path(), runs);
+  for (int i = 0; i < kFiles; ++i) {
+    SCOPED_TRACE("c" + std::to_string(i) + ".pdf");
+    const CommandResult& a = results[2 * i];
+    const CommandResult& b = results[2 * i + 1];
+    const int refused = (a.exit_code != 0) + (b.exit_code != 0);
+    for (const CommandResult* r : {&a, &b}) {
+      if (r->exit_code != 0) EXPECT_TRUE(contains(r->output, "changed while signing")) << r->output;
+    }
+    EXPECT_LE(refused, 1) << a.output << b.output;
+    EXPECT_EQ(valid_signatures(dir / ("c" + std::to_string(i) + ".pdf")), 2 - refused);
+  }
+}
+
+TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
+  ScratchDir dir("sign-in-place-wait");
+  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  const std::string left = read_file(fixture_pdf("annots-form.pdf"));
+  const auto file = dir / "c.pdf";
+  const struct {
+    const char* name;
+    const char* mode;
+    int want_exit;
+    std::string want_output;
+  } cases[] = {
+      // The append signs the file another run left.
+      {"append", "--append", 0, ""},
+      // A rebuild of it would undo that run's signature.
+      {"rebuild", "--rebuild", 1, "corvanepdf: cannot sign " + file.string() + ": the document changed while signing\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::copy_file(fixture_pdf("plain.pdf"), file, std::filesystem::copy_options::overwrite_existing);
+    write_file(dir / "left.pdf", left);
+    HeldFileLock other_run(file);
+    CommandResult r;
+    std::thread run([&] { r = sign(dir, std::string(c.mode) + " -q " + shell_quote(file.string()) + " -o " + shell_quote(file.string())); });
+    EXPECT_TRUE(wait_for_file_lock(file, /*waiting=*/true));
+    std::filesystem::rename(dir / "left.pdf", file);
+    other_run.release();
+    run.join();
+    EXPECT_EQ(r.exit_code, c.want_exit) << r.output;
+    EXPECT_EQ(r.output, c.want_output);
+    const std::string now = read_file(file);
+    EXPECT_EQ(now.substr(0, left.size()), left) << "another run's file is kept";
+    EXPECT_EQ(valid_signatures(file), c.want_exit == 0 ? 1 : 0);
+  }
 }
 
 // A one-page PDF with a classic table and exact offsets; `page_extra` goes

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,6 +121,10 @@ class TokenTest : public ::testing::Test {
     fs::create_directories(dir_ / "out");
     return arguments + "--jobs 2 --out-dir " + shell_quote((dir_ / "out").string());
   }
+  std::string fifo() const {
+    ::mkfifo((dir_ / "fifo").c_str(), 0600);
+    return (dir_ / "fifo").string();
+  }
   std::string wrong_pin() const {
     write_file(dir_ / "wrong.txt", "0000\n");
     return (dir_ / "wrong.txt").string();
@@ -137,9 +142,12 @@ TEST_F(TokenTest, ListingLogsInOnceOrSaysWhyNot) {
     const char* want;
   } cases[] = {{pin_, 0, 1, "ECDSA\tyes\t"},
                {wrong_pin(), 1, 1, "wrong PIN for token corvane-token"},
-               {"", 1, 0, "no PIN: set CORVANE_PIN_FILE or run on a terminal"}};
+               {"", 1, 0, "no PIN: set CORVANE_PIN_FILE or run on a terminal"},
+               // Neither an endless device nor a FIFO nobody writes to holds the run.
+               {"/dev/zero", 1, 0, "no PIN: set CORVANE_PIN_FILE or run on a terminal"},
+               {fifo(), 1, 0, "no PIN: set CORVANE_PIN_FILE or run on a terminal"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.want);
+    SCOPED_TRACE(c.pin_file);
     const CommandResult r = run(c.pin_file, "certificates");
     EXPECT_EQ(r.exit_code, c.exit_code) << r.output;
     EXPECT_TRUE(contains(r.output, c.want)) << r.output;
@@ -358,6 +366,38 @@ TEST_F(TokenTest, ImportMakesTheStoreAndSelectsTheKey) {
   const CommandResult no_password = in_home("import " + shell_quote(p12.string()));
   EXPECT_EQ(no_password.exit_code, 1);
   EXPECT_TRUE(contains(no_password.output, "wrong password (give it with --password-file)")) << no_password.output;
+  // Files that would grow without end, hold the run or add what nobody
+  // signs with are refused, and nothing goes into the store.
+  const auto certificate_only = dir_ / "certificate-only.p12";
+  ASSERT_EQ(run_command("openssl pkcs12 -export -nokeys -in " + shell_quote((pem / "dana.crt").string()) +
+                        " -passout pass:pw123 -out " + shell_quote(certificate_only.string()))
+                .exit_code,
+            0);
+  const std::string p12_arg = shell_quote(p12.string());
+  const struct {
+    std::string arguments;
+    const char* want;
+  } refused[] = {
+      {"/dev/zero", "cannot read /dev/zero: not a regular file"},
+      {p12_arg + " --password-file /dev/zero", "cannot read the password file /dev/zero: not a regular file"},
+      {p12_arg + " --password-file " + shell_quote(fifo()), "nothing was written to it within 3 seconds"},
+      {shell_quote(certificate_only.string()) + " --password-file " + shell_quote((dir_ / "pw.txt").string()),
+       "holds no private key"},
+  };
+  for (const auto& c : refused) {
+    const CommandResult r = in_home("import " + c.arguments);
+    EXPECT_EQ(r.exit_code, 1) << c.arguments;
+    EXPECT_TRUE(contains(r.output, c.want)) << r.output;
+  }
+  EXPECT_FALSE(contains(run_command("certutil -L -d sql:" + shell_quote((dir_ / "home" / ".pki" / "nssdb").string())).output,
+                        "Dana"));
+  // The password through a pipe, or on standard input.
+  for (const std::string& password_file : {std::string("<(echo pw123)"), std::string("- <<<pw123")}) {
+    const CommandResult r = run_without_terminal(dir_.path(), "bash", "-c " + shell_quote(
+        "HOME=" + shell_quote((dir_ / "home").string()) + " " + shell_quote(CORVANEPDF_CLI) + " import " + p12_arg +
+        " --password-file " + password_file), "-u CORVANE_NSSDB -u CORVANE_PIN_FILE");
+    EXPECT_EQ(r.exit_code, 0) << password_file << ": " << r.output;
+  }
 
   const CommandResult imported =
       in_home("import " + shell_quote(p12.string()) + " --password-file " + shell_quote((dir_ / "pw.txt").string()) +

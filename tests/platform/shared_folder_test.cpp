@@ -1,6 +1,7 @@
 // Files in folders other users can write to, as root with a second user
-// (nobody, 65534): replaced files keep what they were, planted links and
-// FIFOs are refused without blocking, a setgid folder works for its group,
+// (nobody, 65534): replaced files keep what they were, planted links (of
+// files or of the folders they go in) and FIFOs are refused without
+// blocking, a setgid folder works for its group,
 // and no temporary file stays behind.
 #include <fcntl.h>
 #include <signal.h>
@@ -22,6 +23,7 @@
 #include "platform/profile.h"
 #include "platform/removed_on_signal.h"
 #include "platform/safe_open.h"
+#include "platform/secret_file.h"
 #include "tests/support/test_support.h"
 
 namespace corvane::platform {
@@ -147,6 +149,34 @@ const Row kRows[] = {
        return expect(planted, "setup") + expect(!logged && !written, "written through a link") +
               expect(test::read_file(f.important()) == "root's", "target changed") +
               expect(why.find("link of another user") != std::string::npos, "why: " + why);
+     }},
+    {"a folder not made yet, planted as a link to root's folder, takes no pdf.log, user.ini or lock",
+     [](const Folders& f) {
+       // The `path` folder itself, and a folder inside it.
+       const fs::path planted = f.shared / "corvane";
+       fs::create_directory(f.root_only / "sub");
+       const bool made = as_nobody([&] { return ::symlink(f.root_only.c_str(), planted.c_str()) == 0; });
+       std::string why;
+       const bool logged = logge(planted / "pdf.log", "line") || logge(planted / "sub" / "pdf.log", "line");
+       const bool written = profile_write_string((planted / "sub" / "user.ini").string(), "user", "alice", "a@x", &why);
+       std::string made_there;
+       for (const char* name : {"pdf.log", "sub/pdf.log", "sub/user.ini", "sub/user.ini.lock"})
+         if (fs::exists(f.root_only / name)) made_there += std::string(name) + " ";
+       return expect(made, "setup") + expect(!logged && !written, "written through the folder link") +
+              expect(made_there.empty(), "made in root's folder: " + made_there) +
+              expect(why == "a link of another user", "why: " + why);
+     }},
+    {"passwords, PINs and key files are not read through another user's link",
+     [](const Folders& f) {
+       const bool planted = as_nobody([&] {
+         return ::symlink(f.important().c_str(), (f.shared / "pw.txt").c_str()) == 0 &&
+                ::symlink(f.important().c_str(), (f.shared / "key.p12").c_str()) == 0;
+       });
+       const FileRead secret = read_secret_file((f.shared / "pw.txt").string());
+       const FileRead key = read_bounded_file((f.shared / "key.p12").string(), kKeyFileLimit);
+       return expect(planted, "setup") + expect(!secret.bytes && !key.bytes, "read through a link") +
+              expect(secret.problem == "a link of another user" && key.problem == secret.problem,
+                     "why: " + secret.problem + ", " + key.problem);
      }},
     {"FIFOs are refused without blocking",
      [](const Folders& f) {

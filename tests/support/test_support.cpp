@@ -6,6 +6,8 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -68,6 +70,51 @@ CommandResult run_without_terminal(const std::filesystem::path& dir, const std::
                      " CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
                      " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " setsid -w " +
                      shell_quote(program) + " " + arguments + " " + redirections);
+}
+
+std::vector<CommandResult> run_at_once(const std::filesystem::path& dir, const std::vector<std::string>& command_lines) {
+  std::string script;
+  for (std::size_t i = 0; i < command_lines.size(); ++i) {
+    const std::string out = shell_quote((dir / ("at-once-" + std::to_string(i))).string());
+    script += "{ " + command_lines[i] + " >" + out + " 2>&1; echo $? >" + out + ".rc; } & ";
+  }
+  run_without_terminal(dir, "bash", "-c " + shell_quote(script + "wait"));
+  std::vector<CommandResult> results(command_lines.size());
+  for (std::size_t i = 0; i < command_lines.size(); ++i) {
+    const auto out = dir / ("at-once-" + std::to_string(i));
+    results[i].output = read_file(out);
+    results[i].exit_code = std::atoi(read_file(out.string() + ".rc").c_str());
+    std::filesystem::remove(out);
+    std::filesystem::remove(out.string() + ".rc");
+  }
+  return results;
+}
+
+HeldFileLock::HeldFileLock(const std::filesystem::path& path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  EXPECT_TRUE(fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0) << path;
+}
+
+HeldFileLock::~HeldFileLock() { release(); }
+
+void HeldFileLock::release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool wait_for_file_lock(const std::filesystem::path& path, bool waiting) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return false;
+  // /proc/locks: "N: FLOCK ADVISORY WRITE PID MAJOR:MINOR:INODE 0 EOF", with
+  // "-> " before "FLOCK" for a process waiting for the lock.
+  const std::string inode = ":" + std::to_string(status.st_ino) + " ";
+  for (int tenth = 0; tenth < 600; ++tenth) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+      if (contains(line, " FLOCK ") && contains(line, inode) && contains(line, "-> ") == waiting) return true;
+    ::usleep(100000);
+  }
+  return false;
 }
 
 std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra) {

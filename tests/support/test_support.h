@@ -43,6 +43,30 @@ CommandResult run_without_terminal(const std::filesystem::path& dir, const std::
                                    const std::string& arguments, const std::string& environment = "",
                                    const std::string& redirections = "</dev/null");
 
+// Runs every command line at once, each in the background of one shell run
+// as run_without_terminal runs `program`, and waits for all: what each
+// printed and its exit code, in the order given.
+std::vector<CommandResult> run_at_once(const std::filesystem::path& dir, const std::vector<std::string>& command_lines);
+
+// Holds an exclusive advisory lock (flock) on the file at `path` for the
+// life of the object, as a run that writes into its own input does.
+class HeldFileLock {
+ public:
+  explicit HeldFileLock(const std::filesystem::path& path);
+  ~HeldFileLock();
+  HeldFileLock(const HeldFileLock&) = delete;
+  HeldFileLock& operator=(const HeldFileLock&) = delete;
+  // Lets the lock go (before the object dies).
+  void release();
+
+ private:
+  int fd_ = -1;
+};
+// Waits until a process holds (`waiting` false) or waits for (true) an
+// advisory lock (flock) on the file now at `path`; false when none did
+// within 60 s.
+bool wait_for_file_lock(const std::filesystem::path& path, bool waiting);
+
 // A small PDF with a classic cross-reference table: object i + 1 is
 // objects[i], object 1 the catalog; `trailer_extra` goes into the trailer
 // dictionary. Every offset is exact.

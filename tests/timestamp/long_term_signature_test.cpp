@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/component/signed_pdf.h"
@@ -358,6 +359,50 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
   EXPECT_TRUE(contains(verify.output, "  Signature: invalid (the document timestamp does not hold: ") &&
               contains(verify.output, "imprint mismatch)\n"))
       << verify.output;
+}
+
+TEST(LongTermSignature, DocumentTimestampsIntoTheirOwnFileLoseNothing) {
+  ScratchDir dir("timestamp-in-place");
+  const TsaServer tsa(dir / "tsa");
+  write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf", ""));
+  // Two runs at once on each of ten files: each file holds both timestamps.
+  constexpr int kFiles = 10;
+  std::vector<std::string> runs;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string file = shell_quote((dir / ("c" + std::to_string(i) + ".pdf")).string());
+    std::filesystem::copy_file(fixture_pdf("plain.pdf"), dir / ("c" + std::to_string(i) + ".pdf"));
+    for (int run = 0; run < 2; ++run)
+      runs.push_back(shell_quote(CORVANEPDF_CLI) + " timestamp -q " + file + " -o " + file + " --tsa " + tsa.url("/ok"));
+  }
+  const std::vector<CommandResult> results = run_at_once(dir.path(), runs);
+  for (int i = 0; i < kFiles; ++i) {
+    SCOPED_TRACE("c" + std::to_string(i) + ".pdf");
+    EXPECT_EQ(results[2 * i].exit_code + results[2 * i + 1].exit_code, 0)
+        << results[2 * i].output << results[2 * i + 1].output;
+    const CommandResult verify = verify_command(dir / ("c" + std::to_string(i) + ".pdf"), "");
+    EXPECT_EQ(verify.exit_code, 0) << verify.output;
+    EXPECT_TRUE(contains(verify.output, "(field \"Document timestamp\")") &&
+                contains(verify.output, "(field \"Document timestamp (2)\")"))
+        << verify.output;
+  }
+
+  // A program that takes no lock puts another file at the name while a run
+  // waits for a slow authority: that file is kept, the run refused.
+  const auto file = dir / "c.pdf";
+  std::filesystem::copy_file(fixture_pdf("plain.pdf"), file);
+  const std::string other = read_file(fixture_pdf("annots-form.pdf"));
+  write_file(dir / "other.pdf", other);
+  CommandResult r;
+  std::thread run([&] {
+    r = corvanepdf(dir, "", "timestamp " + shell_quote(file.string()) + " -o " + shell_quote(file.string()) +
+                                " --tsa " + tsa.url("/slow"));
+  });
+  EXPECT_TRUE(wait_for_file_lock(file, /*waiting=*/false));
+  std::filesystem::rename(dir / "other.pdf", file);
+  run.join();
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, ": changed while signing\n")) << r.output;
+  EXPECT_EQ(read_file(file), other);
 }
 
 // The number behind the last `key` of `file` (" /Root 1 0 R" gives 1).

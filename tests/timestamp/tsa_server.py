@@ -33,6 +33,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 DIR = sys.argv[1]
@@ -58,9 +59,14 @@ def openssl(query, *args):
             return f.read()
 
 
+# `openssl ts -reply` counts its serial numbers in a file: one at a time.
+SERIAL = threading.Lock()
+
+
 def reply(query, section="test_tsa"):
-    return openssl(query, "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"), "-section", section,
-                   "-queryfile", "{q}", "-out", "{r}")
+    with SERIAL:
+        return openssl(query, "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"), "-section", section,
+                       "-queryfile", "{q}", "-out", "{r}")
 
 
 def faults():

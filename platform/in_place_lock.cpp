@@ -1,0 +1,93 @@
+#include "platform/in_place_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "platform/safe_open.h"
+
+namespace corvane::platform {
+namespace {
+
+// How often a file replaced while this run waited for its lock is taken up
+// anew before the run gives up.
+constexpr int kMaxAttempts = 20;
+
+struct HeldLock {
+  std::string output;
+  dev_t device;
+  ino_t inode;
+};
+
+// The locks this thread holds; a thread's runs never see another's.
+std::vector<HeldLock>& held_locks() {
+  thread_local std::vector<HeldLock> held;
+  return held;
+}
+
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+bool held_by_this_thread(const struct stat& file) {
+  const auto& held = held_locks();
+  return std::any_of(held.begin(), held.end(),
+                     [&](const HeldLock& lock) { return lock.device == file.st_dev && lock.inode == file.st_ino; });
+}
+
+}  // namespace
+
+InPlaceLock::InPlaceLock(const std::string& input, const std::string& output) {
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    struct stat read_from {};
+    struct stat written_to {};
+    if (::stat(input.c_str(), &read_from) != 0 || ::stat(output.c_str(), &written_to) != 0 ||
+        !same_file(read_from, written_to) || held_by_this_thread(read_from))
+      return;
+    const int fd = open_regular(input, O_RDONLY, 0, nullptr);
+    if (fd < 0) return;
+    int locked;
+    while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    struct stat opened {};
+    struct stat now {};
+    // The run that held the lock may have put a new file at the name: that
+    // one is the file to read.
+    if (locked == 0 && ::fstat(fd, &opened) == 0 && ::stat(input.c_str(), &now) == 0 && same_file(opened, now)) {
+      fd_ = fd;
+      held_locks().push_back({output, opened.st_dev, opened.st_ino});
+      return;
+    }
+    ::close(fd);
+    replaced_ = true;
+  }
+  problem_ = kChangedWhileSigning;
+}
+
+InPlaceLock::~InPlaceLock() {
+  if (fd_ < 0) return;
+  struct stat opened {};
+  if (::fstat(fd_, &opened) == 0) {
+    auto& held = held_locks();
+    const auto mine = std::find_if(held.rbegin(), held.rend(), [&](const HeldLock& lock) {
+      return lock.device == opened.st_dev && lock.inode == opened.st_ino;
+    });
+    if (mine != held.rend()) held.erase(std::next(mine).base());
+  }
+  ::close(fd_);  // closing releases the lock
+}
+
+std::string changed_since_locked(const std::string& path) {
+  for (const HeldLock& lock : held_locks()) {
+    if (lock.output != path) continue;
+    struct stat now {};
+    if (::stat(path.c_str(), &now) != 0 || now.st_dev != lock.device || now.st_ino != lock.inode)
+      return kChangedWhileSigning;
+  }
+  return {};
+}
+
+}  // namespace corvane::platform

@@ -4,6 +4,7 @@
 
 #include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
+#include "platform/in_place_lock.h"
 #include "verify/form_signatures.h"
 
 namespace corvane::cli {
@@ -42,6 +43,13 @@ std::string sign_file(const SignRequest& request,
                       const std::function<void(const std::vector<std::string>&)>& run_lines) {
   if (std::string problem = sign_precheck(request.input, request.output, !request.cert.empty()); !problem.empty())
     return problem;
+  // Signing a file into itself: locked before the mode is chosen from the
+  // file, so that a run that waited judges what the run before it wrote.
+  // An explicit rebuild of a file another run replaced meanwhile would undo
+  // that run's signature.
+  const platform::InPlaceLock in_place(request.input, request.output);
+  if (!in_place.problem().empty() || (in_place.replaced_while_waiting() && request.append == false))
+    return "cannot sign " + request.input + ": the document " + platform::kChangedWhileSigning;
   corvanepdf::edit document;
   document.pdfpath(request.input);
   document.savepath(request.output);

@@ -25,7 +25,9 @@ struct SignRequest {
   std::optional<bool> append;
 };
 
-// Sets the properties as a host would, then signs. An input that already
+// Sets the properties as a host would, then signs. A run into its own
+// input holds its lock (platform/in_place_lock.h) from before it looks at
+// the input. An input that already
 // holds signatures is appended to unless --rebuild was given (a line on
 // stderr says so), and --rebuild on such an input warns that the earlier
 // signatures will no longer cover the file. What can be checked

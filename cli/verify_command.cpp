@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/verify_text_report.h"
@@ -20,23 +21,39 @@ struct VerifyOptions {
   std::string file;
   std::string password;
   bool json = false;
+  std::vector<std::string> permit;  // "form-filling", "annotations"
 };
 
 constexpr const char* kExitCodes =
     "Per signature, \"Revision: R of N, signed bytes 0 to E\" is the file's revision it belongs to\n"
-    "(revisions end at each %%EOF) and where its signed bytes end; \"After it:\" says what later\n"
-    "revisions did: \"nothing\" (it covers the whole file), \"signatures added\" (only signature\n"
-    "fields, their widgets and appearances, growth of /Fields and /Annots, /SigFlags, /DSS, new\n"
-    "cross-reference sections) or \"content changed\" (anything else, with the first change).\n"
-    "Exit status: 0 every signature is valid, nothing but signatures follows it, and its signer is\n"
+    "(revisions end at each %%EOF) and where its signed bytes end. \"After it:\" names the highest\n"
+    "level of change the later revisions made and whether the signature permits it: validation data\n"
+    "(/DSS, document timestamps: always permitted), signing (new signatures, prepared or invisible\n"
+    "empty signature fields: permitted unless a certification forbids it), form filling (field values\n"
+    "and their appearances), annotations (markup annotations): both only when a certification's\n"
+    "DocMDP allows them (P2 form filling and signing, P3 also annotations, P1 nothing), or --permit\n"
+    "for documents nobody certified; a field a signature locks may not change after it. \"other\"\n"
+    "is anything else, with its object and what changed: never permitted. Changes to the document\n"
+    "information (/Info, XMP metadata) are always permitted and always listed.\n"
+    "--json prints: file, verdict, error, file_size, all_hold, trust_checked, store_problem and\n"
+    "signatures[]: field_name, document_timestamp, format, valid, problem, signer (subject, email,\n"
+    "signing_time, digest_algorithm, trusted, trust_problem), covers_whole_file, signed_end,\n"
+    "weak_digest, timestamp (time, authority, valid, imprint_matches, problem), validation_data\n"
+    "(covered, missing, revoked), revision, revisions, after (level, permitted, refusal, changes[]\n"
+    "(level, object, what, permitted), fields, document_information), certification (p, text) or\n"
+    "null, locks (action: none, all, include or exclude; fields).\n"
+    "Exit status: 0 every signature is valid, followed only by changes it permits, and its signer is\n"
     "trusted;\n"
-    "1 no signature, a signature is invalid, or the document's content changed after it was signed;\n"
+    "1 no signature (document timestamps alone are none), a signature is invalid, or a change after\n"
+    "one that it does not permit;\n"
     "2 the file could not be read;\n"
-    "3 every signature is valid with nothing but signatures after it, but a signer is not trusted\n"
-    "(or cannot be checked without a certificate store) or a weak digest (SHA-1, MD5) is used.";
+    "3 every signature is valid and permits what follows it, but a signer is not trusted (or cannot\n"
+    "be checked without a certificate store) or a weak digest (SHA-1, MD5) is used.";
 
 void run_verify(const VerifyOptions& options) {
-  const verify::DocumentReport report = verify::verify_document(options.file, options.password);
+  verify::PermitOptions permit;
+  for (const std::string& level : options.permit) (level == "annotations" ? permit.annotations : permit.form_filling) = true;
+  const verify::DocumentReport report = verify::verify_document(options.file, options.password, permit);
   if (options.json) verify::print_verify_json(std::cout, options.file, report);
   else if (!report.opened) std::cerr << "corvanepdf: " << report.error << "\n";
   else print_text_report(std::cout, std::cerr, report);
@@ -53,6 +70,10 @@ void add_verify_command(CLI::App& app) {
   verify->add_option("FILE", options->file, "The signed PDF")->required();
   verify->add_option("--password", options->password, "Password of an encrypted PDF");
   verify->add_flag("--json", options->json, "Print one JSON document instead of the text");
+  verify->add_option("--permit", options->permit,
+                     "Also permit this level of change after the signatures of a document nobody certified")
+      ->check(CLI::IsMember({"form-filling", "annotations"}))
+      ->take_all();
   verify->callback([options] { run_verify(*options); });
 }
 

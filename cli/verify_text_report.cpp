@@ -34,13 +34,32 @@ void print_format(std::ostream& out, const verify::SignatureReport& s) {
       << stamped << "\n";
 }
 
-const char* later_changes_text(verify::LaterChanges changes) {
-  switch (changes) {
-    case verify::LaterChanges::kNone: return "nothing (the signature covers the whole file)";
-    case verify::LaterChanges::kSignaturesAdded: return "signatures added";
-    case verify::LaterChanges::kContentChanged: break;
+// "validation data (permitted)", "form filling: field "Amount" (not
+// permitted: the document is not certified)", "other: object 4 1 (new
+// generation of the content of page 1)".
+std::string after_text(const verify::AfterSignature& after) {
+  const verify::LaterChange* change = after.shown();
+  if (change == nullptr)
+    return after.document_information.empty() ? "nothing but new cross-reference sections (permitted)"
+                                              : "document information only (permitted)";
+  std::string text = verify::change_level_name(change->level);
+  if (change->level == verify::ChangeLevel::kOther)
+    return text + ": " + (change->object.empty() ? change->what : "object " + change->object + " (" + change->what + ")");
+  if (change->level != verify::ChangeLevel::kValidationData) text += ": " + change->what;
+  if (after.permitted) return text + " (permitted)";
+  return text + " (not permitted" + (after.refusal.empty() ? "" : ": " + after.refusal) + ")";
+}
+
+std::string locks_text(const verify::FieldLocks& locks) {
+  std::string names;
+  for (const std::string& field : locks.fields) names += (names.empty() ? "\"" : ", \"") + field + "\"";
+  switch (locks.action) {
+    case verify::FieldLocks::Action::kNone: break;
+    case verify::FieldLocks::Action::kAll: return "all fields";
+    case verify::FieldLocks::Action::kInclude: return "fields " + names;
+    case verify::FieldLocks::Action::kExclude: return "all fields but " + (names.empty() ? "none" : names);
   }
-  return "content changed";
+  return "";
 }
 
 void print_signature(std::ostream& out, int number, const verify::SignatureReport& s, std::uint64_t file_size) {
@@ -64,12 +83,21 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   else if (s.signed_end == 0) out << "no\n";
   else out << "no (the signed revision ends at byte " << s.signed_end << " of " << file_size << ")\n";
   print_format(out, s);
+  if (s.certification > 0) out << "  Certification: " << verify::certification_text(s.certification) << "\n";
+  if (s.locks.action != verify::FieldLocks::Action::kNone) out << "  Locks: " << locks_text(s.locks) << "\n";
   if (s.revision == 0) return;
   out << "  Revision: " << s.revision << " of " << s.revisions << ", signed bytes 0 to " << s.signed_end
       << " (all but its /Contents)\n";
-  out << "  After it: " << later_changes_text(s.later_changes);
-  if (!s.later_detail.empty()) out << " (" << s.later_detail << ")";
-  out << "\n";
+  if (s.covers_whole_file) {
+    out << "  After it: nothing (the signature covers the whole file)\n";
+    return;
+  }
+  out << "  After it: " << after_text(s.after) << "\n";
+  if (!s.after.document_information.empty()) {
+    out << "  Document information changed after it:";
+    for (const std::string& key : s.after.document_information) out << " " << key;
+    out << "\n";
+  }
 }
 
 template <typename Fact>
@@ -88,12 +116,16 @@ void print_text_report(std::ostream& out, std::ostream& err, const verify::Docum
   }
   int number = 0;
   for (const auto& signature : report.signatures) print_signature(out, ++number, signature, report.file_size);
+  if (!verify::has_signer(report)) {
+    out << "The document has no signature, only document timestamps.\n";
+    return;
+  }
   if (!verify::all_signatures_hold(report)) {
-    out << "Not every signature is valid and covers the whole file.\n";
+    out << "Not every signature is valid and followed only by changes it permits.\n";
     return;
   }
   if (any_signature(report, [](const verify::SignatureReport& s) { return !s.covers_whole_file; }))
-    out << "Every signature is valid; nothing but signatures was added after any of them.\n";
+    out << "Every signature is valid; only changes it permits follow each of them.\n";
   else
     out << "Every signature is valid and covers the whole file.\n";
   if (any_signature(report, [](const verify::SignatureReport& s) { return !s.signer.trusted && !s.document_timestamp; }))

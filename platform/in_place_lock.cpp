@@ -1,5 +1,6 @@
 #include "platform/in_place_lock.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <vector>
 
 #include "platform/safe_open.h"
@@ -38,6 +41,28 @@ bool held_by_this_thread(const struct stat& file) {
                      [&](const HeldLock& lock) { return lock.device == file.st_dev && lock.inode == file.st_ino; });
 }
 
+// Whether an open file of this process holds the exclusive lock on `file`:
+// a host that took it around the run with its own copy of this module (the
+// command line around the library). /proc/self/fdinfo/N lists the locks
+// that the open file behind descriptor N holds.
+bool held_by_this_process(const struct stat& file) {
+  DIR* descriptors = ::opendir("/proc/self/fd");
+  if (descriptors == nullptr) return false;
+  bool held = false;
+  while (const dirent* entry = ::readdir(descriptors)) {
+    struct stat open_file {};
+    const int fd = std::atoi(entry->d_name);
+    if (entry->d_name[0] == '.' || ::fstat(fd, &open_file) != 0 || !same_file(open_file, file)) continue;
+    std::ifstream info(std::string("/proc/self/fdinfo/") + entry->d_name);
+    for (std::string line; !held && std::getline(info, line);)
+      held = line.starts_with("lock:") && line.find(" FLOCK ") != std::string::npos &&
+             line.find(" WRITE ") != std::string::npos;
+    if (held) break;
+  }
+  ::closedir(descriptors);
+  return held;
+}
+
 }  // namespace
 
 InPlaceLock::InPlaceLock(const std::string& input, const std::string& output) {
@@ -47,6 +72,13 @@ InPlaceLock::InPlaceLock(const std::string& input, const std::string& output) {
     if (::stat(input.c_str(), &read_from) != 0 || ::stat(output.c_str(), &written_to) != 0 ||
         !same_file(read_from, written_to) || held_by_this_thread(read_from))
       return;
+    if (held_by_this_process(read_from)) {
+      // Locked around this run already: only the check before replacing
+      // is this object's.
+      held_ = {read_from.st_dev, read_from.st_ino};
+      held_locks().push_back({output, read_from.st_dev, read_from.st_ino});
+      return;
+    }
     const int fd = open_regular(input, O_RDONLY, 0, nullptr);
     if (fd < 0) return;
     int locked;
@@ -58,6 +90,7 @@ InPlaceLock::InPlaceLock(const std::string& input, const std::string& output) {
     // one is the file to read.
     if (locked == 0 && ::fstat(fd, &opened) == 0 && ::stat(input.c_str(), &now) == 0 && same_file(opened, now)) {
       fd_ = fd;
+      held_ = {opened.st_dev, opened.st_ino};
       held_locks().push_back({output, opened.st_dev, opened.st_ino});
       return;
     }
@@ -68,16 +101,14 @@ InPlaceLock::InPlaceLock(const std::string& input, const std::string& output) {
 }
 
 InPlaceLock::~InPlaceLock() {
-  if (fd_ < 0) return;
-  struct stat opened {};
-  if (::fstat(fd_, &opened) == 0) {
+  if (held_) {
     auto& held = held_locks();
-    const auto mine = std::find_if(held.rbegin(), held.rend(), [&](const HeldLock& lock) {
-      return lock.device == opened.st_dev && lock.inode == opened.st_ino;
+    const auto mine = std::find_if(held.rbegin(), held.rend(), [this](const HeldLock& lock) {
+      return lock.device == held_->first && lock.inode == held_->second;
     });
     if (mine != held.rend()) held.erase(std::next(mine).base());
   }
-  ::close(fd_);  // closing releases the lock
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
 
 std::string changed_since_locked(const std::string& path) {

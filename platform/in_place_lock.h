@@ -6,8 +6,11 @@
 // name still names the file that was read.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace corvane::platform {
 
@@ -24,9 +27,10 @@ class InPlaceLock {
   // instead (a few times at most, then problem() is kChangedWhileSigning).
   // Nothing is locked, and problem() is "", when the two differ, when
   // `input` cannot be opened (the run then says why as it reads it), or
-  // when this thread already holds the lock on that file (the lock of a
-  // host around a run that takes it again). The lock is held until the
-  // object dies.
+  // when this process already holds the lock on that file (a host that
+  // locked it around a run that takes it again; the file is then only
+  // checked before it is replaced). The lock is held until the object
+  // dies.
   InPlaceLock(const std::string& input, const std::string& output);
   ~InPlaceLock();
   InPlaceLock(const InPlaceLock&) = delete;
@@ -41,6 +45,7 @@ class InPlaceLock {
 
  private:
   int fd_ = -1;
+  std::optional<std::pair<dev_t, ino_t>> held_;  // the file checked before replacing
   bool replaced_ = false;
   std::string problem_;
 };

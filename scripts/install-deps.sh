@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   # build
   build-essential cmake pkg-config
-  libqpdf-dev libnss3-dev libldap-dev libsasl2-dev libcli11-dev qt6-base-dev
+  libqpdf-dev libnss3-dev libldap-dev libsasl2-dev libcli11-dev qt6-base-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # timestamps: HTTP client and RFC 3161 / CMS structures
   libcurl4-openssl-dev libssl-dev

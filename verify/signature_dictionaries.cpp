@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -19,6 +20,8 @@ constexpr int kMaxDepth = 64;
 
 class SignatureCollector {
  public:
+  explicit SignatureCollector(std::map<QPDFObjGen, QPDFXRefEntry> xref) : xref_(std::move(xref)) {}
+
   std::vector<SignatureDictionary> signatures;
 
   // Visits `field` and every field below it. `ft` and `name` are what the
@@ -63,6 +66,12 @@ class SignatureCollector {
 
     SignatureDictionary signature;
     signature.field_name = name;
+    if (value.isIndirect()) {
+      signature.object_number = value.getObjGen().getObj();
+      signature.object_generation = value.getObjGen().getGen();
+    }
+    const auto entry = xref_.find(key);
+    signature.in_object_stream = entry != xref_.end() && entry->second.getType() == 2;
     QPDFObjectHandle range = value.getKey("/ByteRange");
     if (range.isArray()) {
       for (int i = 0; i < range.getArrayNItems(); ++i) {
@@ -83,6 +92,7 @@ class SignatureCollector {
     signatures.push_back(std::move(signature));
   }
 
+  const std::map<QPDFObjGen, QPDFXRefEntry> xref_;
   std::set<QPDFObjGen> visited_fields_;
   std::set<QPDFObjGen> recorded_;
 };
@@ -124,7 +134,7 @@ SignatureScan find_signatures(int fd, const std::string& path, const std::string
       return scan;
     }
     pdf.processFile(path.c_str(), stream, /*close_file=*/true, password.empty() ? nullptr : password.c_str());
-    SignatureCollector collector;
+    SignatureCollector collector(pdf.getXRefTable());
     QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
     if (fields.isArray()) {
       for (int i = 0; i < fields.getArrayNItems(); ++i) collector.visit(fields.getArrayItem(i), "", "", 0);

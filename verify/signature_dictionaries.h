@@ -19,6 +19,13 @@ struct SignatureDictionary {
   std::string contents;
   std::string signing_time;      // /M as written; "" when absent
   std::string sub_filter;        // /SubFilter without the slash; "" when absent
+  // The dictionary's object (number, generation); 0 when it is direct.
+  int object_number = 0;
+  int object_generation = 0;
+  // The dictionary (or the field holding a direct one) is stored inside an
+  // object stream: its /Contents then has no place in the file, and an
+  // offset found for it is one in the decoded stream.
+  bool in_object_stream = false;
 };
 
 struct SignatureScan {

@@ -17,14 +17,49 @@
 
 namespace corvane::verify {
 
-// What the revisions after a signature's own did.
-enum class LaterChanges {
-  kNone,             // the signature covers the whole file
-  kSignaturesAdded,  // only signature fields, their widgets and appearances,
-                     // /Fields, /Annots and /SigFlags growing, /DSS, and new
-                     // cross-reference sections
-  kContentChanged,   // anything else: contents, resources, other objects
-                     // changed or freed
+// How far a change after a signature goes, from the least to the most; a
+// certification or a --permit option says which levels are permitted.
+enum class ChangeLevel {
+  kNone,
+  kValidationData,  // /DSS added or grown, document timestamps
+  kSigning,         // new signatures, prepared signature fields signed, invisible empty signature fields
+  kFormFilling,     // values of fields that are not signature fields, their widgets' appearances
+  kAnnotations,     // markup annotations added, changed or removed
+  kOther,           // anything no rule clears
+};
+
+// One change found after a signature.
+struct LaterChange {
+  ChangeLevel level = ChangeLevel::kNone;
+  std::string object;  // the object that changed ("4 1"); "" for the trailer
+  std::string what;    // "field \"Amount\"", "new generation of the page's content"
+};
+
+// What the revisions after a signature's own did, and whether the
+// signature permits it.
+struct AfterSignature {
+  ChangeLevel level = ChangeLevel::kNone;  // the highest level found
+  std::vector<LaterChange> changes;        // in the order found; an "other" change, when there is one, is the last
+  // The document information's keys that changed ("/ModDate", "XMP
+  // metadata"): permitted after every signature, always reported.
+  std::vector<std::string> document_information;
+  std::vector<std::string> fields;  // the full names of the fields the changes fill or sign
+  bool permitted = true;
+  std::string refusal;  // why not permitted ("the document is not certified"); "" when permitted or for an other change
+  static constexpr std::size_t kNoChange = static_cast<std::size_t>(-1);
+  std::size_t refused = kNoChange;  // the index in `changes` of the change not permitted
+
+  // The change to name: the one not permitted, else the first of the
+  // highest level; nullptr when nothing changed.
+  [[nodiscard]] const LaterChange* shown() const;
+};
+
+// The fields a signature locks (its field's /Lock and its FieldMDP
+// reference): none, all, those listed, or all but those listed.
+struct FieldLocks {
+  enum class Action { kNone, kAll, kInclude, kExclude } action = Action::kNone;
+  std::vector<std::string> fields;
+  [[nodiscard]] bool locks(const std::string& field) const;
 };
 
 struct SignatureReport {
@@ -57,9 +92,16 @@ struct SignatureReport {
   // (check_later_revisions).
   std::size_t revision = 0;
   std::size_t revisions = 0;
-  // What the later revisions did, and for content changed the first change.
-  LaterChanges later_changes = LaterChanges::kNone;
-  std::string later_detail;
+  // What the later revisions did, and whether it is permitted
+  // (check_later_revisions, then judge_permissions).
+  AfterSignature after;
+  // The signature dictionary's object (number, generation); 0 when direct.
+  int object_number = 0;
+  int object_generation = 0;
+  // 1, 2 or 3 when this signature certifies the document (/Perms /DocMDP
+  // names it; its /P); 0 for an approval signature.
+  int certification = 0;
+  FieldLocks locks;
 };
 
 struct DocumentReport {
@@ -75,18 +117,28 @@ struct DocumentReport {
 
 // The verdict on a document, as the verify command's exit status.
 enum class Verdict : int {
-  kHolds = 0,       // every signature valid, followed by nothing but signatures, its signer trusted
-  kBroken = 1,      // no signature, one invalid, or the document's content changed after one
+  kHolds = 0,       // every signature valid, followed by nothing it does not permit, its signer trusted
+  kBroken = 1,      // no signer's signature, one invalid, or a change after one that it does not permit
   kUnreadable = 2,  // the file or the document could not be read
-  kUntrusted = 3,   // all valid, only signatures after them, but a signer not trusted (or not checked) or a weak
-                    // digest; a document timestamp's authority does not count here
+  kUntrusted = 3,   // all valid and permitted, but a signer or timestamp authority not trusted (or not
+                    // checked) or a weak digest
 };
 
-// True when the document has at least one signature and every signature
-// (document timestamps included) is valid and either covers the whole file
-// or is followed only by added signatures, whoever signed it.
+// True when the document has a signer's signature (not only document
+// timestamps) and every signature is valid and followed only by changes it
+// permits, whoever signed it.
 [[nodiscard]] bool all_signatures_hold(const DocumentReport& report);
 
+// True when a signature is a signer's, not a document timestamp.
+[[nodiscard]] bool has_signer(const DocumentReport& report);
+
 [[nodiscard]] Verdict verdict_of(const DocumentReport& report);
+
+// "validation data", "signing", "form filling", "annotations", "other";
+// "nothing" for kNone.
+[[nodiscard]] const char* change_level_name(ChangeLevel level);
+
+// "DocMDP P2 (form filling and signing allowed)" for a certification's /P.
+[[nodiscard]] std::string certification_text(int p);
 
 }  // namespace corvane::verify

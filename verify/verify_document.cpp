@@ -8,6 +8,9 @@
 #include "verify/byte_source.h"
 #include "verify/cades_check.h"
 #include "verify/pdf_date.h"
+#include "verify/change_analysis.h"
+#include "verify/opened_revision.h"
+#include "verify/permissions.h"
 #include "verify/revisions.h"
 #include "verify/signature_dictionaries.h"
 #include "verify/signed_ranges.h"
@@ -46,9 +49,13 @@ void check_dictionary(SignatureCheck& check) {
   report.signer.signing_time = readable_pdf_date(check.dictionary.signing_time);
   const std::string& sub_filter = check.dictionary.sub_filter;
   report.document_timestamp = sub_filter == kDocumentTimestamp;
+  report.object_number = check.dictionary.object_number;
+  report.object_generation = check.dictionary.object_generation;
   if (!is_detached_cms(sub_filter) && !report.document_timestamp)
     report.problem = sub_filter.empty() ? "the signature does not say what kind it is (no /SubFilter)"
                                         : "signatures of the kind /" + sub_filter + " are not supported";
+  else if (check.dictionary.in_object_stream)
+    report.problem = "the signature dictionary is inside an object stream, so /ByteRange cannot point at its /Contents";
 }
 
 // The signature message is read from the file here, once, at its offset.
@@ -135,24 +142,20 @@ void check_digest_strength(SignatureCheck& check) {
   check.report.weak_digest = std::find(kWeak.begin(), kWeak.end(), digest) != kWeak.end();
 }
 
-// The signature's revision, and what the revisions after it did.
-void check_later_revisions(SignatureCheck& check) {
+// The signature's revision.
+void check_revision(SignatureCheck& check) {
   SignatureReport& report = check.report;
   if (report.signed_end == 0) return;
   const auto& ends = check.revision_ends;
   report.revision = static_cast<std::size_t>(
       std::lower_bound(ends.begin(), ends.end(), report.signed_end) - ends.begin() + 1);
   report.revisions = std::max(ends.size(), report.revision);
-  if (report.covers_whole_file) return;
-  const LaterRevisions later = classify_later_revisions(check.file, check.password, report.signed_end);
-  report.later_changes = later.changes;
-  report.later_detail = later.detail;
 }
 
 // The checkers in the order they run; each fills its own part of the report.
 using Checker = void (*)(SignatureCheck&);
 constexpr Checker kCheckers[] = {check_dictionary, check_ranges, check_cms, check_format, check_digest_strength,
-                                 check_later_revisions};
+                                 check_revision};
 
 SignatureReport verify_signature(const ByteSource& file, const std::string& password,
                                  const std::vector<std::uint64_t>& revision_ends,
@@ -175,9 +178,61 @@ void name_archived_signatures(std::vector<SignatureReport>& signatures) {
     if (s.format == "PAdES B-LT" && s.revision < last_timestamped_revision) s.format = "PAdES B-LTA";
 }
 
+// The certification: the signature /Perms /DocMDP names, which must be the
+// document's first; and the locks of each signature.
+void read_certification(std::vector<SignatureReport>& signatures, const DocumentPermissions& permissions) {
+  std::size_t first_revision = 0;
+  for (const SignatureReport& s : signatures)
+    if (s.revision > 0 && (first_revision == 0 || s.revision < first_revision)) first_revision = s.revision;
+  for (SignatureReport& s : signatures) {
+    if (s.object_number == 0) continue;
+    const auto locks = permissions.locks.find({s.object_number, s.object_generation});
+    if (locks != permissions.locks.end()) s.locks = locks->second;
+    if (s.object_number != permissions.certification_number || s.object_generation != permissions.certification_generation)
+      continue;
+    s.certification = permissions.certification_p;
+    if (s.revision != first_revision && s.valid) {
+      s.valid = false;
+      s.problem = "it certifies the document but is not its first signature";
+    }
+  }
+}
+
+// What the revisions after each signature did, and whether it permits it.
+// The file's last revision is opened once for all of them.
+void judge_later_changes(const ByteSource& file, const std::string& password, std::vector<SignatureReport>& signatures,
+                         const PermitOptions& permit) {
+  const OpenedRevision last(file, file.size(), password);
+  const DocumentPermissions permissions = read_permissions(last);
+  read_certification(signatures, permissions);
+  int certification_p = 0;
+  for (const SignatureReport& s : signatures)
+    if (s.certification > 0 && s.valid) certification_p = s.certification;
+  std::vector<KnownSignature> known;
+  for (const SignatureReport& s : signatures)
+    known.push_back({s.object_number, s.object_generation, s.valid, s.signed_end, s.document_timestamp});
+  const long long last_section = last_section_offset(file);
+  for (SignatureReport& s : signatures) {
+    if (s.signed_end == 0 || s.covers_whole_file) continue;
+    if (last_section < static_cast<long long>(s.signed_end)) {
+      s.after.level = ChangeLevel::kOther;
+      s.after.changes.push_back({ChangeLevel::kOther, "", "bytes were appended that add no revision"});
+      s.after.permitted = false;
+      continue;
+    }
+    const OpenedRevision signed_revision(file, s.signed_end, password);
+    s.after = analyse_changes(signed_revision, last, known);
+    judge_permission(s.after, certification_p, s.locks, permit);
+  }
+}
+
 }  // namespace
 
 DocumentReport verify_document(const std::string& path, const std::string& password) {
+  return verify_document(path, password, PermitOptions{});
+}
+
+DocumentReport verify_document(const std::string& path, const std::string& password, const PermitOptions& permit) {
   DocumentReport report;
   const FileByteSource file(path);
   if (!file.is_open()) {
@@ -203,17 +258,20 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   const std::vector<std::uint64_t> ends = revision_ends(file);
   for (const SignatureDictionary& dictionary : scan.signatures)
     report.signatures.push_back(verify_signature(file, password, ends, dictionary, dss));
+  judge_later_changes(file, password, report.signatures, permit);
   name_archived_signatures(report.signatures);
   return report;
 }
 
+bool has_signer(const DocumentReport& report) {
+  return std::any_of(report.signatures.begin(), report.signatures.end(),
+                     [](const SignatureReport& s) { return !s.document_timestamp; });
+}
+
 bool all_signatures_hold(const DocumentReport& report) {
-  return report.opened && !report.signatures.empty() &&
+  return report.opened && has_signer(report) &&
          std::all_of(report.signatures.begin(), report.signatures.end(),
-                     [](const SignatureReport& s) {
-                       return s.valid &&
-                              (s.covers_whole_file || s.later_changes == LaterChanges::kSignaturesAdded);
-                     });
+                     [](const SignatureReport& s) { return s.valid && s.after.permitted; });
 }
 
 Verdict verdict_of(const DocumentReport& report) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "verify/permissions.h"
 #include "verify/signature_report.h"
 
 namespace corvane::verify {
@@ -15,5 +16,9 @@ namespace corvane::verify {
 // one signature at a time, whatever the number of signatures. Never throws;
 // a document that cannot be read gives `opened` false.
 [[nodiscard]] DocumentReport verify_document(const std::string& path, const std::string& password);
+// The same, with levels of change `permit` allows after the signatures of
+// a document no signature certifies.
+[[nodiscard]] DocumentReport verify_document(const std::string& path, const std::string& password,
+                                             const PermitOptions& permit);
 
 }  // namespace corvane::verify

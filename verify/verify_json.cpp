@@ -1,6 +1,8 @@
 #include "verify/verify_json.h"
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "verify/json_writer.h"
 
@@ -42,6 +44,55 @@ void print_timestamp(JsonWriter& json, const std::optional<TimestampFacts>& time
   json.end_object();
 }
 
+const char* lock_action(FieldLocks::Action action) {
+  switch (action) {
+    case FieldLocks::Action::kNone: return "none";
+    case FieldLocks::Action::kAll: return "all";
+    case FieldLocks::Action::kInclude: return "include";
+    case FieldLocks::Action::kExclude: return "exclude";
+  }
+  return "none";
+}
+
+void print_strings(JsonWriter& json, const std::vector<std::string>& items) {
+  json.begin_array();
+  for (const std::string& item : items) json.value(item);
+  json.end_array();
+}
+
+void print_after(JsonWriter& json, const SignatureReport& s) {
+  const AfterSignature& after = s.after;
+  json.begin_object();
+  json.member("level", s.covers_whole_file ? "nothing" : change_level_name(after.level));
+  json.member("permitted", after.permitted);
+  json.member("refusal", after.refusal);
+  json.key("changes");
+  json.begin_array();
+  for (std::size_t i = 0; i < after.changes.size(); ++i) {
+    const LaterChange& change = after.changes[i];
+    json.begin_object();
+    json.member("level", change_level_name(change.level));
+    json.member("object", change.object);
+    json.member("what", change.what);
+    json.member("permitted", i != after.refused && change.level != ChangeLevel::kOther);
+    json.end_object();
+  }
+  json.end_array();
+  json.key("fields");
+  print_strings(json, after.fields);
+  json.key("document_information");
+  print_strings(json, after.document_information);
+  json.end_object();
+}
+
+void print_validation_data(JsonWriter& json, const ChainCoverage& coverage) {
+  json.begin_object();
+  json.member("covered", coverage.covered);
+  json.member("missing", coverage.missing);
+  json.member("revoked", coverage.revoked);
+  json.end_object();
+}
+
 void print_signature(JsonWriter& json, const SignatureReport& s) {
   json.begin_object();
   json.member("field_name", s.field_name);
@@ -56,6 +107,27 @@ void print_signature(JsonWriter& json, const SignatureReport& s) {
   json.member("weak_digest", s.weak_digest);
   json.key("timestamp");
   print_timestamp(json, s.format_facts.timestamp);
+  json.key("validation_data");
+  print_validation_data(json, s.format_facts.validation_data);
+  json.member("revision", s.revision);
+  json.member("revisions", s.revisions);
+  json.key("after");
+  print_after(json, s);
+  json.key("certification");
+  if (s.certification > 0) {
+    json.begin_object();
+    json.member("p", static_cast<std::uint64_t>(s.certification));
+    json.member("text", certification_text(s.certification));
+    json.end_object();
+  } else {
+    json.null();
+  }
+  json.key("locks");
+  json.begin_object();
+  json.member("action", lock_action(s.locks.action));
+  json.key("fields");
+  print_strings(json, s.locks.fields);
+  json.end_object();
   json.end_object();
 }
 

@@ -30,7 +30,8 @@ _corvanepdf() {
       options="-o --output --out-dir -j --jobs --password --user --reason --cert --append --rebuild --pades --tsa --ltv -v --verbose -q --quiet --help" ;;
     verify)
       [[ $prev == --password ]] && return
-      options="--password --json --help" ;;
+      [[ $prev == --permit ]] && { COMPREPLY=($(compgen -W "form-filling annotations" -- "$cur")); return; }
+      options="--password --json --permit --help" ;;
     timestamp)
       case $prev in
         -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 namespace corvane::test {
 
@@ -62,6 +64,68 @@ std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::
     pdf[slot + 2 + 2 * i] = kHex[der[i] & 15];
   }
   return pdf;
+}
+
+namespace {
+
+constexpr std::string_view kRangePlaceholder = "[0 0000000000 0000000000 0000000000]";
+constexpr std::size_t kSlotBytes = 8192;
+
+long last_number_after(const std::string& pdf, const std::string& key) {
+  const std::size_t at = pdf.rfind(key);
+  return at == std::string::npos ? -1 : std::stol(pdf.substr(at + key.size()));
+}
+
+}  // namespace
+
+int last_object_number(const std::string& pdf) { return static_cast<int>(last_number_after(pdf, "/Size ")) - 1; }
+
+std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
+                        const std::string& trailer_extra) {
+  std::string out = pdf;
+  if (!out.ends_with("\n")) out += "\n";
+  std::string table = "xref\n";
+  int size = last_object_number(pdf) + 1;
+  for (const UpdateObject& object : objects) {
+    char entry[24];
+    if (object.body.empty()) {
+      std::snprintf(entry, sizeof entry, "%010d %05d f \n", 0, object.generation + 1);
+    } else {
+      std::snprintf(entry, sizeof entry, "%010zu %05d n \n", out.size(), object.generation);
+      out += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n" + object.body +
+             "\nendobj\n";
+    }
+    table += std::to_string(object.number) + " 1\n" + entry;
+    size = std::max(size, object.number + 1);
+  }
+  const std::size_t xref = out.size();
+  out += table + "trailer\n<< /Size " + std::to_string(size) + " /Root " +
+         std::to_string(last_number_after(pdf, "/Root ")) + " 0 R /Prev " +
+         std::to_string(last_number_after(pdf, "startxref\n")) + " " + trailer_extra + " >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return out;
+}
+
+std::string signature_dictionary(const std::string& extra) {
+  return "<< /Type /Sig /Filter /Adobe.PPKLite /SubFilter /adbe.pkcs7.detached /ByteRange " +
+         std::string(kRangePlaceholder) + " /Contents <" + std::string(2 * kSlotBytes, '0') + "> " + extra + " >>";
+}
+
+std::string with_signed_update(const std::string& pdf, const std::vector<UpdateObject>& objects, const std::string& key,
+                               const std::string& trailer_extra) {
+  std::string out = with_update(pdf, objects, trailer_extra);
+  const std::size_t slot = out.find("/Contents <" + std::string(64, '0'), pdf.size()) + 10;
+  const std::size_t slot_end = slot + 2 * kSlotBytes + 2;
+  char ranges[64];
+  std::snprintf(ranges, sizeof ranges, "[0 %010zu %010zu %010zu]", slot, slot_end, out.size() - slot_end);
+  out.replace(out.find(kRangePlaceholder, pdf.size()), kRangePlaceholder.size(), ranges);
+  const std::vector<std::uint8_t> der = openssl_sign(out.substr(0, slot) + out.substr(slot_end), key, "sha256");
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (std::size_t i = 0; i < der.size() && i < kSlotBytes; ++i) {
+    out[slot + 1 + 2 * i] = kHex[der[i] >> 4];
+    out[slot + 2 + 2 * i] = kHex[der[i] & 15];
+  }
+  return out;
 }
 
 MeasuredCommand run_measured(const std::string& command_line) {

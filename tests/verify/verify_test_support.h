@@ -29,6 +29,33 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
 // openssl_sign(key, md).
 std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md);
 
+// One object of a hand-made update: "N G obj" with `body`; an empty body
+// frees the object instead.
+struct UpdateObject {
+  int number;
+  std::string body;
+  int generation = 0;
+};
+
+// `pdf` with an incremental update holding `objects`: a cross-reference
+// table for them, a trailer with the last /Root, /Prev, a /Size above every
+// object number, and `trailer_extra`.
+std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
+                        const std::string& trailer_extra = "");
+
+// The body of a signature dictionary with an empty slot for
+// with_signed_update; `extra` adds entries (/Reference, /Type).
+std::string signature_dictionary(const std::string& extra = "");
+
+// with_update, signed: the one object made with signature_dictionary()
+// gets its /ByteRange and an openssl signature by the fixture key `key`
+// over the whole resulting file.
+std::string with_signed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
+                               const std::string& key = "signer", const std::string& trailer_extra = "");
+
+// The highest object number of `pdf`'s last trailer /Size, minus one.
+int last_object_number(const std::string& pdf);
+
 // A command run like run_command, with the peak memory (resident set) of
 // the processes it waited for, in KiB.
 struct MeasuredCommand {

@@ -1,0 +1,277 @@
+// What verify says of the revisions after a signature, on hand-made
+// updates of a small form (a text field "Amount", a prepared signature
+// field "Approval", a note) signed by "First" in its second revision, as
+// an approval or as a certification at /P 1, 2 or 3. One table per class
+// of attack: each has updates that must not pass and near misses that must.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "tests/verify/verify_test_support.h"
+#include "verify/verify_document.h"
+
+namespace corvane::verify {
+namespace {
+
+using test::pdf_stream;
+using test::UpdateObject;
+
+const std::string kContent = "0 0 1 rg 10 60 80 40 re f";
+
+std::string page(const std::string& annots) {
+  return "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R /Resources << >> /Annots [" + annots +
+         "] >>";
+}
+
+std::string catalog(const std::string& fields, const std::string& extra = "") {
+  return "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [" + fields + "] /SigFlags 3 >> " + extra + " >>";
+}
+
+std::string appearance(const std::string& drawing) {
+  return pdf_stream(drawing, "/Type /XObject /Subtype /Form /BBox [0 0 100 30]");
+}
+
+// The text field "Amount" with its widget; `extra` adds entries.
+std::string amount(const std::string& value = "(100)", const std::string& widget = "5 0 R", const std::string& extra = "") {
+  return "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Amount) /V " + value +
+         " /Rect [10 150 110 170] /P 3 0 R /AP << /N " + widget + " >> " + extra + " >>";
+}
+
+std::string first_field(const std::string& lock) {
+  return "<< /Type /Annot /Subtype /Widget /FT /Sig /T (First) /V 10 0 R /Rect [0 0 0 0] /P 3 0 R " + lock + " >>";
+}
+
+// The form, signed by "First" in its second revision; certified at
+// `certification` (1 to 3) when not 0, locking with `lock` (a /Lock entry).
+std::string signed_form(int certification, const std::string& lock) {
+  const std::string base = test::make_pdf({
+      catalog("6 0 R 7 0 R"),
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      page("6 0 R 7 0 R 8 0 R"),
+      pdf_stream(kContent),
+      appearance("0 g 10 10 m 50 20 l S"),
+      amount(),
+      "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Approval) /Rect [10 10 110 40] /P 3 0 R >>",
+      "<< /Type /Annot /Subtype /Text /Rect [150 150 170 170] /Contents (Note) >>",
+  });
+  const std::string reference =
+      certification == 0 ? ""
+                         : "/Reference [<< /Type /SigRef /TransformMethod /DocMDP /TransformParams << /Type "
+                           "/TransformParams /P " + std::to_string(certification) + " /V /1.2 >> >>]";
+  const std::string perms = certification == 0 ? "" : "/Perms << /DocMDP 10 0 R >>";
+  return test::with_signed_update(base, {{1, catalog("6 0 R 7 0 R 9 0 R", perms)},
+                                         {3, page("6 0 R 7 0 R 8 0 R 9 0 R")},
+                                         {9, first_field(lock)},
+                                         {10, test::signature_dictionary(reference)}});
+}
+
+// The catalog of a later revision of `pdf`, which keeps its certification.
+std::string later_catalog(const std::string& pdf, const std::string& fields) {
+  const std::string perms = "/Perms << /DocMDP 10 0 R >>";
+  return catalog(fields, test::contains(pdf, perms) ? perms : "");
+}
+
+using Update = std::function<std::string(const std::string&)>;
+
+Update objects(std::vector<UpdateObject> list, const std::string& trailer = "") {
+  return [list, trailer](const std::string& pdf) { return test::with_update(pdf, list, trailer); };
+}
+
+// A second signer "Second" in a new field 11 with signature 12 (and
+// `more` objects), listed on the page and in the form.
+Update second_signer(const std::string& widget_extra = "", std::vector<UpdateObject> more = {}) {
+  return [widget_extra, more](const std::string& pdf) {
+    std::vector<UpdateObject> list = {
+        {1, later_catalog(pdf, "6 0 R 7 0 R 9 0 R 11 0 R")},
+        {3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
+        {11, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Second) /V 12 0 R /Rect [120 10 190 40] /P 3 0 R " +
+                 widget_extra + " >>"},
+        {12, test::signature_dictionary()}};
+    list.insert(list.end(), more.begin(), more.end());
+    return test::with_signed_update(pdf, list, "ecsigner");
+  };
+}
+
+// A new field 11 (no signature) listed on the page and in the form.
+Update new_field(const std::string& field) {
+  return [field](const std::string& pdf) {
+    return test::with_update(pdf, {{1, later_catalog(pdf, "6 0 R 7 0 R 9 0 R 11 0 R")},
+                                   {3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
+                                   {11, field}});
+  };
+}
+
+Update new_annotation(const std::string& annotation) {
+  return objects({{3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")}, {11, annotation}});
+}
+
+struct Case {
+  const char* what;
+  Update update;
+  ChangeLevel want_level;
+  bool want_permitted;
+  const char* want_text;  // part of the change verify names
+  int certification = 0;
+  std::string lock = "";
+  PermitOptions permit = {};
+};
+
+// Verifies each case's file and checks what follows the signature "First".
+void check(const std::vector<Case>& cases) {
+  const test::ScratchDir dir("change-analysis");
+  std::map<std::pair<int, std::string>, std::string> forms;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto& form = forms[{c.certification, c.lock}];
+    if (form.empty()) form = signed_form(c.certification, c.lock);
+    const auto file = dir / "changed.pdf";
+    test::write_file(file, c.update(form));
+    EXPECT_EQ(test::qpdf_problems(file), "");
+    const DocumentReport report = verify_document(file.string(), "", c.permit);
+    ASSERT_TRUE(report.opened) << report.error;
+    const SignatureReport* first = nullptr;
+    for (const SignatureReport& s : report.signatures) {
+      EXPECT_TRUE(s.valid) << s.field_name << ": " << s.problem;
+      if (s.field_name == "First") first = &s;
+    }
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->certification, c.certification);
+    const AfterSignature& after = first->after;
+    const LaterChange* shown = after.shown();
+    const std::string text = shown == nullptr ? "" : shown->object + " " + shown->what + " / " + after.refusal;
+    EXPECT_EQ(after.level, c.want_level) << change_level_name(after.level) << ": " << text;
+    EXPECT_EQ(after.permitted, c.want_permitted) << text;
+    EXPECT_NE(text.find(c.want_text), std::string::npos) << text;
+  }
+}
+
+// Incremental saving: the page's content replaced, given a new generation,
+// freed; the document information and the validation data may change.
+TEST(ChangeAnalysis, ContentMayNotChange) {
+  const std::string xmp = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+                          "<x:xmpmeta/></x:xmpmeta><?xpacket end='w'?>";
+  const std::string dss = "/DSS << /Certs [13 0 R] /VRI << /ABCD << /Cert [13 0 R] >> >> >>";
+  check({
+      {"the content in place", objects({{4, pdf_stream("BT /F1 24 Tf 20 80 Td (PAID) Tj ET")}}), ChangeLevel::kOther,
+       false, "4 0 the content of page 1 changed"},
+      {"a new generation of the content", objects({{4, pdf_stream("1 0 0 rg 0 0 200 200 re f"), 1}}),
+       ChangeLevel::kOther, false, "4 1 new generation of the content of page 1"},
+      {"an update that only frees the content", objects({{4, ""}}), ChangeLevel::kOther, false,
+       "4 0 freed: the content of page 1"},
+      {"the page's resources", objects({{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
+                                            "/Resources << /XObject << /X 5 0 R >> >> /Annots [6 0 R 7 0 R 8 0 R 9 0 R] >>"}}),
+       ChangeLevel::kOther, false, "page 1: /Resources"},
+      {"an object nothing allowed reaches", objects({{11, pdf_stream(kContent)}}), ChangeLevel::kOther, false,
+       "11 0 a stream added"},
+      {"new /Info and XMP metadata", objects({{1, catalog("6 0 R 7 0 R 9 0 R", "/Metadata 11 0 R")},
+                                               {11, pdf_stream(xmp, "/Type /Metadata /Subtype /XML")},
+                                               {12, "<< /Producer (Desktop viewer) /ModDate (D:20261206) >>"}},
+                                              "/Info 12 0 R"),
+       ChangeLevel::kNone, true, ""},
+      {"metadata that is not XML", objects({{1, catalog("6 0 R 7 0 R 9 0 R", "/Metadata 11 0 R")},
+                                            {11, pdf_stream("<x:xmpmeta>", "/Type /Metadata /Subtype /XML")}}),
+       ChangeLevel::kOther, false, "not well-formed XML"},
+      {"validation data added", objects({{1, catalog("6 0 R 7 0 R 9 0 R", dss)}, {13, pdf_stream("certificate")}}),
+       ChangeLevel::kValidationData, true, ""},
+      {"validation data after a certification that allows no changes",
+       objects({{1, catalog("6 0 R 7 0 R 9 0 R", "/Perms << /DocMDP 10 0 R >> " + dss)}, {13, pdf_stream("cert")}}),
+       ChangeLevel::kValidationData, true, "", 1},
+  });
+}
+
+// Sneaky signatures and signature wrapping: a later revision may add
+// signatures, sign a prepared field and add an invisible empty field, and
+// nothing else that looks like a signature.
+TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
+  check({
+      {"an honest second signer", second_signer(), ChangeLevel::kSigning, true, "signature field \"Second\""},
+      {"the prepared field signed with an appearance",
+       [](const std::string& pdf) {
+         return test::with_signed_update(
+             pdf, {{7, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Approval) /Rect [10 10 110 40] /P 3 0 R "
+                       "/V 11 0 R /AP << /N 12 0 R >> >>"},
+                   {11, test::signature_dictionary()},
+                   {12, appearance("0 g BT 2 10 Td (Approved) Tj ET")}},
+             "ecsigner");
+       },
+       ChangeLevel::kSigning, true, "signature field \"Approval\""},
+      {"a second signer after a certification that allows no changes", second_signer(), ChangeLevel::kSigning, false,
+       "the certification allows no changes", 1},
+      {"an invisible empty signature field",
+       new_field("<< /Type /Annot /Subtype /Widget /FT /Sig /T (Later) /Rect [0 0 0 0] /P 3 0 R >>"),
+       ChangeLevel::kSigning, true, "empty signature field \"Later\""},
+      {"a visible unsigned signature field",
+       new_field("<< /Type /Annot /Subtype /Widget /FT /Sig /T (Later) /Rect [10 60 190 140] /P 3 0 R "
+                 "/AP << /N 12 0 R >> >>"),
+       ChangeLevel::kOther, false, "\"Later\" is visible"},
+      {"an invisible unsigned signature field with a page-open action",
+       new_field("<< /Type /Annot /Subtype /Widget /FT /Sig /T (Later) /Rect [0 0 0 0] /P 3 0 R "
+                 "/AA << /PO << /S /URI /URI (http://127.0.0.1/) >> >> >>"),
+       ChangeLevel::kOther, false, "\"Later\" has an action"},
+      {"a field whose value is another field's signature",
+       new_field("<< /Type /Annot /Subtype /Widget /FT /Sig /T (Copy) /V 10 0 R /Rect [0 0 0 0] /P 3 0 R >>"),
+       ChangeLevel::kOther, false, "takes another field's signature dictionary"},
+      {"a new appearance for the signed widget",
+       objects({{9, first_field("/AP << /N 11 0 R >>")}, {11, appearance("0 g BT 2 10 Td (Paid) Tj ET")}}),
+       ChangeLevel::kOther, false, "the signed field \"First\" changed"},
+      {"a note posing as a signature field",
+       new_annotation("<< /Type /Annot /Subtype /FreeText /FT /Sig /Rect [10 60 190 140] /Contents (PAID) /DA (/Helv 24 Tf) >>"),
+       ChangeLevel::kOther, false, "/FreeText annotation posing as a signature"},
+      {"a note posing as a signature dictionary",
+       new_annotation("<< /Type /Sig /Subtype /FreeText /Rect [10 60 190 140] /Contents (PAID) /DA (/Helv 24 Tf) >>"),
+       ChangeLevel::kOther, false, "posing as a signature"},
+  });
+}
+
+// Form filling: only a certification at /P 2 or 3 (or --permit for a
+// document nobody certified) permits it, never for a locked field, and
+// never beyond values and appearances.
+TEST(ChangeAnalysis, FormFillingNeedsPermission) {
+  const Update fill = objects({{6, amount("(9999)", "11 0 R")}, {11, appearance("0 g BT (9999) Tj ET")}});
+  const PermitOptions form_filling{.form_filling = true};
+  check({
+      {"not certified", fill, ChangeLevel::kFormFilling, false, "the document is not certified"},
+      {"not certified, --permit form-filling", fill, ChangeLevel::kFormFilling, true, "field \"Amount\"", 0, "",
+       form_filling},
+      {"certified at P2", fill, ChangeLevel::kFormFilling, true, "field \"Amount\"", 2},
+      {"certified at P1", fill, ChangeLevel::kFormFilling, false, "the certification allows no changes", 1},
+      {"a field locked by the signature", fill, ChangeLevel::kFormFilling, false, "field \"Amount\" is locked", 2,
+       "/Lock << /Type /SigFieldLock /Action /All >>"},
+      {"another field locked", fill, ChangeLevel::kFormFilling, true, "field \"Amount\"", 2,
+       "/Lock << /Type /SigFieldLock /Action /Include /Fields [(Other)] >>"},
+      {"the field's flags", objects({{6, amount("(100)", "5 0 R", "/Ff 1")}}), ChangeLevel::kOther, false, "field \"Amount\": /Ff", 2},
+      {"the field's action", objects({{6, amount("(100)", "5 0 R", "/A << /S /URI /URI (http://127.0.0.1/) >>")}}), ChangeLevel::kOther,
+       false, "field \"Amount\": /A", 2},
+      {"the appearance stream rewritten in place", objects({{5, appearance("0 g BT (9999) Tj ET")}}),
+       ChangeLevel::kFormFilling, true, "field \"Amount\"", 2},
+      {"an appearance stream the page also draws",
+       objects({{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R /Resources << /XObject << "
+                    "/X 5 0 R >> >> /Annots [6 0 R 7 0 R 8 0 R 9 0 R] >>"},
+                {5, appearance("0 g BT (9999) Tj ET")}}),
+       ChangeLevel::kOther, false, "page 1: /Resources", 2},
+  });
+}
+
+// Annotations: markup annotations only, and only at /P 3 (or --permit).
+TEST(ChangeAnalysis, AnnotationsNeedPermission) {
+  const Update note = new_annotation("<< /Type /Annot /Subtype /FreeText /Rect [10 60 190 140] /Contents (PAID) "
+                                     "/DA (/Helv 24 Tf) >>");
+  check({
+      {"a note at P3", note, ChangeLevel::kAnnotations, true, "/FreeText annotation added on page 1", 3},
+      {"a note at P2", note, ChangeLevel::kAnnotations, false, "allows form filling and signing only", 2},
+      {"a note, not certified", note, ChangeLevel::kAnnotations, false, "the document is not certified"},
+      {"a note, not certified, --permit annotations", note, ChangeLevel::kAnnotations, true, "/FreeText", 0, "",
+       PermitOptions{.annotations = true}},
+      {"a note removed at P3", objects({{3, page("6 0 R 7 0 R 9 0 R")}}), ChangeLevel::kAnnotations, true,
+       "an annotation removed from page 1", 3},
+      {"a link", new_annotation("<< /Type /Annot /Subtype /Link /Rect [0 0 200 200] /A << /S /URI /URI "
+                                "(http://127.0.0.1/) >> >>"),
+       ChangeLevel::kOther, false, "a new /Link annotation", 3},
+      {"a widget of no field", new_annotation("<< /Type /Annot /Subtype /Widget /Rect [10 60 190 140] >>"),
+       ChangeLevel::kOther, false, "a widget of no new signature field", 3},
+  });
+}
+
+}  // namespace
+}  // namespace corvane::verify

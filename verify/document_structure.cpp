@@ -1,0 +1,186 @@
+#include "verify/document_structure.h"
+
+#include <algorithm>
+
+namespace corvane::verify {
+namespace {
+
+// Deeper trees than this are hostile input, not documents.
+constexpr int kMaxDepth = 64;
+
+class StructureWalk {
+ public:
+  explicit StructureWalk(DocumentStructure& out) : out_(out) {}
+
+  void mark(QPDFObjectHandle object, Role role, std::size_t index = DocumentStructure::kNoField) {
+    if (object.isIndirect()) out_.places[object.getObjGen()].push_back({role, index});
+  }
+
+  void walk_fields(QPDFObjectHandle list) {
+    if (!list.isArray()) return;
+    mark(list, Role::kFieldList);
+    for (QPDFObjectHandle field : list.aitems()) walk_field(field, "", false, 0);
+  }
+
+  void walk_pages(QPDFObjectHandle root) {
+    std::vector<std::pair<QPDFObjectHandle, int>> pending{{root, 0}};
+    while (!pending.empty()) {
+      auto [node, depth] = pending.back();
+      pending.pop_back();
+      if (!node.isDictionary() || depth > kMaxDepth || !first_visit(node)) continue;
+      QPDFObjectHandle kids = node.getKey("/Kids");
+      if (kids.isArray()) {
+        mark(node, Role::kPageNode);
+        for (int i = kids.getArrayNItems(); i-- > 0;) pending.emplace_back(kids.getArrayItem(i), depth + 1);
+        continue;
+      }
+      out_.pages.push_back(node);
+      walk_page(node, out_.pages.size());
+    }
+  }
+
+  void walk_validation_data(QPDFObjectHandle dss) {
+    if (!dss.isDictionary()) return;
+    mark(dss, Role::kValidationData);
+    for (const char* key : {"/Certs", "/OCSPs", "/CRLs"}) mark(dss.getKey(key), Role::kValidationData);
+    QPDFObjectHandle vri = dss.getKey("/VRI");
+    if (!vri.isDictionary()) return;
+    mark(vri, Role::kValidationData);
+    for (auto [key, entry] : vri.ditems()) {
+      mark(entry, Role::kValidationData);
+      if (entry.isDictionary())
+        for (const char* array : {"/Cert", "/OCSP", "/CRL"}) mark(entry.getKey(array), Role::kValidationData);
+    }
+  }
+
+ private:
+  bool first_visit(QPDFObjectHandle object) {
+    return !object.isIndirect() || visited_.insert(object.getObjGen()).second;
+  }
+
+  void walk_field(QPDFObjectHandle field, const std::string& parent_name, bool inherited_sig, int depth) {
+    if (!field.isDictionary() || depth > kMaxDepth || !first_visit(field)) return;
+    const std::size_t index = out_.fields.size();
+    FieldInfo info;
+    info.dictionary = field;
+    QPDFObjectHandle type = field.getKey("/FT");
+    info.signature = type.isName() ? type.getName() == "/Sig" : inherited_sig;
+    info.name = parent_name;
+    if (QPDFObjectHandle t = field.getKey("/T"); t.isString())
+      info.name = parent_name.empty() ? t.getUTF8Value() : parent_name + "." + t.getUTF8Value();
+    mark(field, Role::kField, index);
+    if (field.getKey("/Subtype").isNameAndEquals("/Widget")) {
+      info.widgets.push_back(field);
+      mark(field, Role::kWidget, index);
+      walk_appearance(field, index);
+    }
+    if (info.signature) {
+      QPDFObjectHandle value = field.getKey("/V");
+      if (value.isIndirect()) {
+        mark(value, Role::kSignatureValue, index);
+        ++out_.value_users[value.getObjGen()];
+      }
+      mark(field.getKey("/Lock"), Role::kLock, index);
+    }
+    QPDFObjectHandle kids = field.getKey("/Kids");
+    std::vector<QPDFObjectHandle> child_fields;
+    if (kids.isArray()) {
+      mark(kids, Role::kKidList, index);
+      for (QPDFObjectHandle kid : kids.aitems()) {
+        if (!kid.isDictionary()) continue;
+        if (kid.hasKey("/T") || !kid.getKey("/Subtype").isNameAndEquals("/Widget")) {
+          child_fields.push_back(kid);
+        } else if (first_visit(kid)) {
+          info.widgets.push_back(kid);
+          mark(kid, Role::kWidget, index);
+          walk_appearance(kid, index);
+        }
+      }
+    }
+    const std::string name = info.name;
+    const bool sig = info.signature;
+    out_.fields.push_back(std::move(info));
+    for (QPDFObjectHandle kid : child_fields) walk_field(kid, name, sig, depth + 1);
+  }
+
+  void walk_page(QPDFObjectHandle page, std::size_t number) {
+    mark(page, Role::kPage, number);
+    QPDFObjectHandle contents = page.getKey("/Contents");
+    mark(contents, Role::kPageContent, number);
+    if (contents.isArray())
+      for (QPDFObjectHandle part : contents.aitems()) mark(part, Role::kPageContent, number);
+    mark(page.getKey("/Resources"), Role::kPageResources, number);
+    QPDFObjectHandle annots = page.getKey("/Annots");
+    if (!annots.isArray()) return;
+    mark(annots, Role::kAnnotList, number);
+    for (QPDFObjectHandle annotation : annots.aitems()) {
+      if (!annotation.isDictionary()) continue;
+      mark(annotation, Role::kAnnotation, number);
+      // A widget's appearance is walked with its field.
+      if (!annotation.getKey("/Subtype").isNameAndEquals("/Widget")) walk_appearance(annotation, DocumentStructure::kNoField);
+    }
+  }
+
+  // The appearance dictionary of an annotation and its streams: /N, /D and
+  // /R, each a stream or a dictionary of state streams.
+  void walk_appearance(QPDFObjectHandle annotation, std::size_t field) {
+    QPDFObjectHandle ap = annotation.getKey("/AP");
+    if (!ap.isDictionary()) return;
+    mark(ap, Role::kAppearance, field);
+    for (const char* key : {"/N", "/D", "/R"}) {
+      QPDFObjectHandle entry = ap.getKey(key);
+      mark(entry, Role::kAppearance, field);
+      if (entry.isDictionary() && !entry.isStream())
+        for (const auto& [state, stream] : entry.ditems()) mark(stream, Role::kAppearance, field);
+    }
+  }
+
+  DocumentStructure& out_;
+  std::set<QPDFObjGen> visited_;
+};
+
+}  // namespace
+
+bool DocumentStructure::has(QPDFObjGen id, Role role) const {
+  const auto* list = places_of(id);
+  return list != nullptr && std::any_of(list->begin(), list->end(), [role](const Place& p) { return p.role == role; });
+}
+
+std::size_t DocumentStructure::field_of(QPDFObjGen id) const {
+  if (const auto* list = places_of(id))
+    for (const Place& p : *list)
+      if (p.role == Role::kWidget || p.role == Role::kField) return p.index;
+  return kNoField;
+}
+
+std::size_t DocumentStructure::field_of_appearance(QPDFObjGen id) const {
+  if (const auto* list = places_of(id))
+    for (const Place& p : *list)
+      if (p.role == Role::kAppearance && p.index != kNoField) return p.index;
+  return kNoField;
+}
+
+std::size_t DocumentStructure::page_of(QPDFObjGen id) const {
+  if (const auto* list = places_of(id))
+    for (const Place& p : *list)
+      if (p.role == Role::kAnnotation) return p.index;
+  return 0;
+}
+
+DocumentStructure read_structure(QPDF& pdf) {
+  DocumentStructure out;
+  out.trailer = pdf.getTrailer();
+  out.catalog = out.trailer.getKey("/Root");
+  StructureWalk walk(out);
+  walk.mark(out.catalog, Role::kCatalog);
+  walk.mark(out.trailer.getKey("/Info"), Role::kInfo);
+  walk.mark(out.catalog.getKey("/Metadata"), Role::kMetadata);
+  QPDFObjectHandle form = out.catalog.getKey("/AcroForm");
+  walk.mark(form, Role::kAcroForm);
+  walk.walk_fields(form.getKey("/Fields"));
+  walk.walk_pages(out.catalog.getKey("/Pages"));
+  walk.walk_validation_data(out.catalog.getKey("/DSS"));
+  return out;
+}
+
+}  // namespace corvane::verify

@@ -1,0 +1,83 @@
+// The parts of a document that carry meaning for the rules on later
+// changes, found by walking from the trailer: the catalog, the form's field
+// tree with the fields' widgets and values, the page tree with each page's
+// annotations, content and resources, the validation data, the document
+// information and the metadata. Only these objects are read: a document's
+// content, fonts and images are never walked.
+#pragma once
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <cstddef>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace corvane::verify {
+
+// What an object is to the document; an object can be several things.
+enum class Role {
+  kCatalog,
+  kAcroForm,
+  kFieldList,      // the form's /Fields array
+  kField,          // a field dictionary (a widget merged with its field is also kWidget)
+  kKidList,        // a field's /Kids array
+  kWidget,
+  kSignatureValue, // a signature field's /V
+  kLock,           // a signature field's /Lock
+  kPageNode,       // an inner node of the page tree
+  kPage,
+  kPageContent,
+  kPageResources,
+  kAnnotList,      // a page's /Annots array
+  kAnnotation,
+  kAppearance,     // a widget's or annotation's appearance stream, or a dictionary of them
+  kValidationData, // the /DSS dictionary, its arrays and /VRI entries
+  kInfo,
+  kMetadata,
+};
+
+struct FieldInfo {
+  QPDFObjectHandle dictionary;
+  std::string name;        // the full name ("form.sig")
+  bool signature = false;  // its own or inherited /FT is /Sig
+  std::vector<QPDFObjectHandle> widgets;  // itself when merged with its widget, else its widget kids
+};
+
+struct DocumentStructure {
+  QPDFObjectHandle trailer;
+  QPDFObjectHandle catalog;
+  std::vector<FieldInfo> fields;  // every node of the field tree, parents before kids
+  std::vector<QPDFObjectHandle> pages;
+  // Indirect objects and what they are; for kField, kWidget, kSignatureValue,
+  // kLock and kAppearance of a widget, the field's index in `fields`
+  // (kNoField when none), for kPage, kAnnotation and kPageContent the page's.
+  struct Place {
+    Role role;
+    std::size_t index;
+  };
+  static constexpr std::size_t kNoField = static_cast<std::size_t>(-1);
+  std::map<QPDFObjGen, std::vector<Place>> places;
+  // How many fields name each indirect signature value.
+  std::map<QPDFObjGen, int> value_users;
+
+  [[nodiscard]] const std::vector<Place>* places_of(QPDFObjGen id) const {
+    const auto found = places.find(id);
+    return found == places.end() ? nullptr : &found->second;
+  }
+  [[nodiscard]] bool has(QPDFObjGen id, Role role) const;
+  // The field whose widget or merged dictionary `id` is; kNoField when none.
+  [[nodiscard]] std::size_t field_of(QPDFObjGen id) const;
+  // The field whose widget's appearance `id` is; kNoField when none.
+  [[nodiscard]] std::size_t field_of_appearance(QPDFObjGen id) const;
+  // The number (1 = first) of the page that lists annotation `id`; 0 when none.
+  [[nodiscard]] std::size_t page_of(QPDFObjGen id) const;
+};
+
+// Walks `pdf` from its trailer. Cycles and over-deep trees are cut, each
+// object is visited once. May throw qpdf's exceptions.
+[[nodiscard]] DocumentStructure read_structure(QPDF& pdf);
+
+}  // namespace corvane::verify

@@ -1,0 +1,45 @@
+// One revision of a PDF read by qpdf straight from the file: the file's
+// first `end` bytes, as a reader saw the document when that revision was
+// the last. Bytes are read in blocks as qpdf asks for them, so opening a
+// revision reads its cross-reference sections, and objects are read only
+// when something looks at them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "verify/byte_source.h"
+
+class QPDF;
+
+namespace corvane::verify {
+
+class OpenedRevision {
+ public:
+  // Opens the first `end` bytes of `file` (which must outlive this object)
+  // with `password`. Never throws: a revision that cannot be read gives
+  // ok() false and problem() saying why.
+  OpenedRevision(const ByteSource& file, std::uint64_t end, const std::string& password);
+  ~OpenedRevision();
+  OpenedRevision(const OpenedRevision&) = delete;
+  OpenedRevision& operator=(const OpenedRevision&) = delete;
+
+  [[nodiscard]] bool ok() const { return pdf_ != nullptr; }
+  [[nodiscard]] const std::string& problem() const { return problem_; }
+  [[nodiscard]] std::uint64_t end() const { return end_; }
+  // The document; only when ok(). Reading its objects may throw qpdf's
+  // exceptions, which the caller traps.
+  [[nodiscard]] QPDF& pdf() const { return *pdf_; }
+
+ private:
+  std::unique_ptr<QPDF> pdf_;
+  std::uint64_t end_ = 0;
+  std::string problem_;
+};
+
+// Where the file's last "startxref" says its last cross-reference section
+// is; -1 when its last kilobyte names none.
+[[nodiscard]] long long last_section_offset(const ByteSource& file);
+
+}  // namespace corvane::verify

@@ -31,7 +31,7 @@ struct SignOptions {
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
     std::optional<bool> mode;
     if (append || rebuild) mode = append;
-    return {input, output, password, user, reason, reason_given, cert, pades, tsa_url, ltv, mode};
+    return {input, output, "", password, user, reason, reason_given, cert, pades, tsa_url, ltv, mode};
   }
 };
 

@@ -2,10 +2,12 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "cli/batch_sign.h"
 #include "cli/commands.h"
@@ -31,8 +33,17 @@ void run_sign_one(const SignOptions& options) {
   const StandardStreams streams(options.inputs.front(), options.output);
   if (!streams.error().empty()) fail(streams.error());
   const RunLog log;
-  std::string problem = sign_file(options.request(streams.input(), streams.output()),
-                                  [&log] { return log.lines(); }, verbose_printer(options));
+  SignRequest request = options.request(streams.input(), streams.output());
+  request.input_name = streams.shown(request.input);
+  // -v shows the log lines with the names the user gave.
+  std::function<void(const std::vector<std::string>&)> print_lines;
+  if (const auto printer = verbose_printer(options))
+    print_lines = [&streams, printer](const std::vector<std::string>& lines) {
+      std::vector<std::string> shown;
+      for (const auto& line : lines) shown.push_back(streams.shown(line));
+      printer(shown);
+    };
+  std::string problem = sign_file(request, [&log] { return log.lines(); }, print_lines);
   if (problem.empty()) problem = streams.deliver();
   if (!problem.empty()) fail(streams.shown(problem));
   if (options.quiet || streams.output_is_stdout()) return;

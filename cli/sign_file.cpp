@@ -20,6 +20,10 @@ std::string signatures_text(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " earlier signature" : " earlier signatures");
 }
 
+const std::string& shown_input(const SignRequest& request) {
+  return request.input_name.empty() ? request.input : request.input_name;
+}
+
 // The mode of the run: the flag when given, else append for a signed input
 // (said on stderr), else the settings (nullopt).
 std::optional<bool> choose_mode(const SignRequest& request) {
@@ -27,12 +31,12 @@ std::optional<bool> choose_mode(const SignRequest& request) {
   const std::size_t earlier = earlier_signatures(request);
   if (request.append == false) {
     if (earlier > 0)
-      std::cerr << "corvanepdf: warning: " << request.input << ": rebuilding; the " << signatures_text(earlier)
+      std::cerr << "corvanepdf: warning: " << shown_input(request) << ": rebuilding; the " << signatures_text(earlier)
                 << " will no longer cover the file\n";
     return false;
   }
   if (earlier == 0) return std::nullopt;
-  std::cerr << "corvanepdf: " << request.input << ": appended to keep " << signatures_text(earlier) << "\n";
+  std::cerr << "corvanepdf: " << shown_input(request) << ": appended to keep " << signatures_text(earlier) << "\n";
   return true;
 }
 

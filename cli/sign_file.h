@@ -12,6 +12,7 @@ namespace corvane::cli {
 struct SignRequest {
   std::string input;
   std::string output;
+  std::string input_name;  // how messages name the input; `input` when empty
   std::string password;
   std::string user;    // set only when not empty
   std::string reason;  // set only when reason_given

@@ -19,6 +19,7 @@
 
 #include "engine/file_source.h"
 #include "platform/atomic_file.h"
+#include "platform/safe_open.h"
 
 namespace corvane::incremental {
 namespace {
@@ -49,6 +50,10 @@ int open_regular_file(const std::string& path, std::string& why) {
   }
   if (S_ISLNK(link.st_mode) && link.st_uid != ::geteuid()) {
     why = "the document is a symbolic link of another user";
+    return -1;
+  }
+  if (!platform::folders_trusted(path)) {
+    why = "the document's folder is a symbolic link of another user";
     return -1;
   }
   // O_NONBLOCK: opening a FIFO must not wait for a writer.

@@ -129,10 +129,16 @@ TEST(SignCommand, StandardInputIntoStandardOutputThroughAPipeOrAFile) {
     EXPECT_EQ(qpdf_problems(out, ""), "");
     EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid.")) << pdfsig_report(out, "");
   }
-  // A failure names standard input, not a temporary file.
+  // Messages and log lines name standard input, never a temporary file.
   const CommandResult r = sign(dir, "- -o -", "<" + shell_quote(fixture_pdf("not-a-pdf.pdf").string()));
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_TRUE(r.output.starts_with("corvanepdf: cannot open standard input")) << r.output;
+  const CommandResult appended =
+      sign(dir, "-v - -o " + shell_quote((dir / "twice.pdf").string()), "<" + shell_quote(out.string()));
+  EXPECT_EQ(appended.exit_code, 0) << appended.output;
+  EXPECT_TRUE(contains(appended.output, "corvanepdf: standard input: appended to keep 1 earlier signature\n"))
+      << appended.output;
+  EXPECT_FALSE(contains(appended.output, "/proc/")) << appended.output;
 }
 
 // `corvanepdf ARGUMENTS` started with `dir`'s hives, TMPDIR at `tmp`, and

@@ -87,9 +87,9 @@ std::string with_update(const std::string& pdf, const std::vector<UpdateObject>&
   std::string table = "xref\n";
   int size = last_object_number(pdf) + 1;
   for (const UpdateObject& object : objects) {
-    char entry[24];
+    char entry[40];
     if (object.body.empty()) {
-      std::snprintf(entry, sizeof entry, "%010d %05d f \n", 0, object.generation + 1);
+      std::snprintf(entry, sizeof entry, "0000000000 %05d f \n", object.generation + 1);
     } else {
       std::snprintf(entry, sizeof entry, "%010zu %05d n \n", out.size(), object.generation);
       out += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n" + object.body +

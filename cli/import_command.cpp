@@ -11,6 +11,7 @@
 #include "platform/secret_file.h"
 #include "settings/registry.h"
 #include "signing/pkcs12_import.h"
+#include "signing/token_login.h"
 
 namespace corvane::cli {
 namespace {
@@ -36,17 +37,21 @@ std::string read_or_fail(const platform::FileRead& read, const std::string& what
 void run_import(const ImportOptions& options) {
   const std::string file = read_or_fail(platform::read_bounded_file(options.file, platform::kKeyFileLimit), options.file);
   const std::vector<std::uint8_t> bytes(file.begin(), file.end());
-  const std::string password =
+  std::string password =
       options.password_file.empty()
           ? ""
           : read_or_fail(platform::read_secret_file(options.password_file), "the password file " + options.password_file);
   std::string error;
-  const auto keys = signing::import_pkcs12(bytes, password, error);
-  if (!keys) {
-    if (options.password_file.empty() && error.find("wrong password") != std::string::npos)
-      error += " (give it with --password-file)";
-    fail("cannot import " + options.file + ": " + error);
+  // Without a password file the file is tried with the empty password
+  // first (some are exported with none), then the password is asked for.
+  auto keys = signing::import_pkcs12(bytes, password, error);
+  if (!keys && options.password_file.empty() && error.find("wrong password") != std::string::npos) {
+    if (!signing::ask_secret_on_terminal("Password of " + options.file + ": ", password))
+      fail(options.file + " is protected by a password: give the password with --password-file FILE (or - for "
+           "standard input)");
+    keys = signing::import_pkcs12(bytes, password, error);
   }
+  if (!keys) fail("cannot import " + options.file + ": " + error);
   if (keys->empty()) fail(options.file + " holds no private key");
   for (const auto& key : *keys) std::cout << key.unique_container << "\t" << key.subject << "\n";
   if (!options.select) {
@@ -66,7 +71,9 @@ void add_import_command(CLI::App& app) {
   CLI::App* import = app.add_subcommand(
       "import", "Import a PKCS#12 file (.p12, .pfx) into your certificate store and print its unique container name");
   import->add_option("FILE.p12", options->file, "The PKCS#12 file")->required();
-  import->add_option("--password-file", options->password_file, "A file whose first line is the file's password");
+  import->add_option("--password-file", options->password_file,
+                     "A file whose first line is the file's password (- for standard input); without it the "
+                     "password is asked on the terminal");
   import->add_flag("--select", options->select, "Sign with the imported certificate from now on");
   import->callback([options] { run_import(*options); });
 }

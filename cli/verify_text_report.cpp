@@ -78,10 +78,14 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   else if (s.signer.trusted) out << "trusted\n";
   else if (s.signer.subject.empty() || !s.signer.trust_checked) out << "not checked\n";
   else out << "not trusted (" << s.signer.trust_problem << ")\n";
-  out << "  Whole file covered: ";
-  if (s.covers_whole_file) out << "yes\n";
-  else if (s.signed_end == 0) out << "no\n";
-  else out << "no (the signed revision ends at byte " << s.signed_end << " of " << file_size << ")\n";
+  // A signature followed by nothing but validation data is whole as signed.
+  if (!s.covers_whole_file && s.after.level == verify::ChangeLevel::kValidationData && s.after.permitted)
+    out << "  Coverage: covers its revision; after it: validation data\n";
+  else if (s.covers_whole_file) out << "  Whole file covered: yes\n";
+  else if (s.signed_end == 0) out << "  Whole file covered: no\n";
+  else
+    out << "  Whole file covered: no (the signed revision ends at byte " << s.signed_end << " of " << file_size
+        << ")\n";
   print_format(out, s);
   if (s.certification > 0) out << "  Certification: " << verify::certification_text(s.certification) << "\n";
   if (s.locks.action != verify::FieldLocks::Action::kNone) out << "  Locks: " << locks_text(s.locks) << "\n";

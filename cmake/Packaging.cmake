@@ -15,5 +15,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 # The library the command links is in the package itself.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}/component")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3, libnss3-tools")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3, libnss3-tools, bash-completion")
+# postinst makes /var/lib/corvanepdf (user.ini and its lock), postrm --purge removes it.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  "${CMAKE_CURRENT_LIST_DIR}/debian/postinst;${CMAKE_CURRENT_LIST_DIR}/debian/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -67,10 +67,15 @@ std::string component_folder() {
   return ".";
 }
 
+std::string runtime_files_folder(std::string_view own_folder) {
+  if (own_folder == "/usr/lib" || own_folder.starts_with("/usr/lib/")) return "/var/lib/corvanepdf";
+  return std::string(own_folder);
+}
+
 const std::string& user_ini_path(IdentityState& state) {
   if (state.ini_path.empty()) {
     const std::string setting = settings::reg_read(std::string(settings::kMachineBase) + "path");
-    state.ini_path = resolve_user_ini_path(setting, setting.empty() ? component_folder() : "");
+    state.ini_path = resolve_user_ini_path(setting, setting.empty() ? runtime_files_folder(component_folder()) : "");
   }
   return state.ini_path;
 }

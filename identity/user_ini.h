@@ -19,8 +19,14 @@ namespace corvane::identity {
 // program it is linked into. "." when it cannot be found out.
 [[nodiscard]] std::string component_folder();
 
+// Where the files written at run time go without a `path` setting: code
+// installed by the package manager (under /usr/lib) writes none there, its
+// files go to /var/lib/corvanepdf (which the package makes); any other
+// folder (a build tree, /usr/local, another prefix) is used as it is.
+[[nodiscard]] std::string runtime_files_folder(std::string_view own_folder);
+
 // The path of user.ini, resolved on the first call from the machine setting
-// `path` and kept in `state`.
+// `path` (else runtime_files_folder of component_folder) and kept in `state`.
 const std::string& user_ini_path(IdentityState& state);
 
 // The "key=value" entries of `section` as the section read returns them,

@@ -31,6 +31,14 @@ std::string database_folder(std::string name) {
   return name;
 }
 
+// Whether the folder of database `name` holds a certificate database (the
+// SQL one, or the old Berkeley one).
+bool database_exists(const std::string& name) {
+  std::error_code ignored;
+  const std::filesystem::path folder = database_folder(name);
+  return std::filesystem::exists(folder / "cert9.db", ignored) || std::filesystem::exists(folder / "cert8.db", ignored);
+}
+
 // NSS never logs in by itself: every login goes through token_login, which
 // tries a token once per process.
 char* no_password(PK11SlotInfo*, PRBool, void*) { return nullptr; }
@@ -76,6 +84,11 @@ bool open_database(std::string& error, bool writable) {
       const std::filesystem::path folder = database_folder(name);
       if (!std::filesystem::exists(folder, ignored) && std::filesystem::create_directories(folder, ignored))
         ::chmod(folder.c_str(), 0700);
+    }
+    if (!writable && !database_exists(name)) {
+      state.error = "There is no certificate store at " + database_folder(name) +
+                    " yet: make one with `corvanepdf import FILE.p12 --select`";
+      return;
     }
     if (NSS_Initialize(name.c_str(), "", "", SECMOD_DB, writable ? 0 : NSS_INIT_READONLY) == SECSuccess) {
       state.open = true;

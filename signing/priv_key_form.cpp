@@ -4,6 +4,7 @@
 
 #include "platform/object_factory.h"
 #include "settings/registry.h"
+#include "settings/setting_values.h"
 #include "signing/ole_date.h"
 
 namespace corvane::signing {
@@ -25,6 +26,23 @@ const std::string kUserContainer = path(settings::kUserBase, "UniqueContainerNam
 const std::string kMachineContainer = path(settings::kMachineBase, "UniqueContainerName");
 const std::string kUserSign = path(settings::kUserBase, "sign");
 const std::string kMachineSign = path(settings::kMachineBase, "sign");
+
+// The choice is the running user's: written to the user key only, so that
+// root choosing for itself does not choose for every user of the machine.
+// The setting machinewideselection (a whole number other than 0) writes it
+// to the machine key as well.
+bool machine_wide_selection() {
+  return settings::whole_number(settings::read_setting("machinewideselection")).value_or(0) != 0;
+}
+
+// Writes the chosen name (or "" to disable) and the `sign` switch.
+void save_selection(const std::string& name, std::int32_t sign) {
+  const bool machine = machine_wide_selection();
+  settings::reg_write_text(kUserContainer, name);
+  if (machine) settings::reg_write_text(kMachineContainer, name);
+  if (machine) settings::reg_write_number(kMachineSign, sign);
+  settings::reg_write_number(kUserSign, sign);
+}
 
 std::string true_false(bool value) { return value ? "True" : "False"; }
 
@@ -167,11 +185,7 @@ void PrivKeyForm::ListView1_DblClick(int row) {
 
 void PrivKeyForm::Command1_Click() {
   set_field(KeyField::kUniqueContainer, "");
-  const std::string& name = field(KeyField::kUniqueContainer);
-  settings::reg_write_text(kUserContainer, name);
-  settings::reg_write_text(kMachineContainer, name);
-  settings::reg_write_number(kMachineSign, 0);
-  settings::reg_write_number(kUserSign, 0);
+  save_selection(field(KeyField::kUniqueContainer), 0);
   cmdExit_Click();
 }
 
@@ -181,10 +195,7 @@ void PrivKeyForm::cmdExit_Click() {
     state_.containerName = name;
     (void)settings::reg_create_key(settings::kHkeyCurrentUser, kCorvaneKey);
     (void)settings::reg_create_key(settings::kHkeyCurrentUser, kPdfKey);
-    settings::reg_write_text(kUserContainer, name);
-    settings::reg_write_text(kMachineContainer, name);
-    settings::reg_write_number(kMachineSign, 1);
-    settings::reg_write_number(kUserSign, 1);
+    save_selection(name, 1);
   }
   if (store_) store_->Close();
   store_.reset();

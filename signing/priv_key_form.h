@@ -1,7 +1,8 @@
 // The certificate chooser form frmPrivKey: its logic, written once for every
 // view. It lists the user's store, shows the key facts of a clicked
 // certificate, and "Choose" stores the chosen unique container name (in
-// SignerState and both settings keys) while "Disable" clears the settings.
+// SignerState and the user's settings; the machine's too with
+// machinewideselection) while "Disable" clears the settings.
 #pragma once
 
 #include <array>

@@ -183,4 +183,8 @@ std::string log_in_to_tokens() {
   return first_problem;
 }
 
+bool ask_secret_on_terminal(const std::string& prompt, std::string& secret) {
+  return pin_from_terminal(prompt, secret);
+}
+
 }  // namespace corvane::signing

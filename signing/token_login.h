@@ -32,4 +32,9 @@ namespace corvane::signing {
 // be open.
 [[nodiscard]] std::string log_in_to_tokens();
 
+// Asks `prompt` on the controlling terminal with echo off, as the PIN is
+// asked, and puts the answer line (without its end) into `secret`. False
+// when there is no terminal or it ends before a line.
+[[nodiscard]] bool ask_secret_on_terminal(const std::string& prompt, std::string& secret);
+
 }  // namespace corvane::signing

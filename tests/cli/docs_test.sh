@@ -3,11 +3,12 @@
 # command and every long option `--help` shows is in both, the page is
 # built when pandoc is there, and completion answers commands, options and
 # file names.
-#   docs_test.sh CORVANEPDF SOURCE_DIR BUILD_DIR
+#   docs_test.sh CORVANEPDF SOURCE_DIR BUILD_DIR PLUGIN_DIR
 set -euo pipefail
 cli=$1
 src=$2
 build=$3
+plugin_dir=$4  # where the chooser module is installed, under the prefix
 manual=$src/docs/man/corvanepdf.1.md
 completion=$src/contrib/completion/corvanepdf.bash
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -23,6 +24,7 @@ for command in $commands; do
     grep -q -- "$option" "$completion" || fail "$command $option is not completed"
   done
 done
+grep -qF "*/usr/$plugin_dir/corvane_chooser_qt.so*" "$manual" || fail "the manual does not name /usr/$plugin_dir"
 if command -v pandoc > /dev/null; then
   page=$build/docs/man/corvanepdf.1
   [ -s "$page" ] || fail "pandoc is installed but $page was not built"

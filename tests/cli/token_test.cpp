@@ -363,9 +363,15 @@ TEST_F(TokenTest, ImportMakesTheStoreAndSelectsTheKey) {
     return run_without_terminal(dir_.path(), CORVANEPDF_CLI, arguments,
                                 "-u CORVANE_NSSDB -u CORVANE_PIN_FILE HOME=" + shell_quote((dir_ / "home").string()));
   };
+  const CommandResult no_store = in_home("certificates");
+  EXPECT_EQ(no_store.exit_code, 1);
+  EXPECT_TRUE(contains(no_store.output, "no certificate store at " + (dir_ / "home" / ".pki" / "nssdb").string() +
+                                            " yet: make one with `corvanepdf import FILE.p12 --select`"))
+      << no_store.output;
   const CommandResult no_password = in_home("import " + shell_quote(p12.string()));
   EXPECT_EQ(no_password.exit_code, 1);
-  EXPECT_TRUE(contains(no_password.output, "wrong password (give it with --password-file)")) << no_password.output;
+  EXPECT_TRUE(contains(no_password.output, "give the password with --password-file FILE (or - for standard input)"))
+      << no_password.output;
   // Files that would grow without end, hold the run or add what nobody
   // signs with are refused, and nothing goes into the store.
   const auto certificate_only = dir_ / "certificate-only.p12";

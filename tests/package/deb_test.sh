@@ -55,6 +55,11 @@ run corvanepdf settings set UniqueContainerName "NSS Certificate DB:$key" > /dev
 said=$(run corvanepdf sign "$build/fixtures/pdf/plain.pdf" -o "$work/signed.pdf")
 case $said in "$work/signed.pdf signed by "*Alex\ Signer*) ;; *) fail "sign said: $said" ;; esac
 run corvanepdf verify "$work/signed.pdf" > "$work/verify.txt" || { cat "$work/verify.txt" >&2; fail "verify"; }
+# The installed library keeps its run-time files in /var/lib/corvanepdf, not beside itself.
+[ -d /var/lib/corvanepdf ] || fail "the package did not make /var/lib/corvanepdf"
+run corvanepdf sign "$build/fixtures/pdf/plain.pdf" -o "$work/signed-for-alice.pdf" --user alice -q
+[ -f /var/lib/corvanepdf/user.ini ] || fail "sign --user wrote no /var/lib/corvanepdf/user.ini"
+[ -z "$(find /usr/lib -name user.ini -newer "$work/signed.pdf")" ] || fail "sign --user wrote user.ini under /usr/lib"
 
 module=$(run python3 -c 'import corvanepdf; print(corvanepdf.__file__)')
 [ "$module" = /usr/lib/python3/dist-packages/corvanepdf.py ] || fail "python3 imports $module"

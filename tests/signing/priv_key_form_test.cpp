@@ -93,15 +93,13 @@ TEST_F(PrivKeyFormTest, ClickWithoutKeyShowsTheMessageAndNeitherChooseNorCloseBo
   }
 }
 
-TEST_F(PrivKeyFormTest, ChooseStoresTheNameUnderBothKeysAndSigningUsesIt) {
+TEST_F(PrivKeyFormTest, ChooseStoresTheNameForTheUserAndSigningUsesIt) {
   ScriptedView view({click(kAlexSigner), click(kDana), kChoose, click(kAlexSigner)});
   ASSERT_EQ(run_chooser(state_, view), "");
   const std::string dana = unique_container_of("Dana Signer");
   EXPECT_EQ(state_.containerName, dana);
-  for (const auto base : {settings::kUserBase, settings::kMachineBase}) {
-    EXPECT_EQ(setting(base, "UniqueContainerName"), dana);
-    EXPECT_EQ(setting(base, "sign"), "1");
-  }
+  EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), dana);
+  EXPECT_EQ(setting(settings::kUserBase, "sign"), "1");
   EXPECT_EQ(shown_fields(view)[1], dana) << "the click after Choose must not reach the closed form";
 
   EXPECT_EQ(signContent(state_, ""), "");
@@ -114,17 +112,38 @@ TEST_F(PrivKeyFormTest, ChooseStoresTheNameUnderBothKeysAndSigningUsesIt) {
   EXPECT_EQ(shown_fields(again)[1], dana);
 }
 
-TEST_F(PrivKeyFormTest, DisableClearsTheSettingsAndKeepsTheContainerName) {
-  for (const auto base : {settings::kUserBase, settings::kMachineBase})
-    ASSERT_TRUE(settings::reg_write_text(std::string(base) + "UniqueContainerName", "old"));
-  state_.containerName = "kept";
-  ScriptedView view({click(kDana), kDisable});
-  ASSERT_EQ(run_chooser(state_, view), "");
-  EXPECT_TRUE(view.closed);
-  EXPECT_EQ(state_.containerName, "kept");
-  for (const auto base : {settings::kUserBase, settings::kMachineBase}) {
-    EXPECT_EQ(setting(base, "UniqueContainerName"), "");
-    EXPECT_EQ(setting(base, "sign"), "0");
+// The machine key (writable here, as for root) gets the choice and the
+// switch only with machinewideselection; "Disable" keeps SignerState's name.
+TEST_F(PrivKeyFormTest, ChooseAndDisableWriteTheMachineKeyOnlyWhenMachineWide) {
+  const std::string dana = unique_container_of("Dana Signer");
+  const struct {
+    const char* machine_wide;
+    ScriptedView::Step button;
+    std::string user_name, machine_name;
+    const char *user_sign, *machine_sign;
+  } cases[] = {
+      {"", kChoose, dana, "old", "1", ""},
+      {"0", kChoose, dana, "old", "1", ""},
+      {"1", kChoose, dana, dana, "1", "1"},
+      {"", kDisable, "", "old", "0", ""},
+      {"1", kDisable, "", "", "0", "0"},
+  };
+  for (const auto& c : cases) {
+    for (const auto base : {settings::kUserBase, settings::kMachineBase}) {
+      ASSERT_TRUE(settings::reg_write_text(std::string(base) + "UniqueContainerName", "old"));
+      ASSERT_TRUE(settings::reg_write_text(std::string(base) + "sign", ""));
+    }
+    ASSERT_TRUE(settings::reg_write_text(std::string(settings::kMachineBase) + "machinewideselection", c.machine_wide));
+    state_.containerName = "kept";
+    ScriptedView view({click(kDana), c.button});
+    ASSERT_EQ(run_chooser(state_, view), "");
+    SCOPED_TRACE(std::string(c.machine_wide) + (c.user_name.empty() ? " Disable" : " Choose"));
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(state_.containerName, c.user_name.empty() ? "kept" : dana);
+    EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), c.user_name);
+    EXPECT_EQ(setting(settings::kMachineBase, "UniqueContainerName"), c.machine_name);
+    EXPECT_EQ(setting(settings::kUserBase, "sign"), c.user_sign);
+    EXPECT_EQ(setting(settings::kMachineBase, "sign"), c.machine_sign);
   }
 }
 

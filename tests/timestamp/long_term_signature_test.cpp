@@ -240,6 +240,8 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
     EXPECT_EQ(contains(verify.output, "CN=Test Timestamp Authority, token valid, imprint matches the signature\n"),
               c.timestamp) << verify.output;
     EXPECT_EQ(contains(verify.output, "  Validation data: in the document for the whole chain\n"), c.ltv) << verify.output;
+    EXPECT_EQ(contains(verify.output, "  Coverage: covers its revision; after it: validation data\n"), c.ltv)
+        << verify.output;
 
     const CmsFacts cms = read_cms(signature_of(file));
     EXPECT_EQ(cms.signed_attributes, c.pades ? "contentType messageDigest id-smime-aa-signingCertificateV2 " : "");

@@ -43,6 +43,12 @@ struct UpdateObject {
 std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                         const std::string& trailer_extra = "");
 
+// with_update through a cross-reference stream, with `packed` stored in
+// an object stream (numbered one above every other object) instead of as
+// objects of their own.
+std::string with_packed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
+                               const std::vector<UpdateObject>& packed);
+
 // The body of a signature dictionary with an empty slot for
 // with_signed_update; `extra` adds entries (/Reference, /Type).
 std::string signature_dictionary(const std::string& extra = "");

@@ -100,8 +100,8 @@ class Analysis {
 
   AfterSignature run() {
     if (!compare_entries() || touched_.empty()) return std::move(result_);
-    sb_or_scan();
-    sa_ = read_structure(after_);
+    before_structure();
+    sa_ = read_structure(after_, touched_);
     if (!judge_trailer()) return std::move(result_);
     for (QPDFObjGen id : changed_)
       if (!judge_changed(id)) return std::move(result_);
@@ -159,7 +159,7 @@ class Analysis {
       if (entry.getType() == 0 || unchanged_entry(id)) continue;
       const auto old = used_generation.find(id.getObj());
       if (old != used_generation.end() && old->second != id.getGen())
-        return other(id, "new generation of " + describe(sb_or_scan(), QPDFObjGen(id.getObj(), old->second), before_));
+        return other(id, "new generation of " + describe(before_structure(), QPDFObjGen(id.getObj(), old->second), before_));
       QPDFObjectHandle now = after_.getObject(id);
       if (in_use(xb_, id)) {
         if (is_container(now) && is_container(before_.getObject(id))) continue;
@@ -172,14 +172,14 @@ class Analysis {
     }
     for (const auto& [id, entry] : xb_)
       if (entry.getType() != 0 && !in_use(xa_, id) && !is_container(before_.getObject(id)))
-        return other(id, "freed: " + describe(sb_or_scan(), id, before_));
+        return other(id, "freed: " + describe(before_structure(), id, before_));
     return true;
   }
 
-  // The signed revision's structure, read when a message needs it.
-  const DocumentStructure& sb_or_scan() {
+  // The signed revision's structure, read once, when first needed.
+  DocumentStructure& before_structure() {
     if (!sb_read_) {
-      sb_ = read_structure(before_);
+      sb_ = read_structure(before_, touched_);
       sb_read_ = true;
     }
     return sb_;
@@ -190,7 +190,11 @@ class Analysis {
     return index < s.fields.size() ? quoted(s.fields[index].name) : "\"\"";
   }
 
-  std::string describe(const DocumentStructure& s, QPDFObjGen id, QPDF& pdf) const {
+  // What `id` is to the document `s` was read from (`pdf`). An object the
+  // structure does not place may be a page's content or resources: all
+  // pages are read then, which only a change no rule clears costs.
+  std::string describe(DocumentStructure& s, QPDFObjGen id, QPDF& pdf) {
+    if (s.places_of(id) == nullptr) read_all_pages(pdf, s);
     if (const auto* places = s.places_of(id)) {
       const Place& p = places->front();
       const std::string n = std::to_string(p.index);
@@ -274,7 +278,8 @@ class Analysis {
         case Role::kValidationData: add(ChangeLevel::kValidationData, id, "the validation data (/DSS) updated"); break;
         case Role::kInfo: compare_information(was, is); break;
         case Role::kMetadata: ok = judge_metadata(id, is, /*in_place=*/true); break;
-        default: ok = other(id, describe(sb_.places_of(id) ? sb_ : sa_, id, sb_.places_of(id) ? before_ : after_) + " changed");
+        default: ok = sb_.places_of(id) ? other(id, describe(sb_, id, before_) + " changed")
+                                        : other(id, describe(sa_, id, after_) + " changed");
       }
       if (!ok) return false;
     }

@@ -4,10 +4,11 @@
 #include <cms.h>
 #include <prerror.h>
 #include <prtime.h>
-#include <sechash.h>
 #include <secoid.h>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "platform/iso_time.h"
 #include "signing/nss_handles.h"
@@ -16,11 +17,6 @@
 
 namespace corvane::verify {
 namespace {
-
-struct HashDeleter {
-  void operator()(HASHContext* p) const { HASH_Destroy(p); }
-};
-using HashHandle = std::unique_ptr<HASHContext, HashDeleter>;
 
 std::string nss_error_text() {
   const PRErrorCode code = PR_GetError();
@@ -52,25 +48,6 @@ std::string status_text(NSSCMSVerificationStatus status) {
   }
 }
 
-// The digest of `content` with `algorithm`; empty when the algorithm is not
-// a digest NSS knows or the content cannot be read.
-std::vector<std::uint8_t> digest_of(SECOidTag algorithm, const SignedContent& content) {
-  const HASH_HashType type = HASH_GetHashTypeByOidTag(algorithm);
-  if (type == HASH_AlgNULL) return {};
-  HashHandle hash(HASH_Create(type));
-  if (!hash) return {};
-  HASH_Begin(hash.get());
-  const bool read = content([&hash](std::span<const std::uint8_t> piece) {
-    HASH_Update(hash.get(), piece.data(), static_cast<unsigned int>(piece.size()));
-  });
-  if (!read) return {};
-  std::vector<std::uint8_t> digest(HASH_LENGTH_MAX);
-  unsigned int length = 0;
-  HASH_End(hash.get(), digest.data(), &length, static_cast<unsigned int>(digest.size()));
-  digest.resize(length);
-  return digest;
-}
-
 CmsCheck refuse(CmsCheck check, std::string problem) {
   check.valid = false;
   check.problem = std::move(problem);
@@ -79,7 +56,7 @@ CmsCheck refuse(CmsCheck check, std::string problem) {
 
 }  // namespace
 
-CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedContent& content) {
+CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedDigest& digest_of_content) {
   CmsCheck check;
   const VerificationStore& store_state = verification_store();
   if (!store_state.ready) return refuse(check, "signatures cannot be checked: " + store_state.problem);
@@ -120,6 +97,10 @@ CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const Signed
   CERTCertificate* certificate = NSS_CMSSignerInfo_GetSigningCertificate(signer, store);
   if (!certificate) return refuse(check, status_text(NSSCMSVS_SigningCertNotFound));
   check.signer.subject = certificate->subjectName ? certificate->subjectName : "";
+  if (char* common_name = CERT_GetCommonName(&certificate->subject)) {
+    check.signer.common_name = common_name;
+    PORT_Free(common_name);
+  }
   check.signer.email = certificate->emailAddr ? certificate->emailAddr : "";
   check.signer.issuer = certificate->issuerName ? certificate->issuerName : "";
   // Only a chain to a certificate the store trusts counts: a certificate
@@ -131,13 +112,11 @@ CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const Signed
     if (!check.signer.trusted) check.signer.issuer_nickname = issuer_nickname(certificate);
   }
 
-  std::vector<std::uint8_t> digest = digest_of(digest_algorithm, content);
-  if (digest.empty()) {
-    return refuse(check, check.signer.digest_algorithm.empty() || HASH_GetHashTypeByOidTag(digest_algorithm) == HASH_AlgNULL
-                             ? "the digest algorithm is not supported"
-                             : "the signed bytes cannot be read");
-  }
-  SECItem digest_item{siBuffer, digest.data(), static_cast<unsigned int>(digest.size())};
+  const SECItem& oid = signer->digestAlg.algorithm;
+  std::optional<std::vector<std::uint8_t>> digest = digest_of_content(std::span<const std::uint8_t>(oid.data, oid.len));
+  if (!digest) return refuse(check, "the signed bytes cannot be read");
+  if (digest->empty()) return refuse(check, "the digest algorithm is not supported");
+  SECItem digest_item{siBuffer, digest->data(), static_cast<unsigned int>(digest->size())};
   if (NSS_CMSSignerInfo_Verify(signer, &digest_item, &inner->contentType) != SECSuccess)
     return refuse(check, status_text(NSS_CMSSignerInfo_GetVerificationStatus(signer)));
   check.valid = true;

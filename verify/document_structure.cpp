@@ -1,6 +1,7 @@
 #include "verify/document_structure.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace corvane::verify {
 namespace {
@@ -20,6 +21,19 @@ class StructureWalk {
     if (!list.isArray()) return;
     mark(list, Role::kFieldList);
     for (QPDFObjectHandle field : list.aitems()) walk_field(field, "", false, 0);
+  }
+
+  // Walks the pages `candidates` that the page tree under `root` holds, each
+  // with its number, found by climbing /Parent: each node must list the
+  // one below it in its /Kids, and the top must be `root`.
+  void walk_some_pages(QPDFObjectHandle root, const std::vector<QPDFObjectHandle>& candidates) {
+    for (QPDFObjectHandle page : candidates) {
+      if (!page.isDictionary() || !page.isIndirect() || out_.has(page.getObjGen(), Role::kPage)) continue;
+      const std::size_t number = number_in_tree(root, page);
+      if (number == 0) continue;
+      out_.pages.push_back(page);
+      walk_page(page, number);
+    }
   }
 
   void walk_pages(QPDFObjectHandle root) {
@@ -54,6 +68,31 @@ class StructureWalk {
   }
 
  private:
+  // The number (1 = first) of `page` in the tree under `root`; 0 when it is
+  // not in it.
+  static std::size_t number_in_tree(QPDFObjectHandle root, QPDFObjectHandle page) {
+    std::size_t before = 0;
+    QPDFObjectHandle node = page;
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+      if (node.isIndirect() && root.isIndirect() && node.getObjGen() == root.getObjGen()) return depth == 0 ? 0 : before + 1;
+      QPDFObjectHandle parent = node.getKey("/Parent");
+      QPDFObjectHandle kids = parent.getKey("/Kids");
+      if (!parent.isDictionary() || !kids.isArray()) return 0;
+      bool listed = false;
+      for (QPDFObjectHandle kid : kids.aitems()) {
+        if (kid.isIndirect() && kid.getObjGen() == node.getObjGen()) {
+          listed = true;
+          break;
+        }
+        QPDFObjectHandle count = kid.getKey("/Count");
+        before += count.isInteger() && count.getIntValue() > 0 ? static_cast<std::size_t>(count.getIntValue()) : 1;
+      }
+      if (!listed) return 0;
+      node = parent;
+    }
+    return 0;
+  }
+
   bool first_visit(QPDFObjectHandle object) {
     return !object.isIndirect() || visited_.insert(object.getObjGen()).second;
   }
@@ -167,7 +206,49 @@ std::size_t DocumentStructure::page_of(QPDFObjGen id) const {
   return 0;
 }
 
-DocumentStructure read_structure(QPDF& pdf) {
+namespace {
+
+// The pages the touched objects may belong to: touched pages, and the /P
+// of touched annotations and of the annotations in touched arrays.
+std::vector<QPDFObjectHandle> touched_pages(QPDF& pdf, const std::set<QPDFObjGen>& touched) {
+  std::vector<QPDFObjectHandle> pages;
+  const auto consider = [&pages](QPDFObjectHandle object) {
+    if (!object.isDictionary()) return;
+    if (object.getKey("/Type").isNameAndEquals("/Page")) pages.push_back(object);
+    else if (object.hasKey("/Subtype") && object.getKey("/P").isDictionary()) pages.push_back(object.getKey("/P"));
+  };
+  for (QPDFObjGen id : touched) {
+    QPDFObjectHandle object = pdf.getObject(id);
+    if (object.isArray()) {
+      for (QPDFObjectHandle item : object.aitems()) consider(item);
+    } else {
+      consider(object);
+    }
+  }
+  return pages;
+}
+
+}  // namespace
+
+void read_all_pages(QPDF& pdf, DocumentStructure& structure) {
+  if (structure.all_pages) return;
+  structure.all_pages = true;
+  // Pages already walked are walked again in order; their places are kept.
+  for (auto it = structure.places.begin(); it != structure.places.end();) {
+    auto& list = it->second;
+    std::erase_if(list, [](const DocumentStructure::Place& p) {
+      return p.role == Role::kPage || p.role == Role::kPageNode || p.role == Role::kPageContent ||
+             p.role == Role::kPageResources || p.role == Role::kAnnotList || p.role == Role::kAnnotation ||
+             (p.role == Role::kAppearance && p.index == DocumentStructure::kNoField);
+    });
+    it = list.empty() ? structure.places.erase(it) : std::next(it);
+  }
+  structure.pages.clear();
+  StructureWalk walk(structure);
+  walk.walk_pages(pdf.getRoot().getKey("/Pages"));
+}
+
+DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched) {
   DocumentStructure out;
   out.trailer = pdf.getTrailer();
   out.catalog = out.trailer.getKey("/Root");
@@ -178,8 +259,8 @@ DocumentStructure read_structure(QPDF& pdf) {
   QPDFObjectHandle form = out.catalog.getKey("/AcroForm");
   walk.mark(form, Role::kAcroForm);
   walk.walk_fields(form.getKey("/Fields"));
-  walk.walk_pages(out.catalog.getKey("/Pages"));
   walk.walk_validation_data(out.catalog.getKey("/DSS"));
+  walk.walk_some_pages(out.catalog.getKey("/Pages"), touched_pages(pdf, touched));
   return out;
 }
 

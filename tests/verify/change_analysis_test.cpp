@@ -66,10 +66,20 @@ std::string signed_form(int certification, const std::string& lock) {
                                          {10, test::signature_dictionary(reference)}});
 }
 
-// The catalog of a later revision of `pdf`, which keeps its certification.
-std::string later_catalog(const std::string& pdf, const std::string& fields) {
-  const std::string perms = "/Perms << /DocMDP 10 0 R >>";
-  return catalog(fields, test::contains(pdf, perms) ? perms : "");
+// The catalog of a later revision of `pdf`, which keeps its certification
+// and its validation data.
+std::string later_catalog(const std::string& pdf, const std::string& fields, const std::string& extra = "") {
+  std::string kept = extra;
+  for (const char* entry : {"/Perms << /DocMDP 10 0 R >>", "/DSS 13 0 R"})
+    if (test::contains(pdf, entry)) kept += std::string(" ") + entry;
+  return catalog(fields, kept);
+}
+
+// The body of object `number` as `pdf` last wrote it.
+std::string body_of(const std::string& pdf, int number) {
+  const std::string header = "\n" + std::to_string(number) + " 0 obj\n";
+  const std::size_t start = pdf.rfind(header) + header.size();
+  return pdf.substr(start, pdf.find("\nendobj", start) - start);
 }
 
 using Update = std::function<std::string(const std::string&)>;
@@ -115,9 +125,10 @@ struct Case {
   int certification = 0;
   std::string lock = "";
   PermitOptions permit = {};
+  const char* signer = "First";  // the signature whose later changes are checked
 };
 
-// Verifies each case's file and checks what follows the signature "First".
+// Verifies each case's file and checks what follows the case's signer.
 void check(const std::vector<Case>& cases) {
   const test::ScratchDir dir("change-analysis");
   std::map<std::pair<int, std::string>, std::string> forms;
@@ -130,16 +141,20 @@ void check(const std::vector<Case>& cases) {
     EXPECT_EQ(test::qpdf_problems(file), "");
     const DocumentReport report = verify_document(file.string(), "", c.permit);
     ASSERT_TRUE(report.opened) << report.error;
-    const SignatureReport* first = nullptr;
+    const SignatureReport* judged = nullptr;
     for (const SignatureReport& s : report.signatures) {
-      EXPECT_TRUE(s.valid) << s.field_name << ": " << s.problem;
-      if (s.field_name == "First") first = &s;
+      if (c.want_level != ChangeLevel::kOther) {
+        EXPECT_TRUE(s.valid) << s.field_name << ": " << s.problem;
+      }
+      if (s.field_name == c.signer) judged = &s;
     }
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->certification, c.certification);
-    const AfterSignature& after = first->after;
+    ASSERT_NE(judged, nullptr);
+    EXPECT_TRUE(judged->valid) << judged->problem;
+    EXPECT_EQ(judged->certification, c.signer == std::string("First") ? c.certification : 0);
+    const AfterSignature& after = judged->after;
     const LaterChange* shown = after.shown();
-    const std::string text = shown == nullptr ? "" : shown->object + " " + shown->what + " / " + after.refusal;
+    std::string text = shown == nullptr ? "" : shown->object + " " + shown->what + " / " + after.refusal;
+    for (const std::string& key : after.document_information) text += " " + key;
     EXPECT_EQ(after.level, c.want_level) << change_level_name(after.level) << ": " << text;
     EXPECT_EQ(after.permitted, c.want_permitted) << text;
     EXPECT_NE(text.find(c.want_text), std::string::npos) << text;
@@ -168,7 +183,7 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
                                                {11, pdf_stream(xmp, "/Type /Metadata /Subtype /XML")},
                                                {12, "<< /Producer (Desktop viewer) /ModDate (D:20261206) >>"}},
                                               "/Info 12 0 R"),
-       ChangeLevel::kNone, true, ""},
+       ChangeLevel::kNone, true, "/ModDate /Producer XMP metadata"},
       {"metadata that is not XML", objects({{1, catalog("6 0 R 7 0 R 9 0 R", "/Metadata 11 0 R")},
                                             {11, pdf_stream("<x:xmpmeta>", "/Type /Metadata /Subtype /XML")}}),
        ChangeLevel::kOther, false, "not well-formed XML"},
@@ -212,6 +227,52 @@ TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
       {"a field whose value is another field's signature",
        new_field("<< /Type /Annot /Subtype /Widget /FT /Sig /T (Copy) /V 10 0 R /Rect [0 0 0 0] /P 3 0 R >>"),
        ChangeLevel::kOther, false, "takes another field's signature dictionary"},
+      {"a copy of the signature dictionary inside an object stream",
+       [](const std::string& pdf) {
+         return test::with_packed_update(
+             pdf,
+             {{1, later_catalog(pdf, "6 0 R 7 0 R 9 0 R 11 0 R")},
+              {3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
+              {11, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Copy) /V 12 0 R /Rect [0 0 0 0] /P 3 0 R >>"}},
+             {{12, body_of(pdf, 10)}});
+       },
+       ChangeLevel::kOther, false, "12 0 the signature dictionary of field \"Copy\" is inside an object stream"},
+      {"a desktop viewer's countersignature: XMP, /Info and the prepared field signed",
+       [](const std::string& pdf) {
+         return test::with_signed_update(
+             pdf,
+             {{1, later_catalog(pdf, "6 0 R 7 0 R 9 0 R", "/Metadata 13 0 R")},
+              {7, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Approval) /Rect [10 10 110 40] /P 3 0 R "
+                  "/V 11 0 R /AP << /N 12 0 R >> >>"},
+              {11, test::signature_dictionary()},
+              {12, appearance("0 g BT 2 10 Td (Approved) Tj ET")},
+              {13, pdf_stream("<x:xmpmeta xmlns:x='adobe:ns:meta/'/>", "/Type /Metadata /Subtype /XML")},
+              {14, "<< /Producer (Desktop viewer) /ModDate (D:20261206101500Z) >>"}},
+             "ecsigner", "/Info 14 0 R");
+       },
+       ChangeLevel::kSigning, true, "signature field \"Approval\" /  /ModDate /Producer XMP metadata", 2},
+      {"validation data updated in place after a second signer",
+       [](const std::string& pdf) {
+         const std::string dss = test::with_update(pdf, {{1, later_catalog(pdf, "6 0 R 7 0 R 9 0 R", "/DSS 13 0 R")},
+                                                         {13, "<< /Certs [14 0 R] >>"},
+                                                         {14, pdf_stream("certificate")}});
+         const std::string second = second_signer()(dss);
+         return test::with_update(second, {{13, "<< /Certs [14 0 R 15 0 R] /VRI << /ABCD << /Cert [15 0 R] >> >> >>"},
+                                           {15, pdf_stream("another certificate")}});
+       },
+       ChangeLevel::kValidationData, true, "", 0, "", {}, "Second"},
+      {"a certification by a later signer",
+       [](const std::string& pdf) {
+         return test::with_signed_update(
+             pdf,
+             {{1, catalog("6 0 R 7 0 R 9 0 R 11 0 R", "/Perms << /DocMDP 12 0 R >>")},
+              {3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
+              {11, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Second) /V 12 0 R /Rect [0 0 0 0] /P 3 0 R >>"},
+              {12, test::signature_dictionary("/Reference [<< /Type /SigRef /TransformMethod /DocMDP "
+                                              "/TransformParams << /Type /TransformParams /P 3 /V /1.2 >> >>]")}},
+             "ecsigner");
+       },
+       ChangeLevel::kOther, false, "the catalog's /Perms"},
       {"a new appearance for the signed widget",
        objects({{9, first_field("/AP << /N 11 0 R >>")}, {11, appearance("0 g BT 2 10 Td (Paid) Tj ET")}}),
        ChangeLevel::kOther, false, "the signed field \"First\" changed"},
@@ -271,6 +332,47 @@ TEST(ChangeAnalysis, AnnotationsNeedPermission) {
       {"a widget of no field", new_annotation("<< /Type /Annot /Subtype /Widget /Rect [10 60 190 140] >>"),
        ChangeLevel::kOther, false, "a widget of no new signature field", 3},
   });
+}
+
+// The command's text and JSON say the same: certification, locks, the
+// level after a signature and whether it is permitted; --permit widens.
+TEST(ChangeAnalysis, TheCommandReportsLevelsAndPermissions) {
+  const test::ScratchDir dir("change-report");
+  const Update fill = objects({{6, amount("(9999)")}});
+  const std::string locked = "/Lock << /Type /SigFieldLock /Action /All >>";
+  const struct {
+    int certification;
+    std::string lock;
+    Update update;
+    std::string arguments;
+    int want_exit;
+    std::string want_output;
+  } cases[] = {
+      {2, locked, fill, "", 1,
+       "  Certification: DocMDP P2 (form filling and signing allowed)\n  Locks: all fields\n"},
+      {2, locked, fill, "", 1,
+       "  After it: form filling: field \"Amount\" (not permitted: field \"Amount\" is locked by this signature)\n"},
+      {0, "", fill, "", 1, "  After it: form filling: field \"Amount\" (not permitted: the document is not certified)\n"},
+      {0, "", fill, "--permit form-filling", 0, "  After it: form filling: field \"Amount\" (permitted)\n"},
+      {0, "", objects({{4, pdf_stream(kContent), 1}}), "", 1,
+       "  After it: other: object 4 1 (new generation of the content of page 1)\n"},
+      {0, "", second_signer(), "", 0, "  After it: signing: signature field \"Second\" (permitted)\n"},
+      {1, "", fill, "--json", 1,
+       R"j("certification":{"p":1,"text":"DocMDP P1 (no changes allowed)"})j"},
+      {1, "", fill, "--json", 1,
+       R"("after":{"level":"form filling","permitted":false,"refusal":"the certification allows no changes",)"
+       R"("changes":[{"level":"form filling","object":"6 0","what":"field \"Amount\"","permitted":false}],)"
+       R"("fields":["Amount"],"document_information":[]})"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.want_output);
+    const auto file = dir / "changed.pdf";
+    test::write_file(file, c.update(signed_form(c.certification, c.lock)));
+    const test::CommandResult r = test::run_command(test::shell_quote(CORVANEPDF_CLI) + " verify " + c.arguments + " " +
+                                                    test::shell_quote(file.string()));
+    EXPECT_EQ(r.exit_code, c.want_exit) << r.output;
+    EXPECT_TRUE(test::contains(r.output, c.want_output)) << r.output;
+  }
 }
 
 }  // namespace

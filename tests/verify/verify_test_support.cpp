@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string_view>
 
 namespace corvane::test {
@@ -37,7 +38,8 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
   return {der.begin(), der.end()};
 }
 
-std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md) {
+std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md,
+                                 const std::string& flags) {
   const std::string range_placeholder = "[0 0000000000 0000000000 0000000000]";
   std::string field_list;
   std::vector<std::string> objects = {"", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -56,7 +58,7 @@ std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::
   char ranges[64];
   std::snprintf(ranges, sizeof ranges, "[0 %010zu %010zu %010zu]", slot, slot_end, pdf.size() - slot_end);
   pdf.replace(pdf.find(range_placeholder), range_placeholder.size(), ranges);
-  const std::vector<std::uint8_t> der = openssl_sign(pdf.substr(0, slot) + pdf.substr(slot_end), key, md);
+  const std::vector<std::uint8_t> der = openssl_sign(pdf.substr(0, slot) + pdf.substr(slot_end), key, md, flags);
   EXPECT_LE(der.size(), slot_bytes);
   for (std::size_t i = 0; i < der.size() && i < slot_bytes; ++i) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -103,6 +105,51 @@ std::string with_update(const std::string& pdf, const std::vector<UpdateObject>&
          std::to_string(last_number_after(pdf, "/Root ")) + " 0 R /Prev " +
          std::to_string(last_number_after(pdf, "startxref\n")) + " " + trailer_extra + " >>\nstartxref\n" +
          std::to_string(xref) + "\n%%EOF\n";
+  return out;
+}
+
+std::string with_packed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
+                               const std::vector<UpdateObject>& packed) {
+  std::string out = pdf;
+  if (!out.ends_with("\n")) out += "\n";
+  int size = last_object_number(pdf) + 1;
+  for (const auto* list : {&objects, &packed})
+    for (const UpdateObject& object : *list) size = std::max(size, object.number + 1);
+  const int stream_number = size, xref_number = size + 1;
+  // Rows of the cross-reference stream: type (1 byte), field 2 (4), field 3 (2).
+  std::map<int, std::string> rows;
+  const auto row = [](int type, std::size_t second, int third) {
+    std::string bytes(1, static_cast<char>(type));
+    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((second >> shift) & 0xFF);
+    return bytes + static_cast<char>(third >> 8) + static_cast<char>(third & 0xFF);
+  };
+  for (const UpdateObject& object : objects) {
+    rows[object.number] = row(1, out.size(), object.generation);
+    out += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n" + object.body + "\nendobj\n";
+  }
+  std::string header, bodies;
+  for (std::size_t i = 0; i < packed.size(); ++i) {
+    header += std::to_string(packed[i].number) + " " + std::to_string(bodies.size()) + " ";
+    bodies += packed[i].body + "\n";
+    rows[packed[i].number] = row(2, static_cast<std::size_t>(stream_number), static_cast<int>(i));
+  }
+  rows[stream_number] = row(1, out.size(), 0);
+  out += std::to_string(stream_number) + " 0 obj\n" +
+         pdf_stream(header + bodies, "/Type /ObjStm /N " + std::to_string(packed.size()) + " /First " +
+                                         std::to_string(header.size())) +
+         "\nendobj\n";
+  const std::size_t xref = out.size();
+  rows[xref_number] = row(1, xref, 0);
+  std::string index, data;
+  for (const auto& [number, bytes] : rows) {
+    index += std::to_string(number) + " 1 ";
+    data += bytes;
+  }
+  out += std::to_string(xref_number) + " 0 obj\n" +
+         pdf_stream(data, "/Type /XRef /W [1 4 2] /Index [" + index + "] /Size " + std::to_string(xref_number + 1) +
+                              " /Root " + std::to_string(last_number_after(pdf, "/Root ")) + " 0 R /Prev " +
+                              std::to_string(last_number_after(pdf, "startxref\n"))) +
+         "\nendobj\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
   return out;
 }
 

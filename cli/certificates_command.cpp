@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "platform/codepage.h"
 #include "settings/setting_values.h"
+#include "signing/ca_trust.h"
 #include "signing/certificate_list.h"
 #include "signing/sign_content.h"
 #include "verify/json_writer.h"
@@ -109,16 +109,10 @@ void print_table(std::ostream& out, const std::vector<signing::CertificateListin
 // nickname (with or without the token's name), common name or SHA-256
 // fingerprint.
 bool names(const signing::CertificateListing& c, const std::string& name) {
-  const auto plain = [](const std::string& text) {
-    std::string out;
-    for (const char ch : text)
-      if (ch != ':') out += ch;
-    return platform::ascii_lower(out);
-  };
   const auto colon = c.nickname.find(':');
   return name == c.unique_container || name == c.nickname || name == c.subject ||
          (colon != std::string::npos && c.nickname.substr(colon + 1) == name) ||
-         (name.size() >= 64 && plain(name) == plain(c.fingerprint));
+         signing::same_fingerprint(name, c.fingerprint);
 }
 
 }  // namespace

@@ -66,6 +66,10 @@ std::string plain_hex(std::string_view text) {
 
 }  // namespace
 
+bool same_fingerprint(std::string_view a, std::string_view b) {
+  return a.size() >= 64 && b.size() >= 64 && plain_hex(a) == plain_hex(b);
+}
+
 std::vector<DerCertificate> read_certificates(std::string_view file, std::string& error) {
   std::vector<DerCertificate> found;
   using BioHandle = std::unique_ptr<BIO, decltype(&BIO_free)>;
@@ -150,7 +154,7 @@ std::optional<DerCertificate> store_certificate_named(const std::string& name, s
     const std::string_view nickname = facts.nickname;
     const auto colon = nickname.find(':');
     if (nickname == name || (colon != std::string_view::npos && nickname.substr(colon + 1) == name) ||
-        (name.size() >= 64 && plain_hex(facts.fingerprint) == plain_hex(name)))
+        same_fingerprint(facts.fingerprint, name))
       return DerCertificate(n->cert->derCert.data, n->cert->derCert.data + n->cert->derCert.len);
   }
   error = "neither a file nor a certificate of the store: " + name;

@@ -19,6 +19,10 @@ using DerCertificate = std::vector<std::uint8_t>;
 // why, when there is none.
 [[nodiscard]] std::vector<DerCertificate> read_certificates(std::string_view file, std::string& error);
 
+// Whether two SHA-256 fingerprints are the same, written with or without
+// colons, in either case; a text shorter than 64 characters names none.
+[[nodiscard]] bool same_fingerprint(std::string_view a, std::string_view b);
+
 struct CaFacts {
   std::string subject;      // the full distinguished name
   std::string fingerprint;  // SHA-256, colon-separated upper-case hex

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "verify/authority_trust.h"
 #include "verify/byte_source.h"
 #include "verify/cades_check.h"
 #include "verify/pdf_date.h"
@@ -86,6 +87,10 @@ void check_document_timestamp(SignatureCheck& check) {
   report.valid = facts.problem.empty();
   report.problem = facts.problem.empty() ? "" : "the document timestamp does not hold: " + facts.problem;
   report.format_facts.timestamp = facts;
+  const AuthorityTrust trust = check_authority_trust(ranges.signature);
+  report.signer.trust_checked = trust.checked;
+  report.signer.trusted = trust.trusted;
+  report.signer.trust_problem = trust.problem;
 }
 
 void check_cms(SignatureCheck& check) {
@@ -280,7 +285,7 @@ Verdict verdict_of(const DocumentReport& report) {
   const bool trusted_and_strong =
       std::all_of(report.signatures.begin(), report.signatures.end(),
                   [](const SignatureReport& s) {
-                    return (s.signer.trusted || s.document_timestamp) && !s.weak_digest;
+                    return s.signer.trusted && !s.weak_digest;
                   });
   return trusted_and_strong ? Verdict::kHolds : Verdict::kUntrusted;
 }

@@ -18,7 +18,8 @@ std::string store_subject(const std::string& name) {
   const auto list = signing::list_store(error, login_problem);
   if (!list) return {};
   for (const auto& certificate : *list)
-    if (certificate.unique_container == name || certificate.nickname == name || certificate.fingerprint == name)
+    if (certificate.unique_container == name || certificate.nickname == name ||
+        signing::names_fingerprint(certificate.fingerprint, name))
       return certificate.subject;
   return {};
 }
@@ -31,7 +32,9 @@ std::string signer_of(const std::string& path, const std::string& password, cons
     return subject;
   // Chosen in a way the store cannot tell: read back from the file.
   const verify::DocumentReport report = verify::verify_document(path, password);
-  return report.signatures.empty() ? std::string() : report.signatures.back().signer.subject;
+  if (report.signatures.empty()) return {};
+  const verify::SignerDetails& signer = report.signatures.back().signer;
+  return signer.common_name.empty() ? signer.subject : signer.common_name;
 }
 
 }  // namespace corvane::cli

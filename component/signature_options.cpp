@@ -15,7 +15,7 @@ SignatureOptions read_signature_options(const Edit& edit) {
   SignatureOptions options;
   options.pades = is_switched_on(edit.pades.empty() ? settings::read_setting("pades") : edit.pades);
   options.ltv = is_switched_on(edit.ltv.empty() ? settings::read_setting("ltv") : edit.ltv);
-  options.fetch_timeout_seconds = timestamp::read_timeout_seconds();
+  options.fetch = ltv::read_fetch_policy();
   timestamp::AuthorityChoice authority = timestamp::read_authority_settings(edit.tsaurl);
   options.tsa = std::move(authority.tsa);
   options.problem = std::move(authority.problem);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "ltv/fetch_policy.h"
 #include "timestamp/tsa_client.h"
 
 namespace corvane::component {
@@ -18,9 +19,9 @@ struct SignatureOptions {
   // The authority to timestamp the signature with; nullopt for none.
   std::optional<timestamp::TsaSettings> tsa;
   // Validation data (certificates, OCSP responses, CRLs) added in a /DSS
-  // after the signature, each server given `fetch_timeout_seconds`.
+  // after the signature, fetched as `fetch` says.
   bool ltv = false;
-  long fetch_timeout_seconds = 10;
+  ltv::FetchPolicy fetch;
   // Why the options cannot be used (an unreadable password file); "" when
   // they can.
   std::string problem;
@@ -28,7 +29,7 @@ struct SignatureOptions {
 
 // `pades`: the property when not empty, else the setting (user key, then
 // machine key); on for "1" or any other whole number but 0; `ltv` the
-// same way, with `tsatimeout` for each of its servers. The authority: the
+// same way, with `tsatimeout` for each of its servers and `ltvmaxage`. The authority: the
 // property `tsaurl` when not empty, else the settings, as
 // timestamp::read_authority_settings reads them.
 [[nodiscard]] SignatureOptions read_signature_options(const Edit& edit);

@@ -35,6 +35,10 @@ struct SigningSession {
   // Reason written into the signature dictionary (UTF-8).
   std::string signingReason;
   bool documentEncrypted = false;
+  // The names of the document's top-level form fields (UTF-8): the new
+  // field takes the signer's name, or "NAME (2)", "NAME (3)", ... when a
+  // field has it already (viewers would merge two fields of one name).
+  std::vector<std::string> fieldNames;
   // Empty while the cross-reference text follows the layout the rebuild
   // understands; otherwise why the document cannot be signed. Set by the
   // cross-reference code, read (and reset) by the pipeline.

@@ -120,7 +120,8 @@ Refusal write_out_document(Edit& edit, ComponentState& state) {
     return engine_said.empty() ? "the PDF engine wrote no document"
                                : "the PDF engine wrote no document (" + engine_said + ")";
   }
-  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - kSpareBytes))
+  const std::int32_t spare = spare_bytes(state.signer);
+  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - spare))
     return "the document is too large to sign";
 
   std::int32_t loaded = 0;
@@ -131,8 +132,8 @@ Refusal write_out_document(Edit& edit, ComponentState& state) {
   // again during the run. The engine leaves room for the spare bytes; one
   // that does not costs a copy here.
   edit.assemblyBytes = std::exchange(edit.documentBytes, ByteBuffer(1, 0));
-  edit.assemblyBytes.reserve(size + kSpareBytes);
-  edit.assemblyBytes.resize(size + kSpareBytes, 0);
+  edit.assemblyBytes.reserve(size + static_cast<std::size_t>(spare));
+  edit.assemblyBytes.resize(size + static_cast<std::size_t>(spare), 0);
   return {};
 }
 
@@ -193,9 +194,12 @@ bool Edit::signit() {
     return true;
   }
 
+  state.session.fieldNames = engine->FieldNames();
   apply_encryption_and_stamp(*this, state);
-  Refusal refusal = write_out_document(*this, state);
-  if (refusal.empty()) refusal = reserve_timestamp_room(*this, state);
+  // The authority's first token sizes the slot before the buffer is made,
+  // which then has room for it beyond the spare bytes.
+  Refusal refusal = reserve_timestamp_room(*this, state);
+  if (refusal.empty()) refusal = write_out_document(*this, state);
   if (refusal.empty()) refusal = assemble_document(*this, state);
   if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state);
   if (refusal.empty()) refusal = sign_byte_ranges(*this, state);

@@ -41,7 +41,9 @@ bool put(ByteBuffer& buffer, std::int32_t at, std::string_view text) {
   return put(buffer, at, text.data(), text.size());
 }
 
-Refusal no_room() { return "the rebuilt document needs more than the " + std::to_string(kSpareBytes) + " spare bytes"; }
+Refusal no_room(const SignerState& signer) {
+  return "the rebuilt document needs more than the " + std::to_string(spare_bytes(signer)) + " spare bytes";
+}
 
 // Without a signature there is nothing to size the slot with or to put in
 // it. `answer` is what signing answered: "" or the store's error text; a
@@ -202,7 +204,7 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   const std::size_t page_size = session.pageObjectText.size();
   const auto page_at = static_cast<std::size_t>(edit.pageObjectStart);
   const auto behind = static_cast<std::size_t>(edit.xrefStart - edit.pageObjectEnd);
-  if (page_size > out.size() - page_at || behind > out.size() - page_at - page_size) return no_room();
+  if (page_size > out.size() - page_at || behind > out.size() - page_at - page_size) return no_room(signer);
   std::memmove(out.data() + page_at + page_size, out.data() + edit.pageObjectEnd, behind);
   std::memcpy(out.data() + page_at, session.pageObjectText.data(), page_size);
   edit.writePos = static_cast<std::int32_t>(page_at + page_size + behind);
@@ -217,7 +219,7 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
     (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer(), encrypt_string);
 
   const std::int32_t objects_at = edit.writePos;
-  if (!put(out, edit.writePos, session.signatureObjectsText)) return no_room();
+  if (!put(out, edit.writePos, session.signatureObjectsText)) return no_room(signer);
   edit.writePos += static_cast<std::int32_t>(session.signatureObjectsText.size());
 
   session.objectOffsets.assign(static_cast<std::size_t>(session.newSize) + 3, 0);
@@ -230,7 +232,7 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   if (!session.unsupportedLayout.empty()) return session.unsupportedLayout;
   // The table goes last; writePos stays at its "xref" line and the rest of
   // the buffer stays zero.
-  if (!put(out, edit.writePos, session.xrefText)) return no_room();
+  if (!put(out, edit.writePos, session.xrefText)) return no_room(signer);
   return {};
 }
 

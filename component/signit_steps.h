@@ -28,6 +28,12 @@ using Refusal = std::string;
 inline constexpr std::int32_t kSpareBytes = 15000;
 // The engine leaves room for them, so the image grows without a copy.
 static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoom);
+// The spare bytes of a run: kSpareBytes, and the room reserved in the slot
+// for a timestamp token (signer.slotReserveHex), which a chain the authority
+// sends along can make larger than kSpareBytes alone.
+[[nodiscard]] inline std::int32_t spare_bytes(const SignerState& signer) {
+  return kSpareBytes + signer.slotReserveHex;
+}
 
 // The refusal of an encrypted document when pdfpasswd is empty.
 inline constexpr std::string_view kNoPasswordRefusal = "the document is encrypted and no password was given";
@@ -62,8 +68,8 @@ struct VisibleTextSettings {
 void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 
 // Has the engine write the document out, hands the image back to the engine
-// and makes it the assembly buffer, grown by the spare bytes (documentBytes
-// is left empty).
+// and makes it the assembly buffer, grown by the run's spare bytes
+// (documentBytes is left empty). Follows reserve_timestamp_room.
 [[nodiscard]] Refusal write_out_document(Edit& edit, ComponentState& state);
 
 // Rebuilds the image in place in assemblyBytes: the new page object, the

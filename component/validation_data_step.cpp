@@ -15,7 +15,7 @@ Refusal validation_data_update(const Edit& edit, incremental::OriginalDocument& 
                                std::string_view signature_hex, std::string& dss) {
   const auto signature = bytes_of_hex(signature_hex);
   if (!signature) return "the signature in the signed file is not hex text";
-  ltv::DssUpdate update = ltv::make_dss_update(signed_file, *signature, edit.signatureOptions.fetch_timeout_seconds);
+  ltv::DssUpdate update = ltv::make_dss_update(signed_file, *signature, edit.signatureOptions.fetch);
   if (!update.refusal.empty()) return update.refusal;
   dss = std::move(update.bytes);
   return {};

@@ -66,6 +66,11 @@ class PdfEngine : public platform::AutomationObject {
     return false;
   }
 
+  // The names (UTF-8) of the open document's top-level form fields, so that
+  // a new field can take another one; none when it has no form or the
+  // engine cannot tell.
+  virtual std::vector<std::string> FieldNames() { return {}; }
+
   // Warnings of the PDF library and the reason of every failed operation
   // since the last call, oldest first; the component puts them in its log.
   virtual std::vector<std::string> TakeDiagnostics() { return {}; }

@@ -386,6 +386,21 @@ bool QpdfEngine::EncryptString(std::int32_t number, const std::string& plain, st
   });
 }
 
+std::vector<std::string> QpdfEngine::FieldNames() {
+  std::vector<std::string> names;
+  (void)guarded("FieldNames", [&] {
+    // Each value is checked before a key is asked of it: qpdf warns of a key
+    // asked of anything but a dictionary.
+    QPDFObjectHandle form = document().getRoot().getKey("/AcroForm");
+    QPDFObjectHandle fields = form.isDictionary() ? form.getKey("/Fields") : QPDFObjectHandle::newNull();
+    if (!fields.isArray()) return true;
+    for (QPDFObjectHandle field : fields.aitems())
+      if (field.isDictionary() && field.getKey("/T").isString()) names.push_back(field.getKey("/T").getUTF8Value());
+    return true;
+  });
+  return names;
+}
+
 std::vector<std::string> QpdfEngine::TakeDiagnostics() {
   std::vector<std::string> taken;
   taken.swap(diagnostics_);

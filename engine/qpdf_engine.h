@@ -57,6 +57,7 @@ class QpdfEngine final : public PdfEngine {
   // the one encryption the engine has the key for.
   bool SetEncryptionSettings(const std::string& settings) override;
   bool EncryptString(std::int32_t number, const std::string& plain, std::string& result) override;
+  std::vector<std::string> FieldNames() override;
   std::vector<std::string> TakeDiagnostics() override;
 
  private:

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <string_view>
 #include <vector>
 
@@ -134,6 +135,18 @@ std::unique_ptr<QPDF> read_document(const std::function<std::shared_ptr<InputSou
   return qpdf;
 }
 
+// The first number new objects may take: above the trailer's `size` and
+// above the highest number any cross-reference section lists (qpdf reads
+// every section of the chain, tables and streams, into one table). A
+// damaged /Size only makes qpdf warn, and numbering from it would give a
+// new object the number of a live one, which readers then take instead.
+// Throws what qpdf throws.
+std::int32_t first_new_number(QPDF& qpdf, std::int32_t size) {
+  const std::map<QPDFObjGen, QPDFXRefEntry> table = qpdf.getXRefTable();
+  const std::int32_t highest = table.empty() ? 0 : table.rbegin()->first.getObj();
+  return std::max(size, highest + 1);
+}
+
 constexpr const char* kDamaged =
     "its cross-reference is damaged and would have to be reconstructed; "
     "rewrite it first (sign --rebuild rewrites it as it signs)";
@@ -198,20 +211,34 @@ bool OriginalDocument::read(const std::string& password, const SourceMaker& make
     encryption_ = engine::keep_encryption(*qpdf_);
     QPDFObjectHandle trailer = qpdf_->getTrailer();
     QPDFObjectHandle size = trailer.getKey("/Size");
-    base_.size = size.isInteger() ? size.getIntValueAsInt() : 0;
+    const std::int32_t trailer_size = size.isInteger() ? size.getIntValueAsInt() : 0;
     base_.root = trailer_text(trailer, "/Root");
     base_.info = trailer_text(trailer, "/Info");
     base_.encrypt = trailer_text(trailer, "/Encrypt");
     base_.id = trailer_text(trailer, "/ID");
-    if (base_.size <= 0 || base_.root.empty()) {
+    if (trailer_size <= 0 || base_.root.empty()) {
       why = "the document's trailer has no /Size or no /Root";
       return false;
     }
+    base_.first_new_number = first_new_number(*qpdf_, trailer_size);
+    // What qpdf said while opening (a /Size below the highest number) is
+    // taken care of; later warnings are objects that cannot be read.
+    (void)qpdf_->getWarnings();
   } catch (const std::exception& error) {
     why = std::string("the document cannot be appended to (") + error.what() + "): " + kDamaged;
     return false;
   }
   return true;
+}
+
+std::string OriginalDocument::damage() {
+  if (!qpdf_ || !qpdf_->anyWarnings()) return {};
+  // Only damage counts: qpdf also warns of a key asked of a value that is
+  // no dictionary, which the reading code expects.
+  for (const QPDFExc& warning : qpdf_->getWarnings())
+    if (warning.getErrorCode() == qpdf_e_damaged_pdf)
+      return std::string("the document cannot be appended to (") + warning.what() + "): " + kDamaged;
+  return {};
 }
 
 OriginalDocument::~OriginalDocument() {

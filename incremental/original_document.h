@@ -47,6 +47,11 @@ class OriginalDocument {
   // The document, for reading objects. Throws what qpdf throws.
   [[nodiscard]] QPDF& qpdf() { return *qpdf_; }
   [[nodiscard]] const UpdateBase& base() const { return base_; }
+  // "" while every object read since open() was where the cross-reference
+  // section says; else the refusal of a damaged document (an object qpdf
+  // cannot find reads as null, so a wrong offset would pass for a missing
+  // page or form).
+  [[nodiscard]] std::string damage();
   // The encryption (with its key) of an encrypted document; nullopt
   // otherwise.
   [[nodiscard]] const std::optional<engine::KeptEncryption>& encryption() const { return encryption_; }

@@ -80,14 +80,13 @@ std::string appearance_stream(const ObjectWriter& writer, const std::string& tex
   return writer.stream(entries.str(), content, owner);
 }
 
-}  // namespace
-
-std::string build_signature_revision(OriginalDocument& document, const SignatureFieldRequest& request,
-                                     SignatureRevision& revision) {
+// build_signature_revision without the check for damage.
+std::string build_objects(OriginalDocument& document, const SignatureFieldRequest& request,
+                          SignatureRevision& revision) {
   try {
     QPDF& qpdf = document.qpdf();
     const ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
-    const std::int32_t first_new = document.base().size;
+    const std::int32_t first_new = document.base().first_new_number;
     const ObjectId field{first_new, 0};
     const ObjectId dictionary{first_new + 1, 0};
     const ObjectId appearance{first_new + 2, 0};
@@ -154,6 +153,15 @@ std::string build_signature_revision(OriginalDocument& document, const Signature
     return std::string("the document's objects cannot be read: ") + error.what();
   }
   return {};
+}
+
+}  // namespace
+
+std::string build_signature_revision(OriginalDocument& document, const SignatureFieldRequest& request,
+                                     SignatureRevision& revision) {
+  const std::string refusal = build_objects(document, request, revision);
+  if (std::string damage = document.damage(); !damage.empty()) return damage;
+  return refusal;
 }
 
 }  // namespace corvane::incremental

@@ -82,7 +82,7 @@ Update write_update(const UpdateBase& base, const std::vector<NewObject>& object
   if (!base.ends_with_eol) out += '\n';
 
   std::vector<Entry> entries;
-  std::int32_t size = base.size;
+  std::int32_t size = base.first_new_number;
   for (const NewObject& object : objects) {
     const std::int64_t offset = base.file_size + static_cast<std::int64_t>(out.size());
     update.object_offsets.push_back(offset);

@@ -31,8 +31,12 @@ struct UpdateBase {
   XrefKind xref_kind = XrefKind::kTable;
   // Offset of the last cross-reference section (the file's startxref).
   std::int64_t last_xref = 0;
-  // The trailer's /Size.
-  std::int32_t size = 0;
+  // The first number for new objects: above the trailer's /Size and above
+  // every object number any cross-reference section of the file lists, so
+  // a new object never takes the number of a live one (a /Size below the
+  // highest number is a damage readers pass over). The update's /Size
+  // covers it.
+  std::int32_t first_new_number = 0;
   // The trailer's /Root, /Info, /Encrypt and /ID as PDF text ("1 0 R",
   // "[<...> <...>]"); empty when the trailer has no such entry. They are
   // carried into the new trailer unchanged (so /ID keeps its first element).
@@ -42,7 +46,7 @@ struct UpdateBase {
   std::string id;
 };
 
-// One object of the update: a new number (from the old /Size on) or the
+// One object of the update: a new number (from first_new_number on) or the
 // number and generation of an old object it replaces.
 struct NewObject {
   std::int32_t number = 0;

@@ -45,7 +45,7 @@ X509* issuer_in(STACK_OF(X509)* certs, X509* cert) {
 
 // Collects the certificates of `signature` and the revocation data of each
 // one that is not self-signed; the refusal, or "".
-std::string collect(std::span<const std::uint8_t> signature, long timeout_seconds, ValidationData& data) {
+std::string collect(std::span<const std::uint8_t> signature, const FetchPolicy& policy, ValidationData& data) {
   const unsigned char* in = signature.data();
   OpensslHandle<CMS_ContentInfo, CMS_ContentInfo_free> cms(
       d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(signature.size())));
@@ -57,8 +57,13 @@ std::string collect(std::span<const std::uint8_t> signature, long timeout_second
     if (X509_check_issued(cert, cert) == X509_V_OK) continue;  // a root answers for itself
     X509* issuer = issuer_in(certs.get(), cert);
     if (!issuer) return "the issuer of " + name_of(cert) + " is not among the signature's certificates";
-    RevocationData fetched = fetch_revocation_data(cert, issuer, timeout_seconds);
+    RevocationData fetched = fetch_revocation_data(cert, issuer, policy);
     if (!fetched.refusal.empty()) return fetched.refusal;
+    // A signature whose own data says its certificate is revoked is no
+    // signature: the run is refused rather than writing one.
+    if (fetched.revoked)
+      return "the certificate " + name_of(cert) + " is revoked (" +
+             (fetched.kind == RevocationData::Kind::kOcsp ? "OCSP" : "CRL") + " from " + fetched.url + ")";
     auto& list = fetched.kind == RevocationData::Kind::kOcsp ? data.ocsp_responses : data.crls;
     list.emplace_back(fetched.der.begin(), fetched.der.end());
   }
@@ -88,7 +93,7 @@ std::vector<incremental::NewObject> dss_objects(incremental::OriginalDocument& d
   using incremental::ObjectId;
   const incremental::ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
   std::vector<incremental::NewObject> objects;
-  std::int32_t next = document.base().size;
+  std::int32_t next = document.base().first_new_number;
   QPDFObjectHandle catalog = document.qpdf().getRoot();
   QPDFObjectHandle dss = catalog.getKey("/DSS");
   const ObjectId dss_id{next++, 0};
@@ -125,10 +130,10 @@ std::string count(std::size_t n, const char* one, const char* many) {
 }  // namespace
 
 DssUpdate make_dss_update(incremental::OriginalDocument& signed_file, std::span<const std::uint8_t> signature,
-                          long timeout_seconds) {
+                          const FetchPolicy& policy) {
   DssUpdate update;
   ValidationData data;
-  if (update.refusal = collect(signature, timeout_seconds, data); !update.refusal.empty()) return update;
+  if (update.refusal = collect(signature, policy, data); !update.refusal.empty()) return update;
   std::size_t already = 0;
   try {
     update.bytes = incremental::write_update(signed_file.base(), dss_objects(signed_file, data, already)).bytes;

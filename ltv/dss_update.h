@@ -8,6 +8,7 @@
 #include <string>
 
 #include "incremental/original_document.h"
+#include "ltv/fetch_policy.h"
 
 namespace corvane::ltv {
 
@@ -20,15 +21,14 @@ struct DssUpdate {
 
 // For every certificate that `signature` (DER ContentInfo of SignedData;
 // bytes after it are ignored) carries and that is not self-signed, fetches
-// its revocation data (fetch_revocation_data, each answer awaited at most
-// `timeout_seconds`) and checks it against its issuer, which must be among
-// those certificates too. Then writes the update that gives the catalog of
+// its revocation data (fetch_revocation_data, as `policy` says) and checks
+// it against its issuer, which must be among those certificates too. Then writes the update that gives the catalog of
 // `signed_file` a /DSS holding the certificates (/Certs), the OCSP responses
 // (/OCSPs) and the CRLs (/CRLs), after those of a /DSS it already has,
 // encrypted like the document. A refusal when the signature cannot be
-// read, an issuer is missing, or any fetch fails: then nothing is to be
-// written. Never throws.
+// read, an issuer is missing, any fetch fails, or the data says a
+// certificate is revoked: then nothing is to be written. Never throws.
 [[nodiscard]] DssUpdate make_dss_update(incremental::OriginalDocument& signed_file,
-                                        std::span<const std::uint8_t> signature, long timeout_seconds);
+                                        std::span<const std::uint8_t> signature, const FetchPolicy& policy);
 
 }  // namespace corvane::ltv

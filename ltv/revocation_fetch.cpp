@@ -17,6 +17,7 @@ using timestamp::OpensslHandle;
 
 // Seconds an OCSP answer's times may be off the local clock.
 constexpr long kClockSkewSeconds = 300;
+constexpr long kSecondsPerDay = 24 * 60 * 60;
 
 void free_strings(STACK_OF(OPENSSL_STRING)* strings) { X509_email_free(strings); }
 void free_certificates(STACK_OF(X509)* certs) { sk_X509_free(certs); }  // the certificates stay the caller's
@@ -85,15 +86,16 @@ bool authorized_responder(X509* signer, X509* issuer) {
 
 // What is wrong with the OCSP answer `response` to `request` for `id`; ""
 // when it holds. `state` is set to the certificate's status.
-std::string ocsp_problem(OCSP_REQUEST* request, OCSP_RESPONSE* response, OCSP_CERTID* id, X509* issuer, int& state) {
+std::string ocsp_problem(OCSP_REQUEST* request, OCSP_RESPONSE* response, OCSP_CERTID* id, X509* issuer,
+                         long max_age_days, int& state) {
   const int status = OCSP_response_status(response);
   if (status != OCSP_RESPONSE_STATUS_SUCCESSFUL)
     return std::string("the responder answered \"") + OCSP_response_status_str(status) + "\"";
   OpensslHandle<OCSP_BASICRESP, OCSP_BASICRESP_free> basic(OCSP_response_get1_basic(response));
   if (!basic) return "the answer holds no basic response";
-  // 1: the same nonce; 3: the responder sends none (answers made in advance).
-  const int nonce = OCSP_check_nonce(request, basic.get());
-  if (nonce != 1 && nonce != 3) return "the answer's nonce is not the request's";
+  // 0: the answer holds another nonce than the request. Without one (-1)
+  // it is an answer signed in advance, which its times bound below.
+  if (OCSP_check_nonce(request, basic.get()) == 0) return "the answer's nonce is not the request's";
 
   OpensslHandle<STACK_OF(X509), free_certificates> extra(sk_X509_new_null());
   if (!extra || !sk_X509_push(extra.get(), issuer)) return "the answer cannot be checked";
@@ -112,11 +114,13 @@ std::string ocsp_problem(OCSP_REQUEST* request, OCSP_RESPONSE* response, OCSP_CE
   if (OCSP_resp_find_status(basic.get(), id, &state, &reason, &revoked_at, &this_update, &next_update) != 1)
     return "the answer holds no status for the certificate";
   if (OCSP_check_validity(this_update, next_update, kClockSkewSeconds, -1) != 1) return "the answer is not current";
+  if (OCSP_check_validity(this_update, next_update, kClockSkewSeconds, max_age_days * kSecondsPerDay) != 1)
+    return "the answer was made more than " + std::to_string(max_age_days) + " days ago (ltvmaxage)";
   if (state == V_OCSP_CERTSTATUS_UNKNOWN) return "the responder does not know the certificate";
   return {};
 }
 
-RevocationData fetch_ocsp(X509* cert, X509* issuer, const std::string& url, long timeout_seconds) {
+RevocationData fetch_ocsp(X509* cert, X509* issuer, const std::string& url, const FetchPolicy& policy) {
   OpensslHandle<OCSP_REQUEST, OCSP_REQUEST_free> request(OCSP_REQUEST_new());
   OpensslHandle<OCSP_CERTID, OCSP_CERTID_free> id(OCSP_cert_to_id(nullptr, cert, issuer));
   OCSP_CERTID* asked = id ? OCSP_CERTID_dup(id.get()) : nullptr;
@@ -128,7 +132,7 @@ RevocationData fetch_ocsp(X509* cert, X509* issuer, const std::string& url, long
   const int length = OCSP_request_add1_nonce(request.get(), nullptr, -1) ? i2d_OCSP_REQUEST(request.get(), &der) : -1;
   if (length <= 0) return refused("OCSP", url, 0, "no request could be made");
   timestamp::HttpRequest post{url, "application/ocsp-request", std::vector<std::uint8_t>(der, der + length), "", "",
-                              timeout_seconds};
+                              policy.timeout_seconds};
   OPENSSL_free(der);
 
   Exchange e = exchange(post, /*post=*/true);
@@ -139,12 +143,15 @@ RevocationData fetch_ocsp(X509* cert, X509* issuer, const std::string& url, long
   if (!response || in != e.answer.body.data() + e.answer.body.size())
     return refused("OCSP", url, e.answer.status, "the answer is not an OCSP response");
   int state = V_OCSP_CERTSTATUS_UNKNOWN;
-  if (std::string problem = ocsp_problem(request.get(), response.get(), id.get(), issuer, state); !problem.empty())
+  if (std::string problem =
+          ocsp_problem(request.get(), response.get(), id.get(), issuer, policy.ocsp_max_age_days, state);
+      !problem.empty())
     return refused("OCSP", url, e.answer.status, problem);
 
   settings::log_line("validation data: OCSP " + url + ": HTTP 200, " + name_of(cert) + " is " +
                      OCSP_cert_status_str(state));
-  return RevocationData{RevocationData::Kind::kOcsp, std::move(e.answer.body), {}};
+  return RevocationData{RevocationData::Kind::kOcsp, std::move(e.answer.body), {},
+                        state == V_OCSP_CERTSTATUS_REVOKED, url};
 }
 
 RevocationData fetch_crl(X509* cert, X509* issuer, const std::string& url, long timeout_seconds) {
@@ -166,7 +173,7 @@ RevocationData fetch_crl(X509* cert, X509* issuer, const std::string& url, long 
   const bool revoked = X509_CRL_get0_by_cert(crl.get(), &entry, cert) == 1;
   settings::log_line("validation data: CRL " + url + ": HTTP 200, " + name_of(cert) + " is " +
                      (revoked ? "revoked" : "good"));
-  return RevocationData{RevocationData::Kind::kCrl, std::move(e.answer.body), {}};
+  return RevocationData{RevocationData::Kind::kCrl, std::move(e.answer.body), {}, revoked, url};
 }
 
 }  // namespace
@@ -176,9 +183,19 @@ std::string name_of(X509* cert) {
   return text ? text.get() : "?";
 }
 
-RevocationData fetch_revocation_data(X509* cert, X509* issuer, long timeout_seconds) {
-  if (const std::string url = ocsp_url(cert); !url.empty()) return fetch_ocsp(cert, issuer, url, timeout_seconds);
-  if (const std::string url = crl_url(cert); !url.empty()) return fetch_crl(cert, issuer, url, timeout_seconds);
+RevocationData fetch_revocation_data(X509* cert, X509* issuer, const FetchPolicy& policy) {
+  const std::string ocsp = ocsp_url(cert), crl = crl_url(cert);
+  if (!ocsp.empty()) {
+    RevocationData answer = fetch_ocsp(cert, issuer, ocsp, policy);
+    if (answer.refusal.empty() || crl.empty()) return answer;
+    // A responder that fails (down, slow, "tryLater", an old or unusable
+    // answer) leaves the CRL, which serves as well.
+    settings::log_line("validation data: the CRL of " + name_of(cert) + " instead");
+    RevocationData list = fetch_crl(cert, issuer, crl, policy.timeout_seconds);
+    if (!list.refusal.empty()) list.refusal = answer.refusal + "; " + list.refusal;
+    return list;
+  }
+  if (!crl.empty()) return fetch_crl(cert, issuer, crl, policy.timeout_seconds);
   RevocationData data;
   data.refusal = "no validation data for " + name_of(cert) + ": it names no OCSP responder and no CRL over HTTP";
   return data;

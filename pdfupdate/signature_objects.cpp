@@ -1,5 +1,6 @@
 #include "pdfupdate/signature_objects.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -71,6 +72,17 @@ void add_field_name(std::string& text, const SigningSession& session, const std:
   add_string_entry(text, "/T", name);
 }
 
+// `wished`, or "wished (2)", "wished (3)", ...: the first that is not in
+// `taken`.
+std::string free_field_name(const std::string& wished, const std::vector<std::string>& taken) {
+  const auto is_taken = [&taken](const std::string& name) {
+    return std::find(taken.begin(), taken.end(), name) != taken.end();
+  };
+  std::string name = wished;
+  for (int n = 2; is_taken(name); ++n) name = wished + " (" + std::to_string(n) + ")";
+  return name;
+}
+
 // The signature field merged with its widget annotation, on page object 2.
 void add_field_object(std::string& text, SigningSession& session, const SignerState& signer, const Filled& filled,
                       const EncryptStringFn& encrypt_string) {
@@ -79,7 +91,8 @@ void add_field_object(std::string& text, SigningSession& session, const SignerSt
   add_line(text, "/P 2 0 R");
   add_line(text, "/V " + filled.dictionary_number + " 0 R");
   add_line(text, "/F 4");  // annotation flag Print
-  if (!signer.signerName.empty()) add_field_name(text, session, signer.signerName, encrypt_string);
+  if (!signer.signerName.empty())
+    add_field_name(text, session, free_field_name(signer.signerName, session.fieldNames), encrypt_string);
   if (session.signatureRect.empty()) computeSignatureRect(session);
   const std::string_view rect =
       session.signatureRect.empty() ? kFallbackRect : std::string_view(session.signatureRect);

@@ -84,11 +84,16 @@ InPlaceLock::InPlaceLock(const std::string& input, const std::string& output) {
     int locked;
     while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
+    if (locked != 0) {
+      // A file system without locks: the run goes on as it would without.
+      ::close(fd);
+      return;
+    }
     struct stat opened {};
     struct stat now {};
     // The run that held the lock may have put a new file at the name: that
     // one is the file to read.
-    if (locked == 0 && ::fstat(fd, &opened) == 0 && ::stat(input.c_str(), &now) == 0 && same_file(opened, now)) {
+    if (::fstat(fd, &opened) == 0 && ::stat(input.c_str(), &now) == 0 && same_file(opened, now)) {
       fd_ = fd;
       held_ = {opened.st_dev, opened.st_ino};
       held_locks().push_back({output, opened.st_dev, opened.st_ino});

@@ -26,7 +26,8 @@ class InPlaceLock {
   // another run replaced it meanwhile, the new file is locked and read
   // instead (a few times at most, then problem() is kChangedWhileSigning).
   // Nothing is locked, and problem() is "", when the two differ, when
-  // `input` cannot be opened (the run then says why as it reads it), or
+  // `input` cannot be opened (the run then says why as it reads it) or its
+  // file system has no locks, or
   // when this process already holds the lock on that file (a host that
   // locked it around a run that takes it again; the file is then only
   // checked before it is replaced). The lock is held until the object

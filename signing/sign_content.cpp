@@ -52,7 +52,7 @@ bool named_by(const Certificate& cert, const std::string& what) {
       return true;
   }
   const auto fingerprint = cert.Sha256Fingerprint();
-  return fingerprint && what.size() >= 64 && plain_hex(*fingerprint) == plain_hex(what);
+  return fingerprint && names_fingerprint(*fingerprint, what);
 }
 
 struct Search {
@@ -214,6 +214,10 @@ std::string signContent(SignerState& state, std::string_view was, platform::Text
   if (result.empty()) state.found.reset();
   state.signatureHexLength = static_cast<std::int32_t>(result.empty() ? 0 : result.size() + 2 * headroom);
   return result;
+}
+
+bool names_fingerprint(const std::string& fingerprint, const std::string& what) {
+  return what.size() >= 64 && plain_hex(fingerprint) == plain_hex(what);
 }
 
 }  // namespace corvane::signing

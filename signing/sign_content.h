@@ -31,6 +31,10 @@ namespace corvane::signing {
 [[nodiscard]] std::string signContent(SignerState& state, std::string_view was,
                                       platform::TextEncoding encoding = platform::TextEncoding::kUtf8);
 
+// Whether `what` (as a user types it: upper or lower case, with or without
+// colons) is the SHA-256 fingerprint `fingerprint`.
+[[nodiscard]] bool names_fingerprint(const std::string& fingerprint, const std::string& what);
+
 // Shows the certificate chooser modally; errors while loading it are
 // returned as their description ("" when it showed and closed).
 std::string show_chooser(SignerState& state);

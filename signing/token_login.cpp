@@ -2,14 +2,18 @@
 
 #include <fcntl.h>
 #include <pk11pub.h>
+#include <secoid.h>
 #include <string.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <utility>
 
 #include "platform/secret_file.h"
@@ -23,12 +27,17 @@ struct SlotListDeleter {
 };
 using SlotListHandle = std::unique_ptr<PK11SlotList, SlotListDeleter>;
 
-// What the process knows of a token: "" = logged in, else why not.
 using TokenKey = std::pair<SECMODModuleID, CK_SLOT_ID>;
+using PinDigest = std::array<unsigned char, 32>;
 
 struct Logins {
   std::mutex mutex;
-  std::map<TokenKey, std::string> outcome;
+  // Drawn once per process, so that the digests below tell nothing about a
+  // PIN outside it.
+  std::array<unsigned char, 16> salt{};
+  bool salted = false;
+  // The salted SHA-256 of each PIN a token refused.
+  std::map<TokenKey, std::set<PinDigest>> refused_pins;
 };
 
 Logins& logins() {
@@ -40,6 +49,26 @@ Logins& logins() {
 void wipe(std::string& secret) {
   explicit_bzero(secret.data(), secret.size());
   secret.clear();
+}
+
+// SHA-256 of the process's salt followed by `pin`; nullopt when NSS cannot
+// draw the salt or hash (the PIN is then sent as if new).
+std::optional<PinDigest> pin_digest(Logins& state, const std::string& pin) {
+  if (!state.salted)
+    state.salted = PK11_GenerateRandom(state.salt.data(), static_cast<int>(state.salt.size())) == SECSuccess;
+  if (!state.salted) return std::nullopt;
+  // Reserved at once, so that no copy of the PIN is left in a buffer given up.
+  std::string salted;
+  salted.reserve(state.salt.size() + pin.size());
+  salted.append(reinterpret_cast<const char*>(state.salt.data()), state.salt.size());
+  salted += pin;
+  PinDigest digest{};
+  const SECStatus status = PK11_HashBuf(SEC_OID_SHA256, digest.data(),
+                                        reinterpret_cast<const unsigned char*>(salted.data()),
+                                        static_cast<PRInt32>(salted.size()));
+  wipe(salted);
+  if (status != SECSuccess) return std::nullopt;
+  return digest;
 }
 
 // The first line of the PIN file; false without one (the log says why a
@@ -108,8 +137,9 @@ bool needs_login(PK11SlotInfo* slot) {
          !PK11_IsLoggedIn(slot, nullptr);
 }
 
-// One login attempt at most; "" when logged in, else why not.
-std::string log_in(PK11SlotInfo* slot) {
+// One login attempt at most, none with a PIN in `refused`, to which a PIN
+// the token refuses is added; "" when logged in, else why not.
+std::string log_in(PK11SlotInfo* slot, Logins& state, std::set<PinDigest>& refused) {
   const std::string token = PK11_GetTokenName(slot);
   if (pin_locked(slot)) return "the PIN of token " + token + " is locked";
   const std::string warning = pin_warning(slot, token);
@@ -121,9 +151,16 @@ std::string log_in(PK11SlotInfo* slot) {
     wipe(pin);
     return "no PIN: set CORVANE_PIN_FILE or run on a terminal";
   }
+  const std::optional<PinDigest> digest = pin_digest(state, pin);
+  if (digest && refused.count(*digest)) {
+    wipe(pin);
+    settings::log_line("the PIN for token " + token + " is not sent: the token refused it before");
+    return "wrong PIN for token " + token;
+  }
   const SECStatus status = PK11_CheckUserPassword(slot, pin.c_str());
   wipe(pin);
   if (status == SECSuccess) return {};
+  if (digest) refused.insert(*digest);
   return pin_locked(slot) ? "the PIN of token " + token + " is locked" : "wrong PIN for token " + token;
 }
 
@@ -137,15 +174,11 @@ std::string log_in_to_tokens() {
   std::string first_problem;
   for (PK11SlotListElement* e = PK11_GetFirstSafe(slots.get()); e; e = PK11_GetNextSafe(slots.get(), e, PR_FALSE)) {
     PK11SlotInfo* slot = e->slot;
+    if (!needs_login(slot)) continue;
     const TokenKey key{PK11_GetModuleID(slot), PK11_GetSlotID(slot)};
-    auto known = state.outcome.find(key);
-    if (known == state.outcome.end()) {
-      if (!needs_login(slot)) continue;
-      std::string outcome = log_in(slot);
-      if (!outcome.empty()) settings::log_line(outcome);
-      known = state.outcome.emplace(key, std::move(outcome)).first;
-    }
-    if (first_problem.empty()) first_problem = known->second;
+    const std::string problem = log_in(slot, state, state.refused_pins[key]);
+    if (!problem.empty()) settings::log_line(problem);
+    if (first_problem.empty()) first_problem = problem;
   }
   return first_problem;
 }

@@ -122,6 +122,10 @@ CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const Signed
   CERTCertificate* certificate = NSS_CMSSignerInfo_GetSigningCertificate(signer, store);
   if (!certificate) return refuse(check, status_text(NSSCMSVS_SigningCertNotFound));
   check.signer.subject = certificate->subjectName ? certificate->subjectName : "";
+  if (char* common_name = CERT_GetCommonName(&certificate->subject)) {
+    check.signer.common_name = common_name;
+    PORT_Free(common_name);
+  }
   check.signer.email = certificate->emailAddr ? certificate->emailAddr : "";
   // Only a chain to a certificate the store trusts counts: a certificate
   // that merely repeats a trusted signer's name and address is its own

@@ -15,6 +15,7 @@ namespace corvane::verify {
 // What the signature message says about its signer.
 struct SignerDetails {
   std::string subject;           // the certificate's subject ("E=a@b.test,CN=Alex,O=Org"); "" when not found
+  std::string common_name;       // the subject's common name ("Alex"); "" when it has none
   std::string email;             // the certificate's e-mail address; "" when it has none
   std::string signing_time;      // the signed signing-time attribute ("2026-12-05 16:10:15 UTC"); "" when absent
   std::string digest_algorithm;  // "SHA-256"; "" when the message names none we know

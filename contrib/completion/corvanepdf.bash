@@ -51,7 +51,7 @@ _corvanepdf() {
       case $sub in
         get | set)
           if ((COMP_CWORD == i + 2)); then
-            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt appendmode lastcertfallback pades tsaurl tsauser tsatimeout ltv path debug" -- "$cur"))
+            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt appendmode lastcertfallback pades tsaurl tsauser tsatimeout ltv ltvmaxage path debug" -- "$cur"))
             return
           fi
           options="--machine --help"

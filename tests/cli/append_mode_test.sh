@@ -88,9 +88,11 @@ pdfsig -add-signature -nssdir sql:nss -nick "Alex Signer" "$FIX/pdf/annots-form.
 sign_as "$BLAIR" other.pdf other-2.pdf || fail "other tool's file: $(cat other-2.pdf.err)"
 check_signed other-2.pdf "" 2 1
 
-# --rebuild on a signed input says what it costs.
-sign_as "$BLAIR" plain-1.pdf rebuilt.pdf --rebuild || fail "rebuild: $(cat rebuilt.pdf.err)"
+# --rebuild on a signed input says what it costs, and names its field apart
+# from the earlier one of the same signer.
+sign_as "$ALEX" plain-1.pdf rebuilt.pdf --rebuild || fail "rebuild: $(cat rebuilt.pdf.err)"
 grep -q "will no longer cover the file" rebuilt.pdf.err || fail "--rebuild on a signed input does not warn"
+pdfsig rebuilt.pdf 2>/dev/null | grep -q 'Field Name: Alex Signer (2)' || fail "rebuild: the field is not \"Alex Signer (2)\""
 
 # Hand-made updates: one that changes the page's content after the
 # signatures (verify reports it), and two inputs refused with nothing
@@ -118,13 +120,18 @@ open("certified.pdf", "wb").write(update(plain, [
     (1, b"<< /Type /Catalog /Pages 2 0 R /Perms << /DocMDP %d 0 R >> >>" % size)], size + 1))
 prev = int(re.findall(rb"startxref\n(\d+)", plain)[-1])
 open("damaged.pdf", "wb").write(plain.replace(b"startxref\n%d" % prev, b"startxref\n%d" % (prev - 7)))
+# A trailer /Size below the highest object number (the font is object 5),
+# which qpdf only warns about.
+open("low-size.pdf", "wb").write(plain.replace(b"/Size 7 ", b"/Size 5 "))
+# One offset of the table two bytes off (object 2, the page tree).
+open("bad-offset.pdf", "wb").write(plain.replace(b"0000000064 00000 n", b"0000000066 00000 n"))
 PY
 "$CLI" verify changed.pdf >verify.out 2>&1
 [ $? = 1 ] || fail "verify does not exit 1 for content changed after signing: $(cat verify.out)"
 
 # The refused inputs: sign --append, and a document timestamp before any
 # authority is asked.
-for refused in certified damaged; do
+for refused in certified damaged bad-offset; do
   sign_as "$ALEX" $refused.pdf $refused-signed.pdf --append && fail "$refused: signed"
   "$CLI" timestamp $refused.pdf -o $refused-stamped.pdf --tsa http://127.0.0.1:1/ 2>$refused-stamped.pdf.err \
     && fail "$refused: timestamped"
@@ -133,7 +140,32 @@ for refused in certified damaged; do
 done
 grep -q "DocMDP /P 1" certified-signed.pdf.err || fail "certified: $(cat certified-signed.pdf.err)"
 grep -q "DocMDP /P 1" certified-stamped.pdf.err || fail "certified: $(cat certified-stamped.pdf.err)"
-grep -q -- "--rebuild" damaged-signed.pdf.err || fail "damaged: $(cat damaged-signed.pdf.err)"
+for damaged in damaged-signed damaged-stamped bad-offset-signed bad-offset-stamped; do
+  grep -q -- "cross-reference is damaged.*--rebuild" $damaged.pdf.err || fail "$damaged: $(cat $damaged.pdf.err)"
+done
+
+# New objects are numbered above every object of the file, whatever its
+# /Size says: the font stays what it was, for a signature and for a document
+# timestamp (from the loopback authority of the timestamp tests).
+TSA_SCRIPTS=$(cd "$(dirname "$0")/../timestamp" && pwd)
+bash "$TSA_SCRIPTS/make_tsa.sh" "$WORK/tsa" || fail "no timestamp authority"
+python3 "$TSA_SCRIPTS/tsa_server.py" "$WORK/tsa" >tsa.port &
+TSA_PID=$!
+trap 'kill $TSA_PID 2>/dev/null' EXIT
+for _ in $(seq 50); do [ -s tsa.port ] && break; sleep 0.1; done
+qpdf --show-object=5 low-size.pdf >font.want 2>/dev/null
+while read -r what; do
+  out=low-size-${what%% *}.pdf
+  case $what in
+    sign*) sign_as "$ALEX" low-size.pdf "$out" --append ;;
+    timestamp) "$CLI" timestamp low-size.pdf -o "$out" --tsa "http://127.0.0.1:$(head -1 tsa.port)/ok" 2>"$out.err" ;;
+  esac || fail "low /Size, $what: $(cat "$out.err")"
+  qpdf --show-object=5 "$out" 2>&1 | cmp -s - font.want || fail "low /Size, $what: the font object changed"
+  qpdf --check "$out" >qpdf.out 2>&1 || fail "low /Size, $what: qpdf --check: $(grep -m1 -i 'error' qpdf.out)"
+done <<'TABLE'
+sign --append
+timestamp
+TABLE
 
 # Files append mode cannot read are refused in the rebuild's words.
 while IFS='|' read -r name args said; do

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -156,7 +157,9 @@ TEST_F(TokenTest, ListingLogsInOnceOrSaysWhyNot) {
 }
 
 // Each key type signs once logged in, chosen for the run by nickname,
-// fingerprint or unique container name; every validator accepts the result.
+// fingerprint (as listed, or in lower case without colons) or unique
+// container name, and is named by its common name; every validator accepts
+// the result.
 TEST_F(TokenTest, RsaAndEcKeysSignAndEveryValidatorAccepts) {
   const std::string rsa_fingerprint = [this] {
     const CommandResult list = run(pin_, "certificates");
@@ -164,12 +167,23 @@ TEST_F(TokenTest, RsaAndEcKeysSignAndEveryValidatorAccepts) {
     const auto start = list.output.rfind('\t', at - 1);
     return list.output.substr(start + 1, at - start - 1);
   }();
+  std::string typed_fingerprint;
+  for (const char c : rsa_fingerprint)
+    if (c != ':') typed_fingerprint += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   (void)logins();
-  for (const std::string& cert : {rsa_fingerprint, std::string("Tok P256"), token_container("Tok P384")}) {
+  const struct {
+    std::string cert;
+    const char* name;
+  } cases[] = {{rsa_fingerprint, "Tok RSA"},
+               {typed_fingerprint, "Tok RSA"},
+               {"Tok P256", "Tok P256"},
+               {token_container("Tok P384"), "Tok P384"}};
+  for (const auto& [cert, name] : cases) {
     SCOPED_TRACE(cert);
     const auto out = dir_ / "out.pdf";
     const CommandResult r = run(pin_, "sign " + plain_ + " -o " + shell_quote(out.string()) + " --cert " + shell_quote(cert));
     ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(r.output, out.string() + " signed by " + name + "\n");
     EXPECT_EQ(logins(), 1);
     EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid")) << pdfsig_report(out, "");
     const CommandResult mutool = run_command("mutool sign -v " + shell_quote(out.string()));
@@ -220,6 +234,48 @@ TEST_F(TokenTest, WrongPinIsTriedOnceAndRefusesTheRun) {
   EXPECT_EQ(right.exit_code, 0) << right.output;
 }
 
+// A long-running host (Python, a new `edit` for each run) whose PIN file is
+// changed between runs: a PIN the token refused is never sent again, a new
+// one is tried once, and the corrected one signs.
+TEST_F(TokenTest, AHostTriesEachNewPinOnceAndNeverARefusedOneAgain) {
+  settings(reg_value("UniqueContainerName", token_container("Tok RSA")));
+  write_file(dir_ / "other-wrong.txt", "9999\n");
+  const std::string wrong = wrong_pin(), other = (dir_ / "other-wrong.txt").string();
+  const struct {
+    std::string pin_file;
+    bool signs;
+    int logins;  // C_Login calls of the run
+  } runs[] = {{wrong, false, 1}, {wrong, false, 0}, {other, false, 1}, {wrong, false, 0},
+              {pin_, true, 1},   {pin_, true, 0}};
+  // Prints, for each PIN file, whether signit signed and the C_Login calls
+  // in the spy's log so far.
+  static constexpr const char* kHost = R"(
+import os, sys, corvanepdf
+source, target, spy = sys.argv[1:4]
+for pin_file in sys.argv[4:]:
+    os.environ["CORVANE_PIN_FILE"] = pin_file
+    with corvanepdf.Edit() as edit:
+        edit.pdfpath, edit.savepath = source, target
+        signed = edit.signit()
+    logins = sum("C_Login" in line for line in open(spy, errors="replace")) if os.path.exists(spy) else 0
+    print(int(bool(signed)), logins, flush=True)
+)";
+  std::string arguments = plain_ + " " + shell_quote((dir_ / "out.pdf").string()) + " " +
+                          shell_quote((dir_ / "spy.log").string());
+  for (const auto& run : runs) arguments += " " + shell_quote(run.pin_file);
+  const CommandResult r = run_command(environment(wrong) + " PYTHONPATH=" + shell_quote(CORVANE_PYTHON_DIR) +
+                                      " CORVANEPDF_LIBRARY=" + shell_quote(CORVANEPDF_LIBRARY) +
+                                      (*CORVANE_PYTHON_PRELOAD ? " LD_PRELOAD=" + shell_quote(CORVANE_PYTHON_PRELOAD) : "") +
+                                      " setsid -w python3 -c " + shell_quote(kHost) + " " + arguments + " </dev/null 2>&1");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  std::string want;
+  int logins_so_far = 0;
+  for (const auto& run : runs)
+    want += std::to_string(run.signs ? 1 : 0) + " " + std::to_string(logins_so_far += run.logins) + "\n";
+  EXPECT_EQ(r.output, want);
+  EXPECT_TRUE(contains(pdfsig_report(dir_ / "out.pdf", ""), "Signature is Valid"));
+}
+
 // A token that counts earlier wrong PINs still signs with the right one, and
 // says so once on stderr, for one file and for a batch.
 TEST_F(TokenTest, SignShowsTheTokensWarningAboutEarlierWrongPins) {
@@ -259,6 +315,7 @@ TEST_F(TokenTest, SelectedKeyMissingFromTheStoreSignsNothingUnlessFallbackIsSet)
   EXPECT_EQ(fallback.exit_code, 0) << fallback.output;
   EXPECT_TRUE(contains(fallback.output, "lastcertfallback: signing with the store's last certificate, Tok RSA"))
       << fallback.output;
+  EXPECT_TRUE(contains(fallback.output, out.string() + " signed by Tok RSA\n")) << fallback.output;
 }
 
 // The PIN is asked once on the terminal, hidden, for every worker of a batch.

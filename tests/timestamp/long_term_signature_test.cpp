@@ -7,6 +7,8 @@
 #include <openssl/cms.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
+#include <openssl/ocsp.h>
+#include <openssl/pem.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -138,6 +140,37 @@ std::string ltv_store(const std::filesystem::path& ltv) {
   return "CORVANE_NSSDB=" + shell_quote("sql:" + (ltv / "nss").string());
 }
 
+// An answer of the hierarchy's OCSP responder signed in advance (no nonce),
+// made `age_days` ago and valid for a day more: "Lee Valid" and "Cole Crl"
+// are good. Written to ltv/NAME.der, which the fault NAME serves.
+void presign_ocsp_answer(const std::filesystem::path& ltv, const std::string& name, long age_days) {
+  const auto pem = [&ltv](const char* file, auto read) {
+    std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_file((ltv / file).c_str(), "r"), &BIO_free);
+    return in ? read(in.get(), nullptr, nullptr, nullptr) : nullptr;
+  };
+  std::unique_ptr<X509, decltype(&X509_free)> ca(pem("ca.pem", PEM_read_bio_X509), &X509_free),
+      responder(pem("ocsp.pem", PEM_read_bio_X509), &X509_free), lee(pem("lee.pem", PEM_read_bio_X509), &X509_free),
+      cole(pem("cole.pem", PEM_read_bio_X509), &X509_free);
+  std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(pem("ocsp.key", PEM_read_bio_PrivateKey), &EVP_PKEY_free);
+  ASSERT_TRUE(ca && responder && lee && cole && key);
+  std::unique_ptr<OCSP_BASICRESP, decltype(&OCSP_BASICRESP_free)> basic(OCSP_BASICRESP_new(), &OCSP_BASICRESP_free);
+  std::unique_ptr<ASN1_TIME, decltype(&ASN1_TIME_free)> made(X509_gmtime_adj(nullptr, -age_days * 86400), &ASN1_TIME_free),
+      next(X509_gmtime_adj(nullptr, 86400), &ASN1_TIME_free);
+  for (X509* cert : {lee.get(), cole.get()}) {
+    OCSP_CERTID* id = OCSP_cert_to_id(nullptr, cert, ca.get());
+    ASSERT_TRUE(OCSP_basic_add1_status(basic.get(), id, V_OCSP_CERTSTATUS_GOOD, 0, nullptr, made.get(), next.get()));
+    OCSP_CERTID_free(id);
+  }
+  ASSERT_EQ(OCSP_basic_sign(basic.get(), responder.get(), key.get(), EVP_sha256(), nullptr, 0), 1);
+  std::unique_ptr<OCSP_RESPONSE, decltype(&OCSP_RESPONSE_free)> response(
+      OCSP_response_create(OCSP_RESPONSE_STATUS_SUCCESSFUL, basic.get()), &OCSP_RESPONSE_free);
+  unsigned char* der = nullptr;
+  const int length = i2d_OCSP_RESPONSE(response.get(), &der);
+  ASSERT_GT(length, 0);
+  write_file(ltv / (name + ".der"), std::string(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length)));
+  OPENSSL_free(der);
+}
+
 TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
   ScratchDir dir("long-term");
   const TsaServer tsa(dir / "tsa");
@@ -161,6 +194,10 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
        reg_value("pades", "1") + reg_value("tsaurl", tsa.url("/ok")), "", true, true, "PAdES B-T"},
       {"PKCS#7 with a timestamp", "plain.pdf", "", "", "--tsa " + tsa.url("/ok"), false, true,
        "PKCS#7 with a timestamp"},
+      {"an 8 KB token (the authority's chain along)", "plain.pdf", "", "", "--tsa " + tsa.url("/big"), false, true,
+       "PKCS#7 with a timestamp"},
+      {"an 8 KB token, appended", "plain.pdf", "", "", "--append --pades --tsa " + tsa.url("/big"), true, true,
+       "PAdES B-T"},
       {"B-T, authority with a password", "plain.pdf", "", reg_value("tsauser", "tsa"), "--pades --tsa " + tsa.url("/auth"),
        true, true, "PAdES B-T"},
       {"PKCS#7 with validation data", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", true},
@@ -394,8 +431,9 @@ long number_after_last(const std::string& file, const std::string& key) {
 }
 
 // `file` with an incremental update that gives its catalog a /DSS holding
-// the CRL `crl` (DER), as a long-term validation tool adds it.
-std::string with_crl_in_dss(const std::string& file, const std::string& crl) {
+// under `key` (/CRLs, /OCSPs) the item `der`, as a long-term validation
+// tool adds it.
+std::string with_dss_item(const std::string& file, const std::string& key, const std::string& der) {
   const long size = trailer_size(file), root = number_after_last(file, "/Root ");
   const long prev = number_after_last(file, "startxref\n");
   const auto entry = [](std::size_t offset) {
@@ -404,17 +442,17 @@ std::string with_crl_in_dss(const std::string& file, const std::string& crl) {
     return std::string(line);
   };
   std::string out = file;
-  const std::size_t crl_at = out.size();
-  out += std::to_string(size) + " 0 obj\n<< /Length " + std::to_string(crl.size()) + " >>\nstream\n" + crl +
+  const std::size_t item_at = out.size();
+  out += std::to_string(size) + " 0 obj\n<< /Length " + std::to_string(der.size()) + " >>\nstream\n" + der +
          "\nendstream\nendobj\n";
   const std::size_t dss_at = out.size();
-  out += std::to_string(size + 1) + " 0 obj\n<< /CRLs [" + std::to_string(size) + " 0 R] >>\nendobj\n";
+  out += std::to_string(size + 1) + " 0 obj\n<< " + key + " [" + std::to_string(size) + " 0 R] >>\nendobj\n";
   const std::size_t root_at = out.size();
   std::string catalog = object_text(file, static_cast<int>(root));
   catalog.insert(catalog.find("<<") + 2, " /DSS " + std::to_string(size + 1) + " 0 R ");
   out += catalog + "\n";
   const std::size_t xref_at = out.size();
-  out += "xref\n" + std::to_string(root) + " 1\n" + entry(root_at) + std::to_string(size) + " 2\n" + entry(crl_at) +
+  out += "xref\n" + std::to_string(root) + " 1\n" + entry(root_at) + std::to_string(size) + " 2\n" + entry(item_at) +
          entry(dss_at) + "trailer\n<< /Size " + std::to_string(size + 2) + " /Root " + std::to_string(root) +
          " 0 R /Prev " + std::to_string(prev) + " >>\nstartxref\n" + std::to_string(xref_at) + "\n%%EOF\n";
   return out;
@@ -446,33 +484,40 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
   ASSERT_EQ(corvanepdf(dir, "", "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
                                     shell_quote(signed_file.string()) + " --pades --tsa " + tsa.url("/ok")).exit_code,
             0);
-  // A signer with validation data, then a revoked one whose data joins it:
-  // only what the document's /DSS lacks is added (Rae's OCSP response).
-  const auto by_valid_signer = dir / "valid.pdf", by_revoked_signer = dir / "revoked.pdf";
+  // A signer with validation data, then the same signer again: only what
+  // the document's /DSS lacks is added (the new OCSP response).
+  const auto by_valid_signer = dir / "valid.pdf", twice = dir / "twice.pdf", by_revoked_signer = dir / "revoked.pdf";
   const auto ltv = tsa.make_ltv_hierarchy();
   ASSERT_EQ(corvanepdf(dir, "", "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
                                     shell_quote(by_valid_signer.string()) + " " + ltv_flags("Lee Valid"),
                        ltv_store(ltv)).exit_code, 0);
   const CommandResult second = corvanepdf(dir, "", "sign " + shell_quote(by_valid_signer.string()) + " -o " +
-                                                       shell_quote(by_revoked_signer.string()) + " -v " +
-                                                       ltv_flags("Rae Revoked"),
+                                                       shell_quote(twice.string()) + " -v " + ltv_flags("Lee Valid"),
                                           ltv_store(ltv));
   ASSERT_EQ(second.exit_code, 0) << second.output;
-  EXPECT_TRUE(contains(second.output, "1 OCSP response, 1 CRL (3 of them already in the document)")) << second.output;
+  EXPECT_TRUE(contains(second.output, "1 OCSP response, 1 CRL (4 of them already in the document)")) << second.output;
+  // A revoked signer (sign --ltv refuses it) with the responder's answer
+  // added by hand.
+  ASSERT_EQ(corvanepdf(dir, "", "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
+                                    shell_quote(by_revoked_signer.string()) + " --cert 'Rae Revoked'",
+                       ltv_store(ltv)).exit_code, 0);
+  const CommandResult asked = run_command("openssl ocsp -issuer " + shell_quote((ltv / "ca.pem").string()) + " -cert " +
+                                          shell_quote((ltv / "rae.pem").string()) + " -url " + tsa.url("/ocsp") +
+                                          " -noverify -respout " + shell_quote((dir / "rae.ocsp").string()) + " 2>&1");
+  ASSERT_TRUE(contains(asked.output, ": revoked")) << asked.output;
   const struct {
     const char* name;
     std::string file;
     bool revoked;
     const char* want;
   } cases[] = {
-      {"a CRL that covers the signer", with_crl_in_dss(read_file(signed_file), fixture_crl(dir, false)), false,
+      {"a CRL that covers the signer", with_dss_item(read_file(signed_file), "/CRLs", fixture_crl(dir, false)), false,
        "  Format: PAdES B-LT\n  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"
        "  Validation data: in the document for the whole chain\n"},
-      {"a CRL that revokes the signer", with_crl_in_dss(read_file(signed_file), fixture_crl(dir, true)), true,
+      {"a CRL that revokes the signer", with_dss_item(read_file(signed_file), "/CRLs", fixture_crl(dir, true)), true,
        "is revoked"},
-      {"the OCSP response sign --ltv added revokes the second signer", read_file(by_revoked_signer), true,
-       "  Validation data: in the document for the whole chain\n  Revision: 1 of 4,"},
-      {"... whose own validation data says so", read_file(by_revoked_signer), true,
+      {"an OCSP response that revokes the signer",
+       with_dss_item(read_file(by_revoked_signer), "/OCSPs", read_file(dir / "rae.ocsp")), true,
        "  Validation data: says emailAddress=rae@example.test,CN=Rae Revoked,O=LTV Test is revoked\n"},
   };
   for (const auto& c : cases) {
@@ -485,6 +530,48 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
               c.revoked) << verify.output;
     EXPECT_EQ(contains(verify.output, "  Certificate: revoked (by the document's validation data)\n"), c.revoked);
     EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid"));
+  }
+}
+
+TEST(LongTermSignature, AMisbehavingResponderLeavesTheCrlAndAnAnswerSignedInAdvanceServes) {
+  ScratchDir dir("long-term");
+  const TsaServer tsa(dir / "tsa");
+  const auto ltv = tsa.make_ltv_hierarchy();
+  presign_ocsp_answer(ltv, "ocsp-presigned", /*age_days=*/0);
+  presign_ocsp_answer(ltv, "ocsp-old", /*age_days=*/400);
+  const std::string ocsp_used = "validation data: OCSP " + tsa.url("/ocsp") + ": HTTP 200, ";
+  const std::string crl_used = "validation data: CRL " + tsa.url("/ca-crl") + ": HTTP 200, ";
+  const struct {
+    const char* name;
+    const char* signer;
+    std::string fault;
+    std::string values;
+    const std::string& used;  // the log line of the data the signer's certificate got
+  } cases[] = {
+      {"HTTP error", "Cole Crl", "ocsp-500", "", crl_used},
+      {"not found", "Cole Crl", "ocsp-404", "", crl_used},
+      {"try later", "Cole Crl", "ocsp-trylater", "", crl_used},
+      {"garbage", "Cole Crl", "ocsp-garbage", "", crl_used},
+      {"no answer in time", "Cole Crl", "ocsp-slow", reg_value("tsatimeout", "1"), crl_used},
+      {"an answer 400 days old", "Cole Crl", "ocsp-old", "", crl_used},
+      {"a good responder", "Cole Crl", "", "", ocsp_used},
+      {"an answer signed in advance, without nonce", "Lee Valid", "ocsp-presigned", "", ocsp_used},
+      {"an old answer within ltvmaxage", "Lee Valid", "ocsp-old", reg_value("ltvmaxage", "500"), ocsp_used},
+  };
+  const auto out = dir / "out.pdf";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    tsa.set_fault(c.fault);
+    std::filesystem::remove(out);
+    const CommandResult r = corvanepdf(dir, c.values,
+                                       "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
+                                           shell_quote(out.string()) + " -v " + ltv_flags(c.signer),
+                                       ltv_store(ltv));
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_TRUE(contains(r.output, c.used + "/O=LTV Test/CN=" + c.signer)) << r.output;
+    const CommandResult verify = verify_command(out, "", ltv_store(ltv));
+    EXPECT_EQ(verify.exit_code, 0) << verify.output;
+    EXPECT_TRUE(contains(verify.output, "  Validation data: in the document for the whole chain\n")) << verify.output;
   }
 }
 
@@ -521,7 +608,13 @@ TEST(LongTermSignature, AFailingServerRefusesTheRunAndNothingIsWritten) {
        "ocsp-foreign"},
       {"CRL garbage, appended", crl, "", "not a CRL", store, lee + " --append", "crl-garbage"},
       {"CRL missing", crl, "", "HTTP status 404", store, lee, "crl-404"},
+      {"OCSP answer older than ltvmaxage", ocsp, "", "more than 7 days ago (ltvmaxage)", store, lee, "ocsp-old"},
+      {"OCSP and the CRL after it fail", tsa.url("/ca-crl"), "", "HTTP status 500; validation data from", store,
+       ltv_flags("Cole Crl"), "ocsp-500 ca-crl-404"},
+      {"the signer is revoked", ocsp, "", "Rae Revoked/emailAddress=rae@example.test is revoked (OCSP from", store,
+       ltv_flags("Rae Revoked")},
   };
+  presign_ocsp_answer(ltv, "ocsp-old", /*age_days=*/400);
   write_file(dir / "tsa-password", "wrong\n");
   for (const std::string command : {"sign --pades", "timestamp"})
     for (const auto& c : cases) {

@@ -12,6 +12,8 @@
 #     "Lee Valid"    URL/ocsp
 #     "Rae Revoked"  URL/ocsp, revoked in the CA's database
 #     "Dan Down"     http://127.0.0.1:1/ocsp, where nothing answers
+#     "Cole Crl"     URL/ocsp, and the CRL distribution point URL/ca-crl
+#                    (the CA's CRL, crl/ca.crl)
 set -euo pipefail
 export LC_ALL=C
 [ $# -eq 2 ] || { echo "usage: $0 DIR URL" >&2; exit 2; }
@@ -52,17 +54,19 @@ ca_config root
 ca_config ca
 openssl ca -config root.cnf -gencrl -keyfile root.key -cert root.pem 2>/dev/null | openssl crl -outform DER -out crl/root.crl
 
-signer() {  # name "CN" serial OCSP-URL
+signer() {  # name "CN" serial OCSP-URL [extension]
   issue "$1" "/O=LTV Test/CN=$2/emailAddress=$1@example.test" ca "$3" "basicConstraints=critical,CA:FALSE" \
     "keyUsage=critical,digitalSignature,nonRepudiation" "extendedKeyUsage=emailProtection" \
-    "subjectAltName=email:$1@example.test" "authorityInfoAccess=OCSP;URI:$4"
+    "subjectAltName=email:$1@example.test" "authorityInfoAccess=OCSP;URI:$4" ${5:+"$5"}
   record "$1"
 }
-cp signer.key lee.key; cp signer.key rae.key; cp signer.key dan.key
+cp signer.key lee.key; cp signer.key rae.key; cp signer.key dan.key; cp signer.key cole.key
 signer lee "Lee Valid" 10 "$URL/ocsp"
 signer rae "Rae Revoked" 11 "$URL/ocsp"
 signer dan "Dan Down" 12 "http://127.0.0.1:1/ocsp"
+signer cole "Cole Crl" 13 "$URL/ocsp" "crlDistributionPoints=URI:$URL/ca-crl"
 openssl ca -config ca.cnf -revoke rae.pem -keyfile ca.key -cert ca.pem 2>/dev/null
+openssl ca -config ca.cnf -gencrl -keyfile ca.key -cert ca.pem 2>/dev/null | openssl crl -outform DER -out crl/ca.crl
 
 certutil -N -d "sql:$DIR/nss" --empty-password
 cat ca.pem root.pem >chain.pem
@@ -71,4 +75,5 @@ openssl pkcs12 -export -inkey signer.key -in lee.pem -certfile chain.pem -name "
 pk12util -i lee.p12 -d "sql:$DIR/nss" -W "" -K "" >/dev/null
 certutil -A -d "sql:$DIR/nss" -n "Rae Revoked" -t ",," -i rae.pem
 certutil -A -d "sql:$DIR/nss" -n "Dan Down" -t ",," -i dan.pem
+certutil -A -d "sql:$DIR/nss" -n "Cole Crl" -t ",," -i cole.pem
 certutil -M -d "sql:$DIR/nss" -n "Test LTV Root - LTV Test" -t "CT,C,C"

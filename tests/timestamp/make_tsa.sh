@@ -15,16 +15,22 @@ printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,digitalSig
 openssl x509 -req -in tsa.csr -CA root.pem -CAkey root.key -CAcreateserial -days 3650 \
   -extfile tsa.ext -out tsa.pem 2>/dev/null
 cat tsa.pem root.pem > chain.pem
+# Six more certificates sent along by the section big_tsa: a token of about
+# 8 KB, as authorities that send their whole chain answer.
+for i in 1 2 3 4 5 6; do
+  openssl req -x509 -new -key root.key -sha256 -days 3650 -subj "/O=Test Timestamp Bulk/CN=Test Timestamp Bulk $i" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "subjectAltName=URI:http://bulk-$i.example.test/ca" 2>/dev/null
+done > bulk.pem
+cat chain.pem bulk.pem > long-chain.pem
 echo 01 > serial
-cat > tsa.cnf <<CNF
-[ tsa ]
-default_tsa = test_tsa
-[ test_tsa ]
+section() {  # name certs: one authority of the configuration, sending `certs` along
+  cat <<CNF
+[ $1 ]
 dir = $dir
 serial = \$dir/serial
 crypto_device = builtin
 signer_cert = \$dir/tsa.pem
-certs = \$dir/chain.pem
+certs = \$dir/$2
 signer_key = \$dir/tsa.key
 signer_digest = sha256
 default_policy = 1.3.6.1.4.1.55555.1
@@ -35,3 +41,9 @@ tsa_name = yes
 ess_cert_id_chain = no
 ess_cert_id_alg = sha256
 CNF
+}
+{
+  printf '[ tsa ]\ndefault_tsa = test_tsa\n'
+  section test_tsa chain.pem
+  section big_tsa long-chain.pem
+} > tsa.cnf

@@ -5,6 +5,8 @@ handler. Prints its port on the first line of stdout.
 
 The path of the request chooses the behaviour:
   /ok        a token for the request
+  /big       a token of about 8 KB (the authority's chain and six more
+             certificates sent along)
   /slow      the token, after SLOW seconds (longer than the client waits)
   /reject    a "rejection" answer
   /wrong     a token for another imprint (the request's digest altered)
@@ -13,12 +15,17 @@ The path of the request chooses the behaviour:
              authentication), else HTTP status 401
   /ocsp      (POST) the answer of the responder of DIR/ltv (make_ltv_ca.sh)
   /crl       (GET) the root's CRL of DIR/ltv
-The word in DIR/ltv/fault, when there is one, spoils those two:
+  /ca-crl    (GET) the CA's CRL of DIR/ltv
+The words in DIR/ltv/fault, when there are any, spoil those:
   ocsp-garbage, crl-garbage   HTTP 200 with bytes that are no answer
-  ocsp-500, crl-404           that HTTP status
+  ocsp-500, ocsp-404,         that HTTP status
+  crl-404, ca-crl-404
   ocsp-slow                   the answer after SLOW seconds
   ocsp-foreign                an answer signed by the root, which may not
                               answer for the CA's certificates
+  ocsp-trylater               a "tryLater" answer
+  ocsp-presigned, ocsp-old    the answer in DIR/ltv/ocsp-presigned.der or
+                              DIR/ltv/ocsp-old.der (made by the test)
 """
 import base64
 import http.server
@@ -34,6 +41,8 @@ LTV = os.path.join(DIR, "ltv")
 SLOW = 5
 # TimeStampResp { status { status rejection(2) } }
 REJECTION = bytes.fromhex("3005300302 0102".replace(" ", ""))
+# OCSPResponse { responseStatus tryLater(3) }
+TRY_LATER = bytes.fromhex("30030a0103")
 SHA256_OID = bytes.fromhex("0609608648016503040201")
 
 
@@ -54,18 +63,18 @@ def openssl(query, *args):
 SERIAL = threading.Lock()
 
 
-def reply(query):
+def reply(query, section="test_tsa"):
     with SERIAL:
-        return openssl(query, "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"), "-queryfile", "{q}", "-out",
-                       "{r}")
+        return openssl(query, "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"), "-section", section,
+                       "-queryfile", "{q}", "-out", "{r}")
 
 
-def fault():
+def faults():
     try:
         with open(os.path.join(LTV, "fault")) as f:
-            return f.read().strip()
+            return f.read().split()
     except FileNotFoundError:
-        return ""
+        return []
 
 
 def ocsp_reply(query, signer):
@@ -86,26 +95,33 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
 
     def do_GET(self):
-        if self.path != "/crl" or fault() == "crl-404":
+        crls = {"/crl": "root.crl", "/ca-crl": "ca.crl"}
+        if self.path not in crls or self.path[1:] + "-404" in faults():
             self.send_error(404)
-        elif fault() == "crl-garbage":
+        elif "crl-garbage" in faults():
             self.answer(b"garbage", "application/pkix-crl")
         else:
-            with open(os.path.join(LTV, "crl", "root.crl"), "rb") as f:
+            with open(os.path.join(LTV, "crl", crls[self.path]), "rb") as f:
                 self.answer(f.read(), "application/pkix-crl")
 
     def do_POST(self):
         query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
         if self.path == "/ocsp":
-            if fault() == "ocsp-500":
-                self.send_error(500)
-            elif fault() == "ocsp-garbage":
+            spoilt = faults()
+            kept = [f for f in ("ocsp-presigned", "ocsp-old") if f in spoilt]
+            if "ocsp-500" in spoilt or "ocsp-404" in spoilt:
+                self.send_error(500 if "ocsp-500" in spoilt else 404)
+            elif "ocsp-garbage" in spoilt:
                 self.answer(b"garbage", "application/ocsp-response")
-            elif fault() == "ocsp-slow":
-                time.sleep(SLOW)
-                self.answer(ocsp_reply(query, "ocsp"), "application/ocsp-response")
+            elif "ocsp-trylater" in spoilt:
+                self.answer(TRY_LATER, "application/ocsp-response")
+            elif kept:
+                with open(os.path.join(LTV, kept[0] + ".der"), "rb") as f:
+                    self.answer(f.read(), "application/ocsp-response")
             else:
-                self.answer(ocsp_reply(query, "root" if fault() == "ocsp-foreign" else "ocsp"),
+                if "ocsp-slow" in spoilt:
+                    time.sleep(SLOW)
+                self.answer(ocsp_reply(query, "root" if "ocsp-foreign" in spoilt else "ocsp"),
                             "application/ocsp-response")
             return
         if self.path == "/status500":
@@ -124,7 +140,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 # the first byte of the digest: the OCTET STRING behind the OID
                 at = query.index(b"\x04\x20", query.index(SHA256_OID)) + 2
                 query = query[:at] + bytes([query[at] ^ 0xFF]) + query[at + 1:]
-            body = reply(query)
+            body = reply(query, "big_tsa" if self.path == "/big" else "test_tsa")
         self.answer(body, "application/timestamp-reply")
 
     def log_message(self, *args):

@@ -42,6 +42,7 @@ struct SharedChecks {
   struct Results {
     std::optional<CmsCheck> cms;
     std::optional<FormatFacts> facts;
+    AuthorityTrust authority;  // a document timestamp's, set with its facts
   };
   using ResultsKey = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::string>;
   std::map<ResultsKey, Results> results;
@@ -126,6 +127,7 @@ void check_document_timestamp(SignatureCheck& check) {
   if (!known) {
     known.emplace();
     known->timestamp = read_document_timestamp(check.ranges.signature, check.shared.digests.of(check.ranges));
+    check.results().authority = check_authority_trust(check.ranges.signature);
   }
   const TimestampFacts& facts = *known->timestamp;
   SignatureReport& report = check.report;
@@ -136,7 +138,7 @@ void check_document_timestamp(SignatureCheck& check) {
   report.valid = facts.problem.empty();
   report.problem = facts.problem.empty() ? "" : "the document timestamp does not hold: " + facts.problem;
   report.format_facts.timestamp = facts;
-  const AuthorityTrust trust = check_authority_trust(ranges.signature);
+  const AuthorityTrust& trust = check.results().authority;
   report.signer.trust_checked = trust.checked;
   report.signer.trusted = trust.trusted;
   report.signer.trust_problem = trust.problem;

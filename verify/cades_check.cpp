@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "timestamp/openssl_handle.h"
+#include "platform/openssl_handle.h"
 #include "timestamp/token_check.h"
 
 namespace corvane::verify {
 namespace {
 
-using timestamp::OpensslHandle;
+using platform::OpensslHandle;
 using ContentInfo = OpensslHandle<CMS_ContentInfo, CMS_ContentInfo_free>;
 using MdContext = OpensslHandle<EVP_MD_CTX, EVP_MD_CTX_free>;
 

@@ -7,30 +7,22 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/safe_open.h"
+
 namespace corvane::verify {
 
 FileByteSource::FileByteSource(const std::string& path) {
+  // A missing file is named as such, not by the words meant for a folder.
   struct stat link {};
   if (::lstat(path.c_str(), &link) != 0) {
     problem_ = std::strerror(errno);
     return;
   }
-  // A link is followed only when it is the user's own; anything else is
-  // opened as itself, so that a link swapped in meanwhile is not followed.
-  int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-  if (!S_ISLNK(link.st_mode)) flags |= O_NOFOLLOW;
-  else if (link.st_uid != ::geteuid()) {
-    problem_ = "it is a symbolic link owned by another user";
-    return;
-  }
-  fd_ = ::open(path.c_str(), flags);
-  if (fd_ < 0) {
-    problem_ = std::strerror(errno);
-    return;
-  }
+  fd_ = platform::open_regular(path, O_RDONLY, 0, &problem_);
+  if (fd_ < 0) return;
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-    problem_ = "it is not a regular file";
+  if (::fstat(fd_, &info) != 0) {
+    problem_ = std::strerror(errno);
     ::close(fd_);
     fd_ = -1;
     return;

@@ -19,9 +19,10 @@ class ByteSource {
   [[nodiscard]] virtual bool read(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
 };
 
-// A regular file opened read-only for the life of the object. The open
-// never blocks (a FIFO or a device is refused, not waited on) and never
-// follows a symbolic link that the running user does not own.
+// A regular file opened read-only for the life of the object, with
+// platform::open_regular: the open never blocks (a FIFO or a device is
+// refused, not waited on) and never follows a symbolic link of another
+// user.
 class FileByteSource final : public ByteSource {
  public:
   explicit FileByteSource(const std::string& path);
@@ -32,8 +33,6 @@ class FileByteSource final : public ByteSource {
   // False when the file could not be opened; problem() then says why.
   [[nodiscard]] bool is_open() const { return fd_ >= 0; }
   [[nodiscard]] const std::string& problem() const { return problem_; }
-  // The open descriptor (-1 when not open), owned by the object.
-  [[nodiscard]] int descriptor() const { return fd_; }
   [[nodiscard]] std::uint64_t size() const override { return size_; }
   [[nodiscard]] bool read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
 

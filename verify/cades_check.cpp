@@ -17,7 +17,6 @@ namespace {
 
 using platform::OpensslHandle;
 using ContentInfo = OpensslHandle<CMS_ContentInfo, CMS_ContentInfo_free>;
-using MdContext = OpensslHandle<EVP_MD_CTX, EVP_MD_CTX_free>;
 
 // The one value of signed attribute `nid` as its ASN1_TYPE; nullptr when absent.
 const ASN1_TYPE* signed_value(CMS_SignerInfo* signer, int nid) {
@@ -25,7 +24,7 @@ const ASN1_TYPE* signed_value(CMS_SignerInfo* signer, int nid) {
   return at < 0 ? nullptr : X509_ATTRIBUTE_get0_type(CMS_signed_get_attr(signer, at), 0);
 }
 
-std::optional<bool> digest_matches(CMS_SignerInfo* signer, const SignedContent& content) {
+std::optional<bool> digest_matches(CMS_SignerInfo* signer, const SignedDigest& digest) {
   const ASN1_TYPE* value = signed_value(signer, NID_pkcs9_messageDigest);
   if (!value) return std::nullopt;
   if (value->type != V_ASN1_OCTET_STRING) return false;
@@ -33,17 +32,12 @@ std::optional<bool> digest_matches(CMS_SignerInfo* signer, const SignedContent& 
   CMS_SignerInfo_get0_algs(signer, nullptr, nullptr, &algorithm, nullptr);
   const ASN1_OBJECT* oid = nullptr;
   if (algorithm) X509_ALGOR_get0(&oid, nullptr, nullptr, algorithm);
-  const EVP_MD* md = oid ? EVP_get_digestbyobj(oid) : nullptr;
-  MdContext context(EVP_MD_CTX_new());
-  if (!md || !context || EVP_DigestInit_ex(context.get(), md, nullptr) != 1) return false;
-  const bool read = content(
-      [&context](std::span<const std::uint8_t> piece) { EVP_DigestUpdate(context.get(), piece.data(), piece.size()); });
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (!read || EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return false;
+  if (!oid) return false;
+  const auto computed = digest(std::span(OBJ_get0_data(oid), OBJ_length(oid)));
+  if (!computed || computed->empty()) return false;
   const ASN1_OCTET_STRING* want = value->value.octet_string;
-  return static_cast<unsigned int>(ASN1_STRING_length(want)) == length &&
-         std::equal(digest, digest + length, ASN1_STRING_get0_data(want));
+  return static_cast<std::size_t>(ASN1_STRING_length(want)) == computed->size() &&
+         std::equal(computed->begin(), computed->end(), ASN1_STRING_get0_data(want));
 }
 
 std::optional<bool> certificate_matches(CMS_ContentInfo* cms, CMS_SignerInfo* signer) {
@@ -100,7 +94,7 @@ std::optional<TimestampFacts> timestamp_of(CMS_SignerInfo* signer) {
 
 }  // namespace
 
-FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedContent& content,
+FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedDigest& digest,
                               const DocumentValidationData& dss) {
   FormatFacts facts;
   const unsigned char* in = message.data();
@@ -108,29 +102,24 @@ FormatFacts read_format_facts(std::span<const std::uint8_t> message, const Signe
   STACK_OF(CMS_SignerInfo)* signers = cms ? CMS_get0_SignerInfos(cms.get()) : nullptr;
   CMS_SignerInfo* signer = signers && sk_CMS_SignerInfo_num(signers) > 0 ? sk_CMS_SignerInfo_value(signers, 0) : nullptr;
   if (!signer) return facts;
+  facts.encapsulated_content = CMS_is_detached(cms.get()) != 1;
   facts.signed_attributes = CMS_signed_get_attr_count(signer) > 0;
-  facts.message_digest_matches = digest_matches(signer, content);
+  facts.message_digest_matches = digest_matches(signer, digest);
   facts.signing_certificate_matches = certificate_matches(cms.get(), signer);
   facts.timestamp = timestamp_of(signer);
-  facts.validation_data = check_chain_coverage(message, dss);
+  facts.validation_data = check_chain_coverage(cms.get(), dss);
   return facts;
 }
 
-TimestampFacts read_document_timestamp(std::span<const std::uint8_t> token, const SignedContent& content) {
-  MdContext context(EVP_MD_CTX_new());
+TimestampFacts read_document_timestamp(std::span<const std::uint8_t> token, const SignedDigest& digest) {
+  const auto computed = digest(kSha256Oid);
   timestamp::Sha256 imprint{};
-  unsigned int length = 0;
-  const bool digested =
-      context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1 &&
-      content([&context](std::span<const std::uint8_t> piece) {
-        EVP_DigestUpdate(context.get(), piece.data(), piece.size());
-      }) &&
-      EVP_DigestFinal_ex(context.get(), imprint.data(), &length) == 1 && length == imprint.size();
-  if (!digested) {
+  if (!computed || computed->size() != imprint.size()) {
     TimestampFacts facts;
     facts.problem = "the signed bytes cannot be read";
     return facts;
   }
+  std::copy(computed->begin(), computed->end(), imprint.begin());
   return facts_of(token, imprint);
 }
 

@@ -23,6 +23,9 @@ struct TimestampFacts {
 };
 
 struct FormatFacts {
+  // The message carries the content it signs (eContent) instead of being
+  // detached from it.
+  bool encapsulated_content = false;
   bool signed_attributes = false;
   // nullopt when the attribute is absent (or the message unreadable).
   std::optional<bool> message_digest_matches;
@@ -34,17 +37,18 @@ struct FormatFacts {
 
 // Reads the first signer of `message` (DER ContentInfo of SignedData) and
 // checks its chain against the document's validation data `dss`.
-// `content` is digested only when the message has a message-digest
-// attribute. Never throws; an unreadable message gives the empty facts.
-[[nodiscard]] FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedContent& content,
+// `digest` is asked for only when the message has a message-digest
+// attribute. The message is decoded once for all of it. Never throws; an
+// unreadable message gives the empty facts.
+[[nodiscard]] FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedDigest& digest,
                                             const DocumentValidationData& dss);
 
 // The facts of a document timestamp's `token` (DER): its time and
 // authority, whether its signature holds and whether its imprint is the
-// SHA-256 of `content`. Never throws; an unreadable token or content gives
-// facts with `problem` set.
+// SHA-256 `digest` gives. Never throws; an unreadable token or content
+// gives facts with `problem` set.
 [[nodiscard]] TimestampFacts read_document_timestamp(std::span<const std::uint8_t> token,
-                                                     const SignedContent& content);
+                                                     const SignedDigest& digest);
 
 // "PAdES B-LT", "PAdES B-T", "PAdES B-B", "PKCS#7 with a timestamp",
 // "PKCS#7" from the /SubFilter and the facts.

@@ -4,22 +4,17 @@
 #include <cms.h>
 #include <prerror.h>
 #include <prtime.h>
-#include <sechash.h>
 #include <secoid.h>
 
 #include <cstdio>
-#include <memory>
+#include <optional>
+#include <vector>
 
 #include "signing/nss_handles.h"
 #include "verify/verification_store.h"
 
 namespace corvane::verify {
 namespace {
-
-struct HashDeleter {
-  void operator()(HASHContext* p) const { HASH_Destroy(p); }
-};
-using HashHandle = std::unique_ptr<HASHContext, HashDeleter>;
 
 std::string nss_error_text() {
   const PRErrorCode code = PR_GetError();
@@ -54,25 +49,6 @@ std::string status_text(NSSCMSVerificationStatus status) {
   }
 }
 
-// The digest of `content` with `algorithm`; empty when the algorithm is not
-// a digest NSS knows or the content cannot be read.
-std::vector<std::uint8_t> digest_of(SECOidTag algorithm, const SignedContent& content) {
-  const HASH_HashType type = HASH_GetHashTypeByOidTag(algorithm);
-  if (type == HASH_AlgNULL) return {};
-  HashHandle hash(HASH_Create(type));
-  if (!hash) return {};
-  HASH_Begin(hash.get());
-  const bool read = content([&hash](std::span<const std::uint8_t> piece) {
-    HASH_Update(hash.get(), piece.data(), static_cast<unsigned int>(piece.size()));
-  });
-  if (!read) return {};
-  std::vector<std::uint8_t> digest(HASH_LENGTH_MAX);
-  unsigned int length = 0;
-  HASH_End(hash.get(), digest.data(), &length, static_cast<unsigned int>(digest.size()));
-  digest.resize(length);
-  return digest;
-}
-
 CmsCheck refuse(CmsCheck check, std::string problem) {
   check.valid = false;
   check.problem = std::move(problem);
@@ -81,7 +57,7 @@ CmsCheck refuse(CmsCheck check, std::string problem) {
 
 }  // namespace
 
-CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedContent& content) {
+CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedDigest& digest_of_content) {
   CmsCheck check;
   const VerificationStore& store_state = verification_store();
   if (!store_state.ready) return refuse(check, "signatures cannot be checked: " + store_state.problem);
@@ -140,13 +116,11 @@ CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const Signed
     }
   }
 
-  std::vector<std::uint8_t> digest = digest_of(digest_algorithm, content);
-  if (digest.empty()) {
-    return refuse(check, check.signer.digest_algorithm.empty() || HASH_GetHashTypeByOidTag(digest_algorithm) == HASH_AlgNULL
-                             ? "the digest algorithm is not supported"
-                             : "the signed bytes cannot be read");
-  }
-  SECItem digest_item{siBuffer, digest.data(), static_cast<unsigned int>(digest.size())};
+  const SECItem& oid = signer->digestAlg.algorithm;
+  std::optional<std::vector<std::uint8_t>> digest = digest_of_content(std::span<const std::uint8_t>(oid.data, oid.len));
+  if (!digest) return refuse(check, "the signed bytes cannot be read");
+  if (digest->empty()) return refuse(check, "the digest algorithm is not supported");
+  SECItem digest_item{siBuffer, digest->data(), static_cast<unsigned int>(digest->size())};
   if (NSS_CMSSignerInfo_Verify(signer, &digest_item, &inner->contentType) != SECSuccess)
     return refuse(check, status_text(NSS_CMSSignerInfo_GetVerificationStatus(signer)));
   check.valid = true;

@@ -4,11 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
-#include "verify/signed_ranges.h"
+#include "verify/range_digests.h"
 
 namespace corvane::verify {
 
@@ -33,17 +32,13 @@ struct CmsCheck {
   SignerDetails signer;
 };
 
-// Hands the signed bytes to the sink given to it; false when they could
-// not all be read.
-using SignedContent = std::function<bool(const PieceSink&)>;
-
 // Decodes `message` (a DER ContentInfo holding SignedData with exactly one
-// signer and no content of its own), digests `content` with the signer's
-// digest algorithm and verifies the signer's signature, with or without
+// signer and no content of its own), asks `digest` for the digest of the
+// signed bytes with the signer's digest algorithm and verifies the signer's signature, with or without
 // signed attributes. The certificates the message carries are used to find
 // the signer and build its chain; none is added to the store. Opens the
 // certificate store if needed; without one, trust is not checked. Never throws; the neutral result has `valid`
 // false and `problem` set, with the signer details that could be read.
-[[nodiscard]] CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedContent& content);
+[[nodiscard]] CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedDigest& digest);
 
 }  // namespace corvane::verify

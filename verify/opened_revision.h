@@ -1,6 +1,7 @@
 // One revision of a PDF read by qpdf straight from the file: the file's
 // first `end` bytes, as a reader saw the document when that revision was
-// the last. Bytes are read in blocks as qpdf asks for them, so opening a
+// the last. Bytes are read in blocks as qpdf asks for them
+// (ByteSourceInput), so opening a
 // revision reads its cross-reference sections, and objects are read only
 // when something looks at them.
 #pragma once

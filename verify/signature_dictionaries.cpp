@@ -4,9 +4,6 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <exception>
 #include <map>
 #include <set>
@@ -45,6 +42,8 @@ class SignatureCollector {
   // Visits the whole field tree a widget annotation belongs to, starting at
   // its top-most parent, so that names and /FT are inherited correctly.
   void visit_widget(QPDFObjectHandle annotation) {
+    // A widget that is itself a field of the form was seen with the form.
+    if (annotation.isIndirect() && visited_fields_.count(annotation.getObjGen())) return;
     if (!annotation.isDictionary() || !annotation.getKey("/Subtype").isNameAndEquals("/Widget")) return;
     QPDFObjectHandle top = annotation;
     std::set<QPDFObjGen> seen;
@@ -97,11 +96,20 @@ class SignatureCollector {
   std::set<QPDFObjGen> recorded_;
 };
 
-// The page objects of the page tree under `root`, in document order, each
-// once: a /Kids entry leading back to a node already seen (a loop to the
-// root, a page listed twice) is skipped. Walked without recursion.
-std::vector<QPDFObjectHandle> pages_of(QPDFObjectHandle root) {
-  std::vector<QPDFObjectHandle> pages;
+// qpdf keeps every object it has read for the life of the document: a
+// page or annotation that has been looked at is replaced by null, so that
+// a document of many pages is never held whole.
+void let_go(QPDF& pdf, const QPDFObjectHandle& object) {
+  if (object.isIndirect()) pdf.replaceObject(object.getObjGen(), QPDFObjectHandle::newNull());
+}
+
+// Calls `visit` with each page object of the page tree under `root`, in
+// document order, each once: a /Kids entry leading back to a node already
+// seen (a loop to the root, a page listed twice) is skipped. Walked without
+// recursion; each node and its /Kids are let go of once read, each page
+// once `visit` has returned.
+template <class Visit>
+void for_each_page(QPDF& pdf, QPDFObjectHandle root, const Visit& visit) {
   std::set<QPDFObjGen> seen;
   std::vector<QPDFObjectHandle> pending{root};
   while (!pending.empty()) {
@@ -109,45 +117,40 @@ std::vector<QPDFObjectHandle> pages_of(QPDFObjectHandle root) {
     pending.pop_back();
     if (!node.isDictionary() || (node.isIndirect() && !seen.insert(node.getObjGen()).second)) continue;
     QPDFObjectHandle kids = node.getKey("/Kids");
-    if (!kids.isArray()) {
-      pages.push_back(node);
-      continue;
+    if (kids.isArray()) {
+      for (int i = kids.getArrayNItems(); i-- > 0;) pending.push_back(kids.getArrayItem(i));
+      let_go(pdf, kids);
+    } else {
+      visit(node);
     }
-    for (int i = kids.getArrayNItems(); i-- > 0;) pending.push_back(kids.getArrayItem(i));
+    let_go(pdf, node);
   }
-  return pages;
 }
 
 }  // namespace
 
-SignatureScan find_signatures(int fd, const std::string& path, const std::string& password) {
+SignatureScan find_signatures(QPDF& pdf) {
   SignatureScan scan;
   try {
-    QPDF pdf;
-    pdf.setSuppressWarnings(true);
-    // qpdf reads through a stream of its own on a copy of the descriptor.
-    const int copy = ::dup(fd);
-    std::FILE* stream = copy >= 0 ? ::fdopen(copy, "rb") : nullptr;
-    if (stream == nullptr) {
-      if (copy >= 0) ::close(copy);
-      scan.error = "the file cannot be read";
-      return scan;
-    }
-    pdf.processFile(path.c_str(), stream, /*close_file=*/true, password.empty() ? nullptr : password.c_str());
     SignatureCollector collector(pdf.getXRefTable());
     QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
     if (fields.isArray()) {
       for (int i = 0; i < fields.getArrayNItems(); ++i) collector.visit(fields.getArrayItem(i), "", "", 0);
     }
-    for (QPDFObjectHandle page : pages_of(pdf.getRoot().getKey("/Pages"))) {
+    for_each_page(pdf, pdf.getRoot().getKey("/Pages"), [&pdf, &collector](QPDFObjectHandle page) {
       QPDFObjectHandle annots = page.getKey("/Annots");
-      if (!annots.isArray()) continue;
-      for (int i = 0; i < annots.getArrayNItems(); ++i) collector.visit_widget(annots.getArrayItem(i));
-    }
+      if (!annots.isArray()) return;
+      for (int i = 0; i < annots.getArrayNItems(); ++i) {
+        QPDFObjectHandle annotation = annots.getArrayItem(i);
+        collector.visit_widget(annotation);
+        let_go(pdf, annotation);
+      }
+      let_go(pdf, annots);
+    });
     scan.signatures = std::move(collector.signatures);
     scan.opened = true;
   } catch (const QPDFExc& e) {
-    scan.error = e.getErrorCode() == qpdf_e_password ? "the password is missing or wrong" : e.getMessageDetail();
+    scan.error = e.getMessageDetail();
   } catch (const std::exception& e) {
     scan.error = e.what();
   }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class QPDF;
+
 namespace corvane::verify {
 
 // One signature dictionary as the document holds it.
@@ -34,13 +36,14 @@ struct SignatureScan {
   std::vector<SignatureDictionary> signatures;  // in the order of the form, then of the pages
 };
 
-// Reads the document from the open file `fd` (named `path` in messages;
-// with `password` when it is encrypted, "" for none) and lists its
-// signature dictionaries, each once even when it is reachable along several
-// ways. A field counts when its own or an inherited /FT is /Sig and its /V
-// is a dictionary. Cycles in /Kids or /Parent, of the form and of the page
-// tree, are followed once. Never throws: a document that cannot be read
-// gives `opened` false and `error`.
-[[nodiscard]] SignatureScan find_signatures(int fd, const std::string& path, const std::string& password);
+// Lists the signature dictionaries of the document `pdf`, each once even
+// when it is reachable along several ways. A field counts when its own or
+// an inherited /FT is /Sig and its /V is a dictionary. Cycles in /Kids or
+// /Parent, of the form and of the page tree, are followed once. The pages
+// and their annotations are let go of as they are read (they read as null
+// afterwards), so that memory stays small whatever the number of pages:
+// read anything else from `pdf` first. Never throws: a document whose
+// objects cannot be read gives `opened` false and `error`.
+[[nodiscard]] SignatureScan find_signatures(QPDF& pdf);
 
 }  // namespace corvane::verify

@@ -126,15 +126,18 @@ SignedRanges check_signed_ranges(const ByteSource& file, std::span<const long lo
   if (ranges.slot_end - ranges.slot_offset > kMaxSlotSize)
     return refuse(ranges, "the gap between the signed ranges is too large to be a signature");
 
+  // Where the parser found /Contents is checked first, so that ranges
+  // around another string cost no read of their gap.
+  constexpr std::string_view kNotThisContents = "the gap between the signed ranges is not this signature's /Contents";
+  if (contents_offset >= 0 && !slot_is_at(file, static_cast<std::uint64_t>(contents_offset), ranges.slot_offset))
+    return refuse(ranges, std::string(kNotThisContents));
   std::vector<std::uint8_t> slot(ranges.slot_end - ranges.slot_offset);
   if (!file.read(ranges.slot_offset, slot)) return refuse(ranges, "the file cannot be read");
   auto bytes = decode_slot(slot);
   if (!bytes) return refuse(ranges, "the gap between the signed ranges is not a hex string");
-  const bool is_this_contents =
-      contents_offset >= 0 ? slot_is_at(file, static_cast<std::uint64_t>(contents_offset), ranges.slot_offset)
-                           : std::equal(bytes->begin(), bytes->end(), contents.begin(), contents.end(),
-                                        [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
-  if (!is_this_contents) return refuse(ranges, "the gap between the signed ranges is not this signature's /Contents");
+  if (contents_offset < 0 && !std::equal(bytes->begin(), bytes->end(), contents.begin(), contents.end(),
+                                         [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }))
+    return refuse(ranges, std::string(kNotThisContents));
 
   const auto length = message_length(*bytes);
   if (!length) return refuse(ranges, "the signature's /Contents holds no signature message");

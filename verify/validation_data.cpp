@@ -78,12 +78,9 @@ Status crl_status(const DocumentValidationData& data, X509* cert, X509* issuer) 
 
 }  // namespace
 
-DocumentValidationData read_validation_data(const std::string& path, const std::string& password) {
+DocumentValidationData read_validation_data(QPDF& pdf) {
   DocumentValidationData data;
   try {
-    QPDF pdf;
-    pdf.setSuppressWarnings(true);
-    pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
     QPDFObjectHandle dss = pdf.getRoot().getKey("/DSS");
     if (!dss.isDictionary()) return data;
     data.present = true;
@@ -96,12 +93,9 @@ DocumentValidationData read_validation_data(const std::string& path, const std::
   return data;
 }
 
-ChainCoverage check_chain_coverage(std::span<const std::uint8_t> message, const DocumentValidationData& data) {
+ChainCoverage check_chain_coverage(CMS_ContentInfo* cms, const DocumentValidationData& data) {
   ChainCoverage coverage;
-  const unsigned char* in = message.data();
-  OpensslHandle<CMS_ContentInfo, CMS_ContentInfo_free> cms(
-      d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(message.size())));
-  OpensslHandle<STACK_OF(X509), free_certificates> certs(cms ? CMS_get1_certs(cms.get()) : nullptr);
+  OpensslHandle<STACK_OF(X509), free_certificates> certs(cms ? CMS_get1_certs(cms) : nullptr);
   if (!certs || !data.present) return coverage;
   for (int i = 0; i < sk_X509_num(certs.get()); ++i) {
     X509* cert = sk_X509_value(certs.get(), i);

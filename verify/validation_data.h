@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+class QPDF;
+typedef struct CMS_ContentInfo_st CMS_ContentInfo;
+
 namespace corvane::verify {
 
 struct DocumentValidationData {
@@ -15,9 +18,9 @@ struct DocumentValidationData {
   std::vector<std::vector<std::uint8_t>> certificates, ocsp_responses, crls;  // DER, as stored
 };
 
-// The /DSS of the document at `path` (opened with `password`); an empty
-// record when there is none or the document cannot be read. Never throws.
-[[nodiscard]] DocumentValidationData read_validation_data(const std::string& path, const std::string& password);
+// The /DSS of the document `pdf`; an empty record when there is none or it
+// cannot be read. Never throws.
+[[nodiscard]] DocumentValidationData read_validation_data(QPDF& pdf);
 
 struct ChainCoverage {
   bool covered = false;  // revocation data for every certificate of the chain that is not self-signed
@@ -25,11 +28,10 @@ struct ChainCoverage {
   std::string revoked;   // the subject of the first certificate the data says is revoked; "" when none
 };
 
-// Checks the certificates that `message` (DER ContentInfo of SignedData)
-// carries against `data`. An OCSP response counts for a certificate when it
+// Checks the certificates that the decoded signature message `cms` carries
+// against `data`. An OCSP response counts for a certificate when it
 // has an answer for its certificate id; a CRL when its issuer is the
 // certificate's issuer and its signature verifies with the issuer's key.
-[[nodiscard]] ChainCoverage check_chain_coverage(std::span<const std::uint8_t> message,
-                                                 const DocumentValidationData& data);
+[[nodiscard]] ChainCoverage check_chain_coverage(CMS_ContentInfo* cms, const DocumentValidationData& data);
 
 }  // namespace corvane::verify

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <optional>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "verify/byte_source.h"
@@ -10,7 +13,9 @@
 #include "verify/pdf_date.h"
 #include "verify/change_analysis.h"
 #include "verify/opened_revision.h"
+#include "verify/pdf_input.h"
 #include "verify/permissions.h"
+#include "verify/range_digests.h"
 #include "verify/revisions.h"
 #include "verify/signature_dictionaries.h"
 #include "verify/signed_ranges.h"
@@ -19,6 +24,28 @@
 
 namespace corvane::verify {
 namespace {
+
+// What the checks of one document share, so that signature dictionaries
+// that point at the same slot and ranges (one large /Contents shared by
+// many fields) cost one reading of the slot, one digest of the signed bytes
+// and one decoding of the message.
+struct SharedChecks {
+  explicit SharedChecks(const ByteSource& file) : digests(file) {}
+
+  // The ranges by /ByteRange, /Contents offset and (when that is unknown)
+  // /Contents bytes, without the signature message.
+  using RangesKey = std::tuple<std::vector<long long>, long long, std::string>;
+  std::map<RangesKey, SignedRanges> ranges;
+  // What a slot's message says of the signed bytes, by the ranges and the
+  // /SubFilter that says how to read it.
+  struct Results {
+    std::optional<CmsCheck> cms;
+    std::optional<FormatFacts> facts;
+  };
+  using ResultsKey = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::string>;
+  std::map<ResultsKey, Results> results;
+  RangeDigests digests;
+};
 
 // One signature being checked: what the checkers read, what they leave for
 // the ones after them, and the report they fill. The signature message
@@ -33,6 +60,11 @@ struct SignatureCheck {
   SignatureReport& report;
   // The document's validation data (/DSS), read once for all signatures.
   const DocumentValidationData& dss;
+  SharedChecks& shared;
+
+  SharedChecks::Results& results() {
+    return shared.results[{ranges.slot_offset, ranges.slot_end, ranges.signed_end, dictionary.sub_filter}];
+  }
 };
 
 // Both name a detached CMS signature over the byte ranges.
@@ -58,11 +90,26 @@ void check_dictionary(SignatureCheck& check) {
     report.problem = "the signature dictionary is inside an object stream, so /ByteRange cannot point at its /Contents";
 }
 
-// The signature message is read from the file here, once, at its offset.
+// The signature message is read from the file here, once, at its offset,
+// unless a dictionary before this one had the same ranges and its results
+// are known: then the message is not needed.
 void check_ranges(SignatureCheck& check) {
   if (!check.report.problem.empty()) return;
   const SignatureDictionary& d = check.dictionary;
-  check.ranges = check_signed_ranges(check.file, d.byte_range, d.contents_offset, d.contents);
+  SharedChecks::RangesKey key{d.byte_range, d.contents_offset, d.contents_offset < 0 ? d.contents : ""};
+  const auto known = check.shared.ranges.find(key);
+  bool results_known = false;
+  if (known != check.shared.ranges.end()) {
+    check.ranges = known->second;
+    const SharedChecks::Results& results = check.results();
+    results_known = !check.ranges.well_formed || (results.facts && (results.cms || check.report.document_timestamp));
+  }
+  if (!results_known) {
+    check.ranges = check_signed_ranges(check.file, d.byte_range, d.contents_offset, d.contents);
+    SignedRanges remembered = check.ranges;
+    remembered.signature = {};
+    check.shared.ranges.insert_or_assign(std::move(key), std::move(remembered));
+  }
   if (!check.ranges.well_formed) {
     check.report.problem = check.ranges.problem;
     return;
@@ -74,11 +121,13 @@ void check_ranges(SignatureCheck& check) {
 // A document timestamp's token stands for the signature: the authority for
 // the signer, its time for the signing time.
 void check_document_timestamp(SignatureCheck& check) {
-  const ByteSource& file = check.file;
-  const SignedRanges& ranges = check.ranges;
+  std::optional<FormatFacts>& known = check.results().facts;
+  if (!known) {
+    known.emplace();
+    known->timestamp = read_document_timestamp(check.ranges.signature, check.shared.digests.of(check.ranges));
+  }
+  const TimestampFacts& facts = *known->timestamp;
   SignatureReport& report = check.report;
-  const TimestampFacts facts = read_document_timestamp(
-      ranges.signature, [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); });
   report.format = "document timestamp";
   report.signer.subject = facts.authority;
   report.signer.signing_time = facts.time;
@@ -94,10 +143,9 @@ void check_cms(SignatureCheck& check) {
     check_document_timestamp(check);
     return;
   }
-  const ByteSource& file = check.file;
-  const SignedRanges& ranges = check.ranges;
-  const CmsCheck cms = check_cms_signature(
-      ranges.signature, [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); });
+  std::optional<CmsCheck>& known = check.results().cms;
+  if (!known) known = check_cms_signature(check.ranges.signature, check.shared.digests.of(check.ranges));
+  const CmsCheck& cms = *known;
   SignatureReport& report = check.report;
   const std::string time_from_m = report.signer.signing_time;
   report.signer = cms.signer;
@@ -112,16 +160,21 @@ void check_cms(SignatureCheck& check) {
 // invalid.
 void check_format(SignatureCheck& check) {
   if (!check.ranges.well_formed || check.report.document_timestamp) return;
-  const ByteSource& file = check.file;
-  const SignedRanges& ranges = check.ranges;
+  std::optional<FormatFacts>& known = check.results().facts;
+  if (!known) known = read_format_facts(check.ranges.signature, check.shared.digests.of(check.ranges), check.dss);
   SignatureReport& report = check.report;
-  report.format_facts = read_format_facts(
-      ranges.signature, [&file, &ranges](const PieceSink& sink) { return read_signed_bytes(file, ranges, sink); },
-      check.dss);
+  report.format_facts = *known;
   report.format = format_name(check.dictionary.sub_filter, report.format_facts);
   const FormatFacts& facts = report.format_facts;
   std::string problem;
-  if (facts.message_digest_matches == false) problem = "the message-digest attribute does not match the signed bytes";
+  // A detached signature signs the byte ranges: content inside the message
+  // is something else, which a reader might take for what was signed. This
+  // outweighs whatever else was found.
+  if (facts.encapsulated_content) {
+    report.valid = false;
+    report.problem = "the signature is detached (/SubFilter /" + check.dictionary.sub_filter +
+                     ") but its CMS message encapsulates content";
+  } else if (facts.message_digest_matches == false) problem = "the message-digest attribute does not match the signed bytes";
   else if (facts.signing_certificate_matches == false)
     problem = "the signing-certificate-v2 attribute does not name the signer's certificate";
   else if (facts.timestamp && !facts.timestamp->problem.empty())
@@ -159,9 +212,10 @@ constexpr Checker kCheckers[] = {check_dictionary, check_ranges, check_cms, chec
 
 SignatureReport verify_signature(const ByteSource& file, const std::string& password,
                                  const std::vector<std::uint64_t>& revision_ends,
-                                 const SignatureDictionary& dictionary, const DocumentValidationData& dss) {
+                                 const SignatureDictionary& dictionary, const DocumentValidationData& dss,
+                                 SharedChecks& shared) {
   SignatureReport report;
-  SignatureCheck check{file, password, revision_ends, dictionary, {}, report, dss};
+  SignatureCheck check{file, password, revision_ends, dictionary, {}, report, dss, shared};
   for (Checker checker : kCheckers) checker(check);
   return report;
 }
@@ -199,10 +253,11 @@ void read_certification(std::vector<SignatureReport>& signatures, const Document
 }
 
 // What the revisions after each signature did, and whether it permits it.
-// The file's last revision is opened once for all of them.
-void judge_later_changes(const ByteSource& file, const std::string& password, std::vector<SignatureReport>& signatures,
-                         const PermitOptions& permit) {
-  const OpenedRevision last(file, file.size(), password);
+// The file's last revision is opened once for all of them, where its
+// signatures were found (readable_end).
+void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const std::string& password,
+                         std::vector<SignatureReport>& signatures, const PermitOptions& permit) {
+  const OpenedRevision last(file, last_end, password);
   const DocumentPermissions permissions = read_permissions(last);
   read_certification(signatures, permissions);
   int certification_p = 0;
@@ -239,9 +294,15 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
     report.error = "The file " + path + " cannot be read (" + file.problem() + ")";
     return report;
   }
-  const SignatureScan scan = find_signatures(file.descriptor(), path, password);
+  const std::vector<std::uint64_t> ends = revision_ends(file);
+  // One reading of the document for the validation data, then the
+  // signatures (the search for them lets go of what it has read).
+  const std::uint64_t last_end = readable_end(file, ends);
+  const OpenedPdf document = open_pdf(file, last_end, password);
+  const DocumentValidationData dss = document.pdf ? read_validation_data(*document.pdf) : DocumentValidationData{};
+  const SignatureScan scan = document.pdf ? find_signatures(*document.pdf) : SignatureScan{};
   if (!scan.opened) {
-    report.error = "The document " + path + " cannot be opened: " + scan.error;
+    report.error = "The document " + path + " cannot be opened: " + (document.pdf ? scan.error : document.problem);
     return report;
   }
   const VerificationStore& store = verification_store();
@@ -254,11 +315,10 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   report.opened = true;
   report.file_size = file.size();
   report.signatures.reserve(scan.signatures.size());
-  const DocumentValidationData dss = read_validation_data(path, password);
-  const std::vector<std::uint64_t> ends = revision_ends(file);
+  SharedChecks shared(file);
   for (const SignatureDictionary& dictionary : scan.signatures)
-    report.signatures.push_back(verify_signature(file, password, ends, dictionary, dss));
-  judge_later_changes(file, password, report.signatures, permit);
+    report.signatures.push_back(verify_signature(file, password, ends, dictionary, dss, shared));
+  judge_later_changes(file, last_end, password, report.signatures, permit);
   name_archived_signatures(report.signatures);
   return report;
 }

@@ -175,6 +175,10 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
   ScratchDir dir("long-term");
   const TsaServer tsa(dir / "tsa");
   const auto ltv = tsa.make_ltv_hierarchy();
+  presign_ocsp_answer(ltv, "ocsp-presigned", /*age_days=*/0);
+  presign_ocsp_answer(ltv, "ocsp-old", /*age_days=*/400);
+  const char *lee = "Lee Valid", *cole = "Cole Crl";
+  const std::string ocsp = "OCSP " + tsa.url("/ocsp"), crl = "CRL " + tsa.url("/ca-crl");
   const struct {
     const char* name;
     const char* pdf;
@@ -183,8 +187,10 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
     std::string flags;
     bool pades;
     bool timestamp;
-    const char* format;  // as verify names it
-    bool ltv = false;    // signed by "Lee Valid" of the hierarchy, with its validation data
+    const char* format;        // as verify names it
+    const char* ltv = nullptr;  // the hierarchy's signer, with its validation data
+    std::string fault = "";     // of the OCSP and CRL answers
+    std::string data_from = "";  // "OCSP URL" or "CRL URL": where the signer's own data came from
   } cases[] = {
       {"B-B by flag", "plain.pdf", "", "", "--pades", true, false, "PAdES B-B"},
       {"B-B by a DWORD setting, encrypted", "enc-aes-256.pdf", "user", "\"pades\"=dword:00000001\n", "", true, false,
@@ -200,13 +206,27 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
        "PAdES B-T"},
       {"B-T, authority with a password", "plain.pdf", "", reg_value("tsauser", "tsa"), "--pades --tsa " + tsa.url("/auth"),
        true, true, "PAdES B-T"},
-      {"PKCS#7 with validation data", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", true},
+      {"PKCS#7 with validation data", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", lee},
       {"B-LT, encrypted", "enc-aes-256.pdf", "user", "", "--ltv --pades --tsa " + tsa.url("/ok"), true, true,
-       "PAdES B-LT", true},
+       "PAdES B-LT", lee},
       {"B-LT by the setting, appended, encrypted", "enc-rc4-128.pdf", "user", reg_value("ltv", "1"),
-       "--append --pades --tsa " + tsa.url("/ok"), true, true, "PAdES B-LT", true},
+       "--append --pades --tsa " + tsa.url("/ok"), true, true, "PAdES B-LT", lee},
       {"validation data appended to a cross-reference stream", "xref-stream.pdf", "", "", "--append --ltv", false, false,
-       "PKCS#7", true},
+       "PKCS#7", lee},
+      // A responder that fails leaves the CRL; an answer signed in advance
+      // (no nonce) serves while younger than ltvmaxage.
+      {"OCSP HTTP error", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-500", crl},
+      {"OCSP not found", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-404", crl},
+      {"OCSP try later", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-trylater", crl},
+      {"OCSP garbage", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-garbage", crl},
+      {"OCSP too slow", "plain.pdf", "", reg_value("tsatimeout", "1"), "--ltv", false, false, "PKCS#7", cole,
+       "ocsp-slow", crl},
+      {"OCSP answer 400 days old", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-old", crl},
+      {"OCSP answering", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "", ocsp},
+      {"OCSP answer signed in advance", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", lee, "ocsp-presigned",
+       ocsp},
+      {"OCSP answer 400 days old, within ltvmaxage", "plain.pdf", "", reg_value("ltvmaxage", "500"), "--ltv", false,
+       false, "PKCS#7", lee, "ocsp-old", ocsp},
   };
   write_file(dir / "tsa-password", "secret\n");
   const std::string password_file = "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string());
@@ -217,9 +237,14 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
     std::string arguments = shell_quote(fixture_pdf(c.pdf).string()) + " -o " + shell_quote(out.string()) + " " + c.flags;
     if (*c.password) arguments += std::string(" --password ") + c.password;
     const std::string store = c.ltv ? ltv_store(ltv) + " " : "";
-    if (c.ltv) arguments += " --cert 'Lee Valid'";
+    if (c.ltv) arguments += " -v --cert " + shell_quote(c.ltv);
+    tsa.set_fault(c.fault);
     const CommandResult r = corvanepdf(dir, c.values, "sign " + arguments, store + password_file);
     ASSERT_EQ(r.exit_code, 0) << r.output;
+    if (!c.data_from.empty()) {
+      EXPECT_TRUE(contains(r.output, "validation data: " + c.data_from + ": HTTP 200, /O=LTV Test/CN=" + c.ltv))
+          << r.output;
+    }
 
     const std::string file = read_file(out);
     const std::string pdfsig = pdfsig_report(out, c.password);
@@ -239,8 +264,9 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
               c.pades) << verify.output;
     EXPECT_EQ(contains(verify.output, "CN=Test Timestamp Authority, token valid, imprint matches the signature\n"),
               c.timestamp) << verify.output;
-    EXPECT_EQ(contains(verify.output, "  Validation data: in the document for the whole chain\n"), c.ltv) << verify.output;
-    EXPECT_EQ(contains(verify.output, "  Coverage: covers its revision; after it: validation data\n"), c.ltv)
+    EXPECT_EQ(contains(verify.output, "  Validation data: in the document for the whole chain\n"), c.ltv != nullptr)
+        << verify.output;
+    EXPECT_EQ(contains(verify.output, "  Coverage: covers its revision; after it: validation data\n"), c.ltv != nullptr)
         << verify.output;
 
     const CmsFacts cms = read_cms(signature_of(file));
@@ -515,48 +541,6 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
               c.revoked) << verify.output;
     EXPECT_EQ(contains(verify.output, "  Certificate: revoked (by the document's validation data)\n"), c.revoked);
     EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid"));
-  }
-}
-
-TEST(LongTermSignature, AMisbehavingResponderLeavesTheCrlAndAnAnswerSignedInAdvanceServes) {
-  ScratchDir dir("long-term");
-  const TsaServer tsa(dir / "tsa");
-  const auto ltv = tsa.make_ltv_hierarchy();
-  presign_ocsp_answer(ltv, "ocsp-presigned", /*age_days=*/0);
-  presign_ocsp_answer(ltv, "ocsp-old", /*age_days=*/400);
-  const std::string ocsp_used = "validation data: OCSP " + tsa.url("/ocsp") + ": HTTP 200, ";
-  const std::string crl_used = "validation data: CRL " + tsa.url("/ca-crl") + ": HTTP 200, ";
-  const struct {
-    const char* name;
-    const char* signer;
-    std::string fault;
-    std::string values;
-    const std::string& used;  // the log line of the data the signer's certificate got
-  } cases[] = {
-      {"HTTP error", "Cole Crl", "ocsp-500", "", crl_used},
-      {"not found", "Cole Crl", "ocsp-404", "", crl_used},
-      {"try later", "Cole Crl", "ocsp-trylater", "", crl_used},
-      {"garbage", "Cole Crl", "ocsp-garbage", "", crl_used},
-      {"no answer in time", "Cole Crl", "ocsp-slow", reg_value("tsatimeout", "1"), crl_used},
-      {"an answer 400 days old", "Cole Crl", "ocsp-old", "", crl_used},
-      {"a good responder", "Cole Crl", "", "", ocsp_used},
-      {"an answer signed in advance, without nonce", "Lee Valid", "ocsp-presigned", "", ocsp_used},
-      {"an old answer within ltvmaxage", "Lee Valid", "ocsp-old", reg_value("ltvmaxage", "500"), ocsp_used},
-  };
-  const auto out = dir / "out.pdf";
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    tsa.set_fault(c.fault);
-    std::filesystem::remove(out);
-    const CommandResult r = corvanepdf(dir, c.values,
-                                       "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
-                                           shell_quote(out.string()) + " -v " + ltv_flags(c.signer),
-                                       ltv_store(ltv));
-    ASSERT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_TRUE(contains(r.output, c.used + "/O=LTV Test/CN=" + c.signer)) << r.output;
-    const CommandResult verify = verify_command(out, "", ltv_store(ltv));
-    EXPECT_EQ(verify.exit_code, 0) << verify.output;
-    EXPECT_TRUE(contains(verify.output, "  Validation data: in the document for the whole chain\n")) << verify.output;
   }
 }
 

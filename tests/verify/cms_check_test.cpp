@@ -7,10 +7,12 @@
 namespace corvane::verify {
 namespace {
 
-SignedContent content_of(const std::string& text) {
-  return [text](const PieceSink& sink) {
-    sink(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-    return true;
+SignedDigest content_of(const std::string& text) {
+  return [text](std::span<const std::uint8_t> oid) {
+    return digest_of(oid, [&text](const PieceSink& sink) {
+      sink(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+      return true;
+    });
   };
 }
 

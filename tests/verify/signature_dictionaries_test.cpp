@@ -4,6 +4,7 @@
 
 #include "tests/verify/verify_test_support.h"
 #include "verify/byte_source.h"
+#include "verify/pdf_input.h"
 
 namespace corvane::verify {
 namespace {
@@ -34,8 +35,10 @@ TEST(FindSignatures, FollowsFieldTreesAndWidgetsOnceEach) {
   });
   test::write_file(dir / "form.pdf", pdf);
 
-  const FileByteSource file((dir / "form.pdf").string());
-  const SignatureScan scan = find_signatures(file.descriptor(), (dir / "form.pdf").string(), "");
+  const MemoryByteSource file(pdf);
+  const OpenedPdf document = open_pdf(file, file.size(), "");
+  ASSERT_TRUE(document.pdf) << document.problem;
+  const SignatureScan scan = find_signatures(*document.pdf);
   ASSERT_TRUE(scan.opened) << scan.error;
   ASSERT_EQ(scan.signatures.size(), 2u);
   const SignatureDictionary& inner = scan.signatures[0];

@@ -28,7 +28,9 @@ std::string empty_store(const std::filesystem::path& dir) {
 // changed or unsigned; 2 unreadable; 3 valid but untrusted or weak. Crafted
 // files: many fields sharing one large /Contents (memory stays near one
 // signature), a SHA-1 signature, a signer forged with the real signer's name
-// and address, a FIFO and another user's link (never blocked on or followed).
+// and address, a detached signature whose message carries the signed bytes
+// too, gigabytes' stand-in of zeros after the last %%EOF, a FIFO and another
+// user's link (never blocked on or followed).
 TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   ScratchDir dir("verify-command");
   sign_with_peer(fixture_pdf("plain.pdf"), dir / "signed.pdf");
@@ -36,6 +38,9 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   constexpr std::size_t kSlotBytes = 2u << 20;
   write_file(dir / "shared.pdf", make_shared_slot_pdf(128, kSlotBytes, "signer", "sha256"));
   write_file(dir / "sha1.pdf", make_shared_slot_pdf(1, 8192, "signer", "sha1"));
+  write_file(dir / "encapsulated.pdf", make_shared_slot_pdf(1, 8192, "signer", "sha256", "-nodetach -econtent_type id-smime-ct-TSTInfo"));
+  // Megabytes of zeros after the last %%EOF: no revision, so not covered.
+  write_file(dir / "zero-tail.pdf", read_file(dir / "signed.pdf") + std::string(4u << 20, '\0'));
   const std::string forged = (dir / "forged").string();
   ASSERT_EQ(run_command("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out " +
                         shell_quote(forged + ".key") + " && openssl x509 -in " +
@@ -77,6 +82,10 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
       {"verify " + q("own.pdf"), 0, "  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"},
       {"verify " + q("shared.pdf"), 0, "Signature 128 (field \"sig127\"):", "", 160},
       {"verify " + q("appended.pdf"), 1, "  Whole file covered: no (the signed revision ends at byte"},
+      {"verify " + q("zero-tail.pdf"), 1, "  Signature: valid\n  Certificate: trusted\n  Whole file covered: no ("},
+      {"verify " + q("encapsulated.pdf"), 1,
+       "  Signature: invalid (the signature is detached (/SubFilter /adbe.pkcs7.detached) but its CMS message "
+       "encapsulates content)"},
       {"verify " + shell_quote(fixture_pdf("plain.pdf").string()), 1, "The document has no signatures.\n"},
       {"verify " + q("sha1.pdf"), 3,
        "  Digest algorithm: SHA-1 (weak)\n  Signature: valid\n  Certificate: trusted\n"},
@@ -91,7 +100,7 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
       {"verify " + shell_quote(fixture_pdf("not-a-pdf.pdf").string()), 2, "corvanepdf: The document"},
       // A FIFO that nobody writes to would block an ordinary open for ever.
       {"verify " + q("fifo.pdf"), 2, "not a regular file", "timeout 120"},
-      {"verify " + q(root ? "their-link.pdf" : "missing.pdf"), 2, root ? "owned by another user" : "The file"},
+      {"verify " + q(root ? "their-link.pdf" : "missing.pdf"), 2, root ? "a link of another user" : "The file"},
       {"verify --help", 0, "3 every signature is valid"},
   };
   for (const auto& c : cases) {

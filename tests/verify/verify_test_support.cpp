@@ -38,7 +38,8 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
   return {der.begin(), der.end()};
 }
 
-std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md) {
+std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md,
+                                 const std::string& flags) {
   const std::string range_placeholder = "[0 0000000000 0000000000 0000000000]";
   std::string field_list;
   std::vector<std::string> objects = {"", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -57,7 +58,7 @@ std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::
   char ranges[64];
   std::snprintf(ranges, sizeof ranges, "[0 %010zu %010zu %010zu]", slot, slot_end, pdf.size() - slot_end);
   pdf.replace(pdf.find(range_placeholder), range_placeholder.size(), ranges);
-  const std::vector<std::uint8_t> der = openssl_sign(pdf.substr(0, slot) + pdf.substr(slot_end), key, md);
+  const std::vector<std::uint8_t> der = openssl_sign(pdf.substr(0, slot) + pdf.substr(slot_end), key, md, flags);
   EXPECT_LE(der.size(), slot_bytes);
   for (std::size_t i = 0; i < der.size() && i < slot_bytes; ++i) {
     static constexpr char kHex[] = "0123456789abcdef";

@@ -26,8 +26,9 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
 // A one-page PDF with `fields` signature fields, each with a signature
 // dictionary of its own, all sharing one /ByteRange and one /Contents (an
 // indirect string of `slot_bytes` bytes), signed over the ranges with
-// openssl_sign(key, md).
-std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md);
+// openssl_sign(key, md, flags).
+std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md,
+                                 const std::string& flags = "");
 
 // One object of a hand-made update: "N G obj" with `body`; an empty body
 // frees the object instead.

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "verify/authority_trust.h"
 #include "verify/byte_source.h"
 #include "verify/cades_check.h"
 #include "verify/pdf_date.h"
@@ -41,6 +42,7 @@ struct SharedChecks {
   struct Results {
     std::optional<CmsCheck> cms;
     std::optional<FormatFacts> facts;
+    AuthorityTrust authority;  // a document timestamp's, set with its facts
   };
   using ResultsKey = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::string>;
   std::map<ResultsKey, Results> results;
@@ -125,6 +127,7 @@ void check_document_timestamp(SignatureCheck& check) {
   if (!known) {
     known.emplace();
     known->timestamp = read_document_timestamp(check.ranges.signature, check.shared.digests.of(check.ranges));
+    check.results().authority = check_authority_trust(check.ranges.signature);
   }
   const TimestampFacts& facts = *known->timestamp;
   SignatureReport& report = check.report;
@@ -135,6 +138,10 @@ void check_document_timestamp(SignatureCheck& check) {
   report.valid = facts.problem.empty();
   report.problem = facts.problem.empty() ? "" : "the document timestamp does not hold: " + facts.problem;
   report.format_facts.timestamp = facts;
+  const AuthorityTrust& trust = check.results().authority;
+  report.signer.trust_checked = trust.checked;
+  report.signer.trusted = trust.trusted;
+  report.signer.trust_problem = trust.problem;
 }
 
 void check_cms(SignatureCheck& check) {
@@ -340,7 +347,7 @@ Verdict verdict_of(const DocumentReport& report) {
   const bool trusted_and_strong =
       std::all_of(report.signatures.begin(), report.signatures.end(),
                   [](const SignatureReport& s) {
-                    return (s.signer.trusted || s.document_timestamp) && !s.weak_digest;
+                    return s.signer.trusted && !s.weak_digest;
                   });
   return trusted_and_strong ? Verdict::kHolds : Verdict::kUntrusted;
 }

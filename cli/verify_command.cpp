@@ -51,8 +51,9 @@ constexpr const char* kExitCodes =
     "1 no signature (document timestamps alone are none), a signature is invalid, or a change after\n"
     "one that it does not permit;\n"
     "2 the file could not be read;\n"
-    "3 every signature is valid and permits what follows it, but a signer is not trusted (or cannot\n"
-    "be checked without a certificate store) or a weak digest (SHA-1, MD5) is used.";
+    "3 every signature is valid and permits what follows it, but a signer or a document timestamp's\n"
+    "authority is not trusted (or cannot be checked without a certificate store) or a weak digest\n"
+    "(SHA-1, MD5) is used.";
 
 // The system's bundle of certification authorities (Debian's ca-certificates).
 constexpr const char* kSystemBundle = "/etc/ssl/certs/ca-certificates.crt";

@@ -153,6 +153,8 @@ class Analysis {
   // given a new generation is an other change at once.
   bool compare_entries() {
     std::map<int, int> used_generation;  // object number -> its generation in use in the signed revision
+    QPDFObjectHandle size = before_.getTrailer().getKey("/Size");
+    const long long before_size = size.isInteger() ? size.getIntValue() : 0;
     for (const auto& [id, entry] : xb_)
       if (entry.getType() != 0) used_generation[id.getObj()] = id.getGen();
     for (const auto& [id, entry] : xa_) {
@@ -166,6 +168,9 @@ class Analysis {
         changed_.push_back(id);
       } else {
         if (is_container(now)) continue;
+        // An object of the signed revision may refer to a number it left
+        // free or never wrote; defining it later would change that object.
+        if (id.getObj() < before_size) return other(id, "added under a number below the signed revision's /Size");
         added_.insert(id);
       }
       touched_.insert(id);

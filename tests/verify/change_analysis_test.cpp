@@ -177,6 +177,13 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
       {"the page's resources", objects({{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
                                             "/Resources << /XObject << /X 5 0 R >> >> /Annots [6 0 R 7 0 R 8 0 R 9 0 R] >>"}}),
        ChangeLevel::kOther, false, "page 1: /Resources"},
+      {"a freed number defined again, where an unchanged page refers to it",
+       [](const std::string& pdf) {
+         const std::string second = second_signer()(test::with_update(pdf, {{8, ""}}));
+         return test::with_update(second, {{8, "<< /Type /Annot /Subtype /FreeText /Rect [10 60 190 140] "
+                                                "/Contents (PAID) /DA (/Helv 24 Tf) >>"}});
+       },
+       ChangeLevel::kOther, false, "8 0 added under a number below the signed revision's /Size", 0, "", {}, "Second"},
       {"an object nothing allowed reaches", objects({{11, pdf_stream(kContent)}}), ChangeLevel::kOther, false,
        "11 0 a stream added"},
       {"new /Info and XMP metadata", objects({{1, catalog("6 0 R 7 0 R 9 0 R", "/Metadata 11 0 R")},

@@ -93,6 +93,17 @@ class StructureWalk {
     return 0;
   }
 
+  // The top of a field's /Parent chain.
+  static QPDFObjectHandle top_of(QPDFObjectHandle field) {
+    std::set<QPDFObjGen> seen;
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+      QPDFObjectHandle parent = field.getKey("/Parent");
+      if (!parent.isDictionary() || (parent.isIndirect() && !seen.insert(parent.getObjGen()).second)) break;
+      field = parent;
+    }
+    return field;
+  }
+
   bool first_visit(QPDFObjectHandle object) {
     return !object.isIndirect() || visited_.insert(object.getObjGen()).second;
   }
@@ -155,6 +166,11 @@ class StructureWalk {
     for (QPDFObjectHandle annotation : annots.aitems()) {
       if (!annotation.isDictionary()) continue;
       mark(annotation, Role::kAnnotation, number);
+      // A widget whose field the form does not list is a field all the
+      // same, as readers show it: its tree is walked from the top.
+      if (annotation.getKey("/Subtype").isNameAndEquals("/Widget") && annotation.isIndirect() &&
+          out_.field_of(annotation.getObjGen()) == DocumentStructure::kNoField)
+        walk_field(top_of(annotation), "", false, 0);
       // A widget's appearance is walked with its field.
       if (!annotation.getKey("/Subtype").isNameAndEquals("/Widget")) walk_appearance(annotation, DocumentStructure::kNoField);
     }

@@ -85,6 +85,8 @@ void check_dictionary(SignatureCheck& check) {
   report.document_timestamp = sub_filter == kDocumentTimestamp;
   report.object_number = check.dictionary.object_number;
   report.object_generation = check.dictionary.object_generation;
+  report.certification = check.dictionary.certification;
+  report.locks = check.dictionary.locks;
   if (!is_detached_cms(sub_filter) && !report.document_timestamp)
     report.problem = sub_filter.empty() ? "the signature does not say what kind it is (no /SubFilter)"
                                         : "signatures of the kind /" + sub_filter + " are not supported";
@@ -239,34 +241,25 @@ void name_archived_signatures(std::vector<SignatureReport>& signatures) {
     if (s.format == "PAdES B-LT" && s.revision < last_timestamped_revision) s.format = "PAdES B-LTA";
 }
 
-// The certification: the signature /Perms /DocMDP names, which must be the
-// document's first; and the locks of each signature.
-void read_certification(std::vector<SignatureReport>& signatures, const DocumentPermissions& permissions) {
+// The certification must be the document's first signature.
+void check_certification_is_first(std::vector<SignatureReport>& signatures) {
   std::size_t first_revision = 0;
   for (const SignatureReport& s : signatures)
     if (s.revision > 0 && (first_revision == 0 || s.revision < first_revision)) first_revision = s.revision;
-  for (SignatureReport& s : signatures) {
-    if (s.object_number == 0) continue;
-    const auto locks = permissions.locks.find({s.object_number, s.object_generation});
-    if (locks != permissions.locks.end()) s.locks = locks->second;
-    if (s.object_number != permissions.certification_number || s.object_generation != permissions.certification_generation)
-      continue;
-    s.certification = permissions.certification_p;
-    if (s.revision != first_revision && s.valid) {
+  for (SignatureReport& s : signatures)
+    if (s.certification > 0 && s.revision != first_revision && s.valid) {
       s.valid = false;
       s.problem = "it certifies the document but is not its first signature";
     }
-  }
 }
 
 // What the revisions after each signature did, and whether it permits it.
-// The file's last revision is opened once for all of them, where its
-// signatures were found (readable_end).
+// The file's last revision (up to where its signatures were found,
+// readable_end) is opened once for all of them, when one does not cover
+// the whole file.
 void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const std::string& password,
                          std::vector<SignatureReport>& signatures, const PermitOptions& permit) {
-  const OpenedRevision last(file, last_end, password);
-  const DocumentPermissions permissions = read_permissions(last);
-  read_certification(signatures, permissions);
+  check_certification_is_first(signatures);
   int certification_p = 0;
   for (const SignatureReport& s : signatures)
     if (s.certification > 0 && s.valid) certification_p = s.certification;
@@ -274,6 +267,7 @@ void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const s
   for (const SignatureReport& s : signatures)
     known.push_back({s.object_number, s.object_generation, s.valid, s.signed_end, s.document_timestamp});
   const long long last_section = last_section_offset(file);
+  std::optional<OpenedRevision> last;
   for (SignatureReport& s : signatures) {
     if (s.signed_end == 0 || s.covers_whole_file) continue;
     if (last_section < static_cast<long long>(s.signed_end)) {
@@ -282,8 +276,9 @@ void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const s
       s.after.permitted = false;
       continue;
     }
+    if (!last) last.emplace(file, last_end, password);
     const OpenedRevision signed_revision(file, s.signed_end, password);
-    s.after = analyse_changes(signed_revision, last, known);
+    s.after = analyse_changes(signed_revision, *last, known);
     judge_permission(s.after, certification_p, s.locks, permit);
   }
 }

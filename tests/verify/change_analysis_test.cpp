@@ -184,8 +184,8 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
                                                 "/Contents (PAID) /DA (/Helv 24 Tf) >>"}});
        },
        ChangeLevel::kOther, false, "8 0 added under a number below the signed revision's /Size", 0, "", {}, "Second"},
-      {"an object nothing allowed reaches", objects({{11, pdf_stream(kContent)}}), ChangeLevel::kOther, false,
-       "11 0 a stream added"},
+      {"an object nothing uses (some writers leave them)", objects({{11, pdf_stream(kContent)}}), ChangeLevel::kNone,
+       true, ""},
       {"new /Info and XMP metadata", objects({{1, catalog("6 0 R 7 0 R 9 0 R", "/Metadata 11 0 R")},
                                                {11, pdf_stream(xmp, "/Type /Metadata /Subtype /XML")},
                                                {12, "<< /Producer (Desktop viewer) /ModDate (D:20261206) >>"}},
@@ -208,6 +208,17 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
 TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
   check({
       {"an honest second signer", second_signer(), ChangeLevel::kSigning, true, "signature field \"Second\""},
+      {"a second signer whose field only the page lists, leaving an object nothing uses",
+       [](const std::string& pdf) {
+         return test::with_signed_update(
+             pdf,
+             {{3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
+              {11, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Second) /V 12 0 R /Rect [0 0 0 0] /P 3 0 R >>"},
+              {12, test::signature_dictionary()},
+              {13, appearance("")}},
+             "ecsigner");
+       },
+       ChangeLevel::kSigning, true, "signature field \"Second\""},
       {"the prepared field signed with an appearance",
        [](const std::string& pdf) {
          return test::with_signed_update(
@@ -337,7 +348,7 @@ TEST(ChangeAnalysis, AnnotationsNeedPermission) {
                                 "(http://127.0.0.1/) >> >>"),
        ChangeLevel::kOther, false, "a new /Link annotation", 3},
       {"a widget of no field", new_annotation("<< /Type /Annot /Subtype /Widget /Rect [10 60 190 140] >>"),
-       ChangeLevel::kOther, false, "a widget of no new signature field", 3},
+       ChangeLevel::kOther, false, "a new form field", 3},
   });
 }
 

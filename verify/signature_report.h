@@ -80,6 +80,7 @@ struct SignatureReport {
   // What the signature covers (check_ranges).
   bool covers_whole_file = false;
   std::uint64_t signed_end = 0;  // where the signed bytes end; 0 when the ranges are not usable
+  std::vector<long long> byte_range;  // the dictionary's /ByteRange numbers; empty when not all integers
   // The digest algorithm is one that collisions can be made for (SHA-1, MD5).
   bool weak_digest = false;
   // "PKCS#7", "PAdES B-B", "PAdES B-T", "PAdES B-LT", "PKCS#7 with a

@@ -86,6 +86,7 @@ void check_dictionary(SignatureCheck& check) {
   report.object_number = check.dictionary.object_number;
   report.object_generation = check.dictionary.object_generation;
   report.certification = check.dictionary.certification;
+  report.byte_range = check.dictionary.byte_range;
   report.locks = check.dictionary.locks;
   if (!is_detached_cms(sub_filter) && !report.document_timestamp)
     report.problem = sub_filter.empty() ? "the signature does not say what kind it is (no /SubFilter)"

@@ -11,7 +11,7 @@ constexpr int kMaxDepth = 64;
 
 class StructureWalk {
  public:
-  explicit StructureWalk(DocumentStructure& out) : out_(out) {}
+  explicit StructureWalk(DocumentStructure& out, bool appearances = true) : out_(out), appearances_(appearances) {}
 
   void mark(QPDFObjectHandle object, Role role, std::size_t index = DocumentStructure::kNoField) {
     if (object.isIndirect()) out_.places[object.getObjGen()].push_back({role, index});
@@ -163,6 +163,7 @@ class StructureWalk {
   // The appearance dictionary of an annotation and its streams: /N, /D and
   // /R, each a stream or a dictionary of state streams.
   void walk_appearance(QPDFObjectHandle annotation, std::size_t field) {
+    if (!appearances_) return;
     QPDFObjectHandle ap = annotation.getKey("/AP");
     if (!ap.isDictionary()) return;
     mark(ap, Role::kAppearance, field);
@@ -175,6 +176,7 @@ class StructureWalk {
   }
 
   DocumentStructure& out_;
+  const bool appearances_;
   std::set<QPDFObjGen> visited_;
 };
 
@@ -248,11 +250,11 @@ void read_all_pages(QPDF& pdf, DocumentStructure& structure) {
   walk.walk_pages(pdf.getRoot().getKey("/Pages"));
 }
 
-DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched) {
+DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched, bool appearances) {
   DocumentStructure out;
   out.trailer = pdf.getTrailer();
   out.catalog = out.trailer.getKey("/Root");
-  StructureWalk walk(out);
+  StructureWalk walk(out, appearances);
   walk.mark(out.catalog, Role::kCatalog);
   walk.mark(out.trailer.getKey("/Info"), Role::kInfo);
   walk.mark(out.catalog.getKey("/Metadata"), Role::kMetadata);

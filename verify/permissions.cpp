@@ -122,7 +122,7 @@ DocumentPermissions read_permissions(const OpenedRevision& last) {
       out.certification_generation = certification.getObjGen().getGen();
       out.certification_p = docmdp_p(certification);
     }
-    const DocumentStructure structure = read_structure(last.pdf(), /*touched=*/{});
+    const DocumentStructure structure = read_structure(last.pdf(), /*touched=*/{}, /*appearances=*/false);
     for (const FieldInfo& field : structure.fields) {
       if (!field.signature) continue;
       QPDFObjectHandle dictionary = field.dictionary;

@@ -253,12 +253,12 @@ void read_certification(std::vector<SignatureReport>& signatures, const Document
 }
 
 // What the revisions after each signature did, and whether it permits it.
-// The file's last revision is opened once for all of them, where its
-// signatures were found (readable_end).
+// The file's last revision is opened, where its signatures were found
+// (readable_end), once for all of them and only when one of them does not
+// cover the whole file.
 void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const std::string& password,
-                         std::vector<SignatureReport>& signatures, const PermitOptions& permit) {
-  const OpenedRevision last(file, last_end, password);
-  const DocumentPermissions permissions = read_permissions(last);
+                         std::vector<SignatureReport>& signatures, const DocumentPermissions& permissions,
+                         const PermitOptions& permit) {
   read_certification(signatures, permissions);
   int certification_p = 0;
   for (const SignatureReport& s : signatures)
@@ -267,6 +267,7 @@ void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const s
   for (const SignatureReport& s : signatures)
     known.push_back({s.object_number, s.object_generation, s.valid, s.signed_end, s.document_timestamp});
   const long long last_section = last_section_offset(file);
+  std::optional<OpenedRevision> last;
   for (SignatureReport& s : signatures) {
     if (s.signed_end == 0 || s.covers_whole_file) continue;
     if (last_section < static_cast<long long>(s.signed_end)) {
@@ -275,8 +276,9 @@ void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const s
       s.after.permitted = false;
       continue;
     }
+    if (!last) last.emplace(file, last_end, password);
     const OpenedRevision signed_revision(file, s.signed_end, password);
-    s.after = analyse_changes(signed_revision, last, known);
+    s.after = analyse_changes(signed_revision, *last, known);
     judge_permission(s.after, certification_p, s.locks, permit);
   }
 }
@@ -295,19 +297,21 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
     return report;
   }
   const std::vector<std::uint64_t> ends = revision_ends(file);
-  // One reading of the document for the validation data, then the
-  // signatures (the search for them lets go of what it has read).
+  // One reading of the document for the validation data, the permissions,
+  // then the signatures (the search for them lets go of the pages and
+  // annotations it has read).
   const std::uint64_t last_end = readable_end(file, ends);
-  OpenedPdf document = open_pdf(file, last_end, password);
-  const DocumentValidationData dss = document.pdf ? read_validation_data(*document.pdf) : DocumentValidationData{};
-  const SignatureScan scan = document.pdf ? find_signatures(*document.pdf) : SignatureScan{};
+  std::optional<OpenedRevision> document(std::in_place, file, last_end, password);
+  const DocumentValidationData dss = document->ok() ? read_validation_data(document->pdf()) : DocumentValidationData{};
+  const DocumentPermissions permissions = read_permissions(*document);
+  const SignatureScan scan = document->ok() ? find_signatures(document->pdf()) : SignatureScan{};
   if (!scan.opened) {
-    report.error = "The document " + path + " cannot be opened: " + (document.pdf ? scan.error : document.problem);
+    report.error = "The document " + path + " cannot be opened: " + (document->ok() ? scan.error : document->problem());
     return report;
   }
   // The change analysis opens the document again for itself: this reading
   // is let go of first, so that the two never take memory at once.
-  document.pdf.reset();
+  document.reset();
   const VerificationStore& store = verification_store();
   if (!store.ready) {
     report.error = store.problem;
@@ -321,7 +325,7 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   SharedChecks shared(file);
   for (const SignatureDictionary& dictionary : scan.signatures)
     report.signatures.push_back(verify_signature(file, password, ends, dictionary, dss, shared));
-  judge_later_changes(file, last_end, password, report.signatures, permit);
+  judge_later_changes(file, last_end, password, report.signatures, permissions, permit);
   name_archived_signatures(report.signatures);
   return report;
 }

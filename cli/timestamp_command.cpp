@@ -11,7 +11,6 @@
 #include "cli/exit_codes.h"
 #include "cli/sign_messages.h"
 #include "doctimestamp/document_timestamp.h"
-#include "timestamp/authority_settings.h"
 
 namespace corvane::cli {
 namespace {
@@ -31,15 +30,9 @@ void run_timestamp(const TimestampOptions& options) {
     if (options.verbose)
       for (const std::string& line : log.lines()) std::cerr << line << "\n";
   };
-  const timestamp::AuthorityChoice authority = timestamp::read_authority_settings(options.tsa_url);
-  std::string problem = authority.problem;
-  if (problem.empty() && !authority.tsa)
-    problem = "no timestamp authority: give one with --tsa URL or the setting tsaurl";
-  doctimestamp::DocumentTimestampResult result;
-  if (problem.empty()) {
-    result = doctimestamp::add_document_timestamp({options.input, options.output, options.password, *authority.tsa});
-    problem = result.refusal;
-  }
+  const doctimestamp::DocumentTimestampResult result =
+      doctimestamp::add_document_timestamp({options.input, options.output, options.password, options.tsa_url});
+  const std::string& problem = result.refusal;
   print_log();
   if (!problem.empty()) {
     std::cerr << "corvanepdf: cannot timestamp " << options.input << ": " << problem << "\n";

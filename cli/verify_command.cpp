@@ -38,17 +38,19 @@ constexpr const char* kExitCodes =
     "--json prints: file, verdict, error, file_size, all_hold, trust_checked, store_problem and\n"
     "signatures[]: field_name, document_timestamp, format, valid, problem, signer (subject, email,\n"
     "signing_time, digest_algorithm, trusted, trust_problem), covers_whole_file, signed_end,\n"
-    "weak_digest, timestamp (time, authority, valid, imprint_matches, problem), validation_data\n"
-    "(covered, missing, revoked), revision, revisions, after (level, permitted, refusal, changes[]\n"
-    "(level, object, what, permitted), fields, document_information), certification (p, text) or\n"
-    "null, locks (action: none, all, include or exclude; fields).\n"
+    "signed_range (the /ByteRange numbers), weak_digest, timestamp (time, authority, valid,\n"
+    "imprint_matches, problem), validation_data (covered, missing, revoked), revision, revisions,\n"
+    "after (level, permitted, refusal, changes[] (level, object, what, permitted), fields,\n"
+    "document_information), certification (p, text) or null, locks (action: none, all, include or\n"
+    "exclude; fields).\n"
     "Exit status: 0 every signature is valid, followed only by changes it permits, and its signer is\n"
     "trusted;\n"
     "1 no signature (document timestamps alone are none), a signature is invalid, or a change after\n"
     "one that it does not permit;\n"
     "2 the file could not be read;\n"
-    "3 every signature is valid and permits what follows it, but a signer is not trusted (or cannot\n"
-    "be checked without a certificate store) or a weak digest (SHA-1, MD5) is used.";
+    "3 every signature is valid and permits what follows it, but a signer or a document timestamp's\n"
+    "authority is not trusted (or cannot be checked without a certificate store) or a weak digest\n"
+    "(SHA-1, MD5) is used.";
 
 void run_verify(const VerifyOptions& options) {
   verify::PermitOptions permit;

@@ -73,8 +73,7 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
       << "\n";
   out << "  Signature: " << (s.valid ? "valid" : "invalid (" + s.problem + ")") << "\n";
   out << "  Certificate: ";
-  if (s.document_timestamp) out << "not judged (a timestamp authority's)\n";
-  else if (!s.format_facts.validation_data.revoked.empty()) out << "revoked (by the document's validation data)\n";
+  if (!s.format_facts.validation_data.revoked.empty()) out << "revoked (by the document's validation data)\n";
   else if (s.signer.trusted) out << "trusted\n";
   else if (s.signer.subject.empty() || !s.signer.trust_checked) out << "not checked\n";
   else out << "not trusted (" << s.signer.trust_problem << ")\n";
@@ -132,7 +131,7 @@ void print_text_report(std::ostream& out, std::ostream& err, const verify::Docum
     out << "Every signature is valid; only changes it permits follow each of them.\n";
   else
     out << "Every signature is valid and covers the whole file.\n";
-  if (any_signature(report, [](const verify::SignatureReport& s) { return !s.signer.trusted && !s.document_timestamp; }))
+  if (any_signature(report, [](const verify::SignatureReport& s) { return !s.signer.trusted; }))
     out << "Not every signer is trusted.\n";
   if (any_signature(report, [](const verify::SignatureReport& s) { return s.weak_digest; }))
     out << "A signature uses a weak digest algorithm.\n";

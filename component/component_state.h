@@ -3,7 +3,7 @@
 // identity and signing keep their own per-thread flags and caches.
 #pragma once
 
-#include "component/signing_session.h"
+#include "pdfupdate/signing_session.h"
 #include "signing/signer_state.h"
 
 namespace corvane::component {

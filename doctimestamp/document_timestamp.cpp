@@ -13,6 +13,7 @@
 #include "platform/in_place_lock.h"
 #include "settings/file_helpers.h"
 #include "settings/log.h"
+#include "timestamp/authority_settings.h"
 #include "timestamp/signature_timestamp.h"
 #include "timestamp/token_check.h"
 
@@ -56,7 +57,7 @@ bool put_token(std::string& bytes, const incremental::SignatureSlot& slot, const
   return true;
 }
 
-void stamp(const DocumentTimestampRequest& request, DocumentTimestampResult& result) {
+void stamp(const DocumentTimestampRequest& request, const timestamp::TsaSettings& tsa, DocumentTimestampResult& result) {
   std::string& refusal = result.refusal;
   // Timestamping a file into itself: held from reading the file to
   // replacing it.
@@ -74,7 +75,7 @@ void stamp(const DocumentTimestampRequest& request, DocumentTimestampResult& res
   incremental::SignatureRevision revision;
   if (!(refusal = incremental::build_signature_revision(*document, field, revision)).empty()) return;
   result.field_name = revision.field_name;
-  const timestamp::TokenRoom room = timestamp::measure_token_room(request.tsa);
+  const timestamp::TokenRoom room = timestamp::measure_token_room(tsa);
   if (!(refusal = room.refusal).empty()) return;
   const std::size_t width = 2 * room.bytes;
   revision.objects.at(incremental::SignatureRevision::kDictionaryIndex).body = timestamp_dictionary(width);
@@ -95,7 +96,7 @@ void stamp(const DocumentTimestampRequest& request, DocumentTimestampResult& res
     refusal = "the document cannot be read to the end";
     return;
   }
-  const timestamp::TokenReply reply = timestamp::request_token(request.tsa, digest);
+  const timestamp::TokenReply reply = timestamp::request_token(tsa, digest);
   if (!(refusal = reply.refusal).empty()) return;
   if (!put_token(update.bytes, slot, reply.token)) {
     refusal = "the timestamp token (" + std::to_string(reply.token.size()) + " bytes) is longer than its slot";
@@ -121,8 +122,13 @@ void stamp(const DocumentTimestampRequest& request, DocumentTimestampResult& res
 
 DocumentTimestampResult add_document_timestamp(const DocumentTimestampRequest& request) {
   DocumentTimestampResult result;
+  const timestamp::AuthorityChoice authority = timestamp::read_authority_settings(request.tsa_url);
+  result.refusal = authority.problem;
+  if (result.refusal.empty() && !authority.tsa)
+    result.refusal = "no timestamp authority: give one with --tsa URL or the setting tsaurl";
+  if (!result.refusal.empty()) return result;
   try {
-    stamp(request, result);
+    stamp(request, *authority.tsa, result);
   } catch (const std::exception& error) {
     result.refusal = std::string("the document timestamp could not be made: ") + error.what();
   }

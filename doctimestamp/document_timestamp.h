@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "timestamp/tsa_client.h"
 
 namespace corvane::doctimestamp {
 
@@ -15,7 +14,9 @@ struct DocumentTimestampRequest {
   std::string input;
   std::string output;  // may name the input: it is replaced in one step
   std::string password;  // of an encrypted input ("" for none)
-  timestamp::TsaSettings tsa;
+  // The authority's URL; "" for the setting tsaurl. Its user name, timeout
+  // and password come from the settings as for a signature's timestamp.
+  std::string tsa_url;
 };
 
 struct DocumentTimestampResult {
@@ -27,7 +28,8 @@ struct DocumentTimestampResult {
   std::string authority;   // the authority named in the token
 };
 
-// Opens `input` (an encrypted one keeps its encryption; the token in
+// Refuses, without a log line, when no authority is given or set or its
+// password file cannot be read. Opens `input` (an encrypted one keeps its encryption; the token in
 // /Contents is not encrypted), asks the authority once for the size of its
 // tokens and once for the token over the SHA-256 of the update's byte
 // ranges, and writes the input followed by the update to `output` (an

@@ -11,12 +11,12 @@
 #include "incremental/update_writer.h"
 #include "ltv/revocation_fetch.h"
 #include "settings/log.h"
-#include "timestamp/openssl_handle.h"
+#include "platform/openssl_handle.h"
 
 namespace corvane::ltv {
 namespace {
 
-using timestamp::OpensslHandle;
+using platform::OpensslHandle;
 
 void free_certificates(STACK_OF(X509)* certs) { sk_X509_pop_free(certs, X509_free); }
 

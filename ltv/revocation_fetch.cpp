@@ -8,12 +8,12 @@
 
 #include "settings/log.h"
 #include "timestamp/http_post.h"
-#include "timestamp/openssl_handle.h"
+#include "platform/openssl_handle.h"
 
 namespace corvane::ltv {
 namespace {
 
-using timestamp::OpensslHandle;
+using platform::OpensslHandle;
 
 // Seconds an OCSP answer's times may be off the local clock.
 constexpr long kClockSkewSeconds = 300;

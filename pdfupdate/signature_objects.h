@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "component/signing_session.h"
+#include "pdfupdate/signing_session.h"
 #include "signing/signer_state.h"
 
 namespace corvane::pdfupdate {

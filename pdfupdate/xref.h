@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "component/signing_session.h"
+#include "pdfupdate/signing_session.h"
 
 namespace corvane::pdfupdate {
 

@@ -6,10 +6,12 @@
 
 #include <memory>
 
-#include "timestamp/openssl_handle.h"
+#include "platform/openssl_handle.h"
 #include "timestamp/token_store.h"
 
 namespace corvane::timestamp {
+
+using platform::OpensslHandle;
 
 namespace internal {
 

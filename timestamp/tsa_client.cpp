@@ -12,10 +12,12 @@
 
 #include "settings/log.h"
 #include "timestamp/http_post.h"
-#include "timestamp/openssl_handle.h"
+#include "platform/openssl_handle.h"
 #include "timestamp/token_store.h"
 
 namespace corvane::timestamp {
+
+using platform::OpensslHandle;
 namespace {
 
 using TsReq = OpensslHandle<TS_REQ, TS_REQ_free>;

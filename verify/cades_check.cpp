@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "timestamp/openssl_handle.h"
+#include "platform/openssl_handle.h"
 #include "timestamp/token_check.h"
 
 namespace corvane::verify {
 namespace {
 
-using timestamp::OpensslHandle;
+using platform::OpensslHandle;
 using ContentInfo = OpensslHandle<CMS_ContentInfo, CMS_ContentInfo_free>;
 
 // The one value of signed attribute `nid` as its ASN1_TYPE; nullptr when absent.

@@ -153,6 +153,8 @@ class Analysis {
   // given a new generation is an other change at once.
   bool compare_entries() {
     std::map<int, int> used_generation;  // object number -> its generation in use in the signed revision
+    QPDFObjectHandle size = before_.getTrailer().getKey("/Size");
+    const long long before_size = size.isInteger() ? size.getIntValue() : 0;
     for (const auto& [id, entry] : xb_)
       if (entry.getType() != 0) used_generation[id.getObj()] = id.getGen();
     for (const auto& [id, entry] : xa_) {
@@ -166,6 +168,9 @@ class Analysis {
         changed_.push_back(id);
       } else {
         if (is_container(now)) continue;
+        // An object of the signed revision may refer to a number it left
+        // free or never wrote; defining it later would change that object.
+        if (id.getObj() < before_size) return other(id, "added under a number below the signed revision's /Size");
         added_.insert(id);
       }
       touched_.insert(id);
@@ -580,8 +585,11 @@ class Analysis {
         if (p.role == Role::kAcroForm || p.role == Role::kFieldList || p.role == Role::kKidList ||
             p.role == Role::kAnnotList || p.role == Role::kValidationData)
           if (added_.contains(id)) claimed_.insert(id);
+    // An added object no rule reached is harmless only when nothing uses
+    // it (some writers leave such objects behind): the search for users
+    // below decides.
     for (QPDFObjGen id : added_)
-      if (!claimed_.contains(id)) return other(id, describe(sa_, id, after_) + " added, and no rule allows what uses it");
+      if (!claimed_.contains(id)) orphans_.insert(id);
     return true;
   }
 
@@ -591,10 +599,11 @@ class Analysis {
   }
 
   // An object of the signed revision changed in place where a rule allows
-  // it (an appearance stream, the metadata) must be reached only that way:
-  // the whole document is searched for other objects using it.
+  // it (an appearance stream, the metadata) must be reached only that way,
+  // and an added object no rule reached not at all: the whole document is
+  // searched for the objects using them, which only such changes cost.
   bool judge_sole_paths() {
-    if (sole_paths_.empty()) return true;
+    if (sole_paths_.empty() && orphans_.empty()) return true;
     std::set<QPDFObjGen> seen;
     std::vector<std::pair<QPDFObjectHandle, QPDFObjGen>> pending;  // object, the indirect object holding it
     pending.emplace_back(sa_.trailer, QPDFObjGen());
@@ -605,6 +614,10 @@ class Analysis {
         const QPDFObjGen id = object.getObjGen();
         if (sole_paths_.contains(id) && !allowed_holder(id, holder))
           return other(id, describe(sa_, id, after_) + " changed, and object " + id_text(holder) + " uses it too");
+        if (orphans_.contains(id))
+          return other(id, describe(sa_, id, after_) + " added, and " +
+                               (holder.getObj() == 0 ? "the trailer" : "object " + id_text(holder)) +
+                               " uses it where no rule allows");
         if (!seen.insert(id).second) continue;
         holder = id;
       }
@@ -636,7 +649,8 @@ class Analysis {
   bool sb_read_ = false;
   std::vector<QPDFObjGen> changed_;
   std::set<QPDFObjGen> added_, touched_, claimed_;
-  std::set<QPDFObjGen> sole_paths_;  // objects changed in place that only the rule's way may reach
+  std::set<QPDFObjGen> sole_paths_;
+  std::set<QPDFObjGen> orphans_;  // added objects no rule reached: nothing may use them  // objects changed in place that only the rule's way may reach
   AfterSignature result_;
 };
 

@@ -11,7 +11,7 @@ constexpr int kMaxDepth = 64;
 
 class StructureWalk {
  public:
-  explicit StructureWalk(DocumentStructure& out, bool appearances = true) : out_(out), appearances_(appearances) {}
+  explicit StructureWalk(DocumentStructure& out) : out_(out) {}
 
   void mark(QPDFObjectHandle object, Role role, std::size_t index = DocumentStructure::kNoField) {
     if (object.isIndirect()) out_.places[object.getObjGen()].push_back({role, index});
@@ -93,6 +93,17 @@ class StructureWalk {
     return 0;
   }
 
+  // The top of a field's /Parent chain.
+  static QPDFObjectHandle top_of(QPDFObjectHandle field) {
+    std::set<QPDFObjGen> seen;
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+      QPDFObjectHandle parent = field.getKey("/Parent");
+      if (!parent.isDictionary() || (parent.isIndirect() && !seen.insert(parent.getObjGen()).second)) break;
+      field = parent;
+    }
+    return field;
+  }
+
   bool first_visit(QPDFObjectHandle object) {
     return !object.isIndirect() || visited_.insert(object.getObjGen()).second;
   }
@@ -155,6 +166,11 @@ class StructureWalk {
     for (QPDFObjectHandle annotation : annots.aitems()) {
       if (!annotation.isDictionary()) continue;
       mark(annotation, Role::kAnnotation, number);
+      // A widget whose field the form does not list is a field all the
+      // same, as readers show it: its tree is walked from the top.
+      if (annotation.getKey("/Subtype").isNameAndEquals("/Widget") && annotation.isIndirect() &&
+          out_.field_of(annotation.getObjGen()) == DocumentStructure::kNoField)
+        walk_field(top_of(annotation), "", false, 0);
       // A widget's appearance is walked with its field.
       if (!annotation.getKey("/Subtype").isNameAndEquals("/Widget")) walk_appearance(annotation, DocumentStructure::kNoField);
     }
@@ -163,7 +179,6 @@ class StructureWalk {
   // The appearance dictionary of an annotation and its streams: /N, /D and
   // /R, each a stream or a dictionary of state streams.
   void walk_appearance(QPDFObjectHandle annotation, std::size_t field) {
-    if (!appearances_) return;
     QPDFObjectHandle ap = annotation.getKey("/AP");
     if (!ap.isDictionary()) return;
     mark(ap, Role::kAppearance, field);
@@ -176,7 +191,6 @@ class StructureWalk {
   }
 
   DocumentStructure& out_;
-  const bool appearances_;
   std::set<QPDFObjGen> visited_;
 };
 
@@ -250,11 +264,11 @@ void read_all_pages(QPDF& pdf, DocumentStructure& structure) {
   walk.walk_pages(pdf.getRoot().getKey("/Pages"));
 }
 
-DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched, bool appearances) {
+DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched) {
   DocumentStructure out;
   out.trailer = pdf.getTrailer();
   out.catalog = out.trailer.getKey("/Root");
-  StructureWalk walk(out, appearances);
+  StructureWalk walk(out);
   walk.mark(out.catalog, Role::kCatalog);
   walk.mark(out.trailer.getKey("/Info"), Role::kInfo);
   walk.mark(out.catalog.getKey("/Metadata"), Role::kMetadata);

@@ -81,11 +81,8 @@ struct DocumentStructure {
 // `touched` objects, or named by the /P of touched annotations or of the
 // annotations in touched arrays, are taken, each once it is found to be
 // in the tree. Cycles and over-deep trees are cut, each object is visited
-// once. Without `appearances`, appearance dictionaries and streams are not
-// read (for a caller that needs only the fields). May throw qpdf's
-// exceptions.
-[[nodiscard]] DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched,
-                                               bool appearances = true);
+// once. May throw qpdf's exceptions.
+[[nodiscard]] DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched);
 
 // Adds every page of the page tree to `structure` (read from `pdf`), for
 // naming what an object is; a no-op the second time. May throw qpdf's

@@ -1,11 +1,6 @@
 #include "verify/permissions.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-
 #include <algorithm>
-
-#include "verify/document_structure.h"
 
 namespace corvane::verify {
 namespace {
@@ -26,7 +21,7 @@ int docmdp_p(QPDFObjectHandle signature) {
 
 // A lock dictionary (/Action, /Fields), of a field's /Lock or a FieldMDP
 // transform's parameters.
-FieldLocks locks_of(QPDFObjectHandle lock) {
+FieldLocks lock_dictionary(QPDFObjectHandle lock) {
   FieldLocks out;
   QPDFObjectHandle action = lock.getKey("/Action");
   if (action.isNameAndEquals("/All")) out.action = FieldLocks::Action::kAll;
@@ -111,35 +106,20 @@ const LaterChange* AfterSignature::shown() const {
   return nullptr;
 }
 
-DocumentPermissions read_permissions(const OpenedRevision& last) {
-  DocumentPermissions out;
-  if (!last.ok()) return out;
-  try {
-    QPDFObjectHandle catalog = last.pdf().getRoot();
-    QPDFObjectHandle certification = catalog.getKey("/Perms").getKey("/DocMDP");
-    if (certification.isDictionary() && certification.isIndirect()) {
-      out.certification_number = certification.getObjGen().getObj();
-      out.certification_generation = certification.getObjGen().getGen();
-      out.certification_p = docmdp_p(certification);
-    }
-    const DocumentStructure structure = read_structure(last.pdf(), /*touched=*/{}, /*appearances=*/false);
-    for (const FieldInfo& field : structure.fields) {
-      if (!field.signature) continue;
-      QPDFObjectHandle dictionary = field.dictionary;
-      QPDFObjectHandle value = dictionary.getKey("/V");
-      if (!value.isIndirect() || !value.isDictionary()) continue;
-      FieldLocks locks = locks_of(dictionary.getKey("/Lock"));
-      QPDFObjectHandle references = value.getKey("/Reference");
-      if (references.isArray())
-        for (QPDFObjectHandle reference : references.aitems())
-          if (reference.getKey("/TransformMethod").isNameAndEquals("/FieldMDP"))
-            locks = stricter(locks, locks_of(reference.getKey("/TransformParams")));
-      if (locks.action != FieldLocks::Action::kNone)
-        out.locks[{value.getObjGen().getObj(), value.getObjGen().getGen()}] = locks;
-    }
-  } catch (const std::exception&) {
-  }
-  return out;
+int certification_of(QPDFObjectHandle catalog, QPDFObjectHandle value) {
+  QPDFObjectHandle certification = catalog.getKey("/Perms").getKey("/DocMDP");
+  if (!certification.isIndirect() || !value.isIndirect() || certification.getObjGen() != value.getObjGen()) return 0;
+  return docmdp_p(value);
+}
+
+FieldLocks locks_of(QPDFObjectHandle field, QPDFObjectHandle value) {
+  FieldLocks locks = lock_dictionary(field.getKey("/Lock"));
+  QPDFObjectHandle references = value.getKey("/Reference");
+  if (references.isArray())
+    for (QPDFObjectHandle reference : references.aitems())
+      if (reference.getKey("/TransformMethod").isNameAndEquals("/FieldMDP"))
+        locks = stricter(locks, lock_dictionary(reference.getKey("/TransformParams")));
+  return locks;
 }
 
 void judge_permission(AfterSignature& after, int certification_p, const FieldLocks& locks, const PermitOptions& permit) {

@@ -2,13 +2,12 @@
 // unless a certification forbids it; form filling and annotations only
 // when a certification (its /DocMDP /P) or the verifier's options allow
 // them; never a change to a field the signature locks. The certification
-// and the locks are read from the document as it is now.
+// and the locks are read from the document as it is now, with its
+// signatures.
 #pragma once
 
-#include <map>
-#include <utility>
+#include <qpdf/QPDFObjectHandle.hh>
 
-#include "verify/opened_revision.h"
 #include "verify/signature_report.h"
 
 namespace corvane::verify {
@@ -20,19 +19,15 @@ struct PermitOptions {
   bool annotations = false;
 };
 
-struct DocumentPermissions {
-  // The signature dictionary /Perms /DocMDP names (0 0 when none), and its
-  // /P (1 no changes, 2 form filling and signing, 3 also annotations).
-  int certification_number = 0;
-  int certification_generation = 0;
-  int certification_p = 0;
-  // The locks of each signature, by its dictionary's object.
-  std::map<std::pair<int, int>, FieldLocks> locks;
-};
+// The /P of the certification `value` makes (1 no changes, 2 form filling
+// and signing, 3 also annotations) when the catalog's /Perms /DocMDP names
+// it; 0 when it certifies nothing. May throw qpdf's exceptions.
+[[nodiscard]] int certification_of(QPDFObjectHandle catalog, QPDFObjectHandle value);
 
-// Reads the certification and the locks of `last`. Never throws: what
-// cannot be read is left out.
-[[nodiscard]] DocumentPermissions read_permissions(const OpenedRevision& last);
+// The fields a signature field `field` with the value `value` locks: its
+// /Lock and its value's FieldMDP reference, the stricter of both. May throw
+// qpdf's exceptions.
+[[nodiscard]] FieldLocks locks_of(QPDFObjectHandle field, QPDFObjectHandle value);
 
 // Sets after.permitted and after.refusal for a signature with `locks`, in a
 // document certified with `certification_p` (0 when not certified).

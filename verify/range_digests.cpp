@@ -3,12 +3,12 @@
 #include <openssl/evp.h>
 #include <openssl/objects.h>
 
-#include "timestamp/openssl_handle.h"
+#include "platform/openssl_handle.h"
 
 namespace corvane::verify {
 namespace {
 
-using timestamp::OpensslHandle;
+using platform::OpensslHandle;
 
 // OpenSSL's digest for the identifier `oid`; nullptr when it knows none.
 const EVP_MD* digest_named(std::span<const std::uint8_t> oid) {

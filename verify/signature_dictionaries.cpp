@@ -9,6 +9,8 @@
 #include <set>
 #include <vector>
 
+#include "verify/permissions.h"
+
 namespace corvane::verify {
 namespace {
 
@@ -17,7 +19,8 @@ constexpr int kMaxDepth = 64;
 
 class SignatureCollector {
  public:
-  explicit SignatureCollector(std::map<QPDFObjGen, QPDFXRefEntry> xref) : xref_(std::move(xref)) {}
+  SignatureCollector(std::map<QPDFObjGen, QPDFXRefEntry> xref, QPDFObjectHandle catalog)
+      : xref_(std::move(xref)), catalog_(catalog) {}
 
   std::vector<SignatureDictionary> signatures;
 
@@ -71,6 +74,8 @@ class SignatureCollector {
     }
     const auto entry = xref_.find(key);
     signature.in_object_stream = entry != xref_.end() && entry->second.getType() == 2;
+    signature.certification = certification_of(catalog_, value);
+    signature.locks = locks_of(field, value);
     QPDFObjectHandle range = value.getKey("/ByteRange");
     if (range.isArray()) {
       for (int i = 0; i < range.getArrayNItems(); ++i) {
@@ -92,6 +97,7 @@ class SignatureCollector {
   }
 
   const std::map<QPDFObjGen, QPDFXRefEntry> xref_;
+  QPDFObjectHandle catalog_;
   std::set<QPDFObjGen> visited_fields_;
   std::set<QPDFObjGen> recorded_;
 };
@@ -132,7 +138,7 @@ void for_each_page(QPDF& pdf, QPDFObjectHandle root, const Visit& visit) {
 SignatureScan find_signatures(QPDF& pdf) {
   SignatureScan scan;
   try {
-    SignatureCollector collector(pdf.getXRefTable());
+    SignatureCollector collector(pdf.getXRefTable(), pdf.getRoot());
     QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
     if (fields.isArray()) {
       for (int i = 0; i < fields.getArrayNItems(); ++i) collector.visit(fields.getArrayItem(i), "", "", 0);

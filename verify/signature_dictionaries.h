@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "verify/signature_report.h"
+
 class QPDF;
 
 namespace corvane::verify {
@@ -28,6 +30,10 @@ struct SignatureDictionary {
   // object stream: its /Contents then has no place in the file, and an
   // offset found for it is one in the decoded stream.
   bool in_object_stream = false;
+  // The /P of the certification this signature makes (/Perms /DocMDP
+  // names it); 0 for an approval signature.
+  int certification = 0;
+  FieldLocks locks;  // what its field's /Lock and its FieldMDP reference lock
 };
 
 struct SignatureScan {

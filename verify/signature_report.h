@@ -69,8 +69,8 @@ struct SignatureReport {
   // over the byte ranges instead of a signer's signature. Its signer is the
   // authority (subject, the token's time, SHA-256), its timestamp facts in
   // format_facts.timestamp; it is valid when the token's signature holds and
-  // its imprint is the digest of the ranges. The authority's trust is not
-  // judged, as for the timestamps inside signatures.
+  // its imprint is the digest of the ranges; its authority is trusted when
+  // its certificate chains to one the store trusts as an authority.
   bool document_timestamp = false;
   // The signature itself: well-formed ranges and a CMS signature that
   // matches them (check_ranges, check_cms).
@@ -80,6 +80,7 @@ struct SignatureReport {
   // What the signature covers (check_ranges).
   bool covers_whole_file = false;
   std::uint64_t signed_end = 0;  // where the signed bytes end; 0 when the ranges are not usable
+  std::vector<long long> byte_range;  // the dictionary's /ByteRange numbers; empty when not all integers
   // The digest algorithm is one that collisions can be made for (SHA-1, MD5).
   bool weak_digest = false;
   // "PKCS#7", "PAdES B-B", "PAdES B-T", "PAdES B-LT", "PKCS#7 with a

@@ -6,12 +6,12 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include "timestamp/openssl_handle.h"
+#include "platform/openssl_handle.h"
 
 namespace corvane::verify {
 namespace {
 
-using timestamp::OpensslHandle;
+using platform::OpensslHandle;
 
 void free_certificates(STACK_OF(X509)* certs) { sk_X509_pop_free(certs, X509_free); }
 

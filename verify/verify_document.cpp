@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "verify/authority_trust.h"
 #include "verify/byte_source.h"
 #include "verify/cades_check.h"
 #include "verify/pdf_date.h"
@@ -41,6 +42,7 @@ struct SharedChecks {
   struct Results {
     std::optional<CmsCheck> cms;
     std::optional<FormatFacts> facts;
+    AuthorityTrust authority;  // a document timestamp's, set with its facts
   };
   using ResultsKey = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::string>;
   std::map<ResultsKey, Results> results;
@@ -83,6 +85,9 @@ void check_dictionary(SignatureCheck& check) {
   report.document_timestamp = sub_filter == kDocumentTimestamp;
   report.object_number = check.dictionary.object_number;
   report.object_generation = check.dictionary.object_generation;
+  report.certification = check.dictionary.certification;
+  report.byte_range = check.dictionary.byte_range;
+  report.locks = check.dictionary.locks;
   if (!is_detached_cms(sub_filter) && !report.document_timestamp)
     report.problem = sub_filter.empty() ? "the signature does not say what kind it is (no /SubFilter)"
                                         : "signatures of the kind /" + sub_filter + " are not supported";
@@ -125,6 +130,7 @@ void check_document_timestamp(SignatureCheck& check) {
   if (!known) {
     known.emplace();
     known->timestamp = read_document_timestamp(check.ranges.signature, check.shared.digests.of(check.ranges));
+    check.results().authority = check_authority_trust(check.ranges.signature);
   }
   const TimestampFacts& facts = *known->timestamp;
   SignatureReport& report = check.report;
@@ -135,6 +141,10 @@ void check_document_timestamp(SignatureCheck& check) {
   report.valid = facts.problem.empty();
   report.problem = facts.problem.empty() ? "" : "the document timestamp does not hold: " + facts.problem;
   report.format_facts.timestamp = facts;
+  const AuthorityTrust& trust = check.results().authority;
+  report.signer.trust_checked = trust.checked;
+  report.signer.trusted = trust.trusted;
+  report.signer.trust_problem = trust.problem;
 }
 
 void check_cms(SignatureCheck& check) {
@@ -232,34 +242,25 @@ void name_archived_signatures(std::vector<SignatureReport>& signatures) {
     if (s.format == "PAdES B-LT" && s.revision < last_timestamped_revision) s.format = "PAdES B-LTA";
 }
 
-// The certification: the signature /Perms /DocMDP names, which must be the
-// document's first; and the locks of each signature.
-void read_certification(std::vector<SignatureReport>& signatures, const DocumentPermissions& permissions) {
+// The certification must be the document's first signature.
+void check_certification_is_first(std::vector<SignatureReport>& signatures) {
   std::size_t first_revision = 0;
   for (const SignatureReport& s : signatures)
     if (s.revision > 0 && (first_revision == 0 || s.revision < first_revision)) first_revision = s.revision;
-  for (SignatureReport& s : signatures) {
-    if (s.object_number == 0) continue;
-    const auto locks = permissions.locks.find({s.object_number, s.object_generation});
-    if (locks != permissions.locks.end()) s.locks = locks->second;
-    if (s.object_number != permissions.certification_number || s.object_generation != permissions.certification_generation)
-      continue;
-    s.certification = permissions.certification_p;
-    if (s.revision != first_revision && s.valid) {
+  for (SignatureReport& s : signatures)
+    if (s.certification > 0 && s.revision != first_revision && s.valid) {
       s.valid = false;
       s.problem = "it certifies the document but is not its first signature";
     }
-  }
 }
 
 // What the revisions after each signature did, and whether it permits it.
-// The file's last revision is opened, where its signatures were found
-// (readable_end), once for all of them and only when one of them does not
-// cover the whole file.
+// The file's last revision (up to where its signatures were found,
+// readable_end) is opened once for all of them, when one does not cover
+// the whole file.
 void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const std::string& password,
-                         std::vector<SignatureReport>& signatures, const DocumentPermissions& permissions,
-                         const PermitOptions& permit) {
-  read_certification(signatures, permissions);
+                         std::vector<SignatureReport>& signatures, const PermitOptions& permit) {
+  check_certification_is_first(signatures);
   int certification_p = 0;
   for (const SignatureReport& s : signatures)
     if (s.certification > 0 && s.valid) certification_p = s.certification;
@@ -297,21 +298,19 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
     return report;
   }
   const std::vector<std::uint64_t> ends = revision_ends(file);
-  // One reading of the document for the validation data, the permissions,
-  // then the signatures (the search for them lets go of the pages and
-  // annotations it has read).
+  // One reading of the document for the validation data, then the
+  // signatures (the search for them lets go of what it has read).
   const std::uint64_t last_end = readable_end(file, ends);
-  std::optional<OpenedRevision> document(std::in_place, file, last_end, password);
-  const DocumentValidationData dss = document->ok() ? read_validation_data(document->pdf()) : DocumentValidationData{};
-  const DocumentPermissions permissions = read_permissions(*document);
-  const SignatureScan scan = document->ok() ? find_signatures(document->pdf()) : SignatureScan{};
+  OpenedPdf document = open_pdf(file, last_end, password);
+  const DocumentValidationData dss = document.pdf ? read_validation_data(*document.pdf) : DocumentValidationData{};
+  const SignatureScan scan = document.pdf ? find_signatures(*document.pdf) : SignatureScan{};
   if (!scan.opened) {
-    report.error = "The document " + path + " cannot be opened: " + (document->ok() ? scan.error : document->problem());
+    report.error = "The document " + path + " cannot be opened: " + (document.pdf ? scan.error : document.problem);
     return report;
   }
   // The change analysis opens the document again for itself: this reading
   // is let go of first, so that the two never take memory at once.
-  document.reset();
+  document.pdf.reset();
   const VerificationStore& store = verification_store();
   if (!store.ready) {
     report.error = store.problem;
@@ -325,7 +324,7 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   SharedChecks shared(file);
   for (const SignatureDictionary& dictionary : scan.signatures)
     report.signatures.push_back(verify_signature(file, password, ends, dictionary, dss, shared));
-  judge_later_changes(file, last_end, password, report.signatures, permissions, permit);
+  judge_later_changes(file, last_end, password, report.signatures, permit);
   name_archived_signatures(report.signatures);
   return report;
 }
@@ -347,7 +346,7 @@ Verdict verdict_of(const DocumentReport& report) {
   const bool trusted_and_strong =
       std::all_of(report.signatures.begin(), report.signatures.end(),
                   [](const SignatureReport& s) {
-                    return (s.signer.trusted || s.document_timestamp) && !s.weak_digest;
+                    return s.signer.trusted && !s.weak_digest;
                   });
   return trusted_and_strong ? Verdict::kHolds : Verdict::kUntrusted;
 }

@@ -104,6 +104,10 @@ void print_signature(JsonWriter& json, const SignatureReport& s) {
   print_signer(json, s.signer);
   json.member("covers_whole_file", s.covers_whole_file);
   json.member("signed_end", s.signed_end);
+  json.key("signed_range");
+  json.begin_array();
+  for (const long long n : s.byte_range) json.value(static_cast<std::uint64_t>(n < 0 ? 0 : n));
+  json.end_array();
   json.member("weak_digest", s.weak_digest);
   json.key("timestamp");
   print_timestamp(json, s.format_facts.timestamp);

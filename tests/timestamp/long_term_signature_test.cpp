@@ -301,6 +301,14 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
   const std::string ok = " --tsa " + tsa.url("/ok");
   const auto in = dir / "in.pdf";
   const auto ltv = tsa.make_ltv_hierarchy();
+  // The fixture store and the hierarchy's, trusting the authority's root.
+  std::filesystem::copy(fixtures_dir() / "nss", dir / "trusting", std::filesystem::copy_options::recursive);
+  for (const auto& store : {dir / "trusting", ltv / "nss"})
+    ASSERT_EQ(run_command("certutil -A -n 'Test Timestamp Root' -t C,C,C -d " + shell_quote("sql:" + store.string()) +
+                          " -i " + shell_quote((dir / "tsa" / "root.pem").string()))
+                  .exit_code,
+              0);
+  const std::string trusting = "CORVANE_NSSDB=" + shell_quote("sql:" + (dir / "trusting").string());
   const struct {
     const char* name;
     const char* pdf;
@@ -356,14 +364,21 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     EXPECT_EQ(contains(mutool, "The signature is valid but there have been edits since signing."), signed_before)
         << mutool;
 
-    // Document timestamps alone are no signer's signature.
-    const CommandResult verify = verify_command(out, c.password, c.environment);
+    // Document timestamps alone are no signer's signature. The authority
+    // counts as a signer: trusted in a store that trusts its root, else the
+    // verdict is at best 3.
+    const CommandResult verify = verify_command(out, c.password, c.environment.empty() ? trusting : c.environment);
     EXPECT_EQ(verify.exit_code, signed_before ? 0 : 1) << verify.output;
     EXPECT_TRUE(contains(verify.output, std::string("(field \"") + c.field + "\"):\n  Signer: CN=Test Timestamp Authority\n"))
         << verify.output;
-    EXPECT_TRUE(contains(verify.output, "  Certificate: not judged (a timestamp authority's)\n  Whole file covered: yes\n"
+    EXPECT_TRUE(contains(verify.output, "  Certificate: trusted\n  Whole file covered: yes\n"
                                         "  Format: document timestamp\n  Timestamp: "))
         << verify.output;
+    const CommandResult untrusting = verify_command(out, c.password);
+    EXPECT_EQ(untrusting.exit_code, signed_before ? 3 : 1) << untrusting.output;
+    EXPECT_TRUE(contains(untrusting.output, "  Certificate: not trusted (the authority's chain ends at CN=Test "
+                                            "Timestamp Root, which the store does not trust)\n"))
+        << untrusting.output;
     EXPECT_TRUE(contains(verify.output, " by CN=Test Timestamp Authority, token valid, imprint matches the signed bytes\n"))
         << verify.output;
     if (*c.earlier) {

@@ -103,6 +103,20 @@ Update second_signer(const std::string& widget_extra = "", std::vector<UpdateObj
   };
 }
 
+// A second signer whose signature claims to certify the document.
+Update later_certification() {
+  return [](const std::string& pdf) {
+    return test::with_signed_update(
+        pdf,
+        {{1, catalog("6 0 R 7 0 R 9 0 R 11 0 R", "/Perms << /DocMDP 12 0 R >>")},
+         {3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
+         {11, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Second) /V 12 0 R /Rect [0 0 0 0] /P 3 0 R >>"},
+         {12, test::signature_dictionary("/Reference [<< /Type /SigRef /TransformMethod /DocMDP "
+                                         "/TransformParams << /Type /TransformParams /P 3 /V /1.2 >> >>]")}},
+        "ecsigner");
+  };
+}
+
 // A new field 11 (no signature) listed on the page and in the form.
 Update new_field(const std::string& field) {
   return [field](const std::string& pdf) {
@@ -177,8 +191,15 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
       {"the page's resources", objects({{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
                                             "/Resources << /XObject << /X 5 0 R >> >> /Annots [6 0 R 7 0 R 8 0 R 9 0 R] >>"}}),
        ChangeLevel::kOther, false, "page 1: /Resources"},
-      {"an object nothing allowed reaches", objects({{11, pdf_stream(kContent)}}), ChangeLevel::kOther, false,
-       "11 0 a stream added"},
+      {"a freed number defined again, where an unchanged page refers to it",
+       [](const std::string& pdf) {
+         const std::string second = second_signer()(test::with_update(pdf, {{8, ""}}));
+         return test::with_update(second, {{8, "<< /Type /Annot /Subtype /FreeText /Rect [10 60 190 140] "
+                                                "/Contents (PAID) /DA (/Helv 24 Tf) >>"}});
+       },
+       ChangeLevel::kOther, false, "8 0 added under a number below the signed revision's /Size", 0, "", {}, "Second"},
+      {"an object nothing uses (some writers leave them)", objects({{11, pdf_stream(kContent)}}), ChangeLevel::kNone,
+       true, ""},
       {"new /Info and XMP metadata", objects({{1, catalog("6 0 R 7 0 R 9 0 R", "/Metadata 11 0 R")},
                                                {11, pdf_stream(xmp, "/Type /Metadata /Subtype /XML")},
                                                {12, "<< /Producer (Desktop viewer) /ModDate (D:20261206) >>"}},
@@ -201,6 +222,17 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
 TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
   check({
       {"an honest second signer", second_signer(), ChangeLevel::kSigning, true, "signature field \"Second\""},
+      {"a second signer whose field only the page lists, leaving an object nothing uses",
+       [](const std::string& pdf) {
+         return test::with_signed_update(
+             pdf,
+             {{3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
+              {11, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Second) /V 12 0 R /Rect [0 0 0 0] /P 3 0 R >>"},
+              {12, test::signature_dictionary()},
+              {13, appearance("")}},
+             "ecsigner");
+       },
+       ChangeLevel::kSigning, true, "signature field \"Second\""},
       {"the prepared field signed with an appearance",
        [](const std::string& pdf) {
          return test::with_signed_update(
@@ -261,18 +293,7 @@ TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
                                            {15, pdf_stream("another certificate")}});
        },
        ChangeLevel::kValidationData, true, "", 0, "", {}, "Second"},
-      {"a certification by a later signer",
-       [](const std::string& pdf) {
-         return test::with_signed_update(
-             pdf,
-             {{1, catalog("6 0 R 7 0 R 9 0 R 11 0 R", "/Perms << /DocMDP 12 0 R >>")},
-              {3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
-              {11, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Second) /V 12 0 R /Rect [0 0 0 0] /P 3 0 R >>"},
-              {12, test::signature_dictionary("/Reference [<< /Type /SigRef /TransformMethod /DocMDP "
-                                              "/TransformParams << /Type /TransformParams /P 3 /V /1.2 >> >>]")}},
-             "ecsigner");
-       },
-       ChangeLevel::kOther, false, "the catalog's /Perms"},
+      {"a certification by a later signer", later_certification(), ChangeLevel::kOther, false, "the catalog's /Perms"},
       {"a new appearance for the signed widget",
        objects({{9, first_field("/AP << /N 11 0 R >>")}, {11, appearance("0 g BT 2 10 Td (Paid) Tj ET")}}),
        ChangeLevel::kOther, false, "the signed field \"First\" changed"},
@@ -330,7 +351,7 @@ TEST(ChangeAnalysis, AnnotationsNeedPermission) {
                                 "(http://127.0.0.1/) >> >>"),
        ChangeLevel::kOther, false, "a new /Link annotation", 3},
       {"a widget of no field", new_annotation("<< /Type /Annot /Subtype /Widget /Rect [10 60 190 140] >>"),
-       ChangeLevel::kOther, false, "a widget of no new signature field", 3},
+       ChangeLevel::kOther, false, "a new form field", 3},
   });
 }
 
@@ -357,6 +378,10 @@ TEST(ChangeAnalysis, TheCommandReportsLevelsAndPermissions) {
       {0, "", objects({{4, pdf_stream(kContent), 1}}), "", 1,
        "  After it: other: object 4 1 (new generation of the content of page 1)\n"},
       {0, "", second_signer(), "", 0, "  After it: signing: signature field \"Second\" (permitted)\n"},
+      {0, "", later_certification(), "", 1,
+       "  Signature: invalid (it certifies the document but is not its first signature)\n"},
+      {0, "", second_signer(), "--json", 0, R"("revision":2,"revisions":3,)"},
+      {0, "", second_signer(), "--json", 0, R"("signed_range":[0,)"},
       {1, "", fill, "--json", 1,
        R"j("certification":{"p":1,"text":"DocMDP P1 (no changes allowed)"})j"},
       {1, "", fill, "--json", 1,

@@ -1,9 +1,10 @@
-// Owning pointers to OpenSSL objects: OpensslHandle<TS_REQ, TS_REQ_free>.
+// Owning pointers to OpenSSL objects: OpensslHandle<TS_REQ, TS_REQ_free>. Header
+// only, so every folder that calls OpenSSL shares it without linking it here.
 #pragma once
 
 #include <memory>
 
-namespace corvane::timestamp {
+namespace corvane::platform {
 
 template <class T, void (*Free)(T*)>
 struct FreeWith {
@@ -13,4 +14,4 @@ struct FreeWith {
 template <class T, void (*Free)(T*)>
 using OpensslHandle = std::unique_ptr<T, FreeWith<T, Free>>;
 
-}  // namespace corvane::timestamp
+}  // namespace corvane::platform

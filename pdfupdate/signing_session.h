@@ -3,8 +3,8 @@
 // (component_state()), shared by every `edit` instance of that thread. The
 // instance part (the byte buffers and offsets) lives in the `edit` object.
 //
-// A plain record with no code, so that pdfupdate can work on it without
-// depending on the component.
+// A plain record with no code: it lives here, below the component that holds
+// it, so that the texts of the update are built without the component.
 #pragma once
 
 #include <cstdint>

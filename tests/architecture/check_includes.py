@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""Fails when a folder's sources include a header of a folder the
+architecture table does not allow, or when the table next to this script and
+the README's table name different folders.
+
+Usage: check_includes.py SOURCE_DIR"""
+import pathlib
+import re
+import sys
+
+SOURCE_SUFFIXES = {".c", ".cc", ".cpp", ".h", ".hpp"}
+# Folders with sources that are not part of the product's layering.
+NOT_LAYERED = {"tests", "bench", "fuzz", "examples", "include", "build", "scripts"}
+INCLUDE = re.compile(r'^\s*#\s*include\s*["<]([^">]+)[">]', re.MULTILINE)
+
+
+def read_table(path):
+    allowed = {}
+    for line in path.read_text().splitlines():
+        line = line.split("#", 1)[0].strip()
+        if line:
+            folder, _, deps = line.partition(":")
+            allowed[folder.strip()] = set(deps.split())
+    return allowed
+
+
+def readme_folders(readme):
+    text = readme.read_text()
+    section = text.split("## Architecture", 1)[1].split("\n## ", 1)[0]
+    folders = set()
+    for row in section.splitlines():
+        if row.startswith("| `"):
+            first_cell = row.split("|")[1]
+            folders.update(name.rstrip("/") for name in re.findall(r"`([^`]+)`", first_cell))
+    return folders
+
+
+def violations(root, allowed):
+    known = {folder.split("/")[0] for folder in allowed}
+    for folder in sorted(allowed):
+        for source in sorted((root / folder).rglob("*")):
+            if source.suffix not in SOURCE_SUFFIXES:
+                continue
+            for header in INCLUDE.findall(source.read_text(errors="replace")):
+                target = header.split("/")[0]
+                if "/" not in header or target not in known or target == folder:
+                    continue
+                if target not in allowed[folder] and header not in allowed[folder]:
+                    yield f"{source.relative_to(root)}: includes {header}, but {folder}/ may not use {target}/"
+
+
+def main():
+    root = pathlib.Path(sys.argv[1])
+    allowed = read_table(pathlib.Path(__file__).with_name("dependencies.txt"))
+    problems = list(violations(root, allowed))
+    in_readme = readme_folders(root / "README.md")
+    if in_readme != set(allowed):
+        problems.append(f"README's architecture table names {sorted(in_readme ^ set(allowed))} "
+                        "differently from tests/architecture/dependencies.txt")
+    for child in sorted(root.iterdir()):
+        if (child.is_dir() and child.name not in NOT_LAYERED and not child.name.startswith(".")
+                and child.name not in allowed
+                and any(p.suffix in SOURCE_SUFFIXES for p in child.rglob("*"))):
+            problems.append(f"{child.name}/ has sources but no row in the architecture table")
+    for problem in problems:
+        print(problem)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,66 @@
+#include "verify/authority_trust.h"
+
+#include <cert.h>
+#include <certdb.h>
+#include <cms.h>
+
+#include "signing/nss_handles.h"
+#include "verify/verification_store.h"
+
+namespace corvane::verify {
+namespace {
+
+// Longer chains than this are not authorities' chains.
+constexpr int kMaxChain = 8;
+
+bool trusted_as_authority(CERTCertificate* cert) {
+  CERTCertTrust trust{};
+  if (CERT_GetCertTrust(cert, &trust) != SECSuccess) return false;
+  const unsigned int flags = trust.sslFlags | trust.emailFlags | trust.objectSigningFlags;
+  return (flags & CERTDB_TRUSTED_CA) != 0;
+}
+
+AuthorityTrust untrusted(AuthorityTrust trust, const std::string& problem) {
+  trust.problem = problem;
+  return trust;
+}
+
+}  // namespace
+
+AuthorityTrust check_authority_trust(std::span<const std::uint8_t> token) {
+  AuthorityTrust trust;
+  const VerificationStore& store_state = verification_store();
+  if (!store_state.ready || !store_state.trust_anchors) return trust;
+  trust.checked = true;
+  SECItem der{siBuffer, const_cast<unsigned char*>(token.data()), static_cast<unsigned int>(token.size())};
+  signing::CmsMessageHandle cms(NSS_CMSMessage_CreateFromDER(&der, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+  NSSCMSContentInfo* outer = cms ? NSS_CMSMessage_ContentLevel(cms.get(), 0) : nullptr;
+  if (!outer || NSS_CMSContentInfo_GetContentTypeTag(outer) != SEC_OID_PKCS7_SIGNED_DATA)
+    return untrusted(trust, "the token cannot be read");
+  auto* signed_data = static_cast<NSSCMSSignedData*>(NSS_CMSContentInfo_GetContent(outer));
+  if (!signed_data || NSS_CMSSignedData_SignerInfoCount(signed_data) != 1)
+    return untrusted(trust, "the token has no single signer");
+  CERTCertDBHandle* store = CERT_GetDefaultCertDB();
+  // The token's certificates are known for this process only.
+  (void)NSS_CMSSignedData_ImportCerts(signed_data, store, certUsageAnyCA, /*keepcerts=*/PR_FALSE);
+  signing::CertHandle cert(CERT_DupCertificate(
+      NSS_CMSSignerInfo_GetSigningCertificate(NSS_CMSSignedData_GetSignerInfo(signed_data, 0), store)));
+  if (!cert) return untrusted(trust, "the authority's certificate is not in the token");
+  for (int depth = 0; depth < kMaxChain; ++depth) {
+    if (trusted_as_authority(cert.get())) {
+      trust.trusted = true;
+      return trust;
+    }
+    signing::CertHandle issuer(CERT_FindCertIssuer(cert.get(), PR_Now(), certUsageAnyCA));
+    if (!issuer || SECITEM_CompareItem(&issuer->derCert, &cert->derCert) == SECEqual)
+      return untrusted(trust, "the authority's chain ends at " + std::string(cert->subjectName ? cert->subjectName : "an unnamed certificate") +
+                                  ", which the store does not trust");
+    if (CERT_VerifySignedDataWithPublicKeyInfo(&cert->signatureWrap, &issuer->subjectPublicKeyInfo, nullptr) !=
+        SECSuccess)
+      return untrusted(trust, "a certificate of the authority's chain is not signed by its issuer");
+    cert = std::move(issuer);
+  }
+  return untrusted(trust, "the authority's chain is too long");
+}
+
+}  // namespace corvane::verify

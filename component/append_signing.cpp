@@ -36,11 +36,6 @@
 namespace corvane::component {
 namespace {
 
-// Any text serves: the sizing signature only measures the length.
-constexpr std::string_view kSizingContent = "asfdasfd";
-// The final signature signs contentFeed; the text argument is ignored then.
-constexpr std::string_view kIgnoredContent = "asfdasfd";
-
 // Selects the certificate and records the signer's details, and sizes the
 // slot with a sizing signature when no signature was made yet, as the
 // rebuild does before it lays out the new objects.
@@ -57,10 +52,8 @@ Refusal prepare_signer(SignerState& signer) {
   // its login) is the reason, whatever was signed before.
   if (!signer.refusal.empty()) return signer.refusal;
   if (signer.signatureHexLength > 0) return {};
-  for (char& c : answer)
-    if (c == '\n' || c == '\r') c = ' ';
   return answer.empty() ? "no signature could be made with the selected certificate"
-                        : "no signature could be made: " + answer;
+                        : "no signature could be made: " + one_line(std::move(answer));
 }
 
 // The visible text, when the setting switches it on; logs the box like the
@@ -169,7 +162,7 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
   // The file's bytes are hashed as they are read, block by block, then the
   // update around the slot.
   signer.contentFeed = [&](const ContentSink& sink) { return incremental::feed_signed_bytes(document, update, slot, sink); };
-  std::string signature = code_page_signer()(signer, kIgnoredContent);
+  std::string signature = code_page_signer()(signer, kSizingContent);
   signer.contentFeed = nullptr;
   if (!signer.refusal.empty()) return signer.refusal;
   if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;

@@ -20,8 +20,6 @@ namespace {
 
 constexpr std::string_view kContentsKey = "\n/Contents ";
 constexpr std::string_view kEofLine = "\n%%EOF\n";
-// The final signature signs contentPieces; the text argument is ignored then.
-constexpr std::string_view kIgnoredContent = "asfdasfd";
 // Filler of the laid-out slot, and of a final signature shorter than it
 // (DER readers stop at the end of the signature's own length).
 constexpr char kSlotFiller = 'e';
@@ -45,12 +43,6 @@ std::optional<std::int32_t> slot_width(const ByteBuffer& buffer, std::int32_t at
 bool is_lower_hex(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
-// One line of text: a signing error description may span several.
-std::string one_line(std::string text) {
-  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-  return text;
 }
 
 }  // namespace
@@ -97,7 +89,7 @@ Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
       std::span<const std::uint8_t>(out.data(), static_cast<std::size_t>(edit.contentsStart)),
       std::span<const std::uint8_t>(out.data() + edit.secondRangeStart,
                                     static_cast<std::size_t>(edit.secondRangeLength))};
-  std::string signature = code_page_signer()(signer, kIgnoredContent);
+  std::string signature = code_page_signer()(signer, kSizingContent);
   // The ranges serve this one signature, also when signing failed early.
   signer.contentPieces.clear();
   signer.contentBytes = std::vector<std::uint8_t>{0};

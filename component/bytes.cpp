@@ -1,5 +1,6 @@
 #include "component/bytes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace corvane {
@@ -49,6 +50,11 @@ std::string integer_part(std::string_view text) {
   if (const auto comma = text.find(','); comma != std::string_view::npos)
     result = text.substr(0, comma);
   return std::string(result);
+}
+
+std::string one_line(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return text;
 }
 
 }  // namespace corvane

@@ -25,5 +25,8 @@ inline constexpr std::int32_t kNotFound = -1;
                                       std::string_view text, std::int32_t start);
 // The part before the first "." or, winning over it, before the first ",".
 [[nodiscard]] std::string integer_part(std::string_view text);
+// `text` on one line: every CR and LF a blank (an error text of a library
+// may span several lines; a refusal is one).
+[[nodiscard]] std::string one_line(std::string text);
 
 }  // namespace corvane

@@ -35,7 +35,6 @@ void Edit::reset_buffers() {
   // New buffers rather than assign(): the memory of a document goes back.
   documentBytes = ByteBuffer(1, 0);
   assemblyBytes = ByteBuffer(1, 0);
-  pieceBytes = ByteBuffer(1, 0);
 }
 
 bool Edit::append_mode() const {

@@ -111,8 +111,6 @@ class Edit {
   // The file under construction: the image, grown in place by the spare
   // bytes (zero-filled), rebuilt where it lies.
   ByteBuffer assemblyBytes = ByteBuffer(1, 0);
-  // Scratch buffer for one piece before it is copied.
-  ByteBuffer pieceBytes = ByteBuffer(1, 0);
   // Offsets into documentBytes / assemblyBytes (0-based).
   std::int32_t pageObjectStart = 0;
   std::int32_t pageObjectEnd = 0;

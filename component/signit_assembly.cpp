@@ -16,9 +16,6 @@ constexpr std::string_view kPageHeader = "\n2 0 obj\n";
 constexpr std::string_view kObjectEnd = "endobj\n";
 constexpr std::string_view kXrefLine = "\nxref\n";
 constexpr std::string_view kStartXref = "\nstartxref\n";
-// Content of the sizing signature: any text serves, every signature of one
-// key has the same length.
-constexpr std::string_view kSizingContent = "asfdasfd";
 // Tokens the new objects carry until they are numbered and sized.
 constexpr std::string_view kUnfilledTokens[] = {"@@newxrefnumber-2@@", "@@newxrefnumber-1@@",
                                                  "@@dummysig@@"};
@@ -51,10 +48,7 @@ Refusal no_room(const SignerState& signer) {
 Refusal no_signature(const SignerState& signer, const std::string& answer) {
   if (!signer.refusal.empty()) return signer.refusal;
   if (answer.empty()) return "no signature could be made with the selected certificate";
-  std::string line = answer;
-  for (char& c : line)
-    if (c == '\n' || c == '\r') c = ' ';
-  return "no signature could be made: " + line;
+  return "no signature could be made: " + one_line(answer);
 }
 
 // The assembled text so far: the buffer up to its first NUL byte, without a

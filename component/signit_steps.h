@@ -104,9 +104,6 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
                                                    std::string_view update, std::string_view signature_hex,
                                                    std::string& dss);
 
-// Bytes of lower-case hex text; nullopt when the text is not such.
-[[nodiscard]] std::optional<std::vector<std::uint8_t>> bytes_of_hex(std::string_view hex);
-
 // Checks a signature's hex text against the slot of `width` digits and pads
 // a shorter one with "0" (DER readers stop at the signature's own length).
 [[nodiscard]] Refusal fit_signature(std::string& signature, std::size_t width);

@@ -5,6 +5,7 @@
 // written together, so a server that fails leaves nothing written.
 #include "component/signit_steps.h"
 #include "ltv/dss_update.h"
+#include "platform/hex.h"
 
 namespace corvane::component {
 namespace {
@@ -13,7 +14,7 @@ namespace {
 // file `signed_file`.
 Refusal validation_data_update(const Edit& edit, incremental::OriginalDocument& signed_file,
                                std::string_view signature_hex, std::string& dss) {
-  const auto signature = bytes_of_hex(signature_hex);
+  const auto signature = platform::bytes_from_hex(signature_hex);
   if (!signature) return "the signature in the signed file is not hex text";
   ltv::DssUpdate update = ltv::make_dss_update(signed_file, *signature, edit.signatureOptions.fetch);
   if (!update.refusal.empty()) return update.refusal;

@@ -110,7 +110,7 @@ std::int32_t whole_points(double points) {
   return static_cast<std::int32_t>(rounded);
 }
 
-std::optional<StampBox> stamp_box(std::string_view rect, std::array<std::string, 4>& parts) {
+std::optional<engine::StampBox> stamp_box(std::string_view rect, std::array<std::string, 4>& parts) {
   std::array<std::optional<std::int32_t>, 4> numbers;
   parts = {};
   std::size_t at = 0;
@@ -125,12 +125,16 @@ std::optional<StampBox> stamp_box(std::string_view rect, std::array<std::string,
   for (const auto& number : numbers)
     if (!number) return std::nullopt;
   const auto [x1, y1, x2, y2] = numbers;
-  return StampBox{*x1, *y1, *x2 - *x1, *y1 - *y2};
+  // In double, where the differences of two whole numbers cannot overflow.
+  const double left = *x1;
+  const double top = *y1;
+  return engine::StampBox{left, top, *x2 - left, top - *y2};
 }
 
-std::string stamp_log_line(const StampBox& box) {
-  return "signature stamp: " + std::to_string(box.x) + ", " + std::to_string(box.y) + ", " +
-         std::to_string(box.width) + ", " + std::to_string(box.height);
+std::string stamp_log_line(const engine::StampBox& box) {
+  const auto whole = [](double value) { return std::to_string(static_cast<std::int64_t>(value)); };
+  return "signature stamp: " + whole(box.x) + ", " + whole(box.y) + ", " + whole(box.width) + ", " +
+         whole(box.height);
 }
 
 void read_page_size(engine::PdfEngine& engine, SigningSession& session) {

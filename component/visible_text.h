@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/text_stamp.h"
 #include "pdfupdate/signature_objects.h"
 #include "signing/signer_state.h"
 
@@ -43,16 +44,10 @@ inline constexpr std::string_view kDefaultStampTemplate =
 // (x2 - x1) and height (y1 - y2), each from the whole-number part of its
 // number; nullopt when the text does not hold four such numbers. `parts`
 // receives the four whole-number texts that were found.
-struct StampBox {
-  std::int32_t x = 0;
-  std::int32_t y = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-};
-[[nodiscard]] std::optional<StampBox> stamp_box(std::string_view rect,
-                                                std::array<std::string, 4>& parts);
+[[nodiscard]] std::optional<engine::StampBox> stamp_box(std::string_view rect,
+                                                        std::array<std::string, 4>& parts);
 
-// "signature stamp: x, y, width, height".
-[[nodiscard]] std::string stamp_log_line(const StampBox& box);
+// "signature stamp: x, y, width, height", each a whole number.
+[[nodiscard]] std::string stamp_log_line(const engine::StampBox& box);
 
 }  // namespace corvane::component

@@ -13,13 +13,11 @@
 
 #include "incremental/original_document.h"
 #include "incremental/update_writer.h"
+#include "pdfupdate/byte_range_placeholder.h"
 
 namespace corvane::incremental {
 
-// What a signature dictionary holds in /ByteRange until the ranges are
-// known: "0" and 32 blanks, so the three numbers and their blanks may take
-// 45 characters in all.
-inline constexpr std::string_view kByteRangePlaceholder = "/ByteRange [0                                ]";
+using pdfupdate::kByteRangePlaceholder;
 
 struct SignatureSlot {
   // Offsets in the update's bytes of the slot's "<" and of the byte after

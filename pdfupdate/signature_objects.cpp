@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "pdfupdate/byte_range_placeholder.h"
 #include "pdfupdate/pdf_literal.h"
 #include "pdfupdate/signing_time.h"
 #include "pdfupdate/xref.h"
@@ -19,11 +20,6 @@ constexpr std::string_view kSignatureSlot = "@@dummysig@@";
 constexpr std::string_view kFallbackRect = "400.000 60.000 500.000 10.000";
 constexpr std::string_view kDefaultDnsName = "Corvane_PDF_Suite";
 constexpr std::string_view kDefaultReason = "I am author of this Corvane generated document";
-// Any text serves: the sizing signature only measures the signature length,
-// which is the same for every content signed with one key.
-constexpr std::string_view kSizingContent = "asfdasfd";
-// "0" and 32 blanks: room for the three offsets the layout writes later.
-constexpr std::string_view kByteRangePlaceholder = "/ByteRange [0                                ]";
 
 void add_line(std::string& text, std::string_view line) {
   text += line;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/codepage.h"
+#include "platform/hex.h"
 
 namespace corvane::platform {
 namespace {
@@ -84,11 +85,8 @@ std::optional<std::uint32_t> parse_dword(std::string_view digits) {
   if (digits.empty() || digits.size() > 8) return std::nullopt;
   std::uint32_t value = 0;
   for (char c : digits) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
+    const int d = hex_digit_value(c);
+    if (d < 0) return std::nullopt;
     value = value * 16 + static_cast<std::uint32_t>(d);
   }
   return value;

@@ -6,7 +6,7 @@
 
 #include <ctime>
 
-#include "signing/hex.h"
+#include "platform/hex.h"
 #include "signing/nss_database.h"
 #include "signing/ole_date.h"
 
@@ -105,7 +105,7 @@ std::optional<std::string> NssPrivateKey::UniqueContainerName() const {
   ItemHandle id(PK11_GetLowLevelKeyIDForPrivateKey(key_.get()));
   if (!id || !key_->pkcs11Slot) return std::nullopt;
   return std::string(PK11_GetTokenName(key_->pkcs11Slot)) + ":" +
-         lower_hex(std::span<const std::uint8_t>(id->data, id->len));
+         platform::lower_hex(std::span<const std::uint8_t>(id->data, id->len));
 }
 
 std::optional<std::string> NssPrivateKey::ProviderName() const {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -21,6 +22,11 @@ using ContentFeed = std::function<bool(const ContentSink& sink)>;
 namespace signing {
 class Certificate;
 }
+
+// What a signing call signs when only the signature's length matters (every
+// signature of one key has the same length, whatever it signs), and the text
+// passed when contentPieces or contentFeed hand over the real content.
+inline constexpr std::string_view kSizingContent = "asfdasfd";
 
 struct SignerState {
   // Unique key-container name of the signing certificate; empty until known.

@@ -1,6 +1,6 @@
 // The Utilities object: hex text and local-to-UTC time, early and late bound.
 #include "signing/store_objects.h"
-#include "signing/hex.h"
+#include "platform/hex.h"
 #include "signing/ole_date.h"
 #include "platform/codepage.h"
 
@@ -13,7 +13,7 @@ constexpr platform::DispId kLocalTimeToUtcId = 2;
 }  // namespace
 
 std::string Utilities::BinaryToHex(std::span<const std::uint8_t> bytes) const {
-  return lower_hex(bytes);
+  return platform::lower_hex(bytes);
 }
 
 std::optional<double> Utilities::LocalTimeToUTCTime(double local) const {

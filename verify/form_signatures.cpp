@@ -11,6 +11,7 @@
 
 #include <qpdf/QPDF.hh>
 
+#include "engine/first_page.h"
 #include "platform/safe_open.h"
 
 namespace corvane::verify {
@@ -33,16 +34,14 @@ std::size_t count_in(QPDFObjectHandle field, bool inherited_sig, int depth, std:
   return count;
 }
 
-// The first leaf of the page tree, following the first kid at each level;
-// null when there is none within kMaxDepth levels.
+// The first page as the signing run finds it; null for a document without
+// one, whose fields are still counted.
 QPDFObjectHandle first_page(QPDF& pdf) {
-  QPDFObjectHandle node = pdf.getRoot().getKey("/Pages");
-  for (int depth = 0; node.isDictionary() && depth < kMaxDepth; ++depth) {
-    QPDFObjectHandle kids = node.getKey("/Kids");
-    if (!kids.isArray()) return node;
-    node = kids.getArrayItem(0);
+  try {
+    return engine::find_first_page(pdf);
+  } catch (const std::exception&) {
+    return QPDFObjectHandle::newNull();
   }
-  return QPDFObjectHandle::newNull();
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/hex.h"
+
 namespace corvane::verify {
 namespace {
 
@@ -11,13 +13,6 @@ namespace {
 constexpr std::uint64_t kMaxSlotSize = 32u << 20;
 constexpr std::size_t kPieceSize = 1u << 20;
 
-int hex_value(std::uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // The bytes of the hex digits between "<" and ">"; nullopt when there is
 // anything else in the slot or an odd number of digits.
 std::optional<std::vector<std::uint8_t>> decode_slot(std::span<const std::uint8_t> slot) {
@@ -25,8 +20,8 @@ std::optional<std::vector<std::uint8_t>> decode_slot(std::span<const std::uint8_
   std::vector<std::uint8_t> bytes;
   bytes.reserve(slot.size() / 2 - 1);
   for (std::size_t i = 1; i + 1 < slot.size(); i += 2) {
-    const int high = hex_value(slot[i]);
-    const int low = hex_value(slot[i + 1]);
+    const int high = platform::hex_digit_value(static_cast<char>(slot[i]));
+    const int low = platform::hex_digit_value(static_cast<char>(slot[i + 1]));
     if (high < 0 || low < 0) return std::nullopt;
     bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
   }

@@ -3,21 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/hex.h"
+
 namespace corvane::component::server {
 namespace {
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Reads `digits` hex digits at text[pos]; false on a non-hex character.
 bool read_hex(std::string_view text, std::size_t pos, int digits, std::uint32_t& out) {
   out = 0;
   for (int i = 0; i < digits; ++i) {
-    const int v = hex_value(text[pos + i]);
+    const int v = platform::hex_digit_value(text[pos + i]);
     if (v < 0) return false;
     out = (out << 4) | static_cast<std::uint32_t>(v);
   }

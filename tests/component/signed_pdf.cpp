@@ -3,6 +3,7 @@
 #include <charconv>
 #include <sstream>
 
+#include "platform/hex.h"
 
 namespace corvane::test {
 namespace {
@@ -16,11 +17,9 @@ std::int64_t number_at(const std::string& text, std::size_t& at) {
   return value;
 }
 
-std::string bytes_from_hex(std::string hex) {
-  if (hex.size() % 2 != 0) hex += '0';
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return bytes;
+std::string bytes_from_hex(const std::string& hex) {
+  const auto bytes = platform::bytes_from_hex(hex).value_or(std::vector<std::uint8_t>{});
+  return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace

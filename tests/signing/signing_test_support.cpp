@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/hex.h"
 #include "signing/nss_store.h"
 #include "tests/support/test_support.h"
 
@@ -39,10 +40,7 @@ std::shared_ptr<signing::Certificate> store_certificate(const std::string& subje
 }
 
 std::vector<std::uint8_t> bytes_from_hex(const std::string& hex) {
-  std::vector<std::uint8_t> out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-    out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return out;
+  return platform::bytes_from_hex(hex).value_or(std::vector<std::uint8_t>{});
 }
 
 std::string as_text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }

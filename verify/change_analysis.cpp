@@ -328,8 +328,10 @@ class Analysis {
         if (!judge_field_list(id, was.getKey(key), is.getKey(key), "the form's list of fields")) return false;
       } else if (key == "/SigFlags") {
         add(ChangeLevel::kSigning, id, "the form's /SigFlags");
-      } else if (key == "/NeedAppearances") {
-        add(ChangeLevel::kFormFilling, id, "the form's /NeedAppearances");
+      } else if (key == "/NeedAppearances" || key == "/DR" || key == "/DA") {
+        // How fields' appearances are made: part of filling the form.
+        add(ChangeLevel::kFormFilling, id, "the form's " + key);
+        claim(is.getKey(key));
       } else {
         return other(id, "the form's " + key);
       }

@@ -322,6 +322,11 @@ TEST(ChangeAnalysis, FormFillingNeedsPermission) {
        "/Lock << /Type /SigFieldLock /Action /All >>"},
       {"another field locked", fill, ChangeLevel::kFormFilling, true, "field \"Amount\"", 2,
        "/Lock << /Type /SigFieldLock /Action /Include /Fields [(Other)] >>"},
+      {"the form's default resources",
+       objects({{1, "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [6 0 R 7 0 R 9 0 R] /SigFlags 3 "
+                    "/DR << /Font << /Helv 11 0 R >> >> >> >>"},
+                {11, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}}),
+       ChangeLevel::kFormFilling, false, "the form's /DR / the document is not certified"},
       {"the field's flags", objects({{6, amount("(100)", "5 0 R", "/Ff 1")}}), ChangeLevel::kOther, false, "field \"Amount\": /Ff", 2},
       {"the field's action", objects({{6, amount("(100)", "5 0 R", "/A << /S /URI /URI (http://127.0.0.1/) >>")}}), ChangeLevel::kOther,
        false, "field \"Amount\": /A", 2},

@@ -3,12 +3,16 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "settings/setting_values.h"
+#include "signing/ca_trust.h"
 #include "signing/certificate_list.h"
 #include "signing/sign_content.h"
 #include "verify/json_writer.h"
@@ -33,26 +37,82 @@ void key_member(JsonWriter& json, std::string_view name, const std::string& valu
   else json.value(value);
 }
 
+std::string selected_container() { return settings::trimmed(settings::read_setting("UniqueContainerName")); }
+
+bool is_selected(const signing::CertificateListing& c, const std::string& selected) {
+  return !selected.empty() && c.unique_container == selected;
+}
+
 void print_json(std::ostream& out, const std::vector<signing::CertificateListing>& list) {
+  const std::string selected = selected_container();
   JsonWriter json(out);
   json.begin_object();
   json.key("certificates");
   json.begin_array();
   for (const auto& c : list) {
     json.begin_object();
-    json.member("issuer", c.issuer);
-    json.member("subject", c.subject);
-    json.member("valid_from", c.valid_from);
-    json.member("valid_to", c.valid_to);
+    json.member("subject", c.subject_name);
+    json.member("common_name", c.subject);
+    json.member("email", c.email);
+    json.member("issuer", c.issuer_name);
+    json.member("issuer_common_name", c.issuer);
+    json.member("valid_from", c.valid_from_iso);
+    json.member("valid_to", c.valid_to_iso);
     key_member(json, "unique_container", c.unique_container);
     key_member(json, "provider_type", c.provider_type);
     json.member("usable", c.usable);
     json.member("sha256", c.fingerprint);
     key_member(json, "nickname", c.nickname);
+    json.member("selected", is_selected(c, selected));
     json.end_object();
   }
   json.end_array();
   json.end_object();
+}
+
+// Characters on the screen: UTF-8 sequences count once.
+std::size_t shown_width(const std::string& text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// For a person: the columns aligned, "*" before the selected certificate.
+void print_table(std::ostream& out, const std::vector<signing::CertificateListing>& list) {
+  using Row = std::array<std::string, 7>;
+  std::vector<Row> rows{{"", "Nickname", "Name", "E-mail", "Issuer", "Valid until", "Key"}};
+  const std::string selected = selected_container();
+  bool any_selected = false;
+  for (const auto& c : list) {
+    const bool mark = is_selected(c, selected);
+    any_selected = any_selected || mark;
+    const std::string key = c.key_type.empty() ? "no key" : c.usable ? c.key_type : c.key_type + " (cannot sign)";
+    rows.push_back({mark ? "*" : "", field(c.nickname), field(c.subject), field(c.email), field(c.issuer),
+                    c.valid_to_iso, key});
+  }
+  std::array<std::size_t, 7> widths{};
+  for (const Row& row : rows)
+    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], shown_width(row[i]));
+  for (const Row& row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(widths[i] - shown_width(row[i]) + 2, ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out << line << "\n";
+  }
+  if (any_selected) out << "* signs (UniqueContainerName)\n";
+  else if (!list.empty()) out << "none selected: corvanepdf settings set UniqueContainerName NICKNAME\n";
+}
+
+// Whether `name` names the listed certificate: its unique container name,
+// nickname (with or without the token's name), common name or SHA-256
+// fingerprint.
+bool names(const signing::CertificateListing& c, const std::string& name) {
+  const auto colon = c.nickname.find(':');
+  return name == c.unique_container || name == c.nickname || name == c.subject ||
+         (colon != std::string::npos && c.nickname.substr(colon + 1) == name) ||
+         signing::same_fingerprint(name, c.fingerprint);
 }
 
 }  // namespace
@@ -67,9 +127,9 @@ int certificates_list(std::ostream& out, std::ostream& err, CertificatesFormat f
   }
   if (format == CertificatesFormat::kJson) {
     print_json(out, *list);
+  } else if (format == CertificatesFormat::kTable) {
+    print_table(out, *list);
   } else {
-    if (format == CertificatesFormat::kLinesWithHeader)
-      out << "Issuer\tSubject\tValid From\tValid To\tUnique Container\tProvider Type\tUsable\tSHA-256\tNickname\n";
     for (const auto& c : *list)
       out << field(c.issuer) << '\t' << field(c.subject) << '\t' << c.valid_from << '\t' << c.valid_to << '\t'
           << field(c.unique_container) << '\t' << c.provider_type << '\t' << (c.usable ? "yes" : "no") << '\t'
@@ -82,17 +142,34 @@ int certificates_list(std::ostream& out, std::ostream& err, CertificatesFormat f
   return 0;
 }
 
+std::optional<std::string> container_name_for(const std::string& name, std::ostream& err) {
+  signing::register_signing_classes();
+  std::string error, login_problem;
+  const auto list = signing::list_store(error, login_problem);
+  if (!list) {
+    err << error << "\n";
+    return std::nullopt;
+  }
+  for (const auto& c : *list)
+    if (c.usable && names(c, name)) return c.unique_container;
+  err << "the store holds no certificate with a key to sign with named " << name << "; it holds:\n";
+  for (const auto& c : *list)
+    if (c.usable) err << "  " << c.nickname << " (" << c.subject << "): " << c.unique_container << "\n";
+  if (!login_problem.empty()) err << "the keys of a token are not listed: " << login_problem << "\n";
+  return std::nullopt;
+}
+
 void add_certificates_command(CLI::App& app) {
   auto json = std::make_shared<bool>(false);
   CLI::App* command = app.add_subcommand(
       "certificates",
-      "List the certificate store in the chooser's order (tab-separated; the unique container "
-      "name is what UniqueContainerName takes)");
+      "List the certificate store in the chooser's order (a table on a terminal, else tab-separated lines; "
+      "--json for programs)");
   command->add_flag("--json", *json, "Print one JSON document instead of the lines");
   command->callback([json] {
-    const CertificatesFormat format = *json                               ? CertificatesFormat::kJson
-                                      : ::isatty(STDOUT_FILENO) == 1 ? CertificatesFormat::kLinesWithHeader
-                                                                         : CertificatesFormat::kLines;
+    const CertificatesFormat format = *json                          ? CertificatesFormat::kJson
+                                      : ::isatty(STDOUT_FILENO) == 1 ? CertificatesFormat::kTable
+                                                                     : CertificatesFormat::kLines;
     const int code = certificates_list(std::cout, std::cerr, format);
     if (code != 0) throw CLI::RuntimeError(code);
   });

@@ -25,6 +25,8 @@ void add_verify_command(CLI::App& app);
 // `import FILE.p12 [--password-file F] [--select]`: a PKCS#12 file into the
 // user's certificate store.
 void add_import_command(CLI::App& app);
+// `trust CA.pem|NICKNAME`: a certification authority trusted for signatures.
+void add_trust_command(CLI::App& app);
 // `timestamp IN.pdf -o OUT.pdf [--tsa URL] [--password PW]`: a document
 // timestamp appended to a PDF.
 void add_timestamp_command(CLI::App& app);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/trust_command.h"
 #include "platform/secret_file.h"
 #include "settings/registry.h"
 #include "signing/pkcs12_import.h"
@@ -20,11 +21,29 @@ struct ImportOptions {
   std::string file;
   std::string password_file;
   bool select = false;
+  bool trust_ca = false;
 };
 
 [[noreturn]] void fail(const std::string& message) {
   std::cerr << "corvanepdf: " << message << "\n";
   throw CLI::RuntimeError(1);
+}
+
+// Shows the file's chain (each certificate's subject and fingerprint) and
+// trusts its certification authorities for signatures.
+void trust_chain(const std::vector<signing::DerCertificate>& chain) {
+  std::vector<signing::DerCertificate> authorities;
+  std::cerr << "the file's chain:\n";
+  for (const auto& der : chain) {
+    const auto facts = signing::certificate_facts(der);
+    if (!facts) continue;
+    std::cerr << "  " << facts->subject << (facts->is_ca ? "" : " (not an authority: left as it is)")
+              << "\n    SHA-256 " << facts->fingerprint << "\n";
+    if (facts->is_ca) authorities.push_back(der);
+  }
+  if (authorities.empty()) fail("the file holds no certification authority to trust: trust yours with "
+                                "`corvanepdf trust CA.pem`");
+  if (!trust_for_signatures(authorities, std::cout, std::cerr)) throw CLI::RuntimeError(1);
 }
 
 // The bytes of `path` as the bounded reader gives them; ends the command
@@ -44,16 +63,19 @@ void run_import(const ImportOptions& options) {
   std::string error;
   // Without a password file the file is tried with the empty password
   // first (some are exported with none), then the password is asked for.
-  auto keys = signing::import_pkcs12(bytes, password, error);
+  std::vector<signing::DerCertificate> chain;
+  auto keys = signing::import_pkcs12(bytes, password, error, &chain);
   if (!keys && options.password_file.empty() && error.find("wrong password") != std::string::npos) {
     if (!signing::ask_secret_on_terminal("Password of " + options.file + ": ", password))
       fail(options.file + " is protected by a password: give the password with --password-file FILE (or - for "
            "standard input)");
-    keys = signing::import_pkcs12(bytes, password, error);
+    chain.clear();
+    keys = signing::import_pkcs12(bytes, password, error, &chain);
   }
   if (!keys) fail("cannot import " + options.file + ": " + error);
   if (keys->empty()) fail(options.file + " holds no private key");
   for (const auto& key : *keys) std::cout << key.unique_container << "\t" << key.subject << "\n";
+  if (options.trust_ca) trust_chain(chain);
   if (!options.select) {
     std::cerr << "sign with it: corvanepdf sign --cert '" << keys->front().unique_container
               << "' ..., or select it for good with --select\n";
@@ -75,6 +97,8 @@ void add_import_command(CLI::App& app) {
                      "A file whose first line is the file's password (- for standard input); without it the "
                      "password is asked on the terminal");
   import->add_flag("--select", options->select, "Sign with the imported certificate from now on");
+  import->add_flag("--trust-ca", options->trust_ca,
+                   "Show the file's chain and trust its certification authorities for signatures (as `trust`)");
   import->callback([options] { run_import(*options); });
 }
 

@@ -21,6 +21,7 @@ void add_commands(CLI::App& app) {
   corvane::cli::add_certificates_command(app);
   corvane::cli::add_verify_command(app);
   corvane::cli::add_import_command(app);
+  corvane::cli::add_trust_command(app);
   corvane::cli::add_timestamp_command(app);
 }
 

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/certificates_command.h"
 #include "cli/commands.h"
 #include "platform/hives.h"
 #include "settings/registry.h"
@@ -153,7 +154,17 @@ void add_settings_command(CLI::App& app) {
   set->add_flag("--machine", set_args->machine,
                 "Write to the machine key (the user key when the machine key is read-only)");
   set->callback([set_args] {
-    run(settings_set(set_args->name, set_args->value, set_args->dword, set_args->machine, std::cerr));
+    std::string value = set_args->value;
+    // The signing key may be named as --cert names it; the setting holds its
+    // unique container name, and a key the user's store lacks is refused
+    // (the machine's choice is for other users' stores).
+    if (same_name(set_args->name, "UniqueContainerName") && !set_args->dword && !set_args->machine &&
+        !value.empty()) {
+      const auto container = container_name_for(value, std::cerr);
+      if (!container) run(1);
+      value = *container;
+    }
+    run(settings_set(set_args->name, value, set_args->dword, set_args->machine, std::cerr));
   });
 }
 

@@ -8,9 +8,11 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/verify_text_report.h"
+#include "verify/trust_anchors.h"
 #include "verify/verify_document.h"
 #include "verify/verify_json.h"
 
@@ -21,6 +23,8 @@ struct VerifyOptions {
   std::string file;
   std::string password;
   bool json = false;
+  std::vector<std::string> trust;  // PEM bundles of authorities trusted for this run
+  bool trust_system = false;
   std::vector<std::string> permit;  // "form-filling", "annotations"
 };
 
@@ -52,7 +56,18 @@ constexpr const char* kExitCodes =
     "authority is not trusted (or cannot be checked without a certificate store) or a weak digest\n"
     "(SHA-1, MD5) is used.";
 
+// The system's bundle of certification authorities (Debian's ca-certificates).
+constexpr const char* kSystemBundle = "/etc/ssl/certs/ca-certificates.crt";
+
 void run_verify(const VerifyOptions& options) {
+  std::vector<std::string> bundles = options.trust;
+  if (options.trust_system) bundles.push_back(kSystemBundle);
+  for (const std::string& bundle : bundles) {
+    if (std::string error; !verify::add_trust_anchors(bundle, error)) {
+      std::cerr << "corvanepdf: --trust: " << error << "\n";
+      throw CLI::RuntimeError(2);
+    }
+  }
   verify::PermitOptions permit;
   for (const std::string& level : options.permit) (level == "annotations" ? permit.annotations : permit.form_filling) = true;
   const verify::DocumentReport report = verify::verify_document(options.file, options.password, permit);
@@ -72,6 +87,11 @@ void add_verify_command(CLI::App& app) {
   verify->add_option("FILE", options->file, "The signed PDF")->required();
   verify->add_option("--password", options->password, "Password of an encrypted PDF");
   verify->add_flag("--json", options->json, "Print one JSON document instead of the text");
+  verify->add_option("--trust", options->trust,
+                     "A PEM bundle (or DER file) of certification authorities trusted for this run, besides those "
+                     "your store trusts (repeatable)");
+  verify->add_flag("--trust-system", options->trust_system,
+                   std::string("Trust the system's certification authorities for this run (") + kSystemBundle + ")");
   verify->add_option("--permit", options->permit,
                      "Also permit this level of change after the signatures of a document nobody certified")
       ->check(CLI::IsMember({"form-filling", "annotations"}))

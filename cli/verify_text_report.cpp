@@ -62,6 +62,16 @@ std::string locks_text(const verify::FieldLocks& locks) {
   return "";
 }
 
+// The issuer of an untrusted signer and the command that would trust it.
+std::string trust_hint(const verify::SignerDetails& signer) {
+  if (signer.issuer.empty()) return "";
+  const std::string command = signer.issuer_nickname.empty()
+                                  ? "corvanepdf trust ISSUER.pem (its certificate), or for this run verify --trust "
+                                    "ISSUER.pem"
+                                  : "corvanepdf trust '" + signer.issuer_nickname + "'";
+  return "  Issuer: " + signer.issuer + ", not trusted for signatures; to trust it: " + command + "\n";
+}
+
 void print_signature(std::ostream& out, int number, const verify::SignatureReport& s, std::uint64_t file_size) {
   out << "Signature " << number;
   if (!s.field_name.empty()) out << " (field \"" << s.field_name << "\")";
@@ -76,7 +86,7 @@ void print_signature(std::ostream& out, int number, const verify::SignatureRepor
   if (!s.format_facts.validation_data.revoked.empty()) out << "revoked (by the document's validation data)\n";
   else if (s.signer.trusted) out << "trusted\n";
   else if (s.signer.subject.empty() || !s.signer.trust_checked) out << "not checked\n";
-  else out << "not trusted (" << s.signer.trust_problem << ")\n";
+  else out << "not trusted (" << s.signer.trust_problem << ")\n" << trust_hint(s.signer);
   // A signature followed by nothing but validation data is whole as signed.
   if (!s.covers_whole_file && s.after.level == verify::ChangeLevel::kValidationData && s.after.permitted)
     out << "  Coverage: covers its revision; after it: validation data\n";

@@ -6,6 +6,19 @@
 #include "signing/priv_key_form.h"
 
 namespace corvane::signing {
+namespace {
+
+std::string key_type_name(int provider_type) {
+  switch (provider_type) {
+    case kProviderRsaFull:
+    case kProviderRsaSig: return "RSA";
+    case kProviderEcdsa: return "EC";
+    case kProviderDss: return "DSA";
+    default: return std::string(provider_type_name(provider_type));
+  }
+}
+
+}  // namespace
 
 std::optional<std::vector<CertificateListing>> list_store(std::string& error, std::string& login_problem) {
   auto store = platform::create_as<Store>(kStoreClassId, &error);
@@ -22,12 +35,22 @@ std::optional<std::vector<CertificateListing>> list_store(std::string& error, st
     CertificateListing entry;
     entry.issuer = cert->GetInfo(CertInfo::kIssuerSimpleName).value_or("");
     entry.subject = cert->GetInfo(CertInfo::kSubjectSimpleName).value_or("");
-    if (auto from = cert->ValidFromDate()) entry.valid_from = format_ole_date(*from);
-    if (auto to = cert->ValidToDate()) entry.valid_to = format_ole_date(*to);
+    if (auto from = cert->ValidFromDate()) {
+      entry.valid_from = format_ole_date(*from);
+      entry.valid_from_iso = format_local_ole_date_iso(*from);
+    }
+    if (auto to = cert->ValidToDate()) {
+      entry.valid_to = format_ole_date(*to);
+      entry.valid_to_iso = format_local_ole_date_iso(*to);
+    }
+    entry.subject_name = cert->SubjectName().value_or("");
+    entry.issuer_name = cert->IssuerName().value_or("");
+    entry.email = cert->GetInfo(CertInfo::kEmailName).value_or("");
     const auto key = cert->HasPrivateKey() ? cert->PrivateKey() : nullptr;
     entry.unique_container = key ? key->UniqueContainerName().value_or("-") : "-";
     const int type = key ? key->ProviderType().value_or(kUnknownProvider) : kUnknownProvider;
     entry.provider_type = key ? std::string(provider_type_name(type)) : "-";
+    if (key) entry.key_type = key_type_name(type);
     entry.usable = key && signs_with_provider(type);
     entry.fingerprint = cert->Sha256Fingerprint().value_or("");
     entry.nickname = cert->Nickname().value_or("-");

@@ -19,6 +19,14 @@ struct CertificateListing {
   bool usable = false;           // signing can use it: a reachable RSA or EC key
   std::string fingerprint;       // SHA-256, colon-separated upper-case hex
   std::string nickname;          // "-" without one
+  // For people and --json: the full names, the e-mail address and the
+  // validity as ISO 8601 with the offset from UTC.
+  std::string subject_name;      // "E=a@b.test,CN=Alex,O=Org"
+  std::string issuer_name;
+  std::string email;             // "" without one
+  std::string valid_from_iso;    // "2026-12-04T14:05:07+01:00"
+  std::string valid_to_iso;
+  std::string key_type;          // "RSA", "EC", "DSA", another provider type's name; "" without a key
 };
 
 // Every certificate of the store; nullopt with `error` filled when the store

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/iso_time.h"
+
 namespace corvane::signing {
 namespace {
 
@@ -116,6 +118,14 @@ std::string format_ole_date(double date) {
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c->year, c->month, c->day, c->hour,
                 c->minute, c->second);
   return text;
+}
+
+std::string format_local_ole_date_iso(double local) {
+  const auto c = wall_clock_from_ole(local);
+  const auto utc = local_ole_to_utc_ole(local);
+  if (!c || !utc) return {};
+  const int offset_minutes = static_cast<int>(std::llround((local - *utc) * 24 * 60));
+  return platform::iso_8601({c->year, c->month, c->day, c->hour, c->minute, c->second}, offset_minutes);
 }
 
 }  // namespace corvane::signing

@@ -37,5 +37,8 @@ struct WallClock {
 // "yyyy-mm-dd hh:mm:ss": how dates are shown in the chooser and listed by
 // `corvanepdf certificates`; "" for a date outside 100..9999.
 [[nodiscard]] std::string format_ole_date(double date);
+// A local OLE date as every command prints times, with its offset from UTC
+// ("2026-12-04T14:05:07+01:00"); "" outside 100..9999.
+[[nodiscard]] std::string format_local_ole_date_iso(double local);
 
 }  // namespace corvane::signing

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "signing/ca_trust.h"
 #include "signing/nss_certificate.h"
 #include "signing/nss_database.h"
 #include "signing/nss_handles.h"
@@ -79,13 +80,7 @@ SECItem* fresh_nickname(SECItem* old_nickname, PRBool* cancel, void* wincx) {
     base = common ? common.get() : "Imported certificate";
   }
   while (!base.empty() && base.back() == '\0') base.pop_back();
-  if (base.empty()) base = "Imported certificate";
-  std::string name = base;
-  for (int n = 2; n < 1000; ++n) {
-    CertHandle taken(CERT_FindCertByNickname(CERT_GetDefaultCertDB(), name.c_str()));
-    if (!taken) break;
-    name = base + " (" + std::to_string(n) + ")";
-  }
+  std::string name = free_nickname(base);
   SECItem item{siAsciiString, reinterpret_cast<unsigned char*>(name.data()), static_cast<unsigned int>(name.size())};
   return SECITEM_DupItem(&item);
 }
@@ -127,7 +122,8 @@ bool holds_private_key(SEC_PKCS12DecoderContext* decoder) {
 }  // namespace
 
 std::optional<std::vector<ImportedKey>> import_pkcs12(std::span<const std::uint8_t> file,
-                                                      const std::string& password, std::string& error) {
+                                                      const std::string& password, std::string& error,
+                                                      std::vector<std::vector<std::uint8_t>>* chain) {
   if (!ensure_writable_database(error)) return std::nullopt;
   enable_ciphers();
   SlotHandle slot(PK11_GetInternalKeySlot());
@@ -171,7 +167,10 @@ std::optional<std::vector<ImportedKey>> import_pkcs12(std::span<const std::uint8
   if (!certs) return keys;
   for (CERTCertListNode* n = CERT_LIST_HEAD(certs.get()); !CERT_LIST_END(n, certs.get()); n = CERT_LIST_NEXT(n)) {
     PrivateKeyHandle key(PK11_FindKeyByAnyCert(n->cert, nullptr));
-    if (!key) continue;
+    if (!key) {
+      if (chain) chain->emplace_back(n->cert->derCert.data, n->cert->derCert.data + n->cert->derCert.len);
+      continue;
+    }
     const NssPrivateKey facts(std::move(key), "");
     NssString common(CERT_GetCommonName(&n->cert->subject));
     keys.push_back({facts.UniqueContainerName().value_or(""), common ? common.get() : ""});

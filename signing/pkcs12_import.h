@@ -21,9 +21,10 @@ struct ImportedKey {
 // use of the database. Returns the imported certificates that have a key (none,
 // and nothing imported, when the file holds no private key);
 // nullopt with `error` filled when the file cannot be read with the
-// password or the database refuses the import.
-[[nodiscard]] std::optional<std::vector<ImportedKey>> import_pkcs12(std::span<const std::uint8_t> file,
-                                                                    const std::string& password,
-                                                                    std::string& error);
+// password or the database refuses the import. `chain`, unless null,
+// receives the DER bytes of the file's other certificates (its chain).
+[[nodiscard]] std::optional<std::vector<ImportedKey>> import_pkcs12(
+    std::span<const std::uint8_t> file, const std::string& password, std::string& error,
+    std::vector<std::vector<std::uint8_t>>* chain = nullptr);
 
 }  // namespace corvane::signing

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "platform/iso_time.h"
 #include "platform/openssl_handle.h"
 #include "timestamp/token_store.h"
 
@@ -35,14 +36,11 @@ std::string bio_text(BIO* bio) {
   return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
 }
 
-// "2026-12-05 21:50:12 UTC" from a GeneralizedTime.
+// "2026-12-05T21:50:12+00:00" from a GeneralizedTime.
 std::string readable_time(const ASN1_GENERALIZEDTIME* time) {
   struct tm t {};
   if (!time || ASN1_TIME_to_tm(time, &t) != 1) return {};
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d UTC", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-                t.tm_hour, t.tm_min, t.tm_sec);
-  return text;
+  return platform::iso_8601({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec}, 0);
 }
 
 std::string authority_of(TS_TST_INFO* info, PKCS7* token) {

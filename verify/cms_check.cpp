@@ -6,11 +6,13 @@
 #include <prtime.h>
 #include <secoid.h>
 
-#include <cstdio>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "platform/iso_time.h"
 #include "signing/nss_handles.h"
+#include "verify/trust_anchors.h"
 #include "verify/verification_store.h"
 
 namespace corvane::verify {
@@ -25,10 +27,7 @@ std::string nss_error_text() {
 std::string utc_text(PRTime time) {
   PRExplodedTime t{};
   PR_ExplodeTime(time, PR_GMTParameters, &t);
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d UTC", t.tm_year, t.tm_month + 1, t.tm_mday,
-                t.tm_hour, t.tm_min, t.tm_sec);
-  return text;
+  return platform::iso_8601({t.tm_year, t.tm_month + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec}, 0);
 }
 
 std::string status_text(NSSCMSVerificationStatus status) {
@@ -103,17 +102,14 @@ CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const Signed
     PORT_Free(common_name);
   }
   check.signer.email = certificate->emailAddr ? certificate->emailAddr : "";
+  check.signer.issuer = certificate->issuerName ? certificate->issuerName : "";
   // Only a chain to a certificate the store trusts counts: a certificate
   // that merely repeats a trusted signer's name and address is its own
   // root, trusted by nobody.
   check.signer.trust_checked = store_state.trust_anchors;
   if (check.signer.trust_checked) {
-    if (CERT_VerifyCertificateNow(store, certificate, /*checkSig=*/PR_TRUE, certificateUsageEmailSigner, nullptr,
-                                  nullptr) == SECSuccess) {
-      check.signer.trusted = true;
-    } else {
-      check.signer.trust_problem = nss_error_text();
-    }
+    check.signer.trusted = chains_to_trusted_authority(certificate, check.signer.trust_problem);
+    if (!check.signer.trusted) check.signer.issuer_nickname = issuer_nickname(certificate);
   }
 
   const SECItem& oid = signer->digestAlg.algorithm;

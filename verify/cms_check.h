@@ -16,6 +16,7 @@ struct SignerDetails {
   std::string subject;           // the certificate's subject ("E=a@b.test,CN=Alex,O=Org"); "" when not found
   std::string common_name;       // the subject's common name ("Alex"); "" when it has none
   std::string email;             // the certificate's e-mail address; "" when it has none
+  std::string issuer;            // the certificate's issuer ("CN=Example CA,O=Org"); "" when not found
   std::string signing_time;      // the signed signing-time attribute ("2026-12-05 16:10:15 UTC"); "" when absent
   std::string digest_algorithm;  // "SHA-256"; "" when the message names none we know
   // Trust is checked for e-mail signing (the usage of document signing
@@ -23,6 +24,7 @@ struct SignerDetails {
   // end at a certificate the store trusts for e-mail, now.
   bool trusted = false;
   std::string trust_problem;     // why not trusted; "" when trusted or not checked
+  std::string issuer_nickname;   // when not trusted: the issuer's nickname in the store, "" when it lacks it
   bool trust_checked = false;    // false without a certificate store to check against
 };
 

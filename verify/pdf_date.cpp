@@ -1,6 +1,6 @@
 #include "verify/pdf_date.h"
 
-#include <cstdio>
+#include "platform/iso_time.h"
 
 namespace corvane::verify {
 namespace {
@@ -34,11 +34,9 @@ std::string readable_pdf_date(std::string_view date) {
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
     return std::string(date);
 
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
-  std::string readable = text;
-  if (rest.empty()) return readable;
-  if (rest == "Z" || rest == "Z00'00'" || rest == "Z00'00") return readable + " UTC";
+  const platform::CivilTime time{year, month, day, hour, minute, second};
+  if (rest.empty()) return platform::iso_8601(time, std::nullopt);
+  if (rest == "Z" || rest == "Z00'00'" || rest == "Z00'00") return platform::iso_8601(time, 0);
   const char sign = rest.front();
   rest.remove_prefix(1);
   int zone_hours = 0, zone_minutes = 0;
@@ -48,8 +46,8 @@ std::string readable_pdf_date(std::string_view date) {
   if (!rest.empty() && (!take_number(rest, 2, zone_minutes) || zone_minutes > 59)) return std::string(date);
   if (rest.starts_with('\'')) rest.remove_prefix(1);
   if (!rest.empty()) return std::string(date);
-  std::snprintf(text, sizeof text, " %c%02d:%02d", sign, zone_hours, zone_minutes);
-  return readable + text;
+  const int offset = zone_hours * 60 + zone_minutes;
+  return platform::iso_8601(time, sign == '-' ? -offset : offset);
 }
 
 }  // namespace corvane::verify

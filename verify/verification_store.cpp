@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "signing/nss_database.h"
+#include "verify/trust_anchors.h"
 
 namespace corvane::verify {
 
@@ -17,8 +18,10 @@ const VerificationStore& verification_store() {
       store.problem.clear();
       return;
     }
-    // Without the store, NSS still decodes messages and checks signatures.
+    // Without the store, NSS still decodes messages and checks signatures,
+    // and trust against the authorities added for the run.
     store.ready = NSS_IsInitialized() || NSS_NoDB_Init(nullptr) == SECSuccess;
+    store.trust_anchors = store.ready && has_added_anchors();
   });
   return store;
 }

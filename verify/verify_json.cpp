@@ -23,6 +23,7 @@ void print_signer(JsonWriter& json, const SignerDetails& signer) {
   json.begin_object();
   json.member("subject", signer.subject);
   json.member("email", signer.email);
+  json.member("issuer", signer.issuer);
   json.member("signing_time", signer.signing_time);
   json.member("digest_algorithm", signer.digest_algorithm);
   json.member("trusted", signer.trusted);

@@ -1,10 +1,17 @@
-# bash completion for corvanepdf: commands, their options, file names.
+# bash completion for corvanepdf: commands, their options, file names, and
+# the nicknames of the store's certificates (those with a key for --cert).
+_corvanepdf_nicknames() {  # _corvanepdf_nicknames yes|all WORD
+  local IFS=$'\n'
+  COMPREPLY=($(compgen -W "$(corvanepdf certificates 2>/dev/null |
+    awk -F'\t' -v want="$1" '$9 != "-" && (want == "all" || $7 == "yes") { print $9 }')" -- "$2"))
+}
+
 _corvanepdf() {
   local cur prev command i
   COMPREPLY=()
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="sign verify timestamp certificates import settings choose-certificate sign-text time string2byte register unregister"
+  local commands="sign verify timestamp certificates import trust settings choose-certificate sign-text time string2byte register unregister"
 
   command=
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -25,13 +32,15 @@ _corvanepdf() {
       case $prev in
         -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;
         --out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        -j | --jobs | --password | --user | --reason | --cert | --tsa) return ;;
+        --cert) _corvanepdf_nicknames yes "$cur"; return ;;
+        -j | --jobs | --password | --user | --reason | --tsa) return ;;
       esac
       options="-o --output --out-dir -j --jobs --password --user --reason --cert --append --rebuild --pades --tsa --ltv -v --verbose -q --quiet --help" ;;
     verify)
       [[ $prev == --password ]] && return
+      [[ $prev == --trust ]] && { COMPREPLY=($(compgen -f -- "$cur")); return; }
       [[ $prev == --permit ]] && { COMPREPLY=($(compgen -W "form-filling annotations" -- "$cur")); return; }
-      options="--password --json --permit --help" ;;
+      options="--password --json --permit --trust --trust-system --help" ;;
     timestamp)
       case $prev in
         -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;
@@ -41,7 +50,14 @@ _corvanepdf() {
     certificates) options="--json --help" ;;
     import)
       [[ $prev == --password-file ]] && { COMPREPLY=($(compgen -f -- "$cur")); return; }
-      options="--password-file --select --help" ;;
+      options="--password-file --select --trust-ca --help" ;;
+    trust)
+      if [[ $cur != -* ]]; then
+        _corvanepdf_nicknames all "$cur"
+        COMPREPLY+=($(compgen -f -X '!*.@(pem|crt|cer|der)' -- "$cur") $(compgen -d -- "$cur"))
+        return
+      fi
+      options="--help" ;;
     settings)
       local sub=${COMP_WORDS[i+1]}
       if ((COMP_CWORD == i + 1)); then
@@ -51,7 +67,11 @@ _corvanepdf() {
       case $sub in
         get | set)
           if ((COMP_CWORD == i + 2)); then
-            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt appendmode lastcertfallback pades tsaurl tsauser tsatimeout ltv ltvmaxage path debug" -- "$cur"))
+            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt appendmode lastcertfallback pades tsaurl tsauser tsatimeout ltv ltvmaxage path debug machinewideselection" -- "$cur"))
+            return
+          fi
+          if ((COMP_CWORD == i + 3)) && [[ $sub == set && ${COMP_WORDS[i+2]} == UniqueContainerName ]]; then
+            _corvanepdf_nicknames yes "$cur"
             return
           fi
           options="--machine --help"

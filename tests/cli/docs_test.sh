@@ -42,4 +42,7 @@ complete_line() {  # complete_line WORD... : what completion offers for the last
 [ "$(complete_line corvanepdf sign --ou)" = "--out-dir --output " ] || fail "options: $(complete_line corvanepdf sign --ou)"
 [ "$(complete_line corvanepdf sign "$work/")" = "$work/a.pdf " ] || fail "files: $(complete_line corvanepdf sign "$work/")"
 [ "$(complete_line corvanepdf settings get Uni)" = "UniqueContainerName " ] || fail "setting names"
+# --cert offers the nicknames of the store's keys that sign.
+nicknames=$(PATH=$(dirname "$cli"):$PATH CORVANE_NSSDB="sql:$build/fixtures/nss" complete_line corvanepdf sign --cert '')
+[ "$nicknames" = "Alex Signer Blair EC Signer " ] || fail "--cert nicknames: $nicknames"
 echo "manual and completion cover the command line"

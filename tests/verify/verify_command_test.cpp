@@ -69,10 +69,11 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   const std::string empty = empty_store(dir / "empty-store");
 
   const auto q = [&dir](const std::string& name) { return shell_quote((dir / name).string()); };
+  const std::string ca = shell_quote((fixtures_dir() / "nss" / "pem" / "ca.crt").string());
   const struct {
     std::string arguments;
     int want_exit;
-    const char* want_output;
+    std::string want_output;
     std::string env = "";
     long max_peak_mib = 0;  // when not 0, the most memory the run may take
   } cases[] = {
@@ -92,7 +93,17 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
       {"verify " + q("sha1.pdf"), 3, "covers the whole file.\nA signature uses a weak digest algorithm.\n"},
       {"verify " + q("forged.pdf"), 3, "  Signature: valid\n  Certificate: not trusted ("},
       {"verify " + q("forged.pdf"), 3, "covers the whole file.\nNot every signer is trusted.\n"},
-      {"verify " + q("signed.pdf"), 3, "  Signature: valid\n  Certificate: not trusted (", empty},
+      {"verify " + q("signed.pdf"), 3,
+       "  Signature: valid\n  Certificate: not trusted (Peer's Certificate issuer is not recognized.)\n"
+       "  Issuer: CN=Fixture Test CA,O=Fixture Org, not trusted for signatures; to trust it: corvanepdf trust "
+       "ISSUER.pem (its certificate), or for this run verify --trust ISSUER.pem\n",
+       empty},
+      // Authorities trusted for one run, with or without a store.
+      {"verify " + q("signed.pdf") + " --trust " + ca, 0, "  Certificate: trusted\n", empty},
+      {"verify " + q("signed.pdf") + " --trust-system --trust " + ca, 0, "  Certificate: trusted\n", no_store},
+      {"verify " + q("signed.pdf") + " --trust-system", 3, "  Certificate: not trusted (", empty},
+      {"verify " + q("signed.pdf") + " --trust " + q("appended.pdf"), 2,
+       "--trust: " + (dir / "appended.pdf").string() + " holds no certificate", empty},
       {"verify " + q("signed.pdf"), 3, "  Signature: valid\n  Certificate: not checked\n", no_store},
       {"verify " + q("signed.pdf"), 3, "the signers' trust is not checked", no_store},
       {"verify " + shell_quote(fixture_pdf("enc-rc4-128.pdf").string()), 2, "password is missing or wrong"},

@@ -5,14 +5,14 @@ its own, and all of them point at one /Contents slot and one /ByteRange,
 signed once with `openssl cms` (as a form whose fields were signed together
 would be checked: every field read, every dictionary checked).
 
-    bench/make_signed_fields.py N SIGNER.crt SIGNER.key CA.crt OUT.pdf
+    bench/make_signed_fields.py N SIGNER.crt SIGNER.key CA.crt OUT.pdf [SLOT_BYTES]
+
+SLOT_BYTES (default 8192) sizes the shared slot: 16777215 makes the gap
+between the ranges 32 MiB, the largest verify reads.
 """
 import subprocess
 import sys
 import tempfile
-
-SLOT_BYTES = 8192
-
 
 def make_pdf(objects):
     out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
@@ -30,6 +30,7 @@ def make_pdf(objects):
 
 def main():
     count, signer, key, ca, out_path = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]
+    slot_bytes = int(sys.argv[6]) if len(sys.argv) > 6 else 8192
     placeholder = b"[0 0000000000 0000000000 0000000000]"
     # 1 catalog, 2 pages, 3 page, 4 slot, 5 ranges, then a field with its
     # widget and a signature dictionary for each field.
@@ -38,7 +39,7 @@ def main():
         b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [" + b" ".join(fields) + b"] /SigFlags 3 >> >>",
         b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots [" + b" ".join(fields) + b"] >>",
-        b"<" + b"0" * (2 * SLOT_BYTES) + b">",
+        b"<" + b"0" * (2 * slot_bytes) + b">",
         placeholder,
     ]
     for i in range(count):
@@ -48,7 +49,7 @@ def main():
                        b" /ByteRange 5 0 R /Contents 4 0 R /M (D:20261206000000Z) >>")
     pdf = make_pdf(objects)
     slot = pdf.index(b"\n<00") + 1
-    slot_end = slot + 2 * SLOT_BYTES + 2
+    slot_end = slot + 2 * slot_bytes + 2
     ranges = b"[0 %010d %010d %010d]" % (slot, slot_end, len(pdf) - slot_end)
     at = pdf.index(placeholder)
     pdf[at:at + len(placeholder)] = ranges
@@ -58,7 +59,7 @@ def main():
         der = subprocess.run(["openssl", "cms", "-sign", "-binary", "-outform", "DER", "-md", "sha256",
                               "-in", content.name, "-signer", signer, "-inkey", key, "-certfile", ca],
                              check=True, capture_output=True).stdout
-    if len(der) > SLOT_BYTES:
+    if len(der) > slot_bytes:
         sys.exit("the signature does not fit its slot")
     pdf[slot + 1:slot + 1 + 2 * len(der)] = der.hex().encode()
     with open(out_path, "wb") as out:

@@ -199,6 +199,7 @@ class Analysis {
   // structure does not place may be a page's content or resources: all
   // pages are read then, which only a change no rule clears costs.
   std::string describe(DocumentStructure& s, QPDFObjGen id, QPDF& pdf) {
+    if (s.places_of(id) == nullptr) read_all_fields(pdf, s);
     if (s.places_of(id) == nullptr) read_all_pages(pdf, s);
     if (const auto* places = s.places_of(id)) {
       const Place& p = places->front();
@@ -259,6 +260,11 @@ class Analysis {
 
   // --- objects of the signed revision with new content ----------------------
   bool judge_changed(QPDFObjGen id) {
+    if (sa_.places_of(id) == nullptr && sb_.places_of(id) == nullptr) {
+      // Perhaps an appearance whose widget did not change: look at every field.
+      read_all_fields(after_, sa_);
+      read_all_fields(before_, sb_);
+    }
     const auto* in_after = sa_.places_of(id);
     const auto* in_before = sb_.places_of(id);
     if (in_after == nullptr && in_before == nullptr) return other(id, describe(sb_, id, before_) + " changed");

@@ -95,6 +95,7 @@ class StructureWalk {
 
   // The top of a field's /Parent chain.
   static QPDFObjectHandle top_of(QPDFObjectHandle field) {
+    if (!field.isDictionary()) return field;
     std::set<QPDFObjGen> seen;
     for (int depth = 0; depth < kMaxDepth; ++depth) {
       QPDFObjectHandle parent = field.getKey("/Parent");
@@ -108,8 +109,30 @@ class StructureWalk {
     return !object.isIndirect() || visited_.insert(object.getObjGen()).second;
   }
 
+ public:
+  // Walks the field trees of the form's `list` that hold a touched object:
+  // each touched object that may be a field or widget leads to the top of
+  // its /Parent chain, which is walked when the list names it.
+  void walk_some_fields(QPDFObjectHandle list, QPDF& pdf, const std::set<QPDFObjGen>& touched) {
+    if (!list.isArray()) return;
+    mark(list, Role::kFieldList);
+    std::set<QPDFObjGen> listed;
+    for (QPDFObjectHandle item : list.aitems())
+      if (item.isIndirect()) listed.insert(item.getObjGen());
+    for (QPDFObjGen id : touched) {
+      QPDFObjectHandle object = pdf.getObject(id);
+      if (!object.isDictionary() || !(object.hasKey("/Parent") || object.hasKey("/T") || object.hasKey("/FT"))) continue;
+      QPDFObjectHandle top = top_of(object);
+      if (top.isIndirect() && listed.contains(top.getObjGen())) walk_field(top, "", false, 0);
+    }
+  }
+
+ private:
+
   void walk_field(QPDFObjectHandle field, const std::string& parent_name, bool inherited_sig, int depth) {
     if (!field.isDictionary() || depth > kMaxDepth || !first_visit(field)) return;
+    // Walked before, with its tree (by a walk of fewer fields).
+    if (field.isIndirect() && out_.has(field.getObjGen(), Role::kField)) return;
     const std::size_t index = out_.fields.size();
     FieldInfo info;
     info.dictionary = field;
@@ -246,6 +269,13 @@ std::vector<QPDFObjectHandle> touched_pages(QPDF& pdf, const std::set<QPDFObjGen
 
 }  // namespace
 
+void read_all_fields(QPDF& pdf, DocumentStructure& structure) {
+  if (structure.all_fields) return;
+  structure.all_fields = true;
+  StructureWalk walk(structure);
+  walk.walk_fields(pdf.getRoot().getKey("/AcroForm").getKey("/Fields"));
+}
+
 void read_all_pages(QPDF& pdf, DocumentStructure& structure) {
   if (structure.all_pages) return;
   structure.all_pages = true;
@@ -274,7 +304,7 @@ DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched)
   walk.mark(out.catalog.getKey("/Metadata"), Role::kMetadata);
   QPDFObjectHandle form = out.catalog.getKey("/AcroForm");
   walk.mark(form, Role::kAcroForm);
-  walk.walk_fields(form.getKey("/Fields"));
+  walk.walk_some_fields(form.getKey("/Fields"), pdf, touched);
   walk.walk_validation_data(out.catalog.getKey("/DSS"));
   walk.walk_some_pages(out.catalog.getKey("/Pages"), touched_pages(pdf, touched));
   return out;

@@ -2,8 +2,8 @@
 // changes, found by walking from the trailer: the catalog, the form's field
 // tree with the fields' widgets and values, the validation data, the
 // document information, the metadata, and the pages that the changes touch
-// with their annotations, content and resources. A document's other pages,
-// its content, fonts and images are not read.
+// with their annotations, content and resources. A document's other pages
+// and fields, its content, fonts and images are not read.
 #pragma once
 
 #include <qpdf/QPDF.hh>
@@ -62,7 +62,8 @@ struct DocumentStructure {
   std::map<QPDFObjGen, std::vector<Place>> places;
   // How many fields name each indirect signature value.
   std::map<QPDFObjGen, int> value_users;
-  bool all_pages = false;  // every page was walked, not only the touched ones
+  bool all_pages = false;   // every page was walked, not only the touched ones
+  bool all_fields = false;  // every field was walked, not only the touched ones' trees
 
   [[nodiscard]] const std::vector<Place>* places_of(QPDFObjGen id) const {
     const auto found = places.find(id);
@@ -77,12 +78,17 @@ struct DocumentStructure {
   [[nodiscard]] std::size_t page_of(QPDFObjGen id) const;
 };
 
-// Walks `pdf` from its trailer. Of the page tree, only the pages among
+// Walks `pdf` from its trailer. Of the form, only the field trees that
+// hold a touched object are taken; of the page tree, only the pages among
 // `touched` objects, or named by the /P of touched annotations or of the
 // annotations in touched arrays, are taken, each once it is found to be
 // in the tree. Cycles and over-deep trees are cut, each object is visited
 // once. May throw qpdf's exceptions.
 [[nodiscard]] DocumentStructure read_structure(QPDF& pdf, const std::set<QPDFObjGen>& touched);
+
+// Adds every field of the form to `structure` (read from `pdf`); a no-op
+// the second time. May throw qpdf's exceptions.
+void read_all_fields(QPDF& pdf, DocumentStructure& structure);
 
 // Adds every page of the page tree to `structure` (read from `pdf`), for
 // naming what an object is; a no-op the second time. May throw qpdf's

@@ -301,13 +301,16 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
   // One reading of the document for the validation data, then the
   // signatures (the search for them lets go of what it has read).
   const std::uint64_t last_end = readable_end(file, ends);
-  const OpenedPdf document = open_pdf(file, last_end, password);
+  OpenedPdf document = open_pdf(file, last_end, password);
   const DocumentValidationData dss = document.pdf ? read_validation_data(*document.pdf) : DocumentValidationData{};
   const SignatureScan scan = document.pdf ? find_signatures(*document.pdf) : SignatureScan{};
   if (!scan.opened) {
     report.error = "The document " + path + " cannot be opened: " + (document.pdf ? scan.error : document.problem);
     return report;
   }
+  // The change analysis opens the document again for itself: this reading
+  // is let go of first, so that the two never take memory at once.
+  document.pdf.reset();
   const VerificationStore& store = verification_store();
   if (!store.ready) {
     report.error = store.problem;

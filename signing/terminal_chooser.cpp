@@ -77,7 +77,9 @@ void TerminalChooserView::print_list() {
   std::fprintf(out_, "%s\n", header.c_str());
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const ChooserRow& r = rows_[i];
-    std::fprintf(out_, "%c%2zu  %s  %s  %s  %s\n", static_cast<int>(i) == current_ ? '*' : ' ', i + 1,
+    const int row = static_cast<int>(i);
+    const char mark = row == current_ ? '*' : row == selected_ ? '>' : ' ';
+    std::fprintf(out_, "%c%2zu  %s  %s  %s  %s\n", mark, i + 1,
                  fit(r.issuer, widths[0]).c_str(),
                  fit(r.subject, widths[1]).c_str(), fit(r.valid_from, widths[2]).c_str(),
                  fit(r.valid_to, widths[3]).c_str());
@@ -104,7 +106,7 @@ bool TerminalChooserView::read_line(std::string& line) {
 void TerminalChooserView::run_modal(ChooserEvents& events) {
   closing_ = false;
   print_list();
-  if (current_ >= 0) print_fields();
+  if (current_ >= 0 || selected_ >= 0) print_fields();
   std::string line;
   while (!closing_) {
     std::fputs(kPrompt, out_);

@@ -24,6 +24,9 @@ class TerminalChooserView final : public ChooserView {
   void clear_list() override;
   void add_row(const ChooserRow& row) override;
   void mark_current(int row) override { current_ = row; }
+  // The entry the form opens on without a current choice: shown with ">"
+  // and its fields, so that Enter chooses what is on the screen.
+  void select_row(int row) override { selected_ = row; }
   void set_field(KeyField field, const std::string& text) override;
   void message_box(const std::string& text, const std::string& title, int style) override;
   void show_certificate(const CertificateFacts& facts) override;
@@ -36,6 +39,7 @@ class TerminalChooserView final : public ChooserView {
   // One answer line without its line end; false at the end of input.
   bool read_line(std::string& line);
 
+  int selected_ = -1;
   std::FILE* in_;
   std::FILE* out_;
   std::vector<std::string> columns_;

@@ -47,6 +47,10 @@ TEST(TerminalChooser, TypedAnswersDriveTheForm) {
     std::vector<std::string> shown;  // texts the output must hold
     bool chosen_before = false;      // containerName holds `container` when the form opens
   } cases[] = {
+      // Without a choice the first certificate is selected and shown; Enter
+      // chooses it (first: later cases save choices).
+      {"\n", test::unique_container_of("Alex Signer"),
+       {"> 1  Fixture Test CA  Alex Renewed", "Unique Container:  " + test::unique_container_of("Alex Signer")}},
       {"9\nv 5\n5\nc\n", dana,
        {"  #  Issuer", "  5  Fixture Test CA  Dana Signer", "No entry 9.", "Subject              E=dana@example.test",
         "Unique Container:  " + dana, "Provider Type:     RSA_FULL"}},

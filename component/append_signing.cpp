@@ -162,6 +162,7 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
   // The file's bytes are hashed as they are read, block by block, then the
   // update around the slot.
   signer.contentFeed = [&](const ContentSink& sink) { return incremental::feed_signed_bytes(document, update, slot, sink); };
+  // The feed is signed; the text passed is not.
   std::string signature = code_page_signer()(signer, kSizingContent);
   signer.contentFeed = nullptr;
   if (!signer.refusal.empty()) return signer.refusal;

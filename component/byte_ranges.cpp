@@ -89,6 +89,7 @@ Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
       std::span<const std::uint8_t>(out.data(), static_cast<std::size_t>(edit.contentsStart)),
       std::span<const std::uint8_t>(out.data() + edit.secondRangeStart,
                                     static_cast<std::size_t>(edit.secondRangeLength))};
+  // The pieces are signed; the text passed is not.
   std::string signature = code_page_signer()(signer, kSizingContent);
   // The ranges serve this one signature, also when signing failed early.
   signer.contentPieces.clear();

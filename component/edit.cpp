@@ -70,9 +70,10 @@ bool Edit::open_document() {
   std::int32_t opened = 0;
   (void)engine->OpenDocument(pdfpath, opened);
   if (opened != 1) {
-    log_engine_diagnostics();
+    open_problem = log_engine_diagnostics();
     return false;
   }
+  open_problem.clear();
   (void)engine->SetWorkingMode(0);
 
   SigningSession& session = component_state().session;

@@ -63,6 +63,9 @@ class Edit {
   // signed file could not be written (signit then still answers true);
   // cleared at the start of every signit.
   std::string lasterror;
+  // The engine's first diagnostic line of the last open that failed
+  // ("OpenDocument: ..."), for lasterror; "" otherwise.
+  std::string open_problem;
   // "1" (or another whole number but 0) makes a PAdES signature, "0" the
   // PKCS#7 one; "" leaves it to the setting `pades`.
   std::string pades;

@@ -14,6 +14,8 @@
 #include <limits>
 #include <utility>
 
+#include <filesystem>
+
 #include "component/component_state.h"
 #include "component/edit.h"
 #include "component/signit_steps.h"
@@ -87,13 +89,23 @@ void note_unwritten_file(Edit& edit, const std::string& why) {
   if (!why.empty()) edit.lasterror += ": " + why;
 }
 
+// As precise as the command line's message: a missing file, or what the
+// engine said of the one it could not read.
+std::string open_refusal(const std::string& path, const std::string& engine_problem) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(path, ignored)) return "the document could not be opened: no such file: " + path;
+  const std::string_view prefix = "OpenDocument: ";
+  const std::string reason = engine_problem.starts_with(prefix) ? engine_problem.substr(prefix.size()) : engine_problem;
+  return "the document could not be opened: not a PDF the engine can read" + (reason.empty() ? "" : " (" + reason + ")");
+}
+
 Refusal why_not_open(Edit& edit) {
   if (!edit.pdfeditloaded || !edit.engine) return "the PDF engine is not available";
   if (edit.pdfpath.empty()) return "no document to sign (pdfpath is empty)";
   std::int32_t encryption = 0;
   (void)edit.engine->GetEncryption(encryption);
   (void)edit.engine->TakeDiagnostics();
-  if (encryption == 0) return "the document could not be opened";
+  if (encryption == 0) return open_refusal(edit.pdfpath, edit.open_problem);
   return edit.pdfpasswd.empty() ? std::string(kNoPasswordRefusal)
                                 : "the document is encrypted and the password was refused";
 }

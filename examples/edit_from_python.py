@@ -42,7 +42,8 @@ def main(argv):
             print("signit:", signed)
             # Why signit failed, or why the signed file was not written ("" when all went well).
             print("lasterror:", edit.last_error)
-            return 0 if signed else 1
+            # Signed but not written (lasterror says why) is a failure too.
+            return 0 if signed and not edit.last_error else 1
         return 0
 
 

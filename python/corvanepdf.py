@@ -112,6 +112,50 @@ def verify(path, password=None):
         lib.corvanepdf_free(report)
 
 
+# Every property of the class, with what it holds; each is an attribute of
+# Edit (a property the installed library adds later works by name too).
+_PROPERTIES = {
+    "pdfpath": "path of the PDF to sign",
+    "savepath": "path the signed PDF is written to",
+    "pdfpasswd": "password of an encrypted PDF",
+    "username": "the signer's user name (its e-mail address is kept in user.ini)",
+    "reason": "signing reason (default: the setting reason, else a fixed text)",
+    "dontencrypt": "switch: save an encrypted document unencrypted (rebuild only)",
+    "appendmode": "switch: sign as an incremental update, keeping earlier signatures valid",
+    "containername": "the signing key for this object (unique container name, nickname or fingerprint)",
+    "pades": "switch: a PAdES signature instead of PKCS#7",
+    "tsaurl": "URL of an RFC 3161 timestamp authority for the signature",
+    "ltv": "switch: add the signature's validation data (OCSP responses or CRLs)",
+    "pdfeditloaded": "read: the PDF engine is loaded",
+    "pdfloaded": "read: the document at pdfpath is open",
+    "lasterror": "read: why the last signit failed or its file was not written ('' after a success)",
+}
+# Switches take True/False (also 1/0, "1"/"0", or "" for the setting's value).
+_SWITCHES = {"dontencrypt", "appendmode", "pades", "ltv"}
+_READ_ONLY = {"pdfeditloaded", "pdfloaded", "lasterror"}
+
+
+def _switch_value(name, value):
+    """The text or Boolean a switch property is given; ValueError for a
+    value a switch cannot take."""
+    if isinstance(value, bool):
+        return value if name == "appendmode" else ("1" if value else "0")
+    if isinstance(value, int) and value in (0, 1):
+        return _switch_value(name, bool(value))
+    if isinstance(value, str) and value.strip() in ("", "0", "1"):
+        return value.strip() if name != "appendmode" or value.strip() == "" else value.strip() == "1"
+    raise ValueError("%s is a switch: True or False (1 or 0), not %r" % (name, value))
+
+
+def _attribute(name, doc):
+    def get(self):
+        return self._get(name)
+
+    def put(self, value):
+        self._put(name, value)
+    return property(get, None if name in _READ_ONLY else put, doc=doc)
+
+
 class Edit:
     """The component's class `edit`: set the properties, then call signit().
 
@@ -210,6 +254,14 @@ class Edit:
         if name.startswith("_") or hasattr(type(self), name):
             object.__setattr__(self, name, value)
             return
+        self._put(name, value)
+
+    def __dir__(self):
+        return sorted(set(object.__dir__(self)) | set(_PROPERTIES))
+
+    def _put(self, name, value):
+        if name.lower() in _SWITCHES:
+            value = _switch_value(name.lower(), value)
         lib = load_library()
         variant = _Variant()
         try:
@@ -262,14 +314,21 @@ class Edit:
             data = (ctypes.c_uint8 * max(len(value), 1)).from_buffer_copy(bytes(value) or b"\0")
             Edit._check(lib.corvanepdf_variant_set_bytes(ctypes.byref(variant), data, len(value)))
         else:
-            Edit._check(lib.corvanepdf_variant_set_text(ctypes.byref(variant), str(value).encode()))
+            text = str(value)
+            if "\0" in text:
+                raise ValueError("a text property cannot hold a NUL character")
+            Edit._check(lib.corvanepdf_variant_set_text(ctypes.byref(variant), text.encode()))
 
     @staticmethod
     def _value(variant):
         if variant.vt == _VT_BOOL:
             return variant.value.boolean != 0
         if variant.vt == _VT_TEXT:
-            return ctypes.string_at(variant.value.text.data, variant.value.text.length).decode()
+            data = ctypes.string_at(variant.value.text.data, variant.value.text.length)
+            try:
+                return data.decode()
+            except UnicodeDecodeError:  # bytes of the code page (an ANSI .reg export)
+                return data.decode("cp1252", "replace")
         if variant.vt == _VT_BYTES:
             return bytes(variant.value.bytes.data[:variant.value.bytes.length])
         if variant.vt == _VT_I4:
@@ -277,3 +336,7 @@ class Edit:
         if variant.vt == _VT_R8:
             return variant.value.r8
         return None
+
+
+for _name, _doc in _PROPERTIES.items():
+    setattr(Edit, _name, _attribute(_name, _doc))

@@ -70,6 +70,9 @@ class ChooserView {
   // Marks entry `row` as the current choice and makes it the selected entry
   // (without calling a handler), so the form opens on it.
   virtual void mark_current(int row) = 0;
+  // Makes entry `row` the selected one (without calling a handler) when no
+  // entry is the current choice, so the form opens on it with its details.
+  virtual void select_row(int row) { (void)row; }
   virtual void set_field(KeyField field, const std::string& text) = 0;
   // A modal message; returns when the user has dismissed it.
   virtual void message_box(const std::string& text, const std::string& title, int style) = 0;
@@ -85,7 +88,7 @@ class ChooserView {
 
 // The window module's entry point, exported as kChooserViewEntry. It returns
 // a new view, or nullptr with a reason in `error` (no display, ...).
-inline constexpr int kChooserViewAbi = 2;
+inline constexpr int kChooserViewAbi = 3;
 inline constexpr const char* kChooserViewEntry = "corvane_create_chooser_view";
 using CreateChooserViewFn = ChooserView* (*)(int abi, char* error, std::size_t error_size);
 

@@ -124,11 +124,21 @@ void PrivKeyForm::mark_current_choice() {
   std::string current = state_.containerName;
   if (current.empty()) current = settings::reg_read(kUserContainer);
   if (current.empty()) current = settings::reg_read(kMachineContainer);
-  if (current.empty()) return;
-  for (std::size_t row = 0; row < entry_tags_.size(); ++row) {
-    const auto key = entry_tags_[row]->HasPrivateKey() ? entry_tags_[row]->PrivateKey() : nullptr;
+  const auto key_of = [this](std::size_t row) {
+    return entry_tags_[row]->HasPrivateKey() ? entry_tags_[row]->PrivateKey() : nullptr;
+  };
+  for (std::size_t row = 0; !current.empty() && row < entry_tags_.size(); ++row) {
+    const auto key = key_of(row);
     if (!key || key->UniqueContainerName() != current) continue;
     view_.mark_current(static_cast<int>(row));
+    ListView1_Click(static_cast<int>(row));
+    return;
+  }
+  // No current choice in the list: the form opens on the first certificate
+  // with a key, so that Enter chooses what the user sees.
+  for (std::size_t row = 0; row < entry_tags_.size(); ++row) {
+    if (!key_of(row)) continue;
+    view_.select_row(static_cast<int>(row));
     ListView1_Click(static_cast<int>(row));
     return;
   }

@@ -31,7 +31,8 @@ class PrivKeyForm final : public ChooserEvents {
   // description of the error that ended the loading (the form then does not
   // show).
   // The entry of the current choice (SignerState, else the settings) is
-  // marked and selected, its key fields filled.
+  // marked and selected, else the first entry with a key is selected; its
+  // key fields are filled.
   [[nodiscard]] std::string Form_Load();
 
   void ListView1_Click(int row) override;

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFont>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -45,6 +46,22 @@ QMessageBox::Icon icon_of(int style) {
       return QMessageBox::NoIcon;
   }
 }
+
+// Turns the Space key on the watched widget into a click of `button`.
+class SpaceClicks final : public QObject {
+ public:
+  explicit SpaceClicks(QPushButton* button) : button_(button) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+      button_->click();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QPushButton* button_;
+};
 
 class QtChooserView final : public ChooserView {
  public:
@@ -128,6 +145,13 @@ class QtChooserView final : public ChooserView {
     list_->setCurrentItem(item);
   }
 
+  void select_row(int row) override {
+    QTreeWidgetItem* item = list_->topLevelItem(row);
+    if (!item) return;
+    const QSignalBlocker quiet(list_);
+    list_->setCurrentItem(item);
+  }
+
   void add_row(const ChooserRow& row) override {
     new QTreeWidgetItem(list_, {text(row.issuer), text(row.subject), text(row.valid_from), text(row.valid_to)});
   }
@@ -162,8 +186,13 @@ class QtChooserView final : public ChooserView {
       const QSignalBlocker quiet(list_);
       list_->setCurrentItem(list_->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
     }
+    // Space chooses, as Enter does (the default button), instead of toggling
+    // the row's selection.
+    SpaceClicks space_chooses(choose_);
+    list_->installEventFilter(&space_chooses);
     list_->setFocus();
     dialog_.exec();
+    list_->removeEventFilter(&space_chooses);
     QObject::disconnect(list_, nullptr, &dialog_, nullptr);
     QObject::disconnect(disable_, nullptr, &dialog_, nullptr);
     QObject::disconnect(choose_, nullptr, &dialog_, nullptr);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Fails when a folder's sources include a header of a folder the
-architecture table does not allow, or when the table next to this script and
-the README's table name different folders.
+architecture table does not allow, when a folder's library links one, or
+when the table next to this script and the README's table name different
+folders.
 
 Usage: check_includes.py SOURCE_DIR"""
 import pathlib
@@ -12,6 +13,7 @@ SOURCE_SUFFIXES = {".c", ".cc", ".cpp", ".h", ".hpp"}
 # Folders with sources that are not part of the product's layering.
 NOT_LAYERED = {"tests", "bench", "fuzz", "examples", "include", "build", "scripts"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*["<]([^">]+)[">]', re.MULTILINE)
+LINK = re.compile(r"target_link_libraries\(\s*corvane_(\w+)([^)]*)\)")
 
 
 def read_table(path):
@@ -49,10 +51,24 @@ def violations(root, allowed):
                     yield f"{source.relative_to(root)}: includes {header}, but {folder}/ may not use {target}/"
 
 
+def link_violations(root, allowed):
+    for folder in sorted(allowed):
+        lists = root / folder / "CMakeLists.txt"
+        if not lists.exists():
+            continue
+        may_link = {dep.split("/")[0] for dep in allowed[folder]}
+        for target, arguments in LINK.findall(lists.read_text()):
+            if target != folder:
+                continue
+            for linked in re.findall(r"\bcorvane_(\w+)", arguments):
+                if linked != folder and linked not in may_link:
+                    yield f"{folder}/CMakeLists.txt: corvane_{folder} links corvane_{linked}, which its row does not name"
+
+
 def main():
     root = pathlib.Path(sys.argv[1])
     allowed = read_table(pathlib.Path(__file__).with_name("dependencies.txt"))
-    problems = list(violations(root, allowed))
+    problems = list(violations(root, allowed)) + list(link_violations(root, allowed))
     in_readme = readme_folders(root / "README.md")
     if in_readme != set(allowed):
         problems.append(f"README's architecture table names {sorted(in_readme ^ set(allowed))} "

@@ -78,14 +78,21 @@ TEST(Cli, PythonExampleCreatesTheObjectWithoutARegistration) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   const std::string out = (dir / "missing" / "out.pdf").string();
   r = run_command(python + " " + shell_quote(fixture_pdf("plain.pdf").string()) + " " + shell_quote(out));
-  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(r.exit_code, 1) << r.output;  // nothing was written
   EXPECT_TRUE(contains(r.output, "signit: True\nlasterror: the signed file could not be written to " + out))
       << r.output;
 
   r = run_command(python + " " + shell_quote((dir / "missing.pdf").string()) + " " +
                   shell_quote((dir / "out.pdf").string()));
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, "signit: False\nlasterror: the document could not be opened\n")) << r.output;
+  EXPECT_TRUE(contains(r.output, "signit: False\nlasterror: the document could not be opened: no such file: " +
+                                     (dir / "missing.pdf").string() + "\n"))
+      << r.output;
+  // A file that is not a PDF: what the engine said of it.
+  r = run_command(python + " " + shell_quote(fixture_pdf("not-a-pdf.pdf").string()) + " " +
+                  shell_quote((dir / "out.pdf").string()));
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, "lasterror: the document could not be opened: not a PDF the engine can read (")) << r.output;
 }
 
 TEST(Cli, RegisterFailsWhenNoHiveCanBeWritten) {

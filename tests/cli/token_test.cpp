@@ -417,6 +417,23 @@ TEST_F(TokenTest, ImportMakesTheStoreAndSelectsTheKey) {
   const CommandResult signed_run = in_home("sign " + plain_ + " -o " + shell_quote(out.string()));
   EXPECT_EQ(signed_run.exit_code, 0) << signed_run.output;
   EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid")) << pdfsig_report(out, "");
+
+  // Its authority is in the store but not trusted: verify names the command
+  // that trusts it; --trust-ca shows the file's chain and trusts it; a
+  // certificate that is not an authority is refused.
+  const CommandResult untrusted = in_home("verify " + shell_quote(out.string()));
+  EXPECT_EQ(untrusted.exit_code, 3) << untrusted.output;
+  EXPECT_TRUE(contains(untrusted.output, "not trusted for signatures; to trust it: corvanepdf trust '"))
+      << untrusted.output;
+  const CommandResult trusted = in_home("import " + shell_quote(p12.string()) + " --password-file " +
+                                        shell_quote((dir_ / "pw.txt").string()) + " --trust-ca");
+  EXPECT_EQ(trusted.exit_code, 0) << trusted.output;
+  EXPECT_TRUE(contains(trusted.output, "the file's chain:\n  CN=")) << trusted.output;
+  EXPECT_TRUE(contains(trusted.output, "trusted for signatures: CN=")) << trusted.output;
+  EXPECT_EQ(in_home("verify " + shell_quote(out.string())).exit_code, 0);
+  const CommandResult not_an_authority = in_home("trust " + shell_quote((pem / "dana.crt").string()));
+  EXPECT_EQ(not_an_authority.exit_code, 1);
+  EXPECT_TRUE(contains(not_an_authority.output, "is not a certification authority")) << not_an_authority.output;
 }
 
 }  // namespace

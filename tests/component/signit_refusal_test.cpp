@@ -133,7 +133,7 @@ TEST(SignitRefusal, NoDocumentOpenReadsNoSettingAndWritesNothing) {
   edit.savepath = (scratch / "out.pdf").string();
   edit.dontencrypt = "host value";
   EXPECT_FALSE(edit.signit());
-  EXPECT_EQ(edit.lasterror, "the document could not be opened");
+  EXPECT_EQ(edit.lasterror, "the document could not be opened: no such file: missing.pdf");
   EXPECT_FALSE(edit.pdfloaded);
   EXPECT_EQ(edit.dontencrypt, "host value");
   EXPECT_FALSE(std::filesystem::exists(scratch / "out.pdf"));

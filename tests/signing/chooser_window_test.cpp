@@ -1,6 +1,8 @@
 // The chooser window on a virtual X display: shown with the focus on the
-// list, a row without a key and one with a key clicked, the selection moved
-// with the arrow keys and chosen with Enter, all through Qt's test events.
+// list and the first certificate selected, a row without a key and one with
+// a key clicked, the selection moved with the arrow keys and chosen with
+// Space, then opened again on that choice and kept with Enter, all through
+// Qt's test events.
 // A screenshot goes to the build folder, and to docs/chooser.png when
 // CORVANE_UPDATE_SCREENSHOT is set.
 #include <QApplication>
@@ -74,6 +76,15 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
     ASSERT_EQ(list->topLevelItemCount(), 7);
     ASSERT_EQ(list->topLevelItem(4)->text(1), "Dana Signer");
     EXPECT_EQ(form->findChild<QWidget*>("cmdExit")->geometry(), QRect(408, 400, 81, 25));
+    // Opened without a choice: the first certificate is selected with its
+    // details shown, and the first Down moves to the next row.
+    EXPECT_EQ(list->currentItem(), list->topLevelItem(0));
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(),
+              test::unique_container_of("Alex Signer"));
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentItem(), list->topLevelItem(1));
+    EXPECT_TRUE(list->topLevelItem(1)->isSelected());
 
     // A certificate without a key: the message box, closed with OK.
     when_modal("MessageBox", [&](QWidget* box_widget) {
@@ -100,7 +111,7 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
     shot.save(QString::fromStdString((std::filesystem::path(CORVANE_BINARY_DIR) / "chooser.png").string()));
     if (std::getenv("CORVANE_UPDATE_SCREENSHOT")) shot.save(CORVANE_SCREENSHOT);
 
-    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_Space);  // chooses, as Enter does
   });
 
   SignerState state;
@@ -110,6 +121,20 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
   EXPECT_EQ(message_icon, QMessageBox::Critical);
   EXPECT_EQ(state.containerName, dana);
   EXPECT_EQ(settings::reg_read(std::string(settings::kUserBase) + "UniqueContainerName"), dana);
+
+  // Opened again: on the current choice, selected with its details; Enter
+  // keeps it.
+  when_modal("frmPrivKey", [&](QWidget* form) {
+    auto* list = form->findChild<QTreeWidget*>("ListView1");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->currentItem(), list->topLevelItem(4));
+    EXPECT_TRUE(list->topLevelItem(4)->isSelected());
+    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(), dana);
+    QTest::keyClick(list, Qt::Key_Return);
+  });
+  SignerState again;
+  EXPECT_EQ(show_chooser(again), "");
+  EXPECT_EQ(again.containerName, dana);
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ std::string sign_precheck(const std::string& input, const std::string& output, b
 
   if (!certificate_given && !certificate_configured() && !chooser_can_show())
     return "no signing certificate is configured and there is no display or terminal to choose one; "
-           "select one with --cert NAME, or: corvanepdf settings set UniqueContainerName '<token>:<key id>'";
+           "select one with --cert NAME, or: corvanepdf settings set UniqueContainerName NICKNAME (see corvanepdf certificates)";
   return {};
 }
 

@@ -66,7 +66,7 @@ if [ -z "$selected" ]; then
   selected=$(demo_container)
   [ -n "$selected" ] || { echo "the demo store $demo_dir holds no demo certificate" >&2; exit 1; }
   say "selecting the demo certificate in your user settings"
-  "$corvanepdf" settings set UniqueContainerName "$selected"
+  CORVANE_NSSDB="sql:$demo_dir" "$corvanepdf" settings set UniqueContainerName "$selected"
   store=sql:$demo_dir
 elif [ -f "$demo_dir/cert9.db" ] && [ "$selected" = "$(demo_container)" ]; then
   store=sql:$demo_dir

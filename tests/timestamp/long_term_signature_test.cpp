@@ -10,7 +10,6 @@
 #include <openssl/ocsp.h>
 #include <openssl/pem.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,6 +19,7 @@
 #include "tests/component/signed_pdf.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
+#include "tests/verify/verify_test_support.h"
 
 namespace corvane::test {
 namespace {
@@ -451,37 +451,17 @@ TEST(LongTermSignature, DocumentTimestampsIntoTheirOwnFileLoseNothing) {
   EXPECT_EQ(read_file(file), other);
 }
 
-// The number behind the last `key` of `file` (" /Root 1 0 R" gives 1).
-long number_after_last(const std::string& file, const std::string& key) {
-  return std::stol(file.substr(file.rfind(key) + key.size()));
-}
-
 // `file` with an incremental update that gives its catalog a /DSS holding
 // under `key` (/CRLs, /OCSPs) the item `der`, as a long-term validation
 // tool adds it.
 std::string with_dss_item(const std::string& file, const std::string& key, const std::string& der) {
-  const long size = trailer_size(file), root = number_after_last(file, "/Root ");
-  const long prev = number_after_last(file, "startxref\n");
-  const auto entry = [](std::size_t offset) {
-    char line[24];
-    std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-    return std::string(line);
-  };
-  std::string out = file;
-  const std::size_t item_at = out.size();
-  out += std::to_string(size) + " 0 obj\n<< /Length " + std::to_string(der.size()) + " >>\nstream\n" + der +
-         "\nendstream\nendobj\n";
-  const std::size_t dss_at = out.size();
-  out += std::to_string(size + 1) + " 0 obj\n<< " + key + " [" + std::to_string(size) + " 0 R] >>\nendobj\n";
-  const std::size_t root_at = out.size();
-  std::string catalog = object_text(file, static_cast<int>(root));
-  catalog.insert(catalog.find("<<") + 2, " /DSS " + std::to_string(size + 1) + " 0 R ");
-  out += catalog + "\n";
-  const std::size_t xref_at = out.size();
-  out += "xref\n" + std::to_string(root) + " 1\n" + entry(root_at) + std::to_string(size) + " 2\n" + entry(item_at) +
-         entry(dss_at) + "trailer\n<< /Size " + std::to_string(size + 2) + " /Root " + std::to_string(root) +
-         " 0 R /Prev " + std::to_string(prev) + " >>\nstartxref\n" + std::to_string(xref_at) + "\n%%EOF\n";
-  return out;
+  const int item = trailer_size(file), root = static_cast<int>(last_number_after(file, "/Root "));
+  std::string catalog = object_text(file, root);
+  catalog = catalog.substr(catalog.find("<<"), catalog.rfind("endobj") - catalog.find("<<"));
+  catalog.insert(2, " /DSS " + std::to_string(item + 1) + " 0 R ");
+  return with_update(file, {{root, catalog},
+                            {item, "<< /Length " + std::to_string(der.size()) + " >>\nstream\n" + der + "\nendstream"},
+                            {item + 1, "<< " + key + " [" + std::to_string(item) + " 0 R] >>"}});
 }
 
 // A CRL of the fixture CA (DER), listing the fixture signer when `revoked`.

@@ -73,12 +73,12 @@ namespace {
 constexpr std::string_view kRangePlaceholder = "[0 0000000000 0000000000 0000000000]";
 constexpr std::size_t kSlotBytes = 8192;
 
+}  // namespace
+
 long last_number_after(const std::string& pdf, const std::string& key) {
   const std::size_t at = pdf.rfind(key);
   return at == std::string::npos ? -1 : std::stol(pdf.substr(at + key.size()));
 }
-
-}  // namespace
 
 int last_object_number(const std::string& pdf) { return static_cast<int>(last_number_after(pdf, "/Size ")) - 1; }
 

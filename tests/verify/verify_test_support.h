@@ -62,6 +62,9 @@ std::string with_signed_update(const std::string& pdf, const std::vector<UpdateO
 
 // The highest object number of `pdf`'s last trailer /Size, minus one.
 int last_object_number(const std::string& pdf);
+// The number behind the last `key` of `pdf` (" /Root 1 0 R" gives 1); -1
+// when there is none.
+long last_number_after(const std::string& pdf, const std::string& key);
 
 // A command run like run_command, with the peak memory (resident set) of
 // the processes it waited for, in KiB.

@@ -258,11 +258,7 @@ TEST(SignCommand, BatchNeverWritesOverAnInput) {
 
 // How many signatures pdfsig finds valid in `pdf`.
 int valid_signatures(const std::filesystem::path& pdf) {
-  const std::string report = pdfsig_report(pdf, "");
-  int count = 0;
-  for (auto at = report.find("Signature is Valid."); at != std::string::npos; at = report.find("Signature is Valid.", at + 1))
-    ++count;
-  return count;
+  return static_cast<int>(count_of(pdfsig_report(pdf, ""), "Signature is Valid."));
 }
 
 TEST(SignCommand, TwoRunsIntoOneFileAtOnceKeepBothSignatures) {

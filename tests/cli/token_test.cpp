@@ -69,12 +69,6 @@ TerminalRun run_on_terminal(const std::string& command, const std::string& promp
   return run;
 }
 
-std::size_t occurrences(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
 // A scratch folder with the settings, the spy's log and the files of a test.
 class TokenTest : public ::testing::Test {
  protected:
@@ -294,8 +288,8 @@ TEST_F(TokenTest, SignShowsTheTokensWarningAboutEarlierWrongPins) {
     SCOPED_TRACE(std::string(c.pin_flags) + " " + c.arguments);
     const CommandResult r = run(pin_, c.arguments + " --cert 'Tok P256'", kTokenStore / "pin-flags-db", c.pin_flags);
     EXPECT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_EQ(occurrences(r.output, c.want), 1u) << r.output;
-    EXPECT_EQ(occurrences(r.output, "token corvane-token:"), 1u) << r.output;
+    EXPECT_EQ(count_of(r.output, c.want), 1u) << r.output;
+    EXPECT_EQ(count_of(r.output, "token corvane-token:"), 1u) << r.output;
   }
 }
 
@@ -326,7 +320,7 @@ TEST_F(TokenTest, BatchAsksForThePinOnceOnATerminal) {
   const std::string command = environment("") + " " + shell_quote(CORVANEPDF_CLI) + " sign " + batch(names);
   const TerminalRun run = run_on_terminal(command, "PIN for token \"corvane-token\": ", "1234\n");
   EXPECT_EQ(run.exit_code, 0) << run.screen;
-  EXPECT_EQ(occurrences(run.screen, "PIN for token"), 1u) << run.screen;
+  EXPECT_EQ(count_of(run.screen, "PIN for token"), 1u) << run.screen;
   EXPECT_FALSE(contains(run.screen, "1234")) << run.screen;
   EXPECT_TRUE(contains(run.screen, "signed 20 of 20 files")) << run.screen;
   EXPECT_EQ(logins(), 1);
@@ -340,7 +334,7 @@ TEST_F(TokenTest, SignShowsTheChooserOnceAndStopsWhenItIsClosed) {
       environment(pin_) + " " + shell_quote(CORVANEPDF_CLI) + " sign " + plain_ + " -o " + shell_quote(out.string()),
       "q or Esc: close", "q\n");
   EXPECT_EQ(run.exit_code, 1) << run.screen;
-  EXPECT_EQ(occurrences(run.screen, "Private Key Info"), 1u) << run.screen;
+  EXPECT_EQ(count_of(run.screen, "Private Key Info"), 1u) << run.screen;
   EXPECT_TRUE(contains(run.screen, "corvanepdf: no certificate chosen")) << run.screen;
   EXPECT_FALSE(fs::exists(out));
 }

@@ -35,6 +35,12 @@ CommandResult run_command(const std::string& command_line);
 // Quotes a text for the shell.
 std::string shell_quote(const std::string& text);
 inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+// How often `part` occurs in `text` (overlaps counted).
+inline std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
 // `program ARGUMENTS` with the hives dir/hklm.reg and dir/hkcu.reg and
 // `environment` ("NAME=VALUE ..."), without a display and in a session of
 // its own (no controlling terminal), so that no certificate chooser can

@@ -4,6 +4,8 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "platform/codepage.h"
@@ -68,7 +70,16 @@ std::string component_folder() {
 }
 
 std::string runtime_files_folder(std::string_view own_folder) {
-  if (own_folder == "/usr/lib" || own_folder.starts_with("/usr/lib/")) return "/var/lib/corvanepdf";
+  // A library found through its program's relative run path is named
+  // "/usr/bin/../lib": compare the folder the file system means.
+  std::string folder(own_folder);
+  if (char* real = ::realpath(folder.c_str(), nullptr)) {
+    folder = real;
+    std::free(real);
+  } else {
+    folder = std::filesystem::path(folder).lexically_normal().string();
+  }
+  if (folder == "/usr/lib" || folder.starts_with("/usr/lib/")) return "/var/lib/corvanepdf";
   return std::string(own_folder);
 }
 

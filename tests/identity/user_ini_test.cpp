@@ -24,6 +24,7 @@ TEST(UserIniPath, FolderOrFileFromTheSetting) {
   const std::pair<const char*, const char*> folders[] = {
       {"/usr/lib/x86_64-linux-gnu", "/var/lib/corvanepdf"},
       {"/usr/lib", "/var/lib/corvanepdf"},
+      {"/usr/bin/../lib", "/var/lib/corvanepdf"},  // the command's run path to the library
       {"/usr/libexec", "/usr/libexec"},
       {"/usr/local/lib/x86_64-linux-gnu", "/usr/local/lib/x86_64-linux-gnu"},
       {"/work/build/component", "/work/build/component"},

@@ -11,7 +11,7 @@ import sys
 
 SOURCE_SUFFIXES = {".c", ".cc", ".cpp", ".h", ".hpp"}
 # Folders with sources that are not part of the product's layering.
-NOT_LAYERED = {"tests", "bench", "fuzz", "examples", "include", "build", "scripts"}
+NOT_LAYERED = {"tests", "bench", "fuzz", "examples", "include", "scripts"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*["<]([^">]+)[">]', re.MULTILINE)
 LINK = re.compile(r"target_link_libraries\(\s*corvane_(\w+)([^)]*)\)")
 
@@ -65,6 +65,12 @@ def link_violations(root, allowed):
                     yield f"{folder}/CMakeLists.txt: corvane_{folder} links corvane_{linked}, which its row does not name"
 
 
+def is_build_folder(folder):
+    # Build trees (build/, build-sanitize/, any other binary folder) hold
+    # generated sources that belong to no layer.
+    return folder.name.startswith("build") or (folder / "CMakeCache.txt").exists()
+
+
 def main():
     root = pathlib.Path(sys.argv[1])
     allowed = read_table(pathlib.Path(__file__).with_name("dependencies.txt"))
@@ -75,7 +81,7 @@ def main():
                         "differently from tests/architecture/dependencies.txt")
     for child in sorted(root.iterdir()):
         if (child.is_dir() and child.name not in NOT_LAYERED and not child.name.startswith(".")
-                and child.name not in allowed
+                and not is_build_folder(child) and child.name not in allowed
                 and any(p.suffix in SOURCE_SUFFIXES for p in child.rglob("*"))):
             problems.append(f"{child.name}/ has sources but no row in the architecture table")
     for problem in problems:

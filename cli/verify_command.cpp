@@ -89,12 +89,14 @@ void add_verify_command(CLI::App& app) {
   verify->add_flag("--json", options->json, "Print one JSON document instead of the text");
   verify->add_option("--trust", options->trust,
                      "A PEM bundle (or DER file) of certification authorities trusted for this run, besides those "
-                     "your store trusts (repeatable)");
+                     "your store trusts (repeatable)")
+      ->allow_extra_args(false);  // one file each time: FILE may follow
   verify->add_flag("--trust-system", options->trust_system,
                    std::string("Trust the system's certification authorities for this run (") + kSystemBundle + ")");
   verify->add_option("--permit", options->permit,
                      "Also permit this level of change after the signatures of a document nobody certified")
       ->check(CLI::IsMember({"form-filling", "annotations"}))
+      ->allow_extra_args(false)
       ->take_all();
   verify->callback([options] { run_verify(*options); });
 }

@@ -5,6 +5,7 @@
 #include <cms.h>
 
 #include "signing/nss_handles.h"
+#include "verify/trust_anchors.h"
 #include "verify/verification_store.h"
 
 namespace corvane::verify {
@@ -41,13 +42,15 @@ AuthorityTrust check_authority_trust(std::span<const std::uint8_t> token) {
   if (!signed_data || NSS_CMSSignedData_SignerInfoCount(signed_data) != 1)
     return untrusted(trust, "the token has no single signer");
   CERTCertDBHandle* store = CERT_GetDefaultCertDB();
+  // Authorities added for this run (verify --trust) count as the store's.
+  const signing::CertListHandle added = added_anchor_list();
   // The token's certificates are known for this process only.
   (void)NSS_CMSSignedData_ImportCerts(signed_data, store, certUsageAnyCA, /*keepcerts=*/PR_FALSE);
   signing::CertHandle cert(CERT_DupCertificate(
       NSS_CMSSignerInfo_GetSigningCertificate(NSS_CMSSignedData_GetSignerInfo(signed_data, 0), store)));
   if (!cert) return untrusted(trust, "the authority's certificate is not in the token");
   for (int depth = 0; depth < kMaxChain; ++depth) {
-    if (trusted_as_authority(cert.get())) {
+    if (trusted_as_authority(cert.get()) || listed(added.get(), cert.get())) {
       trust.trusted = true;
       return trust;
     }

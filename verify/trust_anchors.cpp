@@ -27,8 +27,9 @@ std::string nss_error_text() {
   return text && *text ? text : "error " + std::to_string(PR_GetError());
 }
 
-// The added authorities as certificates of this process.
-signing::CertListHandle anchor_list() {
+}  // namespace
+
+signing::CertListHandle added_anchor_list() {
   AddedAnchors& anchors = added_anchors();
   const std::lock_guard lock(anchors.mutex);
   signing::CertListHandle list(CERT_NewCertList());
@@ -40,7 +41,11 @@ signing::CertListHandle anchor_list() {
   return list;
 }
 
-}  // namespace
+bool listed(const CERTCertList* anchors, const CERTCertificate* cert) {
+  for (CERTCertListNode* node = CERT_LIST_HEAD(anchors); !CERT_LIST_END(node, anchors); node = CERT_LIST_NEXT(node))
+    if (SECITEM_CompareItem(&node->cert->derCert, &cert->derCert) == SECEqual) return true;
+  return false;
+}
 
 bool add_trust_anchors(const std::string& path, std::string& error) {
   const platform::FileRead read = platform::read_bounded_file(path, platform::kKeyFileLimit);
@@ -73,7 +78,7 @@ bool chains_to_trusted_authority(CERTCertificate* signer, std::string& problem) 
     problem = nss_error_text();
     return false;
   }
-  const signing::CertListHandle anchors = anchor_list();
+  const signing::CertListHandle anchors = added_anchor_list();
   // No revocation method is asked, as in the check without added authorities.
   PRUint64 no_method[2] = {CERT_REV_M_DO_NOT_TEST_USING_THIS_METHOD, CERT_REV_M_DO_NOT_TEST_USING_THIS_METHOD};
   CERTRevocationFlags revocation{};

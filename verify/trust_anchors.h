@@ -10,12 +10,21 @@
 
 #include <string>
 
+#include "signing/nss_handles.h"
+
 namespace corvane::verify {
 
 // Adds the certificates of the PEM bundle or DER file at `path` as trusted
 // authorities for signatures. False, adding nothing, with `error` filled
 // when the file cannot be read or holds no certificate.
 [[nodiscard]] bool add_trust_anchors(const std::string& path, std::string& error);
+
+// The added authorities as certificates of this process (an empty list
+// when none was added). While the list lives, NSS finds them as issuers.
+[[nodiscard]] signing::CertListHandle added_anchor_list();
+
+// Whether `cert` is one of the certificates in `anchors`.
+[[nodiscard]] bool listed(const CERTCertList* anchors, const CERTCertificate* cert);
 
 // Whether any authority was added.
 [[nodiscard]] bool has_added_anchors();

@@ -379,6 +379,12 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     EXPECT_TRUE(contains(untrusting.output, "  Certificate: not trusted (the authority's chain ends at CN=Test "
                                             "Timestamp Root, which the store does not trust)\n"))
         << untrusting.output;
+    // The root given for this run alone is trusted as the store's would be.
+    const CommandResult given = run_command(shell_quote(CORVANEPDF_CLI) + " verify --trust " +
+                                            shell_quote((dir / "tsa" / "root.pem").string()) + " " +
+                                            shell_quote(out.string()) + (*c.password ? " --password " + std::string(c.password) : "") + " 2>&1");
+    EXPECT_TRUE(contains(given.output, "  Certificate: trusted\n  Whole file covered: yes\n  Format: document timestamp\n"))
+        << given.output;
     EXPECT_TRUE(contains(verify.output, " by CN=Test Timestamp Authority, token valid, imprint matches the signed bytes\n"))
         << verify.output;
     if (*c.earlier) {

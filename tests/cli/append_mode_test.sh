@@ -266,7 +266,6 @@ while IFS='|' read -r in args said; do
   grep -q -- "$said" refused.pdf.err || fail "$in $args: $(cat refused.pdf.err)"
 done <<'TABLE'
 prepared.pdf|--field Nobody|no signature field "Nobody"; its empty signature fields: "Buyer", "Seller", "Approver"
-prepared.pdf|--field name|the field "name" is not a signature field
 buyer.pdf|--field Buyer|the signature field "Buyer" is signed already
 buyer.pdf|--certify 2|only its first signature may certify it
 approver.pdf|--field Buyer|the signature in field "Approver" locks field "Buyer"

@@ -5,6 +5,7 @@
 #   append_mode_test.sh CLI FIXTURES_DIR SCRATCH_DIR
 set -uo pipefail
 CLI=$1 FIX=$2 WORK=$3
+export PYTHONPATH=$(cd "$(dirname "$0")" && pwd)${PYTHONPATH:+:$PYTHONPATH}
 rm -rf "$WORK" && mkdir -p "$WORK" && cd "$WORK" || exit 1
 export CORVANE_HKCU=$WORK/hkcu.reg CORVANE_HKLM=$WORK/hklm.reg CORVANE_NSSDB=sql:$WORK/nss
 status=0
@@ -101,15 +102,7 @@ pdfsig rebuilt.pdf 2>/dev/null | grep -q 'Field Name: Alex Signer (2)' || fail "
 # not where startxref says.
 python3 - plain-2.pdf "$FIX/pdf/plain.pdf" <<'PY'
 import re, sys
-def update(data, objs, size):
-    prev = int(re.findall(rb"startxref\n(\d+)", data)[-1])
-    out, table = data, []
-    for number, body in objs:
-        table.append((number, len(out)))
-        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
-    xref = len(out)
-    out += b"xref\n" + b"".join(b"%d 1\n%010d 00000 n \n" % e for e in sorted(table))
-    return out + b"trailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n" % (size, prev, xref)
+from pdf_update import update
 signed, plain = (open(f, "rb").read() for f in sys.argv[1:3])
 size = int(re.findall(rb"/Size (\d+)", signed)[-1])
 content = b"BT /F1 24 Tf 72 400 Td (Changed) Tj ET"
@@ -173,17 +166,8 @@ TABLE
 # three empty visible signature fields on page 1: "Buyer", "Seller", and
 # "Approver", whose /Lock locks "Buyer".
 python3 - "$FIX/pdf/annots-form.pdf" <<'PY'
-import re, sys
-def update(data, objs):
-    prev = int(re.findall(rb"startxref\s+(\d+)", data)[-1])
-    size = max(int(re.findall(rb"/Size (\d+)", data)[-1]), max(n for n, _ in objs) + 1)
-    out, table = data, []
-    for number, body in objs:
-        table.append((number, len(out)))
-        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
-    xref = len(out)
-    out += b"xref\n" + b"".join(b"%d 1\n%010d 00000 n \n" % e for e in sorted(table))
-    return out + b"trailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n" % (size, prev, xref)
+import sys
+from pdf_update import update
 sig = b"<< /Type /Annot /Subtype /Widget /FT /Sig /T (%s) /Rect [%d 100 %d 160] /P 4 0 R /F 4%s >>"
 page = b"<< /Type /Page /Parent 3 0 R /Contents 7 0 R /Annots [ 10 0 R 11 0 R %s] >>"
 form = b"/AcroForm << /Fields [ 11 0 R 14 0 R 15 0 R 16 0 R ] /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 2 0 R >> >> >>"
@@ -200,21 +184,14 @@ PY
 after() {
   python3 - "$1" "$2" <<'PY'
 import re, sys
+from pdf_update import update
 data, what = open(sys.argv[1], "rb").read(), sys.argv[2]
-prev = int(re.findall(rb"startxref\s+(\d+)", data)[-1])
 size = int(re.findall(rb"/Size (\d+)", data)[-1])
 annots = re.findall(rb"/Annots \[([^\]]*)\]", data)[-1]
 objs = {"fill": [(11, b"<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Bob) /DA (/Helv 12 Tf 0 g) /Rect [ 120 590 400 615 ] /P 4 0 R /F 4 >>")],
         "note": [(size, b"<< /Type /Annot /Subtype /Text /Rect [ 72 300 92 320 ] /Contents (Note) /P 4 0 R >>"),
                  (4, b"<< /Type /Page /Parent 3 0 R /Contents 7 0 R /Annots [" + annots + b" %d 0 R ] >>" % size)]}[what]
-out, table = data, []
-for number, body in objs:
-    table.append((number, len(out)))
-    out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
-xref = len(out)
-out += b"xref\n" + b"".join(b"%d 1\n%010d 00000 n \n" % e for e in sorted(table))
-out += b"trailer\n<< /Size %d /Root 1 0 R /Prev %d >>\nstartxref\n%d\n%%%%EOF\n" % (size + 1, prev, xref)
-open(sys.argv[1][:-4] + "-" + what + ".pdf", "wb").write(out)
+open(sys.argv[1][:-4] + "-" + what + ".pdf", "wb").write(update(data, objs, size + 1))
 PY
 }
 # Each prepared field signed by another signer; the fields keep their names.

@@ -81,7 +81,7 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state) {
   // of the file within 32 bits.
   const auto spare = static_cast<std::size_t>(spare_bytes(state.signer));
   if (layout.size - layout.added > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - spare)
-    return "the document is too large to sign";
+    return {ErrorCode::kDocumentLayout, "the document is too large to sign"};
   if (layout.added > spare) return no_room(state.signer);
   if (layout.byte_range_at + pdfupdate::kByteRangePlaceholder.size() > layout.size ||
       layout.slot_at + layout.slot_width + 2 > layout.size)

@@ -7,6 +7,7 @@
 
 #include "engine/first_page.h"
 #include "engine/text_stamp.h"
+#include "incremental/form_listing.h"
 #include "incremental/object_writer.h"
 
 namespace corvane::incremental {
@@ -122,33 +123,9 @@ std::string build_objects(OriginalDocument& document, const SignatureFieldReques
     objects.push_back({dictionary.number, 0, request.dictionary(in_dictionary)});
     if (!appearance_body.empty()) objects.push_back({appearance.number, 0, appearance_body});
 
-    // The page lists the widget: in a new revision of an indirect /Annots
-    // array, else of the page itself.
-    QPDFObjectHandle annots = page.getKey("/Annots");
-    if (annots.isIndirect() && annots.isArray()) {
-      const ObjectId id = id_of(annots);
-      objects.push_back({id.number, id.generation, writer.array_with(annots, id, reference(field.number))});
-    } else {
-      const ObjectId id = id_of(page);
-      objects.push_back({id.number, id.generation,
-                         writer.dictionary_with(page, id,
-                                         {{"/Annots", writer.array_with(annots, id, reference(field.number))}})});
-    }
-
-    // The form lists the field: in a new revision of an indirect /AcroForm,
-    // else of the catalog.
-    const auto form_text = [&](ObjectId owner) {
-      return writer.dictionary_with(form, owner,
-                             {{"/Fields", writer.array_with(form.getKey("/Fields"), owner, reference(field.number))},
-                              {"/SigFlags", std::to_string(kSigFlags)}});
-    };
-    if (form.isIndirect() && form.isDictionary()) {
-      const ObjectId id = id_of(form);
-      objects.push_back({id.number, id.generation, form_text(id)});
-    } else {
-      const ObjectId id = id_of(catalog);
-      objects.push_back({id.number, id.generation, writer.dictionary_with(catalog, id, {{"/AcroForm", form_text(id)}})});
-    }
+    // The page lists the widget, the form the field.
+    objects.push_back(page_listing(writer, page, reference(field.number)));
+    objects.push_back(form_listing(writer, catalog, reference(field.number), {{"/SigFlags", std::to_string(kSigFlags)}}));
   } catch (const std::exception& error) {
     return std::string("the document's objects cannot be read: ") + error.what();
   }

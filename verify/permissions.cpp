@@ -40,7 +40,8 @@ FieldLocks stricter(FieldLocks a, const FieldLocks& b) {
   if (a.action == FieldLocks::Action::kAll || b.action == FieldLocks::Action::kNone) return a;
   if (b.action == FieldLocks::Action::kAll || a.action == FieldLocks::Action::kNone) return b;
   if (a.action == FieldLocks::Action::kInclude && b.action == FieldLocks::Action::kInclude)
-    a.fields.insert(a.fields.end(), b.fields.begin(), b.fields.end());
+    for (const std::string& field : b.fields)
+      if (std::find(a.fields.begin(), a.fields.end(), field) == a.fields.end()) a.fields.push_back(field);
   return a;
 }
 

@@ -98,14 +98,14 @@ TEST(FieldsCommand, ListsTheSignerAndKeepsEarlierSignaturesCovering) {
   ScratchDir dir("fields-signed");
   const auto prepared = dir / "prepared.pdf", signed_pdf = dir / "signed.pdf";
   ASSERT_EQ(fields(dir, "add " + q(fixture_pdf("plain.pdf")) + " -o " + q(prepared) +
-                            " --name Buyer --page 1 --rect 72,72,272,122").exit_code, 0);
+                            " --name Buyer --page 1 --rect 72,72,272,122 --lock Other").exit_code, 0);
   const CommandResult signed_run = run_without_terminal(
-      dir.path(), CORVANEPDF_CLI, "sign --append --cert 'Alex Signer' " + q(prepared) + " -o " + q(signed_pdf));
+      dir.path(), CORVANEPDF_CLI, "sign --field Buyer --cert 'Alex Signer' " + q(prepared) + " -o " + q(signed_pdf));
   ASSERT_EQ(signed_run.exit_code, 0) << signed_run.output;
+  // The field's /Lock and its signature's FieldMDP reference name one field.
   const CommandResult listed = fields(dir, q(signed_pdf));
-  EXPECT_TRUE(contains(listed.output, "Buyer        1     72 72 272 122  empty\n")) << listed.output;
-  EXPECT_TRUE(contains(listed.output, "Alex Signer  1")) << listed.output;
-  EXPECT_TRUE(contains(listed.output, "signed by Alex Signer at 20")) << listed.output;
+  EXPECT_TRUE(contains(listed.output, "Buyer  1     72 72 272 122  signed by Alex Signer at 20")) << listed.output;
+  EXPECT_TRUE(listed.output.ends_with("  fields \"Other\"\n")) << listed.output;
 
   // In place: the file grows by the update.
   ASSERT_EQ(fields(dir, "add " + q(signed_pdf) + " -o " + q(signed_pdf) + " --name Later --page 1 --rect 0,0,0,0")

@@ -101,11 +101,18 @@ inline bool in_child(const std::function<bool()>& fn, bool as_nobody = false) {
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
+inline constexpr char kMachineKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf";
+inline constexpr char kUserKey[] = "HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf";
 // A hive file as the registry editor exports it: `values` (lines such as
 // reg_value gives) under the key `key` ("HKEY_CURRENT_USER\\...").
 std::string reg_file(const std::string& key, const std::string& values);
 // One text value line of a hive file.
 std::string reg_value(const std::string& name, const std::string& value);
+// Writes dir/hkcu.reg (the user hive run_without_terminal names) holding
+// `values` under the pdf key.
+inline void write_user_hive(const std::filesystem::path& dir, const std::string& values) {
+  write_file(dir / "hkcu.reg", reg_file(kUserKey, values));
+}
 
 // Compares `actual` byte for byte with the golden file tests/<relative>;
 // CORVANE_UPDATE_GOLDEN=1 rewrites the file instead (review the diff).

@@ -72,12 +72,7 @@ std::string openssl_problems(const std::string& file, const std::array<std::int6
   return result.exit_code == 0 ? std::string() : result.output;
 }
 
-int trailer_size(const std::string& file) {
-  const std::size_t key = file.rfind("/Size ");
-  if (key == std::string::npos) return -1;
-  std::size_t at = key + 6;
-  return static_cast<int>(number_at(file, at));
-}
+int trailer_size(const std::string& file) { return static_cast<int>(last_number_after(file, "/Size ")); }
 
 std::string xref_problems(const std::string& file) {
   std::string problems;

@@ -79,6 +79,21 @@ bool wait_for_file_lock(const std::filesystem::path& path, bool waiting);
 std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
 // A stream object's body holding `data`; `dictionary` adds entries.
 std::string pdf_stream(const std::string& data, const std::string& dictionary = "");
+// One object of a hand-made update: "N G obj" with `body`; an empty body
+// frees the object instead.
+struct UpdateObject {
+  int number;
+  std::string body;
+  int generation = 0;
+};
+// `pdf` with an incremental update holding `objects`: a cross-reference
+// table for them, a trailer with the last /Root, /Prev, a /Size above every
+// object number, and `trailer_extra`.
+std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
+                        const std::string& trailer_extra = "");
+// The number behind the last `key` of `pdf` (" /Root 1 0 R" gives 1); -1
+// when there is none.
+long last_number_after(const std::string& pdf, const std::string& key);
 
 // `qpdf --check` of a file: its output when qpdf reports an error or a
 // warning, else "".

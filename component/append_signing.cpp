@@ -22,6 +22,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "certification/signature_rules.h"
 #include "component/signit_steps.h"
 #include "component/visible_text.h"
 #include "engine/first_page.h"
@@ -77,11 +78,11 @@ std::unique_ptr<incremental::OriginalDocument> open_original(Edit& edit, Refusal
   auto document = incremental::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
   if (!document) {
     if (!edit.pdfloaded) edit.pdfloaded = edit.open_document();
-    refusal = edit.pdfloaded ? why : why_not_open(edit);
+    refusal = edit.pdfloaded ? Refusal(ErrorCode::kDocumentLayout, why) : why_not_open(edit);
     return nullptr;
   }
   if (document->encryption() && edit.pdfpasswd.empty()) {
-    refusal = kNoPasswordRefusal;
+    refusal = no_password_refusal();
     return nullptr;
   }
   return document;
@@ -128,7 +129,6 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
   pdfupdate::computeSignatureRect(session);
 
   if (Refusal refusal = prepare_signer(signer); !refusal.empty()) return refusal;
-  if (Refusal refusal = reserve_timestamp_room(edit, state); !refusal.empty()) return refusal;
 
   incremental::SignatureFieldRequest request;
   request.name = signer.signerName;
@@ -136,6 +136,13 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
   request.dictionary = [&](const incremental::StringText& string_text) {
     return pdfupdate::signature_dictionary_body(session, signer, string_text);
   };
+  // The certification and the fields' locks are judged before an authority
+  // is asked; they choose the field and add what certifies or locks.
+  if (Refusal refusal = certification::apply_signature_rules(
+          document, {edit.signatureOptions.certify_level, edit.fieldname}, request);
+      !refusal.empty())
+    return refusal;
+  if (Refusal refusal = reserve_timestamp_room(edit, state); !refusal.empty()) return refusal;
   request.appearance_text = visible_text(edit, state, stamp_enabled);
   incremental::SignatureRevision revision;
   if (Refusal refusal = incremental::build_signature_revision(document, request, revision); !refusal.empty())

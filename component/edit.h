@@ -17,6 +17,7 @@
 #include "component/bytes.h"
 #include "component/signature_options.h"
 #include "engine/pdf_engine.h"
+#include "platform/refusal.h"
 #include "signing/signer_state.h"
 
 namespace corvane::component {
@@ -63,6 +64,16 @@ class Edit {
   // signed file could not be written (signit then still answers true);
   // cleared at the start of every signit.
   std::string lasterror;
+  // Read-only: the kind of that failure (a CPDF_ERROR_* number to hosts);
+  // ErrorCode::kNone when lasterror is "".
+  platform::ErrorCode lasterrorcode = platform::ErrorCode::kNone;
+  // The part of lasterror that quotes the layer below (the engine's reason
+  // for not reading the document, the file system's for not writing the
+  // signed file); "" when it quotes none.
+  std::string lasterrorcause;
+  // Sets lasterror, lasterrorcode and lasterrorcause from `refusal`
+  // (clears them for an empty one).
+  void set_last_error(const platform::Refusal& refusal);
   // The engine's first diagnostic line of the last open that failed
   // ("OpenDocument: ..."), for lasterror; "" otherwise.
   std::string open_problem;
@@ -76,6 +87,13 @@ class Edit {
   // data (a /DSS in an update after it), "0" does not; "" leaves it to the
   // setting `ltv`.
   std::string ltv;
+  // "1", "2" or "3" makes the signature certify the document (no changes,
+  // form filling and signing, also annotations allowed), "0" an approval
+  // signature; "" leaves it to the setting `certifylevel`.
+  std::string certifylevel;
+  // The full name of a prepared empty signature field to sign (always
+  // appended: the field keeps its place); "" adds a new field.
+  std::string fieldname;
 
   // --- Published methods --------------------------------------------------
   // The signing run. False when no document is open or the run fails.

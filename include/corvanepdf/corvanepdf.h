@@ -54,6 +54,14 @@ uint32_t corvanepdf_release(CpdfDispatch* object);
  * object, lasts until its next signit, and is "" after a full success. */
 const char* corvanepdf_last_error(void);
 
+/* The kind of failure of the last signit of `edit` (a CpdfErrorCode, abi.h:
+ * the object's read-only property "lasterrorcode"), for a host to act on
+ * while lasterror's text is for people: CPDF_ERROR_NONE after a full
+ * success, CPDF_ERROR_NOT_WRITTEN when signit answered true but the signed
+ * file could not be written. CPDF_ERROR_FAILED when `edit` is NULL or has
+ * no such property (corvanepdf_last_error() then says why). */
+int32_t corvanepdf_last_error_code(CpdfDispatch* edit);
+
 /* Unloads the libraries loaded by corvanepdf_create_object whose
  * DllCanUnloadNow answers CPDF_S_OK. */
 void corvanepdf_free_unused_libraries(void);

@@ -51,7 +51,8 @@ uint32_t corvanepdf_release(CpdfDispatch* object);
  * answered false, or why a signed file could not be written while signit
  * answered true, is the object's own read-only property "lasterror"
  * (corvanepdf_get_property(edit, "lasterror", &text)): it belongs to the
- * object, lasts until its next signit, and is "" after a full success. */
+ * object, lasts until its next signit, and is "" after a full success. Its
+ * kind, for a program to act on, is corvanepdf_last_error_code(edit). */
 const char* corvanepdf_last_error(void);
 
 /* The kind of failure of the last signit of `edit` (a CpdfErrorCode, abi.h:

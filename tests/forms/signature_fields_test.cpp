@@ -37,12 +37,12 @@ TEST(SignatureFields, ListsNamesPagesSignersLocksAndCertification) {
       "<< /Subtype /Widget /Parent 11 0 R /Rect [0 0 50 50] >>",
       // 8: signed and certifying, signer from the CMS, time from /M.
       "<< /FT /Sig /T (Approver) /Subtype /Widget /Rect [0 0 0 0] /V 9 0 R >>",
-      "<< /Type /Sig /Contents <" + cms + "> /M (D:20261204140507+01'00') /Name (Someone Else)"
+      "<< /Type /Sig /Contents <" + cms + "> /M (D:20261204140507+01'00')"
       " /Reference [<< /TransformMethod /DocMDP /TransformParams << /P 2 /V /1.2 >> >>] >>",
       // 10: a text field is no signature field.
       "<< /FT /Tx /T (Amount) /V (12) >>",
       "<< /T (Seller) /Parent 6 0 R /Kids [7 0 R] /Lock << /Action /Include /Fields [(Buyer)] >> >>",
-      // 12: signed without a CMS the reader understands: /Name tells who.
+      // 12: signed as /Name says (its message is not read).
       "<< /FT /Sig /T (Witness) /V << /Type /Sig /Contents <00> /Name (Robin) >> >>",
   }));
 

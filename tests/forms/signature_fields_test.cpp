@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/hex.h"
 #include "tests/support/test_support.h"
 #include "tests/verify/verify_test_support.h"
 
@@ -10,15 +11,8 @@ namespace {
 
 using Action = verify::FieldLocks::Action;
 
-std::string hex(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (const std::uint8_t byte : bytes) text += {kHex[byte >> 4], kHex[byte & 15]};
-  return text;
-}
-
 TEST(SignatureFields, ListsNamesPagesSignersLocksAndCertification) {
-  const std::string cms = hex(test::openssl_sign("signed bytes", "signer", "sha256"));
+  const std::string cms = platform::lower_hex(test::openssl_sign("signed bytes", "signer", "sha256"));
   test::ScratchDir dir("forms");
   test::write_file(dir / "form.pdf", test::make_pdf({
       // 1: the form: a parent field "form" that lists itself among its kids,

@@ -53,8 +53,8 @@ Refusal prepare_signer(SignerState& signer) {
   // its login) is the reason, whatever was signed before.
   if (!signer.refusal.empty()) return signer.refusal;
   if (signer.signatureHexLength > 0) return {};
-  return answer.empty() ? "no signature could be made with the selected certificate"
-                        : "no signature could be made: " + one_line(std::move(answer));
+  return {ErrorCode::kSigningFailed, answer.empty() ? "no signature could be made with the selected certificate"
+                                                   : "no signature could be made: " + one_line(std::move(answer))};
 }
 
 // The visible text, when the setting switches it on; logs the box like the

@@ -29,11 +29,11 @@ bool is_lower_hex(std::string_view text) {
 }  // namespace
 
 Refusal fit_signature(std::string& signature, std::size_t width) {
-  if (signature.empty()) return "the signature could not be made with the selected certificate";
-  if (!is_lower_hex(signature)) return "signing failed: " + one_line(std::move(signature));
+  if (signature.empty()) return {ErrorCode::kSigningFailed, "the signature could not be made with the selected certificate"};
+  if (!is_lower_hex(signature)) return {ErrorCode::kSigningFailed, "signing failed: " + one_line(std::move(signature))};
   if (signature.size() > width)
-    return "the signature (" + std::to_string(signature.size()) + " hex digits) is longer than its slot (" +
-           std::to_string(width) + ")";
+    return {ErrorCode::kSigningFailed, "the signature (" + std::to_string(signature.size()) +
+                                           " hex digits) is longer than its slot (" + std::to_string(width) + ")"};
   signature.resize(width, kShortSignatureFiller);
   return {};
 }

@@ -15,7 +15,8 @@ namespace corvane::component {
 namespace {
 
 Refusal no_room(const SignerState& signer) {
-  return "the rebuilt document needs more than the " + std::to_string(spare_bytes(signer)) + " spare bytes";
+  return {ErrorCode::kDocumentLayout,
+          "the rebuilt document needs more than the " + std::to_string(spare_bytes(signer)) + " spare bytes"};
 }
 
 // Without a signature there is nothing to size the slot with or to put in
@@ -23,8 +24,8 @@ Refusal no_room(const SignerState& signer) {
 // lookup that found no certificate to sign with says why itself.
 Refusal no_signature(const SignerState& signer, const std::string& answer) {
   if (!signer.refusal.empty()) return signer.refusal;
-  if (answer.empty()) return "no signature could be made with the selected certificate";
-  return "no signature could be made: " + one_line(answer);
+  if (answer.empty()) return {ErrorCode::kSigningFailed, "no signature could be made with the selected certificate"};
+  return {ErrorCode::kSigningFailed, "no signature could be made: " + one_line(answer)};
 }
 
 // The field and the dictionary for the first free object number, as the

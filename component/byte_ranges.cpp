@@ -20,10 +20,8 @@ namespace {
 
 constexpr std::string_view kContentsKey = "\n/Contents ";
 constexpr std::string_view kEofLine = "\n%%EOF\n";
-// Filler of the laid-out slot, and of a final signature shorter than it
-// (DER readers stop at the end of the signature's own length).
+// Filler of the laid-out slot.
 constexpr char kSlotFiller = 'e';
-constexpr char kShortSignatureFiller = '0';
 
 std::int32_t find(const ByteBuffer& buffer, std::string_view text, std::int32_t from) {
   return find_bytes(buffer.data(), buffer.size(), text, from);
@@ -40,14 +38,9 @@ std::optional<std::int32_t> slot_width(const ByteBuffer& buffer, std::int32_t at
   return static_cast<std::int32_t>(end - begin);
 }
 
-bool is_lower_hex(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
 }  // namespace
 
-Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state) {
+Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state, SigningRun& run) {
   SigningSession& session = state.session;
   ByteBuffer& out = edit.assemblyBytes;
 
@@ -65,45 +58,33 @@ Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state) {
   if (eof_line == kNotFound) return "the rebuilt document has no %%EOF line after the signature";
   edit.secondRangeLength = eof_line + static_cast<std::int32_t>(kEofLine.size()) - edit.secondRangeStart;
 
-  return incremental::fill_byte_range(std::span(out.data(), out.size()), static_cast<std::size_t>(edit.secondRangeStart),
-                         edit.contentsStart, edit.secondRangeStart, edit.secondRangeLength, edit.byteRangeText);
-}
+  if (Refusal refusal = incremental::fill_byte_range(std::span(out.data(), out.size()),
+                                                    static_cast<std::size_t>(edit.secondRangeStart), edit.contentsStart,
+                                                    edit.secondRangeStart, edit.secondRangeLength, edit.byteRangeText);
+      !refusal.empty())
+    return refusal;
 
-Refusal fit_signature(std::string& signature, std::size_t width) {
-  if (signature.empty()) return "the signature could not be made with the selected certificate";
-  if (!is_lower_hex(signature)) return "signing failed: " + one_line(std::move(signature));
-  if (signature.size() > width)
-    return "the signature (" + std::to_string(signature.size()) + " hex digits) is longer than its slot (" +
-           std::to_string(width) + ")";
-  signature.resize(width, kShortSignatureFiller);
+  // The two ranges are signed where they are in the assembly buffer: no
+  // copy of the document is made for signing.
+  const std::span<const std::uint8_t> first(out.data(), static_cast<std::size_t>(edit.contentsStart));
+  const std::span<const std::uint8_t> second(out.data() + edit.secondRangeStart,
+                                             static_cast<std::size_t>(edit.secondRangeLength));
+  run.revision.signed_bytes = [first, second](const ContentSink& sink) {
+    sink(first);
+    sink(second);
+    return true;
+  };
+  run.revision.slot = std::span(reinterpret_cast<char*>(out.data()) + edit.contentsStart + 1,
+                                static_cast<std::size_t>(*width));
   return {};
 }
 
-Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
-  SignerState& signer = state.signer;
-  ByteBuffer& out = edit.assemblyBytes;
-
-  // The two ranges are signed where they are in the assembly buffer: no copy
-  // of the document is made for signing.
-  signer.contentPieces = {
-      std::span<const std::uint8_t>(out.data(), static_cast<std::size_t>(edit.contentsStart)),
-      std::span<const std::uint8_t>(out.data() + edit.secondRangeStart,
-                                    static_cast<std::size_t>(edit.secondRangeLength))};
-  // The pieces are signed; the text passed is not.
-  std::string signature = code_page_signer()(signer, kSizingContent);
-  // The ranges serve this one signature, also when signing failed early.
-  signer.contentPieces.clear();
-  signer.contentBytes = std::vector<std::uint8_t>{0};
-
-  const auto width = static_cast<std::size_t>(edit.secondRangeStart - edit.contentsStart - 2);
-  if (!signer.refusal.empty()) return signer.refusal;
-  if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
-  if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
-  std::memcpy(out.data() + edit.contentsStart + 1, signature.data(), signature.size());
-
+Refusal sign_byte_ranges(Edit& edit, ComponentState& state, SigningRun& run) {
+  if (Refusal refusal = build_signature(run, state.signer); !refusal.empty()) return refusal;
+  if (Refusal refusal = fill_slot(run); !refusal.empty()) return refusal;
   // The signed file is the assembly up to the end of the second range; the
   // spare bytes behind it are dropped.
-  edit.documentBytes = std::exchange(out, ByteBuffer(1, 0));
+  edit.documentBytes = std::exchange(edit.assemblyBytes, ByteBuffer(1, 0));
   edit.documentBytes.resize(static_cast<std::size_t>(edit.secondRangeStart + edit.secondRangeLength));
   return {};
 }

@@ -48,29 +48,6 @@ Refusal size_refusal(const std::string& path) {
   return {};
 }
 
-// Puts the run's signature kind into the thread's signer state for the
-// run, and takes it out again afterwards, so that `sign` and the runs of
-// other instances make the default signature. A signature of another kind
-// than the last one made has another length: the slot is sized anew.
-class SignatureKindScope {
- public:
-  SignatureKindScope(SignerState& signer, const SignatureOptions& options) : signer_(signer) {
-    if (signer_.cadesAttributes != options.pades) signer_.signatureHexLength = 0;
-    signer_.cadesAttributes = options.pades;
-    signer_.slotReserveHex = 0;
-  }
-  ~SignatureKindScope() {
-    if (signer_.cadesAttributes) signer_.signatureHexLength = 0;
-    signer_.cadesAttributes = false;
-    signer_.slotReserveHex = 0;
-  }
-  SignatureKindScope(const SignatureKindScope&) = delete;
-  SignatureKindScope& operator=(const SignatureKindScope&) = delete;
-
- private:
-  SignerState& signer_;
-};
-
 // A run into its own input goes on with the file another run put there
 // while this one waited, when it appends to it; a rebuild would undo that
 // run's signature, so it is refused.
@@ -117,7 +94,7 @@ const pdfupdate::SignContentFn& code_page_signer() {
   return sign;
 }
 
-Refusal write_out_document(Edit& edit, ComponentState& state) {
+Refusal write_out_document(Edit& edit, ComponentState& state, const SigningRun& run) {
   engine::PdfEngine& engine = *edit.engine;
   (void)engine.CommitChanges();
   edit.reset_buffers();
@@ -132,7 +109,7 @@ Refusal write_out_document(Edit& edit, ComponentState& state) {
     return engine_said.empty() ? "the PDF engine wrote no document"
                                : "the PDF engine wrote no document (" + engine_said + ")";
   }
-  const std::int32_t spare = spare_bytes(state.signer);
+  const std::int32_t spare = spare_bytes(run);
   if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - spare))
     return "the document is too large to sign";
 
@@ -188,17 +165,17 @@ bool Edit::signit() {
     return false;
   }
 
-  signatureOptions = read_signature_options(*this);
-  if (!signatureOptions.problem.empty()) {
-    log_refusal(*this, signatureOptions.problem);
+  SigningRun run;
+  run.request = {pdfpath, pdfpasswd, savepath, read_signature_options(*this)};
+  if (!run.request.options.problem.empty()) {
+    log_refusal(*this, run.request.options.problem);
     return false;
   }
-  const SignatureKindScope kind(state.signer, signatureOptions);
 
   if (append) {
     // The update is written by append_signature itself: the document's
     // bytes are copied from the file, never held here.
-    if (Refusal refusal = append_signature(*this, state); !refusal.empty()) {
+    if (Refusal refusal = append_signature(*this, state, run); !refusal.empty()) {
       log_refusal(*this, refusal);
       return false;
     }
@@ -207,15 +184,19 @@ bool Edit::signit() {
   }
 
   state.session.fieldNames = engine->FieldNames();
-  apply_encryption_and_stamp(*this, state);
-  // The authority's first token sizes the slot before the buffer is made,
-  // which then has room for it beyond the spare bytes.
-  Refusal refusal = reserve_timestamp_room(*this, state);
-  if (refusal.empty()) refusal = write_out_document(*this, state);
-  if (refusal.empty()) refusal = assemble_document(*this, state);
-  if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state);
-  if (refusal.empty()) refusal = sign_byte_ranges(*this, state);
-  if (refusal.empty()) refusal = append_validation_data(*this);
+  // The signer is known before the visible text names it; the authority's
+  // first token sizes the slot before the buffer is made, which then has
+  // room for it beyond the spare bytes.
+  Refusal refusal = select_signer(run, state.signer);
+  if (refusal.empty()) {
+    apply_encryption_and_stamp(*this, state);
+    refusal = reserve_timestamp_room(run);
+  }
+  if (refusal.empty()) refusal = write_out_document(*this, state, run);
+  if (refusal.empty()) refusal = assemble_document(*this, state, run);
+  if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state, run);
+  if (refusal.empty()) refusal = sign_byte_ranges(*this, state, run);
+  if (refusal.empty()) refusal = append_validation_data(*this, run);
   if (!refusal.empty()) {
     log_refusal(*this, refusal);
     return false;
@@ -224,7 +205,8 @@ bool Edit::signit() {
   // A file that cannot be written does not change the answer; the log and
   // lasterror say so, and why.
   std::string why;
-  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false, &why))
+  if (!run.request.savepath.empty() &&
+      !settings::write_file(run.request.savepath, documentBytes, /*keep_existing=*/false, &why))
     note_unwritten_file(*this, why);
   reset_buffers();
   return true;

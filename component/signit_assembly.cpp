@@ -38,26 +38,8 @@ bool put(ByteBuffer& buffer, std::int32_t at, std::string_view text) {
   return put(buffer, at, text.data(), text.size());
 }
 
-Refusal no_room(const SignerState& signer) {
-  return "the rebuilt document needs more than the " + std::to_string(spare_bytes(signer)) + " spare bytes";
-}
-
-// Without a signature there is nothing to size the slot with or to put in
-// it. `answer` is what signing answered: "" or the store's error text; a
-// lookup that found no certificate to sign with says why itself.
-Refusal no_signature(const SignerState& signer, const std::string& answer) {
-  if (!signer.refusal.empty()) return signer.refusal;
-  if (answer.empty()) return "no signature could be made with the selected certificate";
-  return "no signature could be made: " + one_line(answer);
-}
-
-// The assembled text so far: the buffer up to its first NUL byte, without a
-// copy.
-std::string_view text_up_to_nul(const ByteBuffer& buffer) {
-  const void* nul = std::memchr(buffer.data(), 0, buffer.size());
-  const std::size_t length =
-      nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data()) : buffer.size();
-  return {reinterpret_cast<const char*>(buffer.data()), length};
+Refusal no_room(const SigningRun& run) {
+  return "the rebuilt document needs more than the " + std::to_string(spare_bytes(run)) + " spare bytes";
 }
 
 // Offset of the "xref" line that the image's last "startxref" names, when
@@ -166,7 +148,7 @@ void prefer_table_offsets(const ByteBuffer& out, SigningSession& session, std::i
 
 }  // namespace
 
-Refusal assemble_document(Edit& edit, ComponentState& state) {
+Refusal assemble_document(Edit& edit, ComponentState& state, const SigningRun& run) {
   SigningSession& session = state.session;
   SignerState& signer = state.signer;
   ByteBuffer& out = edit.assemblyBytes;
@@ -187,33 +169,25 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
     std::string hex;
     return edit.engine->EncryptString(number, std::string(plain), hex) ? hex : std::string();
   };
-  (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer(), encrypt_string);
+  (void)pdfupdate::buildSignatureObjects(session, signer, run.kind(), encrypt_string);
   (void)pdfupdate::addAnnotToPage(session);
   if (Refusal refusal = check_new_objects(session); !refusal.empty()) return refusal;
 
   // The new page object, then every object behind the old one: those move
   // (first, while they are intact) to follow the new page object. The old
   // table behind them is gone; the rest of the buffer is zeroed, as the
-  // sizing signature and the searches below expect.
+  // searches below expect.
   const std::size_t page_size = session.pageObjectText.size();
   const auto page_at = static_cast<std::size_t>(edit.pageObjectStart);
   const auto behind = static_cast<std::size_t>(edit.xrefStart - edit.pageObjectEnd);
-  if (page_size > out.size() - page_at || behind > out.size() - page_at - page_size) return no_room(signer);
+  if (page_size > out.size() - page_at || behind > out.size() - page_at - page_size) return no_room(run);
   std::memmove(out.data() + page_at + page_size, out.data() + edit.pageObjectEnd, behind);
   std::memcpy(out.data() + page_at, session.pageObjectText.data(), page_size);
   edit.writePos = static_cast<std::int32_t>(page_at + page_size + behind);
   std::memset(out.data() + edit.writePos, 0, out.size() - static_cast<std::size_t>(edit.writePos));
 
-  // Signing the assembled text measures the signature length with a real
-  // signing and refreshes the signer's details; the signature is dropped.
-  if (signer.signatureHexLength == 0) (void)code_page_signer()(signer, kSizingContent);
-  const std::string sizing = code_page_signer()(signer, text_up_to_nul(out));
-  if (signer.signatureHexLength == 0) return no_signature(signer, sizing);
-  if (session.signatureObjectsText.empty())
-    (void)pdfupdate::buildSignatureObjects(session, signer, code_page_signer(), encrypt_string);
-
   const std::int32_t objects_at = edit.writePos;
-  if (!put(out, edit.writePos, session.signatureObjectsText)) return no_room(signer);
+  if (!put(out, edit.writePos, session.signatureObjectsText)) return no_room(run);
   edit.writePos += static_cast<std::int32_t>(session.signatureObjectsText.size());
 
   session.objectOffsets.assign(static_cast<std::size_t>(session.newSize) + 3, 0);
@@ -226,7 +200,7 @@ Refusal assemble_document(Edit& edit, ComponentState& state) {
   if (!session.unsupportedLayout.empty()) return session.unsupportedLayout;
   // The table goes last; writePos stays at its "xref" line and the rest of
   // the buffer stays zero.
-  if (!put(out, edit.writePos, session.xrefText)) return no_room(signer);
+  if (!put(out, edit.writePos, session.xrefText)) return no_room(run);
   return {};
 }
 

@@ -95,6 +95,7 @@ class StandInSignedData final : public signing::SignedData {
       signature[i] = static_cast<std::uint8_t>(length_ >> (8 * i));
     return signature;
   }
+  std::optional<std::size_t> LongestMessage(const signing::Signer&) const override { return kStandInSignatureBytes; }
 
  private:
   std::size_t length_ = 0;

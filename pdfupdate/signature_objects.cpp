@@ -121,14 +121,14 @@ void add_signature_details(std::string& text, SigningSession& session, SignerSta
 
 // The signature dictionary's entries from "<<" to ">>", each on its own
 // line, with `slot` between the angle brackets of /Contents.
-void add_signature_dictionary(std::string& text, std::string_view slot, bool with_details,
+void add_signature_dictionary(std::string& text, std::string_view slot, bool with_details, bool cades,
                               SigningSession& session, SignerState& signer,
                               const StringText& string_text = literal_string) {
   add_line(text, "<<");
   add_line(text, "/Contents <" + std::string(slot) + "> ");
   add_line(text, kByteRangePlaceholder);
   if (with_details) add_signature_details(text, session, signer, string_text);
-  add_line(text, signer.cadesAttributes ? "/SubFilter /ETSI.CAdES.detached" : "/SubFilter /adbe.pkcs7.detached");
+  add_line(text, cades ? "/SubFilter /ETSI.CAdES.detached" : "/SubFilter /adbe.pkcs7.detached");
   add_line(text, "/Filter /Adobe.PPKMS");
   add_line(text, "/FT /Sig");
   add_line(text, "/Type /Sig");
@@ -137,9 +137,10 @@ void add_signature_dictionary(std::string& text, std::string_view slot, bool wit
 
 // The signature dictionary with its /Contents slot and /ByteRange
 // placeholder.
-void add_signature_object(std::string& text, SigningSession& session, SignerState& signer, const Filled& filled) {
+void add_signature_object(std::string& text, SigningSession& session, SignerState& signer, bool cades,
+                          const Filled& filled) {
   add_line(text, filled.dictionary_number + " 0 obj");
-  add_signature_dictionary(text, filled.slot, !session.documentEncrypted, session, signer);
+  add_signature_dictionary(text, filled.slot, !session.documentEncrypted, cades, session, signer);
   add_line(text, "endobj");
 }
 
@@ -156,21 +157,17 @@ void number_new_objects(SigningSession& session) {
 
 }  // namespace
 
-std::string signature_dictionary_body(SigningSession& session, SignerState& signer,
+std::string signature_dictionary_body(SigningSession& session, SignerState& signer, const SignatureKind& kind,
                                       const std::function<std::string(std::string_view)>& string_text) {
   std::string text;
-  const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength + signer.slotReserveHex : 0;
-  add_signature_dictionary(text, std::string(static_cast<std::size_t>(width), 'e'), /*with_details=*/true,
-                           session, signer, string_text);
+  add_signature_dictionary(text, std::string(kind.slot_hex, 'e'), /*with_details=*/true, kind.cades, session, signer,
+                           string_text);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }
 
-std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
-                                  const SignContentFn& sign_content, const EncryptStringFn& encrypt_string) {
-  // Signing nothing selects the certificate and fills the signer's details.
-  if (signer.signerName.empty()) (void)sign_content(signer, "");
-
+std::string buildSignatureObjects(SigningSession& session, SignerState& signer, const SignatureKind& kind,
+                                  const EncryptStringFn& encrypt_string) {
   // Numbers and slot first, so that the objects are written in one pass and
   // no user text (name, reason) is ever searched for a token.
   Filled filled;
@@ -178,19 +175,16 @@ std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
   if (session.firstNewObject > 0) {
     filled.field_number = std::to_string(session.firstNewObject);
     filled.dictionary_number = std::to_string(session.firstNewObject + 1);
-    if (signer.signatureHexLength == 0) (void)sign_content(signer, kSizingContent);
-    // "e" is a hex digit: the slot is a valid string exactly as wide as the
-    // real signature's hex text (and the room reserved for what is added to
-    // the signature later), which later overwrites it in place.
-    const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength + signer.slotReserveHex : 0;
-    filled.slot.assign(static_cast<std::size_t>(width), 'e');
+    // "e" is a hex digit: the slot is a valid string as wide as the longest
+    // signature's hex text (and the room reserved for what is added to the
+    // signature later), which later overwrites it in place.
+    filled.slot.assign(kind.slot_hex, 'e');
   }
 
   std::string text;
   text.reserve(1024 + filled.slot.size());
   add_field_object(text, session, signer, filled, encrypt_string);
-  add_signature_object(text, session, signer, filled);
-  (void)sign_content(signer, "");
+  add_signature_object(text, session, signer, kind.cades, filled);
 
   if (!session.signatureObjectsText.empty()) return {};
   session.signatureObjectsText = text;

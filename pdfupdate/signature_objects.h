@@ -12,9 +12,18 @@
 
 namespace corvane::pdfupdate {
 
-// Signs `was` (code-page text) and records the signer's details: the
-// component passes signing::signContent; tests pass a double.
+// Looks the signer up and records its details (`was` empty), or signs `was`
+// (code-page text): the component passes signing::signContent; tests pass a
+// double.
 using SignContentFn = std::function<std::string(SignerState&, std::string_view was)>;
+
+// The signature a run makes: the hex digits its /Contents slot holds (the
+// longest signature and the room for what is added to it later, a
+// timestamp token), and whether it is a CAdES one.
+struct SignatureKind {
+  std::size_t slot_hex = 0;
+  bool cades = false;
+};
 
 // `plain` (code-page text) encrypted as a string of object `number` with the
 // document's key, as hex digits; "" when it cannot be. The component passes
@@ -23,21 +32,21 @@ using EncryptStringFn = std::function<std::string(std::int32_t number, std::stri
 
 // Fills signatureRect from the page size and the settings px1..py2.
 void computeSignatureRect(SigningSession& session);
-// Builds (once per run) the two new objects into signatureObjectsText. The
-// object numbers and the signature slot are filled in before any text of
-// the user goes in. In an encrypted document the field's name is encrypted
-// with `encrypt_string` when given.
-std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
-                                  const SignContentFn& sign_content, const EncryptStringFn& encrypt_string = {});
+// Builds (once per run) the two new objects of `signer`'s signature into
+// signatureObjectsText. The object numbers and the signature slot are filled
+// in before any text of the user goes in. In an encrypted document the
+// field's name is encrypted with `encrypt_string` when given.
+std::string buildSignatureObjects(SigningSession& session, SignerState& signer, const SignatureKind& kind,
+                                  const EncryptStringFn& encrypt_string = {});
 // The signature dictionary from "<<" to ">>" (no line end after it) as an
 // incremental update writes it: the same entries, the /Contents slot as wide
-// as signatureHexLength, and the optional texts (/M, /Location, /Name,
+// as kind.slot_hex, and the optional texts (/M, /Location, /Name,
 // /ContactInfo, /Reason) always present, each string written by
 // `string_text` from its code-page bytes (which encrypts it in an encrypted
 // document). Sets the defaults of signerDnsName and signingReason like
 // buildSignatureObjects.
 [[nodiscard]] std::string signature_dictionary_body(
-    SigningSession& session, SignerState& signer,
+    SigningSession& session, SignerState& signer, const SignatureKind& kind,
     const std::function<std::string(std::string_view codepage_bytes)>& string_text);
 // Adds the new field to the page object's /Annots.
 std::string addAnnotToPage(SigningSession& session);

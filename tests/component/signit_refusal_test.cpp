@@ -86,8 +86,6 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
        "header of new object"},
       {"rebuild beyond the spare bytes", [](const std::string& s) { return s; },
        [](Edit& edit) { edit.reason = std::string(16000, 'r'); }, "spare bytes"},
-      {"signature longer than its slot", [](const std::string& s) { return s; },
-       [](Edit&) { component_state().signer.signatureHexLength = 100; }, "longer than its slot"},
   };
 
   ScratchDir outputs("refusal");

@@ -27,11 +27,13 @@ struct SignOptions {
   bool ltv = false;      // --ltv
   bool append = false;   // --append
   bool rebuild = false;  // --rebuild
+  std::string certify;   // --certify
+  std::string field;     // --field
 
   [[nodiscard]] SignRequest request(const std::string& input, const std::string& output) const {
     std::optional<bool> mode;
     if (append || rebuild) mode = append;
-    return {input, output, "", password, user, reason, reason_given, cert, pades, tsa_url, ltv, mode};
+    return {input, output, "", password, user, reason, reason_given, cert, pades, tsa_url, ltv, mode, certify, field};
   }
 };
 

@@ -101,9 +101,17 @@ void add_edit_commands(CLI::App& app) {
   CLI::Option* append = sign->add_flag(
       "--append", options->append,
       "Append the signature as an incremental update: earlier signatures stay valid (default for a signed input)");
-  sign->add_flag("--rebuild", options->rebuild,
-                 "Rebuild the document (earlier signatures no longer cover it)")
-      ->excludes(append);
+  CLI::Option* rebuild = sign->add_flag("--rebuild", options->rebuild,
+                                       "Rebuild the document (earlier signatures no longer cover it)")
+                             ->excludes(append);
+  sign->add_option("--field", options->field,
+                   "Sign this empty signature field of the document (its full name; see 'corvanepdf fields'), "
+                   "as an incremental update")
+      ->excludes(rebuild);
+  sign->add_option("--certify", options->certify,
+                   "Certify the document with this first signature: 1 no changes, 2 form filling and signing, "
+                   "3 also annotations allowed afterwards (0: an approval signature)")
+      ->check(CLI::IsMember({"0", "1", "2", "3"}));
   sign->add_flag("-v,--verbose", options->verbose, "Print the run's diagnostic log lines to stderr");
   sign->add_flag("--pades", options->pades, "Make a PAdES signature (CAdES signed attributes)");
   sign->add_option("--tsa", options->tsa_url, "Timestamp the signature at this RFC 3161 authority (URL)");

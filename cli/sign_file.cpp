@@ -64,7 +64,16 @@ std::string sign_file(const SignRequest& request,
   if (request.pades) document.pades("1");
   if (!request.tsa_url.empty()) document.tsaurl(request.tsa_url);
   if (request.ltv) document.ltv("1");
-  if (const auto append = choose_mode(request)) document.appendmode(*append);
+  if (!request.certify.empty()) document.certifylevel(request.certify);
+  const std::optional<bool> mode = choose_mode(request);
+  if (mode) document.appendmode(*mode);
+  if (!request.field.empty()) {
+    if (!document.appendmode())
+      std::cerr << "corvanepdf: " << shown_input(request) << ": appended: field \"" << request.field
+                << "\" is signed as an incremental update\n";
+    document.fieldname(request.field);
+    document.appendmode(true);
+  }
   const bool signed_ok = document.signit();
   const auto lines = log_lines();
   if (run_lines) run_lines(lines);

@@ -24,6 +24,8 @@ struct SignRequest {
   // --append (true) or --rebuild (false); unset: an input that already holds
   // a signature is appended to, any other follows the settings.
   std::optional<bool> append;
+  std::string certify;  // --certify: sets certifylevel when not empty
+  std::string field;    // --field: the prepared field to sign (appended)
 };
 
 // Sets the properties as a host would, then signs. A run into its own
@@ -31,7 +33,9 @@ struct SignRequest {
 // the input. An input that already
 // holds signatures is appended to unless --rebuild was given (a line on
 // stderr says so), and --rebuild on such an input warns that the earlier
-// signatures will no longer cover the file. What can be checked
+// signatures will no longer cover the file. A prepared field (--field) is
+// always appended to; a line says so when the run would have rebuilt. What
+// can be checked
 // before is checked before; a failed run is explained from the diagnostic
 // lines of its thread, which `log_lines` reads once the run is over. The
 // lines also go to `run_lines` when it is given (-v). "" when the file was

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "certification/signature_rules.h"
 #include "component/signit_steps.h"
 #include "component/visible_text.h"
 #include "engine/first_page.h"
@@ -108,7 +109,6 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
   pdfupdate::computeSignatureRect(session);
 
   if (Refusal refusal = select_signer(run, signer); !refusal.empty()) return refusal;
-  if (Refusal refusal = reserve_timestamp_room(run); !refusal.empty()) return refusal;
 
   incremental::SignatureFieldRequest request;
   request.name = signer.signerName;
@@ -116,6 +116,13 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
   request.dictionary = [&](const incremental::StringText& string_text) {
     return pdfupdate::signature_dictionary_body(session, signer, run.kind(), string_text);
   };
+  // The certification and the fields' locks are judged before an authority
+  // is asked; they choose the field and add what certifies or locks.
+  if (Refusal refusal = certification::apply_signature_rules(
+          document, {run.request.options.certify_level, edit.fieldname}, request);
+      !refusal.empty())
+    return refusal;
+  if (Refusal refusal = reserve_timestamp_room(run); !refusal.empty()) return refusal;
   request.appearance_text = visible_text(edit, state, stamp_enabled);
   incremental::SignatureRevision revision;
   if (Refusal refusal = incremental::build_signature_revision(document, request, revision); !refusal.empty())

@@ -75,6 +75,13 @@ class Edit {
   // data (a /DSS in an update after it), "0" does not; "" leaves it to the
   // setting `ltv`.
   std::string ltv;
+  // "1", "2" or "3" makes the signature certify the document (no changes,
+  // form filling and signing, also annotations allowed), "0" an approval
+  // signature; "" leaves it to the setting `certifylevel`.
+  std::string certifylevel;
+  // The full name of a prepared empty signature field to sign (always
+  // appended: the field keeps its place); "" adds a new field.
+  std::string fieldname;
 
   // --- Published methods --------------------------------------------------
   // The signing run. False when no document is open or the run fails.

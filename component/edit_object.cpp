@@ -45,6 +45,8 @@ constexpr Member kMembers[] = {
     {"pades", CPDF_DISPID_PADES, MemberKind::kTextProperty, 0},
     {"tsaurl", CPDF_DISPID_TSAURL, MemberKind::kTextProperty, 0},
     {"ltv", CPDF_DISPID_LTV, MemberKind::kTextProperty, 0},
+    {"certifylevel", CPDF_DISPID_CERTIFYLEVEL, MemberKind::kTextProperty, 0},
+    {"fieldname", CPDF_DISPID_FIELDNAME, MemberKind::kTextProperty, 0},
 };
 
 const Member* find_member(DispId id) {
@@ -95,6 +97,8 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
       case CPDF_DISPID_PADES: text = &edit_.pades; break;
       case CPDF_DISPID_TSAURL: text = &edit_.tsaurl; break;
       case CPDF_DISPID_LTV: text = &edit_.ltv; break;
+      case CPDF_DISPID_CERTIFYLEVEL: text = &edit_.certifylevel; break;
+      case CPDF_DISPID_FIELDNAME: text = &edit_.fieldname; break;
       default: text = &edit_.dontencrypt; break;
     }
     if (kind == InvokeKind::kPropertyPut) {

@@ -19,6 +19,12 @@ SignatureOptions read_signature_options(const Edit& edit) {
   timestamp::AuthorityChoice authority = timestamp::read_authority_settings(edit.tsaurl);
   options.tsa = std::move(authority.tsa);
   options.problem = std::move(authority.problem);
+  const std::string level = edit.certifylevel.empty() ? settings::read_setting("certifylevel") : edit.certifylevel;
+  if (!settings::trimmed(level).empty()) {
+    const auto number = settings::whole_number(level);
+    if (number && *number >= 0 && *number <= 3) options.certify_level = static_cast<int>(*number);
+    else if (options.problem.empty()) options.problem = "the certification level \"" + level + "\" is not 0, 1, 2 or 3";
+  }
   return options;
 }
 

@@ -22,6 +22,8 @@ struct SignatureOptions {
   // after the signature, fetched as `fetch` says.
   bool ltv = false;
   ltv::FetchPolicy fetch;
+  // The certification's /DocMDP /P (1 to 3); 0 for an approval signature.
+  int certify_level = 0;
   // Why the options cannot be used (an unreadable password file); "" when
   // they can.
   std::string problem;
@@ -31,7 +33,9 @@ struct SignatureOptions {
 // machine key); on for "1" or any other whole number but 0; `ltv` the
 // same way, with `tsatimeout` for each of its servers and `ltvmaxage`. The authority: the
 // property `tsaurl` when not empty, else the settings, as
-// timestamp::read_authority_settings reads them.
+// timestamp::read_authority_settings reads them. `certifylevel` from the
+// property when not empty, else the setting; a value other than 0 to 3 is
+// a problem.
 [[nodiscard]] SignatureOptions read_signature_options(const Edit& edit);
 
 // True for "1" or any other whole number but 0 (surrounding blanks ignored).

@@ -144,7 +144,8 @@ bool Edit::signit() {
     pdfeditloaded = load_engine();
     if (!pdfeditloaded) pdfpath.clear();
   }
-  const bool append = append_mode();
+  // A prepared field is signed where it is, in an update after the file.
+  const bool append = append_mode() || !fieldname.empty();
   // Signing a file into itself: held from reading the file to replacing it.
   const platform::InPlaceLock in_place(pdfpath, savepath);
   if (Refusal refusal = in_place_refusal(in_place, append); !refusal.empty()) {

@@ -126,6 +126,8 @@ _PROPERTIES = {
     "pades": "switch: a PAdES signature instead of PKCS#7",
     "tsaurl": "URL of an RFC 3161 timestamp authority for the signature",
     "ltv": "switch: add the signature's validation data (OCSP responses or CRLs)",
+    "certifylevel": "certify the document: '1' no changes, '2' form filling and signing, '3' also annotations ('0' approval)",
+    "fieldname": "full name of the empty signature field to sign (appended); '' adds a new field",
     "pdfeditloaded": "read: the PDF engine is loaded",
     "pdfloaded": "read: the document at pdfpath is open",
     "lasterror": "read: why the last signit failed or its file was not written ('' after a success)",
@@ -262,6 +264,8 @@ class Edit:
     def _put(self, name, value):
         if name.lower() in _SWITCHES:
             value = _switch_value(name.lower(), value)
+        elif name.lower() == "certifylevel" and isinstance(value, int) and not isinstance(value, bool):
+            value = str(value)  # edit.certifylevel = 2
         lib = load_library()
         variant = _Variant()
         try:

@@ -50,6 +50,8 @@ CORVANEPDF_PROPERTY(std::string, containername)
 CORVANEPDF_PROPERTY(std::string, pades)
 CORVANEPDF_PROPERTY(std::string, tsaurl)
 CORVANEPDF_PROPERTY(std::string, ltv)
+CORVANEPDF_PROPERTY(std::string, certifylevel)
+CORVANEPDF_PROPERTY(std::string, fieldname)
 #undef CORVANEPDF_PROPERTY
 
 bool edit::signit() { return impl_ && impl_->object.signit(); }

@@ -33,9 +33,10 @@ _corvanepdf() {
         -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;
         --out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --cert) _corvanepdf_nicknames yes "$cur"; return ;;
-        -j | --jobs | --password | --user | --reason | --tsa) return ;;
+        -j | --jobs | --password | --user | --reason | --tsa | --field) return ;;
+        --certify) COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur")); return ;;
       esac
-      options="-o --output --out-dir -j --jobs --password --user --reason --cert --append --rebuild --pades --tsa --ltv -v --verbose -q --quiet --help" ;;
+      options="-o --output --out-dir -j --jobs --password --user --reason --cert --append --rebuild --field --certify --pades --tsa --ltv -v --verbose -q --quiet --help" ;;
     verify)
       [[ $prev == --password ]] && return
       [[ $prev == --trust ]] && { COMPREPLY=($(compgen -f -- "$cur")); return; }
@@ -67,7 +68,7 @@ _corvanepdf() {
       case $sub in
         get | set)
           if ((COMP_CWORD == i + 2)); then
-            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt appendmode lastcertfallback pades tsaurl tsauser tsatimeout ltv ltvmaxage path debug machinewideselection" -- "$cur"))
+            COMPREPLY=($(compgen -W "UniqueContainerName reason signtext signaturetext px1 py1 px2 py2 dontencrypt appendmode lastcertfallback pades tsaurl tsauser tsatimeout ltv ltvmaxage certifylevel path debug machinewideselection" -- "$cur"))
             return
           fi
           if ((COMP_CWORD == i + 3)) && [[ $sub == set && ${COMP_WORDS[i+2]} == UniqueContainerName ]]; then

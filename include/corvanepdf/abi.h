@@ -100,7 +100,9 @@ enum CpdfEditDispId {
   CPDF_DISPID_CONTAINERNAME = 16,     /* property, text: the certificate of the next runs (see edit.hpp) */
   CPDF_DISPID_PADES = 17,             /* property, text: "1" PAdES, "0" PKCS#7, "" the setting */
   CPDF_DISPID_TSAURL = 18,            /* property, text: timestamp authority, "" the setting */
-  CPDF_DISPID_LTV = 19                /* property, text: "1" validation data (/DSS), "0" none, "" the setting */
+  CPDF_DISPID_LTV = 19,               /* property, text: "1" validation data (/DSS), "0" none, "" the setting */
+  CPDF_DISPID_CERTIFYLEVEL = 20,      /* property, text: "1" to "3" certify, "0" approval, "" the setting */
+  CPDF_DISPID_FIELDNAME = 21          /* property, text: the empty signature field to sign, "" a new field */
 };
 
 /* ---- Variants ------------------------------------------------------------ */

@@ -77,6 +77,17 @@ class edit {
   // leaves it to the setting `ltv`.
   std::string ltv() const;
   void ltv(const std::string& value);
+  // "1", "2" or "3": the signature certifies the document (no changes;
+  // form filling and signing; also annotations allowed afterwards), "0" an
+  // approval signature; "" (the default) leaves it to the setting
+  // `certifylevel`. Only a document's first signature may certify it.
+  std::string certifylevel() const;
+  void certifylevel(const std::string& value);
+  // The full name of an empty signature field of the document to sign, as
+  // an incremental update whatever appendmode says; "" (the default) adds
+  // a new field.
+  std::string fieldname() const;
+  void fieldname(const std::string& value);
 
   // Signs pdfpath into savepath. True when the signed file was made, also
   // when it could not be written to savepath (last_error() then says so).

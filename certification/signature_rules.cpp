@@ -1,0 +1,128 @@
+#include "certification/signature_rules.h"
+
+#include <exception>
+#include <vector>
+
+#include "forms/signature_fields.h"
+#include "incremental/object_writer.h"
+
+namespace corvane::certification {
+namespace {
+
+using incremental::ObjectId;
+using incremental::StringText;
+
+std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// The FieldMDP transform of a signed field's lock; "" for a field without
+// one.
+std::string field_mdp_reference(const verify::FieldLocks& lock, std::int32_t catalog, const StringText& string_text) {
+  using Action = verify::FieldLocks::Action;
+  if (lock.action == Action::kNone) return {};
+  std::string params = "/Type /TransformParams /Action ";
+  if (lock.action == Action::kAll) {
+    params += "/All";
+  } else {
+    params += lock.action == Action::kInclude ? "/Include /Fields [" : "/Exclude /Fields [";
+    for (const std::string& name : lock.fields)
+      params += " " + string_text(QPDFObjectHandle::newUnicodeString(name).getStringValue());
+    params += " ]";
+  }
+  return "<< /Type /SigRef /TransformMethod /FieldMDP /TransformParams << " + params + " /V /1.2 >> /Data " +
+         std::to_string(catalog) + " 0 R >>";
+}
+
+std::string doc_mdp_reference(int level) {
+  return "<< /Type /SigRef /TransformMethod /DocMDP /TransformParams << /Type /TransformParams /P " +
+         std::to_string(level) + " /V /1.2 >> >>";
+}
+
+// The one empty field named `name`, or nullptr with `refusal` set.
+const forms::SignatureField* field_to_sign(const std::vector<forms::SignatureField>& fields, const std::string& name,
+                                           std::string& refusal) {
+  const forms::SignatureField* found = nullptr;
+  int matches = 0;
+  std::string empty_ones;
+  for (const forms::SignatureField& field : fields) {
+    if (!field.is_signed) empty_ones += (empty_ones.empty() ? " " : ", ") + quoted(field.name);
+    if (field.name != name) continue;
+    found = &field;
+    ++matches;
+  }
+  if (matches > 1) {
+    refusal = "the name " + quoted(name) + " matches " + std::to_string(matches) + " signature fields";
+  } else if (!found) {
+    refusal = "the document has no signature field " + quoted(name) +
+              (empty_ones.empty() ? "; it has no empty signature field" : "; its empty signature fields:" + empty_ones);
+  } else if (found->is_signed) {
+    refusal = "the signature field " + quoted(name) + " is signed already";
+  } else if (found->widget_number == 0 || found->object_number == 0) {
+    refusal = "the signature field " + quoted(name) + " has no widget of its own";
+  } else {
+    return found;
+  }
+  return nullptr;
+}
+
+std::string apply(incremental::OriginalDocument& document, const SignatureRules& rules,
+                  incremental::SignatureFieldRequest& request) {
+  QPDF& qpdf = document.qpdf();
+  const forms::FormFields form = forms::read_signature_fields(qpdf);
+  if (!form.refusal.empty()) return form.refusal;
+  if (form.certification.level == 1)
+    return "a certification signature of the document allows no changes (/DocMDP /P 1)";
+  bool signed_before = false;
+  for (const forms::SignatureField& field : form.fields) signed_before = signed_before || field.is_signed;
+  if (rules.certify_level > 0 && signed_before)
+    return "the document is signed already: only its first signature may certify it";
+
+  QPDFObjectHandle catalog = qpdf.getRoot();
+  const forms::SignatureField* prepared = nullptr;
+  if (!rules.field_name.empty()) {
+    std::string refusal;
+    if (!(prepared = field_to_sign(form.fields, rules.field_name, refusal))) return refusal;
+    request.name = prepared->name;
+    request.prepared = incremental::PreparedField{{prepared->object_number, prepared->object_generation},
+                                                  {prepared->widget_number, prepared->widget_generation}};
+  } else {
+    request.name = incremental::unique_field_name(catalog.getKey("/AcroForm").getKey("/Fields"), request.name);
+  }
+  for (const forms::SignatureField& field : form.fields)
+    if (field.is_signed && field.lock.locks(request.name))
+      return "the signature in field " + quoted(field.name) + " locks field " + quoted(request.name);
+
+  const verify::FieldLocks lock = prepared ? prepared->lock : verify::FieldLocks{};
+  const int level = rules.certify_level;
+  const std::int32_t catalog_number = catalog.getObjectID();
+  if (level > 0 || lock.action != verify::FieldLocks::Action::kNone)
+    request.dictionary_entries = [level, lock, catalog_number](const StringText& string_text) {
+      std::string references;
+      if (level > 0) references += " " + doc_mdp_reference(level);
+      if (std::string field_mdp = field_mdp_reference(lock, catalog_number, string_text); !field_mdp.empty())
+        references += " " + field_mdp;
+      return "/Reference [" + references + " ]";
+    };
+  if (level > 0)
+    request.catalog_entries = [&document, catalog](ObjectId dictionary) mutable -> std::map<std::string, std::string> {
+      const incremental::ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
+      const std::string signature = std::to_string(dictionary.number) + " " + std::to_string(dictionary.generation) + " R";
+      return {{"/Perms", writer.dictionary_with(catalog.getKey("/Perms"), incremental::id_of(catalog),
+                                                {{"/DocMDP", signature}})}};
+    };
+  return {};
+}
+
+}  // namespace
+
+std::string apply_signature_rules(incremental::OriginalDocument& document, const SignatureRules& rules,
+                                  incremental::SignatureFieldRequest& request) {
+  if (rules.certify_level < 0 || rules.certify_level > 3)
+    return "the certification level " + std::to_string(rules.certify_level) + " is not 1, 2 or 3";
+  try {
+    return apply(document, rules, request);
+  } catch (const std::exception& error) {
+    return std::string("the document's objects cannot be read: ") + error.what();
+  }
+}
+
+}  // namespace corvane::certification

@@ -1,0 +1,37 @@
+// What a new signature may do in a document and what it writes besides its
+// field: the one entry point of certification and prepared fields. A
+// certification (/DocMDP /P 1) forbids every signature; only a document's
+// first signature may certify it; a field an earlier signature locks
+// (its field's /Lock or its FieldMDP reference) may not be signed. A
+// certifying signature gets a /Reference with a DocMDP transform and is
+// named by the catalog's /Perms /DocMDP; a signed prepared field that
+// carries a /Lock gets the matching FieldMDP transform.
+#pragma once
+
+#include <string>
+
+#include "incremental/original_document.h"
+#include "incremental/signature_revision.h"
+
+namespace corvane::certification {
+
+struct SignatureRules {
+  // 1, 2 or 3: a certification allowing no changes, form filling and
+  // signing, or also annotations; 0: an approval signature.
+  int certify_level = 0;
+  // The full name ("form.sig") of the empty signature field to sign; ""
+  // adds a new field named after request.name.
+  std::string field_name;
+};
+
+// Judges the signature `rules` ask for in `document` and completes
+// `request` (its name, prepared field, /Reference and catalog entries).
+// Returns "" when it may be made, else one line saying why not: the
+// certification allows no changes, the document is signed already (for a
+// certification), no empty signature field of that name (the line lists
+// the empty ones), a field signed already, a name several fields carry, or
+// a field an earlier signature locks. Never throws.
+[[nodiscard]] std::string apply_signature_rules(incremental::OriginalDocument& document, const SignatureRules& rules,
+                                                incremental::SignatureFieldRequest& request);
+
+}  // namespace corvane::certification

@@ -10,12 +10,6 @@
 namespace corvane::cli {
 namespace {
 
-// How many signed signature fields the input holds; 0 when it cannot be
-// read (the signing run then says why).
-std::size_t earlier_signatures(const SignRequest& request) {
-  return verify::count_signed_form_fields(request.input, request.password);
-}
-
 std::string signatures_text(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " earlier signature" : " earlier signatures");
 }
@@ -24,11 +18,10 @@ const std::string& shown_input(const SignRequest& request) {
   return request.input_name.empty() ? request.input : request.input_name;
 }
 
-// The mode of the run: the flag when given, else append for a signed input
-// (said on stderr), else the settings (nullopt).
-std::optional<bool> choose_mode(const SignRequest& request) {
+// The mode of the run: the flag when given, else append for an input with
+// `earlier` signatures (said on stderr), else the settings (nullopt).
+std::optional<bool> choose_mode(const SignRequest& request, std::size_t earlier) {
   if (request.append == true) return true;
-  const std::size_t earlier = earlier_signatures(request);
   if (request.append == false) {
     if (earlier > 0)
       std::cerr << "corvanepdf: warning: " << shown_input(request) << ": rebuilding; the " << signatures_text(earlier)
@@ -65,7 +58,13 @@ std::string sign_file(const SignRequest& request,
   if (!request.tsa_url.empty()) document.tsaurl(request.tsa_url);
   if (request.ltv) document.ltv("1");
   if (!request.certify.empty()) document.certifylevel(request.certify);
-  const std::optional<bool> mode = choose_mode(request);
+  // The input's signature fields (the signing run says why when it cannot
+  // be read): looked at for the mode, and for a prepared field the run
+  // leaves empty.
+  const verify::FormSignatures form = request.append == true && !request.field.empty()
+                                          ? verify::FormSignatures{}
+                                          : verify::look_at_form_signatures(request.input, request.password);
+  const std::optional<bool> mode = choose_mode(request, form.signed_fields);
   if (mode) document.appendmode(*mode);
   if (!request.field.empty()) {
     if (!document.appendmode())
@@ -78,6 +77,9 @@ std::string sign_file(const SignRequest& request,
   const auto lines = log_lines();
   if (run_lines) run_lines(lines);
   for (const auto& warning : warning_messages(lines)) std::cerr << "corvanepdf: " << warning << "\n";
+  if (signed_ok && request.field.empty() && form.empty_fields.size() == 1)
+    std::cerr << "corvanepdf: " << shown_input(request) << ": the prepared signature field \"" << form.empty_fields.front()
+              << "\" was left empty; sign it with --field \"" << form.empty_fields.front() << "\"\n";
   if (signed_ok) return write_message(request.output, lines);
   if (std::string problem = failure_message(request.input, lines); !problem.empty()) return problem;
   if (!document.pdfeditloaded()) return "the PDF engine is not available";

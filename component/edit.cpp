@@ -37,6 +37,12 @@ void Edit::reset_buffers() {
   assemblyBytes = ByteBuffer(1, 0);
 }
 
+void Edit::set_last_error(const platform::Refusal& refusal) {
+  lasterror = refusal.message();
+  lasterrorcode = refusal.code();
+  lasterrorcause = refusal.cause();
+}
+
 bool Edit::append_mode() const {
   if (appendmode) return *appendmode;
   std::string setting = settings::reg_read(std::string(settings::kUserBase) + "appendmode");

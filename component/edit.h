@@ -16,6 +16,7 @@
 
 #include "component/bytes.h"
 #include "engine/pdf_engine.h"
+#include "platform/refusal.h"
 #include "signing/signer_state.h"
 
 namespace corvane::component {
@@ -62,6 +63,16 @@ class Edit {
   // signed file could not be written (signit then still answers true);
   // cleared at the start of every signit.
   std::string lasterror;
+  // Read-only: the kind of that failure (a CPDF_ERROR_* number to hosts);
+  // ErrorCode::kNone when lasterror is "".
+  platform::ErrorCode lasterrorcode = platform::ErrorCode::kNone;
+  // The part of lasterror that quotes the layer below (the engine's reason
+  // for not reading the document, the file system's for not writing the
+  // signed file); "" when it quotes none.
+  std::string lasterrorcause;
+  // Sets lasterror, lasterrorcode and lasterrorcause from `refusal`
+  // (clears them for an empty one).
+  void set_last_error(const platform::Refusal& refusal);
   // The engine's first diagnostic line of the last open that failed
   // ("OpenDocument: ..."), for lasterror; "" otherwise.
   std::string open_problem;

@@ -34,8 +34,8 @@ constexpr std::size_t kMinImageSize = 12;
 
 // A refusal is logged and kept for the host as the edit's lasterror.
 void log_refusal(Edit& edit, const Refusal& refusal) {
-  settings::log_line("signing refused: " + refusal);
-  edit.lasterror = refusal;
+  settings::log_line("signing refused: " + refusal.message());
+  edit.set_last_error(refusal);
 }
 
 // The rebuilt file is never smaller than the bytes the rebuild must hold, so
@@ -44,7 +44,7 @@ Refusal size_refusal(const std::string& path) {
   struct stat status {};
   constexpr auto kLargest = std::numeric_limits<std::int32_t>::max() - kSpareBytes;
   if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > kLargest)
-    return "the document is too large to sign";
+    return {ErrorCode::kDocumentLayout, "the document is too large to sign"};
   return {};
 }
 
@@ -52,39 +52,44 @@ Refusal size_refusal(const std::string& path) {
 // while this one waited, when it appends to it; a rebuild would undo that
 // run's signature, so it is refused.
 Refusal in_place_refusal(const platform::InPlaceLock& lock, bool append) {
-  if (!lock.problem().empty()) return "the document " + lock.problem();
-  if (lock.replaced_while_waiting() && !append) return "the document " + std::string(platform::kChangedWhileSigning);
+  if (!lock.problem().empty()) return {ErrorCode::kChangedWhileSigning, "the document " + lock.problem()};
+  if (lock.replaced_while_waiting() && !append)
+    return {ErrorCode::kChangedWhileSigning, "the document " + std::string(platform::kChangedWhileSigning)};
   return {};
 }
 
 }  // namespace
 
 void note_unwritten_file(Edit& edit, const std::string& why) {
-  edit.lasterror = "the signed file could not be written to " + edit.savepath;
-  settings::log_line(edit.lasterror);
+  const std::string line = "the signed file could not be written to " + edit.savepath;
+  settings::log_line(line);
   settings::log_line("why the signed file was not written: " + why);
-  if (!why.empty()) edit.lasterror += ": " + why;
+  edit.set_last_error({ErrorCode::kNotWritten, why.empty() ? line : line + ": " + why, why});
 }
 
 // As precise as the command line's message: a missing file, or what the
 // engine said of the one it could not read.
-std::string open_refusal(const std::string& path, const std::string& engine_problem) {
+Refusal open_refusal(const std::string& path, const std::string& engine_problem) {
   std::error_code ignored;
-  if (!std::filesystem::exists(path, ignored)) return "the document could not be opened: no such file: " + path;
+  if (!std::filesystem::exists(path, ignored))
+    return {ErrorCode::kNoSuchFile, "the document could not be opened: no such file: " + path};
   const std::string_view prefix = "OpenDocument: ";
-  const std::string reason = engine_problem.starts_with(prefix) ? engine_problem.substr(prefix.size()) : engine_problem;
-  return "the document could not be opened: not a PDF the engine can read" + (reason.empty() ? "" : " (" + reason + ")");
+  std::string reason = engine_problem.starts_with(prefix) ? engine_problem.substr(prefix.size()) : engine_problem;
+  return {ErrorCode::kNotPdf,
+          "the document could not be opened: not a PDF the engine can read" + (reason.empty() ? "" : " (" + reason + ")"),
+          std::move(reason)};
 }
 
 Refusal why_not_open(Edit& edit) {
-  if (!edit.pdfeditloaded || !edit.engine) return "the PDF engine is not available";
-  if (edit.pdfpath.empty()) return "no document to sign (pdfpath is empty)";
+  if (!edit.pdfeditloaded || !edit.engine) return {ErrorCode::kEngineUnavailable, "the PDF engine is not available"};
+  if (edit.pdfpath.empty()) return {ErrorCode::kNoSuchFile, "no document to sign (pdfpath is empty)"};
   std::int32_t encryption = 0;
   (void)edit.engine->GetEncryption(encryption);
   (void)edit.engine->TakeDiagnostics();
   if (encryption == 0) return open_refusal(edit.pdfpath, edit.open_problem);
-  return edit.pdfpasswd.empty() ? std::string(kNoPasswordRefusal)
-                                : "the document is encrypted and the password was refused";
+  return edit.pdfpasswd.empty()
+             ? no_password_refusal()
+             : Refusal(ErrorCode::kPasswordRefused, "the document is encrypted and the password was refused");
 }
 
 const pdfupdate::SignContentFn& code_page_signer() {
@@ -111,7 +116,7 @@ Refusal write_out_document(Edit& edit, ComponentState& state, const SigningRun& 
   }
   const std::int32_t spare = spare_bytes(run);
   if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - spare))
-    return "the document is too large to sign";
+    return {ErrorCode::kDocumentLayout, "the document is too large to sign"};
 
   std::int32_t loaded = 0;
   (void)engine.LoadDocumentBytes(edit.documentBytes, loaded);
@@ -130,7 +135,7 @@ bool Edit::signit() {
   ComponentState& state = component_state();
   const RunSelection selection(state.signer, containername);
   state.session.unsupportedLayout.clear();
-  lasterror.clear();
+  set_last_error({});
 
   if (!reason.empty()) state.session.signingReason = reason;
   if (!username.empty()) {
@@ -169,7 +174,7 @@ bool Edit::signit() {
   SigningRun run;
   run.request = {pdfpath, pdfpasswd, savepath, read_signature_options(*this)};
   if (!run.request.options.problem.empty()) {
-    log_refusal(*this, run.request.options.problem);
+    log_refusal(*this, Refusal(run.request.options.problem).as(ErrorCode::kBadOption));
     return false;
   }
 

@@ -2,9 +2,9 @@
 // (signing_run.h), the instance's buffers and the thread's component state.
 // Internal to the component.
 //
-// A stage that cannot go on answers a Refusal: one line saying why the run
-// is refused. An empty Refusal means the run goes on. A refused run writes
-// nothing.
+// A stage that cannot go on answers a Refusal: the kind of failure and one
+// line saying why the run is refused. An empty Refusal means the run goes
+// on. A refused run writes nothing.
 #pragma once
 
 #include <cstdint>
@@ -19,11 +19,14 @@
 #include "component/signing_run.h"
 #include "incremental/original_document.h"
 #include "pdfupdate/signature_objects.h"
+#include "platform/refusal.h"
 
 namespace corvane::component {
 
-// Why a run is refused; empty while it may go on.
-using Refusal = std::string;
+// Why a run is refused; empty while it may go on. A text converts to one of
+// kind ErrorCode::kFailed.
+using platform::ErrorCode;
+using platform::Refusal;
 
 // Selects the certificate (recording the signer's details in `signer`)
 // and sizes the signature without its key.
@@ -61,6 +64,9 @@ static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoo
 
 // The refusal of an encrypted document when pdfpasswd is empty.
 inline constexpr std::string_view kNoPasswordRefusal = "the document is encrypted and no password was given";
+[[nodiscard]] inline Refusal no_password_refusal() {
+  return {ErrorCode::kPasswordMissing, std::string(kNoPasswordRefusal)};
+}
 
 // Why no document is open in the engine after the preparation: no engine,
 // no pdfpath, a file that is no PDF the engine reads, or an encrypted one
@@ -126,7 +132,8 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 [[nodiscard]] Refusal append_signature(Edit& edit, ComponentState& state, SigningRun& run);
 
 // Records that the signed file could not be written to savepath (the run
-// still signed): the log and lasterror say so, and `why` when known.
+// still signed): the log, lasterror and lasterrorcode (kNotWritten) say so,
+// and `why` when known.
 void note_unwritten_file(Edit& edit, const std::string& why);
 
 // Signs the prepared revision (timestamping the signature when the run's

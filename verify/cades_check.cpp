@@ -1,6 +1,5 @@
 #include "verify/cades_check.h"
 
-#include <openssl/cms.h>
 #include <openssl/ess.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
@@ -11,49 +10,36 @@
 
 #include "platform/openssl_handle.h"
 #include "timestamp/token_check.h"
+#include "verify/signature_message.h"
 
 namespace corvane::verify {
 namespace {
 
 using platform::OpensslHandle;
-using ContentInfo = OpensslHandle<CMS_ContentInfo, CMS_ContentInfo_free>;
 
-// The one value of signed attribute `nid` as its ASN1_TYPE; nullptr when absent.
-const ASN1_TYPE* signed_value(CMS_SignerInfo* signer, int nid) {
-  const int at = CMS_signed_get_attr_by_NID(signer, nid, -1);
-  return at < 0 ? nullptr : X509_ATTRIBUTE_get0_type(CMS_signed_get_attr(signer, at), 0);
-}
-
-std::optional<bool> digest_matches(CMS_SignerInfo* signer, const SignedDigest& digest) {
-  const ASN1_TYPE* value = signed_value(signer, NID_pkcs9_messageDigest);
+std::optional<bool> digest_matches(const SignatureMessage& message, const SignedDigest& digest) {
+  const auto value = message.signed_attribute(kMessageDigestOid);
   if (!value) return std::nullopt;
-  if (value->type != V_ASN1_OCTET_STRING) return false;
-  X509_ALGOR* algorithm = nullptr;
-  CMS_SignerInfo_get0_algs(signer, nullptr, nullptr, &algorithm, nullptr);
-  const ASN1_OBJECT* oid = nullptr;
-  if (algorithm) X509_ALGOR_get0(&oid, nullptr, nullptr, algorithm);
-  if (!oid) return false;
-  const auto computed = digest(std::span(OBJ_get0_data(oid), OBJ_length(oid)));
+  const auto computed = digest(message.digest_algorithm());
   if (!computed || computed->empty()) return false;
-  const ASN1_OCTET_STRING* want = value->value.octet_string;
-  return static_cast<std::size_t>(ASN1_STRING_length(want)) == computed->size() &&
-         std::equal(computed->begin(), computed->end(), ASN1_STRING_get0_data(want));
+  return std::equal(computed->begin(), computed->end(), value->begin(), value->end());
 }
 
-std::optional<bool> certificate_matches(CMS_ContentInfo* cms, CMS_SignerInfo* signer) {
-  const ASN1_TYPE* value = signed_value(signer, NID_id_smime_aa_signingCertificateV2);
+// The attribute and the signer's certificate are handed to OpenSSL as DER,
+// each on its own, for its check of the certificate's identifier.
+std::optional<bool> certificate_matches(const SignatureMessage& message) {
+  const auto value = message.signed_attribute(kSigningCertificateV2Oid);
   if (!value) return std::nullopt;
-  if (value->type != V_ASN1_SEQUENCE) return false;
-  const unsigned char* in = ASN1_STRING_get0_data(value->value.sequence);
+  const unsigned char* in = value->data();
   OpensslHandle<ESS_SIGNING_CERT_V2, ESS_SIGNING_CERT_V2_free> v2(
-      d2i_ESS_SIGNING_CERT_V2(nullptr, &in, ASN1_STRING_length(value->value.sequence)));
-  // Finds the signer's certificate among those the message carries.
-  CMS_set1_signers_certs(cms, nullptr, 0);
-  X509* cert = nullptr;
-  CMS_SignerInfo_get0_algs(signer, nullptr, &cert, nullptr, nullptr);
-  if (!v2 || !cert) return false;
+      d2i_ESS_SIGNING_CERT_V2(nullptr, &in, static_cast<long>(value->size())));
+  const std::span<const std::uint8_t> signer = message.signer_certificate_der();
+  if (!v2 || signer.empty()) return false;
+  const unsigned char* der = signer.data();
+  OpensslHandle<X509, X509_free> cert(d2i_X509(nullptr, &der, static_cast<long>(signer.size())));
+  if (!cert) return false;
   STACK_OF(X509)* chain = sk_X509_new_null();
-  if (!chain || !sk_X509_push(chain, cert)) {
+  if (!chain || !sk_X509_push(chain, cert.get())) {
     sk_X509_free(chain);
     return false;
   }
@@ -73,41 +59,33 @@ TimestampFacts facts_of(std::span<const std::uint8_t> token, const timestamp::Sh
   return facts;
 }
 
-std::optional<TimestampFacts> timestamp_of(CMS_SignerInfo* signer) {
-  const int at = CMS_unsigned_get_attr_by_NID(signer, NID_id_smime_aa_timeStampToken, -1);
-  if (at < 0) return std::nullopt;
-  const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(CMS_unsigned_get_attr(signer, at), 0);
-  const ASN1_OCTET_STRING* signature = CMS_SignerInfo_get0_signature(signer);
+std::optional<TimestampFacts> timestamp_of(const SignatureMessage& message) {
+  const auto token = message.unsigned_attribute(kTimestampTokenOid);
+  if (!token) return std::nullopt;
+  const std::span<const std::uint8_t> signature = message.signature_value();
   timestamp::Sha256 imprint{};
   unsigned int length = 0;
-  if (!value || value->type != V_ASN1_SEQUENCE || !signature ||
-      EVP_Digest(ASN1_STRING_get0_data(signature), static_cast<std::size_t>(ASN1_STRING_length(signature)),
-                 imprint.data(), &length, EVP_sha256(), nullptr) != 1) {
+  if (signature.empty() ||
+      EVP_Digest(signature.data(), signature.size(), imprint.data(), &length, EVP_sha256(), nullptr) != 1) {
     TimestampFacts facts;
     facts.problem = "the timestamp token cannot be read";
     return facts;
   }
-  const ASN1_STRING* token = value->value.sequence;
-  return facts_of(std::span(ASN1_STRING_get0_data(token), static_cast<std::size_t>(ASN1_STRING_length(token))),
-                  imprint);
+  return facts_of(*token, imprint);
 }
 
 }  // namespace
 
-FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedDigest& digest,
+FormatFacts read_format_facts(const SignatureMessage& message, const SignedDigest& digest,
                               const DocumentValidationData& dss) {
   FormatFacts facts;
-  const unsigned char* in = message.data();
-  const ContentInfo cms(d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(message.size())));
-  STACK_OF(CMS_SignerInfo)* signers = cms ? CMS_get0_SignerInfos(cms.get()) : nullptr;
-  CMS_SignerInfo* signer = signers && sk_CMS_SignerInfo_num(signers) > 0 ? sk_CMS_SignerInfo_value(signers, 0) : nullptr;
-  if (!signer) return facts;
-  facts.encapsulated_content = CMS_is_detached(cms.get()) != 1;
-  facts.signed_attributes = CMS_signed_get_attr_count(signer) > 0;
-  facts.message_digest_matches = digest_matches(signer, digest);
-  facts.signing_certificate_matches = certificate_matches(cms.get(), signer);
-  facts.timestamp = timestamp_of(signer);
-  facts.validation_data = check_chain_coverage(cms.get(), dss);
+  if (!message.signer()) return facts;
+  facts.encapsulated_content = message.own_content() != nullptr;
+  facts.signed_attributes = message.has_signed_attributes();
+  facts.message_digest_matches = digest_matches(message, digest);
+  facts.signing_certificate_matches = certificate_matches(message);
+  facts.timestamp = timestamp_of(message);
+  facts.validation_data = check_chain_coverage(message.certificates(), dss);
   return facts;
 }
 

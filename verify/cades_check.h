@@ -35,12 +35,13 @@ struct FormatFacts {
   ChainCoverage validation_data;
 };
 
-// Reads the first signer of `message` (DER ContentInfo of SignedData) and
-// checks its chain against the document's validation data `dss`.
-// `digest` is asked for only when the message has a message-digest
-// attribute. The message is decoded once for all of it. Never throws; an
-// unreadable message gives the empty facts.
-[[nodiscard]] FormatFacts read_format_facts(std::span<const std::uint8_t> message, const SignedDigest& digest,
+class SignatureMessage;
+
+// Reads the first signer of the decoded `message` and checks the chain it
+// carries against the document's validation data `dss`. `digest` is asked
+// for only when the message has a message-digest attribute. Never throws;
+// a message without a signer gives the empty facts.
+[[nodiscard]] FormatFacts read_format_facts(const SignatureMessage& message, const SignedDigest& digest,
                                             const DocumentValidationData& dss);
 
 // The facts of a document timestamp's `token` (DER): its time and

@@ -28,19 +28,22 @@ struct SignerDetails {
   bool trust_checked = false;    // false without a certificate store to check against
 };
 
+class SignatureMessage;
+
 struct CmsCheck {
   bool valid = false;       // the signature matches the signed bytes and the signer's certificate
   std::string problem;      // why not valid; "" when valid
   SignerDetails signer;
 };
 
-// Decodes `message` (a DER ContentInfo holding SignedData with exactly one
-// signer and no content of its own), asks `digest` for the digest of the
-// signed bytes with the signer's digest algorithm and verifies the signer's signature, with or without
-// signed attributes. The certificates the message carries are used to find
-// the signer and build its chain; none is added to the store. Opens the
-// certificate store if needed; without one, trust is not checked. Never throws; the neutral result has `valid`
-// false and `problem` set, with the signer details that could be read.
-[[nodiscard]] CmsCheck check_cms_signature(std::span<const std::uint8_t> message, const SignedDigest& digest);
+// Checks the decoded `message` (SignedData with exactly one signer and no
+// content of its own): asks `digest` for the digest of the signed bytes
+// with the signer's digest algorithm and verifies the signer's signature,
+// with or without signed attributes, and whether the signer's chain (built
+// with the certificates the message carries) ends at one the store trusts.
+// Opens the certificate store if needed; without one, trust is not
+// checked. Never throws; the neutral result has `valid` false and
+// `problem` set, with the signer details that could be read.
+[[nodiscard]] CmsCheck check_cms_signature(const SignatureMessage& message, const SignedDigest& digest);
 
 }  // namespace corvane::verify

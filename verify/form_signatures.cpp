@@ -20,18 +20,27 @@ namespace {
 // Fields deeper than this are not looked at (a form is a shallow tree).
 constexpr int kMaxDepth = 32;
 
-std::size_t count_in(QPDFObjectHandle field, bool inherited_sig, int depth, std::set<QPDFObjGen>& seen) {
-  if (!field.isDictionary() || depth > kMaxDepth) return 0;
-  if (field.isIndirect() && !seen.insert(field.getObjGen()).second) return 0;
+// Counts the signed signature fields of `field`'s tree into `out` and
+// lists its empty ones (full names; `parent` is the parent's).
+void look_at(QPDFObjectHandle field, const std::string& parent, bool inherited_sig, int depth,
+             std::set<QPDFObjGen>& seen, FormSignatures& out) {
+  if (!field.isDictionary() || depth > kMaxDepth) return;
+  if (field.isIndirect() && !seen.insert(field.getObjGen()).second) return;
   QPDFObjectHandle type = field.getKey("/FT");
   const bool sig = type.isName() ? type.getName() == "/Sig" : inherited_sig;
-  std::size_t count = 0;
+  std::string name = parent;
+  if (QPDFObjectHandle partial = field.getKey("/T"); partial.isString())
+    name = (name.empty() ? "" : name + ".") + partial.getUTF8Value();
   QPDFObjectHandle value = field.getKey("/V");
-  if (sig && value.isDictionary() && value.getKey("/Contents").isString()) ++count;
   QPDFObjectHandle kids = field.getKey("/Kids");
+  bool parent_of_fields = false;
   if (kids.isArray())
-    for (QPDFObjectHandle kid : kids.aitems()) count += count_in(kid, sig, depth + 1, seen);
-  return count;
+    for (QPDFObjectHandle kid : kids.aitems()) {
+      parent_of_fields = parent_of_fields || kid.hasKey("/T");
+      look_at(kid, name, sig, depth + 1, seen, out);
+    }
+  if (sig && value.isDictionary() && value.getKey("/Contents").isString()) ++out.signed_fields;
+  else if (sig && !value.isDictionary() && !parent_of_fields && field.hasKey("/T")) out.empty_fields.push_back(name);
 }
 
 // The first page as the signing run finds it; null for a document without
@@ -46,38 +55,38 @@ QPDFObjectHandle first_page(QPDF& pdf) {
 
 }  // namespace
 
-std::size_t count_signed_form_fields(const std::string& path, const std::string& password) {
+FormSignatures look_at_form_signatures(const std::string& path, const std::string& password) {
+  FormSignatures out;
   try {
     // Never through another user's link, never waiting on a FIFO.
     const int fd = platform::open_regular(path, O_RDONLY, 0, nullptr);
-    if (fd < 0) return 0;
+    if (fd < 0) return out;
     // No PDF this large can be signed, and reading one whose end is not a
     // PDF's would scan it whole: the signing run refuses it from its size.
     struct stat status {};
     if (::fstat(fd, &status) != 0 || status.st_size > std::numeric_limits<std::int32_t>::max()) {
       ::close(fd);
-      return 0;
+      return out;
     }
     FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) {
       ::close(fd);
-      return 0;
+      return out;
     }
     QPDF pdf;
     pdf.setSuppressWarnings(true);
     pdf.processFile(path.c_str(), file, /*close_file=*/true, password.c_str());
     QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
     std::set<QPDFObjGen> seen;
-    std::size_t count = 0;
     if (fields.isArray())
-      for (QPDFObjectHandle field : fields.aitems()) count += count_in(field, false, 0, seen);
+      for (QPDFObjectHandle field : fields.aitems()) look_at(field, "", false, 0, seen, out);
     // Some signers list their field only as a widget on the first page.
     QPDFObjectHandle annots = first_page(pdf).getKey("/Annots");
     if (annots.isArray())
-      for (QPDFObjectHandle widget : annots.aitems()) count += count_in(widget, false, 0, seen);
-    return count;
+      for (QPDFObjectHandle widget : annots.aitems()) look_at(widget, "", false, 0, seen, out);
+    return out;
   } catch (const std::exception&) {
-    return 0;
+    return {};
   }
 }
 

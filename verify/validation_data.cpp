@@ -1,6 +1,5 @@
 #include "verify/validation_data.h"
 
-#include <openssl/cms.h>
 #include <openssl/ocsp.h>
 #include <openssl/x509.h>
 #include <qpdf/QPDF.hh>
@@ -93,10 +92,19 @@ DocumentValidationData read_validation_data(QPDF& pdf) {
   return data;
 }
 
-ChainCoverage check_chain_coverage(CMS_ContentInfo* cms, const DocumentValidationData& data) {
+ChainCoverage check_chain_coverage(const std::vector<std::span<const std::uint8_t>>& certificates,
+                                   const DocumentValidationData& data) {
   ChainCoverage coverage;
-  OpensslHandle<STACK_OF(X509), free_certificates> certs(cms ? CMS_get1_certs(cms) : nullptr);
-  if (!certs || !data.present) return coverage;
+  if (certificates.empty() || !data.present) return coverage;
+  OpensslHandle<STACK_OF(X509), free_certificates> certs(sk_X509_new_null());
+  for (const auto& der : certificates) {
+    const unsigned char* in = der.data();
+    X509* cert = d2i_X509(nullptr, &in, static_cast<long>(der.size()));
+    if (!cert || !certs || !sk_X509_push(certs.get(), cert)) {
+      X509_free(cert);
+      return coverage;
+    }
+  }
   for (int i = 0; i < sk_X509_num(certs.get()); ++i) {
     X509* cert = sk_X509_value(certs.get(), i);
     if (X509_check_issued(cert, cert) == X509_V_OK) continue;  // a root answers for itself

@@ -9,7 +9,6 @@
 #include <vector>
 
 class QPDF;
-typedef struct CMS_ContentInfo_st CMS_ContentInfo;
 
 namespace corvane::verify {
 
@@ -28,10 +27,11 @@ struct ChainCoverage {
   std::string revoked;   // the subject of the first certificate the data says is revoked; "" when none
 };
 
-// Checks the certificates that the decoded signature message `cms` carries
-// against `data`. An OCSP response counts for a certificate when it
+// Checks `certificates` (DER, those a signature message carries) against
+// `data`. An OCSP response counts for a certificate when it
 // has an answer for its certificate id; a CRL when its issuer is the
 // certificate's issuer and its signature verifies with the issuer's key.
-[[nodiscard]] ChainCoverage check_chain_coverage(CMS_ContentInfo* cms, const DocumentValidationData& data);
+[[nodiscard]] ChainCoverage check_chain_coverage(const std::vector<std::span<const std::uint8_t>>& certificates,
+                                                 const DocumentValidationData& data);
 
 }  // namespace corvane::verify

@@ -19,6 +19,7 @@
 #include "verify/range_digests.h"
 #include "verify/revisions.h"
 #include "verify/signature_dictionaries.h"
+#include "verify/signature_message.h"
 #include "verify/signed_ranges.h"
 #include "verify/validation_data.h"
 #include "verify/verification_store.h"
@@ -63,6 +64,9 @@ struct SignatureCheck {
   // The document's validation data (/DSS), read once for all signatures.
   const DocumentValidationData& dss;
   SharedChecks& shared;
+  // The signature message decoded, once, for the checkers that read it;
+  // empty when their results are known already.
+  std::optional<SignatureMessage> message;
 
   SharedChecks::Results& results() {
     return shared.results[{ranges.slot_offset, ranges.slot_end, ranges.signed_end, dictionary.sub_filter}];
@@ -147,6 +151,14 @@ void check_document_timestamp(SignatureCheck& check) {
   report.signer.trust_problem = trust.problem;
 }
 
+// The one decoding of a signer's signature message, which the signature
+// check and the format check below both read.
+void decode_message(SignatureCheck& check) {
+  if (!check.ranges.well_formed || check.report.document_timestamp) return;
+  const SharedChecks::Results& known = check.results();
+  if (!known.cms || !known.facts) check.message.emplace(check.ranges.signature);
+}
+
 void check_cms(SignatureCheck& check) {
   if (!check.ranges.well_formed) return;
   if (check.report.document_timestamp) {
@@ -154,7 +166,7 @@ void check_cms(SignatureCheck& check) {
     return;
   }
   std::optional<CmsCheck>& known = check.results().cms;
-  if (!known) known = check_cms_signature(check.ranges.signature, check.shared.digests.of(check.ranges));
+  if (!known) known = check_cms_signature(*check.message, check.shared.digests.of(check.ranges));
   const CmsCheck& cms = *known;
   SignatureReport& report = check.report;
   const std::string time_from_m = report.signer.signing_time;
@@ -171,7 +183,7 @@ void check_cms(SignatureCheck& check) {
 void check_format(SignatureCheck& check) {
   if (!check.ranges.well_formed || check.report.document_timestamp) return;
   std::optional<FormatFacts>& known = check.results().facts;
-  if (!known) known = read_format_facts(check.ranges.signature, check.shared.digests.of(check.ranges), check.dss);
+  if (!known) known = read_format_facts(*check.message, check.shared.digests.of(check.ranges), check.dss);
   SignatureReport& report = check.report;
   report.format_facts = *known;
   report.format = format_name(check.dictionary.sub_filter, report.format_facts);
@@ -195,7 +207,8 @@ void check_format(SignatureCheck& check) {
     report.valid = false;
     report.problem = problem;
   }
-  check.ranges.signature = {};  // the message is not needed any more
+  check.message.reset();  // the message is not needed any more
+  check.ranges.signature = {};
 }
 
 void check_digest_strength(SignatureCheck& check) {
@@ -217,15 +230,15 @@ void check_revision(SignatureCheck& check) {
 
 // The checkers in the order they run; each fills its own part of the report.
 using Checker = void (*)(SignatureCheck&);
-constexpr Checker kCheckers[] = {check_dictionary, check_ranges, check_cms, check_format, check_digest_strength,
-                                 check_revision};
+constexpr Checker kCheckers[] = {check_dictionary, check_ranges,          decode_message, check_cms,
+                                 check_format,     check_digest_strength, check_revision};
 
 SignatureReport verify_signature(const ByteSource& file, const std::string& password,
                                  const std::vector<std::uint64_t>& revision_ends,
                                  const SignatureDictionary& dictionary, const DocumentValidationData& dss,
                                  SharedChecks& shared) {
   SignatureReport report;
-  SignatureCheck check{file, password, revision_ends, dictionary, {}, report, dss, shared};
+  SignatureCheck check{file, password, revision_ends, dictionary, {}, report, dss, shared, {}};
   for (Checker checker : kCheckers) checker(check);
   return report;
 }

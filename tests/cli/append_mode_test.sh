@@ -232,6 +232,9 @@ done <<'TABLE'
 3 note yes 0
 TABLE
 check_signed p2-sign.pdf "" 2
+# Without --field, the one field left empty is named.
+sign_as "$ALEX" p2-sign.pdf third.pdf || fail "third signer: $(cat third.pdf.err)"
+grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third.pdf.err || fail "no note on \"Approver\""
 # A signed field's /Lock becomes its signature's FieldMDP transform.
 sign_as "$ALEX" prepared.pdf approver.pdf --field Approver || fail "--field Approver: $(cat approver.pdf.err)"
 "$CLI" verify approver.pdf | grep -q 'Locks: fields "Buyer"' || fail "Approver: verify names no lock"
@@ -267,5 +270,10 @@ sign_as "$ALEX" "$FIX/pdf/plain.pdf" visible.pdf --append || fail "visible: $(ca
 pdftoppm -r 72 -f 1 -l 1 -gray -x 357 -y 784 -W 178 -H 42 visible.pdf box
 python3 -c "import sys; d=open('box-1.pgm','rb').read(); sys.exit(0 if min(d[-178*42:]) < 128 else 1)" \
   || fail "visible: the box is blank"
+# In a prepared field, within its rectangle (220,100 to 380,160 on a 612 x 792 page).
+sign_as "$ALEX" prepared.pdf visible-field.pdf --field Seller || fail "visible field: $(cat visible-field.pdf.err)"
+pdftoppm -r 72 -f 1 -l 1 -gray -x 220 -y 632 -W 160 -H 60 visible-field.pdf field
+python3 -c "import sys; d=open('field-1.pgm','rb').read(); sys.exit(0 if min(d[-160*60:]) < 128 else 1)" \
+  || fail "visible field: the box is blank"
 
 exit $status

@@ -132,6 +132,7 @@ TEST(SignitRefusal, NoDocumentOpenReadsNoSettingAndWritesNothing) {
   edit.dontencrypt = "host value";
   EXPECT_FALSE(edit.signit());
   EXPECT_EQ(edit.lasterror, "the document could not be opened: no such file: missing.pdf");
+  EXPECT_EQ(edit.lasterrorcode, platform::ErrorCode::kNoSuchFile);
   EXPECT_FALSE(edit.pdfloaded);
   EXPECT_EQ(edit.dontencrypt, "host value");
   EXPECT_FALSE(std::filesystem::exists(scratch / "out.pdf"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/verify/verify_test_support.h"
+#include "verify/signature_message.h"
 
 namespace corvane::verify {
 namespace {
@@ -34,7 +35,7 @@ TEST(CmsSignature, VerifiesWithAndWithoutSignedAttributesForEachDigest) {
   };
   for (const auto& c : cases) {
     const std::string label = std::string(c.key) + " " + c.md + " " + c.flags;
-    const auto message = test::openssl_sign(content, c.key, c.md, c.flags);
+    const SignatureMessage message(test::openssl_sign(content, c.key, c.md, c.flags));
     const CmsCheck check = check_cms_signature(message, content_of(content));
     EXPECT_TRUE(check.valid) << label << ": " << check.problem;
     EXPECT_EQ(check.signer.digest_algorithm, c.want_algorithm) << label;

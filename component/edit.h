@@ -125,25 +125,18 @@ class Edit {
   // The engine's description of an encrypted document's encryption, taken
   // when it is opened with its password; empty otherwise.
   std::string encryptionSettings;
-  // The engine's byte image until it becomes the assembly buffer, then the
-  // signed file.
+  // The file the engine wrote with the signature's objects, then the signed
+  // file.
   ByteBuffer documentBytes = ByteBuffer(1, 0);
-  // The file under construction: the image, grown in place by the spare
-  // bytes (zero-filled), rebuilt where it lies.
-  ByteBuffer assemblyBytes = ByteBuffer(1, 0);
-  // Offsets into documentBytes / assemblyBytes (0-based).
-  std::int32_t pageObjectStart = 0;
-  std::int32_t pageObjectEnd = 0;
-  std::int32_t xrefStart = 0;
-  std::int32_t writePos = 0;
   // Whole-number parts of the widget rectangle's four numbers.
   std::array<std::string, 4> rectParts;
+  // Offsets into documentBytes (0-based): the slot's "<", the second range.
   std::int32_t contentsStart = 0;
   std::int32_t secondRangeStart = 0;
   std::int32_t secondRangeLength = 0;
   std::string byteRangeText;
 
-  // Resets the three buffers to one zero byte each.
+  // Resets the buffer to one zero byte.
   void reset_buffers();
 };
 

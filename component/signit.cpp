@@ -1,14 +1,13 @@
 // The signing run: prepares the document (reason, user entry, engine, open
 // document), removes or keeps its encryption and draws the visible text,
-// has the engine write it out, rebuilds the bytes with a signature field and
-// a signature dictionary, signs the bytes around the signature slot and
-// writes the signed file.
+// has the engine write it out with a signature field and a signature
+// dictionary, signs the bytes around the signature slot and writes the
+// signed file.
 //
-// A run that cannot put its result into the reserved space (a marker missing
-// from the byte image, unnumbered new objects, a signature longer than its
-// slot, byte ranges longer than their placeholder, a rebuild beyond the spare
-// bytes, a document outside the layout the rebuild understands) is refused:
-// signit answers false, writes nothing, and one log line says why.
+// A run that cannot put its result into the reserved space (a signature
+// longer than its slot, byte ranges longer than their placeholder, a
+// rebuild beyond the spare bytes) is refused: signit answers false, writes
+// nothing, and one log line says why.
 #include <sys/stat.h>
 
 #include <limits>
@@ -20,7 +19,6 @@
 #include "component/edit.h"
 #include "component/signit_steps.h"
 #include "identity/user_identity.h"
-#include "pdfupdate/signature_rect.h"
 #include "platform/in_place_lock.h"
 #include "settings/file_helpers.h"
 #include "settings/log.h"
@@ -28,9 +26,6 @@
 
 namespace corvane::component {
 namespace {
-
-// An image shorter than this holds no document.
-constexpr std::size_t kMinImageSize = 12;
 
 // A refusal is logged and kept for the host as the edit's lasterror.
 void log_refusal(Edit& edit, const Refusal& refusal) {
@@ -99,42 +94,9 @@ const pdfupdate::SignContentFn& code_page_signer() {
   return sign;
 }
 
-Refusal write_out_document(Edit& edit, ComponentState& state, const SigningRun& run) {
-  engine::PdfEngine& engine = *edit.engine;
-  (void)engine.CommitChanges();
-  edit.reset_buffers();
-  // The widget rectangle always matches the page of the image written next.
-  read_page_size(engine, state.session);
-  pdfupdate::computeSignatureRect(state.session);
-
-  (void)engine.GetDocumentBytes(edit.documentBytes);
-  const std::string engine_said = edit.log_engine_diagnostics();
-  const std::size_t size = edit.documentBytes.size();
-  if (size < kMinImageSize) {
-    return engine_said.empty() ? "the PDF engine wrote no document"
-                               : "the PDF engine wrote no document (" + engine_said + ")";
-  }
-  const std::int32_t spare = spare_bytes(run);
-  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - spare))
-    return {ErrorCode::kDocumentLayout, "the document is too large to sign"};
-
-  std::int32_t loaded = 0;
-  (void)engine.LoadDocumentBytes(edit.documentBytes, loaded);
-  edit.log_engine_diagnostics();
-  if (loaded != 1) return "the PDF engine did not read its own document back";
-  // The image becomes the one buffer the file is assembled in, never grown
-  // again during the run. The engine leaves room for the spare bytes; one
-  // that does not costs a copy here.
-  edit.assemblyBytes = std::exchange(edit.documentBytes, ByteBuffer(1, 0));
-  edit.assemblyBytes.reserve(size + static_cast<std::size_t>(spare));
-  edit.assemblyBytes.resize(size + static_cast<std::size_t>(spare), 0);
-  return {};
-}
-
 bool Edit::signit() {
   ComponentState& state = component_state();
   const RunSelection selection(state.signer, containername);
-  state.session.unsupportedLayout.clear();
   set_last_error({});
 
   if (!reason.empty()) state.session.signingReason = reason;
@@ -191,17 +153,16 @@ bool Edit::signit() {
 
   state.session.fieldNames = engine->FieldNames();
   // The signer is known before the visible text names it; the authority's
-  // first token sizes the slot before the buffer is made, which then has
+  // first token sizes the slot before the file is laid out, which then has
   // room for it beyond the spare bytes.
   Refusal refusal = select_signer(run, state.signer);
   if (refusal.empty()) {
     apply_encryption_and_stamp(*this, state);
     refusal = reserve_timestamp_room(run);
   }
-  if (refusal.empty()) refusal = write_out_document(*this, state, run);
-  if (refusal.empty()) refusal = assemble_document(*this, state, run);
-  if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state, run);
-  if (refusal.empty()) refusal = sign_byte_ranges(*this, state, run);
+  if (refusal.empty()) refusal = lay_out_signed_file(*this, state, run);
+  if (refusal.empty()) refusal = build_signature(run, state.signer);
+  if (refusal.empty()) refusal = fill_slot(run);
   if (refusal.empty()) refusal = append_validation_data(*this, run);
   if (!refusal.empty()) {
     log_refusal(*this, refusal);

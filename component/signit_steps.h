@@ -50,11 +50,9 @@ using platform::Refusal;
 // it (signature_timestamp_step.cpp).
 [[nodiscard]] Refusal timestamp_signature(SigningRun& run);
 
-// Spare bytes of the assembly buffer beyond the engine's byte image: room for
-// the grown page object, the two new objects and two new table entries.
+// What the rebuild may add to the document: the grown page object, the two
+// new objects and two new table entries.
 inline constexpr std::int32_t kSpareBytes = 15000;
-// The engine leaves room for them, so the image grows without a copy.
-static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoom);
 // The spare bytes of a run: kSpareBytes, and the room reserved in the slot
 // for a timestamp token, which a chain the authority sends along can make
 // larger than kSpareBytes alone.
@@ -97,20 +95,12 @@ struct VisibleTextSettings {
 // keeps the encryption and draws the visible text (visible_text.cpp).
 void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 
-// Has the engine write the document out, hands the image back to the engine
-// and makes it the assembly buffer, grown by the run's spare bytes
-// (documentBytes is left empty). Follows reserve_timestamp_room.
-[[nodiscard]] Refusal write_out_document(Edit& edit, ComponentState& state, const SigningRun& run);
-
-// Rebuilds the image in place in assemblyBytes: the new page object, the
-// objects behind it moved to follow it, the two new objects and the
-// rewritten cross-reference table (signit_assembly.cpp).
-[[nodiscard]] Refusal assemble_document(Edit& edit, ComponentState& state, const SigningRun& run);
-
-// Finds the signature slot, computes the two byte ranges, writes them over
-// the /ByteRange placeholder and prepares the run's revision: the two
-// ranges of the assembly buffer and the slot between them (byte_ranges.cpp).
-[[nodiscard]] Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state, SigningRun& run);
+// Has the engine write the document into documentBytes with the signature
+// field and dictionary (the slot as the run sized it), sets the byte ranges
+// around the slot, writes them over the /ByteRange placeholder and prepares
+// the run's revision: the two ranges and the slot between them
+// (signit_assembly.cpp). Follows reserve_timestamp_room.
+[[nodiscard]] Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run);
 
 // With `ltv` in the run's options, fetches the validation data of the
 // run's signature in the signed file (documentBytes) and appends to it the
@@ -135,10 +125,5 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // still signed): the log, lasterror and lasterrorcode (kNotWritten) say so,
 // and `why` when known.
 void note_unwritten_file(Edit& edit, const std::string& why);
-
-// Signs the prepared revision (timestamping the signature when the run's
-// options ask for it), fills its slot and moves the signed file into
-// documentBytes (byte_ranges.cpp).
-[[nodiscard]] Refusal sign_byte_ranges(Edit& edit, ComponentState& state, SigningRun& run);
 
 }  // namespace corvane::component

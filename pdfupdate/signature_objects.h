@@ -32,12 +32,23 @@ using EncryptStringFn = std::function<std::string(std::int32_t number, std::stri
 
 // Fills signatureRect from the page size and the settings px1..py2.
 void computeSignatureRect(SigningSession& session);
-// Builds (once per run) the two new objects of `signer`'s signature into
-// signatureObjectsText. The object numbers and the signature slot are filled
-// in before any text of the user goes in. In an encrypted document the
-// field's name is encrypted with `encrypt_string` when given.
-std::string buildSignatureObjects(SigningSession& session, SignerState& signer, const SignatureKind& kind,
-                                  const EncryptStringFn& encrypt_string = {});
+// The signature field (object firstNewObject, with its widget) and the
+// signature dictionary (the next object), each from "N 0 obj" through
+// "endobj" LF, and where the dictionary's slot "<" and /ByteRange
+// placeholder stand in its text.
+struct SignatureObjects {
+  std::string field;
+  std::string dictionary;
+  std::size_t slot_at = 0;
+  std::size_t slot_width = 0;
+  std::size_t byte_range_at = 0;
+};
+// Builds the two new objects of `signer`'s signature for
+// session.firstNewObject, the slot kind.slot_hex wide. In an encrypted
+// document the field's name is encrypted with `encrypt_string` when given.
+[[nodiscard]] SignatureObjects buildSignatureObjects(SigningSession& session, SignerState& signer,
+                                                     const SignatureKind& kind,
+                                                     const EncryptStringFn& encrypt_string = {});
 // The signature dictionary from "<<" to ">>" (no line end after it) as an
 // incremental update writes it: the same entries, the /Contents slot as wide
 // as kind.slot_hex, and the optional texts (/M, /Location, /Name,
@@ -48,7 +59,5 @@ std::string buildSignatureObjects(SigningSession& session, SignerState& signer, 
 [[nodiscard]] std::string signature_dictionary_body(
     SigningSession& session, SignerState& signer, const SignatureKind& kind,
     const std::function<std::string(std::string_view codepage_bytes)>& string_text);
-// Adds the new field to the page object's /Annots.
-std::string addAnnotToPage(SigningSession& session);
 
 }  // namespace corvane::pdfupdate

@@ -237,7 +237,7 @@ sign_as "$ALEX" p2-sign.pdf third.pdf || fail "third signer: $(cat third.pdf.err
 grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third.pdf.err || fail "no note on \"Approver\""
 # A signed field's /Lock becomes its signature's FieldMDP transform.
 sign_as "$ALEX" prepared.pdf approver.pdf --field Approver || fail "--field Approver: $(cat approver.pdf.err)"
-"$CLI" verify approver.pdf | grep -q 'Locks: fields "Buyer"' || fail "Approver: verify names no lock"
+"$CLI" verify approver.pdf | grep -qx '  Locks: fields "Buyer"' || fail "Approver: verify does not name the lock once"
 grep -aq "/TransformMethod /FieldMDP" approver.pdf || fail "Approver: no FieldMDP reference"
 # The other refusals, one line each and nothing written.
 while IFS='|' read -r in args said; do

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "certification/signature_rules.h"
 #include "component/signit_steps.h"
 #include "incremental/signature_slot.h"
 #include "pdfupdate/byte_range_placeholder.h"
@@ -32,6 +33,18 @@ engine::AddedObjects signature_objects(Edit& edit, ComponentState& state, const 
   pdfupdate::SignatureObjects objects =
       pdfupdate::buildSignatureObjects(state.session, signer, run.kind(), encrypt_string);
   engine::AddedObjects added;
+  // A certification: its reference after the slot and the placeholder (their
+  // offsets stay), and the catalog's /Perms naming the dictionary.
+  if (const int level = edit.signatureOptions.certify_level; level > 0) {
+    certification::RebuiltCertification certified =
+        certification::certify_rebuilt_document(level, edit.pdfpath, edit.pdfpasswd, first_number + 1);
+    if (!certified.refusal.empty()) {
+      refusal = std::move(certified.refusal);
+      return std::nullopt;
+    }
+    objects.dictionary.insert(objects.dictionary.rfind(">>"), certified.dictionary_entries + "\n");
+    added.catalog_entries.emplace_back("/Perms", std::move(certified.perms));
+  }
   added.slot_at = objects.field.size() + objects.slot_at;
   added.slot_width = objects.slot_width;
   added.byte_range_at = objects.field.size() + objects.byte_range_at;

@@ -19,9 +19,10 @@ Refusal no_room(const SigningRun& run) {
 }
 
 // The field and the dictionary for the first free object number, as the
-// engine places them.
-engine::AddedObjects signature_objects(Edit& edit, ComponentState& state, const SigningRun& run,
-                                       std::int32_t first_number) {
+// engine places them; nullopt (and `refusal` says why) when the document
+// cannot be certified.
+std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState& state, const SigningRun& run,
+                                                      std::int32_t first_number, Refusal& refusal) {
   SignerState& signer = state.signer;
   state.session.firstNewObject = first_number;
   // The field's name of an encrypted document is encrypted as the engine
@@ -35,9 +36,9 @@ engine::AddedObjects signature_objects(Edit& edit, ComponentState& state, const 
   engine::AddedObjects added;
   // A certification: its reference after the slot and the placeholder (their
   // offsets stay), and the catalog's /Perms naming the dictionary.
-  if (const int level = edit.signatureOptions.certify_level; level > 0) {
+  if (const int level = run.request.options.certify_level; level > 0) {
     certification::RebuiltCertification certified =
-        certification::certify_rebuilt_document(level, edit.pdfpath, edit.pdfpasswd, first_number + 1);
+        certification::certify_rebuilt_document(level, run.request.document, run.request.password, first_number + 1);
     if (!certified.refusal.empty()) {
       refusal = std::move(certified.refusal);
       return std::nullopt;
@@ -63,12 +64,14 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run) 
   read_page_size(engine, state.session);
   pdfupdate::computeSignatureRect(state.session);
 
+  Refusal refusal;
   const engine::AddedObjectsFn added = [&](std::int32_t first_number) {
-    return std::optional(signature_objects(edit, state, run, first_number));
+    return signature_objects(edit, state, run, first_number, refusal);
   };
   engine::SignedLayout layout;
   const bool written = engine.WriteSignedDocument(added, edit.documentBytes, layout);
   const std::string engine_said = edit.log_engine_diagnostics();
+  if (!refusal.empty()) return refusal;
   if (!written) {
     return engine_said.empty() ? "the PDF engine wrote no document"
                                : "the PDF engine wrote no document (" + engine_said + ")";

@@ -187,6 +187,11 @@ open("prepared.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
 open("twins.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
     (14, sig % (b"Twin", 40, 200, b"")), (15, sig % (b"Twin", 220, 380, b"")),
     (4, page % b"14 0 R 15 0 R "), (1, b"<< /Type /Catalog /Pages 3 0 R " + form.replace(b"16 0 R ", b"") + b" >>")]))
+# kids.pdf: the field "form.Sig" under "form", its widget a kid of its own.
+open("kids.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
+    (14, b"<< /T (form) /Kids [ 15 0 R ] >>"), (15, b"<< /Parent 14 0 R /T (Sig) /FT /Sig /Kids [ 16 0 R ] >>"),
+    (16, b"<< /Type /Annot /Subtype /Widget /Parent 15 0 R /Rect [ 40 100 200 160 ] /P 4 0 R /F 4 >>"),
+    (4, page % b"16 0 R "), (1, b"<< /Type /Catalog /Pages 3 0 R " + form.replace(b"15 0 R 16 0 R ", b"") + b" >>")]))
 PY
 # after FILE fill|note: FILE with that change appended, as FILE-fill.pdf or FILE-note.pdf.
 after() {
@@ -252,6 +257,15 @@ grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third
 sign_as "$ALEX" prepared.pdf approver.pdf --field Approver || fail "--field Approver: $(cat approver.pdf.err)"
 "$CLI" verify approver.pdf | grep -qx '  Locks: fields "Buyer"' || fail "Approver: verify does not name the lock once"
 grep -aq "/TransformMethod /FieldMDP" approver.pdf || fail "Approver: no FieldMDP reference"
+# A field under another, with a widget of its own, by its full name: the
+# field takes the value, the widget the appearance (pdfsig and mutool read
+# the value only from a widget merged with its field).
+"$CLI" settings set signtext 1 >/dev/null
+sign_as "$ALEX" kids.pdf kids-signed.pdf --field form.Sig || fail "form.Sig: $(cat kids-signed.pdf.err)"
+"$CLI" settings set signtext 0 >/dev/null
+"$CLI" verify kids-signed.pdf >verify.out 2>&1 || fail "form.Sig: verify: $(cat verify.out)"
+cms_verify_each kids-signed.pdf || fail "form.Sig: openssl cms -verify refuses it"
+qpdf --show-object=16 kids-signed.pdf | grep -q "/AP" || fail "form.Sig: the widget has no appearance"
 # The other refusals, one line each and nothing written.
 while IFS='|' read -r in args said; do
   sign_as "$BLAIR" $in refused.pdf $args && fail "$in $args: signed"

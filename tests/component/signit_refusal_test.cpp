@@ -39,9 +39,6 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
        platform::ErrorCode::kFailed},
       {"rebuild beyond the spare bytes", true, [](Edit& edit) { edit.reason = std::string(16000, 'r'); },
        "spare bytes", platform::ErrorCode::kDocumentLayout},
-      {"signature longer than its slot", true,
-       [](Edit&) { component_state().signer.signatureHexLength = 100; }, "longer than its slot",
-       platform::ErrorCode::kSigningFailed},
   };
 
   ScratchDir outputs("refusal");

@@ -1,14 +1,16 @@
 // The engine's share of a signing run on a large document (open, write the
-// byte image, read it back) against qpdf's own writer on the same file.
+// file with a field and a signature dictionary added) against qpdf's own
+// writer on the same file.
 //
 //   engine_bench LARGE.pdf [benchmark flags]   timings of both
-//   engine_bench --once LARGE.pdf              one round trip, for /usr/bin/time -v
+//   engine_bench --once LARGE.pdf              one write, for /usr/bin/time -v
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,25 +20,35 @@ namespace {
 
 std::string g_pdf;
 
-// Opens the document, writes its image and reads the image back; the size
-// of the image, or 0 when a step fails.
-std::size_t round_trip(const std::string& path) {
+// Opens the document and writes it with a field and a signature dictionary
+// of the usual size added; the size of the file, or 0 when a step fails.
+std::size_t open_and_write(const std::string& path) {
   corvane::engine::QpdfEngine engine;
-  std::int32_t opened = 0, loaded = 0;
-  std::vector<std::uint8_t> image;
+  std::int32_t opened = 0;
+  std::vector<std::uint8_t> file;
+  corvane::engine::SignedLayout layout;
+  const auto added = [](std::int32_t n) {
+    corvane::engine::AddedObjects objects;
+    objects.objects = {std::to_string(n) + " 0 obj\n<<\n/FT /Sig\n/V " + std::to_string(n + 1) + " 0 R\n>>\nendobj\n",
+                       std::to_string(n + 1) + " 0 obj\n<<\n/Contents <" + std::string(4096, 'e') +
+                           "> \n/ByteRange [0                                ]\n>>\nendobj\n"};
+    objects.slot_at = objects.objects[0].size() + std::to_string(n + 1).size() + 20;
+    objects.slot_width = 4096;
+    objects.byte_range_at = objects.slot_at + 4098 + 2;
+    return std::optional(objects);
+  };
   if (!engine.OpenDocument(path, opened) || opened != 1) return 0;
-  if (!engine.GetDocumentBytes(image)) return 0;
-  if (!engine.LoadDocumentBytes(image, loaded) || loaded != 1) return 0;
-  return image.size();
+  if (!engine.WriteSignedDocument(added, file, layout)) return 0;
+  return file.size();
 }
 
-void BM_EngineOpenWriteLoad(benchmark::State& state) {
+void BM_EngineOpenWrite(benchmark::State& state) {
   std::size_t size = 0;
   for (auto _ : state) {
-    size = round_trip(g_pdf);
+    size = open_and_write(g_pdf);
     if (size == 0) state.SkipWithError("the engine failed on the document");
   }
-  state.counters["image_MB"] = static_cast<double>(size) / 1e6;
+  state.counters["file_MB"] = static_cast<double>(size) / 1e6;
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(std::filesystem::file_size(g_pdf)));
 }
@@ -53,7 +65,7 @@ void BM_QpdfWriterWithoutObjectStreams(benchmark::State& state) {
                           static_cast<std::int64_t>(std::filesystem::file_size(g_pdf)));
 }
 
-BENCHMARK(BM_EngineOpenWriteLoad)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_EngineOpenWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_QpdfWriterWithoutObjectStreams)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
@@ -63,8 +75,8 @@ BENCHMARK(BM_QpdfWriterWithoutObjectStreams)
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "--once") == 0) {
-    const std::size_t size = round_trip(argv[2]);
-    std::printf("image: %zu bytes\n", size);
+    const std::size_t size = open_and_write(argv[2]);
+    std::printf("file: %zu bytes\n", size);
     return size > 0 ? 0 : 1;
   }
   if (argc < 2 || argv[1][0] == '-') {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the engine's share of a signing run on a large document against
 # qpdf's own writer: the Google Benchmark timings of both, then the peak
-# memory of one round trip and of one qpdf run (GNU time).
+# memory of one write and of one qpdf run (GNU time).
 #
 #   bench/run_engine_bench.sh BUILD_DIR [LARGE.pdf]
 # LARGE.pdf is made by make_large_pdf.sh (from BUILD_DIR/fixtures/pdf) when
@@ -25,5 +25,5 @@ peak() {  # peak resident memory in kB of a command
 }
 out=$(mktemp --suffix=.pdf)
 trap 'rm -f "$out"' EXIT
-echo "peak RSS, engine round trip: $(peak "$build/bench/engine_bench" --once "$large") kB"
+echo "peak RSS, engine open and write: $(peak "$build/bench/engine_bench" --once "$large") kB"
 echo "peak RSS, qpdf --object-streams=disable: $(peak qpdf --object-streams=disable "$large" "$out") kB"

@@ -1,9 +1,5 @@
 // Benchmarks of the signing run.
 //
-//   ObjectHeaders/Scan/N      the one-pass header search over an image of N
-//                             objects (linear in the image)
-//   ObjectHeaders/EachNumber  the same offsets found by one search per object
-//                             number, for comparison (quadratic)
 //   Signit/Pages/N            a whole signit of a generated N-page document
 //                             with the fixture store (needs build/fixtures:
 //                             run `ctest -R make_fixtures` first)
@@ -20,53 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "component/bytes.h"
 #include "component/edit.h"
-#include "component/object_headers.h"
 #include "settings/registry.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// An image in the rebuild's layout: N objects of about 200 bytes, each
-// header on a line of its own.
-std::string image_of(int objects) {
-  std::string image = "%PDF-1.7\n%\xe2\xe3\xcf\xd3\n";
-  for (int i = 1; i <= objects; ++i)
-    image += std::to_string(i) + " 0 obj\n<<\n/Type /Thing\n/Data (" + std::string(150, 'x') + ")\n>>\nendobj\n";
-  return image + std::string(15000, '\0');
-}
-
-void ObjectHeadersScan(benchmark::State& state) {
-  const int objects = static_cast<int>(state.range(0));
-  const std::string image = image_of(objects);
-  std::vector<std::int32_t> offsets;
-  for (auto _ : state) {
-    offsets.assign(static_cast<std::size_t>(objects) + 3, 0);
-    corvane::component::find_object_headers(reinterpret_cast<const std::uint8_t*>(image.data()), image.size(),
-                                            objects, offsets);
-    benchmark::DoNotOptimize(offsets.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(image.size()));
-  state.SetComplexityN(state.range(0));
-}
-BENCHMARK(ObjectHeadersScan)->Name("ObjectHeaders/Scan")->RangeMultiplier(4)->Range(256, 65536)->Complexity();
-
-void ObjectHeadersEachNumber(benchmark::State& state) {
-  const int objects = static_cast<int>(state.range(0));
-  const std::string image = image_of(objects);
-  const auto* data = reinterpret_cast<const std::uint8_t*>(image.data());
-  std::vector<std::int32_t> offsets(static_cast<std::size_t>(objects) + 3, 0);
-  for (auto _ : state) {
-    for (int k = 1; k <= objects; ++k)
-      offsets[static_cast<std::size_t>(k)] =
-          corvane::find_bytes(data, image.size(), "\n" + std::to_string(k) + " 0 obj\n", 0) + 1;
-    benchmark::DoNotOptimize(offsets.data());
-  }
-  state.SetComplexityN(state.range(0));
-}
-BENCHMARK(ObjectHeadersEachNumber)->Name("ObjectHeaders/EachNumber")->RangeMultiplier(4)->Range(256, 4096)->Complexity();
 
 // A PDF of `pages` pages with a line of text each, classic table.
 std::string document_of(int pages) {

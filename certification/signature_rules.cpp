@@ -5,12 +5,15 @@
 
 #include "forms/signature_fields.h"
 #include "incremental/object_writer.h"
+#include "verify/form_signatures.h"
 
 namespace corvane::certification {
 namespace {
 
 using incremental::ObjectId;
 using incremental::StringText;
+
+constexpr const char* kSignedAlready = "the document is signed already: only its first signature may certify it";
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
@@ -74,7 +77,7 @@ std::string apply(incremental::OriginalDocument& document, const SignatureRules&
   bool signed_before = false;
   for (const forms::SignatureField& field : form.fields) signed_before = signed_before || field.is_signed;
   if (rules.certify_level > 0 && signed_before)
-    return "the document is signed already: only its first signature may certify it";
+    return kSignedAlready;
 
   QPDFObjectHandle catalog = qpdf.getRoot();
   const forms::SignatureField* prepared = nullptr;
@@ -123,6 +126,20 @@ std::string apply_signature_rules(incremental::OriginalDocument& document, const
   } catch (const std::exception& error) {
     return std::string("the document's objects cannot be read: ") + error.what();
   }
+}
+
+RebuiltCertification certify_rebuilt_document(int level, const std::string& path, const std::string& password,
+                                              std::int32_t dictionary_number) {
+  RebuiltCertification out;
+  if (level < 1 || level > 3) {
+    out.refusal = "the certification level " + std::to_string(level) + " is not 1, 2 or 3";
+  } else if (verify::look_at_form_signatures(path, password).signed_fields > 0) {
+    out.refusal = kSignedAlready;
+  } else {
+    out.dictionary_entries = "/Reference [ " + doc_mdp_reference(level) + " ]";
+    out.perms = "<< /DocMDP " + std::to_string(dictionary_number) + " 0 R >>";
+  }
+  return out;
 }
 
 }  // namespace corvane::certification

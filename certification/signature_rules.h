@@ -8,6 +8,7 @@
 // carries a /Lock gets the matching FieldMDP transform.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "incremental/original_document.h"
@@ -33,5 +34,24 @@ struct SignatureRules {
 // a field an earlier signature locks. Never throws.
 [[nodiscard]] std::string apply_signature_rules(incremental::OriginalDocument& document, const SignatureRules& rules,
                                                 incremental::SignatureFieldRequest& request);
+
+// What a certification adds in the rebuild, which writes the document anew
+// with its signature dictionary as object `dictionary_number`.
+struct RebuiltCertification {
+  // Why the document may not be certified (it holds a signature already);
+  // "" when it may.
+  std::string refusal;
+  // The dictionary's /Reference entry with the DocMDP transform.
+  std::string dictionary_entries;
+  // The catalog's /Perms naming the dictionary (an earlier /Perms is not
+  // kept: what it vouched for is rewritten).
+  std::string perms;
+};
+
+// The rebuild's side of a certification at `level` (1 to 3) of the
+// document at `path`, read with `password` as the rebuild reads it (a
+// damaged cross-reference is repaired). Never throws.
+[[nodiscard]] RebuiltCertification certify_rebuilt_document(int level, const std::string& path,
+                                                            const std::string& password, std::int32_t dictionary_number);
 
 }  // namespace corvane::certification

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/aligned_columns.h"
 #include "cli/commands.h"
 #include "settings/setting_values.h"
 #include "signing/ca_trust.h"
@@ -70,16 +71,9 @@ void print_json(std::ostream& out, const std::vector<signing::CertificateListing
   json.end_object();
 }
 
-// Characters on the screen: UTF-8 sequences count once.
-std::size_t shown_width(const std::string& text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 // For a person: the columns aligned, "*" before the selected certificate.
 void print_table(std::ostream& out, const std::vector<signing::CertificateListing>& list) {
-  using Row = std::array<std::string, 7>;
-  std::vector<Row> rows{{"", "Nickname", "Name", "E-mail", "Issuer", "Valid until", "Key"}};
+  std::vector<std::vector<std::string>> rows{{"", "Nickname", "Name", "E-mail", "Issuer", "Valid until", "Key"}};
   const std::string selected = selected_container();
   bool any_selected = false;
   for (const auto& c : list) {
@@ -89,18 +83,7 @@ void print_table(std::ostream& out, const std::vector<signing::CertificateListin
     rows.push_back({mark ? "*" : "", field(c.nickname), field(c.subject), field(c.email), field(c.issuer),
                     c.valid_to_iso, key});
   }
-  std::array<std::size_t, 7> widths{};
-  for (const Row& row : rows)
-    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], shown_width(row[i]));
-  for (const Row& row : rows) {
-    std::string line;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      line += row[i];
-      if (i + 1 < row.size()) line += std::string(widths[i] - shown_width(row[i]) + 2, ' ');
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out << line << "\n";
-  }
+  print_aligned_columns(out, std::move(rows));
   if (any_selected) out << "* signs (UniqueContainerName)\n";
   else if (!list.empty()) out << "none selected: corvanepdf settings set UniqueContainerName NICKNAME\n";
 }

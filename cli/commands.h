@@ -30,5 +30,9 @@ void add_trust_command(CLI::App& app);
 // `timestamp IN.pdf -o OUT.pdf [--tsa URL] [--password PW]`: a document
 // timestamp appended to a PDF.
 void add_timestamp_command(CLI::App& app);
+// `fields FILE [--password PW] [--json]` and `fields add FILE -o OUT --name
+// NAME --page N --rect X1,Y1,X2,Y2 [--lock ...] ...`: a PDF's signature
+// fields listed, or empty ones added.
+void add_fields_command(CLI::App& app);
 
 }  // namespace corvane::cli

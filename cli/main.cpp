@@ -23,6 +23,7 @@ void add_commands(CLI::App& app) {
   corvane::cli::add_import_command(app);
   corvane::cli::add_trust_command(app);
   corvane::cli::add_timestamp_command(app);
+  corvane::cli::add_fields_command(app);
 }
 
 }  // namespace

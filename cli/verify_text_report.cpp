@@ -50,18 +50,6 @@ std::string after_text(const verify::AfterSignature& after) {
   return text + " (not permitted" + (after.refusal.empty() ? "" : ": " + after.refusal) + ")";
 }
 
-std::string locks_text(const verify::FieldLocks& locks) {
-  std::string names;
-  for (const std::string& field : locks.fields) names += (names.empty() ? "\"" : ", \"") + field + "\"";
-  switch (locks.action) {
-    case verify::FieldLocks::Action::kNone: break;
-    case verify::FieldLocks::Action::kAll: return "all fields";
-    case verify::FieldLocks::Action::kInclude: return "fields " + names;
-    case verify::FieldLocks::Action::kExclude: return "all fields but " + (names.empty() ? "none" : names);
-  }
-  return "";
-}
-
 // The issuer of an untrusted signer and the command that would trust it.
 std::string trust_hint(const verify::SignerDetails& signer) {
   if (signer.issuer.empty()) return "";
@@ -119,6 +107,18 @@ bool any_signature(const verify::DocumentReport& report, Fact fact) {
 }
 
 }  // namespace
+
+std::string locks_text(const verify::FieldLocks& locks) {
+  std::string names;
+  for (const std::string& field : locks.fields) names += (names.empty() ? "\"" : ", \"") + field + "\"";
+  switch (locks.action) {
+    case verify::FieldLocks::Action::kNone: break;
+    case verify::FieldLocks::Action::kAll: return "all fields";
+    case verify::FieldLocks::Action::kInclude: return "fields " + names;
+    case verify::FieldLocks::Action::kExclude: return "all fields but " + (names.empty() ? "none" : names);
+  }
+  return "";
+}
 
 void print_text_report(std::ostream& out, std::ostream& err, const verify::DocumentReport& report) {
   if (!report.trust_checked)

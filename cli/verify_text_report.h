@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "verify/signature_report.h"
 
@@ -10,6 +11,9 @@ namespace corvane::cli {
 
 // Prints an opened document's report to `out`; a store that could not be
 // opened is noted on `err`.
+// "all fields", "fields "A", "B"", "all fields but "A""; "" for no lock.
+[[nodiscard]] std::string locks_text(const verify::FieldLocks& locks);
+
 void print_text_report(std::ostream& out, std::ostream& err, const verify::DocumentReport& report);
 
 }  // namespace corvane::cli

@@ -78,11 +78,11 @@ std::unique_ptr<incremental::OriginalDocument> open_original(Edit& edit, Refusal
   auto document = incremental::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
   if (!document) {
     if (!edit.pdfloaded) edit.pdfloaded = edit.open_document();
-    refusal = edit.pdfloaded ? why : why_not_open(edit);
+    refusal = edit.pdfloaded ? Refusal(ErrorCode::kDocumentLayout, why) : why_not_open(edit);
     return nullptr;
   }
   if (document->encryption() && edit.pdfpasswd.empty()) {
-    refusal = kNoPasswordRefusal;
+    refusal = no_password_refusal();
     return nullptr;
   }
   return document;

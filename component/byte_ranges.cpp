@@ -1,8 +1,8 @@
-// The byte ranges around the signature slot, and the signature over them.
+// The signature over the byte ranges around the slot of the rebuilt file.
 //
-// Signed file = assembly[0, contentsStart) "<" hex ">" assembly[second
-// range]; the slot between "<" and ">" is as wide as the new objects laid it
-// out, and /ByteRange is [0 contentsStart secondRangeStart secondRangeLength].
+// Signed file = documentBytes[0, contentsStart) "<" hex ">"
+// documentBytes[second range]; the slot between "<" and ">" is as wide as
+// the new objects laid it out.
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -13,32 +13,13 @@
 #include <vector>
 
 #include "component/signit_steps.h"
-#include "incremental/signature_slot.h"
 
 namespace corvane::component {
 namespace {
 
-constexpr std::string_view kContentsKey = "\n/Contents ";
-constexpr std::string_view kEofLine = "\n%%EOF\n";
-// Filler of the laid-out slot, and of a final signature shorter than it
-// (DER readers stop at the end of the signature's own length).
-constexpr char kSlotFiller = 'e';
+// Filler of a final signature shorter than its slot (DER readers stop at
+// the end of the signature's own length).
 constexpr char kShortSignatureFiller = '0';
-
-std::int32_t find(const ByteBuffer& buffer, std::string_view text, std::int32_t from) {
-  return find_bytes(buffer.data(), buffer.size(), text, from);
-}
-
-// Width of the slot "<eee...>" that starts at `at`; nullopt when there is
-// none.
-std::optional<std::int32_t> slot_width(const ByteBuffer& buffer, std::int32_t at) {
-  if (at < 0 || static_cast<std::size_t>(at) >= buffer.size() || buffer[static_cast<std::size_t>(at)] != '<')
-    return std::nullopt;
-  const auto begin = buffer.begin() + at + 1;
-  const auto end = std::find_if(begin, buffer.end(), [](std::uint8_t b) { return b != kSlotFiller; });
-  if (end == buffer.end() || *end != '>') return std::nullopt;
-  return static_cast<std::int32_t>(end - begin);
-}
 
 bool is_lower_hex(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
@@ -46,28 +27,6 @@ bool is_lower_hex(std::string_view text) {
 }
 
 }  // namespace
-
-Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state) {
-  SigningSession& session = state.session;
-  ByteBuffer& out = edit.assemblyBytes;
-
-  // The signature dictionary, object N + 1, at its (checked) header.
-  const std::int32_t dictionary_at = session.objectOffsets[static_cast<std::size_t>(session.firstNewObject) + 1];
-  const std::int32_t contents_key = find(out, kContentsKey, dictionary_at);
-  if (contents_key == kNotFound) return "the signature dictionary has no /Contents";
-  edit.contentsStart = contents_key + static_cast<std::int32_t>(kContentsKey.size());
-  const auto width = slot_width(out, edit.contentsStart);
-  if (!width) return "the signature dictionary's /Contents is not the reserved slot";
-  if (*width == 0) return "no signature could be made with the selected certificate to size the slot";
-
-  edit.secondRangeStart = edit.contentsStart + *width + 2;
-  const std::int32_t eof_line = find(out, kEofLine, edit.secondRangeStart);
-  if (eof_line == kNotFound) return "the rebuilt document has no %%EOF line after the signature";
-  edit.secondRangeLength = eof_line + static_cast<std::int32_t>(kEofLine.size()) - edit.secondRangeStart;
-
-  return incremental::fill_byte_range(std::span(out.data(), out.size()), static_cast<std::size_t>(edit.secondRangeStart),
-                         edit.contentsStart, edit.secondRangeStart, edit.secondRangeLength, edit.byteRangeText);
-}
 
 Refusal fit_signature(std::string& signature, std::size_t width) {
   if (signature.empty()) return "the signature could not be made with the selected certificate";
@@ -81,10 +40,10 @@ Refusal fit_signature(std::string& signature, std::size_t width) {
 
 Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
   SignerState& signer = state.signer;
-  ByteBuffer& out = edit.assemblyBytes;
+  ByteBuffer& out = edit.documentBytes;
 
-  // The two ranges are signed where they are in the assembly buffer: no copy
-  // of the document is made for signing.
+  // The two ranges are signed where they are in the file: no copy of the
+  // document is made for signing.
   signer.contentPieces = {
       std::span<const std::uint8_t>(out.data(), static_cast<std::size_t>(edit.contentsStart)),
       std::span<const std::uint8_t>(out.data() + edit.secondRangeStart,
@@ -100,11 +59,6 @@ Refusal sign_byte_ranges(Edit& edit, ComponentState& state) {
   if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
   if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
   std::memcpy(out.data() + edit.contentsStart + 1, signature.data(), signature.size());
-
-  // The signed file is the assembly up to the end of the second range; the
-  // spare bytes behind it are dropped.
-  edit.documentBytes = std::exchange(out, ByteBuffer(1, 0));
-  edit.documentBytes.resize(static_cast<std::size_t>(edit.secondRangeStart + edit.secondRangeLength));
   return {};
 }
 

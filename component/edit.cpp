@@ -34,7 +34,12 @@ Edit::~Edit() {
 void Edit::reset_buffers() {
   // New buffers rather than assign(): the memory of a document goes back.
   documentBytes = ByteBuffer(1, 0);
-  assemblyBytes = ByteBuffer(1, 0);
+}
+
+void Edit::set_last_error(const platform::Refusal& refusal) {
+  lasterror = refusal.message();
+  lasterrorcode = refusal.code();
+  lasterrorcause = refusal.cause();
 }
 
 bool Edit::append_mode() const {

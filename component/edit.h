@@ -17,6 +17,7 @@
 #include "component/bytes.h"
 #include "component/signature_options.h"
 #include "engine/pdf_engine.h"
+#include "platform/refusal.h"
 #include "signing/signer_state.h"
 
 namespace corvane::component {
@@ -63,6 +64,16 @@ class Edit {
   // signed file could not be written (signit then still answers true);
   // cleared at the start of every signit.
   std::string lasterror;
+  // Read-only: the kind of that failure (a CPDF_ERROR_* number to hosts);
+  // ErrorCode::kNone when lasterror is "".
+  platform::ErrorCode lasterrorcode = platform::ErrorCode::kNone;
+  // The part of lasterror that quotes the layer below (the engine's reason
+  // for not reading the document, the file system's for not writing the
+  // signed file); "" when it quotes none.
+  std::string lasterrorcause;
+  // Sets lasterror, lasterrorcode and lasterrorcause from `refusal`
+  // (clears them for an empty one).
+  void set_last_error(const platform::Refusal& refusal);
   // The engine's first diagnostic line of the last open that failed
   // ("OpenDocument: ..."), for lasterror; "" otherwise.
   std::string open_problem;
@@ -115,19 +126,12 @@ class Edit {
   // The engine's description of an encrypted document's encryption, taken
   // when it is opened with its password; empty otherwise.
   std::string encryptionSettings;
-  // The engine's byte image until it becomes the assembly buffer, then the
-  // signed file.
+  // The file the engine wrote with the signature's objects, then the signed
+  // file.
   ByteBuffer documentBytes = ByteBuffer(1, 0);
-  // The file under construction: the image, grown in place by the spare
-  // bytes (zero-filled), rebuilt where it lies.
-  ByteBuffer assemblyBytes = ByteBuffer(1, 0);
-  // Offsets into documentBytes / assemblyBytes (0-based).
-  std::int32_t pageObjectStart = 0;
-  std::int32_t pageObjectEnd = 0;
-  std::int32_t xrefStart = 0;
-  std::int32_t writePos = 0;
   // Whole-number parts of the widget rectangle's four numbers.
   std::array<std::string, 4> rectParts;
+  // Offsets into documentBytes (0-based): the slot's "<", the second range.
   std::int32_t contentsStart = 0;
   std::int32_t secondRangeStart = 0;
   std::int32_t secondRangeLength = 0;
@@ -135,7 +139,7 @@ class Edit {
   // The kind of signature this run makes (read at the start of signit).
   SignatureOptions signatureOptions;
 
-  // Resets the three buffers to one zero byte each.
+  // Resets the buffer to one zero byte.
   void reset_buffers();
 };
 

@@ -1,14 +1,13 @@
 // The signing run: prepares the document (reason, user entry, engine, open
 // document), removes or keeps its encryption and draws the visible text,
-// has the engine write it out, rebuilds the bytes with a signature field and
-// a signature dictionary, signs the bytes around the signature slot and
-// writes the signed file.
+// has the engine write it out with a signature field and a signature
+// dictionary, signs the bytes around the signature slot and writes the
+// signed file.
 //
-// A run that cannot put its result into the reserved space (a marker missing
-// from the byte image, unnumbered new objects, a signature longer than its
-// slot, byte ranges longer than their placeholder, a rebuild beyond the spare
-// bytes, a document outside the layout the rebuild understands) is refused:
-// signit answers false, writes nothing, and one log line says why.
+// A run that cannot put its result into the reserved space (a signature
+// longer than its slot, byte ranges longer than their placeholder, a
+// rebuild beyond the spare bytes) is refused: signit answers false, writes
+// nothing, and one log line says why.
 #include <sys/stat.h>
 
 #include <limits>
@@ -20,7 +19,6 @@
 #include "component/edit.h"
 #include "component/signit_steps.h"
 #include "identity/user_identity.h"
-#include "pdfupdate/signature_rect.h"
 #include "platform/in_place_lock.h"
 #include "settings/file_helpers.h"
 #include "settings/log.h"
@@ -29,13 +27,10 @@
 namespace corvane::component {
 namespace {
 
-// An image shorter than this holds no document.
-constexpr std::size_t kMinImageSize = 12;
-
 // A refusal is logged and kept for the host as the edit's lasterror.
 void log_refusal(Edit& edit, const Refusal& refusal) {
-  settings::log_line("signing refused: " + refusal);
-  edit.lasterror = refusal;
+  settings::log_line("signing refused: " + refusal.message());
+  edit.set_last_error(refusal);
 }
 
 // The rebuilt file is never smaller than the bytes the rebuild must hold, so
@@ -44,7 +39,7 @@ Refusal size_refusal(const std::string& path) {
   struct stat status {};
   constexpr auto kLargest = std::numeric_limits<std::int32_t>::max() - kSpareBytes;
   if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > kLargest)
-    return "the document is too large to sign";
+    return {ErrorCode::kDocumentLayout, "the document is too large to sign"};
   return {};
 }
 
@@ -75,39 +70,44 @@ class SignatureKindScope {
 // while this one waited, when it appends to it; a rebuild would undo that
 // run's signature, so it is refused.
 Refusal in_place_refusal(const platform::InPlaceLock& lock, bool append) {
-  if (!lock.problem().empty()) return "the document " + lock.problem();
-  if (lock.replaced_while_waiting() && !append) return "the document " + std::string(platform::kChangedWhileSigning);
+  if (!lock.problem().empty()) return {ErrorCode::kChangedWhileSigning, "the document " + lock.problem()};
+  if (lock.replaced_while_waiting() && !append)
+    return {ErrorCode::kChangedWhileSigning, "the document " + std::string(platform::kChangedWhileSigning)};
   return {};
 }
 
 }  // namespace
 
 void note_unwritten_file(Edit& edit, const std::string& why) {
-  edit.lasterror = "the signed file could not be written to " + edit.savepath;
-  settings::log_line(edit.lasterror);
+  const std::string line = "the signed file could not be written to " + edit.savepath;
+  settings::log_line(line);
   settings::log_line("why the signed file was not written: " + why);
-  if (!why.empty()) edit.lasterror += ": " + why;
+  edit.set_last_error({ErrorCode::kNotWritten, why.empty() ? line : line + ": " + why, why});
 }
 
 // As precise as the command line's message: a missing file, or what the
 // engine said of the one it could not read.
-std::string open_refusal(const std::string& path, const std::string& engine_problem) {
+Refusal open_refusal(const std::string& path, const std::string& engine_problem) {
   std::error_code ignored;
-  if (!std::filesystem::exists(path, ignored)) return "the document could not be opened: no such file: " + path;
+  if (!std::filesystem::exists(path, ignored))
+    return {ErrorCode::kNoSuchFile, "the document could not be opened: no such file: " + path};
   const std::string_view prefix = "OpenDocument: ";
-  const std::string reason = engine_problem.starts_with(prefix) ? engine_problem.substr(prefix.size()) : engine_problem;
-  return "the document could not be opened: not a PDF the engine can read" + (reason.empty() ? "" : " (" + reason + ")");
+  std::string reason = engine_problem.starts_with(prefix) ? engine_problem.substr(prefix.size()) : engine_problem;
+  return {ErrorCode::kNotPdf,
+          "the document could not be opened: not a PDF the engine can read" + (reason.empty() ? "" : " (" + reason + ")"),
+          std::move(reason)};
 }
 
 Refusal why_not_open(Edit& edit) {
-  if (!edit.pdfeditloaded || !edit.engine) return "the PDF engine is not available";
-  if (edit.pdfpath.empty()) return "no document to sign (pdfpath is empty)";
+  if (!edit.pdfeditloaded || !edit.engine) return {ErrorCode::kEngineUnavailable, "the PDF engine is not available"};
+  if (edit.pdfpath.empty()) return {ErrorCode::kNoSuchFile, "no document to sign (pdfpath is empty)"};
   std::int32_t encryption = 0;
   (void)edit.engine->GetEncryption(encryption);
   (void)edit.engine->TakeDiagnostics();
   if (encryption == 0) return open_refusal(edit.pdfpath, edit.open_problem);
-  return edit.pdfpasswd.empty() ? std::string(kNoPasswordRefusal)
-                                : "the document is encrypted and the password was refused";
+  return edit.pdfpasswd.empty()
+             ? no_password_refusal()
+             : Refusal(ErrorCode::kPasswordRefused, "the document is encrypted and the password was refused");
 }
 
 const pdfupdate::SignContentFn& code_page_signer() {
@@ -117,43 +117,10 @@ const pdfupdate::SignContentFn& code_page_signer() {
   return sign;
 }
 
-Refusal write_out_document(Edit& edit, ComponentState& state) {
-  engine::PdfEngine& engine = *edit.engine;
-  (void)engine.CommitChanges();
-  edit.reset_buffers();
-  // The widget rectangle always matches the page of the image written next.
-  read_page_size(engine, state.session);
-  pdfupdate::computeSignatureRect(state.session);
-
-  (void)engine.GetDocumentBytes(edit.documentBytes);
-  const std::string engine_said = edit.log_engine_diagnostics();
-  const std::size_t size = edit.documentBytes.size();
-  if (size < kMinImageSize) {
-    return engine_said.empty() ? "the PDF engine wrote no document"
-                               : "the PDF engine wrote no document (" + engine_said + ")";
-  }
-  const std::int32_t spare = spare_bytes(state.signer);
-  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - spare))
-    return "the document is too large to sign";
-
-  std::int32_t loaded = 0;
-  (void)engine.LoadDocumentBytes(edit.documentBytes, loaded);
-  edit.log_engine_diagnostics();
-  if (loaded != 1) return "the PDF engine did not read its own document back";
-  // The image becomes the one buffer the file is assembled in, never grown
-  // again during the run. The engine leaves room for the spare bytes; one
-  // that does not costs a copy here.
-  edit.assemblyBytes = std::exchange(edit.documentBytes, ByteBuffer(1, 0));
-  edit.assemblyBytes.reserve(size + static_cast<std::size_t>(spare));
-  edit.assemblyBytes.resize(size + static_cast<std::size_t>(spare), 0);
-  return {};
-}
-
 bool Edit::signit() {
   ComponentState& state = component_state();
   const RunSelection selection(state.signer, containername);
-  state.session.unsupportedLayout.clear();
-  lasterror.clear();
+  set_last_error({});
 
   if (!reason.empty()) state.session.signingReason = reason;
   if (!username.empty()) {
@@ -191,7 +158,7 @@ bool Edit::signit() {
 
   signatureOptions = read_signature_options(*this);
   if (!signatureOptions.problem.empty()) {
-    log_refusal(*this, signatureOptions.problem);
+    log_refusal(*this, Refusal(signatureOptions.problem).as(ErrorCode::kBadOption));
     return false;
   }
   const SignatureKindScope kind(state.signer, signatureOptions);
@@ -212,9 +179,7 @@ bool Edit::signit() {
   // The authority's first token sizes the slot before the buffer is made,
   // which then has room for it beyond the spare bytes.
   Refusal refusal = reserve_timestamp_room(*this, state);
-  if (refusal.empty()) refusal = write_out_document(*this, state);
-  if (refusal.empty()) refusal = assemble_document(*this, state);
-  if (refusal.empty()) refusal = lay_out_byte_ranges(*this, state);
+  if (refusal.empty()) refusal = lay_out_signed_file(*this, state);
   if (refusal.empty()) refusal = sign_byte_ranges(*this, state);
   if (refusal.empty()) refusal = append_validation_data(*this);
   if (!refusal.empty()) {

@@ -1,9 +1,9 @@
 // The stages of a signing run (Edit::signit), each working on the instance's
 // buffers and the thread's component state. Internal to the component.
 //
-// A stage that cannot go on answers a Refusal: one line saying why the run
-// is refused. An empty Refusal means the run goes on. A refused run writes
-// nothing.
+// A stage that cannot go on answers a Refusal: the kind of failure and one
+// line saying why the run is refused. An empty Refusal means the run goes
+// on. A refused run writes nothing.
 #pragma once
 
 #include <cstdint>
@@ -17,17 +17,18 @@
 #include "component/edit.h"
 #include "incremental/original_document.h"
 #include "pdfupdate/signature_objects.h"
+#include "platform/refusal.h"
 
 namespace corvane::component {
 
-// Why a run is refused; empty while it may go on.
-using Refusal = std::string;
+// Why a run is refused; empty while it may go on. A text converts to one of
+// kind ErrorCode::kFailed.
+using platform::ErrorCode;
+using platform::Refusal;
 
-// Spare bytes of the assembly buffer beyond the engine's byte image: room for
-// the grown page object, the two new objects and two new table entries.
+// What the rebuild may add to the document: the grown page object, the two
+// new objects and two new table entries.
 inline constexpr std::int32_t kSpareBytes = 15000;
-// The engine leaves room for them, so the image grows without a copy.
-static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoom);
 // The spare bytes of a run: kSpareBytes, and the room reserved in the slot
 // for a timestamp token (signer.slotReserveHex), which a chain the authority
 // sends along can make larger than kSpareBytes alone.
@@ -37,6 +38,9 @@ static_assert(static_cast<std::size_t>(kSpareBytes) <= engine::kDocumentBytesRoo
 
 // The refusal of an encrypted document when pdfpasswd is empty.
 inline constexpr std::string_view kNoPasswordRefusal = "the document is encrypted and no password was given";
+[[nodiscard]] inline Refusal no_password_refusal() {
+  return {ErrorCode::kPasswordMissing, std::string(kNoPasswordRefusal)};
+}
 
 // Why no document is open in the engine after the preparation: no engine,
 // no pdfpath, a file that is no PDF the engine reads, or an encrypted one
@@ -67,19 +71,12 @@ struct VisibleTextSettings {
 // keeps the encryption and draws the visible text (visible_text.cpp).
 void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 
-// Has the engine write the document out, hands the image back to the engine
-// and makes it the assembly buffer, grown by the run's spare bytes
-// (documentBytes is left empty). Follows reserve_timestamp_room.
-[[nodiscard]] Refusal write_out_document(Edit& edit, ComponentState& state);
-
-// Rebuilds the image in place in assemblyBytes: the new page object, the
-// objects behind it moved to follow it, the two new objects and the
-// rewritten cross-reference table (signit_assembly.cpp).
-[[nodiscard]] Refusal assemble_document(Edit& edit, ComponentState& state);
-
-// Finds the signature slot, computes the two byte ranges and writes them
-// over the /ByteRange placeholder (byte_ranges.cpp).
-[[nodiscard]] Refusal lay_out_byte_ranges(Edit& edit, ComponentState& state);
+// Has the engine write the document into documentBytes with the signature
+// field and dictionary (the slot sized by a signing when its length is not
+// known yet), sets the byte ranges around the slot and writes them over the
+// /ByteRange placeholder (signit_assembly.cpp). Follows
+// reserve_timestamp_room.
+[[nodiscard]] Refusal lay_out_signed_file(Edit& edit, ComponentState& state);
 
 // With a timestamp authority in the run's options, asks it for a token and
 // reserves room for one in the signature slot (signer.slotReserveHex);
@@ -116,12 +113,13 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 [[nodiscard]] Refusal append_signature(Edit& edit, ComponentState& state);
 
 // Records that the signed file could not be written to savepath (the run
-// still signed): the log and lasterror say so, and `why` when known.
+// still signed): the log, lasterror and lasterrorcode (kNotWritten) say so,
+// and `why` when known.
 void note_unwritten_file(Edit& edit, const std::string& why);
 
-// Signs the two ranges where they lie (timestamping the signature when the
-// run's options ask for it) and moves the signed file into documentBytes
-// (byte_ranges.cpp).
+// Signs the two ranges where they lie in documentBytes (timestamping the
+// signature when the run's options ask for it) and puts the signature into
+// the slot (byte_ranges.cpp).
 [[nodiscard]] Refusal sign_byte_ranges(Edit& edit, ComponentState& state);
 
 }  // namespace corvane::component

@@ -76,7 +76,7 @@ void stamp(const DocumentTimestampRequest& request, const timestamp::TsaSettings
   if (!(refusal = incremental::build_signature_revision(*document, field, revision)).empty()) return;
   result.field_name = revision.field_name;
   const timestamp::TokenRoom room = timestamp::measure_token_room(tsa);
-  if (!(refusal = room.refusal).empty()) return;
+  if (!(refusal = room.refusal.message()).empty()) return;
   const std::size_t width = 2 * room.bytes;
   revision.objects.at(incremental::SignatureRevision::kDictionaryIndex).body = timestamp_dictionary(width);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -17,12 +18,16 @@ namespace corvane::engine {
 namespace {
 
 using Entries = std::vector<std::pair<std::string, QPDFObjectHandle>>;
+using TextEntries = std::vector<std::pair<std::string, std::string>>;
 
 constexpr std::string_view kBinaryMarker = "%\xE2\xE3\xCF\xD3\n";
-// The rebuild adds its field to the line of the first page that holds this
-// text; on that page it stands only at the start of the /Annots entry.
+// The first page's annotations, which end with the signature field; on that
+// page the key stands only at the start of its own entry.
 constexpr std::string_view kAnnotsKey = "/Annots";
 constexpr std::size_t kXrefEntrySize = 20;
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+std::size_t digits(long long value) { return std::to_string(value).size(); }
 
 struct ObjGenHash {
   std::size_t operator()(const QPDFObjGen& og) const noexcept {
@@ -81,10 +86,10 @@ std::string pdf_version(QPDF& qpdf) {
 
 class ImageWriter {
  public:
-  ImageWriter(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options)
-      : qpdf_(qpdf), page_(std::move(first_page)), options_(options), out_(options.expected_size) {}
+  ImageWriter(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options, const AddedObjectsFn& added)
+      : qpdf_(qpdf), page_(std::move(first_page)), options_(options), added_(added), out_(options.expected_size) {}
 
-  Bytes write() {
+  SignedImage write() {
     prepare();
     append(out_, "%PDF-" + pdf_version(qpdf_) + "\n");
     append(out_, kBinaryMarker);
@@ -99,14 +104,99 @@ class ImageWriter {
     }
     if (info_.isInitialized()) scan(info_);
     for (auto& entry : catalog_) scan(entry.second);
-    for (int number = 2; number <= static_cast<int>(objects_.size()); ++number) {
+    write_page();
+    for (int number = 3; number <= static_cast<int>(objects_.size()); ++number) {
       write_object(number);
     }
-    // The catalog comes last: it names the field the rebuild adds, whose
-    // number is known only when every object has one.
+    // Every object has its number now: the added ones take the next ones.
+    // The catalog comes after the document's other objects because it
+    // names the first of them.
+    const long long first_new = static_cast<long long>(objects_.size()) + 1;
+    std::optional<AddedObjects> added = added_(static_cast<std::int32_t>(first_new));
+    if (!added) throw AddedObjectsRefused();
+    place_page(first_new);
+    catalog_texts_ = std::move(added->catalog_entries);
+    std::sort(catalog_texts_.begin(), catalog_texts_.end());
     write_object(1);
-    write_xref_and_trailer();
-    return out_.take();
+    return finish(*added, first_new);
+  }
+
+  // Writes the added objects and the table, and says where the slot is.
+  SignedImage finish(const AddedObjects& added, long long first_new) {
+    const std::size_t objects_at = out_.size();
+    std::size_t total = 0;
+    for (const std::string& object : added.objects) {
+      offsets_.push_back(out_.size());
+      append(out_, object);
+      total += object.size();
+    }
+    if (added.slot_at >= total || added.slot_width > total - added.slot_at - 1 ||
+        added.byte_range_at >= total) {
+      throw std::runtime_error("the signature's slot lies outside its objects");
+    }
+    const std::size_t xref_at = out_.size();
+    const long long count = static_cast<long long>(added.objects.size());
+    write_xref_and_trailer(first_new + count);
+    SignedImage image;
+    image.layout.slot_at = objects_at + added.slot_at;
+    image.layout.slot_width = added.slot_width;
+    image.layout.byte_range_at = objects_at + added.byte_range_at;
+    image.layout.size = out_.size();
+    // Against the file without the signature: the page's reference, the
+    // catalog's added entries, the objects and their table entries, and
+    // the longer numbers of the table's size and position.
+    std::size_t catalog_added = 0;
+    for (const auto& [key, text] : catalog_texts_) catalog_added += key.size() + text.size() + 2;
+    const std::size_t before = page_reference_size_ + catalog_added + total;
+    image.layout.added = before + static_cast<std::size_t>(count) * kXrefEntrySize +
+                         2 * (digits(first_new + count) - digits(first_new)) + digits(static_cast<long long>(xref_at)) -
+                         digits(static_cast<long long>(xref_at - before));
+    image.bytes = out_.take();
+    return image;
+  }
+
+  // The first page is written on its own, while what it refers to is
+  // numbered, and its place in the file is kept for it: its reference to
+  // the signature field waits for the field's number.
+  void write_page() {
+    page_at_ = out_.size();
+    std::swap(out_, page_text_);
+    write_object(2);
+    std::swap(out_, page_text_);
+    offsets_[2] = page_at_;
+    page_bytes_ = page_text_.take();
+    // The field's number most likely has as many digits as the highest
+    // number the document's own table has.
+    const long long likely = std::max<long long>(last_in_table_, static_cast<long long>(objects_.size())) + 1;
+    page_gap_ = page_bytes_.size() + page_reference(likely).size();
+    append(out_, std::string(page_gap_, ' '));
+  }
+
+  // "n 0 R " before the "]" of the page's /Annots, or a new first entry.
+  std::string page_reference(long long first_new) const {
+    const std::string reference = std::to_string(first_new) + " 0 R ";
+    return annots_mark_ != kNone ? reference : "/Annots [ " + reference + "]\n";
+  }
+
+  void place_page(long long first_new) {
+    const std::string reference = page_reference(first_new);
+    const std::size_t mark = annots_mark_ != kNone ? annots_mark_ : page_entries_at_;
+    if (mark == kNone || mark > page_bytes_.size()) throw std::logic_error("the first page has no entries");
+    const char* bytes = reinterpret_cast<const char*>(page_bytes_.data());
+    std::string page;
+    page.reserve(page_bytes_.size() + reference.size());
+    page.append(bytes, mark);
+    page += reference;
+    page.append(bytes + mark, page_bytes_.size() - mark);
+    if (page.size() != page_gap_) {
+      // The guess of the number's length missed: what follows the page moves.
+      out_.resize_range(page_at_, page_gap_, page.size());
+      for (std::size_t number = 3; number < offsets_.size(); ++number) {
+        offsets_[number] = offsets_[number] + page.size() - page_gap_;
+      }
+    }
+    out_.overwrite(page_at_, page);
+    page_reference_size_ = reference.size();
   }
 
   // Stores the first page's annotations and the document information the
@@ -262,7 +352,7 @@ class ImageWriter {
     append_number(out_, number);
     append(out_, " 0 obj\n");
     if (number == 1) {
-      write_dictionary_lines(catalog_, nullptr);
+      write_dictionary_lines(catalog_, nullptr, &catalog_texts_);
     } else if (number == encrypt_number_) {
       append(out_, "<<\n");
       for (const auto& [key, value] : options_.encryption->dictionary) {
@@ -292,15 +382,23 @@ class ImageWriter {
   }
 
   // "<<" LF, one entry per line, ">>" LF; `length`, when given, is written
-  // as /Length in key order.
-  void write_dictionary_lines(const Entries& entries, const long long* length) {
+  // as /Length in key order, and `texts` (sorted), when given, in key order
+  // in place of the entries of their keys.
+  void write_dictionary_lines(const Entries& entries, const long long* length, const TextEntries* texts = nullptr) {
     append(out_, "<<\n");
+    if (current_ == 2 && page_entries_at_ == kNone) page_entries_at_ = out_.size();
     bool length_done = length == nullptr;
+    auto text = texts ? texts->begin() : TextEntries::const_iterator();
+    const auto texts_end = texts ? texts->end() : TextEntries::const_iterator();
     for (const auto& [key, value] : entries) {
       if (!length_done && key > "/Length") {
         write_length_line(*length);
         length_done = true;
       }
+      for (; text != texts_end && text->first <= key; ++text) write_text_line(*text);
+      if (texts && std::binary_search(texts->begin(), texts_end, key,
+                                      [](const auto& a, const auto& b) { return key_of(a) < key_of(b); }))
+        continue;
       QPDFObjectHandle item = value;
       if (!present(item)) continue;
       if (key == kAnnotsKey) {
@@ -309,11 +407,24 @@ class ImageWriter {
         write_name(key);
       }
       append(out_, " ");
+      in_page_annots_ = current_ == 2 && key == kAnnotsKey;
       write_value(item);
+      in_page_annots_ = false;
       append(out_, "\n");
     }
+    for (; text != texts_end; ++text) write_text_line(*text);
     if (!length_done) write_length_line(*length);
     append(out_, ">>\n");
+  }
+
+  static std::string_view key_of(const std::string& key) { return key; }
+  static std::string_view key_of(const std::pair<std::string, std::string>& entry) { return entry.first; }
+
+  void write_text_line(const std::pair<std::string, std::string>& entry) {
+    append(out_, entry.first);
+    append(out_, " ");
+    append(out_, entry.second);
+    append(out_, "\n");
   }
 
   void write_length_line(long long length) {
@@ -338,11 +449,15 @@ class ImageWriter {
   void write_direct(QPDFObjectHandle& value) {
     switch (value.getTypeCode()) {
       case ::ot_array: {
+        // Only the page's own array, not one nested in it.
+        const bool page_annots = in_page_annots_;
+        in_page_annots_ = false;
         append(out_, "[ ");
         for (auto& item : value.aitems()) {
           write_value(item);
           append(out_, " ");
         }
+        if (page_annots) annots_mark_ = out_.size();
         if (value.isSameObjectAs(announced_fields_)) {
           append_number(out_, static_cast<long long>(objects_.size()) + 1);
           append(out_, " 0 R ");
@@ -442,9 +557,8 @@ class ImageWriter {
     return encryption->streams;
   }
 
-  void write_xref_and_trailer() {
+  void write_xref_and_trailer(long long size) {
     const std::size_t xref_at = out_.size();
-    const long long size = static_cast<long long>(objects_.size()) + 1;
     append(out_, "xref\n0 ");
     append_number(out_, size);
     append(out_, "\n0000000000 65535 f \n");
@@ -484,6 +598,7 @@ class ImageWriter {
   QPDF& qpdf_;
   QPDFObjectHandle page_;
   const ImageOptions& options_;
+  const AddedObjectsFn& added_;
   QPDFObjectHandle root_;
   QPDFObjectHandle info_;
   Entries catalog_;
@@ -500,12 +615,25 @@ class ImageWriter {
   std::string string_key_;
   std::string data_;
   ByteSink out_;
+  // The first page's text, written apart (page_text_), and its place in
+  // out_: page_gap_ bytes at page_at_. In the page's text, where its
+  // entries start and where its /Annots array ends (kNone: no such array).
+  ByteSink page_text_;
+  Bytes page_bytes_;
+  std::size_t page_at_ = 0;
+  std::size_t page_gap_ = 0;
+  std::size_t page_entries_at_ = kNone;
+  std::size_t annots_mark_ = kNone;
+  std::size_t page_reference_size_ = 0;
+  bool in_page_annots_ = false;
+  TextEntries catalog_texts_;
 };
 
 }  // namespace
 
-Bytes write_byte_image(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options) {
-  return ImageWriter(qpdf, std::move(first_page), options).write();
+SignedImage write_signed_image(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options,
+                               const AddedObjectsFn& added) {
+  return ImageWriter(qpdf, std::move(first_page), options, added).write();
 }
 
 }  // namespace corvane::engine

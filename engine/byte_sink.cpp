@@ -32,6 +32,36 @@ void ByteSink::append(std::string_view bytes) {
   }
 }
 
+void ByteSink::overwrite(std::size_t at, std::string_view bytes) {
+  while (!bytes.empty()) {
+    std::uint8_t* target = nullptr;
+    std::size_t room = 0;
+    if (at < first_.size()) {
+      target = first_.data() + at;
+      room = first_.size() - at;
+    } else {
+      const std::size_t in_blocks = at - first_.size();
+      target = blocks_[in_blocks / kBlockSize].get() + in_blocks % kBlockSize;
+      room = kBlockSize - in_blocks % kBlockSize;
+    }
+    const std::size_t take = std::min(room, bytes.size());
+    std::memcpy(target, bytes.data(), take);
+    at += take;
+    bytes.remove_prefix(take);
+  }
+}
+
+void ByteSink::resize_range(std::size_t at, std::size_t length, std::size_t new_length) {
+  Bytes all = take();
+  if (new_length > length) {
+    all.insert(all.begin() + static_cast<std::ptrdiff_t>(at + length), new_length - length, ' ');
+  } else {
+    all.erase(all.begin() + static_cast<std::ptrdiff_t>(at + new_length),
+              all.begin() + static_cast<std::ptrdiff_t>(at + length));
+  }
+  first_ = std::move(all);
+}
+
 Bytes ByteSink::take() {
   Bytes all = std::move(first_);
   if (in_blocks_ > 0) all.reserve(all.size() + in_blocks_);

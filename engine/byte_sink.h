@@ -30,6 +30,12 @@ class ByteSink {
     }
   }
   [[nodiscard]] std::size_t size() const noexcept { return first_.size() + in_blocks_; }
+  // Writes `bytes` over what was written from `at` on; they must not reach
+  // beyond size().
+  void overwrite(std::size_t at, std::string_view bytes);
+  // Makes the `length` bytes written at `at` `new_length` bytes long,
+  // moving what follows them (the new bytes are blanks). Copies the whole.
+  void resize_range(std::size_t at, std::size_t length, std::size_t new_length);
   // Everything written, in one vector; the sink is empty afterwards.
   [[nodiscard]] Bytes take();
 

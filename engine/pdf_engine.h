@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/signed_layout.h"
 #include "platform/automation.h"
 
 namespace corvane::engine {
@@ -19,9 +20,6 @@ namespace corvane::engine {
 inline constexpr const char* kPdfEngineClassId = "{6C1E5A3B-9F42-4E8D-A1C7-3B0D2E4F5A61}";
 inline constexpr const char* kPdfEngineProgId = "corvanepdf.engine";
 
-// Capacity beyond its size that GetDocumentBytes leaves in its result.
-inline constexpr std::size_t kDocumentBytesRoom = 16 * 1024;
-
 class PdfEngine : public platform::AutomationObject {
  public:
   // 1 when the file is a PDF the engine can read (also when it needs a
@@ -29,7 +27,7 @@ class PdfEngine : public platform::AutomationObject {
   virtual bool OpenDocument(const std::string& path, std::int32_t& result) = 0;
   // 0 not encrypted, 1 standard security handler, another number otherwise.
   virtual bool GetEncryption(std::int32_t& result) = 0;
-  // The next byte images are written unencrypted.
+  // The next files are written unencrypted.
   virtual bool RemoveEncryption() = 0;
   // 1 opened with the user password, 2 with the owner password, 0 refused.
   virtual bool SubmitPassword(const std::string& password, std::int32_t& result) = 0;
@@ -38,27 +36,27 @@ class PdfEngine : public platform::AutomationObject {
   virtual bool GetPageHeight(double& result) = 0;
   // 0: the first page is the page worked on.
   virtual bool SetWorkingMode(std::int32_t mode) = 0;
-  // The whole document as a PDF file in the layout the rebuild relies on.
-  // `result` should have room for kDocumentBytesRoom more bytes, so that the
-  // rebuild grows it in place instead of copying the document once more.
-  virtual bool GetDocumentBytes(std::vector<std::uint8_t>& result) = 0;
+  // The whole document as a PDF file with the signature's objects added:
+  // `added` gives them for the first free object number, the first page's
+  // /Annots and the form's /Fields refer to the first of them, and `layout`
+  // says where their slot stands. The engine's document stays as it was
+  // (the added objects are not part of it).
+  virtual bool WriteSignedDocument(const AddedObjectsFn& added, std::vector<std::uint8_t>& file,
+                                   SignedLayout& layout) = 0;
   // Draws code-page text (lines separated by CR LF) in the box whose
   // upper-left corner is (x, y); opacity in percent.
   virtual bool AddTextStamp(double x, double y, double width, double height,
                             const std::string& text, std::int32_t opacity) = 0;
-  // Later byte images include every change so far.
+  // Later written files include every change so far.
   virtual bool CommitChanges() = 0;
-  // 1 when the bytes are read as a PDF.
-  virtual bool LoadDocumentBytes(const std::vector<std::uint8_t>& bytes,
-                                 std::int32_t& result) = 0;
   // A description of the document's encryption (never a password or key).
   virtual bool GetEncryptionSettings(std::string& result) = 0;
-  // The next byte images are encrypted as that description says.
+  // The next files are encrypted as that description says.
   virtual bool SetEncryptionSettings(const std::string& settings) = 0;
 
   // `plain` (code-page text) encrypted as a string of object `number` with
-  // the key the next byte images are encrypted with, as lower-case hex
-  // digits. Fails when the images are written unencrypted.
+  // the key the next files are encrypted with, as lower-case hex
+  // digits. Fails when the files are written unencrypted.
   virtual bool EncryptString(std::int32_t number, const std::string& plain, std::string& result) {
     (void)number;
     (void)plain;

@@ -1,9 +1,11 @@
 #include "engine/qpdf_engine.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
-#include <filesystem>
 #include <stdexcept>
 #include <utility>
 
@@ -15,6 +17,7 @@
 #include "engine/file_source.h"
 #include "engine/first_page.h"
 #include "engine/text_stamp.h"
+#include "platform/safe_open.h"
 
 namespace corvane::engine {
 
@@ -46,18 +49,9 @@ std::optional<std::int32_t> encryption_of_refusal(const QPDFExc& error) {
   return std::nullopt;
 }
 
-// Reads a byte image: from its temporary file when there is one, else from
-// memory (which qpdf does not copy).
-void process_image(QPDF& qpdf, const SpillFile* spill, const std::vector<std::uint8_t>* memory,
-                   const std::string& password) {
-  if (spill) {
-    qpdf.processInputSource(std::make_shared<FileSource>(spill->descriptor(), "document bytes"),
-                            password.c_str());
-  } else {
-    qpdf.processMemoryFile("document bytes", reinterpret_cast<const char*>(memory->data()),
-                           memory->size(), password.c_str());
-  }
-}
+// Room beyond the document's own size for what a signature adds (its slot
+// alone may take tens of kilobytes with a timestamp authority's chain).
+constexpr std::size_t kAddedRoom = 64 * 1024;
 
 // Returns the freed pages of the heap to the system: a parsed document is
 // many small blocks, which the allocator would otherwise keep. Under
@@ -73,7 +67,14 @@ void give_back_free_memory() noexcept {
 
 QpdfEngine::QpdfEngine() = default;
 QpdfEngine::~QpdfEngine() {
-  qpdf_.reset();  // before the bytes it may read from
+  qpdf_.reset();  // before the file it may read from
+  close_source();
+}
+
+void QpdfEngine::close_source() noexcept {
+  if (source_fd_ >= 0) ::close(source_fd_);
+  source_fd_ = -1;
+  stamps_.clear();
 }
 
 template <class Body>
@@ -105,23 +106,22 @@ void QpdfEngine::collect_warnings() noexcept {
   }
 }
 
-std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) const {
-  auto qpdf = new_qpdf();
-  if (spill_ || memory_) {
-    process_image(*qpdf, spill_.get(), memory_.get(), password);
-  } else {
-    qpdf->processInputSource(std::make_shared<FileSource>(path_), password.c_str());
+std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) {
+  if (source_fd_ < 0) {
+    // Never through another user's link, never waiting on a FIFO.
+    std::string why;
+    source_fd_ = platform::open_regular(path_, O_RDONLY, 0, &why);
+    if (source_fd_ < 0) throw std::runtime_error(path_ + ": " + why);
   }
+  auto qpdf = new_qpdf();
+  qpdf->processInputSource(std::make_shared<FileSource>(source_fd_, path_), password.c_str());
   qpdf->getRoot();
   return qpdf;
 }
 
 std::size_t QpdfEngine::source_size() const {
-  if (spill_) return spill_->size();
-  if (memory_) return memory_->size();
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path_, error);
-  return error ? 0 : static_cast<std::size_t>(size);
+  struct stat status {};
+  return source_fd_ >= 0 && ::fstat(source_fd_, &status) == 0 ? static_cast<std::size_t>(status.st_size) : 0;
 }
 
 void QpdfEngine::adopt(std::unique_ptr<QPDF> qpdf, const std::string& password) {
@@ -144,15 +144,19 @@ QPDF& QpdfEngine::document() {
     throw std::runtime_error(awaiting_password_ ? "the document awaits its password"
                                                 : "no document is open");
   }
-  if (!qpdf_) qpdf_ = open_source(password_);
+  if (!qpdf_) {
+    qpdf_ = open_source(password_);
+    for (const Stamp& stamp : stamps_) {
+      add_text_stamp(*qpdf_, find_first_page(*qpdf_), stamp.box, stamp.text, stamp.opacity);
+    }
+  }
   return *qpdf_;
 }
 
 bool QpdfEngine::OpenDocument(const std::string& path, std::int32_t& result) {
   return guarded("OpenDocument", [&] {
     qpdf_.reset();
-    spill_.reset();
-    memory_.reset();
+    close_source();
     path_ = path;
     opened_ = false;
     awaiting_password_ = false;
@@ -220,6 +224,7 @@ bool QpdfEngine::SubmitPassword(const std::string& password, std::int32_t& resul
       const bool user = qpdf->userPasswordMatched();
       if (qpdf->isEncrypted() && !owner && !user) continue;
       adopt(std::move(qpdf), candidate);
+      stamps_.clear();
       result = owner ? kOwnerPassword : kUserPassword;
       return true;
     }
@@ -250,48 +255,33 @@ bool QpdfEngine::SetWorkingMode(std::int32_t mode) {
   });
 }
 
-bool QpdfEngine::GetDocumentBytes(std::vector<std::uint8_t>& result) {
-  return guarded("GetDocumentBytes", [&] {
+bool QpdfEngine::WriteSignedDocument(const AddedObjectsFn& added, std::vector<std::uint8_t>& file,
+                                     SignedLayout& layout) {
+  return guarded("WriteSignedDocument", [&] {
     QPDF& qpdf = document();
     ImageOptions options;
     options.encryption = write_encrypted_ && kept_ ? &*kept_ : nullptr;
     options.release_written = true;
-    // The image is about as large as its source; a quarter more covers a
-    // stamp and the rewritten tables, and room the caller may grow into.
+    // The file is about as large as its source; a quarter more covers a
+    // stamp and the rewritten table.
     const std::size_t source = source_size();
-    options.expected_size = source + source / 4 + kDocumentBytesRoom;
+    options.expected_size = source + source / 4 + kAddedRoom;
     QPDFObjectHandle page = find_first_page(qpdf);
-    std::vector<std::uint8_t> image;
+    SignedImage image;
     try {
-      image = write_byte_image(qpdf, page, options);
+      image = write_signed_image(qpdf, page, options, added);
     } catch (...) {
-      // The half-written document is emptied: read the source again.
+      // The half-written document is emptied: it is read again when needed.
       qpdf_.reset();
-      note("GetDocumentBytes: the document is read again from its source; changes are lost");
       throw;
     }
-    // Writing emptied the parsed document; from now on the image is the
-    // document, read when next needed. What the parsed document took is
-    // handed back to the system before the image is kept.
+    // Writing emptied the parsed document; what it took is handed back to
+    // the system before the caller holds the file.
     qpdf_.reset();
     give_back_free_memory();
     encryption_ = options.encryption ? kStandardHandler : kNotEncrypted;
-    path_.clear();
-    spill_ = SpillFile::write(image);
-    if (spill_) {
-      // The caller gets the image itself; the engine reads its copy on disk.
-      memory_.reset();
-      if (image.capacity() < image.size() + kDocumentBytesRoom) {
-        image.reserve(image.size() + kDocumentBytesRoom);
-      }
-      result = std::move(image);
-      return true;
-    }
-    memory_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(image));
-    std::vector<std::uint8_t> copy;
-    copy.reserve(memory_->size() + kDocumentBytesRoom);
-    copy.insert(copy.end(), memory_->begin(), memory_->end());
-    result = std::move(copy);
+    file = std::move(image.bytes);
+    layout = image.layout;
     return true;
   });
 }
@@ -300,7 +290,9 @@ bool QpdfEngine::AddTextStamp(double x, double y, double width, double height,
                               const std::string& text, std::int32_t opacity) {
   return guarded("AddTextStamp", [&] {
     QPDF& qpdf = document();
-    add_text_stamp(qpdf, find_first_page(qpdf), StampBox{x, y, width, height}, text, opacity);
+    const StampBox box{x, y, width, height};
+    add_text_stamp(qpdf, find_first_page(qpdf), box, text, opacity);
+    stamps_.push_back({box, text, opacity});
     return true;
   });
 }
@@ -308,45 +300,6 @@ bool QpdfEngine::AddTextStamp(double x, double y, double width, double height,
 bool QpdfEngine::CommitChanges() {
   return guarded("CommitChanges", [&] {
     document();
-    return true;
-  });
-}
-
-bool QpdfEngine::LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::int32_t& result) {
-  return guarded("LoadDocumentBytes", [&] {
-    // The image just written is already held: no second copy of it.
-    // Other bytes are kept in a temporary file, or in memory when no such
-    // file can be made.
-    std::shared_ptr<const SpillFile> spill;
-    std::shared_ptr<const std::vector<std::uint8_t>> memory;
-    if (spill_ && spill_->holds(bytes)) {
-      spill = spill_;
-    } else if (memory_ && *memory_ == bytes) {
-      memory = memory_;
-    } else if (!(spill = SpillFile::write(bytes))) {
-      memory = std::make_shared<const std::vector<std::uint8_t>>(bytes);
-    }
-    auto qpdf = new_qpdf();
-    try {
-      process_image(*qpdf, spill.get(), memory.get(), password_);
-      qpdf->getRoot();
-    } catch (const std::exception& error) {
-      note(std::string("LoadDocumentBytes: ") + error.what());
-      result = 0;
-      return true;
-    }
-    // The encryption kept from the document opened before stays, so that
-    // an image written without it can be written with it again.
-    std::optional<KeptEncryption> kept = keep_encryption(*qpdf);
-    qpdf_ = std::move(qpdf);
-    spill_ = std::move(spill);
-    memory_ = std::move(memory);
-    path_.clear();
-    opened_ = true;
-    awaiting_password_ = false;
-    encryption_ = kept ? kStandardHandler : kNotEncrypted;
-    if (kept) kept_ = std::move(kept);
-    result = 1;
     return true;
   });
 }

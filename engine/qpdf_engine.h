@@ -1,6 +1,6 @@
-// The PDF engine on qpdf: opens a document from a file or from memory,
-// asks for its password, draws the visible signature text and writes the
-// byte image that the signing rebuild reads (byte_image_writer.h).
+// The PDF engine on qpdf: opens a document from a file, asks for its
+// password, draws the visible signature text and writes the document with
+// the signature's objects added (byte_image_writer.h).
 //
 // Every qpdf exception is caught here: a failing operation returns false,
 // keeps its out-value and leaves its reason, like every qpdf warning, for
@@ -14,7 +14,7 @@
 
 #include "engine/encryption.h"
 #include "engine/pdf_engine.h"
-#include "engine/spill_file.h"
+#include "engine/text_stamp.h"
 
 class QPDF;
 
@@ -42,16 +42,15 @@ class QpdfEngine final : public PdfEngine {
   bool GetPageHeight(double& result) override;
   // Only mode 0 (the first page) exists.
   bool SetWorkingMode(std::int32_t mode) override;
-  // Afterwards the image is the engine's document (the same document,
-  // renumbered); a failed write reads the source again, losing changes.
-  bool GetDocumentBytes(std::vector<std::uint8_t>& result) override;
+  // Writing empties the parsed document; it is read from its source again
+  // when next needed, with the visible texts drawn so far drawn again. An
+  // unencrypted file makes the document report itself unencrypted.
+  bool WriteSignedDocument(const AddedObjectsFn& added, std::vector<std::uint8_t>& file,
+                           SignedLayout& layout) override;
   // Changes take effect at once; CommitChanges has nothing left to do.
   bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
                     std::int32_t opacity) override;
   bool CommitChanges() override;
-  // On 1 the bytes become the engine's document (opened with the password
-  // that opened the previous one); on 0 the previous document stays.
-  bool LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::int32_t& result) override;
   bool GetEncryptionSettings(std::string& result) override;
   // Accepts only the description of the open document's own encryption,
   // the one encryption the engine has the key for.
@@ -67,24 +66,32 @@ class QpdfEngine final : public PdfEngine {
   bool guarded(const char* operation, Body&& body) noexcept;
   void note(std::string text) noexcept;
   void collect_warnings() noexcept;
-  // A fresh qpdf object reading the current source (file or memory) with
-  // `password`. Throws what qpdf throws.
-  std::unique_ptr<QPDF> open_source(const std::string& password) const;
-  // The size of the document's source in bytes; 0 when unknown.
+  // A fresh qpdf object reading the document's file with `password`, which
+  // is opened on the first call and kept open: a run that replaces the file
+  // leaves the engine its document. Throws what qpdf throws.
+  std::unique_ptr<QPDF> open_source(const std::string& password);
+  // The size of the document's file in bytes; 0 when unknown.
   std::size_t source_size() const;
   // Makes `qpdf` the document and takes over its encryption.
   void adopt(std::unique_ptr<QPDF> qpdf, const std::string& password);
-  // The open document, read from its source again when needed; throws
-  // when there is none (or it awaits its password).
+  // The open document, read from its source again (and the visible texts
+  // drawn again) when needed; throws when there is none (or it awaits its
+  // password).
   QPDF& document();
+  // Forgets the document's file and what was drawn on it.
+  void close_source() noexcept;
 
-  // Where the document is read from: the file opened, else the image
-  // kept in a temporary file, else bytes in memory (when no temporary
-  // file could be made; qpdf does not copy them, so they live at least as
-  // long as qpdf_).
+  struct Stamp {
+    StampBox box;
+    std::string text;
+    std::int32_t opacity;
+  };
+
+  // The document's file, and its descriptor once opened (-1 before).
   std::string path_;
-  std::shared_ptr<const SpillFile> spill_;
-  std::shared_ptr<const std::vector<std::uint8_t>> memory_;
+  int source_fd_ = -1;
+  // The visible texts drawn on the document, in order.
+  std::vector<Stamp> stamps_;
   // The parsed document; empty while it needs reading again.
   std::unique_ptr<QPDF> qpdf_;
   bool opened_ = false;

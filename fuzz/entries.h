@@ -13,11 +13,6 @@
 
 namespace corvane::fuzz {
 
-// The cross-reference text of a byte image: the trailer's /Size, the two
-// reserved entries and the rewrite of every entry.
-void xref_entry(std::string_view input);
-// "N" LF and a page object: the new field N added to the page's /Annots.
-void annots_entry(std::string_view input);
 // A hive file parsed, written, edited in memory and read again.
 void reg_entry(std::string_view input);
 // A value path LF, a text LF and a hive file: reading, writing and removing
@@ -25,8 +20,6 @@ void reg_entry(std::string_view input);
 void hive_entry(std::string_view input);
 // Section, key and value lines, then a profile file: reads and writes.
 void profile_entry(std::string_view input);
-// A byte image handed to the signing run by a stand-in engine.
-void rebuild_entry(std::string_view input);
 // A whole file handed to the verifier.
 void verify_entry(std::string_view input);
 // A directory tree, one child per line: the walk for a user's address.

@@ -8,6 +8,7 @@
 
 #include "engine/first_page.h"
 #include "engine/text_stamp.h"
+#include "incremental/form_listing.h"
 #include "incremental/object_writer.h"
 
 namespace corvane::incremental {
@@ -150,18 +151,8 @@ std::string build_objects(OriginalDocument& document, const SignatureFieldReques
       objects.push_back({dictionary.number, 0, dictionary_text(request, in_dictionary)});
       if (!appearance_body.empty()) objects.push_back({appearance.number, 0, appearance_body});
 
-      // The page lists the widget: in a new revision of an indirect /Annots
-      // array, else of the page itself.
-      QPDFObjectHandle annots = page.getKey("/Annots");
-      if (annots.isIndirect() && annots.isArray()) {
-        const ObjectId id = id_of(annots);
-        objects.push_back({id.number, id.generation, writer.array_with(annots, id, reference(field.number))});
-      } else {
-        const ObjectId id = id_of(page);
-        objects.push_back({id.number, id.generation,
-                           writer.dictionary_with(page, id,
-                                                  {{"/Annots", writer.array_with(annots, id, reference(field.number))}})});
-      }
+      // The page lists the widget.
+      objects.push_back(page_listing(writer, page, reference(field.number)));
     }
 
     // The form lists a new field and says that the document is signed: in a

@@ -16,6 +16,8 @@
 namespace corvane::ltv {
 namespace {
 
+using platform::ErrorCode;
+
 using platform::OpensslHandle;
 
 void free_certificates(STACK_OF(X509)* certs) { sk_X509_pop_free(certs, X509_free); }
@@ -44,26 +46,28 @@ X509* issuer_in(STACK_OF(X509)* certs, X509* cert) {
 }
 
 // Collects the certificates of `signature` and the revocation data of each
-// one that is not self-signed; the refusal, or "".
-std::string collect(std::span<const std::uint8_t> signature, const FetchPolicy& policy, ValidationData& data) {
+// one that is not self-signed; the refusal, or an empty one.
+platform::Refusal collect(std::span<const std::uint8_t> signature, const FetchPolicy& policy, ValidationData& data) {
   const unsigned char* in = signature.data();
   OpensslHandle<CMS_ContentInfo, CMS_ContentInfo_free> cms(
       d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(signature.size())));
   OpensslHandle<STACK_OF(X509), free_certificates> certs(cms ? CMS_get1_certs(cms.get()) : nullptr);
-  if (!certs || sk_X509_num(certs.get()) == 0) return "the signature carries no certificates to fetch validation data for";
+  if (!certs || sk_X509_num(certs.get()) == 0)
+    return {ErrorCode::kValidationData, "the signature carries no certificates to fetch validation data for"};
   for (int i = 0; i < sk_X509_num(certs.get()); ++i) {
     X509* cert = sk_X509_value(certs.get(), i);
     data.certificates.push_back(der_of(cert));
     if (X509_check_issued(cert, cert) == X509_V_OK) continue;  // a root answers for itself
     X509* issuer = issuer_in(certs.get(), cert);
-    if (!issuer) return "the issuer of " + name_of(cert) + " is not among the signature's certificates";
+    if (!issuer)
+      return {ErrorCode::kValidationData, "the issuer of " + name_of(cert) + " is not among the signature's certificates"};
     RevocationData fetched = fetch_revocation_data(cert, issuer, policy);
-    if (!fetched.refusal.empty()) return fetched.refusal;
+    if (!fetched.refusal.empty()) return {ErrorCode::kValidationData, fetched.refusal};
     // A signature whose own data says its certificate is revoked is no
     // signature: the run is refused rather than writing one.
     if (fetched.revoked)
-      return "the certificate " + name_of(cert) + " is revoked (" +
-             (fetched.kind == RevocationData::Kind::kOcsp ? "OCSP" : "CRL") + " from " + fetched.url + ")";
+      return {ErrorCode::kCertificateRevoked, "the certificate " + name_of(cert) + " is revoked (" +
+             (fetched.kind == RevocationData::Kind::kOcsp ? "OCSP" : "CRL") + " from " + fetched.url + ")"};
     auto& list = fetched.kind == RevocationData::Kind::kOcsp ? data.ocsp_responses : data.crls;
     list.emplace_back(fetched.der.begin(), fetched.der.end());
   }
@@ -138,7 +142,7 @@ DssUpdate make_dss_update(incremental::OriginalDocument& signed_file, std::span<
   try {
     update.bytes = incremental::write_update(signed_file.base(), dss_objects(signed_file, data, already)).bytes;
   } catch (const std::exception& error) {
-    update.refusal = std::string("the validation data cannot be added: ") + error.what();
+    update.refusal = {ErrorCode::kValidationData, std::string("the validation data cannot be added: ") + error.what()};
     return update;
   }
   settings::log_line("validation data added as an incremental update: " +

@@ -9,14 +9,16 @@
 
 #include "incremental/original_document.h"
 #include "ltv/fetch_policy.h"
+#include "platform/refusal.h"
 
 namespace corvane::ltv {
 
 struct DssUpdate {
   // The incremental update to write after the signed file's last byte.
   std::string bytes;
-  // One line saying why no update could be made; "" on success.
-  std::string refusal;
+  // Why no update could be made (ErrorCode::kCertificateRevoked for a
+  // revoked certificate, else kValidationData); empty on success.
+  platform::Refusal refusal;
 };
 
 // For every certificate that `signature` (DER ContentInfo of SignedData;

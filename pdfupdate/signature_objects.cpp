@@ -7,15 +7,10 @@
 #include "pdfupdate/byte_range_placeholder.h"
 #include "pdfupdate/pdf_literal.h"
 #include "pdfupdate/signing_time.h"
-#include "pdfupdate/xref.h"
 #include "platform/codepage.h"
 
 namespace corvane::pdfupdate {
 namespace {
-
-constexpr std::string_view kFieldNumber = "@@newxrefnumber-2@@";
-constexpr std::string_view kDictionaryNumber = "@@newxrefnumber-1@@";
-constexpr std::string_view kSignatureSlot = "@@dummysig@@";
 
 constexpr std::string_view kFallbackRect = "400.000 60.000 500.000 10.000";
 constexpr std::string_view kDefaultDnsName = "Corvane_PDF_Suite";
@@ -26,15 +21,6 @@ void add_line(std::string& text, std::string_view line) {
   text += '\n';
 }
 
-// What the two objects hold in place of their tokens: the object numbers
-// and the signature slot once numbered and sized, else the tokens
-// themselves (the pipeline refuses a run that leaves one).
-struct Filled {
-  std::string field_number{kFieldNumber};
-  std::string dictionary_number{kDictionaryNumber};
-  std::string slot{kSignatureSlot};
-};
-
 // Writes a code-page string value with its delimiters.
 using StringText = std::function<std::string(std::string_view codepage_bytes)>;
 
@@ -43,8 +29,7 @@ std::string literal_string(std::string_view codepage_bytes) {
 }
 
 // "/Key (value)" with the UTF-8 value in the code page and escaped (or
-// written by `string_text`). User texts go in last, after every token is
-// filled: nothing reads them again.
+// written by `string_text`).
 void add_string_entry(std::string& text, std::string_view key, std::string_view utf8_value,
                       const StringText& string_text = literal_string) {
   text += key;
@@ -58,7 +43,7 @@ void add_string_entry(std::string& text, std::string_view key, std::string_view 
 // decrypt it to the name; a plain string when that cannot be made.
 void add_field_name(std::string& text, const SigningSession& session, const std::string& name,
                     const EncryptStringFn& encrypt_string) {
-  if (session.documentEncrypted && encrypt_string && session.firstNewObject > 0) {
+  if (session.documentEncrypted && encrypt_string) {
     const std::string hex = encrypt_string(session.firstNewObject, platform::utf8_to_codepage(name));
     if (!hex.empty()) {
       add_line(text, "/T <" + hex + ">");
@@ -80,12 +65,12 @@ std::string free_field_name(const std::string& wished, const std::vector<std::st
 }
 
 // The signature field merged with its widget annotation, on page object 2.
-void add_field_object(std::string& text, SigningSession& session, const SignerState& signer, const Filled& filled,
+void add_field_object(std::string& text, SigningSession& session, const SignerState& signer,
                       const EncryptStringFn& encrypt_string) {
-  add_line(text, filled.field_number + " 0 obj");
+  add_line(text, std::to_string(session.firstNewObject) + " 0 obj");
   add_line(text, "<<");
   add_line(text, "/P 2 0 R");
-  add_line(text, "/V " + filled.dictionary_number + " 0 R");
+  add_line(text, "/V " + std::to_string(session.firstNewObject + 1) + " 0 R");
   add_line(text, "/F 4");  // annotation flag Print
   if (!signer.signerName.empty())
     add_field_name(text, session, free_field_name(signer.signerName, session.fieldNames), encrypt_string);
@@ -120,12 +105,25 @@ void add_signature_details(std::string& text, SigningSession& session, SignerSta
 }
 
 // The signature dictionary's entries from "<<" to ">>", each on its own
-// line, with `slot` between the angle brackets of /Contents.
-void add_signature_dictionary(std::string& text, std::string_view slot, bool with_details,
-                              SigningSession& session, SignerState& signer,
-                              const StringText& string_text = literal_string) {
+// line, with a slot of `width` hex digits between the angle brackets of
+// /Contents; where the slot's "<" and the /ByteRange placeholder went.
+struct SlotPlace {
+  std::size_t slot_at = 0;
+  std::size_t byte_range_at = 0;
+};
+SlotPlace add_signature_dictionary(std::string& text, std::size_t width, bool with_details, SigningSession& session,
+                                   SignerState& signer, const StringText& string_text = literal_string) {
+  SlotPlace place;
   add_line(text, "<<");
-  add_line(text, "/Contents <" + std::string(slot) + "> ");
+  text += "/Contents ";
+  place.slot_at = text.size();
+  // "e" is a hex digit: the slot is a valid string exactly as wide as the
+  // real signature's hex text (and the room reserved for what is added to
+  // the signature later), which later overwrites it in place.
+  text += '<';
+  text.append(width, 'e');
+  add_line(text, "> ");
+  place.byte_range_at = text.size();
   add_line(text, kByteRangePlaceholder);
   if (with_details) add_signature_details(text, session, signer, string_text);
   add_line(text, signer.cadesAttributes ? "/SubFilter /ETSI.CAdES.detached" : "/SubFilter /adbe.pkcs7.detached");
@@ -133,25 +131,14 @@ void add_signature_dictionary(std::string& text, std::string_view slot, bool wit
   add_line(text, "/FT /Sig");
   add_line(text, "/Type /Sig");
   add_line(text, ">>");
+  return place;
 }
 
-// The signature dictionary with its /Contents slot and /ByteRange
-// placeholder.
-void add_signature_object(std::string& text, SigningSession& session, SignerState& signer, const Filled& filled) {
-  add_line(text, filled.dictionary_number + " 0 obj");
-  add_signature_dictionary(text, filled.slot, !session.documentEncrypted, session, signer);
-  add_line(text, "endobj");
-}
-
-// Hands out the object numbers N and N + 1 and reserves their entries in the
-// cross-reference table. firstNewObject stays 0 when the table is outside
-// the layout the rebuild understands.
-void number_new_objects(SigningSession& session) {
-  if (session.trailerSize == 0) session.trailerSize = readTrailerSize(session);
-  if (session.trailerSize > 0) {
-    session.firstNewObject = 0;
-    reserveSignatureEntries(session);
-  }
+// The slot's width: the signature's hex length and the room reserved for
+// what is added to it later; 0 while the length is unknown.
+std::size_t slot_width(const SignerState& signer) {
+  return signer.signatureHexLength > 0 ? static_cast<std::size_t>(signer.signatureHexLength + signer.slotReserveHex)
+                                       : 0;
 }
 
 }  // namespace
@@ -159,42 +146,29 @@ void number_new_objects(SigningSession& session) {
 std::string signature_dictionary_body(SigningSession& session, SignerState& signer,
                                       const std::function<std::string(std::string_view)>& string_text) {
   std::string text;
-  const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength + signer.slotReserveHex : 0;
-  add_signature_dictionary(text, std::string(static_cast<std::size_t>(width), 'e'), /*with_details=*/true,
-                           session, signer, string_text);
+  (void)add_signature_dictionary(text, slot_width(signer), /*with_details=*/true, session, signer, string_text);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }
 
-std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
-                                  const SignContentFn& sign_content, const EncryptStringFn& encrypt_string) {
+SignatureObjects buildSignatureObjects(SigningSession& session, SignerState& signer, const SignContentFn& sign_content,
+                                       const EncryptStringFn& encrypt_string) {
   // Signing nothing selects the certificate and fills the signer's details.
   if (signer.signerName.empty()) (void)sign_content(signer, "");
+  if (signer.signatureHexLength == 0) (void)sign_content(signer, kSizingContent);
 
-  // Numbers and slot first, so that the objects are written in one pass and
-  // no user text (name, reason) is ever searched for a token.
-  Filled filled;
-  number_new_objects(session);
-  if (session.firstNewObject > 0) {
-    filled.field_number = std::to_string(session.firstNewObject);
-    filled.dictionary_number = std::to_string(session.firstNewObject + 1);
-    if (signer.signatureHexLength == 0) (void)sign_content(signer, kSizingContent);
-    // "e" is a hex digit: the slot is a valid string exactly as wide as the
-    // real signature's hex text (and the room reserved for what is added to
-    // the signature later), which later overwrites it in place.
-    const auto width = signer.signatureHexLength > 0 ? signer.signatureHexLength + signer.slotReserveHex : 0;
-    filled.slot.assign(static_cast<std::size_t>(width), 'e');
-  }
-
-  std::string text;
-  text.reserve(1024 + filled.slot.size());
-  add_field_object(text, session, signer, filled, encrypt_string);
-  add_signature_object(text, session, signer, filled);
+  SignatureObjects objects;
+  add_field_object(objects.field, session, signer, encrypt_string);
+  objects.dictionary.reserve(1024 + slot_width(signer));
+  add_line(objects.dictionary, std::to_string(session.firstNewObject + 1) + " 0 obj");
+  objects.slot_width = slot_width(signer);
+  const SlotPlace place = add_signature_dictionary(objects.dictionary, objects.slot_width,
+                                                   !session.documentEncrypted, session, signer);
+  add_line(objects.dictionary, "endobj");
+  objects.slot_at = place.slot_at;
+  objects.byte_range_at = place.byte_range_at;
   (void)sign_content(signer, "");
-
-  if (!session.signatureObjectsText.empty()) return {};
-  session.signatureObjectsText = text;
-  return text;
+  return objects;
 }
 
 }  // namespace corvane::pdfupdate

@@ -23,12 +23,25 @@ using EncryptStringFn = std::function<std::string(std::int32_t number, std::stri
 
 // Fills signatureRect from the page size and the settings px1..py2.
 void computeSignatureRect(SigningSession& session);
-// Builds (once per run) the two new objects into signatureObjectsText. The
-// object numbers and the signature slot are filled in before any text of
-// the user goes in. In an encrypted document the field's name is encrypted
+// The signature field (object firstNewObject, with its widget) and the
+// signature dictionary (the next object), each from "N 0 obj" through
+// "endobj" LF, and where the dictionary's slot "<" and /ByteRange
+// placeholder stand in its text.
+struct SignatureObjects {
+  std::string field;
+  std::string dictionary;
+  std::size_t slot_at = 0;
+  std::size_t slot_width = 0;
+  std::size_t byte_range_at = 0;
+};
+// Builds the two new objects for session.firstNewObject. The slot is as
+// wide as the signature (sized by a signing when its length is not known
+// yet) and the room reserved for a timestamp; 0 wide when no signature
+// could be made. In an encrypted document the field's name is encrypted
 // with `encrypt_string` when given.
-std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
-                                  const SignContentFn& sign_content, const EncryptStringFn& encrypt_string = {});
+[[nodiscard]] SignatureObjects buildSignatureObjects(SigningSession& session, SignerState& signer,
+                                                     const SignContentFn& sign_content,
+                                                     const EncryptStringFn& encrypt_string = {});
 // The signature dictionary from "<<" to ">>" (no line end after it) as an
 // incremental update writes it: the same entries, the /Contents slot as wide
 // as signatureHexLength, and the optional texts (/M, /Location, /Name,
@@ -39,7 +52,5 @@ std::string buildSignatureObjects(SigningSession& session, SignerState& signer,
 [[nodiscard]] std::string signature_dictionary_body(
     SigningSession& session, SignerState& signer,
     const std::function<std::string(std::string_view codepage_bytes)>& string_text);
-// Adds the new field to the page object's /Annots.
-std::string addAnnotToPage(SigningSession& session);
 
 }  // namespace corvane::pdfupdate

@@ -14,19 +14,8 @@
 namespace corvane {
 
 struct SigningSession {
-  // Object 2 from "2 0 obj" through "endobj" and its LF (code-page text).
-  std::string pageObjectText;
-  // From the line "xref" to the end of the byte image (code-page text).
-  std::string xrefText;
-  // The two new objects; empty until built in a run.
-  std::string signatureObjectsText;
-  // `/Size` of the old trailer (0 = not read or not found) and of the new one.
-  std::int32_t trailerSize = 0;
-  std::int32_t newSize = 0;
   // N, the number of the signature field; N + 1 is the signature dictionary.
   std::int32_t firstNewObject = 0;
-  // Entry k: offset of object k's header in the output; indexes 0..newSize+2.
-  std::vector<std::int32_t> objectOffsets;
   // Widget rectangle "x1.000 y1.000 x2.000 y2.000".
   std::string signatureRect;
   // Page size in whole points; 0 when the engine gave none.
@@ -39,10 +28,6 @@ struct SigningSession {
   // field takes the signer's name, or "NAME (2)", "NAME (3)", ... when a
   // field has it already (viewers would merge two fields of one name).
   std::vector<std::string> fieldNames;
-  // Empty while the cross-reference text follows the layout the rebuild
-  // understands; otherwise why the document cannot be signed. Set by the
-  // cross-reference code, read (and reset) by the pipeline.
-  std::string unsupportedLayout;
 };
 
 }  // namespace corvane

@@ -5,8 +5,7 @@
 # runs each for SECONDS (default 60), one after the other in one process, so
 # that it never takes more than one core. Not part of the test suite.
 #
-# Seeds: fuzz/corpus/<target>/ and the inputs made from the fixture PDFs
-# (tests/fixtures/make_fixtures.sh, then corvane_fuzz_seeds). New inputs
+# Seeds: fuzz/corpus/<target>/ and fuzz/regressions/<target>/. New inputs
 # collect in build-fuzz/corpus/<target>/ and carry over to the next run. An
 # input that fails is written to build-fuzz/findings/<target>/: keep it in
 # fuzz/regressions/<target>/ (the test fuzz_regressions_test feeds it again)
@@ -18,7 +17,7 @@ root=$PWD
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(xref annots reg hive profile rebuild verify directory)
+[ ${#targets[@]} -gt 0 ] || targets=(reg hive profile verify directory)
 build=${CORVANE_FUZZ_BUILD:-$root/build-fuzz}
 jobs=${CORVANE_FUZZ_BUILD_JOBS:-2}
 
@@ -31,28 +30,21 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="$sanitize -fsanitize=fuzzer-no-link" \
   -DCMAKE_EXE_LINKER_FLAGS="$sanitize" >"$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; exit 2; }
-build_targets=(corvane_fuzz_seeds)
+build_targets=()
 for t in "${targets[@]}"; do build_targets+=("${t}_fuzzer"); done
 cmake --build "$build" -j "$jobs" --target "${build_targets[@]}"
-
-# Seeds from the fixtures: the engine's byte images and their pieces.
-if [ ! -d "$build/seeds" ]; then
-  bash tests/fixtures/make_fixtures.sh "$build/fixtures" >/dev/null
-  ASAN_OPTIONS=detect_leaks=0 "$build/fuzz/corvane_fuzz_seeds" "$build/seeds" "$build"/fixtures/pdf/*.pdf
-fi
 
 # Scratch files of the programs that work on files: in memory where possible.
 scratch=$(mktemp -d "${CORVANE_FUZZ_SCRATCH_BASE:-/dev/shm}/corvane-fuzz.XXXXXX" 2>/dev/null || mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export CORVANE_FUZZ_SCRATCH=$scratch
 export CORVANE_HKLM=$scratch/hklm.reg CORVANE_HKCU=$scratch/hkcu.reg
-export CORVANE_NSSDB=sql:$build/fixtures/nss
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 dictionary() {
   case $1 in
-    xref|annots|rebuild|verify) echo "$root/fuzz/dictionaries/pdf.dict" ;;
+    verify) echo "$root/fuzz/dictionaries/pdf.dict" ;;
     reg|hive) echo "$root/fuzz/dictionaries/reg.dict" ;;
     profile) echo "$root/fuzz/dictionaries/ini.dict" ;;
     directory) echo "$root/fuzz/dictionaries/directory.dict" ;;
@@ -65,7 +57,7 @@ for t in "${targets[@]}"; do
   corpus=$build/corpus/$t findings=$build/findings/$t log=$build/logs/$t.log
   mkdir -p "$corpus" "$findings" "$build/logs"
   seeds=()
-  for d in "$root/fuzz/corpus/$t" "$root/fuzz/regressions/$t" "$build/seeds/$t"; do
+  for d in "$root/fuzz/corpus/$t" "$root/fuzz/regressions/$t"; do
     [ -d "$d" ] && seeds+=("$d")
   done
   before=$(find "$findings" -type f | wc -l)

@@ -96,10 +96,11 @@ std::string fallback_line(const std::string& name, const Certificate& last) {
 }
 
 // Why nothing is signed when the selection matched no usable key.
-std::string not_found(const Store& store, const std::string& name) {
-  if (std::string problem = store.LoginProblem(); !problem.empty()) return problem;
-  if (name.empty()) return "no certificate is selected";
-  return "the selected certificate " + name + " is not in the store";
+platform::Refusal not_found(const Store& store, const std::string& name) {
+  using platform::ErrorCode;
+  if (std::string problem = store.LoginProblem(); !problem.empty()) return {ErrorCode::kTokenLogin, problem};
+  if (name.empty()) return {ErrorCode::kCertificateNotFound, "no certificate is selected"};
+  return {ErrorCode::kCertificateNotFound, "the selected certificate " + name + " is not in the store"};
 }
 
 // Records the certificate's details in `state`; a detail that cannot be read
@@ -187,7 +188,8 @@ std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, std::string
     }
     return state.found;
   }
-  answer = state.refusal = not_found(*store, name);
+  state.refusal = not_found(*store, name);
+  answer = state.refusal.message();
   return nullptr;
 }
 

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/refusal.h"
+
 namespace corvane {
 
 // Hands a content to `sink` piece by piece, in order; false when the content
@@ -36,9 +38,9 @@ struct SignerState {
   // containerName, and neither the settings nor the chooser are consulted.
   std::string runSelection;
   // Why the last lookup found no certificate to sign with ("the selected
-  // certificate NAME is not in the store", a token's login problem); "" when
-  // it found one.
-  std::string refusal;
+  // certificate NAME is not in the store", a token's login problem); empty
+  // when it found one.
+  platform::Refusal refusal;
   // The certificate found for the selection `foundFor`, kept so that the
   // store is opened and searched once per thread while the selection stays
   // the same. Empty when the last lookup matched nothing.

@@ -27,16 +27,20 @@ bool sha256(const unsigned char* data, std::size_t size, Sha256& out) {
   return EVP_Digest(data, size, out.data(), &length, EVP_sha256(), nullptr) == 1 && length == out.size();
 }
 
-StampedSignature failed(std::string why) { return StampedSignature{{}, std::move(why)}; }
+platform::Refusal authority_refusal(std::string why) {
+  return {platform::ErrorCode::kTimestampAuthority, std::move(why)};
+}
+
+StampedSignature failed(std::string why) { return StampedSignature{{}, authority_refusal(std::move(why))}; }
 
 }  // namespace
 
 TokenRoom measure_token_room(const TsaSettings& settings) {
   Sha256 imprint{};
   if (!sha256(reinterpret_cast<const unsigned char*>("sizing"), 6, imprint))
-    return TokenRoom{0, "no digest for a sizing timestamp"};
+    return TokenRoom{0, authority_refusal("no digest for a sizing timestamp")};
   TokenReply reply = request_token(settings, imprint);
-  if (!reply.refusal.empty()) return TokenRoom{0, std::move(reply.refusal)};
+  if (!reply.refusal.empty()) return TokenRoom{0, authority_refusal(std::move(reply.refusal))};
   return TokenRoom{reply.token.size() + kAttributeOverhead + kTokenMargin, {}};
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/refusal.h"
 #include "timestamp/tsa_client.h"
 
 namespace corvane::timestamp {
@@ -15,14 +16,15 @@ namespace corvane::timestamp {
 struct StampedSignature {
   // The CMS ContentInfo (DER) with the token added; empty on failure.
   std::vector<std::uint8_t> signature;
-  // One line saying why there is none; "" on success.
-  std::string refusal;
+  // Why there is none (ErrorCode::kTimestampAuthority); empty on success.
+  platform::Refusal refusal;
 };
 
 struct TokenRoom {
   // Bytes a signature grows by when its token is added, with a margin.
   std::size_t bytes = 0;
-  std::string refusal;
+  // Why there is no room (ErrorCode::kTimestampAuthority); empty on success.
+  platform::Refusal refusal;
 };
 
 // Extra bytes kept in the slot beyond a measured token: two tokens of one

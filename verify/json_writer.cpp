@@ -1,5 +1,7 @@
 #include "verify/json_writer.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace corvane::verify {
@@ -116,6 +118,15 @@ void JsonWriter::value(bool flag) {
 void JsonWriter::value(std::uint64_t number) {
   before_value();
   out_ << number;
+}
+
+void JsonWriter::value(double number) {
+  char text[32];
+  const auto [end, error] = std::isfinite(number) ? std::to_chars(text, text + sizeof text, number)
+                                                  : std::to_chars_result{text, std::errc::invalid_argument};
+  if (error != std::errc()) return null();  // JSON has no infinities
+  before_value();
+  out_ << std::string_view(text, static_cast<std::size_t>(end - text));
 }
 
 void JsonWriter::null() {

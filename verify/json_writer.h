@@ -24,6 +24,8 @@ class JsonWriter {
   void value(const char* text) { value(std::string_view(text)); }
   void value(bool flag);
   void value(std::uint64_t number);
+  // The shortest text that reads back as `number`; null when it is not finite.
+  void value(double number);
   void null();
 
   template <class T>

@@ -1,6 +1,7 @@
 #include "verify/permissions.h"
 
 #include <algorithm>
+#include <set>
 
 namespace corvane::verify {
 namespace {
@@ -39,8 +40,13 @@ FieldLocks lock_dictionary(QPDFObjectHandle lock) {
 FieldLocks stricter(FieldLocks a, const FieldLocks& b) {
   if (a.action == FieldLocks::Action::kAll || b.action == FieldLocks::Action::kNone) return a;
   if (b.action == FieldLocks::Action::kAll || a.action == FieldLocks::Action::kNone) return b;
-  if (a.action == FieldLocks::Action::kInclude && b.action == FieldLocks::Action::kInclude)
-    a.fields.insert(a.fields.end(), b.fields.begin(), b.fields.end());
+  // A signed field's /Lock and its signature's FieldMDP usually name the
+  // same fields: each name is kept once.
+  if (a.action == FieldLocks::Action::kInclude && b.action == FieldLocks::Action::kInclude) {
+    std::set<std::string> kept(a.fields.begin(), a.fields.end());
+    for (const std::string& name : b.fields)
+      if (kept.insert(name).second) a.fields.push_back(name);
+  }
   return a;
 }
 

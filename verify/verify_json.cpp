@@ -45,16 +45,6 @@ void print_timestamp(JsonWriter& json, const std::optional<TimestampFacts>& time
   json.end_object();
 }
 
-const char* lock_action(FieldLocks::Action action) {
-  switch (action) {
-    case FieldLocks::Action::kNone: return "none";
-    case FieldLocks::Action::kAll: return "all";
-    case FieldLocks::Action::kInclude: return "include";
-    case FieldLocks::Action::kExclude: return "exclude";
-  }
-  return "none";
-}
-
 void print_strings(JsonWriter& json, const std::vector<std::string>& items) {
   json.begin_array();
   for (const std::string& item : items) json.value(item);
@@ -129,7 +119,7 @@ void print_signature(JsonWriter& json, const SignatureReport& s) {
   }
   json.key("locks");
   json.begin_object();
-  json.member("action", lock_action(s.locks.action));
+  json.member("action", lock_action_name(s.locks.action));
   json.key("fields");
   print_strings(json, s.locks.fields);
   json.end_object();
@@ -137,6 +127,16 @@ void print_signature(JsonWriter& json, const SignatureReport& s) {
 }
 
 }  // namespace
+
+const char* lock_action_name(FieldLocks::Action action) {
+  switch (action) {
+    case FieldLocks::Action::kNone: return "none";
+    case FieldLocks::Action::kAll: return "all";
+    case FieldLocks::Action::kInclude: return "include";
+    case FieldLocks::Action::kExclude: return "exclude";
+  }
+  return "none";
+}
 
 void print_verify_json(std::ostream& out, const std::string& file, const DocumentReport& report) {
   JsonWriter json(out);

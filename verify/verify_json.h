@@ -9,6 +9,9 @@
 
 namespace corvane::verify {
 
+// "none", "all", "include", "exclude".
+[[nodiscard]] const char* lock_action_name(FieldLocks::Action action);
+
 // Writes `report` of the document `file` to `out`, with its verdict. A
 // document that could not be opened is written as {"file", "verdict",
 // "error"}.

@@ -11,7 +11,7 @@ _corvanepdf() {
   COMPREPLY=()
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="sign verify timestamp certificates import trust settings choose-certificate sign-text time string2byte register unregister"
+  local commands="sign verify timestamp fields certificates import trust settings choose-certificate sign-text time string2byte register unregister"
 
   command=
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -48,6 +48,19 @@ _corvanepdf() {
         --password | --tsa) return ;;
       esac
       options="-o --output --tsa --password -v --verbose -q --quiet --help" ;;
+    fields)
+      if [[ ${COMP_WORDS[i+1]} == add ]] && ((COMP_CWORD > i + 1)); then
+        case $prev in
+          -o | --output) COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur")); return ;;
+          --lock) COMPREPLY=($(compgen -W "all" -- "$cur")); return ;;
+          --password | --name | --page | --rect) return ;;
+        esac
+        options="-o --output --password --name --page --rect --lock -q --quiet --help"
+      else
+        [[ $prev == --password ]] && return
+        options="--password --json --help"
+        ((COMP_CWORD == i + 1)) && [[ $cur != -* ]] && COMPREPLY=($(compgen -W "add" -- "$cur"))
+      fi ;;
     certificates) options="--json --help" ;;
     import)
       [[ $prev == --password-file ]] && { COMPREPLY=($(compgen -f -- "$cur")); return; }
@@ -85,8 +98,8 @@ _corvanepdf() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
-  elif [[ $command == sign || $command == verify || $command == timestamp ]]; then
-    COMPREPLY=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur"))
+  elif [[ $command == sign || $command == verify || $command == timestamp || $command == fields ]]; then
+    COMPREPLY+=($(compgen -f -X '!*.[pP][dD][fF]' -- "$cur") $(compgen -d -- "$cur"))
   elif [[ $command == import ]]; then
     COMPREPLY=($(compgen -f -X '!*.[pP]12' -- "$cur") $(compgen -f -X '!*.[pP][fF][xX]' -- "$cur")
       $(compgen -d -- "$cur"))

@@ -200,44 +200,53 @@ grep -q 'appended: field "Buyer"' buyer.pdf.err || fail "--field: no note that t
 sign_as "$BLAIR" buyer.pdf seller.pdf --field Seller || fail "--field Seller: $(cat seller.pdf.err)"
 check_signed seller.pdf "" 2
 [ "$(pdfsig seller.pdf 2>/dev/null | grep -c 'Field Name')" = 3 ] || fail "--field: the form's signature fields are not the three"
-# Certification at each level, by the first signature (Seller), then a
-# second signer in a prepared field, a filled-in form, a note, a document
-# timestamp: whether sign allows it, and verify's exit status.
+# Certification at each level by the first signature, in the prepared field
+# "Seller" or rebuilt with a new one, then a second signer in a prepared
+# field, a filled-in form, a note, a document timestamp: whether sign allows
+# it, and verify's exit status (fill and note know the prepared file's objects).
 TSA_URL="http://127.0.0.1:$(head -1 tsa.port)/ok"
-while read -r level then signs verdict; do
-  f=certified-p$level.pdf
-  [ -e $f ] || sign_as "$ALEX" prepared.pdf $f --field Seller --certify $level || fail "P$level: $(cat $f.err)"
+while read -r how level then signs verdict; do
+  c=$how-p$level f=certified-$how-p$level.pdf out=$how-p$level-$then.pdf
+  case $how in
+    field) args="--field Seller" ;;
+    rebuild) args="--rebuild" ;;
+  esac
+  [ -e $f ] || sign_as "$ALEX" prepared.pdf $f $args --certify $level || fail "$c: $(cat $f.err)"
   case $then in
-    sign) sign_as "$BLAIR" $f p$level-$then.pdf --field Buyer ;;
-    timestamp) "$CLI" timestamp $f -o p$level-$then.pdf --tsa "$TSA_URL" 2>p$level-$then.pdf.err ;;
-    *) after $f $then && mv certified-p$level-$then.pdf p$level-$then.pdf ;;
+    sign) sign_as "$BLAIR" $f $out --field Buyer ;;
+    timestamp) "$CLI" timestamp $f -o $out --tsa "$TSA_URL" 2>$out.err ;;
+    *) after $f $then && mv certified-$how-p$level-$then.pdf $out ;;
   esac
   rc=$?
   if [ $signs = no ]; then
-    [ $rc != 0 ] && grep -q "DocMDP /P 1" p$level-$then.pdf.err || fail "P$level then $then: not refused"
-    [ -e p$level-$then.pdf ] && fail "P$level then $then: a file was written"
+    [ $rc != 0 ] && grep -q "DocMDP /P 1" $out.err || fail "$c then $then: not refused"
+    [ -e $out ] && fail "$c then $then: a file was written"
     continue
   fi
-  [ $rc = 0 ] || fail "P$level then $then: $(cat p$level-$then.pdf.err 2>/dev/null)"
-  "$CLI" verify p$level-$then.pdf --trust tsa/root.pem >verify.out 2>&1
-  [ $? = $verdict ] || fail "P$level then $then: verify: $(cat verify.out)"
-  grep -q "Certification: DocMDP P$level" verify.out || fail "P$level: verify names no certification"
+  [ $rc = 0 ] || fail "$c then $then: $(cat $out.err 2>/dev/null)"
+  "$CLI" verify $out --trust tsa/root.pem >verify.out 2>&1
+  [ $? = $verdict ] || fail "$c then $then: verify: $(cat verify.out)"
+  grep -q "Certification: DocMDP P$level" verify.out || fail "$c: verify names no certification"
 done <<'TABLE'
-1 sign no -
-1 timestamp yes 0
-1 fill yes 1
-2 sign yes 0
-2 fill yes 0
-2 note yes 1
-3 note yes 0
+field 1 sign no -
+field 1 timestamp yes 0
+field 1 fill yes 1
+field 2 sign yes 0
+field 2 fill yes 0
+field 2 note yes 1
+field 3 note yes 0
+rebuild 1 sign no -
+rebuild 2 sign yes 0
+rebuild 3 timestamp yes 0
 TABLE
-check_signed p2-sign.pdf "" 2
+check_signed field-p2-sign.pdf "" 2
+check_signed rebuild-p2-sign.pdf "" 2
 # Without --field, the one field left empty is named.
-sign_as "$ALEX" p2-sign.pdf third.pdf || fail "third signer: $(cat third.pdf.err)"
+sign_as "$ALEX" field-p2-sign.pdf third.pdf || fail "third signer: $(cat third.pdf.err)"
 grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third.pdf.err || fail "no note on \"Approver\""
 # A signed field's /Lock becomes its signature's FieldMDP transform.
 sign_as "$ALEX" prepared.pdf approver.pdf --field Approver || fail "--field Approver: $(cat approver.pdf.err)"
-"$CLI" verify approver.pdf | grep -q 'Locks: fields "Buyer"' || fail "Approver: verify names no lock"
+"$CLI" verify approver.pdf | grep -qx '  Locks: fields "Buyer"' || fail "Approver: verify does not name the lock once"
 grep -aq "/TransformMethod /FieldMDP" approver.pdf || fail "Approver: no FieldMDP reference"
 # The other refusals, one line each and nothing written.
 while IFS='|' read -r in args said; do
@@ -248,6 +257,7 @@ done <<'TABLE'
 prepared.pdf|--field Nobody|no signature field "Nobody"; its empty signature fields: "Buyer", "Seller", "Approver"
 buyer.pdf|--field Buyer|the signature field "Buyer" is signed already
 buyer.pdf|--certify 2|only its first signature may certify it
+buyer.pdf|--certify 2 --rebuild|only its first signature may certify it
 approver.pdf|--field Buyer|the signature in field "Approver" locks field "Buyer"
 twins.pdf|--field Twin|the name "Twin" matches 2 signature fields
 TABLE

@@ -39,17 +39,14 @@ bool FakeEngine::SubmitPassword(const std::string& password, std::int32_t& resul
 bool FakeEngine::GetPageWidth(double& result) { return answer<double>("GetPageWidth", 595.3, result); }
 bool FakeEngine::GetPageHeight(double& result) { return answer<double>("GetPageHeight", 841.9, result); }
 bool FakeEngine::SetWorkingMode(std::int32_t) { return answer<int>("SetWorkingMode", 0, ignored_); }
-bool FakeEngine::GetDocumentBytes(std::vector<std::uint8_t>& result) {
-  const auto& bytes = record_->script.document_bytes;
-  return answer("GetDocumentBytes", bytes.empty() ? std::nullopt : std::optional(bytes), result);
+bool FakeEngine::WriteSignedDocument(const engine::AddedObjectsFn&, std::vector<std::uint8_t>& file,
+                                     engine::SignedLayout&) {
+  return answer<std::vector<std::uint8_t>>("WriteSignedDocument", std::nullopt, file);
 }
 bool FakeEngine::AddTextStamp(double, double, double, double, const std::string&, std::int32_t) {
   return answer<int>("AddTextStamp", 0, ignored_);
 }
 bool FakeEngine::CommitChanges() { return answer<int>("CommitChanges", 0, ignored_); }
-bool FakeEngine::LoadDocumentBytes(const std::vector<std::uint8_t>&, std::int32_t& result) {
-  return answer<std::int32_t>("LoadDocumentBytes", 1, result);
-}
 bool FakeEngine::GetEncryptionSettings(std::string& result) {
   return answer("GetEncryptionSettings", record_->script.encryption_settings, result);
 }

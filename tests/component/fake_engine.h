@@ -22,7 +22,6 @@ struct EngineScript {
   // SubmitPassword answers 1 for this password and 0 for another one.
   std::string user_password = "user";
   std::optional<std::string> encryption_settings = "V=5 R=6 AES-256";
-  std::vector<std::uint8_t> document_bytes;
 };
 
 // Shared between the test and every engine made while the installer lives.
@@ -46,11 +45,12 @@ class FakeEngine : public engine::PdfEngine {
   bool GetPageWidth(double& result) override;
   bool GetPageHeight(double& result) override;
   bool SetWorkingMode(std::int32_t mode) override;
-  bool GetDocumentBytes(std::vector<std::uint8_t>& result) override;
+  // Fails: the fake writes no document.
+  bool WriteSignedDocument(const engine::AddedObjectsFn& added, std::vector<std::uint8_t>& file,
+                           engine::SignedLayout& layout) override;
   bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
                     std::int32_t opacity) override;
   bool CommitChanges() override;
-  bool LoadDocumentBytes(const std::vector<std::uint8_t>& bytes, std::int32_t& result) override;
   bool GetEncryptionSettings(std::string& result) override;
   bool SetEncryptionSettings(const std::string& settings) override;
   std::vector<std::string> TakeDiagnostics() override;

@@ -1,5 +1,6 @@
-// The byte image: every kind of input gives a valid PDF in the layout the
-// rebuild reads, with the same text, and reads back to the same bytes.
+// The signed layout: every kind of input gives a valid PDF in the fixed
+// layout with the added objects where the writer says, with the same text,
+// and the same bytes again from the engine's document after a write.
 #include "engine/byte_image_writer.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,16 @@ const std::vector<Input>& inputs() {
          pdf.replace(pdf.rfind("startxref\n") + 10, 3, "999");
          return written(d / "damaged.pdf", pdf);
        }},
+      {"objects no longer referred to (the field's number is shorter than the table's)",
+       [](const ScratchDir& d) {
+         std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>",
+                                             "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
+                                             "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 300 300 ] "
+                                             "/Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
+                                             pdf_stream("BT /F1 24 Tf 72 200 Td (Short page) Tj ET"), kHelvetica};
+         objects.resize(16, "<< /Unused true >>");
+         return written(d / "unused.pdf", make_pdf(objects));
+       }},
       {"RC4-128, user password", [](const ScratchDir&) { return fixture_pdf("enc-rc4-128.pdf"); },
        "user"},
       {"AES-256, owner password", [](const ScratchDir&) { return fixture_pdf("enc-aes-256.pdf"); },
@@ -73,7 +84,7 @@ const std::vector<Input>& inputs() {
   return all;
 }
 
-TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
+TEST(ByteImage, EveryInputGivesAValidFileInTheLayoutAndTheSameBytesAgain) {
   ScratchDir dir("byte-image");
   for (const auto& input : inputs()) {
     SCOPED_TRACE(input.name);
@@ -86,9 +97,13 @@ TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
       ASSERT_TRUE(engine.SubmitPassword(password, result));
       ASSERT_GT(result, 0);
     }
-    const std::string image = image_of(engine);
+    SignedLayout layout;
+    const std::string image = image_of(engine, &layout);
     EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
-    const auto written = dir / (std::string(input.name) + ".image.pdf");
+    EXPECT_EQ(layout.size, image.size());
+    EXPECT_EQ(image.substr(layout.slot_at, layout.slot_width + 2), "<0000>");
+    EXPECT_EQ(image.substr(layout.byte_range_at, 11), "/ByteRange ");
+    const auto written = dir / "image.pdf";
     write_file(written, image);
     EXPECT_EQ(qpdf_problems(written, password), "");
     const std::string text_password = password.empty() ? "" : "user";
@@ -98,8 +113,8 @@ TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
       EXPECT_EQ(page_text(written, text_password), page_text(source, text_password));
     }
 
+    // Writing emptied the engine's document: it is read again.
     engine.TakeDiagnostics();
-    load(engine, image);
     const std::string again = image_of(engine);
     EXPECT_EQ(engine.TakeDiagnostics(), std::vector<std::string>{});
     if (password.empty()) {
@@ -110,7 +125,7 @@ TEST(ByteImage, EveryInputGivesAValidImageInTheLayoutThatReadsBackUnchanged) {
   }
 }
 
-TEST(ByteImage, FirstPageBecomesObjectTwoAndExistingFieldsStayBeforeTheNewOne) {
+TEST(ByteImage, FirstPageBecomesObjectTwoAndExistingFieldsAndAnnotationsStayBeforeTheNewOne) {
   QpdfEngine engine;
   open(engine, fixture_pdf("annots-form.pdf"));
   const std::string image = image_of(engine);
@@ -120,12 +135,12 @@ TEST(ByteImage, FirstPageBecomesObjectTwoAndExistingFieldsStayBeforeTheNewOne) {
   EXPECT_NE(object_text(image, std::stoi(pages[1])).find("\n/Kids [ 2 0 R "), std::string::npos);
 
   std::smatch fields;
-  ASSERT_TRUE(std::regex_search(catalog, fields, std::regex("/Fields \\[ ([0-9]+) 0 R [0-9]+ 0 R \\]")));
+  ASSERT_TRUE(std::regex_search(catalog, fields, std::regex("/Fields \\[ ([0-9]+) 0 R ([0-9]+) 0 R \\]")));
   const std::string field = object_text(image, std::stoi(fields[1]));
   EXPECT_NE(field.find("\n/FT /Tx\n"), std::string::npos) << field;
-  // The page keeps its link and the field's widget.
+  // The page keeps its link and the field's widget, then the new field.
   EXPECT_TRUE(std::regex_search(object_text(image, 2),
-                                std::regex("\n/Annots \\[ [0-9]+ 0 R [0-9]+ 0 R \\]\n")));
+                                std::regex("\n/Annots \\[ [0-9]+ 0 R [0-9]+ 0 R " + fields[2].str() + " 0 R \\]\n")));
 }
 
 TEST(ByteImage, OddStructuresAreNormalisedOnThePage) {
@@ -136,7 +151,7 @@ TEST(ByteImage, OddStructuresAreNormalisedOnThePage) {
   const std::string page = object_text(image, 2);
   // The indirect /Annots array is inlined and its direct link annotation
   // became an object of its own; the binary string is hex.
-  EXPECT_TRUE(std::regex_search(page, std::regex("\n/Annots \\[ [0-9]+ 0 R [0-9]+ 0 R \\]\n"))) << page;
+  EXPECT_TRUE(std::regex_search(page, std::regex("\n/Annots \\[ [0-9]+ 0 R [0-9]+ 0 R [0-9]+ 0 R \\]\n"))) << page;
   EXPECT_NE(page.find("/PieceInfo << /Cv << /Private <00ff0a28> >> >>\n"), std::string::npos) << page;
   // The field referring to a missing object is dropped; /DA stays.
   const std::string catalog = object_text(image, 1);
@@ -145,15 +160,15 @@ TEST(ByteImage, OddStructuresAreNormalisedOnThePage) {
       << catalog;
 }
 
-// The rebuild adds its field on the page's one line holding "/Annots"; no
-// other line of the page may hold it, and /Annots must be an array there.
+// The new field ends the page's /Annots array, or starts a new first entry;
+// no other line of the page holds "/Annots".
 TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
   const std::string annotation = "<< /Type /Annot /Subtype /Text /Rect [ 10 10 20 20 ] >>";
   const struct {
     const char* name;
     std::string page_extra;
     std::vector<std::string> objects;  // numbered from 5 on
-    int annotations;                   // in the page's /Annots; -1: no /Annots
+    int annotations;                   // the page's own in /Annots; -1: no /Annots of its own
     const char* read_back;             // part of the page as qpdf reads it from the image
   } cases[] = {
       {"one annotation dictionary in place of the array", "/Annots 5 0 R", {annotation}, 1, "/Annots [ "},
@@ -179,15 +194,15 @@ TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
     const std::string image = image_of(engine);
     EXPECT_EQ(layout_violations(image), std::vector<std::string>{});
     const std::string page = object_text(image, 2);
-    const std::size_t at = page.find("/Annots");
+    const std::string field = std::to_string(std::stoi(image.substr(image.rfind("/Size ") + 6)) - 2);
     if (c.annotations < 0) {
-      EXPECT_EQ(at, std::string::npos) << page;
+      EXPECT_TRUE(page.starts_with("2 0 obj\n<<\n/Annots [ " + field + " 0 R ]\n")) << page;
     } else {
       EXPECT_TRUE(std::regex_search(page, std::regex("\n/Annots \\[ ([0-9]+ 0 R ){" +
-                                                     std::to_string(c.annotations) + "}\\]\n")))
+                                                     std::to_string(c.annotations) + "}" + field + " 0 R \\]\n")))
           << page;
-      EXPECT_EQ(page.find("/Annots", at + 1), std::string::npos) << page;
     }
+    EXPECT_EQ(page.find("/Annots", page.find("/Annots") + 1), std::string::npos) << page;
     // What the page says is unchanged.
     write_file(dir / "image.pdf", image);
     EXPECT_EQ(qpdf_problems(dir / "image.pdf", ""), "");
@@ -224,7 +239,8 @@ TEST(PdfSyntax, NamesReadBackUnchanged) {
 }
 
 // The sink keeps the order of the bytes whether its guess of the size was
-// too small (the rest goes to blocks), right or too large.
+// too small (the rest goes to blocks), right or too large, also where bytes
+// are written over and a range is made shorter or longer.
 TEST(ByteSinkTest, WhatIsWrittenComesOutInOrderWhateverTheGuess) {
   std::string expected;
   for (int i = 0; i < 300000; ++i) expected += static_cast<char>('a' + i % 26);
@@ -239,6 +255,24 @@ TEST(ByteSinkTest, WhatIsWrittenComesOutInOrderWhateverTheGuess) {
     const Bytes bytes = out.take();
     EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == expected);
     EXPECT_EQ(out.size(), 0u);
+  }
+  for (std::size_t guess : {std::size_t{0}, expected.size()}) {
+    SCOPED_TRACE(guess);
+    ByteSink out(guess);
+    out.append(expected);
+    std::string want = expected;
+    // Across the end of the first 1 MiB block, or of the reserved vector.
+    const std::size_t at = guess == 0 ? (1 << 20) - 3 : expected.size() - 3;
+    out.append(std::string(1 << 20, 'z'));
+    want += std::string(1 << 20, 'z');
+    out.overwrite(at, "0123456");
+    want.replace(at, 7, "0123456");
+    out.resize_range(5, 10, 3);
+    want.erase(8, 7);
+    out.resize_range(2, 1, 4);
+    want.insert(3, "   ");
+    const Bytes bytes = out.take();
+    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == want);
   }
 }
 

@@ -1,5 +1,6 @@
-// Helpers of the engine tests: documents made on the spot, the engine's
-// image of a file, and the checks every image must pass.
+// Helpers of the engine tests: documents made on the spot, the file the
+// engine writes with stand-in signature objects, and the checks every such
+// file must pass.
 #pragma once
 
 #include <filesystem>
@@ -45,13 +46,16 @@ std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::str
 
 // Opens `file` in `engine`; fails the test unless it opens as a PDF.
 void open(QpdfEngine& engine, const std::filesystem::path& file);
-// The image of the engine's document; fails the test when the call does.
-std::string image_of(QpdfEngine& engine);
-// The engine's document reloaded from `image`.
-void load(QpdfEngine& engine, const std::string& image);
+// A stand-in field and signature dictionary (an empty slot of 4 hex
+// digits) for the engine to add.
+AddedObjectsFn stand_in_objects();
+// The file the engine writes of its document with a stand-in field and
+// signature dictionary added (an empty slot of 4 hex digits); fails the
+// test when the call does. `layout`, when given, receives where the slot is.
+std::string image_of(QpdfEngine& engine, SignedLayout* layout = nullptr);
 
-// Every rule of the image layout that `image` breaks, one text per break;
-// empty when it keeps them all.
+// Every rule of the layout that `image` breaks, one text per break; empty
+// when it keeps them all.
 std::vector<std::string> layout_violations(const std::string& image);
 
 }  // namespace corvane::engine::test

@@ -26,8 +26,7 @@ struct Target {
 void PrintTo(const Target& target, std::ostream* os) { *os << target.name; }
 
 const Target kTargets[] = {
-    {"xref", xref_entry}, {"annots", annots_entry}, {"reg", reg_entry},
-    {"hive", hive_entry}, {"profile", profile_entry}, {"rebuild", rebuild_entry},
+    {"reg", reg_entry},       {"hive", hive_entry},     {"profile", profile_entry},
     {"verify", verify_entry},
     {"directory", directory_entry},
 };

@@ -61,13 +61,14 @@ class EditTest(unittest.TestCase):
         with corvanepdf.Edit() as edit:
             listed, text = dir(edit), _help_text(corvanepdf.Edit)
             for name in ("pdfpath", "savepath", "pades", "tsaurl", "ltv", "appendmode", "containername",
-                         "lasterror"):
+                         "certifylevel", "fieldname", "lasterror"):
                 self.assertIn(name, listed)
                 self.assertRegex(text, r"\n \| +%s\n \| +\S" % name)
             # Switches take Booleans, and refuse what a switch cannot be.
             for name, value, want in (("pades", True, "1"), ("ltv", True, "1"), ("pades", False, "0"),
                                       ("ltv", 1, "1"), ("appendmode", True, True), ("appendmode", "0", False),
-                                      ("dontencrypt", True, "1")):
+                                      ("dontencrypt", True, "1"), ("certifylevel", 2, "2"),
+                                      ("fieldname", "Buyer", "Buyer")):
                 setattr(edit, name, value)
                 self.assertEqual(getattr(edit, name), want, (name, value))
             for name, value in (("pades", "True"), ("ltv", 2), ("appendmode", "yes")):

@@ -65,7 +65,8 @@ TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
     if (!*c.signer) {
       const std::string& name = c.run.empty() ? c.container : c.run;
       EXPECT_EQ(hex, "the selected certificate " + name + " is not in the store");
-      EXPECT_EQ(state.refusal, hex);
+      EXPECT_EQ(state.refusal.message(), hex);
+      EXPECT_EQ(state.refusal.code(), platform::ErrorCode::kCertificateNotFound);
       EXPECT_EQ(state.signerName, "before");
       EXPECT_EQ(state.signatureHexLength, 77);
       continue;

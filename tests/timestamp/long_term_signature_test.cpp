@@ -211,8 +211,8 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
        "PAdES B-LT", lee},
       {"B-LT by the setting, appended, encrypted", "enc-rc4-128.pdf", "user", reg_value("ltv", "1"),
        "--append --pades --tsa " + tsa.url("/ok"), true, true, "PAdES B-LT", lee},
-      {"validation data appended to a cross-reference stream", "xref-stream.pdf", "", "", "--append --ltv", false, false,
-       "PKCS#7", lee},
+      {"validation data appended to a cross-reference stream, after a certification allowing no changes",
+       "xref-stream.pdf", "", "", "--append --ltv --certify 1", false, false, "PKCS#7", lee},
       // A responder that fails leaves the CRL; an answer signed in advance
       // (no nonce) serves while younger than ltvmaxage.
       {"OCSP HTTP error", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-500", crl},

@@ -51,18 +51,35 @@ class PageNumbers {
   bool annotations_read_ = false;
 };
 
-// Who signed the signature dictionary `value` and when.
-void read_signer(QPDFObjectHandle value, std::string& signer, std::string& signing_time) {
-  CmsSigner cms;
-  if (QPDFObjectHandle contents = value.getKey("/Contents"); contents.isString()) {
-    const std::string der = contents.getStringValue();
-    cms = read_cms_signer(std::span(reinterpret_cast<const std::uint8_t*>(der.data()), der.size()));
+// Who signed a signature dictionary and when: its /Name and /M as the
+// signer wrote them, else what its CMS message says. A message is decoded
+// only when one of them is missing, and once per object when several
+// dictionaries share one /Contents object.
+class SignerReader {
+ public:
+  void read(QPDFObjectHandle value, std::string& signer, std::string& signing_time) {
+    QPDFObjectHandle name = value.getKey("/Name"), when = value.getKey("/M");
+    signer = name.isString() ? name.getUTF8Value() : "";
+    signing_time = when.isString() ? verify::readable_pdf_date(when.getUTF8Value()) : "";
+    if (!signer.empty() && !signing_time.empty()) return;
+    const CmsSigner cms = message_signer(value.getKey("/Contents"));
+    if (signer.empty()) signer = cms.common_name;
+    if (signing_time.empty()) signing_time = cms.signing_time;
   }
-  QPDFObjectHandle name = value.getKey("/Name");
-  signer = !cms.common_name.empty() ? cms.common_name : name.isString() ? name.getUTF8Value() : "";
-  QPDFObjectHandle when = value.getKey("/M");
-  signing_time = when.isString() ? verify::readable_pdf_date(when.getUTF8Value()) : cms.signing_time;
-}
+
+ private:
+  CmsSigner message_signer(QPDFObjectHandle contents) {
+    if (!contents.isString()) return {};
+    if (contents.isIndirect())
+      if (const auto found = decoded_.find(contents.getObjGen()); found != decoded_.end()) return found->second;
+    const std::string der = contents.getStringValue();
+    const CmsSigner cms = read_cms_signer(std::span(reinterpret_cast<const std::uint8_t*>(der.data()), der.size()));
+    if (contents.isIndirect()) decoded_.emplace(contents.getObjGen(), cms);
+    return cms;
+  }
+
+  std::map<QPDFObjGen, CmsSigner> decoded_;
+};
 
 std::array<double, 4> rect_of(QPDFObjectHandle widget) {
   std::array<double, 4> rect{};
@@ -84,11 +101,12 @@ struct Pending {
 // read_signature_fields without the trap. Throws what qpdf throws.
 void read_fields(QPDF& pdf, FormFields& out) {
   QPDFObjectHandle catalog = pdf.getRoot();
+  SignerReader signers;
   QPDFObjectHandle certification = catalog.getKey("/Perms").getKey("/DocMDP");
   if (certification.isDictionary()) {
     out.certification.level = verify::certification_of(catalog, certification);
     if (out.certification.level != 0)
-      read_signer(certification, out.certification.signer, out.certification.signing_time);
+      signers.read(certification, out.certification.signer, out.certification.signing_time);
   }
   QPDFObjectHandle top = catalog.getKey("/AcroForm").getKey("/Fields");
   if (!top.isArray()) return;
@@ -132,7 +150,7 @@ void read_fields(QPDF& pdf, FormFields& out) {
     }
     QPDFObjectHandle value = field.getKey("/V");
     out_field.is_signed = value.isDictionary();
-    if (out_field.is_signed) read_signer(value, out_field.signer, out_field.signing_time);
+    if (out_field.is_signed) signers.read(value, out_field.signer, out_field.signing_time);
     out_field.lock = verify::locks_of(field, value);
     if (out_field.is_signed && value.isIndirect() && certification.isIndirect() &&
         value.getObjGen() == certification.getObjGen())

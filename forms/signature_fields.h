@@ -28,7 +28,9 @@ struct SignatureField {
   // The first widget's /Rect as written (x1 y1 x2 y2); all 0 when it has none.
   std::array<double, 4> rect{};
   bool is_signed = false;    // its /V is a signature dictionary
-  std::string signer;        // the signer certificate's common name, else the dictionary's /Name; "" when unknown
+  // The signature dictionary's /Name, else the common name of the signer's
+  // certificate in its CMS message (read, not checked); "" when unknown.
+  std::string signer;
   std::string signing_time;  // /M, else the CMS signing time, as "2026-12-04T14:05:07+01:00"; "" when unknown
   verify::FieldLocks lock;   // its /Lock and, once signed, its signature's FieldMDP reference
 };

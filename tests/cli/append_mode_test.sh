@@ -63,7 +63,9 @@ check_signed() {
 }
 
 # Two signers on each fixture: the first with --append, the second by
-# default because the input is signed.
+# default because the input is signed. Then two prepared fields (fields
+# add), each signed by another signer: the fields keep their names, the
+# first signature stays valid.
 while read -r name pw; do
   src=$FIX/pdf/$name.pdf
   sign_as "$ALEX" "$src" "$name-1.pdf" --append $(pw_args "$pw") || fail "$name: first signature: $(cat "$name-1.pdf.err")"
@@ -71,6 +73,12 @@ while read -r name pw; do
   grep -q "appended to keep 1 earlier signature" "$name-2.pdf.err" || fail "$name: no note that the second was appended"
   is_prefix "$src" "$name-1.pdf" && is_prefix "$name-1.pdf" "$name-2.pdf" || fail "$name: the input is not the prefix"
   check_signed "$name-2.pdf" "$pw" 2
+  "$CLI" fields add "$src" -o "$name-prepared.pdf" $(pw_args "$pw") -q --name Buyer --page 1 --rect 40,100,200,160 \
+    --name Seller --page 1 --rect 220,100,380,160 || fail "$name: fields add"
+  sign_as "$ALEX" "$name-prepared.pdf" "$name-buyer.pdf" --field Buyer $(pw_args "$pw") || fail "$name: --field Buyer: $(cat "$name-buyer.pdf.err")"
+  sign_as "$BLAIR" "$name-buyer.pdf" "$name-seller.pdf" --field Seller $(pw_args "$pw") || fail "$name: --field Seller: $(cat "$name-seller.pdf.err")"
+  check_signed "$name-seller.pdf" "$pw" 2
+  [ "$(pdfsig ${pw:+-upw $pw} "$name-seller.pdf" 2>/dev/null | grep -c 'Field Name')" = 2 ] || fail "$name: --field added a field"
 done <<'TABLE'
 plain
 annots-form
@@ -179,6 +187,11 @@ open("prepared.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
 open("twins.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
     (14, sig % (b"Twin", 40, 200, b"")), (15, sig % (b"Twin", 220, 380, b"")),
     (4, page % b"14 0 R 15 0 R "), (1, b"<< /Type /Catalog /Pages 3 0 R " + form.replace(b"16 0 R ", b"") + b" >>")]))
+# kids.pdf: the field "form.Sig" under "form", its widget a kid of its own.
+open("kids.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
+    (14, b"<< /T (form) /Kids [ 15 0 R ] >>"), (15, b"<< /Parent 14 0 R /T (Sig) /FT /Sig /Kids [ 16 0 R ] >>"),
+    (16, b"<< /Type /Annot /Subtype /Widget /Parent 15 0 R /Rect [ 40 100 200 160 ] /P 4 0 R /F 4 >>"),
+    (4, page % b"16 0 R "), (1, b"<< /Type /Catalog /Pages 3 0 R " + form.replace(b"15 0 R 16 0 R ", b"") + b" >>")]))
 PY
 # after FILE fill|note: FILE with that change appended, as FILE-fill.pdf or FILE-note.pdf.
 after() {
@@ -194,12 +207,8 @@ objs = {"fill": [(11, b"<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (B
 open(sys.argv[1][:-4] + "-" + what + ".pdf", "wb").write(update(data, objs, size + 1))
 PY
 }
-# Each prepared field signed by another signer; the fields keep their names.
 sign_as "$ALEX" prepared.pdf buyer.pdf --field Buyer || fail "--field Buyer: $(cat buyer.pdf.err)"
 grep -q 'appended: field "Buyer"' buyer.pdf.err || fail "--field: no note that the run appends"
-sign_as "$BLAIR" buyer.pdf seller.pdf --field Seller || fail "--field Seller: $(cat seller.pdf.err)"
-check_signed seller.pdf "" 2
-[ "$(pdfsig seller.pdf 2>/dev/null | grep -c 'Field Name')" = 3 ] || fail "--field: the form's signature fields are not the three"
 # Certification at each level by the first signature, in the prepared field
 # "Seller" or rebuilt with a new one, then a second signer in a prepared
 # field, a filled-in form, a note, a document timestamp: whether sign allows
@@ -248,42 +257,45 @@ grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third
 sign_as "$ALEX" prepared.pdf approver.pdf --field Approver || fail "--field Approver: $(cat approver.pdf.err)"
 "$CLI" verify approver.pdf | grep -qx '  Locks: fields "Buyer"' || fail "Approver: verify does not name the lock once"
 grep -aq "/TransformMethod /FieldMDP" approver.pdf || fail "Approver: no FieldMDP reference"
-# The other refusals, one line each and nothing written.
+# A field under another, with a widget of its own, by its full name: the
+# field takes the value, the widget the appearance (pdfsig and mutool read
+# the value only from a widget merged with its field).
+"$CLI" settings set signtext 1 >/dev/null
+sign_as "$ALEX" kids.pdf kids-signed.pdf --field form.Sig || fail "form.Sig: $(cat kids-signed.pdf.err)"
+"$CLI" settings set signtext 0 >/dev/null
+"$CLI" verify kids-signed.pdf >verify.out 2>&1 || fail "form.Sig: verify: $(cat verify.out)"
+cms_verify_each kids-signed.pdf || fail "form.Sig: openssl cms -verify refuses it"
+qpdf --show-object=16 kids-signed.pdf | grep -q "/AP" || fail "form.Sig: the widget has no appearance"
+# Refusals, one line each and nothing written: what --field and --certify
+# cannot do, and files append mode cannot read (in the rebuild's words).
 while IFS='|' read -r in args said; do
-  sign_as "$BLAIR" $in refused.pdf $args && fail "$in $args: signed"
+  sign_as "$BLAIR" "$in" refused.pdf $args && fail "$in $args: signed"
   [ -e refused.pdf ] && fail "$in $args: a file was written"
   grep -q -- "$said" refused.pdf.err || fail "$in $args: $(cat refused.pdf.err)"
-done <<'TABLE'
+done <<TABLE
 prepared.pdf|--field Nobody|no signature field "Nobody"; its empty signature fields: "Buyer", "Seller", "Approver"
 buyer.pdf|--field Buyer|the signature field "Buyer" is signed already
 buyer.pdf|--certify 2|only its first signature may certify it
 buyer.pdf|--certify 2 --rebuild|only its first signature may certify it
 approver.pdf|--field Buyer|the signature in field "Approver" locks field "Buyer"
 twins.pdf|--field Twin|the name "Twin" matches 2 signature fields
+$FIX/pdf/not-a-pdf.pdf|--append|not a PDF the engine can read
+$FIX/pdf/enc-aes-256.pdf|--append|give its password with --password
+$FIX/pdf/enc-aes-256.pdf|--append --password=wrong|wrong password
 TABLE
 
-# Files append mode cannot read are refused in the rebuild's words.
-while IFS='|' read -r name args said; do
-  sign_as "$ALEX" "$FIX/pdf/$name.pdf" "unreadable.pdf" --append $args && fail "$name $args: signed"
-  [ -e unreadable.pdf ] && fail "$name $args: a file was written"
-  grep -q -- "$said" unreadable.pdf.err || fail "$name $args: $(cat unreadable.pdf.err)"
-done <<'TABLE'
-not-a-pdf||not a PDF the engine can read
-enc-aes-256||give its password with --password
-enc-aes-256|--password=wrong|wrong password
-TABLE
-
-# The visible text is the widget's appearance: pdftoppm draws it in the box
-# (595 x 842 page, box from 357,16 to 535,58 points; 72 dpi, y from the top).
+# The visible text is the widget's appearance: pdftoppm draws it in the box.
+# drawn FILE X Y W H: the box of page 1 at 72 dpi (y from the top) is not blank.
+drawn() {
+  pdftoppm -r 72 -f 1 -l 1 -gray -x "$2" -y "$3" -W "$4" -H "$5" "$1" box &&
+    python3 -c "import sys; d=open('box-1.pgm','rb').read(); sys.exit(0 if min(d[-$4*$5:]) < 128 else 1)"
+}
 "$CLI" settings set signtext 1 >/dev/null
+# 595 x 842 page, box from 357,16 to 535,58 points.
 sign_as "$ALEX" "$FIX/pdf/plain.pdf" visible.pdf --append || fail "visible: $(cat visible.pdf.err)"
-pdftoppm -r 72 -f 1 -l 1 -gray -x 357 -y 784 -W 178 -H 42 visible.pdf box
-python3 -c "import sys; d=open('box-1.pgm','rb').read(); sys.exit(0 if min(d[-178*42:]) < 128 else 1)" \
-  || fail "visible: the box is blank"
+drawn visible.pdf 357 784 178 42 || fail "visible: the box is blank"
 # In a prepared field, within its rectangle (220,100 to 380,160 on a 612 x 792 page).
 sign_as "$ALEX" prepared.pdf visible-field.pdf --field Seller || fail "visible field: $(cat visible-field.pdf.err)"
-pdftoppm -r 72 -f 1 -l 1 -gray -x 220 -y 632 -W 160 -H 60 visible-field.pdf field
-python3 -c "import sys; d=open('field-1.pgm','rb').read(); sys.exit(0 if min(d[-160*60:]) < 128 else 1)" \
-  || fail "visible field: the box is blank"
+drawn visible-field.pdf 220 632 160 60 || fail "visible field: the box is blank"
 
 exit $status

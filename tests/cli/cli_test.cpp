@@ -11,13 +11,6 @@
 namespace corvane::test {
 namespace {
 
-// The command line with the hives of `dir`.
-std::string corvanepdf(const ScratchDir& dir, const std::string& arguments) {
-  return "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
-         " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) + " " +
-         shell_quote(CORVANEPDF_CLI) + " " + arguments;
-}
-
 TEST(Cli, ArgumentErrorsExitWithTwoHelpAndString2byteWithZero) {
   ScratchDir dir("cli");
   const struct {
@@ -41,7 +34,7 @@ TEST(Cli, ArgumentErrorsExitWithTwoHelpAndString2byteWithZero) {
       {"string2byte " + shell_quote("\xC3\xA9\xE2\x82\xAC"), 0, "233 128\n", true},
   };
   for (const auto& c : cases) {
-    const CommandResult r = run_command(corvanepdf(dir, c.arguments));
+    const CommandResult r = run_without_terminal(dir.path(), CORVANEPDF_CLI, c.arguments);
     EXPECT_EQ(r.exit_code, c.want_exit) << c.arguments << "\n" << r.output;
     EXPECT_TRUE(c.exact ? r.output == c.want_output : contains(r.output, c.want_output))
         << c.arguments << "\n" << r.output;
@@ -60,39 +53,36 @@ std::string sanitizer_preload() {
 
 TEST(Cli, PythonExampleCreatesTheObjectWithoutARegistration) {
   ScratchDir dir("cli");
-  const std::string python = sanitizer_preload() + "CORVANE_HKLM=" + shell_quote((dir / "hklm.reg").string()) +
-                             " CORVANE_HKCU=" + shell_quote((dir / "hkcu.reg").string()) +
-                             " CORVANEPDF_LIBRARY=" + shell_quote(CORVANEPDF_LIBRARY) +
-                             " python3 " +
-                             shell_quote(std::string(CORVANE_SOURCE_DIR) + "/examples/edit_from_python.py");
-
-  CommandResult r = run_command(python);
+  const auto python = [&dir](const std::string& arguments) {
+    return run_without_terminal(dir.path(), "python3",
+                                shell_quote(std::string(CORVANE_SOURCE_DIR) + "/examples/edit_from_python.py") + arguments,
+                                sanitizer_preload() + "CORVANEPDF_LIBRARY=" + shell_quote(CORVANEPDF_LIBRARY));
+  };
+  CommandResult r = python("");
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_TRUE(contains(r.output, "pdfloaded: False\n")) << r.output;
   EXPECT_TRUE(contains(r.output, "reason: I am the author of this document\n")) << r.output;
   EXPECT_TRUE(contains(r.output, "string2byte('AB'): 65 66\n")) << r.output;
 
   // A signed file that cannot be written: signit stays true, lasterror says why.
-  r = run_command(corvanepdf(dir, "settings set UniqueContainerName " +
-                                      shell_quote(unique_container_of("Alex Signer"))));
-  ASSERT_EQ(r.exit_code, 0) << r.output;
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
   const std::string out = (dir / "missing" / "out.pdf").string();
-  r = run_command(python + " " + shell_quote(fixture_pdf("plain.pdf").string()) + " " + shell_quote(out));
+  r = python(" " + shell_quote(fixture_pdf("plain.pdf").string()) + " " + shell_quote(out));
   EXPECT_EQ(r.exit_code, 1) << r.output;  // nothing was written
   EXPECT_TRUE(contains(r.output, "signit: True\nlasterror: the signed file could not be written to " + out))
       << r.output;
+  EXPECT_TRUE(contains(r.output, "\nlasterrorcode: NOT_WRITTEN\n")) << r.output;
 
-  r = run_command(python + " " + shell_quote((dir / "missing.pdf").string()) + " " +
-                  shell_quote((dir / "out.pdf").string()));
+  r = python(" " + shell_quote((dir / "missing.pdf").string()) + " " + shell_quote((dir / "out.pdf").string()));
   EXPECT_EQ(r.exit_code, 1) << r.output;
   EXPECT_TRUE(contains(r.output, "signit: False\nlasterror: the document could not be opened: no such file: " +
-                                     (dir / "missing.pdf").string() + "\n"))
+                                     (dir / "missing.pdf").string() + "\nlasterrorcode: NO_SUCH_FILE\n"))
       << r.output;
   // A file that is not a PDF: what the engine said of it.
-  r = run_command(python + " " + shell_quote(fixture_pdf("not-a-pdf.pdf").string()) + " " +
-                  shell_quote((dir / "out.pdf").string()));
+  r = python(" " + shell_quote(fixture_pdf("not-a-pdf.pdf").string()) + " " + shell_quote((dir / "out.pdf").string()));
   EXPECT_EQ(r.exit_code, 1) << r.output;
   EXPECT_TRUE(contains(r.output, "lasterror: the document could not be opened: not a PDF the engine can read (")) << r.output;
+  EXPECT_TRUE(contains(r.output, "\nlasterrorcode: NOT_PDF\n")) << r.output;
 }
 
 TEST(Cli, RegisterFailsWhenNoHiveCanBeWritten) {

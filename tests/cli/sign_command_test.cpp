@@ -24,11 +24,6 @@
 namespace corvane::test {
 namespace {
 
-// The user hive of `dir` holding `values` (lines of a .reg file).
-void write_user_hive(const ScratchDir& dir, const std::string& values) {
-  write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf", values));
-}
-
 CommandResult sign(const ScratchDir& dir, const std::string& arguments, const std::string& redirections = "</dev/null") {
   return run_without_terminal(dir.path(), CORVANEPDF_CLI, "sign " + arguments, "", redirections);
 }
@@ -72,7 +67,7 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    write_user_hive(dir, c.settings);
+    write_user_hive(dir.path(), c.settings);
     const CommandResult r = sign(dir, c.arguments);
     EXPECT_EQ(r.exit_code, 1) << r.output;
     EXPECT_TRUE(r.output.starts_with("corvanepdf: ")) << r.output;
@@ -84,7 +79,7 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
 
 TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
   ScratchDir dir("sign-command");
-  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")) +
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")) +
                            reg_value("signtext", "1"));
   const auto out = dir / "out.pdf";
   const std::string arguments = shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(out.string());
@@ -116,7 +111,7 @@ TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
 
 TEST(SignCommand, StandardInputIntoStandardOutputThroughAPipeOrAFile) {
   ScratchDir dir("sign-stdio");
-  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
   const std::string plain = shell_quote(fixture_pdf("plain.pdf").string());
   const auto out = dir / "out.pdf";
   for (const std::string& redirections :
@@ -175,7 +170,7 @@ bool holds_file_under(pid_t pid, const std::filesystem::path& folder) {
 
 TEST(SignCommand, ARunEndedByASignalLeavesNothingInItsTemporaryFolder) {
   ScratchDir dir("sign-signals");
-  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
   const auto tmp = dir / "tmp";
   std::filesystem::create_directory(tmp);
   // A batch waits for the lock of an input whose signed file is another
@@ -219,7 +214,7 @@ TEST(SignCommand, ARunEndedByASignalLeavesNothingInItsTemporaryFolder) {
 
 TEST(SignCommand, BatchSignsEveryGoodFileDespiteABadOne) {
   ScratchDir dir("sign-batch");
-  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
   // The output folder is made, with its parents.
   std::string arguments;
   for (const char* name : {"plain.pdf", "not-a-pdf.pdf", "annots-form.pdf", "xref-stream.pdf", "ghostscript.pdf"})
@@ -240,7 +235,7 @@ TEST(SignCommand, BatchSignsEveryGoodFileDespiteABadOne) {
 
 TEST(SignCommand, BatchNeverWritesOverAnInput) {
   ScratchDir dir("sign-batch-inputs");
-  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
   // "a-signed.pdf" is an input and also where "a.pdf" would be signed to.
   const std::string original = read_file(fixture_pdf("annots-form.pdf"));
   std::filesystem::copy_file(fixture_pdf("plain.pdf"), dir / "a.pdf");
@@ -263,7 +258,7 @@ int valid_signatures(const std::filesystem::path& pdf) {
 
 TEST(SignCommand, TwoRunsIntoOneFileAtOnceKeepBothSignatures) {
   ScratchDir dir("sign-in-place");
-  write_user_hive(dir, "");
+  write_user_hive(dir.path(), "");
   constexpr int kFiles = 10;
   // Appending, and the mode judged from the file (the second run finds the
   // first one's signature).
@@ -293,7 +288,7 @@ TEST(SignCommand, TwoRunsIntoOneFileAtOnceKeepBothSignatures) {
 
 TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
   ScratchDir dir("sign-in-place-wait");
-  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
   const auto file = dir / "c.pdf";
   // What another run left: a signed file.
   ASSERT_EQ(sign(dir, "-q " + shell_quote(fixture_pdf("annots-form.pdf").string()) + " -o " +
@@ -353,9 +348,9 @@ enum class Outcome { kSigned, kRefused };
 TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
   ScratchDir dir("hostile-input");
   // user.ini goes into the scratch folder.
-  write_file(dir / "hklm.reg", reg_file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf",
+  write_file(dir / "hklm.reg", reg_file(kMachineKey,
                                         reg_value("path", dir.path().string() + "/")));
-  write_user_hive(dir, reg_value("UniqueContainerName", unique_container_of("Alex Signer")) +
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")) +
                            reg_value("signtext", "1"));
   const std::string plain = read_file(fixture_pdf("plain.pdf"));
   const std::string good = one_page_pdf("", {});

@@ -102,7 +102,7 @@ class TokenTest : public ::testing::Test {
     return count;
   }
   void settings(const std::string& values) const {
-    write_file(dir_ / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf", values));
+    write_user_hive(dir_.path(), values);
   }
   // Copies of plain.pdf named `names` and the options that sign them with
   // two workers into dir_/out.

@@ -17,11 +17,6 @@ std::int64_t number_at(const std::string& text, std::size_t& at) {
   return value;
 }
 
-std::string bytes_from_hex(const std::string& hex) {
-  const auto bytes = platform::bytes_from_hex(hex).value_or(std::vector<std::uint8_t>{});
-  return std::string(bytes.begin(), bytes.end());
-}
-
 }  // namespace
 
 std::string pdfsig_report(const std::filesystem::path& pdf, const std::string& password) {
@@ -50,16 +45,26 @@ std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file
   return range;
 }
 
+std::string covered_bytes(const std::string& file, const std::array<std::int64_t, 4>& range) {
+  return file.substr(0, static_cast<std::size_t>(range[1])) +
+         file.substr(static_cast<std::size_t>(range[2]), static_cast<std::size_t>(range[3]));
+}
+
+std::string slot_bytes(const std::string& file, const std::array<std::int64_t, 4>& range) {
+  const auto hex = std::string_view(file).substr(static_cast<std::size_t>(range[1]) + 1,
+                                                 static_cast<std::size_t>(range[2] - range[1] - 2));
+  const auto bytes = platform::bytes_from_hex(hex).value_or(std::vector<std::uint8_t>{});
+  return std::string(bytes.begin(), bytes.end());
+}
+
 std::string openssl_problems(const std::string& file, const std::array<std::int64_t, 4>& range,
                              const std::filesystem::path& ca_file) {
   const auto [a, b, c, d] = range;
   if (a != 0 || b < 1 || c <= b + 1 || c + d > static_cast<std::int64_t>(file.size()))
     return "byte range outside the file";
   ScratchDir scratch("cms");
-  write_file(scratch / "signature.der",
-             bytes_from_hex(file.substr(static_cast<std::size_t>(b) + 1, static_cast<std::size_t>(c - b - 2))));
-  write_file(scratch / "content.bin", file.substr(0, static_cast<std::size_t>(b)) +
-                                          file.substr(static_cast<std::size_t>(c), static_cast<std::size_t>(d)));
+  write_file(scratch / "signature.der", slot_bytes(file, range));
+  write_file(scratch / "content.bin", covered_bytes(file, range));
   const auto result = run_command(
       "openssl cms -verify -binary -inform DER -in " + shell_quote((scratch / "signature.der").string()) +
       " -content " + shell_quote((scratch / "content.bin").string()) + " -CAfile " +
@@ -67,12 +72,7 @@ std::string openssl_problems(const std::string& file, const std::array<std::int6
   return result.exit_code == 0 ? std::string() : result.output;
 }
 
-int trailer_size(const std::string& file) {
-  const std::size_t key = file.rfind("/Size ");
-  if (key == std::string::npos) return -1;
-  std::size_t at = key + 6;
-  return static_cast<int>(number_at(file, at));
-}
+int trailer_size(const std::string& file) { return static_cast<int>(last_number_after(file, "/Size ")); }
 
 std::string xref_problems(const std::string& file) {
   std::string problems;

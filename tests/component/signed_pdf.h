@@ -19,6 +19,10 @@ int page_count(const std::filesystem::path& pdf, const std::string& password);
 
 // The four numbers of the last /ByteRange in the file.
 std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file);
+// The bytes `range` covers, and the bytes of its slot (the DER signature
+// and the zeros padding it).
+std::string covered_bytes(const std::string& file, const std::array<std::int64_t, 4>& range);
+std::string slot_bytes(const std::string& file, const std::array<std::int64_t, 4>& range);
 // `openssl cms -verify` of the signature in the slot over the bytes the
 // ranges cover, against `ca_file` (the fixture CA when empty); its output
 // when it fails, else "".

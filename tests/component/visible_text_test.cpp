@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "component/bytes.h"
+
 namespace corvane::component {
 namespace {
 
@@ -81,6 +83,16 @@ TEST(StampBox, WholeNumberPartsGiveCornerWidthAndHeight) {
 
   for (const char* bad : {"", "400.000 60.000 500.000", "a b c d", "400.000  60.000 500.000 10.000"})
     EXPECT_FALSE(stamp_box(bad, parts)) << '"' << bad << '"';
+}
+
+// The stamp box takes each corner's part before the first comma or point.
+TEST(IntegerPart, CutsAtTheFirstPointOrCommaWithCommaWinning) {
+  const struct {
+    const char* text;
+    const char* want;
+  } cases[] = {{"400.000", "400"}, {"12,5", "12"},  {"1.5,2", "1.5"}, {"1,5.2", "1"},
+               {"77", "77"},       {"", ""},        {".5", ""},       {"-3.9", "-3"}};
+  for (const auto& c : cases) EXPECT_EQ(integer_part(c.text), c.want) << c.text;
 }
 
 TEST(WholePoints, RoundsHalvesToEven) {

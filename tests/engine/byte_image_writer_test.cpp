@@ -34,10 +34,10 @@ const std::vector<Input>& inputs() {
       {"incremental update",
        [](const ScratchDir& d) {
          return written(d / "update.pdf",
-                        append_update(read_file(fixture_pdf("plain.pdf")),
-                                      {{4, pdf_stream("BT /F1 24 Tf 72 720 Td (Updated page) Tj ET")},
-                                       {7, "<< /Title (Updated) >>"}},
-                                      "/Info 7 0 R "));
+                        with_update(read_file(fixture_pdf("plain.pdf")),
+                                    {{4, pdf_stream("BT /F1 24 Tf 72 720 Td (Updated page) Tj ET")},
+                                     {7, "<< /Title (Updated) >>"}},
+                                    "/Info 7 0 R"));
        }},
       {"odd structure", [](const ScratchDir& d) { return written(d / "odd.pdf", odd_pdf(/*rotated=*/false)); }},
       {"first branch of the page tree without pages",

@@ -9,12 +9,6 @@ namespace corvane::engine::test {
 
 namespace {
 
-std::string xref_entry(std::size_t offset) {
-  char entry[21];
-  std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-  return entry;
-}
-
 std::vector<std::string> split_lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -59,26 +53,6 @@ void check_body(int number, const std::string& body, std::vector<std::string>& p
 std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes) {
   corvane::test::write_file(file, bytes);
   return file;
-}
-
-std::string append_update(const std::string& original,
-                          const std::vector<std::pair<int, std::string>>& replaced,
-                          const std::string& trailer_extra) {
-  const std::size_t start = original.rfind("startxref\n") + 10;
-  const std::string previous = original.substr(start, original.find('\n', start) - start);
-  const std::size_t size_at = original.rfind("/Size ") + 6;
-  int size = std::stoi(original.substr(size_at));
-  std::string pdf = original;
-  std::string table = "xref\n0 1\n0000000000 65535 f \n";
-  for (const auto& [number, body] : replaced) {
-    table += std::to_string(number) + " 1\n" + xref_entry(pdf.size());
-    pdf += std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
-    size = std::max(size, number + 1);
-  }
-  const std::size_t xref = pdf.size();
-  pdf += table + "trailer\n<< /Size " + std::to_string(size) + " /Root 1 0 R /Prev " + previous +
-         " " + trailer_extra + ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return pdf;
 }
 
 std::string odd_pdf(bool rotated) {

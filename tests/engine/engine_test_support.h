@@ -19,6 +19,7 @@ using corvane::test::pdf_stream;
 using corvane::test::qpdf_problems;
 using corvane::test::read_file;
 using corvane::test::ScratchDir;
+using corvane::test::with_update;
 using corvane::test::write_file;
 
 // A PDF whose object i + 1 is objects[i] (the text between the "obj" and
@@ -29,11 +30,6 @@ using corvane::test::make_pdf;
 inline constexpr char kHelvetica[] = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
 // Writes `bytes` to `file`; the file's path.
 std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes);
-// `original` with an incremental update appended that gives object
-// numbers `replaced` new bodies (and adds any numbers past the old /Size).
-std::string append_update(const std::string& original,
-                          const std::vector<std::pair<int, std::string>>& replaced,
-                          const std::string& trailer_extra = "");
 // A one-page document with what the layout has to normalise: an indirect
 // form with /NeedAppearances and a field reference to a missing object,
 // an indirect /Annots array holding a direct annotation, a binary string

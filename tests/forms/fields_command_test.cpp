@@ -65,6 +65,11 @@ TEST(FieldsCommand, AddsEmptyFieldsAsOneUpdateThatQpdfReads) {
 TEST(FieldsCommand, RefusesWithOneLineAndWritesNothing) {
   ScratchDir dir("fields-refused");
   const std::string form = q(fixture_pdf("annots-form.pdf")) + " -o " + q(dir / "out.pdf");
+  const CommandResult certified =
+      run_without_terminal(dir.path(), CORVANEPDF_CLI,
+                           "sign --append --certify 1 --cert 'Alex Signer' " + q(fixture_pdf("plain.pdf")) + " -o " +
+                               q(dir / "p1.pdf"));
+  ASSERT_EQ(certified.exit_code, 0) << certified.output;
   const struct {
     std::string arguments;
     int exit_code;
@@ -82,6 +87,8 @@ TEST(FieldsCommand, RefusesWithOneLineAndWritesNothing) {
       {q(fixture_pdf("annots-form.pdf")) + " --name A --page 1 --rect 1,1,9,9", 2, "--output is required"},
       {q(fixture_pdf("enc-aes-256.pdf")) + " -o " + q(dir / "out.pdf") + " --name A --page 1 --rect 1,1,9,9", 1,
        "password"},
+      {q(dir / "p1.pdf") + " -o " + q(dir / "out.pdf") + " --name A --page 1 --rect 0,0,0,0", 1,
+       "allows no changes (/DocMDP /P 1)"},
   };
   for (const auto& c : cases) {
     const CommandResult result = fields(dir, "add " + c.arguments);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/hex.h"
 #include "tests/support/test_support.h"
 #include "tests/verify/verify_test_support.h"
 
@@ -10,15 +11,8 @@ namespace {
 
 using Action = verify::FieldLocks::Action;
 
-std::string hex(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (const std::uint8_t byte : bytes) text += {kHex[byte >> 4], kHex[byte & 15]};
-  return text;
-}
-
 TEST(SignatureFields, ListsNamesPagesSignersLocksAndCertification) {
-  const std::string cms = hex(test::openssl_sign("signed bytes", "signer", "sha256"));
+  const std::string cms = platform::lower_hex(test::openssl_sign("signed bytes", "signer", "sha256"));
   test::ScratchDir dir("forms");
   test::write_file(dir / "form.pdf", test::make_pdf({
       // 1: the form: a parent field "form" that lists itself among its kids,
@@ -37,12 +31,12 @@ TEST(SignatureFields, ListsNamesPagesSignersLocksAndCertification) {
       "<< /Subtype /Widget /Parent 11 0 R /Rect [0 0 50 50] >>",
       // 8: signed and certifying, signer from the CMS, time from /M.
       "<< /FT /Sig /T (Approver) /Subtype /Widget /Rect [0 0 0 0] /V 9 0 R >>",
-      "<< /Type /Sig /Contents <" + cms + "> /M (D:20261204140507+01'00') /Name (Someone Else)"
+      "<< /Type /Sig /Contents <" + cms + "> /M (D:20261204140507+01'00')"
       " /Reference [<< /TransformMethod /DocMDP /TransformParams << /P 2 /V /1.2 >> >>] >>",
       // 10: a text field is no signature field.
       "<< /FT /Tx /T (Amount) /V (12) >>",
       "<< /T (Seller) /Parent 6 0 R /Kids [7 0 R] /Lock << /Action /Include /Fields [(Buyer)] >> >>",
-      // 12: signed without a CMS the reader understands: /Name tells who.
+      // 12: signed as /Name says (its message is not read).
       "<< /FT /Sig /T (Witness) /V << /Type /Sig /Contents <00> /Name (Robin) >> >>",
   }));
 

@@ -1,9 +1,6 @@
 #include "platform/ldap_directory.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "tests/identity/slapd_server.h"
 #include "tests/support/test_support.h"
@@ -76,19 +73,13 @@ TEST(LdapDirectory, TakesTheBindDnFromTheEnvironmentElseTheUsersLdaprc) {
 
 TEST(LdapDirectory, ADownOrSilentServerGivesNoRoot) {
   // The silent one accepts connections but never answers: time-outs end the wait.
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 4), 0);
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  for (const int port : {test::free_loopback_port(), static_cast<int>(ntohs(address.sin_port))}) {
+  const test::BackgroundProgram silent({"python3", "-c",
+                                        "import socket, sys; s = socket.create_server(('127.0.0.1', 0)); "
+                                        "print(s.getsockname()[1], flush=True); sys.stdin.read()"});
+  for (const int port : {test::free_loopback_port(), std::stoi(silent.first_line())}) {
     LdapSettings settings{test::loopback_ldap_uri(port), 1, 1};
     EXPECT_EQ(LdapDirectory(settings).open_root(), nullptr) << port;
   }
-  ::close(listener);
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 // program. It never talks to anything outside the machine.
 #pragma once
 
-#include <sys/types.h>
-
-#include <filesystem>
+#include <memory>
 #include <string>
+
+#include "tests/support/test_support.h"
 
 namespace corvane::test {
 
@@ -25,16 +25,12 @@ class SlapdServer {
 
   const std::string& uri() const { return uri_; }
 
-  ~SlapdServer();
-
  private:
-  SlapdServer() = default;
   bool start(int port);
-  void stop();
 
-  std::filesystem::path folder_;
+  std::unique_ptr<ScratchDir> folder_;  // outlives the program using it
+  std::unique_ptr<BackgroundProgram> program_;
   std::string uri_;
-  pid_t pid_ = -1;
 };
 
 // A loopback TCP port on which nothing listens right now.

@@ -13,9 +13,6 @@
 
 namespace corvane::test {
 
-inline constexpr char kMachineKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf";
-inline constexpr char kUserKey[] = "HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf";
-
 // Both hive files in a scratch folder, named by CORVANE_HKLM / CORVANE_HKCU.
 struct ScratchHives {
   explicit ScratchHives(const std::string& label) : dir(label) {}

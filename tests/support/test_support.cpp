@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cctype>
@@ -139,6 +140,37 @@ std::string make_pdf(const std::vector<std::string>& objects, const std::string&
 std::string pdf_stream(const std::string& data, const std::string& dictionary) {
   return "<< " + dictionary + (dictionary.empty() ? "" : " ") + "/Length " + std::to_string(data.size()) +
          " >>\nstream\n" + data + "\nendstream";
+}
+
+long last_number_after(const std::string& pdf, const std::string& key) {
+  const std::size_t at = pdf.rfind(key);
+  return at == std::string::npos ? -1 : std::stol(pdf.substr(at + key.size()));
+}
+
+std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
+                        const std::string& trailer_extra) {
+  std::string out = pdf;
+  if (!out.ends_with("\n")) out += "\n";
+  std::string table = "xref\n";
+  auto size = static_cast<int>(last_number_after(pdf, "/Size "));
+  for (const UpdateObject& object : objects) {
+    char entry[40];
+    if (object.body.empty()) {
+      std::snprintf(entry, sizeof entry, "0000000000 %05d f \n", object.generation + 1);
+    } else {
+      std::snprintf(entry, sizeof entry, "%010zu %05d n \n", out.size(), object.generation);
+      out += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n" + object.body +
+             "\nendobj\n";
+    }
+    table += std::to_string(object.number) + " 1\n" + entry;
+    size = std::max(size, object.number + 1);
+  }
+  const std::size_t xref = out.size();
+  out += table + "trailer\n<< /Size " + std::to_string(size) + " /Root " +
+         std::to_string(last_number_after(pdf, "/Root ")) + " 0 R /Prev " +
+         std::to_string(last_number_after(pdf, "startxref\n")) + " " + trailer_extra + " >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return out;
 }
 
 std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password) {

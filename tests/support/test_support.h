@@ -79,6 +79,21 @@ bool wait_for_file_lock(const std::filesystem::path& path, bool waiting);
 std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
 // A stream object's body holding `data`; `dictionary` adds entries.
 std::string pdf_stream(const std::string& data, const std::string& dictionary = "");
+// One object of a hand-made update: "N G obj" with `body`; an empty body
+// frees the object instead.
+struct UpdateObject {
+  int number;
+  std::string body;
+  int generation = 0;
+};
+// `pdf` with an incremental update holding `objects`: a cross-reference
+// table for them, a trailer with the last /Root, /Prev, a /Size above every
+// object number, and `trailer_extra`.
+std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
+                        const std::string& trailer_extra = "");
+// The number behind the last `key` of `pdf` (" /Root 1 0 R" gives 1); -1
+// when there is none.
+long last_number_after(const std::string& pdf, const std::string& key);
 
 // `qpdf --check` of a file: its output when qpdf reports an error or a
 // warning, else "".
@@ -101,11 +116,18 @@ inline bool in_child(const std::function<bool()>& fn, bool as_nobody = false) {
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
+inline constexpr char kMachineKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf";
+inline constexpr char kUserKey[] = "HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf";
 // A hive file as the registry editor exports it: `values` (lines such as
 // reg_value gives) under the key `key` ("HKEY_CURRENT_USER\\...").
 std::string reg_file(const std::string& key, const std::string& values);
 // One text value line of a hive file.
 std::string reg_value(const std::string& name, const std::string& value);
+// Writes dir/hkcu.reg (the user hive run_without_terminal names) holding
+// `values` under the pdf key.
+inline void write_user_hive(const std::filesystem::path& dir, const std::string& values) {
+  write_file(dir / "hkcu.reg", reg_file(kUserKey, values));
+}
 
 // Compares `actual` byte for byte with the golden file tests/<relative>;
 // CORVANE_UPDATE_GOLDEN=1 rewrites the file instead (review the diff).

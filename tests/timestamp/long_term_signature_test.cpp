@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/hex.h"
 #include "tests/component/signed_pdf.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
@@ -59,28 +60,21 @@ class TsaServer {
 // line `arguments` with `environment` ("NAME=VALUE ...").
 CommandResult corvanepdf(const ScratchDir& dir, const std::string& values, const std::string& arguments,
                          const std::string& environment = "") {
-  write_file(dir / "hkcu.reg",
-             reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
-                      reg_value("UniqueContainerName", unique_container_of("Alex Signer")) + values));
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")) + values);
   return run_without_terminal(dir.path(), CORVANEPDF_CLI, arguments, environment);
 }
 
-// The DER signature in the file's slot (trailing padding ignored by DER).
-std::vector<std::uint8_t> signature_of(const std::string& file) {
+// The signature in the file's slot with its padding (which DER readers
+// ignore); "" without a slot.
+std::string signature_of(const std::string& file) {
   const auto range = byte_range_of(file);
-  if (!range) return {};
-  const auto begin = static_cast<std::size_t>((*range)[1]) + 1;
-  return bytes_from_hex(file.substr(begin, static_cast<std::size_t>((*range)[2]) - 1 - begin));
+  return range ? slot_bytes(file, *range) : "";
 }
 
 std::string sha256_hex(const void* data, std::size_t size) {
-  unsigned char digest[32];
-  unsigned int length = 0;
-  EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr);
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) (hex += kHex[digest[i] >> 4]) += kHex[digest[i] & 15];
-  return hex;
+  std::uint8_t digest[32];
+  EVP_Digest(data, size, digest, nullptr, EVP_sha256(), nullptr);
+  return platform::lower_hex(digest);
 }
 
 // What `openssl ts -verify` says of the timestamp token `token` (DER) over
@@ -111,9 +105,9 @@ struct CmsFacts {
   std::string signature_value_sha256;    // hex
 };
 
-CmsFacts read_cms(const std::vector<std::uint8_t>& der) {
+CmsFacts read_cms(const std::string& der) {
   CmsFacts facts;
-  const unsigned char* in = der.data();
+  const auto* in = reinterpret_cast<const unsigned char*>(der.data());
   std::unique_ptr<CMS_ContentInfo, decltype(&CMS_ContentInfo_free)> cms(
       d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(der.size())), &CMS_ContentInfo_free);
   if (!cms) return facts;
@@ -281,18 +275,17 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
 // The hex SHA-256 of the bytes the file's last byte ranges cover.
 std::string ranges_sha256(const std::string& file) {
   const auto range = byte_range_of(file);
-  if (!range) return {};
-  const std::string covered = file.substr(0, static_cast<std::size_t>((*range)[1])) +
-                              file.substr(static_cast<std::size_t>((*range)[2]), static_cast<std::size_t>((*range)[3]));
+  const std::string covered = range ? covered_bytes(file, *range) : "";
   return sha256_hex(covered.data(), covered.size());
 }
 
 // The DER object at the start of `bytes`, without the zeros after it.
-std::string der_object(const std::vector<std::uint8_t>& bytes) {
-  const unsigned char* in = bytes.data();
+std::string der_object(const std::string& bytes) {
+  const auto* start = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* in = start;
   std::unique_ptr<ASN1_TYPE, decltype(&ASN1_TYPE_free)> object(d2i_ASN1_TYPE(nullptr, &in, static_cast<long>(bytes.size())),
                                                                &ASN1_TYPE_free);
-  return object ? std::string(bytes.begin(), bytes.begin() + (in - bytes.data())) : std::string();
+  return object ? bytes.substr(0, static_cast<std::size_t>(in - start)) : std::string();
 }
 
 TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
@@ -414,7 +407,7 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
 TEST(LongTermSignature, DocumentTimestampsIntoTheirOwnFileLoseNothing) {
   ScratchDir dir("timestamp-in-place");
   const TsaServer tsa(dir / "tsa");
-  write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf", ""));
+  write_user_hive(dir.path(), "");
   // Two runs at once on each of ten files: each file holds both timestamps.
   constexpr int kFiles = 10;
   std::vector<std::string> runs;

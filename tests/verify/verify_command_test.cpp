@@ -56,8 +56,7 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
     ASSERT_EQ(run_command("chown -h nobody " + shell_quote((dir / "their-link.pdf").string())).exit_code, 0);
   }
   // Our own signature on a page tree whose /Kids lead back to its root.
-  write_file(dir / "hkcu.reg", reg_file("HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf",
-                                        reg_value("UniqueContainerName", unique_container_of("Alex Signer"))));
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
   write_file(dir / "looping-pages.pdf",
              make_pdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 2 0 R] /Count 1 >>",
                        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"}));

@@ -11,6 +11,8 @@
 #include <map>
 #include <string_view>
 
+#include "platform/hex.h"
+
 namespace corvane::test {
 
 void sign_with_peer(const std::filesystem::path& in, const std::filesystem::path& out, const std::string& nick,
@@ -38,13 +40,34 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
   return {der.begin(), der.end()};
 }
 
+namespace {
+
+constexpr std::string_view kRangePlaceholder = "[0 0000000000 0000000000 0000000000]";
+constexpr std::size_t kSlotBytes = 8192;
+
+// Puts the ranges around the slot of `slot_bytes` bytes at `slot` into the
+// first placeholder at or after `from`, and the openssl signature of what
+// they cover into the slot.
+void sign_in_place(std::string& pdf, std::size_t from, std::size_t slot, std::size_t slot_bytes, const std::string& key,
+                   const std::string& md, const std::string& flags = "") {
+  const std::size_t slot_end = slot + 2 * slot_bytes + 2;
+  char ranges[64];
+  std::snprintf(ranges, sizeof ranges, "[0 %010zu %010zu %010zu]", slot, slot_end, pdf.size() - slot_end);
+  pdf.replace(pdf.find(kRangePlaceholder, from), kRangePlaceholder.size(), ranges);
+  const std::vector<std::uint8_t> der = openssl_sign(pdf.substr(0, slot) + pdf.substr(slot_end), key, md, flags);
+  EXPECT_LE(der.size(), slot_bytes);
+  const std::string hex = platform::lower_hex(der).substr(0, 2 * slot_bytes);
+  pdf.replace(slot + 1, hex.size(), hex);
+}
+
+}  // namespace
+
 std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md,
                                  const std::string& flags) {
-  const std::string range_placeholder = "[0 0000000000 0000000000 0000000000]";
   std::string field_list;
   std::vector<std::string> objects = {"", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
                                       "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>",
-                                      "<" + std::string(2 * slot_bytes, '0') + ">", range_placeholder};
+                                      "<" + std::string(2 * slot_bytes, '0') + ">", std::string(kRangePlaceholder)};
   for (int i = 0; i < fields; ++i) {
     field_list += std::to_string(objects.size() + 1) + " 0 R ";
     objects.push_back("<< /T (sig" + std::to_string(i) +
@@ -53,66 +76,15 @@ std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::
   }
   objects[0] = "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [" + field_list + "] /SigFlags 3 >> >>";
   std::string pdf = make_pdf(objects);
-  const std::size_t slot = pdf.find("\n<00") + 1;
-  const std::size_t slot_end = slot + 2 * slot_bytes + 2;
-  char ranges[64];
-  std::snprintf(ranges, sizeof ranges, "[0 %010zu %010zu %010zu]", slot, slot_end, pdf.size() - slot_end);
-  pdf.replace(pdf.find(range_placeholder), range_placeholder.size(), ranges);
-  const std::vector<std::uint8_t> der = openssl_sign(pdf.substr(0, slot) + pdf.substr(slot_end), key, md, flags);
-  EXPECT_LE(der.size(), slot_bytes);
-  for (std::size_t i = 0; i < der.size() && i < slot_bytes; ++i) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    pdf[slot + 1 + 2 * i] = kHex[der[i] >> 4];
-    pdf[slot + 2 + 2 * i] = kHex[der[i] & 15];
-  }
+  sign_in_place(pdf, 0, pdf.find("\n<00") + 1, slot_bytes, key, md, flags);
   return pdf;
-}
-
-namespace {
-
-constexpr std::string_view kRangePlaceholder = "[0 0000000000 0000000000 0000000000]";
-constexpr std::size_t kSlotBytes = 8192;
-
-}  // namespace
-
-long last_number_after(const std::string& pdf, const std::string& key) {
-  const std::size_t at = pdf.rfind(key);
-  return at == std::string::npos ? -1 : std::stol(pdf.substr(at + key.size()));
-}
-
-int last_object_number(const std::string& pdf) { return static_cast<int>(last_number_after(pdf, "/Size ")) - 1; }
-
-std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
-                        const std::string& trailer_extra) {
-  std::string out = pdf;
-  if (!out.ends_with("\n")) out += "\n";
-  std::string table = "xref\n";
-  int size = last_object_number(pdf) + 1;
-  for (const UpdateObject& object : objects) {
-    char entry[40];
-    if (object.body.empty()) {
-      std::snprintf(entry, sizeof entry, "0000000000 %05d f \n", object.generation + 1);
-    } else {
-      std::snprintf(entry, sizeof entry, "%010zu %05d n \n", out.size(), object.generation);
-      out += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n" + object.body +
-             "\nendobj\n";
-    }
-    table += std::to_string(object.number) + " 1\n" + entry;
-    size = std::max(size, object.number + 1);
-  }
-  const std::size_t xref = out.size();
-  out += table + "trailer\n<< /Size " + std::to_string(size) + " /Root " +
-         std::to_string(last_number_after(pdf, "/Root ")) + " 0 R /Prev " +
-         std::to_string(last_number_after(pdf, "startxref\n")) + " " + trailer_extra + " >>\nstartxref\n" +
-         std::to_string(xref) + "\n%%EOF\n";
-  return out;
 }
 
 std::string with_packed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                                const std::vector<UpdateObject>& packed) {
   std::string out = pdf;
   if (!out.ends_with("\n")) out += "\n";
-  int size = last_object_number(pdf) + 1;
+  auto size = static_cast<int>(last_number_after(pdf, "/Size "));
   for (const auto* list : {&objects, &packed})
     for (const UpdateObject& object : *list) size = std::max(size, object.number + 1);
   const int stream_number = size, xref_number = size + 1;
@@ -161,17 +133,8 @@ std::string signature_dictionary(const std::string& extra) {
 std::string with_signed_update(const std::string& pdf, const std::vector<UpdateObject>& objects, const std::string& key,
                                const std::string& trailer_extra) {
   std::string out = with_update(pdf, objects, trailer_extra);
-  const std::size_t slot = out.find("/Contents <" + std::string(64, '0'), pdf.size()) + 10;
-  const std::size_t slot_end = slot + 2 * kSlotBytes + 2;
-  char ranges[64];
-  std::snprintf(ranges, sizeof ranges, "[0 %010zu %010zu %010zu]", slot, slot_end, out.size() - slot_end);
-  out.replace(out.find(kRangePlaceholder, pdf.size()), kRangePlaceholder.size(), ranges);
-  const std::vector<std::uint8_t> der = openssl_sign(out.substr(0, slot) + out.substr(slot_end), key, "sha256");
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (std::size_t i = 0; i < der.size() && i < kSlotBytes; ++i) {
-    out[slot + 1 + 2 * i] = kHex[der[i] >> 4];
-    out[slot + 2 + 2 * i] = kHex[der[i] & 15];
-  }
+  sign_in_place(out, pdf.size(), out.find("/Contents <" + std::string(64, '0'), pdf.size()) + 10, kSlotBytes, key,
+                "sha256");
   return out;
 }
 

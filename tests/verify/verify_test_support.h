@@ -30,20 +30,6 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
 std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md,
                                  const std::string& flags = "");
 
-// One object of a hand-made update: "N G obj" with `body`; an empty body
-// frees the object instead.
-struct UpdateObject {
-  int number;
-  std::string body;
-  int generation = 0;
-};
-
-// `pdf` with an incremental update holding `objects`: a cross-reference
-// table for them, a trailer with the last /Root, /Prev, a /Size above every
-// object number, and `trailer_extra`.
-std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
-                        const std::string& trailer_extra = "");
-
 // with_update through a cross-reference stream, with `packed` stored in
 // an object stream (numbered one above every other object) instead of as
 // objects of their own.
@@ -59,12 +45,6 @@ std::string signature_dictionary(const std::string& extra = "");
 // over the whole resulting file.
 std::string with_signed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                                const std::string& key = "signer", const std::string& trailer_extra = "");
-
-// The highest object number of `pdf`'s last trailer /Size, minus one.
-int last_object_number(const std::string& pdf);
-// The number behind the last `key` of `pdf` (" /Root 1 0 R" gives 1); -1
-// when there is none.
-long last_number_after(const std::string& pdf, const std::string& key);
 
 // A command run like run_command, with the peak memory (resident set) of
 // the processes it waited for, in KiB.

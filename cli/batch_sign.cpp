@@ -12,6 +12,7 @@
 
 #include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
+#include "settings/log.h"
 
 namespace corvane::cli {
 namespace {
@@ -126,13 +127,13 @@ int run_batch(const SignOptions& options) {
   // The store is opened once before the workers start, so that a token's
   // PIN prompt and warnings come before the progress line (every worker
   // then uses that login).
-  const RunLog log(/*per_thread=*/true);
   {
+    const settings::LogCapture log;
     corvanepdf::edit probe;
     probe.containername(options.cert);
     std::string nothing;
     (void)probe.sign(nothing);
-    for (const auto& warning : warning_messages(log.lines())) std::cerr << "corvanepdf: " << warning << "\n";
+    for (const auto& warning : log.warnings()) std::cerr << "corvanepdf: warning: " << warning << "\n";
   }
   Progress progress(total);
   std::atomic<std::size_t> next{0};
@@ -141,11 +142,7 @@ int run_batch(const SignOptions& options) {
     for (std::size_t i; (i = next++) < total;) {
       const std::string& input = options.inputs[i];
       progress.started(input);
-      if (problems[i].empty()) {
-        log.clear();
-        problems[i] = sign_file(options.request(input, outputs[i]), [&log] { return log.lines(); },
-                                verbose_printer(options));
-      }
+      if (problems[i].empty()) problems[i] = sign_file(options.request(input, outputs[i]), verbose_printer(options));
       progress.finished(input, problems[i]);
     }
   };

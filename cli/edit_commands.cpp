@@ -32,7 +32,6 @@ namespace {
 void run_sign_one(const SignOptions& options) {
   const StandardStreams streams(options.inputs.front(), options.output);
   if (!streams.error().empty()) fail(streams.error());
-  const RunLog log;
   SignRequest request = options.request(streams.input(), streams.output());
   request.input_name = streams.shown(request.input);
   // -v shows the log lines with the names the user gave.
@@ -43,7 +42,7 @@ void run_sign_one(const SignOptions& options) {
       for (const auto& line : lines) shown.push_back(streams.shown(line));
       printer(shown);
     };
-  std::string problem = sign_file(request, [&log] { return log.lines(); }, print_lines);
+  std::string problem = sign_file(request, print_lines);
   if (problem.empty()) problem = streams.deliver();
   if (!problem.empty()) fail(streams.shown(problem));
   if (options.quiet || streams.output_is_stdout()) return;

@@ -5,6 +5,7 @@
 #include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
 #include "platform/in_place_lock.h"
+#include "settings/log.h"
 #include "verify/form_signatures.h"
 
 namespace corvane::cli {
@@ -36,8 +37,8 @@ std::optional<bool> choose_mode(const SignRequest& request, std::size_t earlier)
 }  // namespace
 
 std::string sign_file(const SignRequest& request,
-                      const std::function<std::vector<std::string>()>& log_lines,
                       const std::function<void(const std::vector<std::string>&)>& run_lines) {
+  const settings::LogCapture log;
   if (std::string problem = sign_precheck(request.input, request.output, !request.cert.empty()); !problem.empty())
     return problem;
   // Signing a file into itself: locked before the mode is chosen from the
@@ -74,14 +75,14 @@ std::string sign_file(const SignRequest& request,
     document.appendmode(true);
   }
   const bool signed_ok = document.signit();
-  const auto lines = log_lines();
-  if (run_lines) run_lines(lines);
-  for (const auto& warning : warning_messages(lines)) std::cerr << "corvanepdf: " << warning << "\n";
+  if (run_lines) run_lines(log.lines());
+  for (const auto& warning : log.warnings()) std::cerr << "corvanepdf: warning: " << warning << "\n";
   if (signed_ok && request.field.empty() && form.empty_fields.size() == 1)
     std::cerr << "corvanepdf: " << shown_input(request) << ": the prepared signature field \"" << form.empty_fields.front()
               << "\" was left empty; sign it with --field \"" << form.empty_fields.front() << "\"\n";
-  if (signed_ok) return write_message(request.output, lines);
-  if (std::string problem = failure_message(request.input, lines); !problem.empty()) return problem;
+  const RunFailure failure{document.last_error_code(), document.last_error(), document.last_error_cause()};
+  if (signed_ok) return failure.code == CPDF_ERROR_NOT_WRITTEN ? failure_message(request.input, request.output, failure) : "";
+  if (std::string problem = failure_message(request.input, request.output, failure); !problem.empty()) return problem;
   if (!document.pdfeditloaded()) return "the PDF engine is not available";
   if (!document.pdfloaded())
     return "cannot open " + request.input + " (not a readable PDF, or a wrong or missing password)";

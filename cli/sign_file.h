@@ -30,18 +30,16 @@ struct SignRequest {
 
 // Sets the properties as a host would, then signs. A run into its own
 // input holds its lock (platform/in_place_lock.h) from before it looks at
-// the input. An input that already
-// holds signatures is appended to unless --rebuild was given (a line on
-// stderr says so), and --rebuild on such an input warns that the earlier
-// signatures will no longer cover the file. A prepared field (--field) is
-// always appended to; a line says so when the run would have rebuilt. What
-// can be checked
-// before is checked before; a failed run is explained from the diagnostic
-// lines of its thread, which `log_lines` reads once the run is over. The
-// lines also go to `run_lines` when it is given (-v). "" when the file was
-// signed, else one line saying why not.
+// the input. An input that already holds signatures is appended to unless
+// --rebuild was given (a line on stderr says so), and --rebuild on such an
+// input warns that the earlier signatures will no longer cover the file. A
+// prepared field (--field) is always appended to; a line says so when the
+// run would have rebuilt. What can be checked before is checked before; a
+// failed run is explained from its failure's kind and message
+// (last_error_code, last_error). The run's warnings go to stderr, and its
+// diagnostic lines (those of this thread) to `run_lines` when it is given
+// (-v). "" when the file was signed, else one line saying why not.
 [[nodiscard]] std::string sign_file(const SignRequest& request,
-                                    const std::function<std::vector<std::string>()>& log_lines,
                                     const std::function<void(const std::vector<std::string>&)>& run_lines);
 
 }  // namespace corvane::cli

@@ -9,8 +9,8 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/sign_messages.h"
 #include "doctimestamp/document_timestamp.h"
+#include "settings/log.h"
 
 namespace corvane::cli {
 namespace {
@@ -25,7 +25,7 @@ struct TimestampOptions {
 };
 
 void run_timestamp(const TimestampOptions& options) {
-  const RunLog log;
+  const settings::LogCapture log;
   const auto print_log = [&log, &options] {
     if (options.verbose)
       for (const std::string& line : log.lines()) std::cerr << line << "\n";

@@ -15,7 +15,7 @@ using platform::DispId;
 using platform::InvokeKind;
 using platform::Variant;
 
-enum class MemberKind { kBoolProperty, kTextProperty, kReadOnlyTextProperty, kMethod };
+enum class MemberKind { kBoolProperty, kTextProperty, kReadOnlyTextProperty, kReadOnlyCodeProperty, kMethod };
 
 struct Member {
   const char* name;
@@ -47,7 +47,13 @@ constexpr Member kMembers[] = {
     {"ltv", CPDF_DISPID_LTV, MemberKind::kTextProperty, 0},
     {"certifylevel", CPDF_DISPID_CERTIFYLEVEL, MemberKind::kTextProperty, 0},
     {"fieldname", CPDF_DISPID_FIELDNAME, MemberKind::kTextProperty, 0},
+    {"lasterrorcode", CPDF_DISPID_LASTERRORCODE, MemberKind::kReadOnlyCodeProperty, 0},
 };
+
+// The published numbers are the component's own.
+static_assert(CPDF_ERROR_NOT_PDF == static_cast<int>(platform::ErrorCode::kNotPdf) &&
+              CPDF_ERROR_NOT_WRITTEN == static_cast<int>(platform::ErrorCode::kNotWritten) &&
+              CPDF_ERROR_BAD_OPTION == static_cast<int>(platform::ErrorCode::kBadOption));
 
 const Member* find_member(DispId id) {
   for (const Member& m : kMembers)
@@ -78,6 +84,12 @@ bool EditObject::invoke(DispId id, InvokeKind kind, std::span<Variant> args, Var
   if (member == nullptr) return fail(error, CallError::Kind::kNoSuchMember, "Unknown member");
   const std::string name = member->name;
 
+  if (member->kind == MemberKind::kReadOnlyCodeProperty) {
+    if (kind == InvokeKind::kPropertyPut) return fail(error, CallError::Kind::kNoSuchMember, name + " is read-only");
+    if (!args.empty()) return fail(error, CallError::Kind::kBadArgumentCount, name + " takes no arguments");
+    result = Variant(static_cast<std::int32_t>(edit_.lasterrorcode));
+    return true;
+  }
   if (member->kind != MemberKind::kMethod) {
     // appendmode reads the setting until a host sets it.
     bool append = id == CPDF_DISPID_APPENDMODE && edit_.append_mode();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -17,7 +18,7 @@ namespace corvane::engine {
 
 namespace {
 
-using Entries = std::vector<std::pair<std::string, QPDFObjectHandle>>;
+using Entries = std::map<std::string, QPDFObjectHandle>;
 using TextEntries = std::vector<std::pair<std::string, std::string>>;
 
 constexpr std::string_view kBinaryMarker = "%\xE2\xE3\xCF\xD3\n";
@@ -64,18 +65,10 @@ bool is_absent(QPDFObjectHandle& value) {
   }
 }
 
-// A dictionary's entries in key order, without direct nulls (references
-// are looked at when written). The entries are read as they are stored:
-// qpdf's key list would read every object they refer to, and build a set.
-Entries entries_of(QPDFObjectHandle dictionary, bool skip_length) {
-  Entries entries;
-  for (auto& [key, value] : dictionary.getDictAsMap()) {
-    if (skip_length && key == "/Length") continue;
-    if (!value.isIndirect() && value.isNull()) continue;
-    entries.emplace_back(key, value);
-  }
-  return entries;
-}
+// A dictionary's entries in key order, read as they are stored: qpdf's key
+// list would read every object they refer to, and build a set. Direct nulls
+// and references to missing objects are left out when written.
+Entries entries_of(QPDFObjectHandle dictionary) { return dictionary.getDictAsMap(); }
 
 std::string pdf_version(QPDF& qpdf) {
   std::string version = qpdf.getPDFVersion();
@@ -265,19 +258,8 @@ class ImageWriter {
     announced_fields_ = QPDFObjectHandle::newArray(fields);
     form["/Fields"] = announced_fields_;
     form["/SigFlags"] = QPDFObjectHandle::newInteger(3);
-    Entries entries = entries_of(root_, /*skip_length=*/false);
-    bool placed = false;
-    for (auto& entry : entries) {
-      if (entry.first == "/AcroForm") {
-        entry.second = QPDFObjectHandle::newDictionary(form);
-        placed = true;
-      }
-    }
-    if (!placed) {
-      auto at = entries.begin();
-      while (at != entries.end() && at->first < "/AcroForm") ++at;
-      entries.emplace(at, "/AcroForm", QPDFObjectHandle::newDictionary(form));
-    }
+    Entries entries = entries_of(root_);
+    entries["/AcroForm"] = QPDFObjectHandle::newDictionary(form);
     return entries;
   }
 
@@ -369,7 +351,7 @@ class ImageWriter {
           write_stream(object);
           break;
         case ::ot_dictionary:
-          write_dictionary_lines(entries_of(object, /*skip_length=*/false), nullptr);
+          write_dictionary_lines(entries_of(object), nullptr);
           break;
         default:
           write_direct(object);
@@ -382,8 +364,9 @@ class ImageWriter {
   }
 
   // "<<" LF, one entry per line, ">>" LF; `length`, when given, is written
-  // as /Length in key order, and `texts` (sorted), when given, in key order
-  // in place of the entries of their keys.
+  // as /Length in key order in place of the entry's own, and `texts`
+  // (sorted), when given, in key order in place of the entries of their
+  // keys.
   void write_dictionary_lines(const Entries& entries, const long long* length, const TextEntries* texts = nullptr) {
     append(out_, "<<\n");
     if (current_ == 2 && page_entries_at_ == kNone) page_entries_at_ = out_.size();
@@ -395,6 +378,7 @@ class ImageWriter {
         write_length_line(*length);
         length_done = true;
       }
+      if (length && key == "/Length") continue;
       for (; text != texts_end && text->first <= key; ++text) write_text_line(*text);
       if (texts && std::binary_search(texts->begin(), texts_end, key,
                                       [](const auto& a, const auto& b) { return key_of(a) < key_of(b); }))
@@ -542,7 +526,7 @@ class ImageWriter {
     }
     const std::string& data = cipher == Cipher::kNone ? data_ : encrypted;
     const long long length = static_cast<long long>(data.size());
-    write_dictionary_lines(entries_of(dictionary, /*skip_length=*/true), &length);
+    write_dictionary_lines(entries_of(dictionary), &length);
     append(out_, "stream\n");
     append(out_, data);
     append(out_, "\nendstream\n");

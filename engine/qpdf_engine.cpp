@@ -68,7 +68,21 @@ void give_back_free_memory() noexcept {
 QpdfEngine::QpdfEngine() = default;
 QpdfEngine::~QpdfEngine() {
   qpdf_.reset();  // before the file it may read from
+  if (releaser_.joinable()) releaser_.join();
   close_source();
+}
+
+void QpdfEngine::let_go(std::unique_ptr<QPDF> qpdf) noexcept {
+  if (releaser_.joinable()) releaser_.join();
+  auto release = [pdf = std::move(qpdf)]() mutable noexcept {
+    pdf.reset();
+    give_back_free_memory();
+  };
+  try {
+    releaser_ = std::thread(std::move(release));
+  } catch (...) {
+    release();  // no thread to be had: let go of it here
+  }
 }
 
 void QpdfEngine::close_source() noexcept {
@@ -145,6 +159,7 @@ QPDF& QpdfEngine::document() {
                                                 : "no document is open");
   }
   if (!qpdf_) {
+    if (releaser_.joinable()) releaser_.join();
     qpdf_ = open_source(password_);
     for (const Stamp& stamp : stamps_) {
       add_text_stamp(*qpdf_, find_first_page(*qpdf_), stamp.box, stamp.text, stamp.opacity);
@@ -266,19 +281,17 @@ bool QpdfEngine::WriteSignedDocument(const AddedObjectsFn& added, std::vector<st
     // stamp and the rewritten table.
     const std::size_t source = source_size();
     options.expected_size = source + source / 4 + kAddedRoom;
-    QPDFObjectHandle page = find_first_page(qpdf);
     SignedImage image;
     try {
-      image = write_signed_image(qpdf, page, options, added);
+      image = write_signed_image(qpdf, find_first_page(qpdf), options, added);
     } catch (...) {
       // The half-written document is emptied: it is read again when needed.
       qpdf_.reset();
       throw;
     }
-    // Writing emptied the parsed document; what it took is handed back to
-    // the system before the caller holds the file.
-    qpdf_.reset();
-    give_back_free_memory();
+    // Writing emptied the parsed document; it is let go of (and what it
+    // took handed back to the system) beside the rest of the run.
+    let_go(std::move(qpdf_));
     encryption_ = options.encryption ? kStandardHandler : kNotEncrypted;
     file = std::move(image.bytes);
     layout = image.layout;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/encryption.h"
@@ -80,6 +81,10 @@ class QpdfEngine final : public PdfEngine {
   QPDF& document();
   // Forgets the document's file and what was drawn on it.
   void close_source() noexcept;
+  // Destroys `qpdf` on a thread of its own (a parsed document is many small
+  // blocks, whose release takes a while); the next reading of the source
+  // and the engine's end wait for it.
+  void let_go(std::unique_ptr<QPDF> qpdf) noexcept;
 
   struct Stamp {
     StampBox box;
@@ -101,6 +106,7 @@ class QpdfEngine final : public PdfEngine {
   std::optional<KeptEncryption> kept_;
   bool write_encrypted_ = false;
   std::vector<std::string> diagnostics_;
+  std::thread releaser_;
 };
 
 }  // namespace corvane::engine

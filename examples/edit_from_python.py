@@ -42,8 +42,9 @@ def main(argv):
             print("signit:", signed)
             # Why signit failed, or why the signed file was not written ("" when all went well).
             print("lasterror:", edit.last_error)
-            # Signed but not written (lasterror says why) is a failure too.
-            return 0 if signed and not edit.last_error else 1
+            # Its kind, for a program to act on (NOT_WRITTEN: signed, but not written).
+            print("lasterrorcode:", edit.last_error_code.name)
+            return 0 if edit.last_error_code == corvanepdf.ErrorCode.NONE else 1
         return 0
 
 

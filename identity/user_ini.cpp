@@ -134,7 +134,7 @@ void ini_write(const std::string& ini, std::string_view section, std::string_vie
   }
   std::string why;
   if (!platform::profile_write_string(ini, platform::trim_blanks(section), key_arg, value_arg, &why))
-    settings::log_line(std::string(kNotUpdated) + ini + ": " + why);
+    settings::log_warning(std::string(kNotUpdated) + ini + ": " + why);
 }
 
 }  // namespace corvane::identity

@@ -17,10 +17,11 @@ knowing it. The library is loaded from $CORVANEPDF_LIBRARY when that is set,
 else as libcorvanepdf.so.1 from the system's library path.
 """
 import ctypes
+import enum
 import json
 import os
 
-__all__ = ["Edit", "Error", "load_library", "verify"]
+__all__ = ["Edit", "Error", "ErrorCode", "load_library", "verify"]
 
 PROGID = "corvanepdf.edit"
 _VT_EMPTY, _VT_I4, _VT_R8, _VT_TEXT, _VT_BOOL, _VT_BYTES = 0, 3, 5, 8, 11, 0x2011
@@ -51,6 +52,28 @@ class Error(RuntimeError):
     def __init__(self, message, status):
         super().__init__("%s (0x%08X)" % (message, status & 0xFFFFFFFF))
         self.status = status
+
+
+class ErrorCode(enum.IntEnum):
+    """The kind of failure of the last signit (CpdfErrorCode of
+    corvanepdf/abi.h), as Edit.last_error_code gives it."""
+    NONE = 0
+    FAILED = 1
+    NO_SUCH_FILE = 2
+    NOT_PDF = 3
+    PASSWORD_MISSING = 4
+    PASSWORD_REFUSED = 5
+    CERTIFICATE_NOT_FOUND = 6
+    TOKEN_LOGIN = 7
+    TIMESTAMP_AUTHORITY = 8
+    VALIDATION_DATA = 9
+    CERTIFICATE_REVOKED = 10
+    CHANGED_WHILE_SIGNING = 11
+    NOT_WRITTEN = 12
+    ENGINE_UNAVAILABLE = 13
+    DOCUMENT_LAYOUT = 14
+    SIGNING_FAILED = 15
+    BAD_OPTION = 16
 
 
 _library = None
@@ -131,10 +154,11 @@ _PROPERTIES = {
     "pdfeditloaded": "read: the PDF engine is loaded",
     "pdfloaded": "read: the document at pdfpath is open",
     "lasterror": "read: why the last signit failed or its file was not written ('' after a success)",
+    "lasterrorcode": "read: the kind of that failure as a number (see ErrorCode; 0 after a success)",
 }
 # Switches take True/False (also 1/0, "1"/"0", or "" for the setting's value).
 _SWITCHES = {"dontencrypt", "appendmode", "pades", "ltv"}
-_READ_ONLY = {"pdfeditloaded", "pdfloaded", "lasterror"}
+_READ_ONLY = {"pdfeditloaded", "pdfloaded", "lasterror", "lasterrorcode"}
 
 
 def _switch_value(name, value):
@@ -227,6 +251,16 @@ class Edit:
             return self._get("lasterror")
         except AttributeError:
             return load_library().corvanepdf_last_error().decode("utf-8", "replace")
+
+    @property
+    def last_error_code(self):
+        """The kind of the last signit's failure, an ErrorCode (NONE after a
+        full success; FAILED for a kind this module does not know)."""
+        code = self._get("lasterrorcode")
+        try:
+            return ErrorCode(code)
+        except ValueError:
+            return ErrorCode.FAILED
 
     def call(self, name, *args):
         """Calls method `name` with `args` (str, bytes, bool, int, float) and

@@ -1,10 +1,6 @@
 #include "settings/log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -54,32 +50,33 @@ void prepare(LogState& state) {
   }
 }
 
-// Appends the time-stamped line to the file named by CORVANE_LOG_COPY, with
-// one write, so that lines of several threads never interleave.
-void copy_line(std::string_view message) {
-  const char* setting = std::getenv("CORVANE_LOG_COPY");
-  if (setting == nullptr || *setting == '\0' || message.empty()) return;
-  std::string_view path = setting;
-  std::string line;
-  if (path.starts_with(kLogCopyPerThread)) {
-    path.remove_prefix(kLogCopyPerThread.size());
-    line = std::to_string(::gettid()) + " ";
-  }
-  line += log_timestamp();
-  line += ": ";
-  line += message;
-  line += '\n';
-  const int fd = ::open(std::string(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  const ssize_t written = ::write(fd, line.data(), line.size());
-  (void)written;
-  ::close(fd);
+LogCapture*& current_capture() {
+  thread_local LogCapture* capture = nullptr;
+  return capture;
 }
 
 }  // namespace
 
+LogCapture::LogCapture() : outer_(current_capture()) { current_capture() = this; }
+LogCapture::~LogCapture() { current_capture() = outer_; }
+
+void LogCapture::add_line(std::string_view message) {
+  if (message.empty()) return;
+  std::string line = log_timestamp();
+  line += ": ";
+  line += message;
+  lines_.push_back(std::move(line));
+}
+
+void log_warning(std::string_view message) {
+  if (LogCapture* capture = current_capture(); capture != nullptr && !message.empty())
+    capture->warnings_.emplace_back(message);
+  log_line(message);
+}
+
 void log_line(std::string_view message) {
-  copy_line(message);
+  LogCapture* capture = current_capture();
+  if (capture != nullptr) capture->add_line(message);
   LogState& state = log_state();
   if (!state.ready) {
     prepare(state);  // this call's message is not written
@@ -100,8 +97,8 @@ void log_line(std::string_view message) {
   if (!platform::invoke_by_name(*state.writer, "logge", platform::InvokeKind::kMethod, args,
                                 result, error)) {
     state.ready = false;  // the next call prepares the log again
-    // The log cannot say it lost a line; the run's own copy can.
-    copy_line("the log line was lost: " + error.description);
+    // The log cannot say it lost a line; a capture can.
+    if (capture != nullptr) capture->add_line("the log line was lost: " + error.description);
   }
 }
 

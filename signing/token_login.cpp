@@ -143,7 +143,7 @@ std::string log_in(PK11SlotInfo* slot, Logins& state, std::set<PinDigest>& refus
   const std::string token = PK11_GetTokenName(slot);
   if (pin_locked(slot)) return "the PIN of token " + token + " is locked";
   const std::string warning = pin_warning(slot, token);
-  if (!warning.empty()) settings::log_line(warning);
+  if (!warning.empty()) settings::log_warning(warning);
   std::string pin;
   const std::string prompt =
       (warning.empty() ? "" : warning + "\n") + "PIN for token \"" + token + "\": ";

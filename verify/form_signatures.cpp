@@ -1,10 +1,5 @@
 #include "verify/form_signatures.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdint>
 #include <limits>
 #include <set>
@@ -12,7 +7,8 @@
 #include <qpdf/QPDF.hh>
 
 #include "engine/first_page.h"
-#include "platform/safe_open.h"
+#include "verify/byte_source.h"
+#include "verify/pdf_input.h"
 
 namespace corvane::verify {
 namespace {
@@ -58,24 +54,16 @@ QPDFObjectHandle first_page(QPDF& pdf) {
 FormSignatures look_at_form_signatures(const std::string& path, const std::string& password) {
   FormSignatures out;
   try {
-    // Never through another user's link, never waiting on a FIFO.
-    const int fd = platform::open_regular(path, O_RDONLY, 0, nullptr);
-    if (fd < 0) return out;
+    // Never through another user's link, never waiting on a FIFO; read in
+    // blocks (a file stream would cost an lseek and a read per object).
+    const FileByteSource file(path);
     // No PDF this large can be signed, and reading one whose end is not a
     // PDF's would scan it whole: the signing run refuses it from its size.
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || status.st_size > std::numeric_limits<std::int32_t>::max()) {
-      ::close(fd);
+    if (!file.is_open() || file.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
       return out;
-    }
-    FILE* file = ::fdopen(fd, "rb");
-    if (file == nullptr) {
-      ::close(fd);
-      return out;
-    }
-    QPDF pdf;
-    pdf.setSuppressWarnings(true);
-    pdf.processFile(path.c_str(), file, /*close_file=*/true, password.c_str());
+    const OpenedPdf opened = open_pdf(file, file.size(), password);
+    if (!opened.pdf) return out;
+    QPDF& pdf = *opened.pdf;
     QPDFObjectHandle fields = pdf.getRoot().getKey("/AcroForm").getKey("/Fields");
     std::set<QPDFObjGen> seen;
     if (fields.isArray())

@@ -146,6 +146,15 @@ uint32_t corvanepdf_release(CpdfDispatch* object) {
 
 const char* corvanepdf_last_error(void) { return corvane::component::server::last_error.c_str(); }
 
+int32_t corvanepdf_last_error_code(CpdfDispatch* edit) {
+  CpdfVariant code;
+  corvanepdf_variant_init(&code);
+  if (corvanepdf_get_property(edit, "lasterrorcode", &code) < 0) return CPDF_ERROR_FAILED;
+  const int32_t value = code.vt == CPDF_VT_I4 ? code.value.i4 : CPDF_ERROR_FAILED;
+  corvanepdf_variant_clear(&code);
+  return value;
+}
+
 void corvanepdf_free_unused_libraries(void) {
   using namespace corvane::component::server;
   std::lock_guard lock(libraries_mutex);

@@ -56,6 +56,10 @@ CORVANEPDF_PROPERTY(std::string, fieldname)
 
 bool edit::signit() { return impl_ && impl_->object.signit(); }
 std::string edit::last_error() const { return impl_ ? impl_->object.lasterror : std::string(); }
+CpdfErrorCode edit::last_error_code() const {
+  return impl_ ? static_cast<CpdfErrorCode>(impl_->object.lasterrorcode) : CPDF_ERROR_NONE;
+}
+std::string edit::last_error_cause() const { return impl_ ? impl_->object.lasterrorcause : std::string(); }
 
 std::vector<std::uint8_t> edit::string2byte(std::string& stringword) {
   if (!impl_) return std::vector<std::uint8_t>(1, 0);

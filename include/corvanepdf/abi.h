@@ -78,7 +78,7 @@ static const CpdfGuid CPDF_IID_DISPATCH = {
     0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 /* Dispatch ids of `_edit`, in the order of its member table. Every property
- * but lasterror is a get/put pair under one id. */
+ * but lasterror and lasterrorcode is a get/put pair under one id. */
 enum CpdfEditDispId {
   CPDF_DISPID_PDFEDITLOADED = 1,      /* property, Boolean */
   CPDF_DISPID_PDFPATH = 2,            /* property, text */
@@ -102,7 +102,32 @@ enum CpdfEditDispId {
   CPDF_DISPID_TSAURL = 18,            /* property, text: timestamp authority, "" the setting */
   CPDF_DISPID_LTV = 19,               /* property, text: "1" validation data (/DSS), "0" none, "" the setting */
   CPDF_DISPID_CERTIFYLEVEL = 20,      /* property, text: "1" to "3" certify, "0" approval, "" the setting */
-  CPDF_DISPID_FIELDNAME = 21          /* property, text: the empty signature field to sign, "" a new field */
+  CPDF_DISPID_FIELDNAME = 21,         /* property, text: the empty signature field to sign, "" a new field */
+  CPDF_DISPID_LASTERRORCODE = 22      /* read-only property, 32-bit integer: the CpdfErrorCode of
+                                         lasterror; a put fails with CPDF_DISP_E_MEMBERNOTFOUND */
+};
+
+/* The kinds of failure of a signit (the property "lasterrorcode"), so that a
+ * host acts on the kind and shows lasterror's text to people. New kinds may
+ * be added; a host treats a number it does not know as CPDF_ERROR_FAILED. */
+enum CpdfErrorCode {
+  CPDF_ERROR_NONE = 0,                 /* no failure: lasterror is "" */
+  CPDF_ERROR_FAILED = 1,               /* any other failure: lasterror says what */
+  CPDF_ERROR_NO_SUCH_FILE = 2,         /* pdfpath names no file (or is "") */
+  CPDF_ERROR_NOT_PDF = 3,              /* not a PDF the engine can read */
+  CPDF_ERROR_PASSWORD_MISSING = 4,     /* an encrypted document and no pdfpasswd */
+  CPDF_ERROR_PASSWORD_REFUSED = 5,     /* an encrypted document and a wrong pdfpasswd */
+  CPDF_ERROR_CERTIFICATE_NOT_FOUND = 6, /* the selected certificate is not in the store, or none is selected */
+  CPDF_ERROR_TOKEN_LOGIN = 7,          /* a token holding the key could not be logged in to */
+  CPDF_ERROR_TIMESTAMP_AUTHORITY = 8,  /* the timestamp authority failed or answered wrongly */
+  CPDF_ERROR_VALIDATION_DATA = 9,      /* the validation data could not be fetched or added */
+  CPDF_ERROR_CERTIFICATE_REVOKED = 10, /* the fetched validation data says a certificate is revoked */
+  CPDF_ERROR_CHANGED_WHILE_SIGNING = 11, /* another run replaced the input while this one waited */
+  CPDF_ERROR_NOT_WRITTEN = 12,         /* signit answered true, but savepath could not be written */
+  CPDF_ERROR_ENGINE_UNAVAILABLE = 13,  /* the PDF engine could not be created */
+  CPDF_ERROR_DOCUMENT_LAYOUT = 14,     /* a document the run cannot take (its structure, its size) */
+  CPDF_ERROR_SIGNING_FAILED = 15,      /* the key made no signature, or one that does not fit */
+  CPDF_ERROR_BAD_OPTION = 16           /* a property or setting of the run has a value it cannot use */
 };
 
 /* ---- Variants ------------------------------------------------------------ */

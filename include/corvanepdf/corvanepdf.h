@@ -51,8 +51,17 @@ uint32_t corvanepdf_release(CpdfDispatch* object);
  * answered false, or why a signed file could not be written while signit
  * answered true, is the object's own read-only property "lasterror"
  * (corvanepdf_get_property(edit, "lasterror", &text)): it belongs to the
- * object, lasts until its next signit, and is "" after a full success. */
+ * object, lasts until its next signit, and is "" after a full success. Its
+ * kind, for a program to act on, is corvanepdf_last_error_code(edit). */
 const char* corvanepdf_last_error(void);
+
+/* The kind of failure of the last signit of `edit` (a CpdfErrorCode, abi.h:
+ * the object's read-only property "lasterrorcode"), for a host to act on
+ * while lasterror's text is for people: CPDF_ERROR_NONE after a full
+ * success, CPDF_ERROR_NOT_WRITTEN when signit answered true but the signed
+ * file could not be written. CPDF_ERROR_FAILED when `edit` is NULL or has
+ * no such property (corvanepdf_last_error() then says why). */
+int32_t corvanepdf_last_error_code(CpdfDispatch* edit);
 
 /* Unloads the libraries loaded by corvanepdf_create_object whose
  * DllCanUnloadNow answers CPDF_S_OK. */

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "corvanepdf/abi.h"
+
 namespace corvanepdf {
 
 class edit {
@@ -96,6 +98,14 @@ class edit {
   // signed file could not be written; "" after a signit that fully
   // succeeded. Read-only; cleared at the start of every signit.
   std::string last_error() const;
+  // The kind of that failure, for a program to act on (CPDF_ERROR_NONE
+  // when last_error() is ""; abi.h lists the kinds).
+  CpdfErrorCode last_error_code() const;
+  // The part of last_error() that quotes the layer below: the engine's
+  // reason for not reading the document (CPDF_ERROR_NOT_PDF), the file
+  // system's for not writing the signed file (CPDF_ERROR_NOT_WRITTEN); ""
+  // when it quotes none.
+  std::string last_error_cause() const;
   // One byte per character in the component's single-byte code page ('?' for
   // a character it lacks); a one-byte array holding 0 for "". The argument is
   // not changed.

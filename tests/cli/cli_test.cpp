@@ -71,12 +71,18 @@ TEST(Cli, PythonExampleCreatesTheObjectWithoutARegistration) {
   EXPECT_EQ(r.exit_code, 1) << r.output;  // nothing was written
   EXPECT_TRUE(contains(r.output, "signit: True\nlasterror: the signed file could not be written to " + out))
       << r.output;
+  EXPECT_TRUE(contains(r.output, "\nlasterrorcode: NOT_WRITTEN\n")) << r.output;
 
-  // A file that is not a PDF: signit false, and what the engine said of it.
+  r = python(" " + shell_quote((dir / "missing.pdf").string()) + " " + shell_quote((dir / "out.pdf").string()));
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, "signit: False\nlasterror: the document could not be opened: no such file: " +
+                                     (dir / "missing.pdf").string() + "\nlasterrorcode: NO_SUCH_FILE\n"))
+      << r.output;
+  // A file that is not a PDF: what the engine said of it.
   r = python(" " + shell_quote(fixture_pdf("not-a-pdf.pdf").string()) + " " + shell_quote((dir / "out.pdf").string()));
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, "signit: False\nlasterror: the document could not be opened: not a PDF the engine "
-                                 "can read (")) << r.output;
+  EXPECT_TRUE(contains(r.output, "lasterror: the document could not be opened: not a PDF the engine can read (")) << r.output;
+  EXPECT_TRUE(contains(r.output, "\nlasterrorcode: NOT_PDF\n")) << r.output;
 }
 
 TEST(Cli, RegisterFailsWhenNoHiveCanBeWritten) {

@@ -31,3 +31,26 @@ CpdfResult c_host_string2byte(const char* text, uint8_t* out, uint32_t capacity,
   corvanepdf_release(edit);
   return status;
 }
+
+/* Creates corvanepdf.edit, signs `pdfpath` (into no file) and returns the
+ * kind of failure the C interface reports for it; `signed_out` receives
+ * what signit answered. */
+int32_t c_host_signit_error_code(const char* pdfpath, int* signed_out) {
+  CpdfDispatch* edit = NULL;
+  CpdfVariant path;
+  CpdfVariant result;
+  int32_t code = -1;
+  if (!CPDF_SUCCEEDED(corvanepdf_create_object(CPDF_PROGID_EDIT, &edit))) return code;
+  corvanepdf_variant_init(&path);
+  corvanepdf_variant_init(&result);
+  if (CPDF_SUCCEEDED(corvanepdf_variant_set_text(&path, pdfpath)) &&
+      CPDF_SUCCEEDED(corvanepdf_put_property(edit, "pdfpath", &path)) &&
+      CPDF_SUCCEEDED(corvanepdf_call_method(edit, "signit", NULL, 0, &result))) {
+    *signed_out = result.vt == CPDF_VT_BOOL && result.value.boolean == CPDF_TRUE;
+    code = corvanepdf_last_error_code(edit);
+  }
+  corvanepdf_variant_clear(&path);
+  corvanepdf_variant_clear(&result);
+  corvanepdf_release(edit);
+  return code;
+}

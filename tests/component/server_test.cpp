@@ -13,6 +13,7 @@
 #include "platform/hives.h"
 #include "tests/support/test_support.h"
 
+extern "C" int32_t c_host_signit_error_code(const char* pdfpath, int* signed_out);
 extern "C" CpdfResult c_host_string2byte(const char* text, uint8_t* out, uint32_t capacity,
                                          uint32_t* length);
 
@@ -116,6 +117,11 @@ TEST_F(ServerTest, CreationByProgIdThroughTheRegistrationOrThisLibrary) {
   std::uint32_t length = 0;
   ASSERT_EQ(c_host_string2byte("\xE2\x82\xAC!", bytes, sizeof bytes, &length), CPDF_S_OK);
   EXPECT_EQ(std::vector<std::uint8_t>(bytes, bytes + length), (std::vector<std::uint8_t>{0x80, '!'}));
+  // ... and learns why signit failed as a number.
+  int signed_ok = -1;
+  EXPECT_EQ(c_host_signit_error_code((dir_ / "missing.pdf").c_str(), &signed_ok), CPDF_ERROR_NO_SUCH_FILE);
+  EXPECT_EQ(signed_ok, 0);
+  EXPECT_EQ(corvanepdf_last_error_code(nullptr), CPDF_ERROR_FAILED);
 
   // A registration naming a library that is not there.
   ASSERT_TRUE(corvane::platform::hive_write_text(
@@ -269,6 +275,8 @@ TEST(Server, WrongCallsAreRefusedWithTheirCodes) {
       {"signit", CPDF_DISPATCH_PROPERTYPUT, 1, CPDF_DISP_E_MEMBERNOTFOUND},
       {"lasterror", CPDF_DISPATCH_PROPERTYPUT, 1, CPDF_DISP_E_MEMBERNOTFOUND},
       {"lasterror", CPDF_DISPATCH_PROPERTYGET, 0, CPDF_S_OK},
+      {"lasterrorcode", CPDF_DISPATCH_PROPERTYPUT, 1, CPDF_DISP_E_MEMBERNOTFOUND},
+      {"lasterrorcode", CPDF_DISPATCH_PROPERTYGET, 1, CPDF_DISP_E_BADPARAMCOUNT},
       {"string2byte", CPDF_DISPATCH_METHOD, 0, CPDF_DISP_E_BADPARAMCOUNT},
       {"sign", CPDF_DISPATCH_METHOD, 1, CPDF_S_OK},
       {"nosuch", CPDF_DISPATCH_METHOD, 0, CPDF_DISP_E_UNKNOWNNAME},

@@ -61,7 +61,7 @@ class EditTest(unittest.TestCase):
         with corvanepdf.Edit() as edit:
             listed, text = dir(edit), _help_text(corvanepdf.Edit)
             for name in ("pdfpath", "savepath", "pades", "tsaurl", "ltv", "appendmode", "containername",
-                         "certifylevel", "fieldname", "lasterror"):
+                         "certifylevel", "fieldname", "lasterror", "lasterrorcode"):
                 self.assertIn(name, listed)
                 self.assertRegex(text, r"\n \| +%s\n \| +\S" % name)
             # Switches take Booleans, and refuse what a switch cannot be.
@@ -111,6 +111,7 @@ class EditTest(unittest.TestCase):
             edit.pdfpath = os.path.join(FIXTURES, "pdf", "plain.pdf")
             edit.savepath = out
             self.assertTrue(edit.signit(), edit.last_error)
+            self.assertEqual(edit.last_error_code, corvanepdf.ErrorCode.NONE)
         verify = subprocess.run([CLI, "verify", out], capture_output=True, text=True)
         self.assertEqual(verify.returncode, 0, verify.stdout + verify.stderr)
         self.assertIn("Alex Signer", verify.stdout)
@@ -123,6 +124,7 @@ class EditTest(unittest.TestCase):
             self.assertFalse(edit.signit())
             self.assertIsInstance(edit.last_error, str)
             self.assertEqual(edit.last_error, "the document could not be opened: no such file: " + edit.pdfpath)
+            self.assertEqual(edit.last_error_code, corvanepdf.ErrorCode.NO_SUCH_FILE)
 
     def test_verify_reports_unreadable_and_unsigned_files(self):
         cases = [(os.path.join(scratch.name, "missing.pdf"), None, "unreadable"),

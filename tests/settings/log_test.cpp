@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <regex>
+#include <thread>
 
 #include "platform/logme.h"
 #include "platform/object_factory.h"
@@ -46,6 +47,27 @@ TEST_F(LogTest, PreparesThenWritesTimeStampedLines) {
   struct stat st {};
   ASSERT_EQ(::stat(log_file_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(LogTest, CaptureCollectsThisThreadsLinesWithTheLogOff) {
+  set_hive("", logs_);
+  on_fresh_thread([] {
+    LogCapture outer;
+    log_line("first");
+    {
+      LogCapture inner;
+      log_warning("token T: one try left before the PIN locks");
+      std::thread([] { log_line("another thread's"); }).join();
+      EXPECT_EQ(inner.lines().size(), 1u);
+      EXPECT_EQ(inner.warnings(), std::vector<std::string>{"token T: one try left before the PIN locks"});
+    }
+    log_line("");  // nothing
+    log_line("last");
+    ASSERT_EQ(outer.lines().size(), 2u);
+    EXPECT_TRUE(std::regex_match(outer.lines()[0], std::regex("\\d{14}: first"))) << outer.lines()[0];
+    EXPECT_TRUE(outer.lines()[1].ends_with(": last"));
+    EXPECT_TRUE(outer.warnings().empty());
+  });
 }
 
 TEST_F(LogTest, DebugSwitchAndMissingFolder) {

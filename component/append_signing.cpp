@@ -8,9 +8,9 @@
 //
 // The steps that do not depend on the byte layout are the rebuild's: the
 // settings, the visible text's template, the widget's rectangle, the
-// signer's details, the slot sized by a sizing signature, the /ByteRange
+// signer selected and the slot sized without its key, the /ByteRange
 // placeholder filled in, the same signature dictionary entries and log
-// lines.
+// lines, the one signature and the slot filled with it.
 #include <unistd.h>
 
 #include <cstring>
@@ -36,26 +36,6 @@
 
 namespace corvane::component {
 namespace {
-
-// Selects the certificate and records the signer's details, and sizes the
-// slot with a sizing signature when no signature was made yet, as the
-// rebuild does before it lays out the new objects.
-Refusal prepare_signer(SignerState& signer) {
-  const pdfupdate::SignContentFn& sign = code_page_signer();
-  // Each call opens the store: one call that signs serves for selecting,
-  // sizing and refreshing the details alike.
-  std::string answer;
-  if (signer.signatureHexLength == 0)
-    answer = sign(signer, kSizingContent);
-  else
-    (void)sign(signer, "");
-  // A certificate that was named but not found (or a token that refused
-  // its login) is the reason, whatever was signed before.
-  if (!signer.refusal.empty()) return signer.refusal;
-  if (signer.signatureHexLength > 0) return {};
-  return answer.empty() ? "no signature could be made with the selected certificate"
-                        : "no signature could be made: " + one_line(std::move(answer));
-}
 
 // The visible text, when the setting switches it on; logs the box like the
 // rebuild's drawing does.
@@ -114,8 +94,8 @@ void read_first_page_size(QPDF& qpdf, SigningSession& session) {
 // Everything after the document is open: the signature field and its
 // dictionary written as an update into `update`, the slot filled with the
 // signature over the file and the update around it.
-Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::OriginalDocument& document,
-                           incremental::Update& update) {
+Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
+                           incremental::OriginalDocument& document, incremental::Update& update) {
   SigningSession& session = state.session;
   SignerState& signer = state.signer;
 
@@ -128,21 +108,21 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
   read_first_page_size(document.qpdf(), session);
   pdfupdate::computeSignatureRect(session);
 
-  if (Refusal refusal = prepare_signer(signer); !refusal.empty()) return refusal;
+  if (Refusal refusal = select_signer(run, signer); !refusal.empty()) return refusal;
 
   incremental::SignatureFieldRequest request;
   request.name = signer.signerName;
   request.rect = session.signatureRect;
   request.dictionary = [&](const incremental::StringText& string_text) {
-    return pdfupdate::signature_dictionary_body(session, signer, string_text);
+    return pdfupdate::signature_dictionary_body(session, signer, run.kind(), string_text);
   };
   // The certification and the fields' locks are judged before an authority
   // is asked; they choose the field and add what certifies or locks.
   if (Refusal refusal = certification::apply_signature_rules(
-          document, {edit.signatureOptions.certify_level, edit.fieldname}, request);
+          document, {run.request.options.certify_level, edit.fieldname}, request);
       !refusal.empty())
     return refusal;
-  if (Refusal refusal = reserve_timestamp_room(edit, state); !refusal.empty()) return refusal;
+  if (Refusal refusal = reserve_timestamp_room(run); !refusal.empty()) return refusal;
   request.appearance_text = visible_text(edit, state, stamp_enabled);
   incremental::SignatureRevision revision;
   if (Refusal refusal = incremental::build_signature_revision(document, request, revision); !refusal.empty())
@@ -151,7 +131,7 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
 
   update = incremental::write_update(document.base(), revision.objects);
   const std::int64_t file_size = document.base().file_size;
-  const auto width = static_cast<std::size_t>(signer.signatureHexLength + signer.slotReserveHex);
+  const std::size_t width = run.kind().slot_hex;
   incremental::SignatureSlot slot;
   if (Refusal refusal = incremental::find_signature_slot(update, incremental::SignatureRevision::kDictionaryIndex,
                                                          file_size, width, slot);
@@ -168,18 +148,14 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
 
   // The file's bytes are hashed as they are read, block by block, then the
   // update around the slot.
-  signer.contentFeed = [&](const ContentSink& sink) { return incremental::feed_signed_bytes(document, update, slot, sink); };
-  // The feed is signed; the text passed is not.
-  std::string signature = code_page_signer()(signer, kSizingContent);
-  signer.contentFeed = nullptr;
-  if (!signer.refusal.empty()) return signer.refusal;
-  if (Refusal refusal = timestamp_signature(edit, signature); !refusal.empty()) return refusal;
-  if (Refusal refusal = fit_signature(signature, width); !refusal.empty()) return refusal;
-  std::memcpy(update.bytes.data() + slot.slot + 1, signature.data(), signature.size());
+  run.revision.signed_bytes = [&](const ContentSink& sink) {
+    return incremental::feed_signed_bytes(document, update, slot, sink);
+  };
+  run.revision.slot = std::span(update.bytes.data() + slot.slot + 1, width);
+  if (Refusal refusal = build_signature(run, signer); !refusal.empty()) return refusal;
+  if (Refusal refusal = fill_slot(run); !refusal.empty()) return refusal;
   std::string dss;
-  if (Refusal refusal = validation_data_after_update(edit, document, update.bytes,
-                                                     std::string_view(update.bytes).substr(slot.slot + 1, width), dss);
-      !refusal.empty())
+  if (Refusal refusal = validation_data_after_update(run, document, update.bytes, dss); !refusal.empty())
     return refusal;
 
   settings::log_line("signature appended as an incremental update: field \"" + revision.field_name + "\", " +
@@ -192,7 +168,7 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, incremental::Origi
 
 }  // namespace
 
-Refusal append_signature(Edit& edit, ComponentState& state) {
+Refusal append_signature(Edit& edit, ComponentState& state, SigningRun& run) {
   Refusal refusal;
   auto document = open_original(edit, refusal);
   if (!document) return refusal;
@@ -205,7 +181,7 @@ Refusal append_signature(Edit& edit, ComponentState& state) {
   bool made = false;
   const auto make = [&] {
     made = true;
-    refusal = make_signed_update(edit, state, *document, update);
+    refusal = make_signed_update(edit, state, run, *document, update);
     return refusal.empty();
   };
   // The parsed document, no longer needed once the update is signed and

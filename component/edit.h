@@ -15,7 +15,6 @@
 #include <string>
 
 #include "component/bytes.h"
-#include "component/signature_options.h"
 #include "engine/pdf_engine.h"
 #include "platform/refusal.h"
 #include "signing/signer_state.h"
@@ -136,8 +135,6 @@ class Edit {
   std::int32_t secondRangeStart = 0;
   std::int32_t secondRangeLength = 0;
   std::string byteRangeText;
-  // The kind of signature this run makes (read at the start of signit).
-  SignatureOptions signatureOptions;
 
   // Resets the buffer to one zero byte.
   void reset_buffers();

@@ -3,27 +3,24 @@
 // it is written into the slot. Both ask the authority of the run's options;
 // an authority that fails refuses the run.
 #include "component/signit_steps.h"
-#include "platform/hex.h"
 #include "timestamp/signature_timestamp.h"
 
 namespace corvane::component {
 
-Refusal reserve_timestamp_room(Edit& edit, ComponentState& state) {
-  state.signer.slotReserveHex = 0;
-  if (!edit.signatureOptions.tsa) return {};
-  const timestamp::TokenRoom room = timestamp::measure_token_room(*edit.signatureOptions.tsa);
+Refusal reserve_timestamp_room(SigningRun& run) {
+  run.timestamp_hex = 0;
+  if (!run.request.options.tsa) return {};
+  const timestamp::TokenRoom room = timestamp::measure_token_room(*run.request.options.tsa);
   if (!room.refusal.empty()) return room.refusal;
-  state.signer.slotReserveHex = static_cast<std::int32_t>(2 * room.bytes);
+  run.timestamp_hex = 2 * room.bytes;
   return {};
 }
 
-Refusal timestamp_signature(const Edit& edit, std::string& signature_hex) {
-  if (!edit.signatureOptions.tsa) return {};
-  const auto signature = platform::bytes_from_hex(signature_hex);
-  if (!signature) return "the signature to timestamp is not hex text";
-  const timestamp::StampedSignature stamped = timestamp::stamp_signature(*edit.signatureOptions.tsa, *signature);
+Refusal timestamp_signature(SigningRun& run) {
+  if (!run.request.options.tsa) return {};
+  timestamp::StampedSignature stamped = timestamp::stamp_signature(*run.request.options.tsa, run.signature);
   if (!stamped.refusal.empty()) return stamped.refusal;
-  signature_hex = platform::lower_hex(stamped.signature);
+  run.signature = std::move(stamped.signature);
   return {};
 }
 

@@ -43,29 +43,6 @@ Refusal size_refusal(const std::string& path) {
   return {};
 }
 
-// Puts the run's signature kind into the thread's signer state for the
-// run, and takes it out again afterwards, so that `sign` and the runs of
-// other instances make the default signature. A signature of another kind
-// than the last one made has another length: the slot is sized anew.
-class SignatureKindScope {
- public:
-  SignatureKindScope(SignerState& signer, const SignatureOptions& options) : signer_(signer) {
-    if (signer_.cadesAttributes != options.pades) signer_.signatureHexLength = 0;
-    signer_.cadesAttributes = options.pades;
-    signer_.slotReserveHex = 0;
-  }
-  ~SignatureKindScope() {
-    if (signer_.cadesAttributes) signer_.signatureHexLength = 0;
-    signer_.cadesAttributes = false;
-    signer_.slotReserveHex = 0;
-  }
-  SignatureKindScope(const SignatureKindScope&) = delete;
-  SignatureKindScope& operator=(const SignatureKindScope&) = delete;
-
- private:
-  SignerState& signer_;
-};
-
 // A run into its own input goes on with the file another run put there
 // while this one waited, when it appends to it; a rebuild would undo that
 // run's signature, so it is refused.
@@ -156,17 +133,17 @@ bool Edit::signit() {
     return false;
   }
 
-  signatureOptions = read_signature_options(*this);
-  if (!signatureOptions.problem.empty()) {
-    log_refusal(*this, Refusal(signatureOptions.problem).as(ErrorCode::kBadOption));
+  SigningRun run;
+  run.request = {pdfpath, pdfpasswd, savepath, read_signature_options(*this)};
+  if (!run.request.options.problem.empty()) {
+    log_refusal(*this, Refusal(run.request.options.problem).as(ErrorCode::kBadOption));
     return false;
   }
-  const SignatureKindScope kind(state.signer, signatureOptions);
 
   if (append) {
     // The update is written by append_signature itself: the document's
     // bytes are copied from the file, never held here.
-    if (Refusal refusal = append_signature(*this, state); !refusal.empty()) {
+    if (Refusal refusal = append_signature(*this, state, run); !refusal.empty()) {
       log_refusal(*this, refusal);
       return false;
     }
@@ -175,13 +152,18 @@ bool Edit::signit() {
   }
 
   state.session.fieldNames = engine->FieldNames();
-  apply_encryption_and_stamp(*this, state);
-  // The authority's first token sizes the slot before the buffer is made,
-  // which then has room for it beyond the spare bytes.
-  Refusal refusal = reserve_timestamp_room(*this, state);
-  if (refusal.empty()) refusal = lay_out_signed_file(*this, state);
-  if (refusal.empty()) refusal = sign_byte_ranges(*this, state);
-  if (refusal.empty()) refusal = append_validation_data(*this);
+  // The signer is known before the visible text names it; the authority's
+  // first token sizes the slot before the file is laid out, which then has
+  // room for it beyond the spare bytes.
+  Refusal refusal = select_signer(run, state.signer);
+  if (refusal.empty()) {
+    apply_encryption_and_stamp(*this, state);
+    refusal = reserve_timestamp_room(run);
+  }
+  if (refusal.empty()) refusal = lay_out_signed_file(*this, state, run);
+  if (refusal.empty()) refusal = build_signature(run, state.signer);
+  if (refusal.empty()) refusal = fill_slot(run);
+  if (refusal.empty()) refusal = append_validation_data(*this, run);
   if (!refusal.empty()) {
     log_refusal(*this, refusal);
     return false;
@@ -190,7 +172,8 @@ bool Edit::signit() {
   // A file that cannot be written does not change the answer; the log and
   // lasterror say so, and why.
   std::string why;
-  if (!savepath.empty() && !settings::write_file(savepath, documentBytes, /*keep_existing=*/false, &why))
+  if (!run.request.savepath.empty() &&
+      !settings::write_file(run.request.savepath, documentBytes, /*keep_existing=*/false, &why))
     note_unwritten_file(*this, why);
   reset_buffers();
   return true;

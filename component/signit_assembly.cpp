@@ -14,24 +14,15 @@
 namespace corvane::component {
 namespace {
 
-Refusal no_room(const SignerState& signer) {
-  return "the rebuilt document needs more than the " + std::to_string(spare_bytes(signer)) + " spare bytes";
-}
-
-// Without a signature there is nothing to size the slot with or to put in
-// it. `answer` is what signing answered: "" or the store's error text; a
-// lookup that found no certificate to sign with says why itself.
-Refusal no_signature(const SignerState& signer, const std::string& answer) {
-  if (!signer.refusal.empty()) return signer.refusal;
-  if (answer.empty()) return "no signature could be made with the selected certificate";
-  return "no signature could be made: " + one_line(answer);
+Refusal no_room(const SigningRun& run) {
+  return "the rebuilt document needs more than the " + std::to_string(spare_bytes(run)) + " spare bytes";
 }
 
 // The field and the dictionary for the first free object number, as the
-// engine places them; nullopt (and `refusal` says why) when no signature
-// could be made to size the slot.
-std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState& state, std::int32_t first_number,
-                                                      Refusal& refusal) {
+// engine places them; nullopt (and `refusal` says why) when the document
+// cannot be certified.
+std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState& state, const SigningRun& run,
+                                                      std::int32_t first_number, Refusal& refusal) {
   SignerState& signer = state.signer;
   state.session.firstNewObject = first_number;
   // The field's name of an encrypted document is encrypted as the engine
@@ -41,17 +32,13 @@ std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState
     return edit.engine->EncryptString(number, std::string(plain), hex) ? hex : std::string();
   };
   pdfupdate::SignatureObjects objects =
-      pdfupdate::buildSignatureObjects(state.session, signer, code_page_signer(), encrypt_string);
-  if (signer.signatureHexLength == 0) {
-    refusal = no_signature(signer, code_page_signer()(signer, kSizingContent));
-    return std::nullopt;
-  }
+      pdfupdate::buildSignatureObjects(state.session, signer, run.kind(), encrypt_string);
   engine::AddedObjects added;
   // A certification: its reference after the slot and the placeholder (their
   // offsets stay), and the catalog's /Perms naming the dictionary.
-  if (const int level = edit.signatureOptions.certify_level; level > 0) {
+  if (const int level = run.request.options.certify_level; level > 0) {
     certification::RebuiltCertification certified =
-        certification::certify_rebuilt_document(level, edit.pdfpath, edit.pdfpasswd, first_number + 1);
+        certification::certify_rebuilt_document(level, run.request.document, run.request.password, first_number + 1);
     if (!certified.refusal.empty()) {
       refusal = std::move(certified.refusal);
       return std::nullopt;
@@ -69,7 +56,7 @@ std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState
 
 }  // namespace
 
-Refusal lay_out_signed_file(Edit& edit, ComponentState& state) {
+Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run) {
   engine::PdfEngine& engine = *edit.engine;
   (void)engine.CommitChanges();
   edit.reset_buffers();
@@ -79,7 +66,7 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state) {
 
   Refusal refusal;
   const engine::AddedObjectsFn added = [&](std::int32_t first_number) {
-    return signature_objects(edit, state, first_number, refusal);
+    return signature_objects(edit, state, run, first_number, refusal);
   };
   engine::SignedLayout layout;
   const bool written = engine.WriteSignedDocument(added, edit.documentBytes, layout);
@@ -92,10 +79,10 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state) {
 
   // What the signature adds stays within the spare bytes, and every offset
   // of the file within 32 bits.
-  const auto spare = static_cast<std::size_t>(spare_bytes(state.signer));
+  const auto spare = static_cast<std::size_t>(spare_bytes(run));
   if (layout.size - layout.added > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - spare)
     return {ErrorCode::kDocumentLayout, "the document is too large to sign"};
-  if (layout.added > spare) return no_room(state.signer);
+  if (layout.added > spare) return no_room(run);
   if (layout.byte_range_at + pdfupdate::kByteRangePlaceholder.size() > layout.size ||
       layout.slot_at + layout.slot_width + 2 > layout.size)
     return "the PDF engine put the signature's slot outside the file";
@@ -106,8 +93,24 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state) {
   edit.secondRangeLength = static_cast<std::int32_t>(layout.size) - edit.secondRangeStart;
   const std::span placeholder(edit.documentBytes.data() + layout.byte_range_at,
                               pdfupdate::kByteRangePlaceholder.size());
-  return incremental::fill_byte_range(placeholder, 0, edit.contentsStart, edit.secondRangeStart,
-                                      edit.secondRangeLength, edit.byteRangeText);
+  if (Refusal refusal = incremental::fill_byte_range(placeholder, 0, edit.contentsStart, edit.secondRangeStart,
+                                                    edit.secondRangeLength, edit.byteRangeText);
+      !refusal.empty())
+    return refusal;
+
+  // The two ranges are signed where they lie in the file: no copy of the
+  // document is made for signing.
+  ByteBuffer& file = edit.documentBytes;
+  const std::span<const std::uint8_t> first(file.data(), static_cast<std::size_t>(edit.contentsStart));
+  const std::span<const std::uint8_t> second(file.data() + edit.secondRangeStart,
+                                             static_cast<std::size_t>(edit.secondRangeLength));
+  run.revision.signed_bytes = [first, second](const ContentSink& sink) {
+    sink(first);
+    sink(second);
+    return true;
+  };
+  run.revision.slot = std::span(reinterpret_cast<char*>(file.data()) + edit.contentsStart + 1, layout.slot_width);
+  return {};
 }
 
 }  // namespace corvane::component

@@ -1,5 +1,6 @@
-// The stages of a signing run (Edit::signit), each working on the instance's
-// buffers and the thread's component state. Internal to the component.
+// The stages of a signing run (Edit::signit), each working on the run
+// (signing_run.h), the instance's buffers and the thread's component state.
+// Internal to the component.
 //
 // A stage that cannot go on answers a Refusal: the kind of failure and one
 // line saying why the run is refused. An empty Refusal means the run goes
@@ -15,6 +16,7 @@
 
 #include "component/component_state.h"
 #include "component/edit.h"
+#include "component/signing_run.h"
 #include "incremental/original_document.h"
 #include "pdfupdate/signature_objects.h"
 #include "platform/refusal.h"
@@ -26,14 +28,36 @@ namespace corvane::component {
 using platform::ErrorCode;
 using platform::Refusal;
 
+// Selects the certificate (recording the signer's details in `signer`)
+// and sizes the signature without its key.
+[[nodiscard]] Refusal select_signer(SigningRun& run, SignerState& signer);
+
+// With a timestamp authority in the run's options, asks it for a token and
+// reserves room for one (run.timestamp_hex); otherwise reserves none
+// (signature_timestamp_step.cpp).
+[[nodiscard]] Refusal reserve_timestamp_room(SigningRun& run);
+
+// Signs the prepared revision with the certificate's key, once, and adds
+// the authority's token when the options ask for one.
+[[nodiscard]] Refusal build_signature(SigningRun& run, SignerState& signer);
+
+// Writes the signature into the revision's slot as lower-case hex, padded
+// with "0" (DER readers stop at the signature's own length).
+[[nodiscard]] Refusal fill_slot(SigningRun& run);
+
+// With a timestamp authority in the run's options, replaces the signature
+// by the same signature with the authority's token added; otherwise leaves
+// it (signature_timestamp_step.cpp).
+[[nodiscard]] Refusal timestamp_signature(SigningRun& run);
+
 // What the rebuild may add to the document: the grown page object, the two
 // new objects and two new table entries.
 inline constexpr std::int32_t kSpareBytes = 15000;
 // The spare bytes of a run: kSpareBytes, and the room reserved in the slot
-// for a timestamp token (signer.slotReserveHex), which a chain the authority
-// sends along can make larger than kSpareBytes alone.
-[[nodiscard]] inline std::int32_t spare_bytes(const SignerState& signer) {
-  return kSpareBytes + signer.slotReserveHex;
+// for a timestamp token, which a chain the authority sends along can make
+// larger than kSpareBytes alone.
+[[nodiscard]] inline std::int32_t spare_bytes(const SigningRun& run) {
+  return kSpareBytes + static_cast<std::int32_t>(run.timestamp_hex);
 }
 
 // The refusal of an encrypted document when pdfpasswd is empty.
@@ -50,7 +74,7 @@ inline constexpr std::string_view kNoPasswordRefusal = "the document is encrypte
 [[nodiscard]] Refusal why_not_open(Edit& edit);
 
 // signing::signContent for texts that hold PDF bytes (code page, one
-// character per byte). The pipeline and the PDF-update code sign through it.
+// character per byte), through which the visible text looks the signer up.
 [[nodiscard]] const pdfupdate::SignContentFn& code_page_signer();
 
 // Reads the first page's size into pageWidth and pageHeight, in whole
@@ -72,54 +96,34 @@ struct VisibleTextSettings {
 void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 
 // Has the engine write the document into documentBytes with the signature
-// field and dictionary (the slot sized by a signing when its length is not
-// known yet), sets the byte ranges around the slot and writes them over the
-// /ByteRange placeholder (signit_assembly.cpp). Follows
-// reserve_timestamp_room.
-[[nodiscard]] Refusal lay_out_signed_file(Edit& edit, ComponentState& state);
-
-// With a timestamp authority in the run's options, asks it for a token and
-// reserves room for one in the signature slot (signer.slotReserveHex);
-// otherwise reserves none (signature_timestamp_step.cpp).
-[[nodiscard]] Refusal reserve_timestamp_room(Edit& edit, ComponentState& state);
-
-// With a timestamp authority in the run's options, replaces the signature
-// (lower-case hex of a CMS message) by the same signature with the
-// authority's token added; otherwise leaves it.
-[[nodiscard]] Refusal timestamp_signature(const Edit& edit, std::string& signature_hex);
+// field and dictionary (the slot as the run sized it), sets the byte ranges
+// around the slot, writes them over the /ByteRange placeholder and prepares
+// the run's revision: the two ranges and the slot between them
+// (signit_assembly.cpp). Follows reserve_timestamp_room.
+[[nodiscard]] Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run);
 
 // With `ltv` in the run's options, fetches the validation data of the
-// signature in the signed file (documentBytes) and appends to it the update
-// that adds them; otherwise leaves the file (validation_data_step.cpp).
-[[nodiscard]] Refusal append_validation_data(Edit& edit);
+// run's signature in the signed file (documentBytes) and appends to it the
+// update that adds them; otherwise leaves the file (validation_data_step.cpp).
+[[nodiscard]] Refusal append_validation_data(Edit& edit, const SigningRun& run);
 
 // With `ltv` in the run's options, the update (into `dss`) that adds the
-// validation data of the signature `signature_hex` (the slot's text) to
-// `document` followed by `update`, the signature's update not written yet;
-// otherwise leaves `dss` empty (validation_data_step.cpp).
-[[nodiscard]] Refusal validation_data_after_update(const Edit& edit, const incremental::OriginalDocument& document,
-                                                   std::string_view update, std::string_view signature_hex,
-                                                   std::string& dss);
-
-// Checks a signature's hex text against the slot of `width` digits and pads
-// a shorter one with "0" (DER readers stop at the signature's own length).
-[[nodiscard]] Refusal fit_signature(std::string& signature, std::size_t width);
+// validation data of the run's signature to `document` followed by
+// `update`, the signature's update not written yet; otherwise leaves `dss`
+// empty (validation_data_step.cpp).
+[[nodiscard]] Refusal validation_data_after_update(const SigningRun& run, const incremental::OriginalDocument& document,
+                                                   std::string_view update, std::string& dss);
 
 // The append mode's whole run after the document is open: the signature
 // field, its widget and dictionary and the visible text go into an
 // incremental update after the unchanged file, which is signed (and
 // timestamped when the run's options ask for it) where it lies and written
 // to savepath (append_signing.cpp).
-[[nodiscard]] Refusal append_signature(Edit& edit, ComponentState& state);
+[[nodiscard]] Refusal append_signature(Edit& edit, ComponentState& state, SigningRun& run);
 
 // Records that the signed file could not be written to savepath (the run
 // still signed): the log, lasterror and lasterrorcode (kNotWritten) say so,
 // and `why` when known.
 void note_unwritten_file(Edit& edit, const std::string& why);
-
-// Signs the two ranges where they lie in documentBytes (timestamping the
-// signature when the run's options ask for it) and puts the signature into
-// the slot (byte_ranges.cpp).
-[[nodiscard]] Refusal sign_byte_ranges(Edit& edit, ComponentState& state);
 
 }  // namespace corvane::component

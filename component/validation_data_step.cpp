@@ -5,18 +5,14 @@
 // written together, so a server that fails leaves nothing written.
 #include "component/signit_steps.h"
 #include "ltv/dss_update.h"
-#include "platform/hex.h"
 
 namespace corvane::component {
 namespace {
 
-// The update that adds the validation data of `signature_hex` to the signed
-// file `signed_file`.
-Refusal validation_data_update(const Edit& edit, incremental::OriginalDocument& signed_file,
-                               std::string_view signature_hex, std::string& dss) {
-  const auto signature = platform::bytes_from_hex(signature_hex);
-  if (!signature) return "the signature in the signed file is not hex text";
-  ltv::DssUpdate update = ltv::make_dss_update(signed_file, *signature, edit.signatureOptions.fetch);
+// The update that adds the validation data of the run's signature to the
+// signed file `signed_file`.
+Refusal validation_data_update(const SigningRun& run, incremental::OriginalDocument& signed_file, std::string& dss) {
+  ltv::DssUpdate update = ltv::make_dss_update(signed_file, run.signature, run.request.options.fetch);
   if (!update.refusal.empty()) return update.refusal;
   dss = std::move(update.bytes);
   return {};
@@ -24,26 +20,25 @@ Refusal validation_data_update(const Edit& edit, incremental::OriginalDocument& 
 
 }  // namespace
 
-Refusal validation_data_after_update(const Edit& edit, const incremental::OriginalDocument& document,
-                                     std::string_view update, std::string_view signature_hex, std::string& dss) {
+Refusal validation_data_after_update(const SigningRun& run, const incremental::OriginalDocument& document,
+                                     std::string_view update, std::string& dss) {
   dss.clear();
-  if (!edit.signatureOptions.ltv) return {};
+  if (!run.request.options.ltv) return {};
   std::string why;
-  auto signed_file = document.with_update(update, edit.pdfpasswd, why);
+  auto signed_file = document.with_update(update, run.request.password, why);
   if (!signed_file) return "the signed file cannot be read for its validation data: " + why;
-  return validation_data_update(edit, *signed_file, signature_hex, dss);
+  return validation_data_update(run, *signed_file, dss);
 }
 
-Refusal append_validation_data(Edit& edit) {
-  if (!edit.signatureOptions.ltv) return {};
+Refusal append_validation_data(Edit& edit, const SigningRun& run) {
+  if (!run.request.options.ltv) return {};
   ByteBuffer& file = edit.documentBytes;
   std::string why;
-  auto signed_file = incremental::OriginalDocument::in_memory(std::span(file.data(), file.size()), edit.pdfpasswd, why);
+  auto signed_file =
+      incremental::OriginalDocument::in_memory(std::span(file.data(), file.size()), run.request.password, why);
   if (!signed_file) return "the signed file cannot be read for its validation data: " + why;
-  const std::string_view slot(reinterpret_cast<const char*>(file.data()) + edit.contentsStart + 1,
-                              static_cast<std::size_t>(edit.secondRangeStart - edit.contentsStart - 2));
   std::string dss;
-  if (Refusal refusal = validation_data_update(edit, *signed_file, slot, dss); !refusal.empty()) return refusal;
+  if (Refusal refusal = validation_data_update(run, *signed_file, dss); !refusal.empty()) return refusal;
   signed_file.reset();
   file.insert(file.end(), dss.begin(), dss.end());
   return {};

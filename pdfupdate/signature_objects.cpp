@@ -111,22 +111,23 @@ struct SlotPlace {
   std::size_t slot_at = 0;
   std::size_t byte_range_at = 0;
 };
-SlotPlace add_signature_dictionary(std::string& text, std::size_t width, bool with_details, SigningSession& session,
-                                   SignerState& signer, const StringText& string_text = literal_string) {
+SlotPlace add_signature_dictionary(std::string& text, const SignatureKind& kind, bool with_details,
+                                   SigningSession& session, SignerState& signer,
+                                   const StringText& string_text = literal_string) {
   SlotPlace place;
   add_line(text, "<<");
   text += "/Contents ";
   place.slot_at = text.size();
-  // "e" is a hex digit: the slot is a valid string exactly as wide as the
-  // real signature's hex text (and the room reserved for what is added to
-  // the signature later), which later overwrites it in place.
+  // "e" is a hex digit: the slot is a valid string as wide as the longest
+  // signature's hex text (and the room reserved for what is added to the
+  // signature later), which later overwrites it in place.
   text += '<';
-  text.append(width, 'e');
+  text.append(kind.slot_hex, 'e');
   add_line(text, "> ");
   place.byte_range_at = text.size();
   add_line(text, kByteRangePlaceholder);
   if (with_details) add_signature_details(text, session, signer, string_text);
-  add_line(text, signer.cadesAttributes ? "/SubFilter /ETSI.CAdES.detached" : "/SubFilter /adbe.pkcs7.detached");
+  add_line(text, kind.cades ? "/SubFilter /ETSI.CAdES.detached" : "/SubFilter /adbe.pkcs7.detached");
   add_line(text, "/Filter /Adobe.PPKMS");
   add_line(text, "/FT /Sig");
   add_line(text, "/Type /Sig");
@@ -134,40 +135,28 @@ SlotPlace add_signature_dictionary(std::string& text, std::size_t width, bool wi
   return place;
 }
 
-// The slot's width: the signature's hex length and the room reserved for
-// what is added to it later; 0 while the length is unknown.
-std::size_t slot_width(const SignerState& signer) {
-  return signer.signatureHexLength > 0 ? static_cast<std::size_t>(signer.signatureHexLength + signer.slotReserveHex)
-                                       : 0;
-}
-
 }  // namespace
 
-std::string signature_dictionary_body(SigningSession& session, SignerState& signer,
+std::string signature_dictionary_body(SigningSession& session, SignerState& signer, const SignatureKind& kind,
                                       const std::function<std::string(std::string_view)>& string_text) {
   std::string text;
-  (void)add_signature_dictionary(text, slot_width(signer), /*with_details=*/true, session, signer, string_text);
+  (void)add_signature_dictionary(text, kind, /*with_details=*/true, session, signer, string_text);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }
 
-SignatureObjects buildSignatureObjects(SigningSession& session, SignerState& signer, const SignContentFn& sign_content,
+SignatureObjects buildSignatureObjects(SigningSession& session, SignerState& signer, const SignatureKind& kind,
                                        const EncryptStringFn& encrypt_string) {
-  // Signing nothing selects the certificate and fills the signer's details.
-  if (signer.signerName.empty()) (void)sign_content(signer, "");
-  if (signer.signatureHexLength == 0) (void)sign_content(signer, kSizingContent);
-
   SignatureObjects objects;
   add_field_object(objects.field, session, signer, encrypt_string);
-  objects.dictionary.reserve(1024 + slot_width(signer));
+  objects.dictionary.reserve(1024 + kind.slot_hex);
   add_line(objects.dictionary, std::to_string(session.firstNewObject + 1) + " 0 obj");
-  objects.slot_width = slot_width(signer);
-  const SlotPlace place = add_signature_dictionary(objects.dictionary, objects.slot_width,
-                                                   !session.documentEncrypted, session, signer);
+  objects.slot_width = kind.slot_hex;
+  const SlotPlace place =
+      add_signature_dictionary(objects.dictionary, kind, !session.documentEncrypted, session, signer);
   add_line(objects.dictionary, "endobj");
   objects.slot_at = place.slot_at;
   objects.byte_range_at = place.byte_range_at;
-  (void)sign_content(signer, "");
   return objects;
 }
 

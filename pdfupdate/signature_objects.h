@@ -12,9 +12,18 @@
 
 namespace corvane::pdfupdate {
 
-// Signs `was` (code-page text) and records the signer's details: the
-// component passes signing::signContent; tests pass a double.
+// Looks the signer up and records its details (`was` empty), or signs `was`
+// (code-page text): the component passes signing::signContent; tests pass a
+// double.
 using SignContentFn = std::function<std::string(SignerState&, std::string_view was)>;
+
+// The signature a run makes: the hex digits its /Contents slot holds (the
+// longest signature and the room for what is added to it later, a
+// timestamp token), and whether it is a CAdES one.
+struct SignatureKind {
+  std::size_t slot_hex = 0;
+  bool cades = false;
+};
 
 // `plain` (code-page text) encrypted as a string of object `number` with the
 // document's key, as hex digits; "" when it cannot be. The component passes
@@ -34,23 +43,21 @@ struct SignatureObjects {
   std::size_t slot_width = 0;
   std::size_t byte_range_at = 0;
 };
-// Builds the two new objects for session.firstNewObject. The slot is as
-// wide as the signature (sized by a signing when its length is not known
-// yet) and the room reserved for a timestamp; 0 wide when no signature
-// could be made. In an encrypted document the field's name is encrypted
-// with `encrypt_string` when given.
+// Builds the two new objects of `signer`'s signature for
+// session.firstNewObject, the slot kind.slot_hex wide. In an encrypted
+// document the field's name is encrypted with `encrypt_string` when given.
 [[nodiscard]] SignatureObjects buildSignatureObjects(SigningSession& session, SignerState& signer,
-                                                     const SignContentFn& sign_content,
+                                                     const SignatureKind& kind,
                                                      const EncryptStringFn& encrypt_string = {});
 // The signature dictionary from "<<" to ">>" (no line end after it) as an
 // incremental update writes it: the same entries, the /Contents slot as wide
-// as signatureHexLength, and the optional texts (/M, /Location, /Name,
+// as kind.slot_hex, and the optional texts (/M, /Location, /Name,
 // /ContactInfo, /Reason) always present, each string written by
 // `string_text` from its code-page bytes (which encrypts it in an encrypted
 // document). Sets the defaults of signerDnsName and signingReason like
 // buildSignatureObjects.
 [[nodiscard]] std::string signature_dictionary_body(
-    SigningSession& session, SignerState& signer,
+    SigningSession& session, SignerState& signer, const SignatureKind& kind,
     const std::function<std::string(std::string_view codepage_bytes)>& string_text);
 
 }  // namespace corvane::pdfupdate

@@ -1,11 +1,13 @@
 #include "signing/nss_signed_data.h"
 
 #include <cryptohi.h>
+#include <keyhi.h>
+#include <pk11pub.h>
 #include <prerror.h>
 #include <sechash.h>
 #include <secoid.h>
 
-#include "signing/der_rewrite.h"
+#include "signing/cms_message.h"
 #include "signing/nss_certificate.h"
 #include "signing/nss_database.h"
 #include "signing/signing_certificate.h"
@@ -51,58 +53,52 @@ std::string nss_error(const std::string& what) {
   return text && *text ? what + ": " + text : what;
 }
 
-// DSA and EC signatures come from the token as r followed by s; CMS wants
-// the DER SEQUENCE of both.
-Bytes der_dsa_signature(std::span<const std::uint8_t> raw) {
-  if (is_der_dsa_signature(raw)) return Bytes(raw.begin(), raw.end());
-  SECItem source{siBuffer, const_cast<unsigned char*>(raw.data()), static_cast<unsigned int>(raw.size())};
-  SECItem der{siBuffer, nullptr, 0};
-  if (DSAU_EncodeDerSigWithLen(&der, &source, source.len) != SECSuccess) return Bytes(raw.begin(), raw.end());
-  Bytes out(der.data, der.data + der.len);
-  SECITEM_FreeItem(&der, PR_FALSE);
-  return out;
-}
-
-// Makes signing-certificate-v2 for `cert` the signer's one signed attribute
-// so far. When the message is encoded, NSS adds content-type and
-// message-digest to a signer info that has signed attributes, and the key
-// signs their DER encoding. (NSS exports no function that adds an
-// attribute of any type: the array is set directly, in the message's arena,
-// where NSS grows it.)
-bool add_signing_certificate(NSSCMSMessage* message, NSSCMSSignerInfo* signer_info, CERTCertificate* cert) {
-  const auto value = signing_certificate_v2(std::span<const std::uint8_t>(cert->derCert.data, cert->derCert.len));
-  if (!value || signer_info->authAttr) return false;
-  PLArenaPool* arena = message->poolp;
-  auto* attribute = PORT_ArenaZNew(arena, NSSCMSAttribute);
-  auto** values = PORT_ArenaZNewArray(arena, SECItem*, 2);
-  auto** attributes = PORT_ArenaZNewArray(arena, NSSCMSAttribute*, 2);
-  SECItem* encoded = SECITEM_AllocItem(arena, nullptr, static_cast<unsigned int>(value->size()));
-  if (!attribute || !values || !attributes || !encoded) return false;
-  std::copy(value->begin(), value->end(), encoded->data);
-  values[0] = encoded;
-  attribute->type = SECItem{siDEROID, const_cast<unsigned char*>(kSigningCertificateV2Oid),
-                            static_cast<unsigned int>(sizeof kSigningCertificateV2Oid)};
-  attribute->values = values;
-  attribute->encoded = PR_TRUE;
-  attributes[0] = attribute;
-  signer_info->authAttr = attributes;
-  return true;
-}
-
-// Length octets of a DER length.
-std::size_t length_octets(std::size_t length) {
-  std::size_t n = 1;
-  if (length >= 0x80)
-    for (; length; length >>= 8) ++n;
-  return n;
-}
-
-// The longest DER SEQUENCE of two INTEGERs below a group order of
-// `order_bytes` bytes: each may need a leading zero byte.
-std::size_t longest_der_signature(std::size_t order_bytes) {
-  const std::size_t integer = order_bytes + 1;
-  const std::size_t both = 2 * (1 + length_octets(integer) + integer);
-  return 1 + length_octets(both) + both;
+// What the message holds besides the digest and the signature value, read
+// from the certificate (and the store, for its chain); no key is used.
+std::optional<CmsSigner> cms_signer(CERTCertificate* cert, bool whole_chain, bool cades, std::string& why) {
+  CmsSigner signer;
+  signer.issuer.assign(cert->derIssuer.data, cert->derIssuer.data + cert->derIssuer.len);
+  signer.serial.assign(cert->serialNumber.data, cert->serialNumber.data + cert->serialNumber.len);
+  if (whole_chain) {
+    std::unique_ptr<CERTCertificateList, decltype(&CERT_DestroyCertificateList)> chain(
+        CERT_CertChainFromCert(cert, certUsageEmailSigner, PR_TRUE), &CERT_DestroyCertificateList);
+    if (!chain) {
+      why = nss_error("The certificate's chain cannot be read");
+      return std::nullopt;
+    }
+    for (int i = 0; i < chain->len; ++i)
+      signer.certificates.emplace_back(chain->certs[i].data, chain->certs[i].data + chain->certs[i].len);
+  } else {
+    signer.certificates.emplace_back(cert->derCert.data, cert->derCert.data + cert->derCert.len);
+  }
+  PublicKeyHandle key(CERT_ExtractPublicKey(cert));
+  if (!key) {
+    why = nss_error("The certificate's public key cannot be read");
+    return std::nullopt;
+  }
+  // RSA is named by its key's algorithm (with NULL parameters), EC and DSA
+  // by their SHA-256 signature algorithm (without).
+  const SECOidTag algorithm = key->keyType == rsaKey ? SEC_OID_PKCS1_RSA_ENCRYPTION
+                                                     : SEC_GetSignatureAlgorithmOidTag(key->keyType, SEC_OID_SHA256);
+  const SECOidData* oid = SECOID_FindOIDByTag(algorithm);
+  if (!oid || key->keyType == nullKey) {
+    why = "The certificate's key cannot sign";
+    return std::nullopt;
+  }
+  Bytes identifier{0x06, static_cast<std::uint8_t>(oid->oid.len)};
+  identifier.insert(identifier.end(), oid->oid.data, oid->oid.data + oid->oid.len);
+  if (key->keyType == rsaKey) identifier.insert(identifier.end(), {0x05, 0x00});
+  signer.signature_algorithm = {0x30, static_cast<std::uint8_t>(identifier.size())};
+  signer.signature_algorithm.insert(signer.signature_algorithm.end(), identifier.begin(), identifier.end());
+  if (cades) {
+    signer.signing_certificate_v2 =
+        signing_certificate_v2(std::span<const std::uint8_t>(cert->derCert.data, cert->derCert.len));
+    if (!signer.signing_certificate_v2) {
+      why = "The signed attributes cannot be made";
+      return std::nullopt;
+    }
+  }
+  return signer;
 }
 
 // Bytes of the group order of an EC or DSA key; 0 for other keys.
@@ -115,10 +111,54 @@ std::size_t order_bytes(const SECKEYPublicKey& key) {
   return q.len - skip;
 }
 
-// The length fields around a signature value that may each gain an octet
-// when it grows: OCTET STRING, SignerInfo, SET OF SignerInfo, SignedData,
-// [0] and ContentInfo.
-constexpr std::size_t kEnclosingLengths = 6;
+// The longest signature value the certificate's key makes: an RSA value is
+// as long as the modulus, an EC or DSA one at most the longest DER pair of
+// integers below its group order. 0 when the key cannot be read.
+std::size_t longest_signature_value(CERTCertificate* cert) {
+  PublicKeyHandle key(CERT_ExtractPublicKey(cert));
+  if (!key) return 0;
+  if (key->keyType == rsaKey) return SECKEY_PublicKeyStrength(key.get());
+  const std::size_t order = order_bytes(*key);
+  return order > 0 ? longest_der_signature(order) : 0;
+}
+
+// The one use of the private key: the signature value over `digest` (the
+// SHA-256 of the content, or of the signed attributes). EC and DSA values
+// come from the token as r followed by s; CMS wants their DER SEQUENCE.
+std::optional<Bytes> sign_digest(CERTCertificate* cert, const Sha256& digest, std::string& why) {
+  PrivateKeyHandle key(PK11_FindKeyByAnyCert(cert, nullptr));
+  if (!key) {
+    why = nss_error("The certificate's private key cannot be used");
+    return std::nullopt;
+  }
+  SECItem digest_item{siBuffer, const_cast<unsigned char*>(digest.data()), static_cast<unsigned int>(digest.size())};
+  SECItem raw{siBuffer, nullptr, 0};
+  if (SGN_Digest(key.get(), SEC_OID_SHA256, &raw, &digest_item) != SECSuccess) {
+    why = nss_error("Signing failed");
+    return std::nullopt;
+  }
+  const ItemHandle raw_owner(SECITEM_DupItem(&raw));
+  SECITEM_FreeItem(&raw, PR_FALSE);
+  if (!raw_owner) return std::nullopt;
+  if (key->keyType != ecKey && key->keyType != dsaKey) return Bytes(raw_owner->data, raw_owner->data + raw_owner->len);
+  SECItem der{siBuffer, nullptr, 0};
+  if (DSAU_EncodeDerSigWithLen(&der, raw_owner.get(), raw_owner->len) != SECSuccess) {
+    why = nss_error("The signature cannot be written as DER");
+    return std::nullopt;
+  }
+  Bytes out(der.data, der.data + der.len);
+  SECITEM_FreeItem(&der, PR_FALSE);
+  return out;
+}
+
+Sha256 sha256_of(std::span<const std::uint8_t> bytes) {
+  Sha256 digest{};
+  HashHandle hash = start_sha256();
+  if (!hash) return digest;
+  update(hash.get(), bytes);
+  if (auto done = finish(hash.get())) digest = *done;
+  return digest;
+}
 
 }  // namespace
 
@@ -160,6 +200,16 @@ bool NssSignedData::SetContent(std::string_view text, platform::TextEncoding enc
   return digest_.has_value();
 }
 
+std::optional<std::size_t> NssSignedData::LongestMessage(const Signer& signer) const {
+  const auto* certificate = dynamic_cast<const NssCertificate*>(signer.Certificate().get());
+  std::string ignored;
+  if (!certificate || !ensure_database(ignored)) return std::nullopt;
+  const std::size_t value_length = longest_signature_value(certificate->native());
+  const auto cms = cms_signer(certificate->native(), signer.Options() == kIncludeWholeChain, CadesAttributes(), ignored);
+  if (value_length == 0 || !cms) return std::nullopt;
+  return cms_message(*cms, signed_attributes(*cms, Sha256{}), Bytes(value_length, 0)).size();
+}
+
 std::optional<platform::ByteArray> NssSignedData::Sign(const Signer& signer, bool detached, int encoding,
                                                        platform::CallError& error) {
   const auto* certificate = dynamic_cast<const NssCertificate*>(signer.Certificate().get());
@@ -176,77 +226,15 @@ std::optional<platform::ByteArray> NssSignedData::Sign(const Signer& signer, boo
     return std::nullopt;
   }
   CERTCertificate* cert = certificate->native();
-
-  CmsMessageHandle message(NSS_CMSMessage_Create(nullptr));
-  if (!message) {
-    error.description = nss_error("The signature cannot be made");
-    return std::nullopt;
-  }
-  NSSCMSSignedData* signed_data = NSS_CMSSignedData_Create(message.get());
-  if (!signed_data) {
-    error.description = nss_error("The signature cannot be made");
-    return std::nullopt;
-  }
-  if (NSS_CMSContentInfo_SetContent_SignedData(message.get(), NSS_CMSMessage_GetContentInfo(message.get()),
-                                               signed_data) != SECSuccess) {
-    NSS_CMSSignedData_Destroy(signed_data);
-    error.description = nss_error("The signature cannot be made");
-    return std::nullopt;
-  }
-  // From here the message owns everything it was given.
-  if (NSS_CMSContentInfo_SetContent_Data(message.get(), NSS_CMSSignedData_GetContentInfo(signed_data), nullptr,
-                                         /*detached=*/PR_TRUE) != SECSuccess) {
-    error.description = nss_error("The signature cannot be made");
-    return std::nullopt;
-  }
-  NSSCMSSignerInfo* signer_info = NSS_CMSSignerInfo_Create(message.get(), cert, SEC_OID_SHA256);
-  if (!signer_info) {
-    error.description = nss_error("The certificate's private key cannot be used");
-    return std::nullopt;
-  }
-  const NSSCMSCertChainMode chain =
-      signer.Options() == kIncludeWholeChain ? NSSCMSCM_CertChainWithRoot : NSSCMSCM_CertOnly;
-  if (NSS_CMSSignerInfo_IncludeCerts(signer_info, chain, certUsageEmailSigner) != SECSuccess ||
-      NSS_CMSSignedData_AddSignerInfo(signed_data, signer_info) != SECSuccess) {
-    NSS_CMSSignerInfo_Destroy(signer_info);
-    error.description = nss_error("The signature cannot be made");
-    return std::nullopt;
-  }
-  if (CadesAttributes() && !add_signing_certificate(message.get(), signer_info, cert)) {
-    error.description = nss_error("The signed attributes cannot be made");
-    return std::nullopt;
-  }
-  SECItem digest{siBuffer, digest_->data(), static_cast<unsigned int>(digest_->size())};
-  if (NSS_CMSSignedData_SetDigestValue(signed_data, SEC_OID_SHA256, &digest) != SECSuccess) {
-    error.description = nss_error("The signature cannot be made");
-    return std::nullopt;
-  }
-
-  ArenaHandle arena(PORT_NewArena(DER_DEFAULT_CHUNKSIZE));
-  SECItem ber{siBuffer, nullptr, 0};
-  if (!arena || NSS_CMSDEREncode(message.get(), nullptr, &ber, arena.get()) != SECSuccess || !ber.data) {
-    error.description = nss_error("Signing failed");
-    return std::nullopt;
-  }
-  PublicKeyHandle public_key(CERT_ExtractPublicKey(cert));
-  const std::size_t order = public_key ? order_bytes(*public_key) : 0;
-  std::size_t signature_length = 0;
-  SignatureFix fix;
-  if (order > 0) {
-    fix = [&signature_length](std::span<const std::uint8_t> raw) {
-      Bytes der = der_dsa_signature(raw);
-      signature_length = der.size();
-      return der;
-    };
-  }
-  auto der = signed_data_to_der(std::span<const std::uint8_t>(ber.data, ber.len), fix);
-  if (!der) {
-    error.description = "The signature cannot be written as DER";
-    return std::nullopt;
-  }
-  const std::size_t longest = longest_der_signature(order);
-  headroom_ = order > 0 && signature_length <= longest ? longest - signature_length + kEnclosingLengths : 0;
-  return std::move(*der);
+  const auto cms =
+      cms_signer(cert, signer.Options() == kIncludeWholeChain, CadesAttributes(), error.description);
+  if (!cms) return std::nullopt;
+  // With signed attributes the key signs their encoding, which holds the
+  // content's digest; without, the content's digest itself.
+  const Bytes attributes = signed_attributes(*cms, *digest_);
+  const auto value = sign_digest(cert, attributes.empty() ? *digest_ : sha256_of(attributes), error.description);
+  if (!value) return std::nullopt;
+  return cms_message(*cms, attributes, *value);
 }
 
 }  // namespace corvane::signing

@@ -1,10 +1,12 @@
-// signContent: find the signing certificate, record its details, sign.
+// Finding the signing certificate once per run, the length of its
+// signatures without its key, and the one signature made with it.
 #include "signing/sign_content.h"
 
 #include <utility>
 
 #include "identity/user_identity.h"
 #include "platform/codepage.h"
+#include "platform/hex.h"
 #include "platform/object_factory.h"
 #include "settings/log.h"
 #include "settings/registry.h"
@@ -15,9 +17,6 @@ namespace {
 
 constexpr std::string_view kContainerValue = "UniqueContainerName";
 constexpr std::string_view kFallbackValue = "lastcertfallback";
-// contentBytes supplies the content from this many bytes on; below that the
-// text argument is signed.
-constexpr std::size_t kMinContentBytes = 3;
 
 std::string setting(std::string_view base, std::string_view name) {
   std::string path(base);
@@ -118,37 +117,19 @@ void record_details(SignerState& state, const Certificate& cert, const Utilities
   if (auto dns = cert.GetInfo(CertInfo::kDnsName)) state.signerDnsName = std::move(*dns);
 }
 
-// Signs with `cert`; the content is contentPieces when there are any (then
-// emptied), else contentFeed when set (then cleared), else contentBytes
-// when it holds enough bytes (then reduced to one zero byte), else `was`. Returns the signature or nullopt; `headroom` gets
-// what a later signature of the key may need beyond it.
-std::optional<platform::ByteArray> sign_with(SignerState& state, std::shared_ptr<Certificate> cert,
-                                             std::string_view was, platform::TextEncoding encoding,
-                                             std::size_t& headroom) {
-  auto signer = platform::create_as<Signer>(kSignerClassId);
-  auto signed_data = platform::create_as<SignedData>(kSignedDataClassId);
-  if (signer) signer->SetCertificate(std::move(cert));
-  if (signed_data) {
-    if (!state.contentPieces.empty()) {
-      signed_data->SetContentPieces(state.contentPieces);
-      state.contentPieces.clear();
-    } else if (state.contentFeed) {
-      const ContentFeed feed = std::exchange(state.contentFeed, nullptr);
-      if (!signed_data->SetContentFeed(feed)) return std::nullopt;
-    } else if (state.contentBytes && state.contentBytes->size() >= kMinContentBytes) {
-      signed_data->SetContent(*state.contentBytes);
-      state.contentBytes = std::vector<std::uint8_t>{0};
-    } else {
-      signed_data->SetContent(was, encoding);
-    }
-  }
-  if (!signer || !signed_data) return std::nullopt;
-  signer->SetOptions(kIncludeWholeChain);
-  signed_data->SetCadesAttributes(state.cadesAttributes);
-  platform::CallError error;
-  auto signature = signed_data->Sign(*signer, /*detached=*/true, kBinaryEncoding, error);
-  headroom = signed_data->SlotHeadroom();
-  return signature;
+// A signed-data object of the store for `cert`'s signatures; nullptr when
+// the store's classes cannot be made.
+struct SigningObjects {
+  std::shared_ptr<Signer> signer;
+  std::shared_ptr<SignedData> data;
+};
+SigningObjects signing_objects(std::shared_ptr<Certificate> cert, bool cades) {
+  SigningObjects made{platform::create_as<Signer>(kSignerClassId), platform::create_as<SignedData>(kSignedDataClassId)};
+  if (!made.signer || !made.data) return {};
+  made.signer->SetCertificate(std::move(cert));
+  made.signer->SetOptions(kIncludeWholeChain);
+  made.data->SetCadesAttributes(cades);
+  return made;
 }
 
 // The certificate to sign with: the one kept for this selection, else the
@@ -195,27 +176,59 @@ std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, std::string
 
 }  // namespace
 
-std::string signContent(SignerState& state, std::string_view was, platform::TextEncoding encoding) {
+SelectedSigner select_signer(SignerState& state) {
   state.refusal.clear();
+  SelectedSigner selected;
   if (state.runSelection.empty()) {
-    if (std::string error = learn_container_name(state); !error.empty()) return error;
+    if (std::string error = learn_container_name(state); !error.empty()) {
+      selected.problem = std::move(error);
+      return selected;
+    }
   }
-  std::string answer;
-  const auto cert = certificate_in_hand(state, answer);
-  if (!cert) return answer;
-
+  selected.certificate = certificate_in_hand(state, selected.problem);
+  if (!selected.certificate) return selected;
   const auto utilities = platform::create_as<Utilities>(kUtilitiesClassId);
-  record_details(state, *cert, utilities.get());
-  if (was.empty()) return {};
+  record_details(state, *selected.certificate, utilities.get());
+  return selected;
+}
 
-  std::string result;
-  std::size_t headroom = 0;
-  if (auto signature = sign_with(state, cert, was, encoding, headroom); signature && utilities)
-    result = platform::ascii_lower(utilities->BinaryToHex(*signature));
+std::size_t longest_signature_hex(const std::shared_ptr<Certificate>& certificate, bool cades) {
+  const SigningObjects objects = signing_objects(certificate, cades);
+  if (!objects.data) return 0;
+  return 2 * objects.data->LongestMessage(*objects.signer).value_or(0);
+}
+
+std::optional<platform::ByteArray> sign_content(SignerState& state, const std::shared_ptr<Certificate>& certificate,
+                                                const ContentFeed& feed, bool cades, std::string& why) {
+  const SigningObjects objects = signing_objects(certificate, cades);
+  std::optional<platform::ByteArray> signature;
+  platform::CallError error;
+  if (!objects.data) {
+    why = "the store's signing objects cannot be made";
+  } else if (!objects.data->SetContentFeed(feed)) {
+    why = "the content to sign could not be read";
+  } else if (!(signature = objects.data->Sign(*objects.signer, /*detached=*/true, kBinaryEncoding, error))) {
+    why = error.description;
+  }
   // A key that cannot sign (a card pulled out) is looked up afresh next time.
-  if (result.empty()) state.found.reset();
-  state.signatureHexLength = static_cast<std::int32_t>(result.empty() ? 0 : result.size() + 2 * headroom);
-  return result;
+  if (!signature && state.found == certificate) state.found.reset();
+  return signature;
+}
+
+std::string signContent(SignerState& state, std::string_view was, platform::TextEncoding encoding) {
+  const SelectedSigner selected = select_signer(state);
+  if (!selected.certificate) return selected.problem;
+  if (was.empty()) return {};
+  const SigningObjects objects = signing_objects(selected.certificate, /*cades=*/false);
+  platform::CallError error;
+  std::optional<platform::ByteArray> signature;
+  if (objects.data && objects.data->SetContent(was, encoding))
+    signature = objects.data->Sign(*objects.signer, /*detached=*/true, kBinaryEncoding, error);
+  if (!signature) {
+    if (state.found == selected.certificate) state.found.reset();
+    return {};
+  }
+  return platform::lower_hex(*signature);
 }
 
 bool names_fingerprint(const std::string& fingerprint, const std::string& what) {

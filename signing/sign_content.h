@@ -1,33 +1,56 @@
 // Finding the signing certificate and making a detached PKCS#7 signature.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/variant.h"
 #include "platform/codepage.h"
 #include "signing/signer_state.h"
 
 namespace corvane::signing {
 
+// The certificate a signing run signs with, looked up once per run.
+struct SelectedSigner {
+  // nullptr when none can sign; `problem` then says why: the refusal (also
+  // in state.refusal), the store's error or the chooser's.
+  std::shared_ptr<Certificate> certificate;
+  std::string problem;
+};
+
 // Looks the certificate up (state.runSelection, else containerName from the
-// settings or the chooser), records its details in `state` and, unless `was`
-// is empty, signs: state.contentPieces one after another when there are any
-// (then emptied), else state.contentBytes when it holds 3 bytes or more
-// (then reduced to one zero byte), else the UTF-16LE code units of `was` (in
-// `encoding`). Returns the signature as lower-case hex, "" when nothing was
-// signed or signing failed, or the error description when the store cannot
-// be opened or the chooser failed.
+// settings or the chooser) and records its details in `state`; its key is
+// not used.
 //
 // Only a certificate whose RSA or EC key matches the selection signs. When
-// none matches, nothing is signed and the answer (also in state.refusal) is
-// "the selected certificate NAME is not in the store" (or the login problem
-// of a token), unless the setting lastcertfallback is "1": then the store's
-// last certificate is used and a log line says so (once while
-// state.fallbackLogged stays false, which a run resets). The certificate found is
-// kept in `state` while the selection stays the same, so the store is opened
-// and searched once. signatureHexLength includes the room a later, longer
-// signature of an EC or DSA key may need (the hex text itself is not
-// padded).
+// none matches, the problem (also in state.refusal) is "the selected
+// certificate NAME is not in the store" (or the login problem of a token),
+// unless the setting lastcertfallback is "1": then the store's last
+// certificate is used and a log line says so (once while
+// state.fallbackLogged stays false, which a run resets). The certificate
+// found is kept in `state` while the selection stays the same, so the store
+// is opened and searched once.
+[[nodiscard]] SelectedSigner select_signer(SignerState& state);
+
+// Hex digits of the longest signature `certificate` makes (`cades`: with
+// the CAdES signed attributes), found without its key; 0 when the
+// certificate cannot be read.
+[[nodiscard]] std::size_t longest_signature_hex(const std::shared_ptr<Certificate>& certificate, bool cades);
+
+// Signs what `feed` hands over with `certificate`'s key, used once: a
+// detached CMS message (DER). nullopt with `why` when the content cannot be
+// read or the key cannot sign; the certificate is then looked up afresh
+// next time.
+[[nodiscard]] std::optional<platform::ByteArray> sign_content(SignerState& state,
+                                                              const std::shared_ptr<Certificate>& certificate,
+                                                              const ContentFeed& feed, bool cades, std::string& why);
+
+// select_signer, then, unless `was` is empty, the signature of the UTF-16LE
+// code units of `was` (in `encoding`) as lower-case hex. Returns "" when
+// nothing was signed or signing failed, or the problem of the selection
+// (the refusal is also in state.refusal).
 [[nodiscard]] std::string signContent(SignerState& state, std::string_view was,
                                       platform::TextEncoding encoding = platform::TextEncoding::kUtf8);
 

@@ -1,5 +1,5 @@
-// The signing certificate's details and the signing buffers: one copy per
-// thread, kept from one signing call and one run to the next.
+// The signing certificate's selection and details: one copy per thread,
+// kept from one signing call and one run to the next.
 //
 // A plain record with no code, so that the PDF-update code can read it.
 #pragma once
@@ -24,11 +24,6 @@ using ContentFeed = std::function<bool(const ContentSink& sink)>;
 namespace signing {
 class Certificate;
 }
-
-// What a signing call signs when only the signature's length matters (every
-// signature of one key has the same length, whatever it signs), and the text
-// passed when contentPieces or contentFeed hand over the real content.
-inline constexpr std::string_view kSizingContent = "asfdasfd";
 
 struct SignerState {
   // Unique key-container name of the signing certificate; empty until known.
@@ -58,27 +53,8 @@ struct SignerState {
   std::string signerDnsName;
   // DER of that certificate as lower-case hex.
   std::string certificateHex;
-  // Length of the hex text of the last signature made; 0 = none or failed.
-  std::int32_t signatureHexLength = 0;
-  // The exact bytes the next signing signs (when it holds 3 bytes or more);
-  // nullopt while never allocated.
-  std::optional<std::vector<std::uint8_t>> contentBytes;
-  // When not empty, the next signing signs these pieces one after another
-  // instead (they are read, never copied) and empties the list. The pieces
-  // point into the caller's buffer, which must outlive the signing.
-  std::vector<std::span<const std::uint8_t>> contentPieces;
-  // When set (and contentPieces is empty), the next signing signs what the
-  // feed hands over, read once as it comes (a file read in blocks, say), and
-  // clears it. A feed that fails makes the signing fail.
-  ContentFeed contentFeed;
   // The signer's user name for the e-mail cache (UTF-8).
   std::string userName;
-  // True while a signing run makes CAdES signatures (signed attributes,
-  // /SubFilter /ETSI.CAdES.detached); false for plain PKCS#7.
-  bool cadesAttributes = false;
-  // Hex digits the signature slot holds beyond the signature itself, for
-  // what is added to it after signing (a timestamp token); 0 without.
-  std::int32_t slotReserveHex = 0;
 };
 
 }  // namespace corvane

@@ -170,12 +170,12 @@ class SignedData : public platform::AutomationObject {
   [[nodiscard]] virtual std::optional<platform::ByteArray> Sign(const Signer& signer, bool detached,
                                                                 int encoding,
                                                                 platform::CallError& error) = 0;
-  // Bytes by which a later signature of the same key and content length may
-  // be longer than the one Sign made last: 0 for RSA (its signatures have
-  // one length); for EC and DSA, whose DER signature values vary in length,
-  // the difference to the longest value the key can give plus the length
-  // octets that may grow with it.
-  [[nodiscard]] virtual std::size_t SlotHeadroom() const { return 0; }
+  // The length of the longest message Sign makes with `signer`'s
+  // certificate (and the signed attributes as set), found without using its
+  // key: an RSA signature is as long as the key's modulus, an EC or DSA one
+  // at most the longest DER value below its group order. nullopt when the
+  // certificate cannot be read.
+  [[nodiscard]] virtual std::optional<std::size_t> LongestMessage(const Signer& signer) const = 0;
   // When true, the signer info carries the signed attributes of a CAdES
   // signature: content-type, message-digest and signing-certificate-v2 (no
   // signing time). A store that cannot make them fails Sign.

@@ -19,6 +19,7 @@
 
 #include "tests/component/signed_pdf.h"
 #include "tests/support/test_support.h"
+#include "tests/timestamp/tsa_server.h"
 
 namespace corvane::test {
 namespace {
@@ -92,15 +93,25 @@ class TokenTest : public ::testing::Test {
     return run_command(environment(pin_file, store, pin_flags) + " setsid -w " + shell_quote(CORVANEPDF_CLI) + " " + arguments +
                        " </dev/null");
   }
-  // C_Login calls since the last count.
-  int logins() const {
+  // The token's calls since the last count: logins, and uses of a private
+  // key (C_Sign, or the C_SignUpdate ... C_SignFinal of one multi-part
+  // signature).
+  struct Calls {
+    int logins = 0;
+    int key_operations = 0;
+  };
+  Calls calls() const {
     std::ifstream in(dir_ / "spy.log");
-    int count = 0;
-    for (std::string line; std::getline(in, line);) count += contains(line, "C_Login") ? 1 : 0;
+    Calls count;
+    for (std::string line; std::getline(in, line);) {
+      count.logins += contains(line, "C_Login") ? 1 : 0;
+      count.key_operations += line.ends_with(": C_Sign") || line.ends_with(": C_SignFinal") ? 1 : 0;
+    }
     in.close();
     fs::remove(dir_ / "spy.log");
     return count;
   }
+  int logins() const { return calls().logins; }
   void settings(const std::string& values) const {
     write_user_hive(dir_.path(), values);
   }
@@ -152,9 +163,12 @@ TEST_F(TokenTest, ListingLogsInOnceOrSaysWhyNot) {
 
 // Each key type signs once logged in, chosen for the run by nickname,
 // fingerprint (as listed, or in lower case without colons) or unique
-// container name, and is named by its common name; every validator accepts
-// the result.
-TEST_F(TokenTest, RsaAndEcKeysSignAndEveryValidatorAccepts) {
+// container name, and is named by its common name; its key is used once
+// per document, in either mode, with or without signed attributes and a
+// timestamp; every validator accepts the result.
+TEST_F(TokenTest, RsaAndEcKeysSignOnceAndEveryValidatorAccepts) {
+  const TsaServer tsa(dir_ / "tsa");
+  const std::string stamped = " --tsa " + tsa.url("/ok");
   const std::string rsa_fingerprint = [this] {
     const CommandResult list = run(pin_, "certificates");
     const auto at = list.output.find("\tcorvane-token:Tok RSA\n");
@@ -168,17 +182,23 @@ TEST_F(TokenTest, RsaAndEcKeysSignAndEveryValidatorAccepts) {
   const struct {
     std::string cert;
     const char* name;
-  } cases[] = {{rsa_fingerprint, "Tok RSA"},
-               {typed_fingerprint, "Tok RSA"},
-               {"Tok P256", "Tok P256"},
-               {token_container("Tok P384"), "Tok P384"}};
-  for (const auto& [cert, name] : cases) {
-    SCOPED_TRACE(cert);
+    std::string options;
+  } cases[] = {{rsa_fingerprint, "Tok RSA", ""},
+               {typed_fingerprint, "Tok RSA", "--append"},
+               {"Tok RSA", "Tok RSA", "--pades" + stamped},
+               {"Tok P256", "Tok P256", "--append --pades" + stamped},
+               {"Tok P256", "Tok P256", "--pades"},
+               {token_container("Tok P384"), "Tok P384", "--append" + stamped}};
+  for (const auto& [cert, name, options] : cases) {
+    SCOPED_TRACE(cert + " " + options);
     const auto out = dir_ / "out.pdf";
-    const CommandResult r = run(pin_, "sign " + plain_ + " -o " + shell_quote(out.string()) + " --cert " + shell_quote(cert));
+    const CommandResult r = run(pin_, "sign " + plain_ + " -o " + shell_quote(out.string()) + " --cert " +
+                                          shell_quote(cert) + " " + options);
     ASSERT_EQ(r.exit_code, 0) << r.output;
     EXPECT_EQ(r.output, out.string() + " signed by " + name + "\n");
-    EXPECT_EQ(logins(), 1);
+    const Calls calls = this->calls();
+    EXPECT_EQ(calls.logins, 1);
+    EXPECT_EQ(calls.key_operations, 1);
     EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid")) << pdfsig_report(out, "");
     const CommandResult mutool = run_command("mutool sign -v " + shell_quote(out.string()));
     EXPECT_TRUE(contains(mutool.output, "unchanged since signing")) << mutool.output;
@@ -323,7 +343,9 @@ TEST_F(TokenTest, BatchAsksForThePinOnceOnATerminal) {
   EXPECT_EQ(count_of(run.screen, "PIN for token"), 1u) << run.screen;
   EXPECT_FALSE(contains(run.screen, "1234")) << run.screen;
   EXPECT_TRUE(contains(run.screen, "signed 20 of 20 files")) << run.screen;
-  EXPECT_EQ(logins(), 1);
+  const Calls calls = this->calls();
+  EXPECT_EQ(calls.logins, 1);
+  EXPECT_EQ(calls.key_operations, 20);
 }
 
 // With nothing selected, sign shows the chooser once before signing; closing

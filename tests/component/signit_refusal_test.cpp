@@ -37,8 +37,6 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
       {"the engine writes no document", false, nullptr, "the PDF engine wrote no document"},
       {"rebuild beyond the spare bytes", true, [](Edit& edit) { edit.reason = std::string(16000, 'r'); },
        "spare bytes"},
-      {"signature longer than its slot", true,
-       [](Edit&) { component_state().signer.signatureHexLength = 100; }, "longer than its slot"},
   };
 
   ScratchDir outputs("refusal");

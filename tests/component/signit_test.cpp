@@ -11,6 +11,7 @@
 #include "component/edit.h"
 #include "engine/qpdf_engine.h"
 #include "settings/registry.h"
+#include "signing/sign_content.h"
 #include "tests/component/signed_pdf.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
@@ -81,7 +82,10 @@ void expect_signed(const std::filesystem::path& in, const std::filesystem::path&
   const auto range = test::byte_range_of(file);
   ASSERT_TRUE(range);
   const auto [a, b, c, d] = *range;
-  const std::int64_t hex_length = component_state().signer.signatureHexLength;
+  // The slot is as wide as the longest signature of the signer's key.
+  const auto signer = signing::select_signer(component_state().signer).certificate;
+  const auto hex_length = static_cast<std::int64_t>(
+      signing::longest_signature_hex(signer, file.find("/ETSI.CAdES.detached") != std::string::npos));
   EXPECT_EQ(a, 0);
   EXPECT_EQ(c, b + hex_length + 2);
   EXPECT_EQ(b + hex_length + 2 + d, static_cast<std::int64_t>(file.size()));
@@ -204,22 +208,24 @@ TEST_F(SignitTest, PadesRunBetweenDefaultRunsOnTheSameThread) {
   }
 }
 
+// An EC key's slot holds its longest signature; a shorter one is padded
+// with zeros.
 TEST_F(SignitTest, ShorterSignaturePadsItsSlotWithZeros) {
-  // A slot laid out wider than the signature (as when an EC signature
-  // comes out shorter than the one that sized the slot).
-  component_state().signer.signatureHexLength = 6000;
   Edit edit;
   edit.pdfpath = fixture_pdf("plain.pdf").string();
   edit.savepath = (scratch_ / "padded.pdf").string();
+  edit.containername = "Blair EC Signer";
   ASSERT_TRUE(edit.signit());
   const std::string file = read_file(scratch_ / "padded.pdf");
   const auto range = test::byte_range_of(file);
   ASSERT_TRUE(range);
-  EXPECT_EQ((*range)[2] - (*range)[1] - 2, 6000);
-  const std::string slot = file.substr(static_cast<std::size_t>((*range)[1]) + 1, 6000);
-  const std::int64_t real = component_state().signer.signatureHexLength;
-  ASSERT_LT(real, 6000);
-  EXPECT_EQ(slot.substr(static_cast<std::size_t>(real)), std::string(6000 - real, '0'));
+  const std::string slot = file.substr(static_cast<std::size_t>((*range)[1]) + 1,
+                                       static_cast<std::size_t>((*range)[2] - (*range)[1] - 2));
+  // The DER message's own length, from its header "30 82 HH LL".
+  ASSERT_EQ(slot.substr(0, 4), "3082");
+  const std::size_t real = 2 * (4 + std::stoul(slot.substr(4, 4), nullptr, 16));
+  ASSERT_LE(real, slot.size());
+  EXPECT_EQ(slot.substr(real), std::string(slot.size() - real, '0'));
   EXPECT_EQ(test::openssl_problems(file, *range), "");
   const std::string report = test::pdfsig_report(scratch_ / "padded.pdf", "");
   EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;

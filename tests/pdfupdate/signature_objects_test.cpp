@@ -39,28 +39,22 @@ std::string with_fixed_date(const std::string& text) {
 
 TEST(SignatureObjects, UnencryptedDocumentGetsAllEntries) {
   const auto utilities = test::utilities_available();
-  test::FakeSigner signer_double;
   SigningSession session = session_of_twelve();
-  SignerState signer;
-  const std::string text = text_of(buildSignatureObjects(session, signer, signer_double.fn()));
+  SignerState signer = test::alex_signer();
+  const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
 
   EXPECT_EQ(session.signingReason, "I am author of this Corvane generated document");
   EXPECT_EQ(signer.signerDnsName, "Corvane_PDF_Suite");
-  // Certificate lookup, the sizing signature, then the refresh.
-  EXPECT_EQ(signer_double.signed_texts, (std::vector<std::string>{"", "asfdasfd", ""}));
   test::expect_golden("pdfupdate/testdata/objects_n12.txt", with_fixed_date(text));
 }
 
 TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
-  test::FakeSigner signer_double;
   SigningSession session = session_of_twelve();
   session.documentEncrypted = true;
   SignerState signer;
   signer.signerName = "Alex Signer";
-  signer.signatureHexLength = 16;  // measured in an earlier run: no sizing signature
-  const std::string text = text_of(buildSignatureObjects(session, signer, signer_double.fn()));
+  const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
 
-  EXPECT_EQ(signer_double.signed_texts, (std::vector<std::string>{""}));
   EXPECT_EQ(session.signingReason, "");
   test::expect_golden("pdfupdate/testdata/objects_n12_encrypted.txt", text);
 
@@ -71,16 +65,15 @@ TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
   const auto encrypt = [](std::int32_t number, std::string_view plain) {
     return std::to_string(number) + "+" + std::string(plain);
   };
-  const std::string encrypted = buildSignatureObjects(again, signer, signer_double.fn(), encrypt).field;
+  const std::string encrypted = buildSignatureObjects(again, signer, test::kSmallSlot, encrypt).field;
   EXPECT_NE(encrypted.find("\n/T <12+Alex Signer>\n"), std::string::npos) << encrypted;
 }
 
 TEST(SignatureObjects, NoDateLineWithoutUtilitiesObject) {
   const auto missing = platform::ObjectFactory::instance().override_class("CAPICOM.Utilities", nullptr);
-  test::FakeSigner signer_double;
   SigningSession session = session_of_twelve();
-  SignerState signer;
-  const std::string text = text_of(buildSignatureObjects(session, signer, signer_double.fn()));
+  SignerState signer = test::alex_signer();
+  const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
   EXPECT_EQ(text.find("/M "), std::string::npos);
   EXPECT_NE(text.find("\n/Location (Corvane_PDF_Suite)\n"), std::string::npos);
 }
@@ -88,12 +81,11 @@ TEST(SignatureObjects, NoDateLineWithoutUtilitiesObject) {
 // Values enter the text in the code page and escaped.
 TEST(SignatureObjects, ValuesAreConvertedAndEscaped) {
   const auto utilities = test::utilities_available();
-  test::FakeSigner signer_double;
-  signer_double.name = "Jürgen (Test";
   SigningSession session = session_of_twelve();
   session.signingReason = "@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@ \\ done)";
-  SignerState signer;
-  const std::string text = text_of(buildSignatureObjects(session, signer, signer_double.fn()));
+  SignerState signer = test::alex_signer();
+  signer.signerName = "Jürgen (Test";
+  const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
   EXPECT_NE(text.find("\n/T (J\xFCrgen \\(Test)\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\n/Name (J\xFCrgen \\(Test)\n"), std::string::npos);
   EXPECT_NE(text.find("\n/Reason (@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@ \\\\ done\\))\n"),

@@ -20,41 +20,11 @@
 #include "tests/component/signed_pdf.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
+#include "tests/timestamp/tsa_server.h"
 #include "tests/verify/verify_test_support.h"
 
 namespace corvane::test {
 namespace {
-
-// make_tsa.sh's authority and tsa_server.py on a free port of 127.0.0.1,
-// stopped with the object.
-class TsaServer {
- public:
-  explicit TsaServer(const std::filesystem::path& dir)
-      : dir_(dir), made_(run_command(script("make_tsa.sh") + " " + shell_quote(dir.string())).exit_code == 0),
-        server_({"python3", std::string(CORVANE_TSA_SCRIPTS) + "/tsa_server.py", dir.string()}) {
-    EXPECT_TRUE(made_);
-  }
-
-  std::string url(const std::string& path) const { return "http://127.0.0.1:" + server_.first_line() + path; }
-
-  // Makes the certificates whose revocation data the server answers for
-  // (make_ltv_ca.sh); their folder.
-  std::filesystem::path make_ltv_hierarchy() const {
-    const auto ltv = dir_ / "ltv";
-    EXPECT_EQ(run_command(script("make_ltv_ca.sh") + " " + shell_quote(ltv.string()) + " " + url("")).exit_code, 0);
-    return ltv;
-  }
-  // Spoils the OCSP or CRL answers as tsa_server.py describes; "" for none.
-  void set_fault(const std::string& fault) const { write_file(dir_ / "ltv" / "fault", fault); }
-
- private:
-  static std::string script(const std::string& name) {
-    return "bash " + shell_quote(std::string(CORVANE_TSA_SCRIPTS) + "/" + name);
-  }
-  std::filesystem::path dir_;
-  bool made_;
-  BackgroundProgram server_;
-};
 
 // The hives of `dir` with the fixture signer and `values`, and the command
 // line `arguments` with `environment` ("NAME=VALUE ...").

@@ -1,0 +1,52 @@
+// The steps every signing run shares, whichever mode laid the revision out:
+// the certificate selected and the slot sized without the key, the one
+// signature over the prepared revision, and the slot filled with it.
+#include "component/signit_steps.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "component/bytes.h"
+#include "platform/hex.h"
+#include "signing/sign_content.h"
+
+namespace corvane::component {
+
+Refusal select_signer(SigningRun& run, SignerState& signer) {
+  signing::SelectedSigner selected = signing::select_signer(signer);
+  // A certificate that was named but not found (or a token that refused
+  // its login) is the reason, whatever else went wrong.
+  if (!signer.refusal.empty()) return signer.refusal;
+  if (!selected.certificate) {
+    return {ErrorCode::kSigningFailed,
+            selected.problem.empty() ? "no signature could be made with the selected certificate"
+                                     : "no signature could be made: " + one_line(std::move(selected.problem))};
+  }
+  run.certificate = std::move(selected.certificate);
+  run.signature_hex = signing::longest_signature_hex(run.certificate, run.request.options.pades);
+  if (run.signature_hex == 0) return {ErrorCode::kSigningFailed, "no signature could be made with the selected certificate"};
+  return {};
+}
+
+Refusal build_signature(SigningRun& run, SignerState& signer) {
+  std::string why;
+  auto signature =
+      signing::sign_content(signer, run.certificate, run.revision.signed_bytes, run.request.options.pades, why);
+  if (!signature) return {ErrorCode::kSigningFailed, "the signature could not be made with the selected certificate"};
+  run.signature = std::move(*signature);
+  return timestamp_signature(run);
+}
+
+Refusal fill_slot(SigningRun& run) {
+  const std::string hex = platform::lower_hex(run.signature);
+  std::span<char> slot = run.revision.slot;
+  if (hex.empty()) return {ErrorCode::kSigningFailed, "the signature could not be made with the selected certificate"};
+  if (hex.size() > slot.size())
+    return {ErrorCode::kSigningFailed, "the signature (" + std::to_string(hex.size()) +
+                                           " hex digits) is longer than its slot (" + std::to_string(slot.size()) + ")"};
+  std::memcpy(slot.data(), hex.data(), hex.size());
+  std::fill(slot.begin() + static_cast<std::ptrdiff_t>(hex.size()), slot.end(), '0');
+  return {};
+}
+
+}  // namespace corvane::component

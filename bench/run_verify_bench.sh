@@ -9,15 +9,19 @@
 # both meet the same load on a shared machine; the table gives the median of
 # each and the median of the rounds' ratios. The peers: the median of
 # ROUNDS runs on the large file, one run on the many-field form (pdfsig
-# takes minutes there). Prints a Markdown table.
+# takes minutes there). Last, one run each on a document with DISTINCT
+# distinct signatures (default 1,000), each in a revision of its own
+# (make_signed_revisions, built with the benchmarks). Prints a Markdown
+# table.
 #
-#   bench/run_verify_bench.sh BUILD_DIR [LARGE.pdf] [ROUNDS] [FIELDS]
+#   bench/run_verify_bench.sh BUILD_DIR [LARGE.pdf] [ROUNDS] [FIELDS] [DISTINCT]
 set -euo pipefail
 
 build=$(cd "${1:?build folder, e.g. build}" && pwd)
 large=${2:-$build/bench-large.pdf}
 rounds=${3:-5}
 fields=${4:-10000}
+distinct=${5:-1000}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/sign_setup.sh"
 large_document "$large"
@@ -28,7 +32,9 @@ signed=$work/signed.pdf
 form=$work/fields.pdf
 pem=$store/pem
 "$here/make_signed_fields.py" "$fields" "$pem/signer.crt" "$pem/signer.key" "$pem/ca.crt" "$form"
-for f in "$signed" "$form"; do
+revisions=$work/revisions.pdf
+"$build/bench/make_signed_revisions" "$distinct" "$pem/signer.crt" "$pem/signer.key" "$revisions"
+for f in "$signed" "$form" "$revisions"; do
   "$cli" verify "$f" >/dev/null || { echo "verify does not accept $f" >&2; exit 1; }
   pdfsig -nssdir "sql:$store" "$f" 2>/dev/null | grep -q "Signature is Valid" || { echo "pdfsig does not accept $f" >&2; exit 1; }
 done
@@ -43,6 +49,9 @@ rounds_large=$rounds rounds=1
 form_ours=$(measure "$cli" verify "$form")
 form_peer=$(measure pdfsig -nssdir "sql:$store" "$form")
 form_mutool=$(measure mutool sign -v "$form")
+revisions_ours=$(measure "$cli" verify "$revisions")
+revisions_peer=$(measure pdfsig -nssdir "sql:$store" "$revisions")
+revisions_mutool=$(measure mutool sign -v "$revisions")
 rounds=$rounds_large
 
 # median COLUMN_EXPRESSION: the median over the rounds of an awk expression.
@@ -69,5 +78,9 @@ echo "| **$fields signed fields, $(stat -c %s "$form") bytes, one run each** | |
 read -r w c m <<<"$form_ours" && line "corvanepdf verify" "$w" "$c" "$m"
 read -r w c m <<<"$form_peer" && line "pdfsig" "$w" "$c" "$m"
 read -r w c m <<<"$form_mutool" && line "mutool sign -v" "$w" "$c" "$m"
+echo "| **$distinct distinct signatures, one revision each, $(stat -c %s "$revisions") bytes, one run each** | | | |"
+read -r w c m <<<"$revisions_ours" && line "corvanepdf verify" "$w" "$c" "$m"
+read -r w c m <<<"$revisions_peer" && line "pdfsig" "$w" "$c" "$m"
+read -r w c m <<<"$revisions_mutool" && line "mutool sign -v" "$w" "$c" "$m"
 echo
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

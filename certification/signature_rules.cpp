@@ -3,9 +3,10 @@
 #include <exception>
 #include <vector>
 
-#include "forms/signature_fields.h"
 #include "incremental/object_writer.h"
+#include "verify/document_structure.h"
 #include "verify/form_signatures.h"
+#include "verify/permissions.h"
 
 namespace corvane::certification {
 namespace {
@@ -40,14 +41,26 @@ std::string doc_mdp_reference(int level) {
          std::to_string(level) + " /V /1.2 >> >>";
 }
 
+// The field's dictionary (a copy: qpdf reads through non-const handles).
+QPDFObjectHandle dictionary_of(const verify::FieldInfo& field) { return field.dictionary; }
+
+bool is_signed(const verify::FieldInfo& field) { return dictionary_of(field).getKey("/V").isDictionary(); }
+
+// A signature field of its own: a node of the tree with a widget or a value
+// (its parents, which only group names, are none).
+bool is_signature_field(const verify::FieldInfo& field) {
+  return field.signature && (!field.widgets.empty() || is_signed(field));
+}
+
 // The one empty field named `name`, or nullptr with `refusal` set.
-const forms::SignatureField* field_to_sign(const std::vector<forms::SignatureField>& fields, const std::string& name,
-                                           std::string& refusal) {
-  const forms::SignatureField* found = nullptr;
+const verify::FieldInfo* field_to_sign(const std::vector<verify::FieldInfo>& fields, const std::string& name,
+                                       std::string& refusal) {
+  const verify::FieldInfo* found = nullptr;
   int matches = 0;
   std::string empty_ones;
-  for (const forms::SignatureField& field : fields) {
-    if (!field.is_signed) empty_ones += (empty_ones.empty() ? " " : ", ") + quoted(field.name);
+  for (const verify::FieldInfo& field : fields) {
+    if (!is_signature_field(field)) continue;
+    if (!is_signed(field)) empty_ones += (empty_ones.empty() ? " " : ", ") + quoted(field.name);
     if (field.name != name) continue;
     found = &field;
     ++matches;
@@ -57,9 +70,10 @@ const forms::SignatureField* field_to_sign(const std::vector<forms::SignatureFie
   } else if (!found) {
     refusal = "the document has no signature field " + quoted(name) +
               (empty_ones.empty() ? "; it has no empty signature field" : "; its empty signature fields:" + empty_ones);
-  } else if (found->is_signed) {
+  } else if (is_signed(*found)) {
     refusal = "the signature field " + quoted(name) + " is signed already";
-  } else if (found->widget_number == 0 || found->object_number == 0) {
+  } else if (found->widgets.empty() || !QPDFObjectHandle(found->widgets.front()).isIndirect() ||
+             !dictionary_of(*found).isIndirect()) {
     refusal = "the signature field " + quoted(name) + " has no widget of its own";
   } else {
     return found;
@@ -67,34 +81,39 @@ const forms::SignatureField* field_to_sign(const std::vector<forms::SignatureFie
   return nullptr;
 }
 
+// The form's fields are walked once, without the page tree or the
+// signatures' messages: a large or much-signed document costs the rules
+// no more than its form.
 std::string apply(incremental::OriginalDocument& document, const SignatureRules& rules,
                   incremental::SignatureFieldRequest& request) {
   QPDF& qpdf = document.qpdf();
-  const forms::FormFields form = forms::read_signature_fields(qpdf);
-  if (!form.refusal.empty()) return form.refusal;
-  if (form.certification.level == 1)
-    return "a certification signature of the document allows no changes (/DocMDP /P 1)";
-  bool signed_before = false;
-  for (const forms::SignatureField& field : form.fields) signed_before = signed_before || field.is_signed;
-  if (rules.certify_level > 0 && signed_before)
-    return kSignedAlready;
-
   QPDFObjectHandle catalog = qpdf.getRoot();
-  const forms::SignatureField* prepared = nullptr;
+  if (verify::certification_of(catalog, catalog.getKey("/Perms").getKey("/DocMDP")) == 1)
+    return "a certification signature of the document allows no changes (/DocMDP /P 1)";
+  verify::DocumentStructure structure;
+  verify::read_all_fields(qpdf, structure);
+  const std::vector<verify::FieldInfo>& fields = structure.fields;
+  bool signed_before = false;
+  for (const verify::FieldInfo& field : fields) signed_before = signed_before || (field.signature && is_signed(field));
+  if (rules.certify_level > 0 && signed_before) return kSignedAlready;
+
+  const verify::FieldInfo* prepared = nullptr;
   if (!rules.field_name.empty()) {
     std::string refusal;
-    if (!(prepared = field_to_sign(form.fields, rules.field_name, refusal))) return refusal;
+    if (!(prepared = field_to_sign(fields, rules.field_name, refusal))) return refusal;
     request.name = prepared->name;
-    request.prepared = incremental::PreparedField{{prepared->object_number, prepared->object_generation},
-                                                  {prepared->widget_number, prepared->widget_generation}};
+    request.prepared = incremental::PreparedField{incremental::id_of(dictionary_of(*prepared)),
+                                                  incremental::id_of(prepared->widgets.front())};
   } else {
     request.name = incremental::unique_field_name(catalog.getKey("/AcroForm").getKey("/Fields"), request.name);
   }
-  for (const forms::SignatureField& field : form.fields)
-    if (field.is_signed && field.lock.locks(request.name))
+  for (const verify::FieldInfo& field : fields)
+    if (field.signature && is_signed(field) &&
+        verify::locks_of(dictionary_of(field), dictionary_of(field).getKey("/V")).locks(request.name))
       return "the signature in field " + quoted(field.name) + " locks field " + quoted(request.name);
 
-  const verify::FieldLocks lock = prepared ? prepared->lock : verify::FieldLocks{};
+  const verify::FieldLocks lock =
+      prepared ? verify::locks_of(dictionary_of(*prepared), QPDFObjectHandle::newDictionary()) : verify::FieldLocks{};
   const int level = rules.certify_level;
   const std::int32_t catalog_number = catalog.getObjectID();
   if (level > 0 || lock.action != verify::FieldLocks::Action::kNone)

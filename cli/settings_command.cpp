@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "platform/hives.h"
 #include "settings/registry.h"
+#include "settings/setting_values.h"
 
 namespace corvane::cli {
 namespace {
@@ -76,9 +77,10 @@ int settings_get(const std::string& name, bool machine, std::ostream& out, std::
   const bool machine_name = same_name(name, "path") || same_name(name, "debug");
   const std::string_view base =
       machine || machine_name ? settings::kMachineBase : settings::kUserBase;
-  std::string value = settings::reg_read(std::string(base) + name);
-  if (value.empty() && !machine && same_name(name, "UniqueContainerName"))
-    value = settings::reg_read(std::string(settings::kMachineBase) + name);
+  // The signing key is read as the component reads it: user key, then machine key.
+  const std::string value = !machine && same_name(name, "UniqueContainerName")
+                                ? settings::read_setting(name)
+                                : settings::reg_read(std::string(base) + name);
   if (value.empty()) {
     err << name << " is not set\n";
     return 1;

@@ -61,8 +61,8 @@ std::string sign_file(const SignRequest& request,
   if (!request.certify.empty()) document.certifylevel(request.certify);
   // The input's signature fields (the signing run says why when it cannot
   // be read): looked at for the mode, and for a prepared field the run
-  // leaves empty.
-  const verify::FormSignatures form = request.append == true && !request.field.empty()
+  // leaves empty. --append costs no second reading of the file.
+  const verify::FormSignatures form = request.append == true
                                           ? verify::FormSignatures{}
                                           : verify::look_at_form_signatures(request.input, request.password);
   const std::optional<bool> mode = choose_mode(request, form.signed_fields);

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "settings/registry.h"
+#include "settings/setting_values.h"
 
 namespace corvane::cli {
 namespace {
@@ -21,12 +21,7 @@ constexpr std::string_view kChooseAnother =
 
 }  // namespace
 
-std::string configured_container() {
-  for (const std::string_view base : {settings::kUserBase, settings::kMachineBase})
-    if (std::string name = settings::reg_read(std::string(base) + "UniqueContainerName"); !name.empty())
-      return name;
-  return {};
-}
+std::string configured_container() { return settings::read_setting("UniqueContainerName"); }
 
 bool certificate_configured() { return !configured_container().empty(); }
 

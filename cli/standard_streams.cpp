@@ -46,14 +46,16 @@ void replace_all(std::string& text, const std::string& what, const std::string& 
 
 std::string descriptor_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
-}  // namespace
-
+// A new file without a name, open for reading and writing: in $TMPDIR
+// (else /tmp), else in memory. -1 with errno set when neither can be made.
 int unnamed_temporary_file() {
   std::error_code ignored;
   const fs::path base = fs::temp_directory_path(ignored);
   const int fd = ::open((base.empty() ? fs::path("/tmp") : base).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   return fd >= 0 ? fd : ::memfd_create("corvanepdf", MFD_CLOEXEC);
 }
+
+}  // namespace
 
 StandardStreams::StandardStreams(const std::string& input, const std::string& output)
     : input_(input), output_(output), input_as_given_(input), output_as_given_(output) {

@@ -8,10 +8,6 @@
 
 namespace corvane::cli {
 
-// A new file without a name, open for reading and writing: in $TMPDIR
-// (else /tmp), else in memory. -1 with errno set when neither can be made.
-[[nodiscard]] int unnamed_temporary_file();
-
 class StandardStreams {
  public:
   // Copies standard input into an unnamed file when `input` is "-";

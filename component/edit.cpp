@@ -7,6 +7,7 @@
 #include "platform/object_factory.h"
 #include "settings/log.h"
 #include "settings/registry.h"
+#include "settings/setting_values.h"
 #include "signing/sign_content.h"
 
 namespace corvane::component {
@@ -44,8 +45,7 @@ void Edit::set_last_error(const platform::Refusal& refusal) {
 
 bool Edit::append_mode() const {
   if (appendmode) return *appendmode;
-  std::string setting = settings::reg_read(std::string(settings::kUserBase) + "appendmode");
-  if (setting.empty()) setting = settings::reg_read(std::string(settings::kMachineBase) + "appendmode");
+  const std::string setting = settings::read_setting("appendmode");
   const std::string digits = setting.starts_with('-') ? setting.substr(1) : setting;
   return !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos &&
          digits.find_first_not_of('0') != std::string::npos;

@@ -15,7 +15,8 @@ namespace corvane::component {
 namespace {
 
 Refusal no_room(const SigningRun& run) {
-  return "the rebuilt document needs more than the " + std::to_string(spare_bytes(run)) + " spare bytes";
+  return {ErrorCode::kDocumentLayout,
+          "the rebuilt document needs more than the " + std::to_string(spare_bytes(run)) + " spare bytes"};
 }
 
 // The field and the dictionary for the first free object number, as the

@@ -145,8 +145,6 @@ void read_fields(QPDF& pdf, FormFields& out) {
     if (!widgets.empty()) {
       out_field.page = pages.of_widget(widgets.front());
       out_field.rect = rect_of(widgets.front());
-      out_field.widget_number = widgets.front().getObjectID();
-      out_field.widget_generation = widgets.front().getGeneration();
     }
     QPDFObjectHandle value = field.getKey("/V");
     out_field.is_signed = value.isDictionary();

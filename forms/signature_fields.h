@@ -20,10 +20,6 @@ struct SignatureField {
   // holds /FT and /V, which may be its widget too.
   int object_number = 0;
   int object_generation = 0;
-  // Its first widget's object (the field's own when they are merged); 0
-  // when it has no widget of its own.
-  int widget_number = 0;
-  int widget_generation = 0;
   int page = 0;  // of its first widget, from 1; 0 when the widget is on no page
   // The first widget's /Rect as written (x1 y1 x2 y2); all 0 when it has none.
   std::array<double, 4> rect{};

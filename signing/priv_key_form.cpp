@@ -122,8 +122,7 @@ std::string PrivKeyForm::Form_Load() {
 
 void PrivKeyForm::mark_current_choice() {
   std::string current = state_.containerName;
-  if (current.empty()) current = settings::reg_read(kUserContainer);
-  if (current.empty()) current = settings::reg_read(kMachineContainer);
+  if (current.empty()) current = settings::read_setting("UniqueContainerName");
   const auto key_of = [this](std::size_t row) {
     return entry_tags_[row]->HasPrivateKey() ? entry_tags_[row]->PrivateKey() : nullptr;
   };

@@ -10,6 +10,7 @@
 #include "platform/object_factory.h"
 #include "settings/log.h"
 #include "settings/registry.h"
+#include "settings/setting_values.h"
 #include "signing/store_objects.h"
 
 namespace corvane::signing {
@@ -18,18 +19,11 @@ namespace {
 constexpr std::string_view kContainerValue = "UniqueContainerName";
 constexpr std::string_view kFallbackValue = "lastcertfallback";
 
-std::string setting(std::string_view base, std::string_view name) {
-  std::string path(base);
-  path += name;
-  return settings::reg_read(path);
-}
-
 // The container name from the user's settings, else the machine's, else the
 // chooser. Returns the chooser's error description, or "".
 std::string learn_container_name(SignerState& state) {
   if (!state.containerName.empty()) return {};
-  state.containerName = setting(settings::kUserBase, kContainerValue);
-  if (state.containerName.empty()) state.containerName = setting(settings::kMachineBase, kContainerValue);
+  state.containerName = settings::read_setting(kContainerValue);
   if (!state.containerName.empty()) return {};
   return show_chooser(state);
 }
@@ -83,9 +77,7 @@ Search find_certificate(const Store& store, const std::string& name, bool by_cer
 // Sites that rely on signing with the store's last certificate when the
 // selected one is missing set lastcertfallback = "1".
 bool last_certificate_fallback() {
-  std::string value = setting(settings::kUserBase, kFallbackValue);
-  if (value.empty()) value = setting(settings::kMachineBase, kFallbackValue);
-  return value == "1";
+  return settings::read_setting(kFallbackValue) == "1";
 }
 
 std::string fallback_line(const std::string& name, const Certificate& last) {

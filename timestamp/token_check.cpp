@@ -58,6 +58,29 @@ std::string authority_of(TS_TST_INFO* info, PKCS7* token) {
   return bio_text(out.get());
 }
 
+std::vector<std::uint8_t> der_of(X509* cert) {
+  unsigned char* der = nullptr;
+  const int length = i2d_X509(cert, &der);
+  if (length <= 0) return {};
+  std::vector<std::uint8_t> out(der, der + length);
+  OPENSSL_free(der);
+  return out;
+}
+
+// The signer's certificate first, then the others the token carries.
+std::vector<std::vector<std::uint8_t>> certificates_of(PKCS7* token) {
+  std::vector<std::vector<std::uint8_t>> out;
+  STACK_OF(X509)* signers = PKCS7_get0_signers(token, nullptr, 0);
+  X509* signer = signers && sk_X509_num(signers) == 1 ? sk_X509_value(signers, 0) : nullptr;
+  if (signer) out.push_back(der_of(signer));
+  STACK_OF(X509)* certs = PKCS7_type_is_signed(token) ? token->d.sign->cert : nullptr;
+  for (int i = 0; signer && certs && i < sk_X509_num(certs); ++i)
+    if (X509_cmp(sk_X509_value(certs, i), signer) != 0) out.push_back(der_of(sk_X509_value(certs, i)));
+  sk_X509_free(signers);
+  ERR_clear_error();
+  return out;
+}
+
 std::string last_openssl_error() {
   char reason[256] = "";
   if (const unsigned long code = ERR_peek_last_error(); code != 0) ERR_error_string_n(code, reason, sizeof reason);
@@ -99,6 +122,7 @@ TokenCheck check_token(std::span<const std::uint8_t> der, const Sha256& imprint)
   check.readable = true;
   check.time = readable_time(TS_TST_INFO_get_time(info.get()));
   check.authority = authority_of(info.get(), token.get());
+  check.certificates = certificates_of(token.get());
   const std::string signature = verify(token.get(), imprint, TS_VFY_SIGNATURE | TS_VFY_SIGNER);
   const std::string imprint_problem = verify(token.get(), imprint, TS_VFY_IMPRINT);
   check.signature_valid = signature.empty();

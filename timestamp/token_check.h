@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "timestamp/tsa_client.h"
 
@@ -17,6 +18,9 @@ struct TokenCheck {
   bool signature_valid = false;  // signed by the key of the certificate it carries, usable for timestamping
   bool imprint_matches = false;  // the token's imprint is the SHA-256 given
   std::string problem;           // the first thing that does not hold; "" when all hold
+  // The DER of the certificates the token carries, its signer's first; for
+  // a check of the authority's chain elsewhere without decoding the token again.
+  std::vector<std::vector<std::uint8_t>> certificates;
 };
 
 // Checks `token` (DER) against `imprint`. Whether the authority is trusted

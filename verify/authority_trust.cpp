@@ -2,7 +2,6 @@
 
 #include <cert.h>
 #include <certdb.h>
-#include <cms.h>
 
 #include "signing/nss_handles.h"
 #include "verify/trust_anchors.h"
@@ -28,27 +27,23 @@ AuthorityTrust untrusted(AuthorityTrust trust, const std::string& problem) {
 
 }  // namespace
 
-AuthorityTrust check_authority_trust(std::span<const std::uint8_t> token) {
+AuthorityTrust check_authority_trust(const std::vector<std::vector<std::uint8_t>>& certificates) {
   AuthorityTrust trust;
   const VerificationStore& store_state = verification_store();
   if (!store_state.ready || !store_state.trust_anchors) return trust;
   trust.checked = true;
-  SECItem der{siBuffer, const_cast<unsigned char*>(token.data()), static_cast<unsigned int>(token.size())};
-  signing::CmsMessageHandle cms(NSS_CMSMessage_CreateFromDER(&der, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
-  NSSCMSContentInfo* outer = cms ? NSS_CMSMessage_ContentLevel(cms.get(), 0) : nullptr;
-  if (!outer || NSS_CMSContentInfo_GetContentTypeTag(outer) != SEC_OID_PKCS7_SIGNED_DATA)
-    return untrusted(trust, "the token cannot be read");
-  auto* signed_data = static_cast<NSSCMSSignedData*>(NSS_CMSContentInfo_GetContent(outer));
-  if (!signed_data || NSS_CMSSignedData_SignerInfoCount(signed_data) != 1)
-    return untrusted(trust, "the token has no single signer");
   CERTCertDBHandle* store = CERT_GetDefaultCertDB();
   // Authorities added for this run (verify --trust) count as the store's.
   const signing::CertListHandle added = added_anchor_list();
-  // The token's certificates are known for this process only.
-  (void)NSS_CMSSignedData_ImportCerts(signed_data, store, certUsageAnyCA, /*keepcerts=*/PR_FALSE);
-  signing::CertHandle cert(CERT_DupCertificate(
-      NSS_CMSSignerInfo_GetSigningCertificate(NSS_CMSSignedData_GetSignerInfo(signed_data, 0), store)));
-  if (!cert) return untrusted(trust, "the authority's certificate is not in the token");
+  // The token's certificates are known for this process only, while the
+  // chain is followed.
+  std::vector<signing::CertHandle> carried;
+  for (const auto& der : certificates) {
+    SECItem item{siBuffer, const_cast<unsigned char*>(der.data()), static_cast<unsigned int>(der.size())};
+    carried.emplace_back(CERT_NewTempCertificate(store, &item, nullptr, PR_FALSE, PR_TRUE));
+  }
+  if (carried.empty() || !carried.front()) return untrusted(trust, "the authority's certificate is not in the token");
+  signing::CertHandle cert(CERT_DupCertificate(carried.front().get()));
   for (int depth = 0; depth < kMaxChain; ++depth) {
     if (trusted_as_authority(cert.get()) || listed(added.get(), cert.get())) {
       trust.trusted = true;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace corvane::verify {
 
@@ -16,9 +17,10 @@ struct AuthorityTrust {
   std::string problem;   // why not trusted; "" when trusted or not checked
 };
 
-// Reads the signer's certificate of `token` (DER ContentInfo of
-// SignedData) and its chain through the certificates the token carries
-// and the store. Never throws; an unreadable token is not trusted.
-[[nodiscard]] AuthorityTrust check_authority_trust(std::span<const std::uint8_t> token);
+// Follows the chain of a token's signer through `certificates` (DER, as
+// the token carries them, its signer's first; made known for this process
+// only) and the store. Never throws; without a readable signer's
+// certificate the authority is not trusted.
+[[nodiscard]] AuthorityTrust check_authority_trust(const std::vector<std::vector<std::uint8_t>>& certificates);
 
 }  // namespace corvane::verify

@@ -48,8 +48,7 @@ std::optional<bool> certificate_matches(const SignatureMessage& message) {
   return result > 0;
 }
 
-TimestampFacts facts_of(std::span<const std::uint8_t> token, const timestamp::Sha256& imprint) {
-  const timestamp::TokenCheck check = timestamp::check_token(token, imprint);
+TimestampFacts facts_of(const timestamp::TokenCheck& check) {
   TimestampFacts facts;
   facts.time = check.time;
   facts.authority = check.authority;
@@ -71,7 +70,7 @@ std::optional<TimestampFacts> timestamp_of(const SignatureMessage& message) {
     facts.problem = "the timestamp token cannot be read";
     return facts;
   }
-  return facts_of(*token, imprint);
+  return facts_of(timestamp::check_token(*token, imprint));
 }
 
 }  // namespace
@@ -89,16 +88,20 @@ FormatFacts read_format_facts(const SignatureMessage& message, const SignedDiges
   return facts;
 }
 
-TimestampFacts read_document_timestamp(std::span<const std::uint8_t> token, const SignedDigest& digest) {
+DocumentTimestamp read_document_timestamp(std::span<const std::uint8_t> token, const SignedDigest& digest) {
   const auto computed = digest(kSha256Oid);
   timestamp::Sha256 imprint{};
+  DocumentTimestamp read;
   if (!computed || computed->size() != imprint.size()) {
-    TimestampFacts facts;
-    facts.problem = "the signed bytes cannot be read";
-    return facts;
+    read.facts.problem = "the signed bytes cannot be read";
+    read.authority = check_authority_trust({});
+    return read;
   }
   std::copy(computed->begin(), computed->end(), imprint.begin());
-  return facts_of(token, imprint);
+  const timestamp::TokenCheck check = timestamp::check_token(token, imprint);
+  read.facts = facts_of(check);
+  read.authority = check_authority_trust(check.certificates);
+  return read;
 }
 
 std::string format_name(const std::string& sub_filter, const FormatFacts& facts) {

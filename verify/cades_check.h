@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "verify/authority_trust.h"
 #include "verify/cms_check.h"
 #include "verify/validation_data.h"
 
@@ -44,12 +45,19 @@ class SignatureMessage;
 [[nodiscard]] FormatFacts read_format_facts(const SignatureMessage& message, const SignedDigest& digest,
                                             const DocumentValidationData& dss);
 
+// A document timestamp's token read once: its facts and its authority's trust.
+struct DocumentTimestamp {
+  TimestampFacts facts;
+  AuthorityTrust authority;
+};
+
 // The facts of a document timestamp's `token` (DER): its time and
 // authority, whether its signature holds and whether its imprint is the
-// SHA-256 `digest` gives. Never throws; an unreadable token or content
-// gives facts with `problem` set.
-[[nodiscard]] TimestampFacts read_document_timestamp(std::span<const std::uint8_t> token,
-                                                     const SignedDigest& digest);
+// SHA-256 `digest` gives; and whether the store trusts its authority.
+// Never throws; an unreadable token or content gives facts with `problem`
+// set.
+[[nodiscard]] DocumentTimestamp read_document_timestamp(std::span<const std::uint8_t> token,
+                                                        const SignedDigest& digest);
 
 // "PAdES B-LT", "PAdES B-T", "PAdES B-B", "PKCS#7 with a timestamp",
 // "PKCS#7" from the /SubFilter and the facts.

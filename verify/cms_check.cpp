@@ -6,12 +6,10 @@
 #include <prtime.h>
 #include <secoid.h>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
 #include "platform/iso_time.h"
-#include "signing/nss_handles.h"
 #include "verify/signature_message.h"
 #include "verify/trust_anchors.h"
 #include "verify/verification_store.h"

@@ -132,9 +132,10 @@ void check_ranges(SignatureCheck& check) {
 void check_document_timestamp(SignatureCheck& check) {
   std::optional<FormatFacts>& known = check.results().facts;
   if (!known) {
+    DocumentTimestamp token = read_document_timestamp(check.ranges.signature, check.shared.digests.of(check.ranges));
     known.emplace();
-    known->timestamp = read_document_timestamp(check.ranges.signature, check.shared.digests.of(check.ranges));
-    check.results().authority = check_authority_trust(check.ranges.signature);
+    known->timestamp = std::move(token.facts);
+    check.results().authority = std::move(token.authority);
   }
   const TimestampFacts& facts = *known->timestamp;
   SignatureReport& report = check.report;

@@ -28,15 +28,17 @@ struct RefusalCase {
   bool engine_writes;                  // false: a scripted engine that writes nothing
   std::function<void(Edit&)> prepare;  // may be empty
   const char* why;                     // part of the logged reason
+  platform::ErrorCode code;
 };
 
 TEST(SignitRefusal, WritesNothingAndLogsWhy) {
   ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + "UniqueContainerName",
                                        test::unique_container_of("Alex Signer")));
   const RefusalCase cases[] = {
-      {"the engine writes no document", false, nullptr, "the PDF engine wrote no document"},
+      {"the engine writes no document", false, nullptr, "the PDF engine wrote no document",
+       platform::ErrorCode::kFailed},
       {"rebuild beyond the spare bytes", true, [](Edit& edit) { edit.reason = std::string(16000, 'r'); },
-       "spare bytes"},
+       "spare bytes", platform::ErrorCode::kDocumentLayout},
   };
 
   ScratchDir outputs("refusal");
@@ -46,6 +48,7 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
     test::write_file(out, "the file that was here");
     bool result = true;
     std::string lasterror;
+    platform::ErrorCode code = platform::ErrorCode::kNone;
     const auto lines = test::logged_messages([&] {
       std::optional<test::FakeEngineInstaller> engine;
       if (!c.engine_writes) engine.emplace();
@@ -55,8 +58,10 @@ TEST(SignitRefusal, WritesNothingAndLogsWhy) {
       if (c.prepare) c.prepare(edit);
       result = edit.signit();
       lasterror = edit.lasterror;
+      code = edit.lasterrorcode;
     });
     EXPECT_FALSE(result);
+    EXPECT_EQ(code, c.code);
     EXPECT_EQ(test::read_file(out), "the file that was here");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outputs.path()), {}), 1)
         << "a file beside out.pdf";

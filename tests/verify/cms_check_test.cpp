@@ -1,5 +1,7 @@
 #include "verify/cms_check.h"
 
+#include "verify/cades_check.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/verify/verify_test_support.h"
@@ -43,6 +45,12 @@ TEST(CmsSignature, VerifiesWithAndWithoutSignedAttributesForEachDigest) {
     EXPECT_NE(check.signer.subject.find("O=Fixture Org"), std::string::npos) << label << ": " << check.signer.subject;
     EXPECT_EQ(!check.signer.signing_time.empty(), c.want_time) << label;
     EXPECT_TRUE(check.signer.trusted) << label << ": " << check.signer.trust_problem;
+    // The same decoded message serves the format check: its signed
+    // attributes as NSS decoded them.
+    const FormatFacts facts = read_format_facts(message, content_of(content), DocumentValidationData{});
+    EXPECT_EQ(facts.signed_attributes, c.want_time) << label;
+    EXPECT_EQ(facts.message_digest_matches, c.want_time ? std::optional(true) : std::nullopt) << label;
+    EXPECT_FALSE(facts.encapsulated_content) << label;
 
     // One byte more or less in the signed bytes breaks every one of them.
     for (const std::string& changed : {content + " ", content.substr(1)}) {
@@ -50,6 +58,9 @@ TEST(CmsSignature, VerifiesWithAndWithoutSignedAttributesForEachDigest) {
       EXPECT_FALSE(broken.valid) << label;
       EXPECT_FALSE(broken.problem.empty()) << label;
       EXPECT_EQ(broken.signer.email, c.want_email) << label;
+      if (c.want_time) {
+        EXPECT_EQ(read_format_facts(message, content_of(changed), {}).message_digest_matches, false) << label;
+      }
     }
   }
 }

@@ -52,14 +52,5 @@ TEST(WriteFile, LeavesExactlyTheNewBytes) {
   }
 }
 
-TEST(TextFromBytes, EndsBeforeFirstNul) {
-  const std::pair<std::string, std::string> cases[] = {
-      {std::string("abc\0def", 7), "abc"},
-      {std::string("\0abc", 4), ""},
-      {"\xE4\xF6\xFC", "\xE4\xF6\xFC"},  // code-page bytes stay one char each
-  };
-  for (const auto& [bytes, want] : cases) EXPECT_EQ(text_from_bytes(bytes_of(bytes)), want) << bytes;
-}
-
 }  // namespace
 }  // namespace corvane::settings

@@ -3,7 +3,7 @@
 #include <exception>
 #include <vector>
 
-#include "incremental/object_writer.h"
+#include "append/object_writer.h"
 #include "verify/document_structure.h"
 #include "verify/form_signatures.h"
 #include "verify/permissions.h"
@@ -11,8 +11,8 @@
 namespace corvane::certification {
 namespace {
 
-using incremental::ObjectId;
-using incremental::StringText;
+using append::ObjectId;
+using append::StringText;
 
 constexpr const char* kSignedAlready = "the document is signed already: only its first signature may certify it";
 
@@ -84,8 +84,8 @@ const verify::FieldInfo* field_to_sign(const std::vector<verify::FieldInfo>& fie
 // The form's fields are walked once, without the page tree or the
 // signatures' messages: a large or much-signed document costs the rules
 // no more than its form.
-std::string apply(incremental::OriginalDocument& document, const SignatureRules& rules,
-                  incremental::SignatureFieldRequest& request) {
+std::string apply(append::OriginalDocument& document, const SignatureRules& rules,
+                  append::SignatureFieldRequest& request) {
   QPDF& qpdf = document.qpdf();
   QPDFObjectHandle catalog = qpdf.getRoot();
   if (verify::certification_of(catalog, catalog.getKey("/Perms").getKey("/DocMDP")) == 1)
@@ -100,10 +100,10 @@ std::string apply(incremental::OriginalDocument& document, const SignatureRules&
     std::string refusal;
     if (!(prepared = field_to_sign(fields, rules.field_name, refusal))) return refusal;
     request.name = prepared->name;
-    request.prepared = incremental::PreparedField{incremental::id_of(dictionary_of(*prepared)),
-                                                  incremental::id_of(prepared->widgets.front())};
+    request.prepared = append::PreparedField{append::id_of(dictionary_of(*prepared)),
+                                                  append::id_of(prepared->widgets.front())};
   } else {
-    request.name = incremental::unique_field_name(catalog.getKey("/AcroForm").getKey("/Fields"), request.name);
+    request.name = append::unique_field_name(catalog.getKey("/AcroForm").getKey("/Fields"), request.name);
     if (rules.left_empty)
       for (const verify::FieldInfo& field : fields)
         if (is_signature_field(field) && !is_signed(field)) rules.left_empty->push_back(field.name);
@@ -127,9 +127,9 @@ std::string apply(incremental::OriginalDocument& document, const SignatureRules&
     };
   if (level > 0)
     request.catalog_entries = [&document, catalog](ObjectId dictionary) mutable -> std::map<std::string, std::string> {
-      const incremental::ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
+      const append::ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
       const std::string signature = std::to_string(dictionary.number) + " " + std::to_string(dictionary.generation) + " R";
-      return {{"/Perms", writer.dictionary_with(catalog.getKey("/Perms"), incremental::id_of(catalog),
+      return {{"/Perms", writer.dictionary_with(catalog.getKey("/Perms"), append::id_of(catalog),
                                                 {{"/DocMDP", signature}})}};
     };
   return {};
@@ -137,8 +137,8 @@ std::string apply(incremental::OriginalDocument& document, const SignatureRules&
 
 }  // namespace
 
-std::string apply_signature_rules(incremental::OriginalDocument& document, const SignatureRules& rules,
-                                  incremental::SignatureFieldRequest& request) {
+std::string apply_signature_rules(append::OriginalDocument& document, const SignatureRules& rules,
+                                  append::SignatureFieldRequest& request) {
   if (rules.certify_level < 0 || rules.certify_level > 3)
     return "the certification level " + std::to_string(rules.certify_level) + " is not 1, 2 or 3";
   try {

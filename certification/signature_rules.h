@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "incremental/original_document.h"
-#include "incremental/signature_revision.h"
+#include "append/original_document.h"
+#include "append/signature_revision.h"
 
 namespace corvane::certification {
 
@@ -37,8 +37,8 @@ struct SignatureRules {
 // certification), no empty signature field of that name (the line lists
 // the empty ones), a field signed already, a name several fields carry, or
 // a field an earlier signature locks. Never throws.
-[[nodiscard]] std::string apply_signature_rules(incremental::OriginalDocument& document, const SignatureRules& rules,
-                                                incremental::SignatureFieldRequest& request);
+[[nodiscard]] std::string apply_signature_rules(append::OriginalDocument& document, const SignatureRules& rules,
+                                                append::SignatureFieldRequest& request);
 
 // What a certification adds in the rebuild, which writes the document anew
 // with its signature dictionary as object `dictionary_number`.

@@ -26,10 +26,10 @@
 #include "component/signit_steps.h"
 #include "component/visible_text.h"
 #include "engine/first_page.h"
-#include "incremental/signature_revision.h"
-#include "incremental/signature_slot.h"
-#include "incremental/update_writer.h"
-#include "pdfupdate/signature_rect.h"
+#include "append/signature_revision.h"
+#include "append/signature_slot.h"
+#include "append/update_writer.h"
+#include "rebuild/signature_rect.h"
 #include "platform/atomic_file.h"
 #include "settings/file_helpers.h"
 #include "settings/log.h"
@@ -53,9 +53,9 @@ std::string visible_text(Edit& edit, ComponentState& state, bool stamp_enabled) 
 // missing or refused, is refused in the rebuild's words; any other reason is
 // the update's own. An encrypted document wants its password, as the
 // rebuild's opening does, even when the user password is empty.
-std::unique_ptr<incremental::OriginalDocument> open_original(Edit& edit, Refusal& refusal) {
+std::unique_ptr<append::OriginalDocument> open_original(Edit& edit, Refusal& refusal) {
   std::string why;
-  auto document = incremental::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
+  auto document = append::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
   if (!document) {
     if (!edit.pdfloaded) edit.pdfloaded = edit.open_document();
     refusal = edit.pdfloaded ? Refusal(ErrorCode::kDocumentLayout, why) : why_not_open(edit);
@@ -95,7 +95,7 @@ void read_first_page_size(QPDF& qpdf, SigningSession& session) {
 // dictionary written as an update into `update`, the slot filled with the
 // signature over the file and the update around it.
 Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
-                           incremental::OriginalDocument& document, incremental::Update& update) {
+                           append::OriginalDocument& document, append::Update& update) {
   SigningSession& session = state.session;
   SignerState& signer = state.signer;
 
@@ -106,15 +106,15 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
   if (session.documentEncrypted && edit.dontencrypt != "0")
     settings::log_line("dontencrypt is ignored in append mode: the document keeps its encryption");
   read_first_page_size(document.qpdf(), session);
-  pdfupdate::computeSignatureRect(session);
+  rebuild::computeSignatureRect(session);
 
   if (Refusal refusal = select_signer(run, signer); !refusal.empty()) return refusal;
 
-  incremental::SignatureFieldRequest request;
+  append::SignatureFieldRequest request;
   request.name = signer.signerName;
   request.rect = session.signatureRect;
-  request.dictionary = [&](const incremental::StringText& string_text) {
-    return pdfupdate::signature_dictionary_body(session, signer, run.kind(), string_text);
+  request.dictionary = [&](const append::StringText& string_text) {
+    return rebuild::signature_dictionary_body(session, signer, run.kind(), string_text);
   };
   // The certification and the fields' locks are judged before an authority
   // is asked; they choose the field and add what certifies or locks.
@@ -124,23 +124,23 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
     return refusal;
   if (Refusal refusal = reserve_timestamp_room(run); !refusal.empty()) return refusal;
   request.appearance_text = visible_text(edit, state, stamp_enabled);
-  incremental::SignatureRevision revision;
-  if (Refusal refusal = incremental::build_signature_revision(document, request, revision); !refusal.empty())
+  append::SignatureRevision revision;
+  if (Refusal refusal = append::build_signature_revision(document, request, revision); !refusal.empty())
     return refusal;
   if (!revision.appearance_note.empty()) settings::log_line(revision.appearance_note);
 
-  update = incremental::write_update(document.base(), revision.objects);
+  update = append::write_update(document.base(), revision.objects);
   const std::int64_t file_size = document.base().file_size;
   const std::size_t width = run.kind().slot_hex;
-  incremental::SignatureSlot slot;
-  if (Refusal refusal = incremental::find_signature_slot(update, incremental::SignatureRevision::kDictionaryIndex,
+  append::SignatureSlot slot;
+  if (Refusal refusal = append::find_signature_slot(update, append::SignatureRevision::kDictionaryIndex,
                                                          file_size, width, slot);
       !refusal.empty())
     return refusal;
   edit.contentsStart = static_cast<std::int32_t>(slot.first_length);
   edit.secondRangeStart = static_cast<std::int32_t>(slot.second_start);
   edit.secondRangeLength = static_cast<std::int32_t>(slot.second_length);
-  if (Refusal refusal = incremental::fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
+  if (Refusal refusal = append::fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
                                         slot.after_slot, edit.contentsStart, edit.secondRangeStart,
                                         edit.secondRangeLength, edit.byteRangeText);
       !refusal.empty())
@@ -149,7 +149,7 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
   // The file's bytes are hashed as they are read, block by block, then the
   // update around the slot.
   run.revision.signed_bytes = [&](const ContentSink& sink) {
-    return incremental::feed_signed_bytes(document, update, slot, sink);
+    return append::feed_signed_bytes(document, update, slot, sink);
   };
   run.revision.slot = std::span(update.bytes.data() + slot.slot + 1, width);
   if (Refusal refusal = build_signature(run, signer); !refusal.empty()) return refusal;
@@ -177,7 +177,7 @@ Refusal append_signature(Edit& edit, ComponentState& state, SigningRun& run) {
   // its own makes and sees to the disk while this one builds and signs the
   // update: the file's final sync then has little left to wait for. A
   // refused run's unfinished file is never put in place.
-  incremental::Update update;
+  append::Update update;
   bool made = false;
   const auto make = [&] {
     made = true;

@@ -3,7 +3,7 @@
 // identity and signing keep their own per-thread flags and caches.
 #pragma once
 
-#include "pdfupdate/signing_session.h"
+#include "rebuild/signing_session.h"
 #include "signing/signer_state.h"
 
 namespace corvane::component {

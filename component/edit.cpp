@@ -2,7 +2,7 @@
 
 #include "component/component_state.h"
 #include "component/register_classes.h"
-#include "pdfupdate/signing_time.h"
+#include "rebuild/signing_time.h"
 #include "platform/codepage.h"
 #include "platform/object_factory.h"
 #include "settings/log.h"
@@ -137,6 +137,6 @@ void Edit::choose_certificate() {
   (void)signing::show_chooser(component_state().signer);
 }
 
-std::string Edit::GetUniversalTime() { return pdfupdate::localTimeWithOffset(); }
+std::string Edit::GetUniversalTime() { return rebuild::localTimeWithOffset(); }
 
 }  // namespace corvane::component

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "component/signature_options.h"
-#include "pdfupdate/signature_objects.h"
+#include "rebuild/signature_objects.h"
 #include "platform/variant.h"
 #include "signing/signer_state.h"
 
@@ -52,7 +52,7 @@ struct SigningRun {
   platform::ByteArray signature;
 
   // The slot the new objects lay out, and the kind of signature.
-  [[nodiscard]] pdfupdate::SignatureKind kind() const {
+  [[nodiscard]] rebuild::SignatureKind kind() const {
     return {signature_hex + timestamp_hex, request.options.pades};
   }
 };

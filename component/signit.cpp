@@ -87,8 +87,8 @@ Refusal why_not_open(Edit& edit) {
              : Refusal(ErrorCode::kPasswordRefused, "the document is encrypted and the password was refused");
 }
 
-const pdfupdate::SignContentFn& code_page_signer() {
-  static const pdfupdate::SignContentFn sign = [](SignerState& s, std::string_view w) {
+const rebuild::SignContentFn& code_page_signer() {
+  static const rebuild::SignContentFn sign = [](SignerState& s, std::string_view w) {
     return signing::signContent(s, w, platform::TextEncoding::kCodePage);
   };
   return sign;

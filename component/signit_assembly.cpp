@@ -7,9 +7,9 @@
 
 #include "certification/signature_rules.h"
 #include "component/signit_steps.h"
-#include "incremental/signature_slot.h"
-#include "pdfupdate/byte_range_placeholder.h"
-#include "pdfupdate/signature_rect.h"
+#include "append/signature_slot.h"
+#include "rebuild/byte_range_placeholder.h"
+#include "rebuild/signature_rect.h"
 
 namespace corvane::component {
 namespace {
@@ -28,12 +28,12 @@ std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState
   state.session.firstNewObject = first_number;
   // The field's name of an encrypted document is encrypted as the engine
   // encrypts the document's own strings.
-  const pdfupdate::EncryptStringFn encrypt_string = [&edit](std::int32_t number, std::string_view plain) {
+  const rebuild::EncryptStringFn encrypt_string = [&edit](std::int32_t number, std::string_view plain) {
     std::string hex;
     return edit.engine->EncryptString(number, std::string(plain), hex) ? hex : std::string();
   };
-  pdfupdate::SignatureObjects objects =
-      pdfupdate::buildSignatureObjects(state.session, signer, run.kind(), encrypt_string);
+  rebuild::SignatureObjects objects =
+      rebuild::buildSignatureObjects(state.session, signer, run.kind(), encrypt_string);
   engine::AddedObjects added;
   // A certification: its reference after the slot and the placeholder (their
   // offsets stay), and the catalog's /Perms naming the dictionary.
@@ -63,7 +63,7 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run) 
   edit.reset_buffers();
   // The widget rectangle always matches the page of the file written next.
   read_page_size(engine, state.session);
-  pdfupdate::computeSignatureRect(state.session);
+  rebuild::computeSignatureRect(state.session);
 
   Refusal refusal;
   const engine::AddedObjectsFn added = [&](std::int32_t first_number) {
@@ -84,7 +84,7 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run) 
   if (layout.size - layout.added > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - spare)
     return {ErrorCode::kDocumentLayout, "the document is too large to sign"};
   if (layout.added > spare) return no_room(run);
-  if (layout.byte_range_at + pdfupdate::kByteRangePlaceholder.size() > layout.size ||
+  if (layout.byte_range_at + rebuild::kByteRangePlaceholder.size() > layout.size ||
       layout.slot_at + layout.slot_width + 2 > layout.size)
     return "the PDF engine put the signature's slot outside the file";
 
@@ -93,8 +93,8 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run) 
   edit.secondRangeStart = static_cast<std::int32_t>(layout.slot_at + layout.slot_width + 2);
   edit.secondRangeLength = static_cast<std::int32_t>(layout.size) - edit.secondRangeStart;
   const std::span placeholder(edit.documentBytes.data() + layout.byte_range_at,
-                              pdfupdate::kByteRangePlaceholder.size());
-  if (Refusal refusal = incremental::fill_byte_range(placeholder, 0, edit.contentsStart, edit.secondRangeStart,
+                              rebuild::kByteRangePlaceholder.size());
+  if (Refusal refusal = append::fill_byte_range(placeholder, 0, edit.contentsStart, edit.secondRangeStart,
                                                     edit.secondRangeLength, edit.byteRangeText);
       !refusal.empty())
     return refusal;

@@ -17,8 +17,8 @@
 #include "component/component_state.h"
 #include "component/edit.h"
 #include "component/signing_run.h"
-#include "incremental/original_document.h"
-#include "pdfupdate/signature_objects.h"
+#include "append/original_document.h"
+#include "rebuild/signature_objects.h"
 #include "platform/refusal.h"
 
 namespace corvane::component {
@@ -75,7 +75,7 @@ inline constexpr std::string_view kNoPasswordRefusal = "the document is encrypte
 
 // signing::signContent for texts that hold PDF bytes (code page, one
 // character per byte), through which the visible text looks the signer up.
-[[nodiscard]] const pdfupdate::SignContentFn& code_page_signer();
+[[nodiscard]] const rebuild::SignContentFn& code_page_signer();
 
 // Reads the first page's size into pageWidth and pageHeight, in whole
 // points; a failing engine call keeps the size read before.
@@ -111,7 +111,7 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // validation data of the run's signature to `document` followed by
 // `update`, the signature's update not written yet; otherwise leaves `dss`
 // empty (validation_data_step.cpp).
-[[nodiscard]] Refusal validation_data_after_update(const SigningRun& run, const incremental::OriginalDocument& document,
+[[nodiscard]] Refusal validation_data_after_update(const SigningRun& run, const append::OriginalDocument& document,
                                                    std::string_view update, std::string& dss);
 
 // The append mode's whole run after the document is open: the signature

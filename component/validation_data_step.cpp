@@ -11,7 +11,7 @@ namespace {
 
 // The update that adds the validation data of the run's signature to the
 // signed file `signed_file`.
-Refusal validation_data_update(const SigningRun& run, incremental::OriginalDocument& signed_file, std::string& dss) {
+Refusal validation_data_update(const SigningRun& run, append::OriginalDocument& signed_file, std::string& dss) {
   ltv::DssUpdate update = ltv::make_dss_update(signed_file, run.signature, run.request.options.fetch);
   if (!update.refusal.empty()) return update.refusal;
   dss = std::move(update.bytes);
@@ -20,7 +20,7 @@ Refusal validation_data_update(const SigningRun& run, incremental::OriginalDocum
 
 }  // namespace
 
-Refusal validation_data_after_update(const SigningRun& run, const incremental::OriginalDocument& document,
+Refusal validation_data_after_update(const SigningRun& run, const append::OriginalDocument& document,
                                      std::string_view update, std::string& dss) {
   dss.clear();
   if (!run.request.options.ltv) return {};
@@ -35,7 +35,7 @@ Refusal append_validation_data(Edit& edit, const SigningRun& run) {
   ByteBuffer& file = edit.documentBytes;
   std::string why;
   auto signed_file =
-      incremental::OriginalDocument::in_memory(std::span(file.data(), file.size()), run.request.password, why);
+      append::OriginalDocument::in_memory(std::span(file.data(), file.size()), run.request.password, why);
   if (!signed_file) return "the signed file cannot be read for its validation data: " + why;
   std::string dss;
   if (Refusal refusal = validation_data_update(run, *signed_file, dss); !refusal.empty()) return refusal;

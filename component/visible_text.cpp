@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "component/signit_steps.h"
-#include "pdfupdate/signature_rect.h"
-#include "pdfupdate/signing_time.h"
+#include "rebuild/signature_rect.h"
+#include "rebuild/signing_time.h"
 #include "platform/codepage.h"
 #include "platform/variant.h"
 #include "settings/log.h"
@@ -59,7 +59,7 @@ std::optional<std::int32_t> whole_number(std::string_view text) {
 void draw_stamp(Edit& edit, SigningSession& session, const std::string& stamp_text) {
   engine::PdfEngine& engine = *edit.engine;
   read_page_size(engine, session);
-  pdfupdate::computeSignatureRect(session);
+  rebuild::computeSignatureRect(session);
   const auto box = stamp_box(session.signatureRect, edit.rectParts);
   (void)engine.SetWorkingMode(0);
   if (!box) return;
@@ -82,7 +82,7 @@ bool stamp_switch_on(std::string_view setting) {
 }
 
 std::string fill_stamp_template(std::string_view template_text, SignerState& signer,
-                                const pdfupdate::SignContentFn& sign,
+                                const rebuild::SignContentFn& sign,
                                 const std::function<std::string()>& time_text) {
   std::string text(template_text);
   if (text.find(kDatePlaceholder) != std::string::npos) {
@@ -150,7 +150,7 @@ void read_page_size(engine::PdfEngine& engine, SigningSession& session) {
 std::string filled_stamp_text(SignerState& signer) {
   std::string template_text = user_setting("signaturetext");
   if (template_text.empty()) template_text = kDefaultStampTemplate;
-  return fill_stamp_template(template_text, signer, code_page_signer(), &pdfupdate::localTimeWithOffset);
+  return fill_stamp_template(template_text, signer, code_page_signer(), &rebuild::localTimeWithOffset);
 }
 
 VisibleTextSettings read_visible_text_settings(Edit& edit) {

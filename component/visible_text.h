@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "engine/text_stamp.h"
-#include "pdfupdate/signature_objects.h"
+#include "rebuild/signature_objects.h"
 #include "signing/signer_state.h"
 
 namespace corvane::component {
@@ -33,7 +33,7 @@ inline constexpr std::string_view kDefaultStampTemplate =
 // not known yet. Exact, case-sensitive matches, in this order. The result is
 // code-page text, as the engine draws it.
 [[nodiscard]] std::string fill_stamp_template(std::string_view template_text, SignerState& signer,
-                                              const pdfupdate::SignContentFn& sign,
+                                              const rebuild::SignContentFn& sign,
                                               const std::function<std::string()>& time_text);
 
 // A page size in whole points: rounded, halves to the even neighbour; 0 for

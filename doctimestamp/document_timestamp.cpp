@@ -7,8 +7,8 @@
 #include <memory>
 #include <string_view>
 
-#include "incremental/signature_revision.h"
-#include "incremental/signature_slot.h"
+#include "append/signature_revision.h"
+#include "append/signature_slot.h"
 #include "platform/atomic_file.h"
 #include "platform/in_place_lock.h"
 #include "settings/file_helpers.h"
@@ -30,15 +30,15 @@ using MdContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
 // DER, hex, padded with zeros that DER readers never reach).
 std::string timestamp_dictionary(std::size_t width) {
   return "<<\n/Type /DocTimeStamp\n/Filter /Adobe.PPKLite\n/SubFilter /ETSI.RFC3161\n/Contents <" +
-         std::string(width, '0') + ">\n" + std::string(incremental::kByteRangePlaceholder) + "\n>>";
+         std::string(width, '0') + ">\n" + std::string(append::kByteRangePlaceholder) + "\n>>";
 }
 
 // The SHA-256 of the signed bytes; false when they cannot be read.
-bool digest_ranges(const incremental::OriginalDocument& document, const incremental::Update& update,
-                   const incremental::SignatureSlot& slot, timestamp::Sha256& digest) {
+bool digest_ranges(const append::OriginalDocument& document, const append::Update& update,
+                   const append::SignatureSlot& slot, timestamp::Sha256& digest) {
   MdContext context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
   if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return false;
-  const bool read = incremental::feed_signed_bytes(document, update, slot, [&context](std::span<const std::uint8_t> piece) {
+  const bool read = append::feed_signed_bytes(document, update, slot, [&context](std::span<const std::uint8_t> piece) {
     EVP_DigestUpdate(context.get(), piece.data(), piece.size());
   });
   unsigned int length = 0;
@@ -46,7 +46,7 @@ bool digest_ranges(const incremental::OriginalDocument& document, const incremen
 }
 
 // Writes the token's hex digits into the slot; false when it is too long.
-bool put_token(std::string& bytes, const incremental::SignatureSlot& slot, const std::vector<std::uint8_t>& token) {
+bool put_token(std::string& bytes, const append::SignatureSlot& slot, const std::vector<std::uint8_t>& token) {
   static constexpr char kHex[] = "0123456789abcdef";
   if (2 * token.size() > slot.after_slot - slot.slot - 2) return false;
   std::size_t at = slot.slot + 1;
@@ -63,30 +63,30 @@ void stamp(const DocumentTimestampRequest& request, const timestamp::TsaSettings
   // replacing it.
   const platform::InPlaceLock in_place(request.input, request.output);
   if (!(refusal = in_place.problem()).empty()) return;
-  auto document = incremental::OriginalDocument::open(request.input, request.password, refusal);
+  auto document = append::OriginalDocument::open(request.input, request.password, refusal);
   if (!document) return;
   // The document is judged before the authority is asked; the slot's
   // width is known only from the authority's token, so the dictionary is
   // written once it is.
-  incremental::SignatureFieldRequest field;
+  append::SignatureFieldRequest field;
   field.name = kFieldName;
   field.rect = kInvisibleRect;
-  field.dictionary = [](const incremental::StringText&) { return timestamp_dictionary(0); };
-  incremental::SignatureRevision revision;
-  if (!(refusal = incremental::build_signature_revision(*document, field, revision)).empty()) return;
+  field.dictionary = [](const append::StringText&) { return timestamp_dictionary(0); };
+  append::SignatureRevision revision;
+  if (!(refusal = append::build_signature_revision(*document, field, revision)).empty()) return;
   result.field_name = revision.field_name;
   const timestamp::TokenRoom room = timestamp::measure_token_room(tsa);
   if (!(refusal = room.refusal.message()).empty()) return;
   const std::size_t width = 2 * room.bytes;
-  revision.objects.at(incremental::SignatureRevision::kDictionaryIndex).body = timestamp_dictionary(width);
+  revision.objects.at(append::SignatureRevision::kDictionaryIndex).body = timestamp_dictionary(width);
 
-  incremental::Update update = incremental::write_update(document->base(), revision.objects);
-  incremental::SignatureSlot slot;
+  append::Update update = append::write_update(document->base(), revision.objects);
+  append::SignatureSlot slot;
   std::string byte_range_text;
-  if (!(refusal = incremental::find_signature_slot(update, incremental::SignatureRevision::kDictionaryIndex,
+  if (!(refusal = append::find_signature_slot(update, append::SignatureRevision::kDictionaryIndex,
                                                    document->base().file_size, width, slot))
            .empty() ||
-      !(refusal = incremental::fill_byte_range(
+      !(refusal = append::fill_byte_range(
             std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()), slot.after_slot,
             slot.first_length, slot.second_start, slot.second_length, byte_range_text))
            .empty())

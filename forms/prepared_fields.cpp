@@ -11,9 +11,9 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include "forms/signature_fields.h"
-#include "incremental/form_listing.h"
-#include "incremental/object_writer.h"
-#include "incremental/original_document.h"
+#include "append/form_listing.h"
+#include "append/object_writer.h"
+#include "append/original_document.h"
 #include "platform/atomic_file.h"
 #include "platform/in_place_lock.h"
 #include "settings/file_helpers.h"
@@ -21,9 +21,9 @@
 namespace corvane::forms {
 namespace {
 
-using incremental::NewObject;
-using incremental::ObjectId;
-using incremental::ObjectWriter;
+using append::NewObject;
+using append::ObjectId;
+using append::ObjectWriter;
 
 // Print (4): the field's widget is printed like the page.
 constexpr int kWidgetFlags = 4;
@@ -76,7 +76,7 @@ std::string lock_body(const ObjectWriter& writer, const verify::FieldLocks& lock
 }
 
 // The update's objects for `request`; refusal or "". Throws what qpdf throws.
-std::string build_objects(incremental::OriginalDocument& document, const PrepareRequest& request,
+std::string build_objects(append::OriginalDocument& document, const PrepareRequest& request,
                           std::vector<NewObject>& objects, bool& visible_after_signature) {
   QPDF& qpdf = document.qpdf();
   QPDFObjectHandle catalog = qpdf.getRoot();
@@ -133,11 +133,11 @@ std::string build_objects(incremental::OriginalDocument& document, const Prepare
   // One new revision per page that gets widgets, and one of the form.
   std::set<std::int32_t> rewritten;
   for (const auto& [page, references] : widgets_of_page) {
-    objects.push_back(incremental::page_listing(writer, pages.at(static_cast<std::size_t>(page - 1)), references));
+    objects.push_back(append::page_listing(writer, pages.at(static_cast<std::size_t>(page - 1)), references));
     if (!rewritten.insert(objects.back().number).second)
       return "two pages of the document share one list of annotations";
   }
-  objects.push_back(incremental::form_listing(writer, catalog, field_references));
+  objects.push_back(append::form_listing(writer, catalog, field_references));
   if (rewritten.contains(objects.back().number)) return "the document's form is a page's list of annotations";
   return {};
 }
@@ -147,14 +147,14 @@ void prepare(const PrepareRequest& request, PrepareResult& result) {
   // Preparing a file into itself: held from reading the file to replacing it.
   const platform::InPlaceLock in_place(request.input, request.output);
   if (!(refusal = in_place.problem()).empty()) return;
-  auto document = incremental::OriginalDocument::open(request.input, request.password, refusal);
+  auto document = append::OriginalDocument::open(request.input, request.password, refusal);
   if (!document) return;
   std::vector<NewObject> objects;
   bool visible_after_signature = false;
   refusal = build_objects(*document, request, objects, visible_after_signature);
   if (std::string damage = document->damage(); !damage.empty()) refusal = damage;
   if (!refusal.empty()) return;
-  const incremental::Update update = incremental::write_update(document->base(), objects);
+  const append::Update update = append::write_update(document->base(), objects);
   std::string why;
   if (!settings::write_file_with(
           request.output, [&](int fd) { return document->copy_to(fd) && platform::write_all(fd, update.bytes); },

@@ -8,7 +8,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include "forms/cms_signer.h"
-#include "incremental/original_document.h"
+#include "append/original_document.h"
 #include "verify/pdf_date.h"
 #include "verify/permissions.h"
 
@@ -172,7 +172,7 @@ FormFields read_signature_fields(QPDF& pdf) {
 FormFields read_signature_fields(const std::string& path, const std::string& password) {
   FormFields out;
   try {
-    auto document = incremental::OriginalDocument::open(path, password, out.refusal);
+    auto document = append::OriginalDocument::open(path, password, out.refusal);
     if (!document) return out;
     out = read_signature_fields(document->qpdf());
     if (std::string damage = document->damage(); !damage.empty()) {

@@ -7,8 +7,8 @@
 #include <set>
 #include <vector>
 
-#include "incremental/object_writer.h"
-#include "incremental/update_writer.h"
+#include "append/object_writer.h"
+#include "append/update_writer.h"
 #include "ltv/revocation_fetch.h"
 #include "settings/log.h"
 #include "platform/openssl_handle.h"
@@ -92,11 +92,11 @@ std::set<std::string> stream_data_of(QPDFObjectHandle array) {
 // yet (`already` counts the others), a new /DSS holding them after the
 // items it has, and a new revision of the catalog that names it. Throws
 // what qpdf throws.
-std::vector<incremental::NewObject> dss_objects(incremental::OriginalDocument& document, const ValidationData& data,
+std::vector<append::NewObject> dss_objects(append::OriginalDocument& document, const ValidationData& data,
                                                 std::size_t& already) {
-  using incremental::ObjectId;
-  const incremental::ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
-  std::vector<incremental::NewObject> objects;
+  using append::ObjectId;
+  const append::ObjectWriter writer(document.encryption() ? &*document.encryption() : nullptr);
+  std::vector<append::NewObject> objects;
   std::int32_t next = document.base().first_new_number;
   QPDFObjectHandle catalog = document.qpdf().getRoot();
   QPDFObjectHandle dss = catalog.getKey("/DSS");
@@ -121,7 +121,7 @@ std::vector<incremental::NewObject> dss_objects(incremental::OriginalDocument& d
   add_array("/OCSPs", data.ocsp_responses);
   add_array("/CRLs", data.crls);
   objects.push_back({dss_id.number, dss_id.generation, writer.dictionary_with(dss, dss_id, entries)});
-  const ObjectId catalog_id = incremental::id_of(catalog);
+  const ObjectId catalog_id = append::id_of(catalog);
   objects.push_back({catalog_id.number, catalog_id.generation,
                      writer.dictionary_with(catalog, catalog_id, {{"/DSS", reference(dss_id.number)}})});
   return objects;
@@ -133,14 +133,14 @@ std::string count(std::size_t n, const char* one, const char* many) {
 
 }  // namespace
 
-DssUpdate make_dss_update(incremental::OriginalDocument& signed_file, std::span<const std::uint8_t> signature,
+DssUpdate make_dss_update(append::OriginalDocument& signed_file, std::span<const std::uint8_t> signature,
                           const FetchPolicy& policy) {
   DssUpdate update;
   ValidationData data;
   if (update.refusal = collect(signature, policy, data); !update.refusal.empty()) return update;
   std::size_t already = 0;
   try {
-    update.bytes = incremental::write_update(signed_file.base(), dss_objects(signed_file, data, already)).bytes;
+    update.bytes = append::write_update(signed_file.base(), dss_objects(signed_file, data, already)).bytes;
   } catch (const std::exception& error) {
     update.refusal = {ErrorCode::kValidationData, std::string("the validation data cannot be added: ") + error.what()};
     return update;

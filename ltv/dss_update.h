@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "incremental/original_document.h"
+#include "append/original_document.h"
 #include "ltv/fetch_policy.h"
 #include "platform/refusal.h"
 
@@ -30,7 +30,7 @@ struct DssUpdate {
 // encrypted like the document. A refusal when the signature cannot be
 // read, an issuer is missing, any fetch fails, or the data says a
 // certificate is revoked: then nothing is to be written. Never throws.
-[[nodiscard]] DssUpdate make_dss_update(incremental::OriginalDocument& signed_file,
+[[nodiscard]] DssUpdate make_dss_update(append::OriginalDocument& signed_file,
                                         std::span<const std::uint8_t> signature, const FetchPolicy& policy);
 
 }  // namespace corvane::ltv

@@ -28,7 +28,7 @@ TEST(StampTemplate, ReplacesExactPlaceholdersInOrder) {
   SignerState signer;
   signer.signerName = "Zo\xC3\xAB";  // UTF-8 "Zoë"
   int lookups = 0;
-  const pdfupdate::SignContentFn sign = [&](SignerState&, std::string_view) {
+  const rebuild::SignContentFn sign = [&](SignerState&, std::string_view) {
     ++lookups;
     return std::string();
   };
@@ -55,7 +55,7 @@ TEST(StampTemplate, ReplacesExactPlaceholdersInOrder) {
 
 TEST(StampTemplate, LooksTheSignerUpOnlyForItsNameAndKeepsTheDateWithoutAClock) {
   SignerState signer;
-  const pdfupdate::SignContentFn sign = [](SignerState& s, std::string_view was) {
+  const rebuild::SignContentFn sign = [](SignerState& s, std::string_view was) {
     EXPECT_EQ(was, "") << "the lookup signs nothing";
     s.signerName = "Alex Signer";
     return std::string();

@@ -90,9 +90,7 @@ std::string apply(incremental::OriginalDocument& document, const SignatureRules&
   QPDFObjectHandle catalog = qpdf.getRoot();
   if (verify::certification_of(catalog, catalog.getKey("/Perms").getKey("/DocMDP")) == 1)
     return "a certification signature of the document allows no changes (/DocMDP /P 1)";
-  verify::DocumentStructure structure;
-  verify::read_all_fields(qpdf, structure);
-  const std::vector<verify::FieldInfo>& fields = structure.fields;
+  const std::vector<verify::FieldInfo> fields = verify::read_field_tree(qpdf);
   bool signed_before = false;
   for (const verify::FieldInfo& field : fields) signed_before = signed_before || (field.signature && is_signed(field));
   if (rules.certify_level > 0 && signed_before) return kSignedAlready;

@@ -31,9 +31,4 @@ void delete_file(const std::string& path) {
   ::unlink(path.c_str());  // a read-only file goes too; failures are ignored
 }
 
-std::string text_from_bytes(std::span<const std::uint8_t> data) {
-  const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
-  return std::string(data.begin(), end);
-}
-
 }  // namespace corvane::settings

@@ -23,7 +23,5 @@ bool write_file_with(const std::string& path, const std::function<bool(int fd)>&
                      std::string* why = nullptr);
 // Deletes the file if it exists; reports nothing.
 void delete_file(const std::string& path);
-// The bytes as code-page text (one char per byte), cut before the first NUL.
-[[nodiscard]] std::string text_from_bytes(std::span<const std::uint8_t> data);
 
 }  // namespace corvane::settings

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace corvane::verify {
 namespace {
@@ -11,10 +12,12 @@ constexpr int kMaxDepth = 64;
 
 class StructureWalk {
  public:
-  explicit StructureWalk(DocumentStructure& out) : out_(out) {}
+  // Without `places`, only the fields are taken: no object's place is
+  // noted and no appearance is read.
+  explicit StructureWalk(DocumentStructure& out, bool places = true) : out_(out), places_(places) {}
 
   void mark(QPDFObjectHandle object, Role role, std::size_t index = DocumentStructure::kNoField) {
-    if (object.isIndirect()) out_.places[object.getObjGen()].push_back({role, index});
+    if (places_ && object.isIndirect()) out_.places[object.getObjGen()].push_back({role, index});
   }
 
   void walk_fields(QPDFObjectHandle list) {
@@ -202,6 +205,7 @@ class StructureWalk {
   // The appearance dictionary of an annotation and its streams: /N, /D and
   // /R, each a stream or a dictionary of state streams.
   void walk_appearance(QPDFObjectHandle annotation, std::size_t field) {
+    if (!places_) return;
     QPDFObjectHandle ap = annotation.getKey("/AP");
     if (!ap.isDictionary()) return;
     mark(ap, Role::kAppearance, field);
@@ -214,6 +218,7 @@ class StructureWalk {
   }
 
   DocumentStructure& out_;
+  const bool places_;
   std::set<QPDFObjGen> visited_;
 };
 
@@ -274,6 +279,13 @@ void read_all_fields(QPDF& pdf, DocumentStructure& structure) {
   structure.all_fields = true;
   StructureWalk walk(structure);
   walk.walk_fields(pdf.getRoot().getKey("/AcroForm").getKey("/Fields"));
+}
+
+std::vector<FieldInfo> read_field_tree(QPDF& pdf) {
+  DocumentStructure structure;
+  StructureWalk walk(structure, /*places=*/false);
+  walk.walk_fields(pdf.getRoot().getKey("/AcroForm").getKey("/Fields"));
+  return std::move(structure.fields);
 }
 
 void read_all_pages(QPDF& pdf, DocumentStructure& structure) {

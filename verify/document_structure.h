@@ -90,6 +90,11 @@ struct DocumentStructure {
 // the second time. May throw qpdf's exceptions.
 void read_all_fields(QPDF& pdf, DocumentStructure& structure);
 
+// The form's fields as read_all_fields finds them, without the places of
+// their objects or their appearances: only the field dictionaries and
+// their widget kids are read. May throw qpdf's exceptions.
+[[nodiscard]] std::vector<FieldInfo> read_field_tree(QPDF& pdf);
+
 // Adds every page of the page tree to `structure` (read from `pdf`), for
 // naming what an object is; a no-op the second time. May throw qpdf's
 // exceptions.

@@ -6,7 +6,6 @@
 #include <optional>
 #include <regex>
 #include <string>
-#include <thread>
 
 #include "component/component_state.h"
 #include "component/edit.h"
@@ -206,31 +205,6 @@ TEST_F(SignitTest, PadesRunBetweenDefaultRunsOnTheSameThread) {
     const std::string report = test::pdfsig_report(edit.savepath, "");
     EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
     EXPECT_NE(report.find("ETSI.CAdES.detached"), std::string::npos) << report;
-  }
-}
-
-TEST_F(SignitTest, TwoThreadsSignAtOnce) {
-  const std::string names[] = {"plain.pdf", "xref-stream.pdf"};
-  bool signed_ok[2] = {false, false};
-  std::thread threads[2];
-  for (int i = 0; i < 2; ++i) {
-    threads[i] = std::thread([&, i] {
-      // Each thread has its own component state and learns its signer anew.
-      for (int run = 0; run < 2; ++run) {
-        Edit edit;
-        edit.pdfpath = fixture_pdf(names[i]).string();
-        edit.savepath = (scratch_ / ("thread-" + names[i])).string();
-        signed_ok[i] = edit.signit();
-        if (!signed_ok[i]) return;
-      }
-    });
-  }
-  for (auto& t : threads) t.join();
-  for (int i = 0; i < 2; ++i) {
-    ASSERT_TRUE(signed_ok[i]) << names[i];
-    const std::string report = test::pdfsig_report(scratch_ / ("thread-" + names[i]), "");
-    EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
-    EXPECT_NE(report.find("Total document signed"), std::string::npos) << report;
   }
 }
 

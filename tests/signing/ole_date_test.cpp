@@ -3,13 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ctime>
 
 #include "platform/automation.h"
-#include "platform/object_factory.h"
 #include "signing/store_objects.h"
 #include "signing/sign_content.h"
-#include "tests/support/test_support.h"
 
 namespace corvane::signing {
 namespace {
@@ -30,45 +27,6 @@ TEST(OleDate, WallClockConversions) {
   EXPECT_EQ(format_ole_date(46360.0 + (9 * 3600 + 5) / 86400.0), "2026-12-04 09:00:05");
   EXPECT_EQ(wall_clock_from_ole(1e9), std::nullopt);
   EXPECT_EQ(format_ole_date(std::nan("")), "");
-}
-
-// Switches the process's time zone for the life of the object.
-class ScopedZone {
- public:
-  explicit ScopedZone(const char* zone) : env_("TZ", zone) { tzset(); }
-  ~ScopedZone() { tzset(); }
-
- private:
-  test::ScopedEnv env_;
-};
-
-TEST(Utilities, LocalTimeToUtcByNameGivesTheZoneOffset) {
-  register_signing_classes();
-  const double winter = 46360.0 + 14.0 / 24;  // 2026-12-04 14:00
-  const double summer = 46206.0 + 14.0 / 24;  // 2026-07-03 14:00
-  const struct {
-    const char* zone;
-    double local;
-    int offset_minutes;  // local minus UTC
-  } cases[] = {{"UTC0", winter, 0},
-               {"CET-1CEST,M3.5.0,M10.5.0/3", winter, 60},
-               {"CET-1CEST,M3.5.0,M10.5.0/3", summer, 120},
-               {"<-0330>3:30", winter, -210},
-               {"<+0545>-5:45", winter, 345}};
-  for (const auto& c : cases) {
-    ScopedZone zone(c.zone);
-    auto utilities = platform::ObjectFactory::instance().create("CAPICOM.Utilities");
-    ASSERT_TRUE(utilities);
-    platform::Variant args[] = {c.local};
-    platform::Variant result;
-    platform::CallError error;
-    ASSERT_TRUE(platform::invoke_by_name(*utilities, "LocalTimeToUTCTime", platform::InvokeKind::kMethod, args,
-                                         result, error))
-        << error.description;
-    const auto utc = result.to_double();
-    ASSERT_TRUE(utc);
-    EXPECT_EQ(std::lround((c.local - *utc) * 24 * 60), c.offset_minutes) << c.zone;
-  }
 }
 
 TEST(Utilities, LateBoundErrorsAndBinaryToHex) {

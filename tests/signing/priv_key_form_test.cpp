@@ -77,22 +77,6 @@ TEST_F(PrivKeyFormTest, ListsTheStoreAndAClickShowsTheKeyFactsOfTheEntry) {
   }
 }
 
-TEST_F(PrivKeyFormTest, ClickWithoutKeyShowsTheMessageAndNeitherChooseNorCloseBoxSaves) {
-  for (const bool choose : {true, false}) {
-    ScriptedView view(choose ? std::vector<ScriptedView::Step>{click(kDana), click(kCaseyNokey), kChoose}
-                             : std::vector<ScriptedView::Step>{click(kDana)});
-    ASSERT_EQ(run_chooser(state_, view), "");
-    EXPECT_EQ(view.closed, choose);
-    EXPECT_EQ(state_.containerName, "");
-    EXPECT_EQ(setting(settings::kUserBase, "UniqueContainerName"), "");
-    EXPECT_EQ(setting(settings::kUserBase, "sign"), "");
-    if (!choose) continue;
-    EXPECT_EQ(view.boxes, (std::vector<std::tuple<std::string, std::string, int>>{
-                              {"This certificate has no private key!", "No Private Key!", 16}}));
-    EXPECT_EQ(shown_fields(view), std::vector<std::string>(kKeyFieldCount));
-  }
-}
-
 TEST_F(PrivKeyFormTest, ChooseStoresTheNameForTheUserAndSigningUsesIt) {
   ScriptedView view({click(kAlexSigner), click(kDana), kChoose, click(kAlexSigner)});
   ASSERT_EQ(run_chooser(state_, view), "");
@@ -104,12 +88,6 @@ TEST_F(PrivKeyFormTest, ChooseStoresTheNameForTheUserAndSigningUsesIt) {
 
   EXPECT_EQ(signContent(state_, ""), "");
   EXPECT_EQ(state_.signerName, "Dana Signer");
-
-  // Opened again, the form starts on the current choice: "Choose" keeps it.
-  ScriptedView again({kChoose});
-  ASSERT_EQ(run_chooser(state_, again), "");
-  EXPECT_EQ(again.current, kDana);
-  EXPECT_EQ(shown_fields(again)[1], dana);
 }
 
 // The machine key (writable here, as for root) gets the choice and the

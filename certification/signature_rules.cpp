@@ -104,6 +104,9 @@ std::string apply(incremental::OriginalDocument& document, const SignatureRules&
                                                   incremental::id_of(prepared->widgets.front())};
   } else {
     request.name = incremental::unique_field_name(catalog.getKey("/AcroForm").getKey("/Fields"), request.name);
+    if (rules.left_empty)
+      for (const verify::FieldInfo& field : fields)
+        if (is_signature_field(field) && !is_signed(field)) rules.left_empty->push_back(field.name);
   }
   for (const verify::FieldInfo& field : fields)
     if (field.signature && is_signed(field) &&

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "incremental/original_document.h"
 #include "incremental/signature_revision.h"
@@ -23,6 +24,10 @@ struct SignatureRules {
   // The full name ("form.sig") of the empty signature field to sign; ""
   // adds a new field named after request.name.
   std::string field_name;
+  // When set, receives the names of the empty signature fields a new field
+  // leaves empty (none when field_name names the one to sign), so that a
+  // host can say how to sign a prepared field it passed by.
+  std::vector<std::string>* left_empty = nullptr;
 };
 
 // Judges the signature `rules` ask for in `document` and completes

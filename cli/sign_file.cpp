@@ -77,9 +77,11 @@ std::string sign_file(const SignRequest& request,
   const bool signed_ok = document.signit();
   if (run_lines) run_lines(log.lines());
   for (const auto& warning : log.warnings()) std::cerr << "corvanepdf: warning: " << warning << "\n";
-  if (signed_ok && request.field.empty() && form.empty_fields.size() == 1)
-    std::cerr << "corvanepdf: " << shown_input(request) << ": the prepared signature field \"" << form.empty_fields.front()
-              << "\" was left empty; sign it with --field \"" << form.empty_fields.front() << "\"\n";
+  // --append read no form here: the run says which fields it passed by.
+  const std::vector<std::string> left_empty = request.append == true ? document.fields_left_empty() : form.empty_fields;
+  if (signed_ok && request.field.empty() && left_empty.size() == 1)
+    std::cerr << "corvanepdf: " << shown_input(request) << ": the prepared signature field \"" << left_empty.front()
+              << "\" was left empty; sign it with --field \"" << left_empty.front() << "\"\n";
   const RunFailure failure{document.last_error_code(), document.last_error(), document.last_error_cause()};
   if (signed_ok) return failure.code == CPDF_ERROR_NOT_WRITTEN ? failure_message(request.input, request.output, failure) : "";
   if (std::string problem = failure_message(request.input, request.output, failure); !problem.empty()) return problem;

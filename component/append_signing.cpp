@@ -119,7 +119,7 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
   // The certification and the fields' locks are judged before an authority
   // is asked; they choose the field and add what certifies or locks.
   if (Refusal refusal = certification::apply_signature_rules(
-          document, {run.request.options.certify_level, edit.fieldname}, request);
+          document, {run.request.options.certify_level, edit.fieldname, &edit.emptyfieldsleft}, request);
       !refusal.empty())
     return refusal;
   if (Refusal refusal = reserve_timestamp_room(run); !refusal.empty()) return refusal;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "component/bytes.h"
 #include "engine/pdf_engine.h"
@@ -70,6 +71,10 @@ class Edit {
   // for not reading the document, the file system's for not writing the
   // signed file); "" when it quotes none.
   std::string lasterrorcause;
+  // Read-only: the empty prepared signature fields the last append-mode
+  // signit passed by, adding a field of its own; cleared at the start of
+  // every signit.
+  std::vector<std::string> emptyfieldsleft;
   // Sets lasterror, lasterrorcode and lasterrorcause from `refusal`
   // (clears them for an empty one).
   void set_last_error(const platform::Refusal& refusal);

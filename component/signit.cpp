@@ -98,6 +98,7 @@ bool Edit::signit() {
   ComponentState& state = component_state();
   const RunSelection selection(state.signer, containername);
   set_last_error({});
+  emptyfieldsleft.clear();
 
   if (!reason.empty()) state.session.signingReason = reason;
   if (!username.empty()) {

@@ -60,6 +60,9 @@ CpdfErrorCode edit::last_error_code() const {
   return impl_ ? static_cast<CpdfErrorCode>(impl_->object.lasterrorcode) : CPDF_ERROR_NONE;
 }
 std::string edit::last_error_cause() const { return impl_ ? impl_->object.lasterrorcause : std::string(); }
+std::vector<std::string> edit::fields_left_empty() const {
+  return impl_ ? impl_->object.emptyfieldsleft : std::vector<std::string>();
+}
 
 std::vector<std::uint8_t> edit::string2byte(std::string& stringword) {
   if (!impl_) return std::vector<std::uint8_t>(1, 0);

@@ -106,6 +106,10 @@ class edit {
   // system's for not writing the signed file (CPDF_ERROR_NOT_WRITTEN); ""
   // when it quotes none.
   std::string last_error_cause() const;
+  // The empty prepared signature fields the last signit in append mode
+  // passed by when it added a field of its own (fieldname not set), by full
+  // name; empty after any other run.
+  std::vector<std::string> fields_left_empty() const;
   // One byte per character in the component's single-byte code page ('?' for
   // a character it lacks); a one-byte array holding 0 for "". The argument is
   // not changed.

@@ -253,6 +253,9 @@ check_signed rebuild-p2-sign.pdf "" 2
 # Without --field, the one field left empty is named.
 sign_as "$ALEX" field-p2-sign.pdf third.pdf || fail "third signer: $(cat third.pdf.err)"
 grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third.pdf.err || fail "no note on \"Approver\""
+sign_as "$ALEX" field-p2-sign.pdf third-append.pdf --append || fail "third signer, --append: $(cat third-append.pdf.err)"
+grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third-append.pdf.err ||
+  fail "--append: no note on \"Approver\""
 # A signed field's /Lock becomes its signature's FieldMDP transform.
 sign_as "$ALEX" prepared.pdf approver.pdf --field Approver || fail "--field Approver: $(cat approver.pdf.err)"
 "$CLI" verify approver.pdf | grep -qx '  Locks: fields "Buyer"' || fail "Approver: verify does not name the lock once"

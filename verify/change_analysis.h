@@ -28,7 +28,8 @@ struct KnownSignature {
   bool document_timestamp = false;
 };
 
-// Compares `signed_revision` with `last` (both open, of the same file).
+// Compares `signed_revision` with a later revision `last` (both open, of
+// the same file).
 // Fills everything of AfterSignature but the permission. Never throws: a
 // revision that cannot be read is an "other" change saying why.
 [[nodiscard]] AfterSignature analyse_changes(const OpenedRevision& signed_revision, const OpenedRevision& last,

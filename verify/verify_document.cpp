@@ -13,6 +13,7 @@
 #include "verify/cades_check.h"
 #include "verify/pdf_date.h"
 #include "verify/change_analysis.h"
+#include "verify/later_changes.h"
 #include "verify/opened_revision.h"
 #include "verify/pdf_input.h"
 #include "verify/permissions.h"
@@ -269,9 +270,8 @@ void check_certification_is_first(std::vector<SignatureReport>& signatures) {
 }
 
 // What the revisions after each signature did, and whether it permits it.
-// The file's last revision (up to where its signatures were found,
-// readable_end) is opened once for all of them, when one does not cover
-// the whole file.
+// Each update up to the file's last revision (up to where its signatures
+// were found, readable_end) is judged once for all signatures before it.
 void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const std::string& password,
                          std::vector<SignatureReport>& signatures, const PermitOptions& permit) {
   check_certification_is_first(signatures);
@@ -282,7 +282,8 @@ void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const s
   for (const SignatureReport& s : signatures)
     known.push_back({s.object_number, s.object_generation, s.valid, s.signed_end, s.document_timestamp});
   const long long last_section = last_section_offset(file);
-  std::optional<OpenedRevision> last;
+  std::vector<SignatureReport*> judged;
+  std::vector<std::uint64_t> ends;
   for (SignatureReport& s : signatures) {
     if (s.signed_end == 0 || s.covers_whole_file) continue;
     if (last_section < static_cast<long long>(s.signed_end)) {
@@ -291,10 +292,19 @@ void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const s
       s.after.permitted = false;
       continue;
     }
-    if (!last) last.emplace(file, last_end, password);
-    const OpenedRevision signed_revision(file, s.signed_end, password);
-    s.after = analyse_changes(signed_revision, *last, known);
-    judge_permission(s.after, certification_p, s.locks, permit);
+    if (s.signed_end >= last_end) {  // past what the signature search read: compared with it directly
+      const OpenedRevision signed_revision(file, s.signed_end, password);
+      s.after = analyse_changes(signed_revision, OpenedRevision(file, last_end, password), known);
+      judge_permission(s.after, certification_p, s.locks, permit);
+      continue;
+    }
+    judged.push_back(&s);
+    ends.push_back(s.signed_end);
+  }
+  std::vector<AfterSignature> after = changes_after(file, ends, last_end, password, known);
+  for (std::size_t i = 0; i < judged.size(); ++i) {
+    judged[i]->after = std::move(after[i]);
+    judge_permission(judged[i]->after, certification_p, judged[i]->locks, permit);
   }
 }
 

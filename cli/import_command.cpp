@@ -9,7 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/trust_command.h"
-#include "platform/secret_file.h"
+#include "settings/host_access.h"
 #include "settings/registry.h"
 #include "signing/pkcs12_import.h"
 #include "signing/token_login.h"
@@ -48,18 +48,18 @@ void trust_chain(const std::vector<signing::DerCertificate>& chain) {
 
 // The bytes of `path` as the bounded reader gives them; ends the command
 // with `what` named when they cannot be read.
-std::string read_or_fail(const platform::FileRead& read, const std::string& what) {
+std::string read_or_fail(const settings::FileRead& read, const std::string& what) {
   if (!read.bytes) fail("cannot read " + what + ": " + read.problem);
   return *read.bytes;
 }
 
 void run_import(const ImportOptions& options) {
-  const std::string file = read_or_fail(platform::read_bounded_file(options.file, platform::kKeyFileLimit), options.file);
+  const std::string file = read_or_fail(settings::read_key_file(options.file), options.file);
   const std::vector<std::uint8_t> bytes(file.begin(), file.end());
   std::string password =
       options.password_file.empty()
           ? ""
-          : read_or_fail(platform::read_secret_file(options.password_file), "the password file " + options.password_file);
+          : read_or_fail(settings::read_password_file(options.password_file), "the password file " + options.password_file);
   std::string error;
   // Without a password file the file is tried with the empty password
   // first (some are exported with none), then the password is asked for.

@@ -11,7 +11,7 @@
 
 #include "cli/certificates_command.h"
 #include "cli/commands.h"
-#include "platform/hives.h"
+#include "settings/host_access.h"
 #include "settings/registry.h"
 #include "settings/setting_values.h"
 
@@ -24,8 +24,8 @@ bool same_name(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
-std::string_view hive_label(platform::HiveRoot root) {
-  return root == platform::HiveRoot::kMachine ? "machine" : "user";
+std::string_view hive_label(settings::HiveRoot root) {
+  return root == settings::HiveRoot::kMachine ? "machine" : "user";
 }
 
 // -2147483648 .. 4294967295 in decimal, or "0x" and up to eight hex digits.
@@ -50,10 +50,10 @@ void run(int exit_code) {
 
 int settings_list(std::ostream& out, std::ostream& err) {
   int exit_code = 0;
-  for (const auto root : {platform::HiveRoot::kMachine, platform::HiveRoot::kUser}) {
-    const std::string file = platform::hive_file_path(root);
-    const auto values = platform::hive_list_values(root, kPdfKey);
-    if (!platform::hive_intact(root)) {
+  for (const auto root : {settings::HiveRoot::kMachine, settings::HiveRoot::kUser}) {
+    const std::string file = settings::hive_file_path(root);
+    const auto values = settings::hive_list_values(root, kPdfKey);
+    if (!settings::hive_intact(root)) {
       err << "cannot read the " << hive_label(root) << " settings: " << file << "\n";
       exit_code = 1;
       continue;
@@ -63,9 +63,9 @@ int settings_list(std::ostream& out, std::ostream& err) {
       out << std::left << std::setw(9) << hive_label(root)
           << (value.name.empty() ? "(default)" : value.name) << " = ";
       switch (value.type) {
-        case platform::HiveValue::Type::kText: out << value.text; break;
-        case platform::HiveValue::Type::kDword: out << value.text << " (dword)"; break;
-        case platform::HiveValue::Type::kOther: out << "(binary value)"; break;
+        case settings::HiveValue::Type::kText: out << value.text; break;
+        case settings::HiveValue::Type::kDword: out << value.text << " (dword)"; break;
+        case settings::HiveValue::Type::kOther: out << "(binary value)"; break;
       }
       out << "\n";
     }
@@ -110,16 +110,16 @@ int settings_set(const std::string& name, const std::string& value, bool dword, 
   }
   // The store sends machine writes to the user key when this user may not
   // write the machine hive.
-  const bool to_user = !machine || !platform::hive_writable(platform::HiveRoot::kMachine);
-  const auto root = to_user ? platform::HiveRoot::kUser : platform::HiveRoot::kMachine;
+  const bool to_user = !machine || !settings::hive_writable(settings::HiveRoot::kMachine);
+  const auto root = to_user ? settings::HiveRoot::kUser : settings::HiveRoot::kMachine;
   if (!written) {
     err << "cannot write " << name << " to the " << hive_label(root)
-        << " settings: " << platform::hive_file_path(root) << "\n";
+        << " settings: " << settings::hive_file_path(root) << "\n";
     return 1;
   }
   if (machine && to_user)
     err << "the machine settings are read-only for this user: " << name
-        << " was written to the user settings (" << platform::hive_file_path(root) << ")\n";
+        << " was written to the user settings (" << settings::hive_file_path(root) << ")\n";
   return 0;
 }
 

@@ -4,7 +4,7 @@
 
 #include "cli/sign_messages.h"
 #include "corvanepdf/edit.hpp"
-#include "platform/in_place_lock.h"
+#include "settings/host_access.h"
 #include "settings/log.h"
 #include "verify/form_signatures.h"
 
@@ -45,9 +45,9 @@ std::string sign_file(const SignRequest& request,
   // file, so that a run that waited judges what the run before it wrote.
   // An explicit rebuild of a file another run replaced meanwhile would undo
   // that run's signature.
-  const platform::InPlaceLock in_place(request.input, request.output);
+  const settings::InPlaceLock in_place(request.input, request.output);
   if (!in_place.problem().empty() || (in_place.replaced_while_waiting() && request.append == false))
-    return "cannot sign " + request.input + ": the document " + platform::kChangedWhileSigning;
+    return "cannot sign " + request.input + ": the document " + settings::kChangedWhileSigning;
   corvanepdf::edit document;
   document.pdfpath(request.input);
   document.savepath(request.output);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "platform/secret_file.h"
+#include "settings/host_access.h"
 
 namespace corvane::cli {
 namespace {
@@ -20,7 +20,7 @@ std::vector<signing::DerCertificate> named_certificates(const std::string& what)
   std::string error;
   struct stat facts {};
   if (::stat(what.c_str(), &facts) == 0) {
-    const platform::FileRead read = platform::read_bounded_file(what, platform::kKeyFileLimit);
+    const settings::FileRead read = settings::read_key_file(what);
     if (!read.bytes) error = "cannot read " + what + ": " + read.problem;
     else if (auto certificates = signing::read_certificates(*read.bytes, error); !certificates.empty())
       return certificates;

@@ -1,12 +1,15 @@
 // The digests of the bytes that signatures sign, each computed once in a
 // run: a signature's CMS check and its message-digest attribute, and every
 // signature dictionary that shares its byte ranges, read and hash the bytes
-// once.
+// once. Signatures asked for in file order share the hashing of the file's
+// start: one running digest reads the file once, and each signature's
+// digest continues a copy of it from its slot over its second range.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,7 +38,10 @@ using SignedDigest = std::function<std::optional<std::vector<std::uint8_t>>(std:
 class RangeDigests {
  public:
   // `file` must outlive this object.
-  explicit RangeDigests(const ByteSource& file) : file_(file) {}
+  explicit RangeDigests(const ByteSource& file);
+  ~RangeDigests();
+  RangeDigests(const RangeDigests&) = delete;
+  RangeDigests& operator=(const RangeDigests&) = delete;
 
   // The digest with `oid` of the bytes that well-formed `ranges` sign,
   // computed when first asked for; as SignedDigest.
@@ -47,8 +53,12 @@ class RangeDigests {
 
  private:
   using Key = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::string>;
+  struct Running;  // a digest of the file's first bytes, by algorithm
+  [[nodiscard]] std::optional<std::vector<std::uint8_t>> computed(const SignedRanges& ranges,
+                                                                  std::span<const std::uint8_t> oid);
   const ByteSource& file_;
   std::map<Key, std::optional<std::vector<std::uint8_t>>> known_;
+  std::map<std::string, std::unique_ptr<Running>> running_;
 };
 
 }  // namespace corvane::verify

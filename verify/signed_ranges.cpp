@@ -150,17 +150,17 @@ SignedRanges check_signed_ranges(const ByteSource& file, std::span<const long lo
 }
 
 bool read_signed_bytes(const ByteSource& file, const SignedRanges& ranges, const PieceSink& sink) {
-  if (!ranges.well_formed) return false;
-  std::vector<std::uint8_t> piece(kPieceSize);
-  const std::pair<std::uint64_t, std::uint64_t> parts[] = {{0, ranges.slot_offset},
-                                                           {ranges.slot_end, ranges.signed_end}};
-  for (auto [from, to] : parts) {
-    while (from < to) {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, piece.size()));
-      if (!file.read(from, std::span(piece.data(), n))) return false;
-      sink(std::span<const std::uint8_t>(piece.data(), n));
-      from += n;
-    }
+  return ranges.well_formed && read_bytes(file, 0, ranges.slot_offset, sink) &&
+         read_bytes(file, ranges.slot_end, ranges.signed_end, sink);
+}
+
+bool read_bytes(const ByteSource& file, std::uint64_t from, std::uint64_t to, const PieceSink& sink) {
+  std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, to > from ? to - from : 0)));
+  while (from < to) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, piece.size()));
+    if (!file.read(from, std::span(piece.data(), n))) return false;
+    sink(std::span<const std::uint8_t>(piece.data(), n));
+    from += n;
   }
   return true;
 }

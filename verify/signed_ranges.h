@@ -42,4 +42,8 @@ using PieceSink = std::function<void(std::span<const std::uint8_t>)>;
 // read to the end of the ranges.
 [[nodiscard]] bool read_signed_bytes(const ByteSource& file, const SignedRanges& ranges, const PieceSink& sink);
 
+// Hands the bytes from `from` to `to` of `file` to `sink` in pieces of at
+// most a megabyte; false when they could not be read.
+[[nodiscard]] bool read_bytes(const ByteSource& file, std::uint64_t from, std::uint64_t to, const PieceSink& sink);
+
 }  // namespace corvane::verify

@@ -98,7 +98,7 @@ class Analysis {
     for (const KnownSignature& k : known) known_[QPDFObjGen(k.object_number, k.object_generation)] = k;
   }
 
-  AfterSignature run() {
+  StretchChanges run() {
     if (!compare_entries() || touched_.empty()) return std::move(result_);
     before_structure();
     sa_ = read_structure(after_, touched_);
@@ -659,14 +659,14 @@ class Analysis {
   std::set<QPDFObjGen> added_, touched_, claimed_;
   std::set<QPDFObjGen> sole_paths_;
   std::set<QPDFObjGen> orphans_;  // added objects no rule reached: nothing may use them  // objects changed in place that only the rule's way may reach
-  AfterSignature result_;
+  StretchChanges result_;
 };
 
 }  // namespace
 
-AfterSignature analyse_changes(const OpenedRevision& signed_revision, const OpenedRevision& last,
+StretchChanges analyse_changes(const OpenedRevision& signed_revision, const OpenedRevision& last,
                                const std::vector<KnownSignature>& signatures) {
-  AfterSignature result;
+  StretchChanges result;
   if (!signed_revision.ok() || !last.ok()) {
     result.level = ChangeLevel::kOther;
     const std::string& why = signed_revision.ok() ? last.problem() : signed_revision.problem();

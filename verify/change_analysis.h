@@ -29,10 +29,9 @@ struct KnownSignature {
 };
 
 // Compares `signed_revision` with a later revision `last` (both open, of
-// the same file).
-// Fills everything of AfterSignature but the permission. Never throws: a
-// revision that cannot be read is an "other" change saying why.
-[[nodiscard]] AfterSignature analyse_changes(const OpenedRevision& signed_revision, const OpenedRevision& last,
+// the same file). Never throws: a revision that cannot be read is an
+// "other" change saying why.
+[[nodiscard]] StretchChanges analyse_changes(const OpenedRevision& signed_revision, const OpenedRevision& last,
                                              const std::vector<KnownSignature>& signatures);
 
 }  // namespace corvane::verify

@@ -2,10 +2,12 @@
 // update: the revisions are taken in file order, each stretch between two
 // consecutive signature ends (and from the last of them to the file's last
 // revision) is compared by the change analysis once, and a signature gets
-// the union of the stretches after its own end. Every stretch opens its
-// two revisions only, one pair at a time, so the cost follows the number
-// and size of the updates, not the number of signatures times the
-// document.
+// the union of the stretches after its own end, as a view of the stretches
+// that all signatures share. Every stretch opens its two revisions only,
+// one pair at a time, so the cost follows the number and size of the
+// updates, not the number of signatures times the document, and the
+// memory the number of changes, not the signatures times the changes
+// after each.
 #pragma once
 
 #include <cstdint>

@@ -105,13 +105,6 @@ std::string certification_text(int p) {
   return "DocMDP P" + std::to_string(p) + " (" + allowed + ")";
 }
 
-const LaterChange* AfterSignature::shown() const {
-  if (refused < changes.size()) return &changes[refused];
-  for (const LaterChange& change : changes)
-    if (change.level == level) return &change;
-  return nullptr;
-}
-
 int certification_of(QPDFObjectHandle catalog, QPDFObjectHandle value) {
   QPDFObjectHandle certification = catalog.getKey("/Perms").getKey("/DocMDP");
   if (!certification.isIndirect() || !value.isIndirect() || certification.getObjGen() != value.getObjGen()) return 0;
@@ -132,21 +125,28 @@ void judge_permission(AfterSignature& after, int certification_p, const FieldLoc
   after.permitted = true;
   after.refusal.clear();
   after.refused = AfterSignature::kNoChange;
-  for (std::size_t i = 0; i < after.changes.size(); ++i) {
-    const LaterChange& change = after.changes[i];
-    if (level_permitted(change.level, certification_p, permit)) continue;
+  std::size_t i = 0;
+  for (const LaterChange& change : after.changes) {
+    if (level_permitted(change.level, certification_p, permit)) {
+      ++i;
+      continue;
+    }
     after.permitted = false;
     after.refused = i;
     if (const char* why = level_refusal(change.level, certification_p)) after.refusal = why;
     return;
   }
+  if (locks.action == FieldLocks::Action::kNone) return;
   for (const std::string& field : after.fields) {
     if (!locks.locks(field)) continue;
     after.permitted = false;
     after.refusal = "field \"" + field + "\" is locked by this signature";
     const std::string quoted = "\"" + field + "\"";
-    for (std::size_t i = 0; i < after.changes.size(); ++i)
-      if (after.changes[i].what.ends_with(quoted)) after.refused = i;
+    i = 0;
+    for (const LaterChange& change : after.changes) {
+      if (change.what.ends_with(quoted)) after.refused = i;
+      ++i;
+    }
     return;
   }
 }

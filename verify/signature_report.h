@@ -12,47 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "verify/after_signature.h"
 #include "verify/cades_check.h"
 #include "verify/cms_check.h"
 
 namespace corvane::verify {
-
-// How far a change after a signature goes, from the least to the most; a
-// certification or a --permit option says which levels are permitted.
-enum class ChangeLevel {
-  kNone,
-  kValidationData,  // /DSS added or grown, document timestamps
-  kSigning,         // new signatures, prepared signature fields signed, invisible empty signature fields
-  kFormFilling,     // values of fields that are not signature fields, their widgets' appearances
-  kAnnotations,     // markup annotations added, changed or removed
-  kOther,           // anything no rule clears
-};
-
-// One change found after a signature.
-struct LaterChange {
-  ChangeLevel level = ChangeLevel::kNone;
-  std::string object;  // the object that changed ("4 1"); "" for the trailer
-  std::string what;    // "field \"Amount\"", "new generation of the page's content"
-};
-
-// What the revisions after a signature's own did, and whether the
-// signature permits it.
-struct AfterSignature {
-  ChangeLevel level = ChangeLevel::kNone;  // the highest level found
-  std::vector<LaterChange> changes;        // in the order found; an "other" change, when there is one, is the last
-  // The document information's keys that changed ("/ModDate", "XMP
-  // metadata"): permitted after every signature, always reported.
-  std::vector<std::string> document_information;
-  std::vector<std::string> fields;  // the full names of the fields the changes fill or sign
-  bool permitted = true;
-  std::string refusal;  // why not permitted ("the document is not certified"); "" when permitted or for an other change
-  static constexpr std::size_t kNoChange = static_cast<std::size_t>(-1);
-  std::size_t refused = kNoChange;  // the index in `changes` of the change not permitted
-
-  // The change to name: the one not permitted, else the first of the
-  // highest level; nullptr when nothing changed.
-  [[nodiscard]] const LaterChange* shown() const;
-};
 
 // The fields a signature locks (its field's /Lock and its FieldMDP
 // reference): none, all, those listed, or all but those listed.

@@ -287,14 +287,14 @@ void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const s
   for (SignatureReport& s : signatures) {
     if (s.signed_end == 0 || s.covers_whole_file) continue;
     if (last_section < static_cast<long long>(s.signed_end)) {
-      s.after.level = ChangeLevel::kOther;
-      s.after.changes.push_back({ChangeLevel::kOther, "", "bytes were appended that add no revision"});
+      s.after = AfterSignature(
+          StretchChanges{ChangeLevel::kOther, {{ChangeLevel::kOther, "", "bytes were appended that add no revision"}}, {}, {}});
       s.after.permitted = false;
       continue;
     }
     if (s.signed_end >= last_end) {  // past what the signature search read: compared with it directly
       const OpenedRevision signed_revision(file, s.signed_end, password);
-      s.after = analyse_changes(signed_revision, OpenedRevision(file, last_end, password), known);
+      s.after = AfterSignature(analyse_changes(signed_revision, OpenedRevision(file, last_end, password), known));
       judge_permission(s.after, certification_p, s.locks, permit);
       continue;
     }

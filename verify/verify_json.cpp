@@ -45,7 +45,8 @@ void print_timestamp(JsonWriter& json, const std::optional<TimestampFacts>& time
   json.end_object();
 }
 
-void print_strings(JsonWriter& json, const std::vector<std::string>& items) {
+template <typename Strings>
+void print_strings(JsonWriter& json, const Strings& items) {
   json.begin_array();
   for (const std::string& item : items) json.value(item);
   json.end_array();
@@ -59,13 +60,13 @@ void print_after(JsonWriter& json, const SignatureReport& s) {
   json.member("refusal", after.refusal);
   json.key("changes");
   json.begin_array();
-  for (std::size_t i = 0; i < after.changes.size(); ++i) {
-    const LaterChange& change = after.changes[i];
+  std::size_t i = 0;
+  for (const LaterChange& change : after.changes) {
     json.begin_object();
     json.member("level", change_level_name(change.level));
     json.member("object", change.object);
     json.member("what", change.what);
-    json.member("permitted", i != after.refused && change.level != ChangeLevel::kOther);
+    json.member("permitted", i++ != after.refused && change.level != ChangeLevel::kOther);
     json.end_object();
   }
   json.end_array();

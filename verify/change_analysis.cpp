@@ -93,10 +93,8 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
 class Analysis {
  public:
-  Analysis(QPDF& before, QPDF& after, const std::vector<KnownSignature>& known)
-      : before_(before), after_(after), xb_(before.getXRefTable()), xa_(after.getXRefTable()) {
-    for (const KnownSignature& k : known) known_[QPDFObjGen(k.object_number, k.object_generation)] = k;
-  }
+  Analysis(QPDF& before, QPDF& after, const KnownSignatures& known)
+      : before_(before), after_(after), xb_(before.getXRefTable()), xa_(after.getXRefTable()), known_(known) {}
 
   StretchChanges run() {
     if (!compare_entries() || touched_.empty()) return std::move(result_);
@@ -135,12 +133,17 @@ class Analysis {
   bool unchanged_entry(QPDFObjGen id) const {
     const auto b = xb_.find(id);
     const auto a = xa_.find(id);
-    if (b == xb_.end() || a == xa_.end() || b->second.getType() != a->second.getType()) return false;
-    if (a->second.getType() == 1) return b->second.getOffset() == a->second.getOffset();
-    if (a->second.getType() != 2) return true;
-    return b->second.getObjStreamNumber() == a->second.getObjStreamNumber() &&
-           b->second.getObjStreamIndex() == a->second.getObjStreamIndex() &&
-           unchanged_entry(QPDFObjGen(a->second.getObjStreamNumber(), 0));
+    return b != xb_.end() && a != xa_.end() && same_entry(b->second, a->second);
+  }
+
+  // Both entries place the object at the same bytes: the same offset, or
+  // the same index of an object stream that did not change itself.
+  bool same_entry(const QPDFXRefEntry& b, const QPDFXRefEntry& a) const {
+    if (b.getType() != a.getType()) return false;
+    if (a.getType() == 1) return b.getOffset() == a.getOffset();
+    if (a.getType() != 2) return true;
+    return b.getObjStreamNumber() == a.getObjStreamNumber() && b.getObjStreamIndex() == a.getObjStreamIndex() &&
+           unchanged_entry(QPDFObjGen(a.getObjStreamNumber(), 0));
   }
 
   static bool in_use(const Xref& xref, QPDFObjGen id) {
@@ -148,22 +151,34 @@ class Analysis {
     return found != xref.end() && found->second.getType() != 0;
   }
 
+  // The highest generation of object `number` in use in the signed
+  // revision; -1 when none is.
+  int used_generation(int number) const {
+    for (auto b = xb_.lower_bound(QPDFObjGen(number + 1, 0)); b != xb_.begin();) {
+      --b;
+      if (b->first.getObj() != number) break;
+      if (b->second.getType() != 0) return b->first.getGen();
+    }
+    return -1;
+  }
+
   // Sorts every object the later revisions wrote into changed (an object of
   // the signed revision with new content) and added; an object freed or
-  // given a new generation is an other change at once.
+  // given a new generation is an other change at once. Both tables are
+  // walked side by side, in the order of their keys.
   bool compare_entries() {
-    std::map<int, int> used_generation;  // object number -> its generation in use in the signed revision
     QPDFObjectHandle size = before_.getTrailer().getKey("/Size");
     const long long before_size = size.isInteger() ? size.getIntValue() : 0;
-    for (const auto& [id, entry] : xb_)
-      if (entry.getType() != 0) used_generation[id.getObj()] = id.getGen();
+    auto b = xb_.begin();
     for (const auto& [id, entry] : xa_) {
-      if (entry.getType() == 0 || unchanged_entry(id)) continue;
-      const auto old = used_generation.find(id.getObj());
-      if (old != used_generation.end() && old->second != id.getGen())
-        return other(id, "new generation of " + describe(before_structure(), QPDFObjGen(id.getObj(), old->second), before_));
+      while (b != xb_.end() && b->first < id) ++b;
+      const bool in_before = b != xb_.end() && b->first == id;
+      if (entry.getType() == 0 || (in_before && same_entry(b->second, entry))) continue;
+      const int old = used_generation(id.getObj());
+      if (old >= 0 && old != id.getGen())
+        return other(id, "new generation of " + describe(before_structure(), QPDFObjGen(id.getObj(), old), before_));
       QPDFObjectHandle now = after_.getObject(id);
-      if (in_use(xb_, id)) {
+      if (in_before && b->second.getType() != 0) {
         if (is_container(now) && is_container(before_.getObject(id))) continue;
         changed_.push_back(id);
       } else {
@@ -175,9 +190,13 @@ class Analysis {
       }
       touched_.insert(id);
     }
-    for (const auto& [id, entry] : xb_)
-      if (entry.getType() != 0 && !in_use(xa_, id) && !is_container(before_.getObject(id)))
+    auto a = xa_.begin();
+    for (const auto& [id, entry] : xb_) {
+      while (a != xa_.end() && a->first < id) ++a;
+      const bool in_use_after = a != xa_.end() && a->first == id && a->second.getType() != 0;
+      if (entry.getType() != 0 && !in_use_after && !is_container(before_.getObject(id)))
         return other(id, "freed: " + describe(before_structure(), id, before_));
+    }
     return true;
   }
 
@@ -652,7 +671,7 @@ class Analysis {
   QPDF& before_;
   QPDF& after_;
   const Xref xb_, xa_;
-  std::map<QPDFObjGen, KnownSignature> known_;
+  const KnownSignatures& known_;
   DocumentStructure sb_, sa_;
   bool sb_read_ = false;
   std::vector<QPDFObjGen> changed_;
@@ -665,7 +684,7 @@ class Analysis {
 }  // namespace
 
 StretchChanges analyse_changes(const OpenedRevision& signed_revision, const OpenedRevision& last,
-                               const std::vector<KnownSignature>& signatures) {
+                               const KnownSignatures& signatures) {
   StretchChanges result;
   if (!signed_revision.ok() || !last.ok()) {
     result.level = ChangeLevel::kOther;

@@ -10,8 +10,10 @@
 // the document's content.
 #pragma once
 
+#include <qpdf/QPDFObjGen.hh>
+
 #include <cstdint>
-#include <vector>
+#include <map>
 
 #include "verify/opened_revision.h"
 #include "verify/signature_report.h"
@@ -28,10 +30,14 @@ struct KnownSignature {
   bool document_timestamp = false;
 };
 
+// The document's signatures by their dictionary's object, gathered once for
+// every comparison.
+using KnownSignatures = std::map<QPDFObjGen, KnownSignature>;
+
 // Compares `signed_revision` with a later revision `last` (both open, of
 // the same file). Never throws: a revision that cannot be read is an
 // "other" change saying why.
 [[nodiscard]] StretchChanges analyse_changes(const OpenedRevision& signed_revision, const OpenedRevision& last,
-                                             const std::vector<KnownSignature>& signatures);
+                                             const KnownSignatures& signatures);
 
 }  // namespace corvane::verify

@@ -10,7 +10,7 @@ namespace corvane::verify {
 
 std::vector<AfterSignature> changes_after(const ByteSource& file, const std::vector<std::uint64_t>& signed_ends,
                                           std::uint64_t last_end, const std::string& password,
-                                          const std::vector<KnownSignature>& signatures) {
+                                          const KnownSignatures& signatures) {
   std::vector<std::uint64_t> ends(signed_ends.begin(), signed_ends.end());
   std::sort(ends.begin(), ends.end());
   ends.erase(std::unique(ends.begin(), ends.end()), ends.end());

@@ -25,6 +25,6 @@ namespace corvane::verify {
 // Never throws.
 [[nodiscard]] std::vector<AfterSignature> changes_after(const ByteSource& file, const std::vector<std::uint64_t>& signed_ends,
                                                         std::uint64_t last_end, const std::string& password,
-                                                        const std::vector<KnownSignature>& signatures);
+                                                        const KnownSignatures& signatures);
 
 }  // namespace corvane::verify

@@ -278,9 +278,10 @@ void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const s
   int certification_p = 0;
   for (const SignatureReport& s : signatures)
     if (s.certification > 0 && s.valid) certification_p = s.certification;
-  std::vector<KnownSignature> known;
+  KnownSignatures known;
   for (const SignatureReport& s : signatures)
-    known.push_back({s.object_number, s.object_generation, s.valid, s.signed_end, s.document_timestamp});
+    known[QPDFObjGen(s.object_number, s.object_generation)] = {s.object_number, s.object_generation, s.valid,
+                                                                s.signed_end, s.document_timestamp};
   const long long last_section = last_section_offset(file);
   std::vector<SignatureReport*> judged;
   std::vector<std::uint64_t> ends;

@@ -23,22 +23,12 @@ def section_commands():
 
 
 def make_user_files(home):
-    def openssl(*args):
-        subprocess.run(["openssl", *args], cwd=home, check=True, capture_output=True)
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "company-ca.pem",
-            "-days", "30", "-subj", "/O=Example Company/CN=Example Company CA",
-            "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "me.key", "-out", "me.csr",
-            "-subj", "/O=Example Company/CN=Alice Martin/emailAddress=alice@example.test")
-    with open(os.path.join(home, "me.ext"), "w") as ext:
-        ext.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,nonRepudiation\n"
-                  "extendedKeyUsage=emailProtection\nsubjectAltName=email:alice@example.test\n")
-    openssl("x509", "-req", "-in", "me.csr", "-CA", "company-ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-            "-days", "30", "-extfile", "me.ext", "-out", "me.pem")
-    openssl("pkcs12", "-export", "-inkey", "me.key", "-in", "me.pem", "-name", "Alice Martin",
-            "-passout", "pass:" + PASSWORD, "-out", "mine.p12")
-    for name in ("ca.key", "me.key", "me.csr", "me.ext", "me.pem"):
-        os.remove(os.path.join(home, name))
+    """The fixture signer's key and certificate as mine.p12, its authority as company-ca.pem."""
+    pem = os.path.join(FIXTURES, "nss", "pem")
+    subprocess.run(["openssl", "pkcs12", "-export", "-inkey", os.path.join(pem, "signer.key"), "-in",
+                    os.path.join(pem, "signer.crt"), "-passout", "pass:" + PASSWORD, "-out", "mine.p12"],
+                   cwd=home, check=True, capture_output=True)
+    shutil.copy(os.path.join(pem, "ca.crt"), os.path.join(home, "company-ca.pem"))
     shutil.copy(os.path.join(FIXTURES, "pdf", "plain.pdf"), os.path.join(home, "report.pdf"))
 
 

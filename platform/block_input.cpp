@@ -44,10 +44,12 @@ void BlockInput::copy_out(char* buffer, std::size_t length, qpdf_offset_t offset
 
 const BlockInput::Block& BlockInput::load(qpdf_offset_t offset) {
   const qpdf_offset_t start = offset - offset % kBlockSize;
+  if (blocks_[current_].start == start) return blocks_[current_];
   Block* block = &blocks_.front();
   for (Block& candidate : blocks_) {
     if (candidate.start == start) {
       candidate.last_use = ++uses_;
+      current_ = static_cast<std::size_t>(&candidate - blocks_.data());
       return candidate;
     }
     if (candidate.last_use < block->last_use) block = &candidate;
@@ -57,6 +59,7 @@ const BlockInput::Block& BlockInput::load(qpdf_offset_t offset) {
   copy_out(block->bytes.data(), block->bytes.size(), start);
   block->start = start;
   block->last_use = ++uses_;
+  current_ = static_cast<std::size_t>(block - blocks_.data());
   return *block;
 }
 

@@ -63,6 +63,7 @@ class BlockInput final : public InputSource {
   // page's object, its annotations and the form's fields, which lie in
   // different parts of the file.
   std::vector<Block> blocks_;
+  std::size_t current_ = 0;  // the block last used, looked at first
   std::uint64_t uses_ = 0;
 };
 

@@ -8,7 +8,7 @@
 
 namespace corvane::verify {
 
-std::vector<AfterSignature> changes_after(const ByteSource& file, const std::vector<std::uint64_t>& signed_ends,
+std::vector<AfterSignature> changes_after(const platform::ByteSource& file, const std::vector<std::uint64_t>& signed_ends,
                                           std::uint64_t last_end, const std::string& password,
                                           const KnownSignatures& signatures) {
   std::vector<std::uint64_t> ends(signed_ends.begin(), signed_ends.end());

@@ -55,21 +55,6 @@ TEST(QpdfEngine, OpensAndAnswersPasswordsAsUserOrOwner) {
   }
 }
 
-TEST(QpdfEngine, FilesThatAreNoPdfAnswerZero) {
-  ScratchDir dir("not-pdf");
-  for (const auto& path : {fixture_pdf("not-a-pdf.pdf"), written(dir / "empty.pdf", ""), dir / "missing.pdf"}) {
-    QpdfEngine engine;
-    std::int32_t result = -1;
-    EXPECT_TRUE(engine.OpenDocument(path.string(), result));
-    EXPECT_EQ(result, 0) << path;
-    EXPECT_FALSE(engine.TakeDiagnostics().empty());
-    std::vector<std::uint8_t> bytes{7};
-    SignedLayout layout;
-    EXPECT_FALSE(engine.WriteSignedDocument(stand_in_objects(), bytes, layout));
-    EXPECT_EQ(bytes, std::vector<std::uint8_t>{7});
-  }
-}
-
 TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
   ScratchDir dir("encryption");
   const struct { const char* name; std::string options; const char* source; const char* described; } cases[] = {

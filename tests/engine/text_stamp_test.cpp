@@ -49,10 +49,7 @@ TEST(TextStamp, FontSizeIsTheLargestThatFits) {
   EXPECT_EQ(fitting_font_size({}, 100, 50), 0);
 }
 
-struct Gray {
-  int width = 0, height = 0;
-  std::string pixels;
-};
+struct Gray { int width = 0, height = 0; std::string pixels; };
 
 // Page 1 at 72 dpi (one pixel per point), rendered into `dir`.
 Gray render(const std::filesystem::path& pdf, const ScratchDir& dir) {

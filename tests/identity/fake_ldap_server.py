@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""A directory server that misbehaves, for the directory walk's limits.
-
-Speaks just enough LDAP (BER) for the client library: bind, search, unbind.
-Listens on a free loopback port, prints it, and serves until stdin closes.
-
-Modes (first argument):
-  loops  containers list themselves and their parent; the user jdoe comes
-         after them, so a walk that skips what it has seen finds him
+"""A directory server that misbehaves, for the directory walk's limits: just enough LDAP (BER) for bind,
+search and unbind, on a free loopback port it prints, until stdin closes. Modes (first argument):
+  loops  containers list themselves and their parent; the user jdoe after them (a walk skipping seen ones finds him)
   deep   every container holds one deeper container, without end
   pages  every listing answers one entry and "more pages", without end
 """
@@ -52,20 +47,13 @@ def read_message(conn):
     head = conn.recv(2, socket.MSG_WAITALL)
     if len(head) < 2:
         return None
-    extra = b""
-    if head[1] & 0x80:
-        extra = conn.recv(head[1] & 0x7F, socket.MSG_WAITALL)
-        length = int.from_bytes(extra, "big")
-    else:
-        length = head[1]
-    body = conn.recv(length, socket.MSG_WAITALL) if length else b""
-    return head + extra + body
+    extra = conn.recv(head[1] & 0x7F, socket.MSG_WAITALL) if head[1] & 0x80 else b""
+    length = int.from_bytes(extra, "big") if extra else head[1]
+    return head + extra + (conn.recv(length, socket.MSG_WAITALL) if length else b"")
 
 
 def entry(dn, cls, extra=()):
-    attrs = [seq(octets(b"objectClass"), encode(0x31, octets(cls)))]
-    for name, value in extra:
-        attrs.append(seq(octets(name), encode(0x31, octets(value))))
+    attrs = [seq(octets(name), encode(0x31, octets(value))) for name, value in [(b"objectClass", cls), *extra]]
     return encode(0x64, octets(dn) + seq(*attrs))
 
 
@@ -109,10 +97,8 @@ def answer(mode, conn, message):
 
 def serve(mode, conn):
     with conn:
-        while True:
-            message = read_message(conn)
-            if message is None or not answer(mode, conn, message):
-                return
+        while (message := read_message(conn)) is not None and answer(mode, conn, message):
+            pass
 
 
 def main():

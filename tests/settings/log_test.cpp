@@ -92,11 +92,7 @@ TEST_F(LogTest, DebugSwitchAndMissingFolder) {
 
 // A logging component that fails its next call when told to, and records
 // every line it accepts.
-struct Recorder {
-  int created = 0;
-  bool fail_next = false;
-  std::vector<std::string> lines;
-};
+struct Recorder { int created = 0; bool fail_next = false; std::vector<std::string> lines; };
 
 class RecordingLogger : public AutomationObject {
  public:

@@ -28,12 +28,7 @@ const std::string kProbeValue = "HKLM\\SOFTWARE\\Corvane\\ctest";
 
 // Each row: what the store shows, over the two hives above, with a writable
 // machine hive and with a read-only one.
-struct Row {
-  const char* name;
-  std::function<std::string()> observe;
-  const char* writable;
-  const char* read_only;
-};
+struct Row { const char* name; std::function<std::string()> observe; const char* writable; const char* read_only; };
 const std::string m(kMachineBase), u(kUserBase);
 const Row kRows[] = {
     {"read HKLM path", [] { return reg_read(m + "path"); }, "/machine/log", "/machine/log"},

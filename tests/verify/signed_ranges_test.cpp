@@ -9,10 +9,7 @@ namespace corvane::verify {
 namespace {
 
 // A small "file" with one slot: "head /Contents <HEX> tail".
-struct Layout {
-  std::string bytes;
-  long long slot = 0, slot_end = 0;
-};
+struct Layout { std::string bytes; long long slot = 0, slot_end = 0; };
 
 Layout layout(const std::string& hex, const std::string& tail = " >>\n%%EOF\n") {
   Layout l;

@@ -48,10 +48,7 @@ std::string with_signed_update(const std::string& pdf, const std::vector<UpdateO
 
 // A command run like run_command, with the peak memory (resident set) of
 // the processes it waited for, in KiB.
-struct MeasuredCommand {
-  CommandResult result;
-  long peak_kib = 0;
-};
+struct MeasuredCommand { CommandResult result; long peak_kib = 0; };
 MeasuredCommand run_measured(const std::string& command_line);
 
 }  // namespace corvane::test

@@ -1,5 +1,4 @@
-// Signing the fixture PDFs for real (qpdf engine, NSS fixture store) and
-// judging the results with qpdf, pdfsig, openssl and poppler's text tools.
+// Signing the fixture PDFs for real, judged by qpdf, pdfsig, openssl and poppler's text tools.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -26,8 +25,7 @@ void set_user(const std::string& name, const std::string& value) {
   ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + name, value)) << name;
 }
 
-// Every fixture test starts with a fresh thread state, the default signer
-// and the settings a case asks for.
+// Every test starts with a fresh thread state, the default signer and the settings a case asks for.
 class SignitTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -56,8 +54,7 @@ void expect_signed(const std::filesystem::path& in, const std::filesystem::path&
   EXPECT_NE(report.find("Total document signed"), std::string::npos) << report;
   EXPECT_EQ(file.find("/Encrypt") != std::string::npos, encrypted_out);
 
-  // The ranges cover the whole file but the slot, and openssl accepts the
-  // signature over them.
+  // The ranges cover the whole file but the slot, and openssl accepts the signature over them.
   const auto range = test::byte_range_of(file);
   ASSERT_TRUE(range);
   const auto [a, b, c, d] = *range;
@@ -156,9 +153,8 @@ TEST_F(SignitTest, SecondRunAndSecondInstanceOnTheSameThread) {
   expect_signed(fixture_pdf("ghostscript.pdf"), scratch_ / "second.pdf", "", false, false);
 }
 
-// A PAdES signature is longer than the PKCS#7 one: a run of the other kind
-// sizes its slot anew, and the run after a PAdES one makes the default
-// signature again.
+// A PAdES signature is longer than the PKCS#7 one: a run of the other kind sizes its slot anew, and the
+// run after a PAdES one makes the default signature again.
 TEST_F(SignitTest, PadesRunBetweenDefaultRunsOnTheSameThread) {
   const char* kinds[] = {"", "1", ""};
   for (int i = 0; i < 3; ++i) {
@@ -177,8 +173,7 @@ TEST_F(SignitTest, PadesRunBetweenDefaultRunsOnTheSameThread) {
   }
 }
 
-// An EC key's slot holds its longest signature; a shorter one is padded
-// with zeros.
+// An EC key's slot holds its longest signature; a shorter one is padded with zeros.
 TEST_F(SignitTest, ShorterSignaturePadsItsSlotWithZeros) {
   Edit edit;
   edit.pdfpath = fixture_pdf("plain.pdf").string();

@@ -250,7 +250,10 @@ void expect_golden(const std::string& relative, const std::string& actual) {
 BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv) {
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0) return;
-  if (::pipe2(out, O_CLOEXEC) != 0) return (void)(::close(in[0]), ::close(in[1]));
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    ::close(in[0]), ::close(in[1]);
+    return;
+  }
   pid_ = ::fork();
   if (pid_ == 0) {
     ::dup2(in[0], 0);

@@ -27,13 +27,10 @@ std::string empty_store(const std::filesystem::path& dir) {
   return "CORVANE_NSSDB=" + shell_quote("sql:" + dir.string());
 }
 
-// The exit status is the verdict: 0 valid, covering and trusted; 1 invalid,
-// changed or unsigned; 2 unreadable; 3 valid but untrusted or weak. Crafted
-// files: many fields sharing one large /Contents (memory stays near one
-// signature), a SHA-1 signature, a signer forged with the real signer's name
-// and address, a detached signature whose message carries the signed bytes
-// too, gigabytes' stand-in of zeros after the last %%EOF, a FIFO and another
-// user's link (never blocked on or followed).
+// The exit status is the verdict: 0 valid, covering and trusted; 1 invalid, changed or unsigned;
+// 2 unreadable; 3 valid but untrusted or weak. Crafted files: many fields sharing one large /Contents
+// (memory stays near one signature), SHA-1, a signer forged with the real one's name and address, a
+// detached signature carrying the signed bytes too, zeros after the last %%EOF, a FIFO, another user's link.
 TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   ScratchDir dir("verify-command");
   sign_with_peer(fixture_pdf("plain.pdf"), dir / "signed.pdf");

@@ -70,8 +70,7 @@ TEST(Registry, MachineKeyReadOnlyForUnprivilegedUser) {
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755) | ::chmod(machine.c_str(), 0644), 0);
   ASSERT_EQ(::chown(user_dir.c_str(), kNobody, kNobody) | ::chown(user.c_str(), kNobody, kNobody), 0);
 
-  ASSERT_TRUE(test::in_child(
-      [&] {
+  ASSERT_TRUE(test::in_child([&] {
         ::setenv("CORVANE_HKLM", machine.c_str(), 1);
         ::setenv("CORVANE_HKCU", user.c_str(), 1);
         if (platform::hive_writable(platform::HiveRoot::kMachine)) return false;
@@ -91,8 +90,7 @@ TEST(Registry, ProbeRunsOncePerThread) {
   const std::string writable_machine = (dir / "machine.reg").string();
   const std::string sign = m + "sign";
 
-  // The first probe meets a machine hive nobody can write: writes go to the user key after it became
-  // writable ...
+  // The first probe meets a machine hive nobody can write: writes go to the user key after it became writable ...
   EXPECT_TRUE(on_fresh_thread([&] {
     ScopedEnv blocked("CORVANE_HKLM", (dir / "blocker" / "registry.reg").string());
     (void)reg_read(m + "path");

@@ -71,14 +71,12 @@ TEST(Registry, MachineKeyReadOnlyForUnprivilegedUser) {
   ASSERT_EQ(::chown(user_dir.c_str(), kNobody, kNobody) | ::chown(user.c_str(), kNobody, kNobody), 0);
 
   ASSERT_TRUE(test::in_child([&] {
-        ::setenv("CORVANE_HKLM", machine.c_str(), 1);
-        ::setenv("CORVANE_HKCU", user.c_str(), 1);
-        if (platform::hive_writable(platform::HiveRoot::kMachine)) return false;
-        test::write_file(user_dir / "seen", on_fresh_thread(observe_all));
-        return true;
-      },
-      /*as_nobody=*/true))
-      << "the machine hive was writable as nobody";
+    ::setenv("CORVANE_HKLM", machine.c_str(), 1);
+    ::setenv("CORVANE_HKCU", user.c_str(), 1);
+    if (platform::hive_writable(platform::HiveRoot::kMachine)) return false;
+    test::write_file(user_dir / "seen", on_fresh_thread(observe_all));
+    return true;
+  }, /*as_nobody=*/true)) << "the machine hive was writable as nobody";
   EXPECT_EQ(test::read_file(user_dir / "seen"), expected(false));
   EXPECT_EQ(test::read_file(machine), kMachineHive);
 }

@@ -71,7 +71,7 @@ Refusal rebuild_signed_file(Edit& edit, SignerState& signer, SigningRun& run) {
   if (!refusal.empty()) return refusal;
   std::string why;
   if (!run.request.savepath.empty() &&
-      !settings::write_file(run.request.savepath, edit.documentBytes, /*keep_existing=*/false, &why))
+      !settings::write_file(run.request.savepath, edit.documentBytes, &why))
     note_unwritten_file(run, why);
   return {};
 }

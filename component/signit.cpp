@@ -20,7 +20,6 @@
 #include "component/signit_steps.h"
 #include "identity/user_identity.h"
 #include "platform/in_place_lock.h"
-#include "settings/file_helpers.h"
 #include "settings/log.h"
 #include "signing/sign_content.h"
 
@@ -161,21 +160,11 @@ bool Edit::signit() {
     apply_encryption_and_stamp(*this, state);
     refusal = reserve_timestamp_room(run);
   }
-  if (refusal.empty()) refusal = lay_out_signed_file(*this, state, run);
-  if (refusal.empty()) refusal = build_signature(run, state.signer);
-  if (refusal.empty()) refusal = fill_slot(run);
-  if (refusal.empty()) refusal = append_validation_data(*this, run);
+  if (refusal.empty()) refusal = sign_rebuilt_file(*this, state, run);
   if (!refusal.empty()) {
     log_refusal(*this, refusal);
     return false;
   }
-
-  // A file that cannot be written does not change the answer; the log and
-  // lasterror say so, and why.
-  std::string why;
-  if (!run.request.savepath.empty() &&
-      !settings::write_file(run.request.savepath, documentBytes, /*keep_existing=*/false, &why))
-    note_unwritten_file(*this, why);
   reset_buffers();
   return true;
 }

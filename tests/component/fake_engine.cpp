@@ -39,9 +39,8 @@ bool FakeEngine::SubmitPassword(const std::string& password, std::int32_t& resul
 bool FakeEngine::GetPageWidth(double& result) { return answer<double>("GetPageWidth", 595.3, result); }
 bool FakeEngine::GetPageHeight(double& result) { return answer<double>("GetPageHeight", 841.9, result); }
 bool FakeEngine::SetWorkingMode(std::int32_t) { return answer<int>("SetWorkingMode", 0, ignored_); }
-bool FakeEngine::WriteSignedDocument(const engine::AddedObjectsFn&, std::vector<std::uint8_t>& file,
-                                     engine::SignedLayout&) {
-  return answer<std::vector<std::uint8_t>>("WriteSignedDocument", std::nullopt, file);
+bool FakeEngine::WriteSignedDocument(const engine::AddedObjectsFn&, int, engine::SignedLayout&) {
+  return answer<int>("WriteSignedDocument", std::nullopt, ignored_);
 }
 bool FakeEngine::AddTextStamp(double, double, double, double, const std::string&, std::int32_t) {
   return answer<int>("AddTextStamp", 0, ignored_);

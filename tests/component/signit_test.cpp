@@ -1,5 +1,8 @@
 // Signing the fixture PDFs for real (qpdf engine, NSS fixture store) and
 // judging the results with qpdf, pdfsig, openssl and poppler's text tools.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -50,14 +53,15 @@ int engine_first_free_number(const std::filesystem::path& pdf, const std::string
   if (!password.empty()) engine.SubmitPassword(password, answer);
   if (!encrypted) engine.RemoveEncryption();
   std::int32_t first = 0;
-  std::vector<std::uint8_t> file;
+  const int fd = ::memfd_create("first-free", MFD_CLOEXEC);
   engine::SignedLayout layout;
   engine.WriteSignedDocument(
       [&first](std::int32_t number) {
         first = number;
         return std::optional<engine::AddedObjects>();
       },
-      file, layout);
+      fd, layout);
+  ::close(fd);
   return first;
 }
 

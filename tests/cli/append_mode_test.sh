@@ -202,10 +202,7 @@ grep -q 'appended: field "Buyer"' buyer.pdf.err || fail "--field: no note that t
 TSA_URL="http://127.0.0.1:$(head -1 tsa.port)/ok"
 while read -r how level then signs verdict; do
   c=$how-p$level f=certified-$how-p$level.pdf out=$how-p$level-$then.pdf
-  case $how in
-    field) args="--field Seller" ;;
-    rebuild) args="--rebuild" ;;
-  esac
+  args=--rebuild && [ $how = field ] && args="--field Seller"
   [ -e $f ] || sign_as "$ALEX" prepared.pdf $f $args --certify $level || fail "$c: $(cat $f.err)"
   case $then in
     sign) sign_as "$BLAIR" $f $out --field Buyer ;;

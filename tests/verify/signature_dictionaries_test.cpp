@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/verify/verify_test_support.h"
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 #include "verify/pdf_input.h"
 
 namespace corvane::verify {
@@ -35,7 +35,7 @@ TEST(FindSignatures, FollowsFieldTreesAndWidgetsOnceEach) {
   });
   test::write_file(dir / "form.pdf", pdf);
 
-  const MemoryByteSource file(pdf);
+  const platform::MemoryByteSource file(pdf);
   const OpenedPdf document = open_pdf(file, file.size(), "");
   ASSERT_TRUE(document.pdf) << document.problem;
   const SignatureScan scan = find_signatures(*document.pdf);

@@ -181,7 +181,7 @@ std::unique_ptr<OriginalDocument> OriginalDocument::of_descriptor(int fd, const 
     return nullptr;
   }
   const int own = document->fd_;
-  if (!document->read(password, [own] { return std::make_shared<engine::FileSource>(own, "the signed file"); }, why))
+  if (!document->read(password, [own] { return platform::file_input(own, "the signed file"); }, why))
     return nullptr;
   return document;
 }

@@ -4,11 +4,11 @@
 // update that adds them in a /DSS, appended to the file before it is put
 // in place, so a server that fails leaves nothing written.
 #include <cerrno>
-#include <cstring>
 
 #include "component/signit_steps.h"
 #include "ltv/dss_update.h"
 #include "platform/atomic_file.h"
+#include "platform/safe_open.h"
 
 namespace corvane::component {
 namespace {
@@ -43,8 +43,10 @@ Refusal append_validation_data(const SigningRun& run, int fd) {
   if (Refusal refusal = validation_data_update(run, *signed_file, dss); !refusal.empty()) return refusal;
   const auto end = static_cast<std::uint64_t>(signed_file->base().file_size);
   signed_file.reset();
-  if (!platform::write_all_at(fd, dss, end))
-    return {ErrorCode::kNotWritten, "the signed file could not be written: " + std::string(std::strerror(errno))};
+  if (!platform::write_all_at(fd, dss, end)) {
+    std::string why = platform::failure_reason(errno);
+    return {ErrorCode::kNotWritten, "the signed file could not be written: " + why, why};
+  }
   return {};
 }
 

@@ -17,9 +17,7 @@ namespace {
 
 constexpr std::size_t kMoveBlock = std::size_t{1} << 20;
 
-[[noreturn]] void file_failed() {
-  throw std::runtime_error("the signed file could not be written: " + std::string(std::strerror(errno)));
-}
+[[noreturn]] void file_failed() { throw FileWriteFailed(errno); }
 
 void write_at(int fd, std::string_view bytes, std::size_t at) {
   if (!platform::write_all_at(fd, bytes, at)) file_failed();
@@ -40,6 +38,9 @@ void move_tail(int fd, std::size_t from, std::size_t end, std::ptrdiff_t shift) 
 }
 
 }  // namespace
+
+FileWriteFailed::FileWriteFailed(int error)
+    : std::runtime_error("the signed file could not be written: " + std::string(std::strerror(error))), error_(error) {}
 
 ByteSink::ByteSink(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
 

@@ -3,18 +3,29 @@
 // held in memory). Bytes already written can be written over and a range
 // of them made shorter or longer.
 //
-// A file sink throws std::runtime_error when the file cannot be written or
+// A file sink throws FileWriteFailed when the file cannot be written or
 // read back; a memory sink throws only what allocation throws.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
 namespace corvane::engine {
 
 using Bytes = std::vector<std::uint8_t>;
+
+class FileWriteFailed : public std::runtime_error {
+ public:
+  // `error`: the error number (errno) of the failed call.
+  explicit FileWriteFailed(int error);
+  [[nodiscard]] int error() const noexcept { return error_; }
+
+ private:
+  int error_;
+};
 
 class ByteSink {
  public:

@@ -42,7 +42,8 @@ class PdfEngine : public platform::AutomationObject {
   // free object number, the first page's /Annots and the form's /Fields
   // refer to the first of them, and `layout` says where their slot stands.
   // The engine's document stays as it was (the added objects are not part
-  // of it). A failed call may leave part of a file in `fd`.
+  // of it). A failed call may leave part of a file in `fd`; when the file
+  // itself could not be written, it sets only `layout.file_error`.
   virtual bool WriteSignedDocument(const AddedObjectsFn& added, int fd, SignedLayout& layout) = 0;
   // Draws code-page text (lines separated by CR LF) in the box whose
   // upper-left corner is (x, y); opacity in percent.

@@ -13,6 +13,7 @@
 #include <qpdf/QUtil.hh>
 
 #include "engine/byte_image_writer.h"
+#include "engine/byte_sink.h"
 #include "engine/first_page.h"
 #include "engine/text_stamp.h"
 #include "platform/block_input.h"
@@ -269,6 +270,10 @@ bool QpdfEngine::WriteSignedDocument(const AddedObjectsFn& added, int fd, Signed
     SignedLayout written;
     try {
       written = write_signed_image(qpdf, find_first_page(qpdf), options, added, fd);
+    } catch (const FileWriteFailed& error) {
+      layout.file_error = error.error();
+      qpdf_.reset();
+      throw;
     } catch (...) {
       // The half-written document is emptied: it is read again when needed.
       qpdf_.reset();

@@ -54,9 +54,8 @@ TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
     ASSERT_TRUE(settings::reg_write_text(fallback_key, c.fallback));
     SignerState state;
     state.containerName = c.container;
-    state.runSelection = c.run;
     state.signerName = "before";
-    const std::string hex = signContent(state, "x");
+    const std::string hex = signContent(state, "x", c.run);
     EXPECT_EQ(!hex.empty() && state.refusal.empty(), c.signs) << hex;
     if (!*c.signer) {
       const std::string& name = c.run.empty() ? c.container : c.run;
@@ -73,7 +72,7 @@ TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
     EXPECT_TRUE(test::verify_detached(test::bytes_from_hex(hex), utf16le("x")).ok);
     // The length found without the key is an RSA signature's own and at
     // least an EC one's, with or without signed attributes.
-    const auto certificate = select_signer(state).certificate;
+    const auto certificate = select_signer(state, c.run).certificate;
     const bool ec = std::string(c.signer) == "Blair EC Signer";
     const ContentFeed feed = [](const ContentSink& sink) {
       sink(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("x"), 1));
@@ -98,8 +97,7 @@ TEST_F(SignContentTest, KeepsTheCertificateFoundWhileTheSelectionStays) {
   ASSERT_FALSE(signContent(state_, "x").empty());
   auto failing = platform::ObjectFactory::instance().override_class(kStoreClassId, nullptr);
   EXPECT_FALSE(signContent(state_, "x").empty());
-  state_.runSelection = "Alex Signer";
-  EXPECT_NE(signContent(state_, "x").find("can't create object"), std::string::npos);
+  EXPECT_NE(signContent(state_, "x", "Alex Signer").find("can't create object"), std::string::npos);
 }
 
 TEST_F(SignContentTest, EmptyTextRecordsDetailsWithoutSigning) {

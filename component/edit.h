@@ -134,7 +134,7 @@ class Edit {
   // replaces savepath and never held here whole (nothing outside the
   // component reads this buffer).
   ByteBuffer documentBytes = ByteBuffer(1, 0);
-  // Whole-number parts of the widget rectangle's four numbers.
+  // Whole-number parts of the widget rectangle's four numbers (last run's).
   std::array<std::string, 4> rectParts;
   // Offsets into the signed file (0-based) of the last run: the slot's "<",
   // the second range; set from the run when it ends.

@@ -25,9 +25,8 @@ class SignContentTest : public ::testing::Test {
   SignerState state_;
 };
 
-// RSA and EC keys are matched by unique container name; a run's own choice
-// also by nickname or fingerprint. Anything else signs nothing, unless the
-// site asks for the store's last certificate instead.
+// RSA and EC keys are matched by unique container name; a run's own choice also by nickname or
+// fingerprint. Anything else signs nothing, unless the site asks for the store's last certificate instead.
 TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
   const std::string dana = unique_container_of("Dana Signer");
   const std::string fallback_key = std::string(settings::kUserBase) + "lastcertfallback";
@@ -70,8 +69,8 @@ TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
     EXPECT_EQ(state.containerName, c.container);
     if (!c.signs) continue;
     EXPECT_TRUE(test::verify_detached(test::bytes_from_hex(hex), utf16le("x")).ok);
-    // The length found without the key is an RSA signature's own and at
-    // least an EC one's, with or without signed attributes.
+    // The length found without the key is an RSA signature's own and at least an EC one's, with or without
+    // signed attributes.
     const auto certificate = select_signer(state, c.run).certificate;
     const bool ec = std::string(c.signer) == "Blair EC Signer";
     const ContentFeed feed = [](const ContentSink& sink) {
@@ -141,11 +140,9 @@ TEST_F(SignContentTest, StoreThatCannotBeOpenedGivesTheErrorAndChangesNothing) {
 TEST_F(SignContentTest, ContainerNameFromUserSettingsBeforeMachineSettings) {
   const std::string user_key = std::string(settings::kUserBase) + "UniqueContainerName";
   const std::string machine_key = std::string(settings::kMachineBase) + "UniqueContainerName";
-  const struct {
-    std::string user, machine;
-    const char* signer;
-  } cases[] = {{"", unique_container_of("Dana Signer"), "Dana Signer"},
-               {unique_container_of("Alex Signer"), unique_container_of("Dana Signer"), "Alex Renewed"}};
+  const struct { std::string user, machine; const char* signer; } cases[] = {
+      {"", unique_container_of("Dana Signer"), "Dana Signer"},
+      {unique_container_of("Alex Signer"), unique_container_of("Dana Signer"), "Alex Renewed"}};
   for (const auto& c : cases) {
     ASSERT_TRUE(settings::reg_write_text(user_key, c.user));
     ASSERT_TRUE(settings::reg_write_text(machine_key, c.machine));

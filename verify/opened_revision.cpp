@@ -2,9 +2,14 @@
 
 #include <qpdf/QPDF.hh>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iterator>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "platform/block_input.h"
 #include "verify/pdf_input.h"

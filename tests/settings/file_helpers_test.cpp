@@ -3,6 +3,7 @@
 #include "settings/file_helpers.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/support/test_support.h"
 
@@ -10,8 +11,6 @@ namespace corvane::settings {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::uint8_t> bytes_of(std::string_view text) { return {text.begin(), text.end()}; }
 
 std::vector<std::string> names_in(const fs::path& folder) {
   std::vector<std::string> names;
@@ -38,7 +37,7 @@ TEST(WriteFile, LeavesExactlyTheNewBytes) {
       test::write_file(target, *c.old_content);
       fs::permissions(target, c.old_mode);
     }
-    EXPECT_TRUE(write_file(target.string(), bytes_of("0123456789"))) << c.label;
+    EXPECT_TRUE(write_file_with(target.string(), [](int fd) { return ::write(fd, "0123456789", 10) == 10; })) << c.label;
     EXPECT_EQ(test::read_file(target), "0123456789") << c.label;
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"signed.pdf"}) << c.label;
     if (c.old_content) {  // a replaced file keeps its mode

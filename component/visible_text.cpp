@@ -56,11 +56,12 @@ std::optional<std::int32_t> whole_number(std::string_view text) {
 
 // Draws the visible text into the widget's box on the first page and logs
 // the box. Without four numbers in the rectangle nothing is drawn.
-void draw_stamp(Edit& edit, SigningSession& session, const std::string& stamp_text) {
+void draw_stamp(Edit& edit, SigningRun& run, const std::string& stamp_text) {
   engine::PdfEngine& engine = *edit.engine;
+  SigningSession& session = run.session;
   read_page_size(engine, session);
   rebuild::computeSignatureRect(session);
-  const auto box = stamp_box(session.signatureRect, edit.rectParts);
+  const auto box = stamp_box(session.signatureRect, run.rect_parts);
   (void)engine.SetWorkingMode(0);
   if (!box) return;
   (void)engine.AddTextStamp(box->x, box->y, box->width, box->height, stamp_text,
@@ -81,8 +82,7 @@ bool stamp_switch_on(std::string_view setting) {
   return number && std::isfinite(*number) && *number != 0;
 }
 
-std::string fill_stamp_template(std::string_view template_text, SignerState& signer,
-                                const rebuild::SignContentFn& sign,
+std::string fill_stamp_template(std::string_view template_text, std::string_view signer_name,
                                 const std::function<std::string()>& time_text) {
   std::string text(template_text);
   if (text.find(kDatePlaceholder) != std::string::npos) {
@@ -93,11 +93,7 @@ std::string fill_stamp_template(std::string_view template_text, SignerState& sig
     }
   }
   replace_all(text, kLinePlaceholder, "\r\n");
-  if (text.find(kSignerPlaceholder) != std::string::npos) {
-    // Signing nothing selects the certificate and records its name.
-    if (signer.signerName.empty()) (void)sign(signer, "");
-    replace_all(text, kSignerPlaceholder, signer.signerName);
-  }
+  replace_all(text, kSignerPlaceholder, signer_name);
   return platform::utf8_to_codepage(text);
 }
 
@@ -147,10 +143,10 @@ void read_page_size(engine::PdfEngine& engine, SigningSession& session) {
   session.pageHeight = whole_points(height);
 }
 
-std::string filled_stamp_text(SignerState& signer) {
+std::string filled_stamp_text(const SigningRun& run) {
   std::string template_text = user_setting("signaturetext");
   if (template_text.empty()) template_text = kDefaultStampTemplate;
-  return fill_stamp_template(template_text, signer, code_page_signer(), &rebuild::localTimeWithOffset);
+  return fill_stamp_template(template_text, run.signer.signerName, &rebuild::localTimeWithOffset);
 }
 
 VisibleTextSettings read_visible_text_settings(Edit& edit) {
@@ -158,8 +154,8 @@ VisibleTextSettings read_visible_text_settings(Edit& edit) {
   return {stamp_switch_on(user_setting("signtext"))};
 }
 
-void apply_encryption_and_stamp(Edit& edit, ComponentState& state) {
-  SigningSession& session = state.session;
+void apply_encryption_and_stamp(Edit& edit, SigningRun& run) {
+  SigningSession& session = run.session;
   engine::PdfEngine& engine = *edit.engine;
   const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
   session.documentEncrypted = engine_encryption(engine) == 1;
@@ -172,11 +168,11 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state) {
     return;
   }
 
-  const std::string stamp_text = filled_stamp_text(state.signer);
+  const std::string stamp_text = filled_stamp_text(run);
 
   if (engine_encryption(engine) != 1) {
     // Not encrypted: the text is drawn and the document stays unencrypted.
-    draw_stamp(edit, session, stamp_text);
+    draw_stamp(edit, run, stamp_text);
     return;
   }
   // The text can be drawn only into the decrypted document, and only when
@@ -184,7 +180,7 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state) {
   if (edit.encryptionSettings.empty()) return;
   (void)engine.RemoveEncryption();
   session.documentEncrypted = false;
-  draw_stamp(edit, session, stamp_text);
+  draw_stamp(edit, run, stamp_text);
   if (edit.dontencrypt == "0") {
     (void)engine.SetEncryptionSettings(edit.encryptionSettings);
     session.documentEncrypted = true;

@@ -1,6 +1,5 @@
-// The in-process server through libcorvanepdf.so only: registration in
-// scratch hives, creation by ProgID through the C interface, late-bound
-// calls, reference counting and the C++ interface.
+// The in-process server through libcorvanepdf.so only: registration in scratch hives, creation by ProgID
+// through the C interface, late-bound calls, reference counting and the C++ interface.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -14,8 +13,7 @@
 #include "tests/support/test_support.h"
 
 extern "C" int32_t c_host_signit_error_code(const char* pdfpath, int* signed_out);
-extern "C" CpdfResult c_host_string2byte(const char* text, uint8_t* out, uint32_t capacity,
-                                         uint32_t* length);
+extern "C" CpdfResult c_host_string2byte(const char* text, uint8_t* out, uint32_t capacity, uint32_t* length);
 
 namespace {
 
@@ -32,24 +30,20 @@ std::string library_path() {
 }
 
 std::optional<std::string> read(HiveRoot root, const std::string& key, const std::string& name = "") {
-  return corvane::platform::hive_read((root == HiveRoot::kMachine ? "HKLM\\" : "HKCU\\") + key +
-                                      "\\" + name);
+  return corvane::platform::hive_read((root == HiveRoot::kMachine ? "HKLM\\" : "HKCU\\") + key + "\\" + name);
 }
 
 CpdfClassFactory* class_factory() {
   CpdfClassFactory* factory = nullptr;
-  EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY, reinterpret_cast<void**>(&factory)),
-            CPDF_S_OK);
+  EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY, reinterpret_cast<void**>(&factory)), CPDF_S_OK);
   return factory;
 }
 
-// Both hives in a scratch folder of the test; the machine hive can be made
-// unwritable by placing it below a regular file.
+// Both hives in a scratch folder; the machine hive is made unwritable by placing it below a regular file.
 class ServerTest : public ::testing::Test {
  protected:
   ScratchDir dir_{"server"};
-  std::unique_ptr<ScopedEnv> machine_ =
-      std::make_unique<ScopedEnv>("CORVANE_HKLM", (dir_ / "hklm.reg").string());
+  std::unique_ptr<ScopedEnv> machine_ = std::make_unique<ScopedEnv>("CORVANE_HKLM", (dir_ / "hklm.reg").string());
   ScopedEnv user_{"CORVANE_HKCU", (dir_ / "hkcu.reg").string()};
 
   void make_machine_hive_unwritable() {
@@ -66,8 +60,7 @@ class ServerTest : public ::testing::Test {
   }
 };
 
-// Unregistration removes only its own keys: other classes and the settings
-// in the same hive stay.
+// Unregistration removes only its own keys: other classes and the settings in the same hive stay.
 TEST_F(ServerTest, RegistrationGoesToTheMachineHiveWhenWritableElseToTheUserHive) {
   using corvane::platform::hive_write_text;
   ASSERT_TRUE(hive_write_text("HKLM\\SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32\\", "/x.so"));
@@ -103,9 +96,7 @@ TEST_F(ServerTest, CreationByProgIdThroughTheRegistrationOrThisLibrary) {
 
   // Linked against the library, its own class needs no registration.
   for (const bool registered : {false, true}) {
-    if (registered) {
-      ASSERT_EQ(DllRegisterServer(), CPDF_S_OK);
-    }
+    if (registered) { ASSERT_EQ(DllRegisterServer(), CPDF_S_OK); }
     for (const char* name : {CPDF_PROGID_EDIT, "CorvanePDF.Edit", CPDF_CLSID_EDIT_TEXT}) {
       EXPECT_EQ(corvanepdf_create_object(name, &object), CPDF_S_OK) << name << " registered " << registered;
       EXPECT_EQ(corvanepdf_release(object), 0u);
@@ -135,10 +126,8 @@ TEST_F(ServerTest, CreationByProgIdThroughTheRegistrationOrThisLibrary) {
 TEST_F(ServerTest, LibraryCanUnloadOnlyAfterTheLastReleaseAndUnlock) {
   ASSERT_EQ(DllRegisterServer(), CPDF_S_OK);
   ASSERT_EQ(DllCanUnloadNow(), CPDF_S_OK);
-  CpdfDispatch* first = create();
-  CpdfDispatch* second = create();
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
+  CpdfDispatch *first = create(), *second = create();
+  ASSERT_TRUE(first && second);
   first->vtbl->AddRef(first);
   EXPECT_EQ(corvanepdf_release(first), 1u);
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_FALSE);
@@ -162,16 +151,14 @@ TEST_F(ServerTest, LibraryCanUnloadOnlyAfterTheLastReleaseAndUnlock) {
 TEST(Server, ClassFactoryRefusesOtherClassesAndAggregation) {
   void* object = reinterpret_cast<void*>(1);
   const CpdfGuid other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
-  EXPECT_EQ(DllGetClassObject(&other, &CPDF_IID_CLASSFACTORY, &object),
-            CPDF_CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(DllGetClassObject(&other, &CPDF_IID_CLASSFACTORY, &object), CPDF_CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_DISPATCH, &object), CPDF_E_NOINTERFACE);
 
   CpdfClassFactory* factory = class_factory();
   ASSERT_NE(factory, nullptr);
   CpdfUnknown outer{};
-  EXPECT_EQ(factory->vtbl->CreateInstance(factory, &outer, &CPDF_IID_DISPATCH, &object),
-            CPDF_CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(factory->vtbl->CreateInstance(factory, &outer, &CPDF_IID_DISPATCH, &object), CPDF_CLASS_E_NOAGGREGATION);
 
   CpdfDispatch* edit = nullptr;
   ASSERT_EQ(factory->vtbl->CreateInstance(factory, nullptr, &CPDF_IID_EDIT,
@@ -190,14 +177,12 @@ TEST(Server, ClassFactoryRefusesOtherClassesAndAggregation) {
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_OK);
 }
 
-// An edit object reached through the class factory directly, without a
-// registration.
+// An edit object reached through the class factory directly, without a registration.
 struct Edit {
   CpdfDispatch* object = nullptr;
   Edit() {
     CpdfClassFactory* factory = class_factory();
-    factory->vtbl->CreateInstance(factory, nullptr, &CPDF_IID_DISPATCH,
-                                  reinterpret_cast<void**>(&object));
+    factory->vtbl->CreateInstance(factory, nullptr, &CPDF_IID_DISPATCH, reinterpret_cast<void**>(&object));
     factory->vtbl->Release(factory);
   }
   ~Edit() { corvanepdf_release(object); }
@@ -222,12 +207,10 @@ TEST(Server, DispatchIdsFollowTheMemberTable) {
 
   const char* other_case[] = {"PDFPATH", "getuniversaltime", "ContainerName", "nosuch"};
   std::int32_t other_ids[4] = {};
-  EXPECT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, other_case, 4, other_ids),
-            CPDF_DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(other_ids[0], CPDF_DISPID_PDFPATH);
-  EXPECT_EQ(other_ids[1], CPDF_DISPID_GETUNIVERSALTIME);
-  EXPECT_EQ(other_ids[2], CPDF_DISPID_CONTAINERNAME);
-  EXPECT_EQ(other_ids[3], -1);
+  EXPECT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, other_case, 4, other_ids), CPDF_DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(std::vector<std::int32_t>(other_ids, other_ids + 4),
+            (std::vector<std::int32_t>{CPDF_DISPID_PDFPATH, CPDF_DISPID_GETUNIVERSALTIME,
+                                      CPDF_DISPID_CONTAINERNAME, -1}));
 }
 
 TEST(Server, PropertiesAndMethodsThroughTheCInterface) {
@@ -286,8 +269,7 @@ TEST(Server, WrongCallsAreRefusedWithTheirCodes) {
     edit.object->vtbl->GetIDsOfNames(edit.object, &c.name, 1, &id);
     const CpdfResult got =
         id < 0 ? CPDF_DISP_E_UNKNOWNNAME
-               : edit.object->vtbl->Invoke(edit.object, id, c.kind, &value.v, c.arg_count,
-                                           &result.v, nullptr);
+               : edit.object->vtbl->Invoke(edit.object, id, c.kind, &value.v, c.arg_count, &result.v, nullptr);
     EXPECT_EQ(got, c.want) << c.name << " kind " << c.kind;
   }
   EXPECT_EQ(edit.object->vtbl->Invoke(edit.object, 99, CPDF_DISPATCH_METHOD, nullptr, 0,

@@ -1,7 +1,9 @@
-// The signed layout: every kind of input gives a valid PDF in the fixed
-// layout with the added objects where the writer says, with the same text,
-// and the same bytes again from the engine's document after a write.
+// The signed layout: every kind of input gives a valid PDF in the fixed layout with the added objects where
+// the writer says, with the same text, and the same bytes again from the engine's document after a write.
 #include "engine/byte_image_writer.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -17,22 +19,23 @@ struct Input {
   const char* name;
   std::function<std::filesystem::path(const ScratchDir&)> make;
   const char* password = "";
-  // Text the image shows where poppler cannot read the source at all.
-  const char* text = nullptr;
+  const char* text = nullptr;  // what the image shows where poppler cannot read the source at all
 };
+
+std::function<std::filesystem::path(const ScratchDir&)> fixture(const char* name) {
+  return [name](const ScratchDir&) { return fixture_pdf(name); };
+}
 
 const std::vector<Input>& inputs() {
   static const std::vector<Input> all = {
-      {"plain", [](const ScratchDir&) { return fixture_pdf("plain.pdf"); }},
-      {"inherited boxes, form, link", [](const ScratchDir&) { return fixture_pdf("annots-form.pdf"); }},
-      {"ghostscript", [](const ScratchDir&) { return fixture_pdf("ghostscript.pdf"); }},
-      {"object streams", [](const ScratchDir&) { return fixture_pdf("xref-stream.pdf"); }},
-      {"linearized",
-       [](const ScratchDir& d) {
+      {"plain", fixture("plain.pdf")},
+      {"inherited boxes, form, link", fixture("annots-form.pdf")},
+      {"ghostscript", fixture("ghostscript.pdf")},
+      {"object streams", fixture("xref-stream.pdf")},
+      {"linearized", [](const ScratchDir& d) {
          return qpdf_made(d / "lin.pdf", "--linearize " + fixture_pdf("ghostscript.pdf").string());
        }},
-      {"incremental update",
-       [](const ScratchDir& d) {
+      {"incremental update", [](const ScratchDir& d) {
          return written(d / "update.pdf",
                         with_update(read_file(fixture_pdf("plain.pdf")),
                                     {{4, pdf_stream("BT /F1 24 Tf 72 720 Td (Updated page) Tj ET")},
@@ -40,8 +43,7 @@ const std::vector<Input>& inputs() {
                                     "/Info 7 0 R"));
        }},
       {"odd structure", [](const ScratchDir& d) { return written(d / "odd.pdf", odd_pdf(/*rotated=*/false)); }},
-      {"first branch of the page tree without pages",
-       [](const ScratchDir& d) {
+      {"first branch of the page tree without pages", [](const ScratchDir& d) {
          return written(d / "tree.pdf",
                         make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
                                   "<< /Type /Pages /Kids [ 3 0 R 4 0 R ] /Count 1 >>",
@@ -51,8 +53,7 @@ const std::vector<Input>& inputs() {
                                   "/Resources << /Font << /F1 7 0 R >> >> /Contents 6 0 R >>",
                                   pdf_stream("BT /F1 24 Tf 72 720 Td (Deep first page) Tj ET"), kHelvetica}));
        }},
-      {"first page written directly into its parent",
-       [](const ScratchDir& d) {
+      {"first page written directly into its parent", [](const ScratchDir& d) {
          return written(d / "direct.pdf",
                         make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
                                   "<< /Type /Pages /Kids [ << /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] "
@@ -60,14 +61,12 @@ const std::vector<Input>& inputs() {
                                   pdf_stream("BT /F1 24 Tf 72 720 Td (Direct page) Tj ET"), kHelvetica}));
        },
        "", "Direct page"},
-      {"damaged, repaired by qpdf",
-       [](const ScratchDir& d) {
+      {"damaged, repaired by qpdf", [](const ScratchDir& d) {
          std::string pdf = read_file(fixture_pdf("plain.pdf"));
          pdf.replace(pdf.rfind("startxref\n") + 10, 3, "999");
          return written(d / "damaged.pdf", pdf);
        }},
-      {"objects no longer referred to (the field's number is shorter than the table's)",
-       [](const ScratchDir& d) {
+      {"objects no longer referred to (the field's number is shorter than the table's)", [](const ScratchDir& d) {
          std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>",
                                              "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
                                              "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 300 300 ] "
@@ -76,10 +75,8 @@ const std::vector<Input>& inputs() {
          objects.resize(16, "<< /Unused true >>");
          return written(d / "unused.pdf", make_pdf(objects));
        }},
-      {"RC4-128, user password", [](const ScratchDir&) { return fixture_pdf("enc-rc4-128.pdf"); },
-       "user"},
-      {"AES-256, owner password", [](const ScratchDir&) { return fixture_pdf("enc-aes-256.pdf"); },
-       "owner"},
+      {"RC4-128, user password", fixture("enc-rc4-128.pdf"), "user"},
+      {"AES-256, owner password", fixture("enc-aes-256.pdf"), "owner"},
   };
   return all;
 }
@@ -107,21 +104,15 @@ TEST(ByteImage, EveryInputGivesAValidFileInTheLayoutAndTheSameBytesAgain) {
     write_file(written, image);
     EXPECT_EQ(qpdf_problems(written, password), "");
     const std::string text_password = password.empty() ? "" : "user";
-    if (input.text != nullptr) {
-      EXPECT_NE(page_text(written, "").find(input.text), std::string::npos);
-    } else {
-      EXPECT_EQ(page_text(written, text_password), page_text(source, text_password));
-    }
+    if (input.text != nullptr) EXPECT_NE(page_text(written, "").find(input.text), std::string::npos);
+    else EXPECT_EQ(page_text(written, text_password), page_text(source, text_password));
 
     // Writing emptied the engine's document: it is read again.
     engine.TakeDiagnostics();
     const std::string again = image_of(engine);
     EXPECT_EQ(engine.TakeDiagnostics(), std::vector<std::string>{});
-    if (password.empty()) {
-      EXPECT_TRUE(again == image) << "a second write differs";
-    } else {
-      EXPECT_EQ(layout_violations(again), std::vector<std::string>{});
-    }
+    if (password.empty()) EXPECT_TRUE(again == image) << "a second write differs";
+    else EXPECT_EQ(layout_violations(again), std::vector<std::string>{});
   }
 }
 
@@ -160,8 +151,7 @@ TEST(ByteImage, OddStructuresAreNormalisedOnThePage) {
       << catalog;
 }
 
-// The new field ends the page's /Annots array, or starts a new first entry;
-// no other line of the page holds "/Annots".
+// The new field ends the page's /Annots array, or starts a new first entry; no other line holds "/Annots".
 TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
   const std::string annotation = "<< /Type /Annot /Subtype /Text /Rect [ 10 10 20 20 ] >>";
   const struct {
@@ -207,19 +197,16 @@ TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
     write_file(dir / "image.pdf", image);
     EXPECT_EQ(qpdf_problems(dir / "image.pdf", ""), "");
     const std::string read_back =
-        corvane::test::run_command("qpdf --show-object=2 " + corvane::test::shell_quote((dir / "image.pdf").string()))
-            .output;
+        run_command("qpdf --show-object=2 " + shell_quote((dir / "image.pdf").string())).output;
     EXPECT_NE(read_back.find(c.read_back), std::string::npos) << read_back;
   }
 }
 
 TEST(PdfSyntax, StringsAreLiteralOnlyWhenPrintable) {
-  const struct {
-    std::string value;
-    const char* want;
-  } cases[] = {{"abc", "(abc)"},          {"a(b)c\\", "(a\\(b\\)c\\\\)"},
-               {"", "()"},                {"a\nb", "<610a62>"},
-               {std::string(1, '\0'), "<00>"}, {"caf\xE9", "<636166e9>"}};
+  const struct { std::string value; const char* want; } cases[] = {
+      {"abc", "(abc)"}, {"a(b)c\\", "(a\\(b\\)c\\\\)"},
+      {"", "()"}, {"a\nb", "<610a62>"},
+      {std::string(1, '\0'), "<00>"}, {"caf\xE9", "<636166e9>"}};
   for (const auto& c : cases) {
     ByteSink out;
     append_string(out, c.value);
@@ -238,41 +225,43 @@ TEST(PdfSyntax, NamesReadBackUnchanged) {
   }
 }
 
-// The sink keeps the order of the bytes whether its guess of the size was
-// too small (the rest goes to blocks), right or too large, also where bytes
-// are written over and a range is made shorter or longer.
-TEST(ByteSinkTest, WhatIsWrittenComesOutInOrderWhateverTheGuess) {
-  std::string expected;
-  for (int i = 0; i < 300000; ++i) expected += static_cast<char>('a' + i % 26);
-  for (std::size_t guess : {std::size_t{0}, std::size_t{1000}, expected.size(), expected.size() * 3}) {
-    SCOPED_TRACE(guess);
-    ByteSink out(guess);
-    for (std::size_t at = 0; at < expected.size(); at += 7777) {
-      out.append(std::string_view(expected).substr(at, 7776));
-      if (at + 7776 < expected.size()) out.push_back(static_cast<std::uint8_t>(expected[at + 7776]));
+// The sink keeps the order of the bytes in memory and in a file (through its 1 MiB buffer), also where
+// bytes are written over across the buffer's start and a range is made shorter or longer.
+TEST(ByteSinkTest, WhatIsWrittenComesOutInOrderInMemoryAndInAFile) {
+  std::string want;
+  for (int i = 0; i < 1500000; ++i) want += static_cast<char>('a' + i % 26);
+  for (const bool in_file : {false, true}) {
+    SCOPED_TRACE(in_file);
+    const int fd = in_file ? ::memfd_create("sink", MFD_CLOEXEC) : -1;
+    ByteSink out = in_file ? ByteSink(fd) : ByteSink();
+    for (std::size_t at = 0; at < want.size(); at += 7777) {
+      out.append(std::string_view(want).substr(at, 7776));
+      if (at + 7776 < want.size()) out.push_back(static_cast<std::uint8_t>(want[at + 7776]));
     }
-    EXPECT_EQ(out.size(), expected.size());
-    const Bytes bytes = out.take();
-    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == expected);
-    EXPECT_EQ(out.size(), 0u);
-  }
-  for (std::size_t guess : {std::size_t{0}, expected.size()}) {
-    SCOPED_TRACE(guess);
-    ByteSink out(guess);
-    out.append(expected);
-    std::string want = expected;
-    // Across the end of the first 1 MiB block, or of the reserved vector.
-    const std::size_t at = guess == 0 ? (1 << 20) - 3 : expected.size() - 3;
-    out.append(std::string(1 << 20, 'z'));
-    want += std::string(1 << 20, 'z');
-    out.overwrite(at, "0123456");
-    want.replace(at, 7, "0123456");
+    const std::size_t across = (1 << 20) - 3;
+    out.overwrite(across, "0123456");
     out.resize_range(5, 10, 3);
-    want.erase(8, 7);
     out.resize_range(2, 1, 4);
-    want.insert(3, "   ");
-    const Bytes bytes = out.take();
-    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == want);
+    out.append("end");
+    const std::string expected = [&] {
+      std::string w = want;
+      w.replace(across, 7, "0123456");
+      w.erase(8, 7);
+      w.insert(3, "   ");
+      return w + "end";
+    }();
+    EXPECT_EQ(out.size(), expected.size());
+    out.finish();
+    std::string got;
+    if (in_file) {
+      got.assign(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+      EXPECT_EQ(::pread(fd, got.data(), got.size(), 0), static_cast<ssize_t>(got.size()));
+      ::close(fd);
+    } else {
+      const Bytes bytes = out.take();
+      got.assign(bytes.begin(), bytes.end());
+    }
+    EXPECT_TRUE(got == expected);
   }
 }
 

@@ -1,6 +1,5 @@
-// The settings store's redirection and fallback, with a machine hive this
-// process may write and with one it really may not (a child that drops to an
-// unprivileged user).
+// The settings store's redirection and fallback, with a machine hive this process may write and with one
+// it really may not (a child that drops to an unprivileged user).
 #include "settings/registry.h"
 
 #include <gtest/gtest.h>
@@ -26,14 +25,8 @@ const std::string kMachineHive = test::reg_file(
 const std::string kUserHive = test::reg_file(test::kUserKey, "\"path\"=\"\"\r\n\"signtext\"=\"U\"\r\n\r\n");
 const std::string kProbeValue = "HKLM\\SOFTWARE\\Corvane\\ctest";
 
-// Each row: what the store shows, over the two hives above, with a writable
-// machine hive and with a read-only one.
-struct Row {
-  const char* name;
-  std::function<std::string()> observe;
-  const char* writable;
-  const char* read_only;
-};
+// Each row: what the store shows over the two hives above, with a writable and a read-only machine hive.
+struct Row { const char* name; std::function<std::string()> observe; const char* writable; const char* read_only; };
 const std::string m(kMachineBase), u(kUserBase);
 const Row kRows[] = {
     {"read HKLM path", [] { return reg_read(m + "path"); }, "/machine/log", "/machine/log"},
@@ -77,16 +70,13 @@ TEST(Registry, MachineKeyReadOnlyForUnprivilegedUser) {
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755) | ::chmod(machine.c_str(), 0644), 0);
   ASSERT_EQ(::chown(user_dir.c_str(), kNobody, kNobody) | ::chown(user.c_str(), kNobody, kNobody), 0);
 
-  ASSERT_TRUE(test::in_child(
-      [&] {
-        ::setenv("CORVANE_HKLM", machine.c_str(), 1);
-        ::setenv("CORVANE_HKCU", user.c_str(), 1);
-        if (platform::hive_writable(platform::HiveRoot::kMachine)) return false;
-        test::write_file(user_dir / "seen", on_fresh_thread(observe_all));
-        return true;
-      },
-      /*as_nobody=*/true))
-      << "the machine hive was writable as nobody";
+  ASSERT_TRUE(test::in_child([&] {
+    ::setenv("CORVANE_HKLM", machine.c_str(), 1);
+    ::setenv("CORVANE_HKCU", user.c_str(), 1);
+    if (platform::hive_writable(platform::HiveRoot::kMachine)) return false;
+    test::write_file(user_dir / "seen", on_fresh_thread(observe_all));
+    return true;
+  }, /*as_nobody=*/true)) << "the machine hive was writable as nobody";
   EXPECT_EQ(test::read_file(user_dir / "seen"), expected(false));
   EXPECT_EQ(test::read_file(machine), kMachineHive);
 }
@@ -98,8 +88,7 @@ TEST(Registry, ProbeRunsOncePerThread) {
   const std::string writable_machine = (dir / "machine.reg").string();
   const std::string sign = m + "sign";
 
-  // The first probe meets a machine hive nobody can write, so writes keep
-  // going to the user key after it became writable ...
+  // The first probe meets a machine hive nobody can write: writes go to the user key after it became writable ...
   EXPECT_TRUE(on_fresh_thread([&] {
     ScopedEnv blocked("CORVANE_HKLM", (dir / "blocker" / "registry.reg").string());
     (void)reg_read(m + "path");

@@ -21,14 +21,7 @@ SignedDigest content_of(const std::string& text) {
 
 TEST(CmsSignature, VerifiesWithAndWithoutSignedAttributesForEachDigest) {
   const std::string content = "%PDF-1.7 the signed bytes of a document";
-  const struct {
-    const char* key;
-    const char* md;
-    const char* flags;
-    const char* want_algorithm;
-    const char* want_email;
-    bool want_time;
-  } cases[] = {
+  const struct { const char *key, *md, *flags, *want_algorithm, *want_email; bool want_time; } cases[] = {
       {"signer", "sha256", "-noattr", "SHA-256", "alex@example.test", false},
       {"signer", "sha384", "", "SHA-384", "alex@example.test", true},
       {"signer", "sha1", "-noattr", "SHA-1", "alex@example.test", false},
@@ -45,8 +38,7 @@ TEST(CmsSignature, VerifiesWithAndWithoutSignedAttributesForEachDigest) {
     EXPECT_NE(check.signer.subject.find("O=Fixture Org"), std::string::npos) << label << ": " << check.signer.subject;
     EXPECT_EQ(!check.signer.signing_time.empty(), c.want_time) << label;
     EXPECT_TRUE(check.signer.trusted) << label << ": " << check.signer.trust_problem;
-    // The same decoded message serves the format check: its signed
-    // attributes as NSS decoded them.
+    // The same decoded message serves the format check: its signed attributes as NSS decoded them.
     const FormatFacts facts = read_format_facts(message, content_of(content), DocumentValidationData{});
     EXPECT_EQ(facts.signed_attributes, c.want_time) << label;
     EXPECT_EQ(facts.message_digest_matches, c.want_time ? std::optional(true) : std::nullopt) << label;

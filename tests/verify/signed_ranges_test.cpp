@@ -9,10 +9,7 @@ namespace corvane::verify {
 namespace {
 
 // A small "file" with one slot: "head /Contents <HEX> tail".
-struct Layout {
-  std::string bytes;
-  long long slot = 0, slot_end = 0;
-};
+struct Layout { std::string bytes; long long slot = 0, slot_end = 0; };
 
 Layout layout(const std::string& hex, const std::string& tail = " >>\n%%EOF\n") {
   Layout l;
@@ -68,10 +65,8 @@ TEST(SignedRanges, TellsAWholeFileFromAnEarlierRevision) {
   const Layout file = layout("3003020101", " >>\n%%EOF\r\n% a later update\n%%EOF\n");
   const platform::MemoryByteSource source(file.bytes);
   const long long first_eof = static_cast<long long>(file.bytes.find("%%EOF") + 7);
-  const struct {
-    long long end;
-    bool want_whole;
-  } cases[] = {{first_eof, false}, {static_cast<long long>(file.bytes.size()), true}};
+  const struct { long long end; bool want_whole; } cases[] = {
+      {first_eof, false}, {static_cast<long long>(file.bytes.size()), true}};
   for (const auto& c : cases) {
     const SignedRanges r =
         check_signed_ranges(source, std::vector<long long>{0, file.slot, file.slot_end, c.end - file.slot_end}, -1,

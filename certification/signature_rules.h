@@ -48,8 +48,8 @@ struct RebuiltCertification {
   std::string refusal;
   // The dictionary's /Reference entry with the DocMDP transform.
   std::string dictionary_entries;
-  // The catalog's /Perms naming the dictionary (an earlier /Perms is not
-  // kept: what it vouched for is rewritten).
+  // The catalog's /Perms naming the dictionary; the engine's writer merges
+  // it into an earlier /Perms, whose other entries (/UR3) stay.
   std::string perms;
 };
 

@@ -172,7 +172,8 @@ TABLE
 
 # Prepared fields and certification. prepared.pdf is annots-form.pdf with
 # three empty visible signature fields on page 1: "Buyer", "Seller", and
-# "Approver", whose /Lock locks "Buyer".
+# "Approver", whose /Lock locks "Buyer"; its catalog's /Perms names a
+# usage-rights dictionary (/UR3), which a certification keeps.
 python3 - "$FIX/pdf/annots-form.pdf" <<'PY'
 import sys
 from pdf_update import update
@@ -182,7 +183,9 @@ form = b"/AcroForm << /Fields [ 11 0 R 14 0 R 15 0 R 16 0 R ] /DA (/Helv 0 Tf 0 
 open("prepared.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
     (14, sig % (b"Buyer", 40, 200, b"")), (15, sig % (b"Seller", 220, 380, b"")),
     (16, sig % (b"Approver", 400, 560, b" /Lock << /Type /SigFieldLock /Action /Include /Fields [ (Buyer) ] >>")),
-    (4, page % b"14 0 R 15 0 R 16 0 R "), (1, b"<< /Type /Catalog /Pages 3 0 R " + form + b" >>")]))
+    (17, b"<< /Type /Sig /Filter /Adobe.PPKLite /Reference [ << /Type /SigRef /TransformMethod /UR3 >> ] >>"),
+    (4, page % b"14 0 R 15 0 R 16 0 R "),
+    (1, b"<< /Type /Catalog /Pages 3 0 R /Perms << /UR3 17 0 R >> " + form + b" >>")]))
 # twins.pdf: two fields named "Twin".
 open("twins.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
     (14, sig % (b"Twin", 40, 200, b"")), (15, sig % (b"Twin", 220, 380, b"")),
@@ -220,7 +223,14 @@ while read -r how level then signs verdict; do
     field) args="--field Seller" ;;
     rebuild) args="--rebuild" ;;
   esac
-  [ -e $f ] || sign_as "$ALEX" prepared.pdf $f $args --certify $level || fail "$c: $(cat $f.err)"
+  if [ ! -e $f ]; then
+    sign_as "$ALEX" prepared.pdf $f $args --certify $level || fail "$c: $(cat $f.err)"
+    qpdf --check $f >qpdf.out 2>&1 || fail "$c: qpdf --check: $(grep -m1 -i 'warn\|error' qpdf.out)"
+    perms=$(qpdf --show-object=1 $f 2>/dev/null | grep -o '/Perms << [^>]*>>')
+    ur3=$(echo "$perms" | grep -o '/UR3 [0-9]*' | cut -d' ' -f2)
+    [[ $perms == */DocMDP* && -n $ur3 ]] && qpdf --show-object=$ur3 $f 2>/dev/null | grep -q "/TransformMethod /UR3" ||
+      fail "$c: the catalog's /Perms lost /UR3 or has no /DocMDP: $perms"
+  fi
   case $then in
     sign) sign_as "$BLAIR" $f $out --field Buyer ;;
     timestamp) "$CLI" timestamp $f -o $out --tsa "$TSA_URL" 2>$out.err ;;

@@ -1,19 +1,16 @@
 #!/usr/bin/env python3
-"""Fails when a folder's sources include a header of a folder the
-architecture table does not allow, when a folder's library links one, or
-when the table next to this script and the README's table name different
-folders.
-
-Usage: check_includes.py SOURCE_DIR"""
+"""check_includes.py SOURCE_DIR: fails when a folder's sources include, or its
+library links, a folder its row of the architecture table does not allow, or
+when dependencies.txt and the README's table name different folders."""
 import pathlib
 import re
 import sys
 
 SOURCE_SUFFIXES = {".c", ".cc", ".cpp", ".h", ".hpp"}
-# Folders with sources that are not part of the product's layering.
 NOT_LAYERED = {"tests", "bench", "fuzz", "examples", "include", "scripts"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*["<]([^">]+)[">]', re.MULTILINE)
 LINK = re.compile(r"target_link_libraries\(\s*corvane_(\w+)([^)]*)\)")
+SINGLE_HEADER = re.compile(r"corvane_single_header\(\s*corvane_(\w+)\s+([\w/.]+)\s*\)")
 
 
 def read_table(path):
@@ -51,12 +48,8 @@ def violations(root, allowed):
                     yield f"{source.relative_to(root)}: includes {header}, but {folder}/ may not use {target}/"
 
 
-SINGLE_HEADER = re.compile(r"corvane_single_header\(\s*corvane_(\w+)\s+([\w/.]+)\s*\)")
-
-
 def link_violations(root, allowed):
-    # Targets that offer one header (corvane_single_header): linking one is
-    # allowed where the row names that header or its folder.
+    # A target offering one header (corvane_single_header) may be linked where the row names it or its folder.
     offers = dict(SINGLE_HEADER.findall((root / "CMakeLists.txt").read_text()))
     for folder in sorted(allowed):
         lists = root / folder / "CMakeLists.txt"
@@ -74,12 +67,6 @@ def link_violations(root, allowed):
                     yield f"{folder}/CMakeLists.txt: corvane_{folder} links corvane_{linked}, which its row does not name"
 
 
-def is_build_folder(folder):
-    # Build trees (build/, build-sanitize/, any other binary folder) hold
-    # generated sources that belong to no layer.
-    return folder.name.startswith("build") or (folder / "CMakeCache.txt").exists()
-
-
 def main():
     root = pathlib.Path(sys.argv[1])
     allowed = read_table(pathlib.Path(__file__).with_name("dependencies.txt"))
@@ -88,9 +75,10 @@ def main():
     if in_readme != set(allowed):
         problems.append(f"README's architecture table names {sorted(in_readme ^ set(allowed))} "
                         "differently from tests/architecture/dependencies.txt")
-    for child in sorted(root.iterdir()):
+    for child in sorted(root.iterdir()):  # folders with sources but no row
         if (child.is_dir() and child.name not in NOT_LAYERED and not child.name.startswith(".")
-                and not is_build_folder(child) and child.name not in allowed
+                and not child.name.startswith("build") and not (child / "CMakeCache.txt").exists()  # build trees
+                and child.name not in allowed
                 and any(p.suffix in SOURCE_SUFFIXES for p in child.rglob("*"))):
             problems.append(f"{child.name}/ has sources but no row in the architecture table")
     for problem in problems:

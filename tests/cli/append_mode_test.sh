@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Several signers on one document (sign --append, and sign's default for a
-# signed input), judged by real validators: qpdf --check, pdfsig,
-# mutool sign -v, openssl cms -verify over each signature's ranges.
-#   append_mode_test.sh CLI FIXTURES_DIR SCRATCH_DIR
+# append_mode_test.sh CLI FIXTURES_DIR SCRATCH_DIR: several signers on one
+# document (--append, and the default for a signed input), judged by qpdf
+# --check, pdfsig, mutool sign -v and openssl cms -verify over each range.
 set -uo pipefail
 CLI=$1 FIX=$2 WORK=$3
 export PYTHONPATH=$(cd "$(dirname "$0")" && pwd)${PYTHONPATH:+:$PYTHONPATH}
@@ -11,7 +10,6 @@ export CORVANE_HKCU=$WORK/hkcu.reg CORVANE_HKLM=$WORK/hklm.reg CORVANE_NSSDB=sql
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-# The fixture store's RSA and EC signers.
 cp -r "$FIX/nss" nss
 key_of() { certutil -K -d sql:nss </dev/null 2>/dev/null | awk -v n="$1" '$0 ~ n { print $4 }'; }
 ALEX="NSS Certificate DB:$(key_of 'Alex Signer')"
@@ -45,10 +43,9 @@ for a, b, c in ranges:
 PY
 }
 
-# check_signed FILE PASSWORD COUNT [MUTOOL_COUNT]: the validators' verdict
-# on a file that should hold COUNT valid signatures with different field
-# names (mutool sees only signatures whose widget is on a page); empty
-# fields may be among them.
+# check_signed FILE PASSWORD COUNT [MUTOOL_COUNT]: the validators find COUNT
+# valid signatures in fields of different names (mutool only those whose
+# widget is on a page).
 check_signed() {
   local f=$1 pw=$2 n=$3 m=${4:-$3} upw="" mpw=""
   [ -n "$pw" ] && upw="-upw $pw" && mpw="-p $pw"
@@ -62,10 +59,8 @@ check_signed() {
   "$CLI" verify "$f" $(pw_args "$pw") >verify.out 2>&1 || fail "$f: verify: $(cat verify.out)"
 }
 
-# Two signers on each fixture: the first with --append, the second by
-# default because the input is signed. Then two prepared fields (fields
-# add), each signed by another signer: the fields keep their names, the
-# first signature stays valid.
+# Two signers on each fixture: --append, then the default for a signed input.
+# Then two fields made by `fields add`, signed by two signers: names kept.
 while read -r name pw; do
   src=$FIX/pdf/$name.pdf
   sign_as "$ALEX" "$src" "$name-1.pdf" --append $(pw_args "$pw") || fail "$name: first signature: $(cat "$name-1.pdf.err")"
@@ -98,16 +93,13 @@ pdfsig -add-signature -nssdir sql:nss -nick "Alex Signer" "$FIX/pdf/annots-form.
 sign_as "$BLAIR" other.pdf other-2.pdf || fail "other tool's file: $(cat other-2.pdf.err)"
 check_signed other-2.pdf "" 2 1
 
-# --rebuild on a signed input says what it costs, and names its field apart
-# from the earlier one of the same signer.
+# --rebuild on a signed input warns, and names its field apart from the earlier one.
 sign_as "$ALEX" plain-1.pdf rebuilt.pdf --rebuild || fail "rebuild: $(cat rebuilt.pdf.err)"
 grep -q "will no longer cover the file" rebuilt.pdf.err || fail "--rebuild on a signed input does not warn"
 pdfsig rebuilt.pdf 2>/dev/null | grep -q 'Field Name: Alex Signer (2)' || fail "rebuild: the field is not \"Alex Signer (2)\""
 
-# Hand-made updates: one that changes the page's content after the
-# signatures (verify reports it), and two inputs refused with nothing
-# written, a certification that allows no changes and a file whose table is
-# not where startxref says.
+# Hand-made updates: content changed after the signatures (verify reports
+# it); refused inputs: a P1 certification, a misplaced table, a bad offset.
 python3 - plain-2.pdf "$FIX/pdf/plain.pdf" <<'PY'
 import re, sys
 from pdf_update import update
@@ -122,8 +114,7 @@ open("certified.pdf", "wb").write(update(plain, [
     (1, b"<< /Type /Catalog /Pages 2 0 R /Perms << /DocMDP %d 0 R >> >>" % size)], size + 1))
 prev = int(re.findall(rb"startxref\n(\d+)", plain)[-1])
 open("damaged.pdf", "wb").write(plain.replace(b"startxref\n%d" % prev, b"startxref\n%d" % (prev - 7)))
-# A trailer /Size below the highest object number (the font is object 5),
-# which qpdf only warns about.
+# A trailer /Size below the highest object number (the font is 5): qpdf only warns.
 open("low-size.pdf", "wb").write(plain.replace(b"/Size 7 ", b"/Size 5 "))
 # One offset of the table two bytes off (object 2, the page tree).
 open("bad-offset.pdf", "wb").write(plain.replace(b"0000000064 00000 n", b"0000000066 00000 n"))
@@ -131,9 +122,8 @@ PY
 "$CLI" verify changed.pdf >verify.out 2>&1
 [ $? = 1 ] || fail "verify does not exit 1 for content changed after signing: $(cat verify.out)"
 
-# The refused inputs: sign --append, and a document timestamp before any
-# authority is asked (a certification allowing no changes still takes a
-# document timestamp, below).
+# Refused by sign --append, and by timestamp before any authority is asked
+# (a P1 certification still takes a document timestamp, below).
 for refused in certified damaged bad-offset; do
   sign_as "$ALEX" $refused.pdf $refused-signed.pdf --append && fail "$refused: signed"
   [ $refused = certified ] && continue
@@ -147,9 +137,8 @@ for damaged in damaged-signed damaged-stamped bad-offset-signed bad-offset-stamp
   grep -q -- "cross-reference is damaged.*--rebuild" $damaged.pdf.err || fail "$damaged: $(cat $damaged.pdf.err)"
 done
 
-# New objects are numbered above every object of the file, whatever its
-# /Size says: the font stays what it was, for a signature and for a document
-# timestamp (from the loopback authority of the timestamp tests).
+# New objects are numbered above every object whatever /Size says: the font
+# stays, for a signature and a document timestamp (the loopback authority).
 TSA_SCRIPTS=$(cd "$(dirname "$0")/../timestamp" && pwd)
 bash "$TSA_SCRIPTS/make_tsa.sh" "$WORK/tsa" || fail "no timestamp authority"
 python3 "$TSA_SCRIPTS/tsa_server.py" "$WORK/tsa" >tsa.port &
@@ -170,10 +159,10 @@ sign --append
 timestamp
 TABLE
 
-# Prepared fields and certification. prepared.pdf is annots-form.pdf with
-# three empty visible signature fields on page 1: "Buyer", "Seller", and
-# "Approver", whose /Lock locks "Buyer"; its catalog's /Perms names a
-# usage-rights dictionary (/UR3), which a certification keeps.
+# prepared.pdf: annots-form.pdf with empty visible signature fields "Buyer",
+# "Seller" and "Approver" (whose /Lock locks "Buyer") on page 1; its
+# catalog's /Perms names a usage-rights dictionary (/UR3), which a
+# certification keeps.
 python3 - "$FIX/pdf/annots-form.pdf" <<'PY'
 import sys
 from pdf_update import update
@@ -212,10 +201,8 @@ PY
 }
 sign_as "$ALEX" prepared.pdf buyer.pdf --field Buyer || fail "--field Buyer: $(cat buyer.pdf.err)"
 grep -q 'appended: field "Buyer"' buyer.pdf.err || fail "--field: no note that the run appends"
-# Certification at each level by the first signature, in the prepared field
-# "Seller" or rebuilt with a new one, then a second signer in a prepared
-# field, a filled-in form, a note, a document timestamp: whether sign allows
-# it, and verify's exit status (fill and note know the prepared file's objects).
+# A certification at each level, in "Seller" or rebuilt, then a signer, a
+# filled form, a note or a document timestamp: whether sign allows it, verify's status.
 TSA_URL="http://127.0.0.1:$(head -1 tsa.port)/ok"
 while read -r how level then signs verdict; do
   c=$how-p$level f=certified-$how-p$level.pdf out=$how-p$level-$then.pdf
@@ -261,26 +248,23 @@ TABLE
 check_signed field-p2-sign.pdf "" 2
 check_signed rebuild-p2-sign.pdf "" 2
 # Without --field, the one field left empty is named.
-sign_as "$ALEX" field-p2-sign.pdf third.pdf || fail "third signer: $(cat third.pdf.err)"
-grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third.pdf.err || fail "no note on \"Approver\""
-sign_as "$ALEX" field-p2-sign.pdf third-append.pdf --append || fail "third signer, --append: $(cat third-append.pdf.err)"
-grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third-append.pdf.err ||
-  fail "--append: no note on \"Approver\""
+for mode in "" --append; do
+  sign_as "$ALEX" field-p2-sign.pdf third.pdf $mode || fail "third signer $mode: $(cat third.pdf.err)"
+  grep -q 'field "Approver" was left empty; sign it with --field "Approver"' third.pdf.err || fail "$mode: no note on Approver"
+done
 # A signed field's /Lock becomes its signature's FieldMDP transform.
 sign_as "$ALEX" prepared.pdf approver.pdf --field Approver || fail "--field Approver: $(cat approver.pdf.err)"
 "$CLI" verify approver.pdf | grep -qx '  Locks: fields "Buyer"' || fail "Approver: verify does not name the lock once"
 grep -aq "/TransformMethod /FieldMDP" approver.pdf || fail "Approver: no FieldMDP reference"
-# A field under another, with a widget of its own, by its full name: the
-# field takes the value, the widget the appearance (pdfsig and mutool read
-# the value only from a widget merged with its field).
+# A field under another, its widget a kid, by full name: the field takes the
+# value, the widget the appearance.
 "$CLI" settings set signtext 1 >/dev/null
 sign_as "$ALEX" kids.pdf kids-signed.pdf --field form.Sig || fail "form.Sig: $(cat kids-signed.pdf.err)"
 "$CLI" settings set signtext 0 >/dev/null
 "$CLI" verify kids-signed.pdf >verify.out 2>&1 || fail "form.Sig: verify: $(cat verify.out)"
 cms_verify_each kids-signed.pdf || fail "form.Sig: openssl cms -verify refuses it"
 qpdf --show-object=16 kids-signed.pdf | grep -q "/AP" || fail "form.Sig: the widget has no appearance"
-# Refusals, one line each and nothing written: what --field and --certify
-# cannot do, and files append mode cannot read (in the rebuild's words).
+# Refusals, nothing written: what --field and --certify cannot do, files append cannot read.
 while IFS='|' read -r in args said; do
   sign_as "$BLAIR" "$in" refused.pdf $args && fail "$in $args: signed"
   [ -e refused.pdf ] && fail "$in $args: a file was written"
@@ -297,18 +281,19 @@ $FIX/pdf/enc-aes-256.pdf|--append|give its password with --password
 $FIX/pdf/enc-aes-256.pdf|--append --password=wrong|wrong password
 TABLE
 
-# The visible text is the widget's appearance: pdftoppm draws it in the box.
-# drawn FILE X Y W H: the box of page 1 at 72 dpi (y from the top) is not blank.
+# drawn FILE X Y W H: pdftoppm draws something in that box of page 1 (72 dpi, y from the top).
 drawn() {
   pdftoppm -r 72 -f 1 -l 1 -gray -x "$2" -y "$3" -W "$4" -H "$5" "$1" box &&
     python3 -c "import sys; d=open('box-1.pgm','rb').read(); sys.exit(0 if min(d[-$4*$5:]) < 128 else 1)"
 }
 "$CLI" settings set signtext 1 >/dev/null
-# 595 x 842 page, box from 357,16 to 535,58 points.
-sign_as "$ALEX" "$FIX/pdf/plain.pdf" visible.pdf --append || fail "visible: $(cat visible.pdf.err)"
-drawn visible.pdf 357 784 178 42 || fail "visible: the box is blank"
-# In a prepared field, within its rectangle (220,100 to 380,160 on a 612 x 792 page).
-sign_as "$ALEX" prepared.pdf visible-field.pdf --field Seller || fail "visible field: $(cat visible-field.pdf.err)"
-drawn visible-field.pdf 220 632 160 60 || fail "visible field: the box is blank"
+# The default box (357,16-535,58 on 595 x 842), and a prepared field (220,100-380,160 on 612 x 792).
+while read -r in out x y w h args; do
+  sign_as "$ALEX" "$in" $out.pdf $args || fail "$out: $(cat $out.pdf.err)"
+  drawn $out.pdf $x $y $w $h || fail "$out: the box is blank"
+done <<TABLE
+$FIX/pdf/plain.pdf visible 357 784 178 42 --append
+prepared.pdf visible-field 220 632 160 60 --field Seller
+TABLE
 
 exit $status

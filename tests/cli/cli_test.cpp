@@ -1,5 +1,6 @@
 // The corvanepdf command line and the Python example, run as child
 // processes against scratch hives.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,8 @@
 
 namespace corvane::test {
 namespace {
+
+using ::testing::HasSubstr;
 
 TEST(Cli, ArgumentErrorsExitWithTwoHelpAndString2byteWithZero) {
   ScratchDir dir("cli");
@@ -60,29 +63,27 @@ TEST(Cli, PythonExampleCreatesTheObjectWithoutARegistration) {
   };
   CommandResult r = python("");
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_TRUE(contains(r.output, "pdfloaded: False\n")) << r.output;
-  EXPECT_TRUE(contains(r.output, "reason: I am the author of this document\n")) << r.output;
-  EXPECT_TRUE(contains(r.output, "string2byte('AB'): 65 66\n")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("pdfloaded: False\n"));
+  EXPECT_THAT(r.output, HasSubstr("reason: I am the author of this document\n"));
+  EXPECT_THAT(r.output, HasSubstr("string2byte('AB'): 65 66\n"));
 
   // A signed file that cannot be written: signit stays true, lasterror says why.
   write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
   const std::string out = (dir / "missing" / "out.pdf").string();
   r = python(" " + shell_quote(fixture_pdf("plain.pdf").string()) + " " + shell_quote(out));
   EXPECT_EQ(r.exit_code, 1) << r.output;  // nothing was written
-  EXPECT_TRUE(contains(r.output, "signit: True\nlasterror: the signed file could not be written to " + out))
-      << r.output;
-  EXPECT_TRUE(contains(r.output, "\nlasterrorcode: NOT_WRITTEN\n")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("signit: True\nlasterror: the signed file could not be written to " + out));
+  EXPECT_THAT(r.output, HasSubstr("\nlasterrorcode: NOT_WRITTEN\n"));
 
   r = python(" " + shell_quote((dir / "missing.pdf").string()) + " " + shell_quote((dir / "out.pdf").string()));
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, "signit: False\nlasterror: the document could not be opened: no such file: " +
-                                     (dir / "missing.pdf").string() + "\nlasterrorcode: NO_SUCH_FILE\n"))
-      << r.output;
+  EXPECT_THAT(r.output, HasSubstr("signit: False\nlasterror: the document could not be opened: no such file: " +
+                                  (dir / "missing.pdf").string() + "\nlasterrorcode: NO_SUCH_FILE\n"));
   // A file that is not a PDF: what the engine said of it.
   r = python(" " + shell_quote(fixture_pdf("not-a-pdf.pdf").string()) + " " + shell_quote((dir / "out.pdf").string()));
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, "lasterror: the document could not be opened: not a PDF the engine can read (")) << r.output;
-  EXPECT_TRUE(contains(r.output, "\nlasterrorcode: NOT_PDF\n")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("lasterror: the document could not be opened: not a PDF the engine can read ("));
+  EXPECT_THAT(r.output, HasSubstr("\nlasterrorcode: NOT_PDF\n"));
 }
 
 TEST(Cli, RegisterFailsWhenNoHiveCanBeWritten) {
@@ -93,7 +94,7 @@ TEST(Cli, RegisterFailsWhenNoHiveCanBeWritten) {
                                       unwritable + " " + shell_quote(CORVANEPDF_CLI) +
                                       " register");
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, "registration failed")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("registration failed"));
 }
 
 }  // namespace

@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
-# The manual page and the bash completion against the command itself: every
-# command and every long option `--help` shows is in both, the page is
-# built when pandoc is there, and completion answers commands, options and
-# file names.
-#   docs_test.sh CORVANEPDF SOURCE_DIR BUILD_DIR PLUGIN_DIR
+# docs_test.sh CORVANEPDF SOURCE_DIR BUILD_DIR PLUGIN_DIR: every command and
+# long option of `--help` is in the manual and the completion; the page is
+# built when pandoc is there; completion answers commands, options, files.
 set -euo pipefail
-cli=$1
-src=$2
-build=$3
-plugin_dir=$4  # where the chooser module is installed, under the prefix
+cli=$1 src=$2 build=$3 plugin_dir=$4  # where the chooser module is installed, under the prefix
 manual=$src/docs/man/corvanepdf.1.md
 completion=$src/contrib/completion/corvanepdf.bash
 fail() { echo "FAIL: $*" >&2; exit 1; }

@@ -1,16 +1,12 @@
-"""The README's "Sign your first file" commands, word for word, on a fresh HOME.
-
-    python3 first_signature_test.py CORVANEPDF FIXTURES_DIR README
-
-A new user's files are made first: mine.p12 (a key and its certificate from
-a company authority, with a password), company-ca.pem and report.pdf. Each
-command of the section runs in bash on a terminal of its own (the import
-asks for the password there); every one must exit 0, the last being verify.
-"""
+"""python3 first_signature_test.py CORVANEPDF FIXTURES_DIR README: the README's
+"Sign your first file" commands, word for word, each on a terminal of its own
+in a fresh HOME holding mine.p12 (with a password), company-ca.pem and
+report.pdf; every one must exit 0, the last being verify."""
 import os
 import pty
 import re
 import select
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -43,24 +39,17 @@ def make_user_files(home):
             "-passout", "pass:" + PASSWORD, "-out", "mine.p12")
     for name in ("ca.key", "me.key", "me.csr", "me.ext", "me.pem"):
         os.remove(os.path.join(home, name))
-    with open(os.path.join(FIXTURES, "pdf", "plain.pdf"), "rb") as src, \
-            open(os.path.join(home, "report.pdf"), "wb") as dst:
-        dst.write(src.read())
+    shutil.copy(os.path.join(FIXTURES, "pdf", "plain.pdf"), os.path.join(home, "report.pdf"))
 
 
 def run_on_terminal(command, cwd, env):
-    """Runs `command` in bash on a new terminal, answering a password
-    question; returns (exit status, what the terminal showed)."""
+    """(exit status, screen) of `command` in bash on a new terminal, a password question answered."""
     pid, terminal = pty.fork()
     if pid == 0:
         os.chdir(cwd)
         os.execvpe("bash", ["bash", "-c", command], env)
     screen, answered = b"", False
-    while True:
-        ready, _, _ = select.select([terminal], [], [], 60)
-        if not ready:
-            os.kill(pid, 9)
-            break
+    while select.select([terminal], [], [], 60)[0]:  # a minute of silence: stuck, killed
         try:
             chunk = os.read(terminal, 4096)
         except OSError:
@@ -71,6 +60,8 @@ def run_on_terminal(command, cwd, env):
         if not answered and b"assword" in screen:
             os.write(terminal, (PASSWORD + "\n").encode())
             answered = True
+    else:
+        os.kill(pid, 9)
     _, status = os.waitpid(pid, 0)
     os.close(terminal)
     return os.waitstatus_to_exitcode(status), screen.decode("utf-8", "replace")

@@ -1,19 +1,12 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch prefix and builds three programs against
-# it the usual ways: C++ and C through pkg-config, C++ through
-# find_package(corvanepdf). Each program then runs against the installed
-# library, as does the installed command. Everything lands under the
-# prefix, the chooser module included, and the C host creates the object
-# without a registration.
-#   install_test.sh BUILD_DIR SCRATCH_DIR [SANITIZER_FLAGS]
-# SANITIZER_FLAGS: the -fsanitize options the library was built with; the
-# programs need them too, so that the sanitizer runtime is loaded first.
+# install_test.sh BUILD_DIR SCRATCH_DIR [SANITIZER_FLAGS]: installs into a
+# scratch prefix (everything under it, the chooser module included), builds
+# C++ and C programs through pkg-config and C++ through find_package, and runs
+# them and the installed command; the C host needs no registration.
+# SANITIZER_FLAGS: the library's -fsanitize options, which the programs need too.
 set -euo pipefail
-build=$1
-work=$2
-san=${3:-}
-rm -rf "$work"
-mkdir -p "$work/src"
+build=$1 work=$2 san=${3:-}
+rm -rf "$work" && mkdir -p "$work/src"
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 export CORVANE_HKLM=$work/hklm.reg CORVANE_HKCU=$work/hkcu.reg CORVANE_NSSDB=sql:$build/fixtures/nss
@@ -45,10 +38,7 @@ int main(void) {
   CpdfDispatch* edit = NULL;
   CpdfVariant v;
   corvanepdf_variant_init(&v);
-  if (corvanepdf_create_object(CPDF_PROGID_EDIT, &edit) != CPDF_S_OK) {
-    printf("create: %s\n", corvanepdf_last_error());
-    return 1;
-  }
+  if (corvanepdf_create_object(CPDF_PROGID_EDIT, &edit) != CPDF_S_OK) return printf("create: %s\n", corvanepdf_last_error());
   corvanepdf_get_property(edit, "reason", &v);
   printf("%s %u\n", v.value.text.data, (unsigned)corvanepdf_release(edit));
   corvanepdf_variant_clear(&v);
@@ -64,9 +54,8 @@ target_link_libraries(consumer PRIVATE corvanepdf::corvanepdf)
 CMAKE
 
 expect() {  # expect WANT COMMAND...
-  local want=$1
+  local want=$1 got
   shift
-  local got
   got=$("$@")
   [ "$got" = "$want" ] || fail "$*: got '$got', want '$want'"
 }
@@ -79,15 +68,13 @@ cc -std=c99 -Wall -Wextra -Werror -pedantic $san "$work/src/consumer.c" -o "$wor
   $(pkg-config --cflags --libs corvanepdf) -Wl,-rpath,"$libdir"
 expect "I am the author of this document 0" "$work/c-consumer"
 
-cmake -S "$work/src" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_CXX_FLAGS="$san" > "$work/cmake.log"
+cmake -S "$work/src" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$san" > "$work/cmake.log"
 cmake --build "$work/cmake-build" > "$work/cmake-build.log"
 expect "65 66 I am the author of this document" "$work/cmake-build/consumer"
 
 expect "65 66" "$prefix/bin/corvanepdf" string2byte AB
 if [ -n "$(find "$prefix" -name corvane_chooser_qt.so)" ]; then
-  # The installed library loads its chooser window module from under the
-  # prefix; with no display to reach, the terminal form takes over.
+  # The chooser module is loaded from under the prefix; without a display the terminal form takes over.
   DISPLAY=:4999 LD_DEBUG=files timeout 60 setsid -w "$prefix/bin/corvanepdf" choose-certificate \
     < /dev/null > "$work/chooser.log" 2>&1 || true
   grep -q "file=$prefix/.*corvane_chooser_qt.so .*dynamically loaded" "$work/chooser.log" ||

@@ -1,16 +1,9 @@
 #!/usr/bin/env bash
-# make_token_store.sh FIXTURES_DIR OUTDIR PIN_FLAGS_MODULE
-# A SoftHSM2 token in a scratch folder, as a user with a smartcard has it:
-#   OUTDIR/softhsm2.conf   the token's configuration (SOFTHSM2_CONF), tokens in OUTDIR/tokens
-#   OUTDIR/db              an NSS store holding the fixture CA, with the token added by modutil
-#                          through OpenSC's pkcs11-spy (PKCS11SPY names SoftHSM's module)
-#   OUTDIR/pin.txt         the token's user PIN
-#   OUTDIR/keys.tsv        nickname and unique container name of each key
-#   OUTDIR/pin-flags-db    an NSS store holding the fixture CA, with the same token added
-#                          through PIN_FLAGS_MODULE (PIN_FLAGS_MODULE=SoftHSM's module,
-#                          PIN_FLAGS=count_low or final_try at run time)
-# The token "corvane-token" holds three keys with certificates issued by the
-# fixture CA: "Tok RSA" (RSA-2048), "Tok P256" (EC P-256), "Tok P384" (EC P-384).
+# make_token_store.sh FIXTURES_DIR OUTDIR PIN_FLAGS_MODULE: the SoftHSM2 token
+# "corvane-token" (OUTDIR/softhsm2.conf, PIN in pin.txt) holding "Tok RSA",
+# "Tok P256" and "Tok P384", issued by the fixture CA; keys.tsv lists their
+# containers. OUTDIR/db reaches it through pkcs11-spy, OUTDIR/pin-flags-db
+# through PIN_FLAGS_MODULE (PIN_FLAGS=count_low or final_try at run time).
 set -euo pipefail
 export LC_ALL=C
 [ $# -eq 3 ] || { echo "usage: $0 FIXTURES_DIR OUTDIR PIN_FLAGS_MODULE" >&2; exit 2; }

@@ -1,8 +1,7 @@
-// `corvanepdf sign` as a user meets it: one clear line for every failure a
-// user can cause, nothing written then, and -v showing the run's log lines;
-// on damaged and hostile inputs, a signed file that qpdf and pdfsig accept
-// or one clear line with nothing written, the input keeping its bytes unless
-// it is its own output.
+// `corvanepdf sign` as a user meets it: one clear line for every failure,
+// nothing written then; on hostile inputs a signed file qpdf and pdfsig
+// accept, or one line and nothing written, the input keeping its bytes.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -24,17 +23,23 @@
 namespace corvane::test {
 namespace {
 
+using ::testing::HasSubstr;
+
 CommandResult sign(const ScratchDir& dir, const std::string& arguments, const std::string& redirections = "</dev/null") {
   return run_without_terminal(dir.path(), CORVANEPDF_CLI, "sign " + arguments, "", redirections);
+}
+std::string q(const std::filesystem::path& path) { return shell_quote(path.string()); }
+// The hives of `dir` selecting the fixture signer, with `values`.
+void select_signer(const ScratchDir& dir, const std::string& values = "") {
+  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")) + values);
 }
 
 TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   ScratchDir dir("sign-command");
   std::filesystem::create_directory(dir / "folder.pdf");
   const std::string signer = reg_value("UniqueContainerName", unique_container_of("Alex Signer"));
-  const std::string plain = shell_quote(fixture_pdf("plain.pdf").string());
-  const std::string encrypted = shell_quote(fixture_pdf("enc-aes-256.pdf").string());
-  const std::string out = shell_quote((dir / "out.pdf").string());
+  const std::string plain = q(fixture_pdf("plain.pdf")), encrypted = q(fixture_pdf("enc-aes-256.pdf"));
+  const std::string out = " -o " + q(dir / "out.pdf");
   write_file(dir / "no-pages.pdf", "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
                                    "2 0 obj\n<< /Type /Pages /Kids [ ] /Count 0 >>\nendobj\n"
                                    "trailer\n<< /Size 3 /Root 1 0 R >>\n%%EOF\n");
@@ -43,33 +48,29 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   std::filesystem::resize_file(dir / "huge.pdf", 2200000000u);  // sparse
   const struct {
     const char* name;
-    std::string settings;
     std::string arguments;
     const char* want;
+    bool configured = true;  // a signer is selected
   } cases[] = {
-      {"missing input", signer, shell_quote((dir / "missing.pdf").string()) + " -o " + out, "no such file"},
-      {"folder as input", signer, shell_quote((dir / "folder.pdf").string()) + " -o " + out, "is a folder"},
-      {"not a PDF", signer, shell_quote(fixture_pdf("not-a-pdf.pdf").string()) + " -o " + out,
-       "not a PDF the engine can read"},
-      {"no password", signer, encrypted + " -o " + out, "is encrypted: give its password with --password"},
-      {"wrong password", signer, encrypted + " --password nope -o " + out, "wrong password for"},
-      {"output folder missing", signer, plain + " -o " + shell_quote((dir / "nowhere" / "out.pdf").string()),
-       "output folder"},
-      {"no certificate and no chooser", "", plain + " -o " + out, "no signing certificate is configured"},
-      {"no pages", signer, shell_quote((dir / "no-pages.pdf").string()) + " -o " + out, "has no pages"},
-      {"output is a FIFO", signer, plain + " -o " + shell_quote((dir / "fifo.pdf").string()),
-       "could not be written: not a regular file"},
-      {"FIFO as input", signer, shell_quote((dir / "fifo.pdf").string()) + " -o " + out, "not a regular file"},
-      {"larger than the format allows", signer, shell_quote((dir / "huge.pdf").string()) + " -o " + out,
-       "too large to sign"},
+      {"missing input", q(dir / "missing.pdf") + out, "no such file"},
+      {"folder as input", q(dir / "folder.pdf") + out, "is a folder"},
+      {"not a PDF", q(fixture_pdf("not-a-pdf.pdf")) + out, "not a PDF the engine can read"},
+      {"no password", encrypted + out, "is encrypted: give its password with --password"},
+      {"wrong password", encrypted + " --password nope" + out, "wrong password for"},
+      {"output folder missing", plain + " -o " + q(dir / "nowhere" / "out.pdf"), "output folder"},
+      {"no certificate and no chooser", plain + out, "no signing certificate is configured", false},
+      {"no pages", q(dir / "no-pages.pdf") + out, "has no pages"},
+      {"output is a FIFO", plain + " -o " + q(dir / "fifo.pdf"), "could not be written: not a regular file"},
+      {"FIFO as input", q(dir / "fifo.pdf") + out, "not a regular file"},
+      {"larger than the format allows", q(dir / "huge.pdf") + out, "too large to sign"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    write_user_hive(dir.path(), c.settings);
+    write_user_hive(dir.path(), c.configured ? signer : "");
     const CommandResult r = sign(dir, c.arguments);
     EXPECT_EQ(r.exit_code, 1) << r.output;
     EXPECT_TRUE(r.output.starts_with("corvanepdf: ")) << r.output;
-    EXPECT_TRUE(contains(r.output, c.want)) << r.output;
+    EXPECT_THAT(r.output, HasSubstr(c.want));
     EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << "one line:\n" << r.output;
     EXPECT_FALSE(std::filesystem::exists(dir / "out.pdf"));
   }
@@ -77,65 +78,60 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
 
 TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
   ScratchDir dir("sign-command");
-  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")) +
-                           reg_value("signtext", "1"));
+  select_signer(dir, reg_value("signtext", "1"));
   const auto out = dir / "out.pdf";
-  const std::string arguments = shell_quote(fixture_pdf("plain.pdf").string()) + " -o " + shell_quote(out.string());
+  const std::string arguments = q(fixture_pdf("plain.pdf")) + " -o " + q(out);
 
   CommandResult r = sign(dir, arguments);
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_TRUE(r.output.starts_with(out.string() + " signed by ")) << r.output;
-  EXPECT_TRUE(contains(r.output, "Alex Signer")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("Alex Signer"));
   r = sign(dir, "-q " + arguments);
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_EQ(r.output, "");
   r = sign(dir, "-v " + arguments);
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_TRUE(contains(r.output, ": signature stamp: ")) << r.output;
-  EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid.")) << pdfsig_report(out, "");
+  EXPECT_THAT(r.output, HasSubstr(": signature stamp: "));
+  EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid."));
   {
     // A temporary folder that does not exist takes nothing away.
     const ScopedEnv tmpdir("TMPDIR", (dir / "missing").string());
     r = sign(dir, "-v " + arguments);
   }
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_TRUE(contains(r.output, ": signature stamp: ")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr(": signature stamp: "));
 
-  r = sign(dir, "-v " + shell_quote(fixture_pdf("enc-rc4-128.pdf").string()) + " -o " + shell_quote(out.string()));
+  r = sign(dir, "-v " + q(fixture_pdf("enc-rc4-128.pdf")) + " -o " + q(out));
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_TRUE(contains(r.output, ": signing refused: the document is encrypted and no password was given\n"))
-      << r.output;
+  EXPECT_THAT(r.output, HasSubstr(": signing refused: the document is encrypted and no password was given\n"));
 }
 
 TEST(SignCommand, StandardInputIntoStandardOutputThroughAPipeOrAFile) {
   ScratchDir dir("sign-stdio");
-  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
-  const std::string plain = shell_quote(fixture_pdf("plain.pdf").string());
+  select_signer(dir);
+  const std::string plain = q(fixture_pdf("plain.pdf"));
   const auto out = dir / "out.pdf";
-  for (const std::string& redirections :
-       {"<" + plain + " >" + shell_quote(out.string()), "<" + plain + " | cat >" + shell_quote(out.string())}) {
+  for (const std::string& redirections : {"<" + plain + " >" + q(out), "<" + plain + " | cat >" + q(out)}) {
     SCOPED_TRACE(redirections);
     std::filesystem::remove(out);
     const CommandResult r = sign(dir, "- -o -", redirections);
     EXPECT_EQ(r.exit_code, 0) << r.output;
     EXPECT_EQ(r.output, "") << "nothing but the file on stdout, nothing on stderr";
     EXPECT_EQ(qpdf_problems(out, ""), "");
-    EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid.")) << pdfsig_report(out, "");
+    EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid."));
   }
   // Messages and log lines name standard input, never a temporary file.
-  const CommandResult r = sign(dir, "- -o -", "<" + shell_quote(fixture_pdf("not-a-pdf.pdf").string()));
+  const CommandResult r = sign(dir, "- -o -", "<" + q(fixture_pdf("not-a-pdf.pdf")));
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_TRUE(r.output.starts_with("corvanepdf: cannot open standard input")) << r.output;
-  const CommandResult appended =
-      sign(dir, "-v - -o " + shell_quote((dir / "twice.pdf").string()), "<" + shell_quote(out.string()));
+  const CommandResult appended = sign(dir, "-v - -o " + q(dir / "twice.pdf"), "<" + q(out));
   EXPECT_EQ(appended.exit_code, 0) << appended.output;
-  EXPECT_TRUE(contains(appended.output, "corvanepdf: standard input: appended to keep 1 earlier signature\n"))
-      << appended.output;
+  EXPECT_THAT(appended.output, HasSubstr("corvanepdf: standard input: appended to keep 1 earlier signature\n"));
   EXPECT_FALSE(contains(appended.output, "/proc/")) << appended.output;
 }
 
-// `corvanepdf ARGUMENTS` started with `dir`'s hives, TMPDIR at `tmp`, and
-// standard input the pipe `input` (-1: /dev/null); its process id.
+// The pid of `corvanepdf ARGUMENTS` with `dir`'s hives, TMPDIR `tmp`, and
+// standard input `input` (-1: /dev/null).
 pid_t start_cli(const ScratchDir& dir, const std::filesystem::path& tmp, const std::vector<std::string>& arguments,
                 int input) {
   const pid_t child = ::fork();
@@ -154,8 +150,7 @@ pid_t start_cli(const ScratchDir& dir, const std::filesystem::path& tmp, const s
   ::_exit(127);
 }
 
-// Whether a descriptor of process `pid` names a file under `folder`;
-// waits up to 60 s for one.
+// Whether process `pid` opens a file under `folder` within 60 s.
 bool holds_file_under(pid_t pid, const std::filesystem::path& folder) {
   for (int tenth = 0; tenth < 600; ++tenth) {
     std::error_code error;
@@ -168,11 +163,10 @@ bool holds_file_under(pid_t pid, const std::filesystem::path& folder) {
 
 TEST(SignCommand, ARunEndedByASignalLeavesNothingInItsTemporaryFolder) {
   ScratchDir dir("sign-signals");
-  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  select_signer(dir);
   const auto tmp = dir / "tmp";
   std::filesystem::create_directory(tmp);
-  // A batch waits for the lock of an input whose signed file is another
-  // name of it (a hard link).
+  // A batch waits for the lock of an input whose signed file is a hard link to it.
   const auto input = dir / "x.pdf";
   std::filesystem::copy_file(fixture_pdf("plain.pdf"), input);
   std::filesystem::create_directory(dir / "out");
@@ -212,41 +206,38 @@ TEST(SignCommand, ARunEndedByASignalLeavesNothingInItsTemporaryFolder) {
 
 TEST(SignCommand, BatchSignsEveryGoodFileDespiteABadOne) {
   ScratchDir dir("sign-batch");
-  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  select_signer(dir);
   // The output folder is made, with its parents.
   std::string arguments;
   for (const char* name : {"plain.pdf", "not-a-pdf.pdf", "annots-form.pdf", "xref-stream.pdf", "ghostscript.pdf"})
-    arguments += shell_quote(fixture_pdf(name).string()) + " ";
+    arguments += q(fixture_pdf(name)) + " ";
   const auto out_dir = dir / "new" / "out";
-  const CommandResult r = sign(dir, arguments + "--out-dir " + shell_quote(out_dir.string()) + " --jobs 2");
+  const CommandResult r = sign(dir, arguments + "--out-dir " + q(out_dir) + " --jobs 2");
 
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, "signed 4 of 5 files")) << r.output;
-  EXPECT_TRUE(contains(r.output, "not-a-pdf.pdf: cannot open ")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("signed 4 of 5 files"));
+  EXPECT_THAT(r.output, HasSubstr("not-a-pdf.pdf: cannot open "));
   EXPECT_TRUE(contains(r.output, "[5/5] ")) << "plain progress lines without a terminal:\n" << r.output;
   EXPECT_FALSE(std::filesystem::exists(out_dir / "not-a-pdf-signed.pdf"));
-  for (const char* name : {"plain", "annots-form", "xref-stream", "ghostscript"}) {
-    const std::string report = pdfsig_report(out_dir / (std::string(name) + "-signed.pdf"), "");
-    EXPECT_TRUE(contains(report, "Signature is Valid.")) << name << ": " << report;
-  }
+  for (const char* name : {"plain", "annots-form", "xref-stream", "ghostscript"})
+    EXPECT_THAT(pdfsig_report(out_dir / (std::string(name) + "-signed.pdf"), ""), HasSubstr("Signature is Valid.")) << name;
 }
 
 TEST(SignCommand, BatchNeverWritesOverAnInput) {
   ScratchDir dir("sign-batch-inputs");
-  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  select_signer(dir);
   // "a-signed.pdf" is an input and also where "a.pdf" would be signed to.
   const std::string original = read_file(fixture_pdf("annots-form.pdf"));
   std::filesystem::copy_file(fixture_pdf("plain.pdf"), dir / "a.pdf");
   write_file(dir / "a-signed.pdf", original);
-  const CommandResult r = sign(dir, shell_quote((dir / "a.pdf").string()) + " " +
-                                        shell_quote((dir / "." / "a-signed.pdf").string()) + " --out-dir " +
-                                        shell_quote(dir.path().string()) + " --jobs 1");
+  const CommandResult r =
+      sign(dir, q(dir / "a.pdf") + " " + q(dir / "." / "a-signed.pdf") + " --out-dir " + q(dir.path()) + " --jobs 1");
 
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, "signed 1 of 2 files")) << r.output;
-  EXPECT_TRUE(contains(r.output, "a.pdf: its signed file would replace the input ")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("signed 1 of 2 files"));
+  EXPECT_THAT(r.output, HasSubstr("a.pdf: its signed file would replace the input "));
   EXPECT_EQ(read_file(dir / "a-signed.pdf"), original);
-  EXPECT_TRUE(contains(pdfsig_report(dir / "a-signed-signed.pdf", ""), "Signature is Valid."));
+  EXPECT_THAT(pdfsig_report(dir / "a-signed-signed.pdf", ""), HasSubstr("Signature is Valid."));
 }
 
 // How many signatures pdfsig finds valid in `pdf`.
@@ -258,8 +249,7 @@ TEST(SignCommand, TwoRunsIntoOneFileAtOnceKeepBothSignatures) {
   ScratchDir dir("sign-in-place");
   write_user_hive(dir.path(), "");
   constexpr int kFiles = 10;
-  // Appending, and the mode judged from the file (the second run finds the
-  // first one's signature).
+  // Appending, and the mode judged from the file (the second run finds the first's signature).
   for (const std::string mode : {"--append", ""}) {
     SCOPED_TRACE(mode);
     std::vector<std::string> runs;
@@ -268,7 +258,7 @@ TEST(SignCommand, TwoRunsIntoOneFileAtOnceKeepBothSignatures) {
       std::filesystem::copy_file(fixture_pdf("plain.pdf"), file, std::filesystem::copy_options::overwrite_existing);
       for (const char* signer : {"Alex Signer", "Blair EC Signer"})
         runs.push_back(shell_quote(CORVANEPDF_CLI) + " sign -q " + mode + " --cert " + shell_quote(signer) + " " +
-                       shell_quote(file.string()) + " -o " + shell_quote(file.string()));
+                       q(file) + " -o " + q(file));
     }
     const std::vector<CommandResult> results = run_at_once(dir.path(), runs);
     for (int i = 0; i < kFiles; ++i) {
@@ -286,13 +276,10 @@ TEST(SignCommand, TwoRunsIntoOneFileAtOnceKeepBothSignatures) {
 
 TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
   ScratchDir dir("sign-in-place-wait");
-  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
+  select_signer(dir);
   const auto file = dir / "c.pdf";
   // What another run left: a signed file.
-  ASSERT_EQ(sign(dir, "-q " + shell_quote(fixture_pdf("annots-form.pdf").string()) + " -o " +
-                          shell_quote((dir / "signed.pdf").string()))
-                .exit_code,
-            0);
+  ASSERT_EQ(sign(dir, "-q " + q(fixture_pdf("annots-form.pdf")) + " -o " + q(dir / "signed.pdf")).exit_code, 0);
   const std::string left = read_file(dir / "signed.pdf");
   const struct {
     const char* name;
@@ -300,8 +287,7 @@ TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
     int want_exit;
     std::string want_output;
   } cases[] = {
-      // An append, chosen or judged from the file then there, keeps the
-      // other run's signature.
+      // An append, chosen or judged from the file then there, keeps the other run's signature.
       {"append", "--append", 0, ""},
       {"mode judged from the file", "", 0, "corvanepdf: " + file.string() + ": appended to keep 1 earlier signature\n"},
       // A rebuild of it would undo that signature.
@@ -313,7 +299,7 @@ TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
     write_file(dir / "left.pdf", left);
     HeldFileLock other_run(file);
     CommandResult r;
-    std::thread run([&] { r = sign(dir, std::string(c.mode) + " -q " + shell_quote(file.string()) + " -o " + shell_quote(file.string())); });
+    std::thread run([&] { r = sign(dir, std::string(c.mode) + " -q " + q(file) + " -o " + q(file)); });
     EXPECT_TRUE(wait_for_file_lock(file, /*waiting=*/true));
     std::filesystem::rename(dir / "left.pdf", file);
     other_run.release();
@@ -346,19 +332,16 @@ enum class Outcome { kSigned, kRefused };
 TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
   ScratchDir dir("hostile-input");
   // user.ini goes into the scratch folder.
-  write_file(dir / "hklm.reg", reg_file(kMachineKey,
-                                        reg_value("path", dir.path().string() + "/")));
-  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")) +
-                           reg_value("signtext", "1"));
+  write_file(dir / "hklm.reg", reg_file(kMachineKey, reg_value("path", dir.path().string() + "/")));
+  select_signer(dir, reg_value("signtext", "1"));
   const std::string plain = read_file(fixture_pdf("plain.pdf"));
   const std::string good = one_page_pdf("", {});
   std::string no_table = good.substr(0, good.rfind("xref\n"));
   no_table += "trailer\n<< /Size 6 /Root 1 0 R >>\n%%EOF\n";
   std::string huge_length = good;
   huge_length.replace(huge_length.find("/Length 44"), 10, "/Length 2147483648");
-  // Lines that read like the headers of the catalog and of the pages, an
-  // object's end and the table inside stream data, before and behind the
-  // page: the rebuild must find the real headers, not these.
+  // Lookalikes of the catalog's and pages' headers, an object's end and the
+  // table in stream data: the rebuild must find the real headers.
   const std::string lookalikes =
       "q\nendobj\n1 0 obj\n<< /Type /Catalog >>\nendobj\n2 0 obj\nxref\n0 1\n0000000000 65535 f \ntrailer\n"
       "5 0 obj\n<< >>\nendobj\nQ";
@@ -392,7 +375,7 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
     const auto out = dir / "out.pdf";
     std::filesystem::remove(out);
     write_file(in, c.pdf);
-    const CommandResult r = sign(dir, shell_quote(in.string()) + " -o " + shell_quote(out.string()) + " " + c.options);
+    const CommandResult r = sign(dir, q(in) + " -o " + q(out) + " " + c.options);
     EXPECT_EQ(read_file(in), c.pdf) << "the input was modified";
     if (c.want == Outcome::kRefused) {
       EXPECT_EQ(r.exit_code, 1) << r.output;
@@ -403,13 +386,12 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
     EXPECT_EQ(r.exit_code, 0) << r.output;
     if (r.exit_code != 0) continue;
     EXPECT_EQ(qpdf_problems(out, ""), "");
-    EXPECT_NE(pdfsig_report(out, "").find("Signature is Valid."), std::string::npos) << pdfsig_report(out, "");
+    EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid."));
     EXPECT_EQ(xref_problems(read_file(out)), "");
     if (!c.reason_json) continue;
     const std::string dictionary = std::to_string(trailer_size(read_file(out)) - 1);
-    const CommandResult json = run_command("qpdf --json=2 --json-key=qpdf --json-object=" + dictionary + " " +
-                                           shell_quote(out.string()));
-    EXPECT_NE(json.output.find(c.reason_json), std::string::npos) << json.output;
+    EXPECT_THAT(run_command("qpdf --json=2 --json-key=qpdf --json-object=" + dictionary + " " + q(out)).output,
+                HasSubstr(c.reason_json));
   }
 
   // A refused name writes neither half of its entry.
@@ -417,18 +399,17 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
   // A user.ini that cannot be written is a warning, not a failure.
   std::filesystem::remove(dir / "user.ini");
   ::mkfifo((dir / "user.ini").c_str(), 0600);
-  const CommandResult warned = sign(dir, shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
-                                             shell_quote((dir / "out.pdf").string()) + " --user carol");
+  const CommandResult warned = sign(dir, q(fixture_pdf("plain.pdf")) + " -o " + q(dir / "out.pdf") + " --user carol");
   EXPECT_EQ(warned.exit_code, 0) << warned.output;
-  EXPECT_TRUE(contains(warned.output, "corvanepdf: warning: user.ini could not be updated")) << warned.output;
+  EXPECT_THAT(warned.output, HasSubstr("corvanepdf: warning: user.ini could not be updated"));
   std::filesystem::remove(dir / "user.ini");
 
   // Signing a file in place replaces it by the signed file in one step.
   const auto same = dir / "same.pdf";
   write_file(same, plain);
-  const CommandResult r = sign(dir, shell_quote(same.string()) + " -o " + shell_quote(same.string()));
+  const CommandResult r = sign(dir, q(same) + " -o " + q(same));
   ASSERT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_NE(pdfsig_report(same, "").find("Signature is Valid."), std::string::npos);
+  EXPECT_THAT(pdfsig_report(same, ""), HasSubstr("Signature is Valid."));
   EXPECT_EQ(read_file(same).compare(0, 9, plain, 0, 9), 0);
 }
 

@@ -1,5 +1,6 @@
 // `corvanepdf fields` and `fields add` run as programs on the fixture PDFs,
 // their output judged by qpdf.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +10,8 @@
 
 namespace corvane::test {
 namespace {
+
+using ::testing::HasSubstr;
 
 CommandResult fields(const ScratchDir& dir, const std::string& arguments) {
   return run_without_terminal(dir.path(), CORVANEPDF_CLI, "fields " + arguments);
@@ -111,7 +114,7 @@ TEST(FieldsCommand, ListsTheSignerAndKeepsEarlierSignaturesCovering) {
   ASSERT_EQ(signed_run.exit_code, 0) << signed_run.output;
   // The field's /Lock and its signature's FieldMDP reference name one field.
   const CommandResult listed = fields(dir, q(signed_pdf));
-  EXPECT_TRUE(contains(listed.output, "Buyer  1     72 72 272 122  signed by Alex Signer at 20")) << listed.output;
+  EXPECT_THAT(listed.output, HasSubstr("Buyer  1     72 72 272 122  signed by Alex Signer at 20"));
   EXPECT_TRUE(listed.output.ends_with("  fields \"Other\"\n")) << listed.output;
 
   // In place: the file grows by the update.
@@ -120,7 +123,7 @@ TEST(FieldsCommand, ListsTheSignerAndKeepsEarlierSignaturesCovering) {
   EXPECT_EQ(run_without_terminal(dir.path(), CORVANEPDF_CLI, "verify " + q(signed_pdf)).exit_code, 0);
   const CommandResult visible =
       fields(dir, "add " + q(signed_pdf) + " -o " + q(signed_pdf) + " --name Shown --page 1 --rect 1,1,9,9");
-  EXPECT_TRUE(contains(visible.output, "warning: a visible empty signature field after a signature")) << visible.output;
+  EXPECT_THAT(visible.output, HasSubstr("warning: a visible empty signature field after a signature"));
   EXPECT_EQ(run_without_terminal(dir.path(), CORVANEPDF_CLI, "verify " + q(signed_pdf)).exit_code, 1);
 }
 

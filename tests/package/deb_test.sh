@@ -1,21 +1,15 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder, installs it with apt-get on
-# this machine, and uses it with the build tree out of sight: the installed
-# command signs a fixture and verifies it, and the installed Python module
-# signs one. The package is removed afterwards. Needs root (apt-get);
-# skipped otherwise, and when a corvanepdf package is installed already.
-#   deb_test.sh BUILD_DIR
+# deb_test.sh BUILD_DIR: builds the Debian package, installs it with apt-get
+# and, the build tree out of sight, signs and verifies with the command and
+# the Python module; then purges it. Needs root; skipped when a corvanepdf
+# package is installed already.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$(dirname "$0")/../.." && pwd)
 
-if [ "$(id -u)" != 0 ]; then
-  echo "deb_test: skipped (installing a package needs root)"
-  exit 0
-fi
+[ "$(id -u)" = 0 ] || { echo "deb_test: skipped (installing a package needs root)"; exit 0; }
 if dpkg-query -W -f='${Status}' corvanepdf 2>/dev/null | grep -q 'install ok installed'; then
-  echo "deb_test: skipped (a corvanepdf package is installed already)"
-  exit 0
+  echo "deb_test: skipped (a corvanepdf package is installed already)" && exit 0
 fi
 
 work=$(mktemp -d)
@@ -30,9 +24,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 (cd "$build" && cpack -G DEB > "$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack"; }
 deb=$(ls "$build"/corvanepdf_*_amd64.deb)
 [ -d "$build/fixtures/nss" ] || bash "$src/tests/fixtures/make_fixtures.sh" "$build/fixtures" > /dev/null
-cp "$deb" "$work/"  # apt's sandbox user must be able to read it
-chmod 644 "$work"/*.deb
-chmod 755 "$work"
+cp "$deb" "$work/" && chmod 644 "$work"/*.deb && chmod 755 "$work"  # apt's sandbox user reads it
 installed=yes
 (cd "$work" && apt-get install -y -q -o DPkg::Lock::Timeout=300 ./corvanepdf_*.deb) > "$work/install.log" 2>&1 ||
   { cat "$work/install.log" >&2; fail "apt-get install"; }

@@ -1,15 +1,9 @@
-"""The corvanepdf Python module against a real library and the fixture store.
-
-    python3 module_test.py CORVANEPDF FIXTURES_DIR
-
-CORVANEPDF is the command (used to select the signer and to verify);
-FIXTURES_DIR holds pdf/ and nss/ made by the fixture script. The module and
-the library are the ones Python and the loader find (PYTHONPATH,
-CORVANEPDF_LIBRARY), so the same test runs against a build tree and an
-installed package.
-"""
+"""python3 module_test.py CORVANEPDF FIXTURES_DIR: the corvanepdf module that
+Python and the loader find (a build tree or an installed package) against
+the fixture store; CORVANEPDF selects the signer and verifies."""
 import json
 import os
+import pydoc
 import subprocess
 import sys
 import tempfile
@@ -18,11 +12,6 @@ import unittest
 import corvanepdf
 
 CLI, FIXTURES = sys.argv[1], sys.argv[2]
-
-
-def _help_text(thing):
-    import pydoc
-    return pydoc.plain(pydoc.render_doc(thing))
 
 
 def setUpModule():
@@ -39,6 +28,10 @@ def setUpModule():
 
 def tearDownModule():
     scratch.cleanup()
+
+
+def fixture(name):
+    return os.path.join(FIXTURES, "pdf", name)
 
 
 class EditTest(unittest.TestCase):
@@ -59,7 +52,7 @@ class EditTest(unittest.TestCase):
 
     def test_every_property_is_listed_and_takes_what_it_holds(self):
         with corvanepdf.Edit() as edit:
-            listed, text = dir(edit), _help_text(corvanepdf.Edit)
+            listed, text = dir(edit), pydoc.plain(pydoc.render_doc(corvanepdf.Edit))
             for name in ("pdfpath", "savepath", "pades", "tsaurl", "ltv", "appendmode", "containername",
                          "certifylevel", "fieldname", "lasterror", "lasterrorcode"):
                 self.assertIn(name, listed)
@@ -101,15 +94,14 @@ class EditTest(unittest.TestCase):
         with open(os.path.join(site, "corvanepdf.pth"), "w") as pth:
             pth.write(os.path.dirname(corvanepdf.__file__) + "\n")
         program = "import corvanepdf, sys; print(corvanepdf.verify(sys.argv[1])['verdict'])"
-        r = subprocess.run([os.path.join(venv, "bin", "python"), "-c", program,
-                            os.path.join(FIXTURES, "pdf", "plain.pdf")], capture_output=True, text=True)
+        r = subprocess.run([os.path.join(venv, "bin", "python"), "-c", program, fixture("plain.pdf")],
+                           capture_output=True, text=True)
         self.assertEqual((r.returncode, r.stdout), (0, "broken\n"), r.stderr)
 
     def test_signit_signs_a_fixture_or_says_why_not(self):
         out = os.path.join(scratch.name, "signed.pdf")
         with corvanepdf.Edit() as edit:
-            edit.pdfpath = os.path.join(FIXTURES, "pdf", "plain.pdf")
-            edit.savepath = out
+            edit.pdfpath, edit.savepath = fixture("plain.pdf"), out
             self.assertTrue(edit.signit(), edit.last_error)
             self.assertEqual(edit.last_error_code, corvanepdf.ErrorCode.NONE)
         verify = subprocess.run([CLI, "verify", out], capture_output=True, text=True)
@@ -122,16 +114,14 @@ class EditTest(unittest.TestCase):
         with corvanepdf.Edit() as edit:
             edit.pdfpath = os.path.join(scratch.name, "missing.pdf")
             self.assertFalse(edit.signit())
-            self.assertIsInstance(edit.last_error, str)
             self.assertEqual(edit.last_error, "the document could not be opened: no such file: " + edit.pdfpath)
             self.assertEqual(edit.last_error_code, corvanepdf.ErrorCode.NO_SUCH_FILE)
 
     def test_verify_reports_unreadable_and_unsigned_files(self):
-        cases = [(os.path.join(scratch.name, "missing.pdf"), None, "unreadable"),
-                 (os.path.join(FIXTURES, "pdf", "plain.pdf"), None, "broken"),
-                 (os.path.join(FIXTURES, "pdf", "enc-aes-256.pdf"), "wrong", "unreadable"),
-                 (os.path.join(FIXTURES, "pdf", "not-a-pdf.pdf"), None, "unreadable")]
-        for path, password, verdict in cases:
+        for path, password, verdict in ((os.path.join(scratch.name, "missing.pdf"), None, "unreadable"),
+                                        (fixture("plain.pdf"), None, "broken"),
+                                        (fixture("enc-aes-256.pdf"), "wrong", "unreadable"),
+                                        (fixture("not-a-pdf.pdf"), None, "unreadable")):
             report = corvanepdf.verify(path, password=password)
             self.assertEqual(report["verdict"], verdict, report)
             self.assertEqual(report["file"], path)

@@ -1,5 +1,6 @@
 #include "rebuild/signature_objects.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -11,16 +12,19 @@
 namespace corvane::rebuild {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
+
 // The new objects become 12 and 13.
-SigningSession session_of_twelve() {
+SigningSession session_of_twelve(bool encrypted = false) {
   SigningSession session;
   session.firstNewObject = 12;
   session.signatureRect = "357.000 58.000 535.000 16.000";
+  session.documentEncrypted = encrypted;
   return session;
 }
 
-// Both objects' text, with the slot and the placeholder where they are said
-// to be.
+// Both objects' text, the slot and the placeholder where they are said to be.
 std::string text_of(const SignatureObjects& objects) {
   const std::string& dictionary = objects.dictionary;
   EXPECT_EQ(dictionary.substr(objects.slot_at, objects.slot_width + 2),
@@ -29,8 +33,7 @@ std::string text_of(const SignatureObjects& objects) {
   return objects.field + dictionary;
 }
 
-// The /M value is the current time: checked for its form, then fixed so
-// the text can be compared with a golden file.
+// The /M value (the current time) checked for its form, then fixed for the golden file.
 std::string with_fixed_date(const std::string& text) {
   static const std::regex date(R"(\n/M \(\d{14}[+-]\d\d'\d\d'\)\n)");
   EXPECT_TRUE(std::regex_search(text, date)) << text;
@@ -49,24 +52,20 @@ TEST(SignatureObjects, UnencryptedDocumentGetsAllEntries) {
 }
 
 TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
-  SigningSession session = session_of_twelve();
-  session.documentEncrypted = true;
+  SigningSession session = session_of_twelve(/*encrypted=*/true);
   SignerState signer;
   signer.signerName = "Alex Signer";
   const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
-
   EXPECT_EQ(session.signingReason, "");
   test::expect_golden("rebuild/testdata/objects_n12_encrypted.txt", text);
 
-  // Given the document's encryption, the field's name is encrypted for the
-  // field's object number.
-  SigningSession again = session_of_twelve();
-  again.documentEncrypted = true;
+  // Given the document's encryption, the field's name is encrypted for its object number.
+  SigningSession again = session_of_twelve(/*encrypted=*/true);
   const auto encrypt = [](std::int32_t number, std::string_view plain) {
     return std::to_string(number) + "+" + std::string(plain);
   };
   const std::string encrypted = buildSignatureObjects(again, signer, test::kSmallSlot, encrypt).field;
-  EXPECT_NE(encrypted.find("\n/T <12+Alex Signer>\n"), std::string::npos) << encrypted;
+  EXPECT_THAT(encrypted, HasSubstr("\n/T <12+Alex Signer>\n"));
 }
 
 TEST(SignatureObjects, NoDateLineWithoutUtilitiesObject) {
@@ -74,8 +73,8 @@ TEST(SignatureObjects, NoDateLineWithoutUtilitiesObject) {
   SigningSession session = session_of_twelve();
   SignerState signer = test::alex_signer();
   const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
-  EXPECT_EQ(text.find("/M "), std::string::npos);
-  EXPECT_NE(text.find("\n/Location (Corvane_PDF_Suite)\n"), std::string::npos);
+  EXPECT_THAT(text, Not(HasSubstr("/M ")));
+  EXPECT_THAT(text, HasSubstr("\n/Location (Corvane_PDF_Suite)\n"));
 }
 
 // Values enter the text in the code page and escaped.
@@ -86,11 +85,9 @@ TEST(SignatureObjects, ValuesAreConvertedAndEscaped) {
   SignerState signer = test::alex_signer();
   signer.signerName = "Jürgen (Test";
   const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
-  EXPECT_NE(text.find("\n/T (J\xFCrgen \\(Test)\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\n/Name (J\xFCrgen \\(Test)\n"), std::string::npos);
-  EXPECT_NE(text.find("\n/Reason (@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@ \\\\ done\\))\n"),
-            std::string::npos)
-      << text;
+  EXPECT_THAT(text, HasSubstr("\n/T (J\xFCrgen \\(Test)\n"));
+  EXPECT_THAT(text, HasSubstr("\n/Name (J\xFCrgen \\(Test)\n"));
+  EXPECT_THAT(text, HasSubstr("\n/Reason (@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@ \\\\ done\\))\n"));
 }
 
 }  // namespace

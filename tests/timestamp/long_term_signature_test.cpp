@@ -1,8 +1,8 @@
 // PAdES, timestamped and long-term signatures as `corvanepdf sign` makes
 // them, against a timestamp authority, OCSP responder and CRL server on
-// 127.0.0.1 started here: what pdfsig, mutool, openssl cms, openssl ts and
-// verify say of them, and a run refused with nothing written whenever a
-// server fails.
+// 127.0.0.1: what pdfsig, mutool, openssl cms, openssl ts and verify say of
+// them, and a run refused with nothing written whenever a server fails.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <openssl/cms.h>
 #include <openssl/evp.h>
@@ -26,55 +26,57 @@
 namespace corvane::test {
 namespace {
 
-// The hives of `dir` with the fixture signer and `values`, and the command
-// line `arguments` with `environment` ("NAME=VALUE ...").
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+::testing::Matcher<std::string> has(const std::string& part, bool present = true) {
+  if (present) return HasSubstr(part);
+  return ::testing::Not(HasSubstr(part));
+}
+
+// corvanepdf ARGUMENTS with the fixture signer and `values` in the hives of
+// `dir`, and `environment` ("NAME=VALUE ...").
 CommandResult corvanepdf(const ScratchDir& dir, const std::string& values, const std::string& arguments,
                          const std::string& environment = "") {
   write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")) + values);
   return run_without_terminal(dir.path(), CORVANEPDF_CLI, arguments, environment);
 }
+std::string q(const fs::path& path) { return shell_quote(path.string()); }
+std::string password_option(const char* password, const char* flag = " --password ") {
+  return *password ? flag + std::string(password) : "";
+}
 
-// The signature in the file's slot with its padding (which DER readers
-// ignore); "" without a slot.
+// The signature in the file's slot with its padding; "" without a slot.
 std::string signature_of(const std::string& file) {
   const auto range = byte_range_of(file);
   return range ? slot_bytes(file, *range) : "";
 }
-
 std::string sha256_hex(const void* data, std::size_t size) {
   std::uint8_t digest[32];
   EVP_Digest(data, size, digest, nullptr, EVP_sha256(), nullptr);
   return platform::lower_hex(digest);
 }
-
-// What `openssl ts -verify` says of the timestamp token `token` (DER) over
-// the SHA-256 `digest` (hex), trusting the test authority of `dir`.
+// What `openssl ts -verify` says of the token (DER) over the SHA-256
+// `digest` (hex), trusting the test authority of `dir`.
 std::string ts_verify(const ScratchDir& dir, const std::string& token, const std::string& digest) {
   write_file(dir / "token.der", token);
-  return run_command("openssl ts -verify -token_in -in " + shell_quote((dir / "token.der").string()) + " -digest " +
-                     digest + " -CAfile " + shell_quote((dir / "tsa" / "root.pem").string()) + " 2>&1")
-      .output;
+  return run_command("openssl ts -verify -token_in -in " + q(dir / "token.der") + " -digest " + digest +
+                     " -CAfile " + q(dir / "tsa" / "root.pem") + " 2>&1").output;
 }
-
-// What mutool and `corvanepdf verify` say of `pdf`; `environment` is put
-// before verify's command line.
-std::string mutool_check(const std::filesystem::path& pdf, const std::string& password) {
-  return run_command("mutool sign -v " + (password.empty() ? "" : "-p " + password + " ") + shell_quote(pdf.string()) +
-                     " 2>&1")
-      .output;
+std::string mutool_check(const fs::path& pdf, const char* password) {
+  return run_command("mutool sign -v " + password_option(password, "-p ") + " " + q(pdf) + " 2>&1").output;
 }
-CommandResult verify_command(const std::filesystem::path& pdf, const std::string& password,
-                             const std::string& environment = "") {
-  return run_command(environment + " " + shell_quote(CORVANEPDF_CLI) + " verify " + shell_quote(pdf.string()) +
-                     (password.empty() ? "" : " --password " + password) + " 2>&1");
+// `corvanepdf verify`, with `environment` put before its command line.
+CommandResult verify_command(const fs::path& pdf, const char* password, const std::string& environment = "") {
+  return run_command(environment + " " + shell_quote(CORVANEPDF_CLI) + " verify " + q(pdf) +
+                     password_option(password) + " 2>&1");
 }
 
 struct CmsFacts {
-  std::string signed_attributes;         // short names of the signer's signed attributes, each then " "
-  std::vector<std::uint8_t> token;       // the signature-time-stamp-token, DER
-  std::string signature_value_sha256;    // hex
+  std::string signed_attributes;       // short names of the signer's signed attributes, each then " "
+  std::string token;                   // the signature-time-stamp-token, DER
+  std::string signature_value_sha256;  // hex
 };
-
 CmsFacts read_cms(const std::string& der) {
   CmsFacts facts;
   const auto* in = reinterpret_cast<const unsigned char*>(der.data());
@@ -88,33 +90,28 @@ CmsFacts read_cms(const std::string& der) {
   facts.signature_value_sha256 =
       sha256_hex(ASN1_STRING_get0_data(value), static_cast<std::size_t>(ASN1_STRING_length(value)));
   const int at = CMS_unsigned_get_attr_by_NID(signer, NID_id_smime_aa_timeStampToken, -1);
-  if (at < 0) return facts;
-  const ASN1_TYPE* token = X509_ATTRIBUTE_get0_type(CMS_unsigned_get_attr(signer, at), 0);
-  if (token && token->type == V_ASN1_SEQUENCE) {
-    const ASN1_STRING* s = token->value.sequence;
-    facts.token.assign(ASN1_STRING_get0_data(s), ASN1_STRING_get0_data(s) + ASN1_STRING_length(s));
-  }
+  const ASN1_TYPE* token = at < 0 ? nullptr : X509_ATTRIBUTE_get0_type(CMS_unsigned_get_attr(signer, at), 0);
+  if (token && token->type == V_ASN1_SEQUENCE)
+    facts.token.assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(token->value.sequence)),
+                       static_cast<std::size_t>(ASN1_STRING_length(token->value.sequence)));
   return facts;
 }
 
-// The options that sign with `nickname` of the store of the hierarchy in
-// `ltv` and add the validation data.
+// Sign with `nickname` of the hierarchy's store and add the validation data.
 std::string ltv_flags(const std::string& nickname) { return "--ltv --cert " + shell_quote(nickname); }
-std::string ltv_store(const std::filesystem::path& ltv) {
-  return "CORVANE_NSSDB=" + shell_quote("sql:" + (ltv / "nss").string());
-}
+std::string ltv_store(const fs::path& ltv) { return "CORVANE_NSSDB=" + shell_quote("sql:" + (ltv / "nss").string()); }
 
 // An answer of the hierarchy's OCSP responder signed in advance (no nonce),
 // made `age_days` ago and valid for a day more: "Lee Valid" and "Cole Crl"
 // are good. Written to ltv/NAME.der, which the fault NAME serves.
-void presign_ocsp_answer(const std::filesystem::path& ltv, const std::string& name, long age_days) {
+void presign_ocsp_answer(const fs::path& ltv, const std::string& name, long age_days) {
   const auto pem = [&ltv](const char* file, auto read) {
     std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_file((ltv / file).c_str(), "r"), &BIO_free);
     return in ? read(in.get(), nullptr, nullptr, nullptr) : nullptr;
   };
-  std::unique_ptr<X509, decltype(&X509_free)> ca(pem("ca.pem", PEM_read_bio_X509), &X509_free),
-      responder(pem("ocsp.pem", PEM_read_bio_X509), &X509_free), lee(pem("lee.pem", PEM_read_bio_X509), &X509_free),
-      cole(pem("cole.pem", PEM_read_bio_X509), &X509_free);
+  using Cert = std::unique_ptr<X509, decltype(&X509_free)>;
+  Cert ca(pem("ca.pem", PEM_read_bio_X509), &X509_free), responder(pem("ocsp.pem", PEM_read_bio_X509), &X509_free),
+      lee(pem("lee.pem", PEM_read_bio_X509), &X509_free), cole(pem("cole.pem", PEM_read_bio_X509), &X509_free);
   std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(pem("ocsp.key", PEM_read_bio_PrivateKey), &EVP_PKEY_free);
   ASSERT_TRUE(ca && responder && lee && cole && key);
   std::unique_ptr<OCSP_BASICRESP, decltype(&OCSP_BASICRESP_free)> basic(OCSP_BASICRESP_new(), &OCSP_BASICRESP_free);
@@ -141,101 +138,82 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
   const auto ltv = tsa.make_ltv_hierarchy();
   presign_ocsp_answer(ltv, "ocsp-presigned", /*age_days=*/0);
   presign_ocsp_answer(ltv, "ocsp-old", /*age_days=*/400);
-  const char *lee = "Lee Valid", *cole = "Cole Crl";
-  const std::string ocsp = "OCSP " + tsa.url("/ocsp"), crl = "CRL " + tsa.url("/ca-crl");
+  const char *lee = "Lee Valid", *cole = "Cole Crl", *b_b = "PAdES B-B", *b_t = "PAdES B-T", *b_lt = "PAdES B-LT",
+             *p7 = "PKCS#7", *p7_ts = "PKCS#7 with a timestamp";
+  const std::string ocsp = "OCSP " + tsa.url("/ocsp"), crl = "CRL " + tsa.url("/ca-crl"), ok = " --tsa " + tsa.url("/ok");
   const struct {
-    const char* name;
-    const char* pdf;
-    const char* password;
-    std::string values;
-    std::string flags;
-    bool pades;
-    bool timestamp;
-    const char* format;        // as verify names it
+    const char *name, *pdf, *password;
+    std::string values, flags;
+    bool pades, timestamp;
+    const char* format;         // as verify names it
     const char* ltv = nullptr;  // the hierarchy's signer, with its validation data
     std::string fault = "";     // of the OCSP and CRL answers
     std::string data_from = "";  // "OCSP URL" or "CRL URL": where the signer's own data came from
   } cases[] = {
-      {"B-B by flag", "plain.pdf", "", "", "--pades", true, false, "PAdES B-B"},
-      {"B-B by a DWORD setting, encrypted", "enc-aes-256.pdf", "user", "\"pades\"=dword:00000001\n", "", true, false,
-       "PAdES B-B"},
-      {"B-T", "plain.pdf", "", "", "--pades --tsa " + tsa.url("/ok"), true, true, "PAdES B-T"},
-      {"B-T by settings, encrypted", "enc-rc4-128.pdf", "user",
-       reg_value("pades", "1") + reg_value("tsaurl", tsa.url("/ok")), "", true, true, "PAdES B-T"},
-      {"PKCS#7 with a timestamp", "plain.pdf", "", "", "--tsa " + tsa.url("/ok"), false, true,
-       "PKCS#7 with a timestamp"},
-      {"an 8 KB token (the authority's chain along)", "plain.pdf", "", "", "--tsa " + tsa.url("/big"), false, true,
-       "PKCS#7 with a timestamp"},
-      {"an 8 KB token, appended", "plain.pdf", "", "", "--append --pades --tsa " + tsa.url("/big"), true, true,
-       "PAdES B-T"},
+      {"B-B by flag", "plain.pdf", "", "", "--pades", true, false, b_b},
+      {"B-B by a DWORD setting, encrypted", "enc-aes-256.pdf", "user", "\"pades\"=dword:00000001\n", "", true, false, b_b},
+      {"B-T", "plain.pdf", "", "", "--pades" + ok, true, true, b_t},
+      {"B-T by settings, encrypted", "enc-rc4-128.pdf", "user", reg_value("pades", "1") + reg_value("tsaurl", tsa.url("/ok")),
+       "", true, true, b_t},
+      {"PKCS#7 with a timestamp", "plain.pdf", "", "", ok, false, true, p7_ts},
+      {"an 8 KB token (the chain along)", "plain.pdf", "", "", "--tsa " + tsa.url("/big"), false, true, p7_ts},
+      {"an 8 KB token, appended", "plain.pdf", "", "", "--append --pades --tsa " + tsa.url("/big"), true, true, b_t},
       {"B-T, authority with a password", "plain.pdf", "", reg_value("tsauser", "tsa"), "--pades --tsa " + tsa.url("/auth"),
-       true, true, "PAdES B-T"},
-      {"PKCS#7 with validation data", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", lee},
-      {"B-LT, encrypted", "enc-aes-256.pdf", "user", "", "--ltv --pades --tsa " + tsa.url("/ok"), true, true,
-       "PAdES B-LT", lee},
+       true, true, b_t},
+      {"PKCS#7 with validation data", "plain.pdf", "", "", "--ltv", false, false, p7, lee},
+      {"B-LT, encrypted", "enc-aes-256.pdf", "user", "", "--ltv --pades" + ok, true, true, b_lt, lee},
       {"B-LT by the setting, appended, encrypted", "enc-rc4-128.pdf", "user", reg_value("ltv", "1"),
-       "--append --pades --tsa " + tsa.url("/ok"), true, true, "PAdES B-LT", lee},
-      {"validation data appended to a cross-reference stream, after a certification allowing no changes",
-       "xref-stream.pdf", "", "", "--append --ltv --certify 1", false, false, "PKCS#7", lee},
-      // A responder that fails (each failure is in the refusal table) leaves
-      // the CRL; an answer signed in advance (no nonce) serves while younger
-      // than ltvmaxage.
-      {"OCSP HTTP error", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-500", crl},
-      {"OCSP try later", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-trylater", crl},
-      {"OCSP answer 400 days old", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "ocsp-old", crl},
-      {"OCSP answering", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", cole, "", ocsp},
-      {"OCSP answer signed in advance", "plain.pdf", "", "", "--ltv", false, false, "PKCS#7", lee, "ocsp-presigned",
-       ocsp},
+       "--append --pades" + ok, true, true, b_lt, lee},
+      {"validation data after an xref stream and a P1 certification", "xref-stream.pdf", "", "",
+       "--append --ltv --certify 1", false, false, p7, lee},
+      // A failing responder leaves the CRL; an answer signed in advance
+      // serves while younger than ltvmaxage.
+      {"OCSP HTTP error", "plain.pdf", "", "", "--ltv", false, false, p7, cole, "ocsp-500", crl},
+      {"OCSP try later", "plain.pdf", "", "", "--ltv", false, false, p7, cole, "ocsp-trylater", crl},
+      {"OCSP answer 400 days old", "plain.pdf", "", "", "--ltv", false, false, p7, cole, "ocsp-old", crl},
+      {"OCSP answering", "plain.pdf", "", "", "--ltv", false, false, p7, cole, "", ocsp},
+      {"OCSP answer signed in advance", "plain.pdf", "", "", "--ltv", false, false, p7, lee, "ocsp-presigned", ocsp},
       {"OCSP answer 400 days old, within ltvmaxage", "plain.pdf", "", reg_value("ltvmaxage", "500"), "--ltv", false,
-       false, "PKCS#7", lee, "ocsp-old", ocsp},
+       false, p7, lee, "ocsp-old", ocsp},
   };
   write_file(dir / "tsa-password", "secret\n");
-  const std::string password_file = "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string());
+  const std::string password_file = "CORVANE_TSA_PASSWORD_FILE=" + q(dir / "tsa-password");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto out = dir / "out.pdf";
-    std::filesystem::remove(out);
-    std::string arguments = shell_quote(fixture_pdf(c.pdf).string()) + " -o " + shell_quote(out.string()) + " " + c.flags;
-    if (*c.password) arguments += std::string(" --password ") + c.password;
+    fs::remove(out);
     const std::string store = c.ltv ? ltv_store(ltv) + " " : "";
-    if (c.ltv) arguments += " -v --cert " + shell_quote(c.ltv);
     tsa.set_fault(c.fault);
-    const CommandResult r = corvanepdf(dir, c.values, "sign " + arguments, store + password_file);
+    const CommandResult r = corvanepdf(dir, c.values,
+                                       "sign " + q(fixture_pdf(c.pdf)) + " -o " + q(out) + " " + c.flags +
+                                           password_option(c.password) + (c.ltv ? " -v --cert " + shell_quote(c.ltv) : ""),
+                                       store + password_file);
     ASSERT_EQ(r.exit_code, 0) << r.output;
     if (!c.data_from.empty()) {
-      EXPECT_TRUE(contains(r.output, "validation data: " + c.data_from + ": HTTP 200, /O=LTV Test/CN=" + c.ltv))
-          << r.output;
+      EXPECT_THAT(r.output, HasSubstr("validation data: " + c.data_from + ": HTTP 200, /O=LTV Test/CN=" + c.ltv));
     }
 
-    const std::string file = read_file(out);
-    const std::string pdfsig = pdfsig_report(out, c.password);
-    EXPECT_TRUE(contains(pdfsig, "Signature is Valid")) << pdfsig;
-    EXPECT_EQ(contains(pdfsig, "ETSI.CAdES.detached"), c.pades) << pdfsig;
+    const std::string file = read_file(out), pdfsig = pdfsig_report(out, c.password);
+    EXPECT_THAT(pdfsig, HasSubstr("Signature is Valid"));
+    EXPECT_THAT(pdfsig, has("ETSI.CAdES.detached", c.pades));
     const auto range = byte_range_of(file);
     ASSERT_TRUE(range);
     EXPECT_EQ(openssl_problems(file, *range, c.ltv ? ltv / "root.pem" : ""), "");
-    const std::string mutool = mutool_check(out, c.password);
     // mutool calls the validation data's update "edits since signing".
-    EXPECT_TRUE(contains(mutool, c.ltv ? "signature is valid" : "unchanged since signing")) << mutool;
+    EXPECT_THAT(mutool_check(out, c.password), HasSubstr(c.ltv ? "signature is valid" : "unchanged since signing"));
 
     const CommandResult verify = verify_command(out, c.password, store);
     EXPECT_EQ(verify.exit_code, 0) << verify.output;
-    EXPECT_TRUE(contains(verify.output, std::string("  Format: ") + c.format + "\n")) << verify.output;
-    EXPECT_EQ(contains(verify.output, "  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"),
-              c.pades) << verify.output;
-    EXPECT_EQ(contains(verify.output, "CN=Test Timestamp Authority, token valid, imprint matches the signature\n"),
-              c.timestamp) << verify.output;
-    EXPECT_EQ(contains(verify.output, "  Validation data: in the document for the whole chain\n"), c.ltv != nullptr)
-        << verify.output;
-    EXPECT_EQ(contains(verify.output, "  Coverage: covers its revision; after it: validation data\n"), c.ltv != nullptr)
-        << verify.output;
+    EXPECT_THAT(verify.output, HasSubstr(std::string("  Format: ") + c.format + "\n"));
+    EXPECT_THAT(verify.output, has("  Signed attributes: message-digest matches, signing-certificate-v2 matches\n", c.pades));
+    EXPECT_THAT(verify.output, has("CN=Test Timestamp Authority, token valid, imprint matches the signature\n", c.timestamp));
+    EXPECT_THAT(verify.output, has("  Validation data: in the document for the whole chain\n", c.ltv));
+    EXPECT_THAT(verify.output, has("  Coverage: covers its revision; after it: validation data\n", c.ltv));
 
     const CmsFacts cms = read_cms(signature_of(file));
     EXPECT_EQ(cms.signed_attributes, c.pades ? "contentType messageDigest id-smime-aa-signingCertificateV2 " : "");
     EXPECT_EQ(cms.token.empty(), !c.timestamp);
-    if (!c.timestamp) continue;
-    const std::string ts = ts_verify(dir, std::string(cms.token.begin(), cms.token.end()), cms.signature_value_sha256);
-    EXPECT_TRUE(contains(ts, "Verification: OK")) << ts;
+    if (c.timestamp) { EXPECT_THAT(ts_verify(dir, cms.token, cms.signature_value_sha256), HasSubstr("Verification: OK")); }
   }
 }
 
@@ -245,7 +223,6 @@ std::string ranges_sha256(const std::string& file) {
   const std::string covered = range ? covered_bytes(file, *range) : "";
   return sha256_hex(covered.data(), covered.size());
 }
-
 // The DER object at the start of `bytes`, without the zeros after it.
 std::string der_object(const std::string& bytes) {
   const auto* start = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -259,29 +236,24 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
   ScratchDir dir("long-term");
   const TsaServer tsa(dir / "tsa");
   const std::string ok = " --tsa " + tsa.url("/ok");
-  const auto in = dir / "in.pdf";
+  const auto in = dir / "in.pdf", out = dir / "out.pdf", root = dir / "tsa" / "root.pem";
   const auto ltv = tsa.make_ltv_hierarchy();
   // The fixture store and the hierarchy's, trusting the authority's root.
-  std::filesystem::copy(fixtures_dir() / "nss", dir / "trusting", std::filesystem::copy_options::recursive);
+  fs::copy(fixtures_dir() / "nss", dir / "trusting", fs::copy_options::recursive);
   for (const auto& store : {dir / "trusting", ltv / "nss"})
     ASSERT_EQ(run_command("certutil -A -n 'Test Timestamp Root' -t C,C,C -d " + shell_quote("sql:" + store.string()) +
-                          " -i " + shell_quote((dir / "tsa" / "root.pem").string()))
-                  .exit_code,
-              0);
+                          " -i " + q(root)).exit_code, 0);
   const std::string trusting = "CORVANE_NSSDB=" + shell_quote("sql:" + (dir / "trusting").string());
   const struct {
-    const char* name;
-    const char* pdf;
-    const char* password;
-    std::string before;  // what makes the input from the fixture: "" (nothing), a command
+    const char *name, *pdf, *password;
+    std::string before;  // the command that makes the input from the fixture; "" for none
     const char* field;
     const char* earlier;  // what verify says after the earlier signature; "" without one
     std::string environment = "";
   } cases[] = {
       {"plain", "plain.pdf", "", "", "Document timestamp", ""},
       {"encrypted", "enc-aes-256.pdf", "user", "", "Document timestamp", ""},
-      {"after a PAdES B-T signature", "plain.pdf", "", "sign --pades", "Document timestamp",
-       "  Format: PAdES B-T\n"},
+      {"after a PAdES B-T signature", "plain.pdf", "", "sign --pades", "Document timestamp", "  Format: PAdES B-T\n"},
       {"after a PAdES B-LT signature: B-LTA", "plain.pdf", "", "sign --pades " + ltv_flags("Lee Valid"),
        "Document timestamp", "  Format: PAdES B-LTA\n", ltv_store(ltv)},
       {"after a document timestamp", "plain.pdf", "", "timestamp", "Document timestamp (2)",
@@ -289,86 +261,67 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string password = *c.password ? std::string(" --password ") + c.password : "";
-    std::filesystem::copy_file(fixture_pdf(c.pdf), in, std::filesystem::copy_options::overwrite_existing);
+    const std::string password = password_option(c.password);
+    fs::copy_file(fixture_pdf(c.pdf), in, fs::copy_options::overwrite_existing);
     const bool signed_before = c.before.starts_with("sign");
     if (!c.before.empty()) {
-      const CommandResult r = corvanepdf(dir, "", c.before + " " + shell_quote(fixture_pdf(c.pdf).string()) + " -o " +
-                                                      shell_quote(in.string()) + ok + password,
-                                         c.environment);
-      ASSERT_EQ(r.exit_code, 0) << r.output;
+      ASSERT_EQ(corvanepdf(dir, "", c.before + " " + q(fixture_pdf(c.pdf)) + " -o " + q(in) + ok + password,
+                           c.environment).exit_code, 0);
     }
-    const auto out = dir / "out.pdf";
-    const CommandResult r =
-        corvanepdf(dir, "", "timestamp " + shell_quote(in.string()) + " -o " + shell_quote(out.string()) + ok + password);
+    const CommandResult r = corvanepdf(dir, "", "timestamp " + q(in) + " -o " + q(out) + ok + password);
     ASSERT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_TRUE(contains(r.output, " timestamped at ") && contains(r.output, " by CN=Test Timestamp Authority\n"))
-        << r.output;
-    const std::string before = read_file(in);
-    const std::string file = read_file(out);
+    EXPECT_THAT(r.output, HasSubstr(" timestamped at "));
+    EXPECT_THAT(r.output, HasSubstr(" by CN=Test Timestamp Authority\n"));
+    const std::string before = read_file(in), file = read_file(out);
     EXPECT_EQ(file.substr(0, before.size()), before) << "the input's bytes are kept";
     EXPECT_EQ(qpdf_problems(out, c.password), "");
-    EXPECT_TRUE(contains(file, "/Type /DocTimeStamp\n/Filter /Adobe.PPKLite\n/SubFilter /ETSI.RFC3161\n"));
-
-    const std::string ts = ts_verify(dir, der_object(signature_of(file)), ranges_sha256(file));
-    EXPECT_TRUE(contains(ts, "Verification: OK")) << ts;
+    EXPECT_THAT(file, HasSubstr("/Type /DocTimeStamp\n/Filter /Adobe.PPKLite\n/SubFilter /ETSI.RFC3161\n"));
+    EXPECT_THAT(ts_verify(dir, der_object(signature_of(file)), ranges_sha256(file)), HasSubstr("Verification: OK"));
 
     // pdfsig and mutool do not check document timestamps: pdfsig lists one
     // as "Signature Type: unknown", "not yet verified"; mutool as not signed.
-    const std::string pdfsig = pdfsig_report(out, c.password);
-    EXPECT_TRUE(contains(pdfsig, std::string("Signature Field Name: ") + c.field + "\n")) << pdfsig;
-    EXPECT_TRUE(contains(pdfsig, "Signature Type: unknown")) << pdfsig;
-    EXPECT_EQ(contains(pdfsig, "Signature is Valid"), signed_before) << pdfsig;
-    const std::string mutool = mutool_check(out, c.password);
-    EXPECT_TRUE(contains(mutool, "Signature is not signed.")) << mutool;
-    EXPECT_EQ(contains(mutool, "The signature is valid but there have been edits since signing."), signed_before)
-        << mutool;
+    const std::string pdfsig = pdfsig_report(out, c.password), mutool = mutool_check(out, c.password);
+    EXPECT_THAT(pdfsig, HasSubstr(std::string("Signature Field Name: ") + c.field + "\n"));
+    EXPECT_THAT(pdfsig, HasSubstr("Signature Type: unknown"));
+    EXPECT_THAT(pdfsig, has("Signature is Valid", signed_before));
+    EXPECT_THAT(mutool, HasSubstr("Signature is not signed."));
+    EXPECT_THAT(mutool, has("The signature is valid but there have been edits since signing.", signed_before));
 
     // Document timestamps alone are no signer's signature. The authority
     // counts as a signer: trusted in a store that trusts its root, else the
     // verdict is at best 3.
     const CommandResult verify = verify_command(out, c.password, c.environment.empty() ? trusting : c.environment);
     EXPECT_EQ(verify.exit_code, signed_before ? 0 : 1) << verify.output;
-    EXPECT_TRUE(contains(verify.output, std::string("(field \"") + c.field + "\"):\n  Signer: CN=Test Timestamp Authority\n"))
-        << verify.output;
-    EXPECT_TRUE(contains(verify.output, "  Certificate: trusted\n  Whole file covered: yes\n"
-                                        "  Format: document timestamp\n  Timestamp: "))
-        << verify.output;
+    EXPECT_THAT(verify.output, HasSubstr(std::string("(field \"") + c.field + "\"):\n  Signer: CN=Test Timestamp Authority\n"));
+    EXPECT_THAT(verify.output,
+                HasSubstr("  Certificate: trusted\n  Whole file covered: yes\n  Format: document timestamp\n  Timestamp: "));
+    EXPECT_THAT(verify.output, HasSubstr(" by CN=Test Timestamp Authority, token valid, imprint matches the signed bytes\n"));
+    if (*c.earlier) {
+      EXPECT_THAT(verify.output, HasSubstr(c.earlier));
+      EXPECT_THAT(verify.output, HasSubstr("  After it: validation data (permitted)\n"));
+    }
     const CommandResult untrusting = verify_command(out, c.password);
     EXPECT_EQ(untrusting.exit_code, signed_before ? 3 : 1) << untrusting.output;
-    EXPECT_TRUE(contains(untrusting.output, "  Certificate: not trusted (the authority's chain ends at CN=Test "
-                                            "Timestamp Root, which the store does not trust)\n"))
-        << untrusting.output;
+    EXPECT_THAT(untrusting.output, HasSubstr("  Certificate: not trusted (the authority's chain ends at CN=Test "
+                                             "Timestamp Root, which the store does not trust)\n"));
     // The root given for this run alone is trusted as the store's would be.
-    const CommandResult given = run_command(shell_quote(CORVANEPDF_CLI) + " verify --trust " +
-                                            shell_quote((dir / "tsa" / "root.pem").string()) + " " +
-                                            shell_quote(out.string()) + (*c.password ? " --password " + std::string(c.password) : "") + " 2>&1");
-    EXPECT_TRUE(contains(given.output, "  Certificate: trusted\n  Whole file covered: yes\n  Format: document timestamp\n"))
-        << given.output;
-    EXPECT_TRUE(contains(verify.output, " by CN=Test Timestamp Authority, token valid, imprint matches the signed bytes\n"))
-        << verify.output;
-    if (*c.earlier) {
-      EXPECT_TRUE(contains(verify.output, std::string(c.earlier)) && contains(verify.output, "  After it: validation data (permitted)\n"))
-          << verify.output;
-    }
+    const std::string given =
+        run_command(shell_quote(CORVANEPDF_CLI) + " verify --trust " + q(root) + " " + q(out) + password + " 2>&1").output;
+    EXPECT_THAT(given, HasSubstr("  Certificate: trusted\n  Whole file covered: yes\n  Format: document timestamp\n"));
   }
 
   // The last file again: in JSON, and with a byte of its timestamped
   // revision changed.
-  const auto out = dir / "out.pdf";
-  const CommandResult json = run_command(shell_quote(CORVANEPDF_CLI) + " verify --json " + shell_quote(out.string()));
-  EXPECT_TRUE(contains(json.output, "\"document_timestamp\":true,\"format\":\"document timestamp\",\"valid\":true,"))
-      << json.output;
-  EXPECT_TRUE(contains(json.output, "\"authority\":\"CN=Test Timestamp Authority\",\"valid\":true,\"imprint_matches\":true"))
-      << json.output;
+  const std::string json = run_command(shell_quote(CORVANEPDF_CLI) + " verify --json " + q(out)).output;
+  EXPECT_THAT(json, HasSubstr("\"document_timestamp\":true,\"format\":\"document timestamp\",\"valid\":true,"));
+  EXPECT_THAT(json, HasSubstr("\"authority\":\"CN=Test Timestamp Authority\",\"valid\":true,\"imprint_matches\":true"));
   std::string changed = read_file(out);
   changed.replace(changed.rfind("/Adobe.PPKLite"), 14, "/Adobe.PPKLitX");
   write_file(out, changed);
   const CommandResult verify = verify_command(out, "");
   EXPECT_EQ(verify.exit_code, 1) << verify.output;
-  EXPECT_TRUE(contains(verify.output, "  Signature: invalid (the document timestamp does not hold: ") &&
-              contains(verify.output, "imprint mismatch)\n"))
-      << verify.output;
+  EXPECT_THAT(verify.output, HasSubstr("  Signature: invalid (the document timestamp does not hold: "));
+  EXPECT_THAT(verify.output, HasSubstr("imprint mismatch)\n"));
 }
 
 TEST(LongTermSignature, DocumentTimestampsIntoTheirOwnFileLoseNothing) {
@@ -379,47 +332,42 @@ TEST(LongTermSignature, DocumentTimestampsIntoTheirOwnFileLoseNothing) {
   constexpr int kFiles = 10;
   std::vector<std::string> runs;
   for (int i = 0; i < kFiles; ++i) {
-    const std::string file = shell_quote((dir / ("c" + std::to_string(i) + ".pdf")).string());
-    std::filesystem::copy_file(fixture_pdf("plain.pdf"), dir / ("c" + std::to_string(i) + ".pdf"));
+    const auto file = dir / ("c" + std::to_string(i) + ".pdf");
+    fs::copy_file(fixture_pdf("plain.pdf"), file);
     for (int run = 0; run < 2; ++run)
-      runs.push_back(shell_quote(CORVANEPDF_CLI) + " timestamp -q " + file + " -o " + file + " --tsa " + tsa.url("/ok"));
+      runs.push_back(shell_quote(CORVANEPDF_CLI) + " timestamp -q " + q(file) + " -o " + q(file) + " --tsa " + tsa.url("/ok"));
   }
   const std::vector<CommandResult> results = run_at_once(dir.path(), runs);
   for (int i = 0; i < kFiles; ++i) {
     SCOPED_TRACE("c" + std::to_string(i) + ".pdf");
     EXPECT_EQ(results[2 * i].exit_code + results[2 * i + 1].exit_code, 0)
         << results[2 * i].output << results[2 * i + 1].output;
-    const CommandResult verify = verify_command(dir / ("c" + std::to_string(i) + ".pdf"), "");
-    const auto first = verify.output.find("(field \"Document timestamp\")");
-    const auto second = verify.output.find("(field \"Document timestamp (2)\")");
-    EXPECT_TRUE(first != std::string::npos && second != std::string::npos &&
-                contains(verify.output.substr(first, second - first), "  Signature: valid\n") &&
-                contains(verify.output.substr(second), "  Signature: valid\n"))
-        << verify.output;
+    const std::string verify = verify_command(dir / ("c" + std::to_string(i) + ".pdf"), "").output;
+    const auto first = verify.find("(field \"Document timestamp\")");
+    const auto second = verify.find("(field \"Document timestamp (2)\")");
+    ASSERT_TRUE(first != std::string::npos && second != std::string::npos) << verify;
+    EXPECT_THAT(verify.substr(first, second - first), HasSubstr("  Signature: valid\n"));
+    EXPECT_THAT(verify.substr(second), HasSubstr("  Signature: valid\n"));
   }
 
   // A program that takes no lock puts another file at the name while a run
   // waits for a slow authority: that file is kept, the run refused.
   const auto file = dir / "c.pdf";
-  std::filesystem::copy_file(fixture_pdf("plain.pdf"), file);
+  fs::copy_file(fixture_pdf("plain.pdf"), file);
   const std::string other = read_file(fixture_pdf("annots-form.pdf"));
   write_file(dir / "other.pdf", other);
   CommandResult r;
-  std::thread run([&] {
-    r = corvanepdf(dir, "", "timestamp " + shell_quote(file.string()) + " -o " + shell_quote(file.string()) +
-                                " --tsa " + tsa.url("/slow"));
-  });
+  std::thread run([&] { r = corvanepdf(dir, "", "timestamp " + q(file) + " -o " + q(file) + " --tsa " + tsa.url("/slow")); });
   EXPECT_TRUE(wait_for_file_lock(file, /*waiting=*/false));
-  std::filesystem::rename(dir / "other.pdf", file);
+  fs::rename(dir / "other.pdf", file);
   run.join();
   EXPECT_EQ(r.exit_code, 1) << r.output;
-  EXPECT_TRUE(contains(r.output, ": changed while signing\n")) << r.output;
+  EXPECT_THAT(r.output, HasSubstr(": changed while signing\n"));
   EXPECT_EQ(read_file(file), other);
 }
 
-// `file` with an incremental update that gives its catalog a /DSS holding
-// under `key` (/CRLs, /OCSPs) the item `der`, as a long-term validation
-// tool adds it.
+// `file` with an update that gives its catalog a /DSS holding under `key`
+// (/CRLs, /OCSPs) the item `der`, as a long-term validation tool adds it.
 std::string with_dss_item(const std::string& file, const std::string& key, const std::string& der) {
   const int item = trailer_size(file), root = static_cast<int>(last_number_after(file, "/Root "));
   std::string catalog = object_text(file, root);
@@ -432,19 +380,16 @@ std::string with_dss_item(const std::string& file, const std::string& key, const
 
 // A CRL of the fixture CA (DER), listing the fixture signer when `revoked`.
 std::string fixture_crl(const ScratchDir& dir, bool revoked) {
-  const std::string pem = (fixtures_dir() / "nss" / "pem").string() + "/";
-  const std::string cnf = (dir / "ca.cnf").string();
+  const std::string pem = (fixtures_dir() / "nss" / "pem").string() + "/", cnf = (dir / "ca.cnf").string();
   write_file(dir / "index.txt", "");
   write_file(dir / "crlnumber", "01\n");
   write_file(cnf, "[ca]\ndefault_ca = test\n[test]\ndatabase = " + (dir / "index.txt").string() +
                       "\ncrlnumber = " + (dir / "crlnumber").string() + "\ndefault_md = sha256\ndefault_crl_days = 30\n");
   const std::string ca = " -config " + shell_quote(cnf) + " -keyfile " + shell_quote(pem + "ca.key") + " -cert " +
                          shell_quote(pem + "ca.crt");
-  if (revoked) {
-    EXPECT_EQ(run_command("openssl ca" + ca + " -revoke " + shell_quote(pem + "signer.crt")).exit_code, 0);
-  }
-  const CommandResult r = run_command("openssl ca -gencrl" + ca + " | openssl crl -outform DER -out " +
-                                      shell_quote((dir / "crl.der").string()));
+  if (revoked) { EXPECT_EQ(run_command("openssl ca" + ca + " -revoke " + shell_quote(pem + "signer.crt")).exit_code, 0); }
+  const CommandResult r =
+      run_command("openssl ca -gencrl" + ca + " | openssl crl -outform DER -out " + q(dir / "crl.der"));
   EXPECT_EQ(r.exit_code, 0) << r.output;
   return read_file(dir / "crl.der");
 }
@@ -452,31 +397,23 @@ std::string fixture_crl(const ScratchDir& dir, bool revoked) {
 TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
   ScratchDir dir("long-term");
   const TsaServer tsa(dir / "tsa");
-  const auto signed_file = dir / "signed.pdf";
-  ASSERT_EQ(corvanepdf(dir, "", "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
-                                    shell_quote(signed_file.string()) + " --pades --tsa " + tsa.url("/ok")).exit_code,
-            0);
+  const auto ltv = tsa.make_ltv_hierarchy();
+  const std::string plain = q(fixture_pdf("plain.pdf"));
+  const auto signed_file = dir / "signed.pdf", valid = dir / "valid.pdf", revoked = dir / "revoked.pdf";
+  ASSERT_EQ(corvanepdf(dir, "", "sign " + plain + " -o " + q(signed_file) + " --pades --tsa " + tsa.url("/ok")).exit_code, 0);
   // A signer with validation data, then the same signer again: only what
   // the document's /DSS lacks is added (the new OCSP response).
-  const auto by_valid_signer = dir / "valid.pdf", twice = dir / "twice.pdf", by_revoked_signer = dir / "revoked.pdf";
-  const auto ltv = tsa.make_ltv_hierarchy();
-  ASSERT_EQ(corvanepdf(dir, "", "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
-                                    shell_quote(by_valid_signer.string()) + " " + ltv_flags("Lee Valid"),
-                       ltv_store(ltv)).exit_code, 0);
-  const CommandResult second = corvanepdf(dir, "", "sign " + shell_quote(by_valid_signer.string()) + " -o " +
-                                                       shell_quote(twice.string()) + " -v " + ltv_flags("Lee Valid"),
-                                          ltv_store(ltv));
+  ASSERT_EQ(corvanepdf(dir, "", "sign " + plain + " -o " + q(valid) + " " + ltv_flags("Lee Valid"), ltv_store(ltv)).exit_code, 0);
+  const CommandResult second = corvanepdf(
+      dir, "", "sign " + q(valid) + " -o " + q(dir / "twice.pdf") + " -v " + ltv_flags("Lee Valid"), ltv_store(ltv));
   ASSERT_EQ(second.exit_code, 0) << second.output;
-  EXPECT_TRUE(contains(second.output, "1 OCSP response, 1 CRL (4 of them already in the document)")) << second.output;
+  EXPECT_THAT(second.output, HasSubstr("1 OCSP response, 1 CRL (4 of them already in the document)"));
   // A revoked signer (sign --ltv refuses it) with the responder's answer
   // added by hand.
-  ASSERT_EQ(corvanepdf(dir, "", "sign " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
-                                    shell_quote(by_revoked_signer.string()) + " --cert 'Rae Revoked'",
-                       ltv_store(ltv)).exit_code, 0);
-  const CommandResult asked = run_command("openssl ocsp -issuer " + shell_quote((ltv / "ca.pem").string()) + " -cert " +
-                                          shell_quote((ltv / "rae.pem").string()) + " -url " + tsa.url("/ocsp") +
-                                          " -noverify -respout " + shell_quote((dir / "rae.ocsp").string()) + " 2>&1");
-  ASSERT_TRUE(contains(asked.output, ": revoked")) << asked.output;
+  ASSERT_EQ(corvanepdf(dir, "", "sign " + plain + " -o " + q(revoked) + " --cert 'Rae Revoked'", ltv_store(ltv)).exit_code, 0);
+  EXPECT_THAT(run_command("openssl ocsp -issuer " + q(ltv / "ca.pem") + " -cert " + q(ltv / "rae.pem") + " -url " +
+                          tsa.url("/ocsp") + " -noverify -respout " + q(dir / "rae.ocsp") + " 2>&1").output,
+              HasSubstr(": revoked"));
   const struct {
     const char* name;
     std::string file;
@@ -488,20 +425,18 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
        "  Validation data: in the document for the whole chain\n"},
       {"a CRL that revokes the signer", with_dss_item(read_file(signed_file), "/CRLs", fixture_crl(dir, true)), true,
        "is revoked"},
-      {"an OCSP response that revokes the signer",
-       with_dss_item(read_file(by_revoked_signer), "/OCSPs", read_file(dir / "rae.ocsp")), true,
-       "  Validation data: says emailAddress=rae@example.test,CN=Rae Revoked,O=LTV Test is revoked\n"},
+      {"an OCSP response that revokes the signer", with_dss_item(read_file(revoked), "/OCSPs", read_file(dir / "rae.ocsp")),
+       true, "  Validation data: says emailAddress=rae@example.test,CN=Rae Revoked,O=LTV Test is revoked\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto out = dir / "with-dss.pdf";
     write_file(out, c.file);
-    const CommandResult verify = verify_command(out, "");
-    EXPECT_TRUE(contains(verify.output, c.want)) << verify.output;
-    EXPECT_EQ(contains(verify.output, "  Signature: invalid (the document's validation data says the certificate"),
-              c.revoked) << verify.output;
-    EXPECT_EQ(contains(verify.output, "  Certificate: revoked (by the document's validation data)\n"), c.revoked);
-    EXPECT_TRUE(contains(pdfsig_report(out, ""), "Signature is Valid"));
+    const std::string verify = verify_command(out, "").output;
+    EXPECT_THAT(verify, HasSubstr(c.want));
+    EXPECT_THAT(verify, has("  Signature: invalid (the document's validation data says the certificate", c.revoked));
+    EXPECT_THAT(verify, has("  Certificate: revoked (by the document's validation data)\n", c.revoked));
+    EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid"));
   }
 }
 
@@ -510,7 +445,7 @@ TEST(LongTermSignature, AFailingServerRefusesTheRunAndNothingIsWritten) {
   const TsaServer tsa(dir / "tsa");
   const auto ltv = tsa.make_ltv_hierarchy();
   const auto out = dir / "out.pdf";
-  const std::string closed = "http://127.0.0.1:1/";
+  const std::string closed = "http://127.0.0.1:1/", slow = reg_value("tsatimeout", "1"), user = reg_value("tsauser", "tsa");
   const std::string ocsp = tsa.url("/ocsp"), crl = tsa.url("/crl"), lee = ltv_flags("Lee Valid"), store = ltv_store(ltv);
   const struct {
     const char* name;
@@ -522,20 +457,17 @@ TEST(LongTermSignature, AFailingServerRefusesTheRunAndNothingIsWritten) {
     std::string fault = "";       // of the OCSP and CRL answers
   } cases[] = {
       {"down", closed, "", "Couldn't connect"},
-      {"slow", tsa.url("/slow"), reg_value("tsatimeout", "1"), "no answer within 1 s"},
+      {"slow", tsa.url("/slow"), slow, "no answer within 1 s"},
       {"rejection", tsa.url("/reject"), "", "rejection"},
       {"another imprint", tsa.url("/wrong"), "", "imprint"},
       {"HTTP error", tsa.url("/status500"), "", "HTTP status 500"},
-      {"wrong password", tsa.url("/auth"), reg_value("tsauser", "tsa"), "HTTP status 401",
-       "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "tsa-password").string())},
-      {"password file missing", tsa.url("/auth"), reg_value("tsauser", "tsa"), "password file",
-       "CORVANE_TSA_PASSWORD_FILE=" + shell_quote((dir / "missing").string())},
+      {"wrong password", tsa.url("/auth"), user, "HTTP status 401", "CORVANE_TSA_PASSWORD_FILE=" + q(dir / "tsa-password")},
+      {"password file missing", tsa.url("/auth"), user, "password file", "CORVANE_TSA_PASSWORD_FILE=" + q(dir / "missing")},
       {"OCSP responder down", closed + "ocsp", "", "Couldn't connect", store, ltv_flags("Dan Down")},
-      {"OCSP responder slow", ocsp, reg_value("tsatimeout", "1"), "no answer within 1 s", store, lee, "ocsp-slow"},
+      {"OCSP responder slow", ocsp, slow, "no answer within 1 s", store, lee, "ocsp-slow"},
       {"OCSP garbage", ocsp, "", "not an OCSP response", store, lee, "ocsp-garbage"},
       {"OCSP HTTP error, appended", ocsp, "", "HTTP status 500", store, lee + " --append", "ocsp-500"},
-      {"OCSP answer of another responder", ocsp, "", "neither the issuer nor its OCSP responder", store, lee,
-       "ocsp-foreign"},
+      {"OCSP answer of another responder", ocsp, "", "neither the issuer nor its OCSP responder", store, lee, "ocsp-foreign"},
       {"CRL garbage, appended", crl, "", "not a CRL", store, lee + " --append", "crl-garbage"},
       {"OCSP answer older than ltvmaxage", ocsp, "", "more than 7 days ago (ltvmaxage)", store, lee, "ocsp-old"},
       {"OCSP and the CRL after it fail", tsa.url("/ca-crl"), "", "HTTP status 500; validation data from", store,
@@ -550,18 +482,17 @@ TEST(LongTermSignature, AFailingServerRefusesTheRunAndNothingIsWritten) {
       if (!c.validation.empty() && command == "timestamp") continue;
       SCOPED_TRACE(command + ": " + c.name);
       tsa.set_fault(c.fault);
-      const CommandResult r = corvanepdf(dir, c.values,
-                                         command + " " + shell_quote(fixture_pdf("plain.pdf").string()) + " -o " +
-                                             shell_quote(out.string()) + " -v " +
-                                             (c.validation.empty() ? "--tsa " + c.url : c.validation),
+      const CommandResult r = corvanepdf(dir, c.values, command + " " + q(fixture_pdf("plain.pdf")) + " -o " + q(out) +
+                                                            " -v " + (c.validation.empty() ? "--tsa " + c.url : c.validation),
                                          c.environment);
       EXPECT_EQ(r.exit_code, 1) << r.output;
       const std::string last = r.output.substr(r.output.rfind('\n', r.output.size() - 2) + 1);
-      EXPECT_TRUE(last.starts_with("corvanepdf: ") && contains(last, c.want)) << last;
+      EXPECT_TRUE(last.starts_with("corvanepdf: ")) << last;
+      EXPECT_THAT(last, HasSubstr(c.want));
       if (contains(c.want, "password file")) continue;  // refused before the authority is asked
-      EXPECT_TRUE(contains(r.output, " " + c.url + ": HTTP ")) << r.output;
-      EXPECT_TRUE(contains(last, c.url)) << last;
-      EXPECT_FALSE(std::filesystem::exists(out));
+      EXPECT_THAT(r.output, HasSubstr(" " + c.url + ": HTTP "));
+      EXPECT_THAT(last, HasSubstr(c.url));
+      EXPECT_FALSE(fs::exists(out));
     }
 }
 

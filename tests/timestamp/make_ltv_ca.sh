@@ -1,19 +1,10 @@
 #!/usr/bin/env bash
-# make_ltv_ca.sh DIR URL
-# A certificate hierarchy whose revocation data is served at URL (the
-# loopback server tsa_server.py, "http://127.0.0.1:PORT"), in DIR:
-#   root.pem        "Test LTV Root", self-signed; its CRL is crl/root.crl (DER)
-#   ca.pem          "Test LTV CA", issued by the root, CRL distribution point URL/crl
-#   ocsp.pem        the CA's OCSP responder (OCSPSigning), ocsp.key
-#   ca-index.txt    the CA's database for `openssl ocsp -index`
-#   nss/            an NSS store trusting the root, with one key and the
-#                   signers issued by the CA for it, each with an OCSP
-#                   responder in its authority information access:
-#     "Lee Valid"    URL/ocsp
-#     "Rae Revoked"  URL/ocsp, revoked in the CA's database
-#     "Dan Down"     http://127.0.0.1:1/ocsp, where nothing answers
-#     "Cole Crl"     URL/ocsp, and the CRL distribution point URL/ca-crl
-#                    (the CA's CRL, crl/ca.crl)
+# make_ltv_ca.sh DIR URL: a hierarchy whose revocation data tsa_server.py
+# serves at URL. "Test LTV Root" (CRL crl/root.crl) issues "Test LTV CA"
+# (CRL URL/crl), whose OCSP responder is ocsp.pem and database ca-index.txt.
+# nss/ trusts the root and holds one key for the CA's signers, each with
+# OCSP at URL/ocsp: "Lee Valid", "Rae Revoked" (revoked), "Dan Down" (OCSP
+# at http://127.0.0.1:1/ocsp), "Cole Crl" (and CRL URL/ca-crl, crl/ca.crl).
 set -euo pipefail
 export LC_ALL=C
 [ $# -eq 2 ] || { echo "usage: $0 DIR URL" >&2; exit 2; }
@@ -60,7 +51,7 @@ signer() {  # name "CN" serial OCSP-URL [extension]
     "subjectAltName=email:$1@example.test" "authorityInfoAccess=OCSP;URI:$4" ${5:+"$5"}
   record "$1"
 }
-cp signer.key lee.key; cp signer.key rae.key; cp signer.key dan.key; cp signer.key cole.key
+for name in lee rae dan cole; do cp signer.key $name.key; done
 signer lee "Lee Valid" 10 "$URL/ocsp"
 signer rae "Rae Revoked" 11 "$URL/ocsp"
 signer dan "Dan Down" 12 "http://127.0.0.1:1/ocsp"
@@ -73,7 +64,5 @@ cat ca.pem root.pem >chain.pem
 openssl pkcs12 -export -inkey signer.key -in lee.pem -certfile chain.pem -name "Lee Valid" -passout pass: \
   -keypbe AES-256-CBC -certpbe AES-256-CBC -macalg sha256 -out lee.p12
 pk12util -i lee.p12 -d "sql:$DIR/nss" -W "" -K "" >/dev/null
-certutil -A -d "sql:$DIR/nss" -n "Rae Revoked" -t ",," -i rae.pem
-certutil -A -d "sql:$DIR/nss" -n "Dan Down" -t ",," -i dan.pem
-certutil -A -d "sql:$DIR/nss" -n "Cole Crl" -t ",," -i cole.pem
+for pair in "rae:Rae Revoked" "dan:Dan Down" "cole:Cole Crl"; do certutil -A -d "sql:$DIR/nss" -n "${pair#*:}" -t ",," -i "${pair%%:*}.pem"; done
 certutil -M -d "sql:$DIR/nss" -n "Test LTV Root - LTV Test" -t "CT,C,C"

@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Makes a timestamp authority for the tests in DIR: its own root, a TSA
-# certificate with the (critical) timeStamping extended key usage, and the
-# `openssl ts -reply` configuration that tsa_server.py uses.
+# make_tsa.sh DIR: a timestamp authority (root, TSA certificate with critical
+# timeStamping usage) and the `openssl ts -reply` configuration of tsa_server.py.
 set -euo pipefail
 dir=$1
-mkdir -p "$dir"
-cd "$dir"
+mkdir -p "$dir" && cd "$dir"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 3650 \
   -subj "/CN=Test Timestamp Root" -addext "basicConstraints=critical,CA:TRUE" \
   -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
@@ -15,8 +13,7 @@ printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,digitalSig
 openssl x509 -req -in tsa.csr -CA root.pem -CAkey root.key -CAcreateserial -days 3650 \
   -extfile tsa.ext -out tsa.pem 2>/dev/null
 cat tsa.pem root.pem > chain.pem
-# Six more certificates sent along by the section big_tsa: a token of about
-# 8 KB, as authorities that send their whole chain answer.
+# Six more certificates sent along by big_tsa: a token of about 8 KB.
 for i in 1 2 3 4 5 6; do
   openssl req -x509 -new -key root.key -sha256 -days 3650 -subj "/O=Test Timestamp Bulk/CN=Test Timestamp Bulk $i" \
     -addext "basicConstraints=critical,CA:TRUE" -addext "subjectAltName=URI:http://bulk-$i.example.test/ca" 2>/dev/null

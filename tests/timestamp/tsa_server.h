@@ -1,5 +1,5 @@
-// A timestamp authority, OCSP responder and CRL server on 127.0.0.1 for the
-// tests that sign with one.
+// make_tsa.sh's authority and tsa_server.py (timestamps, OCSP, CRLs) on a
+// free port of 127.0.0.1, stopped with the object.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,8 +11,6 @@
 
 namespace corvane::test {
 
-// make_tsa.sh's authority and tsa_server.py on a free port of 127.0.0.1,
-// stopped with the object.
 class TsaServer {
  public:
   explicit TsaServer(const std::filesystem::path& dir)
@@ -23,8 +21,7 @@ class TsaServer {
 
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + server_.first_line() + path; }
 
-  // Makes the certificates whose revocation data the server answers for
-  // (make_ltv_ca.sh); their folder.
+  // make_ltv_ca.sh's hierarchy, whose revocation data the server answers for; its folder.
   std::filesystem::path make_ltv_hierarchy() const {
     const auto ltv = dir_ / "ltv";
     EXPECT_EQ(run_command(script("make_ltv_ca.sh") + " " + shell_quote(ltv.string()) + " " + url("")).exit_code, 0);

@@ -54,11 +54,11 @@ std::string visible_text(Edit& edit, ComponentState& state, bool stamp_enabled) 
 // the update's own. An encrypted document wants its password, as the
 // rebuild's opening does, even when the user password is empty.
 std::unique_ptr<append::OriginalDocument> open_original(Edit& edit, Refusal& refusal) {
-  std::string why;
+  Refusal why;
   auto document = append::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
   if (!document) {
     if (!edit.pdfloaded) edit.pdfloaded = edit.open_document();
-    refusal = edit.pdfloaded ? Refusal(ErrorCode::kDocumentLayout, why) : why_not_open(edit);
+    refusal = edit.pdfloaded ? std::move(why).as(ErrorCode::kDocumentLayout) : why_not_open(edit);
     return nullptr;
   }
   if (document->encryption() && edit.pdfpasswd.empty()) {

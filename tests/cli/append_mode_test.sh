@@ -264,21 +264,29 @@ sign_as "$ALEX" kids.pdf kids-signed.pdf --field form.Sig || fail "form.Sig: $(c
 "$CLI" verify kids-signed.pdf >verify.out 2>&1 || fail "form.Sig: verify: $(cat verify.out)"
 cms_verify_each kids-signed.pdf || fail "form.Sig: openssl cms -verify refuses it"
 qpdf --show-object=16 kids-signed.pdf | grep -q "/AP" || fail "form.Sig: the widget has no appearance"
-# Refusals, nothing written: what --field and --certify cannot do, files append cannot read.
-while IFS='|' read -r in args said; do
-  sign_as "$BLAIR" "$in" refused.pdf $args && fail "$in $args: signed"
-  [ -e refused.pdf ] && fail "$in $args: a file was written"
-  grep -q -- "$said" refused.pdf.err || fail "$in $args: $(cat refused.pdf.err)"
+# Refusals, nothing written: what --field and --certify cannot do, files
+# append and timestamp cannot read or write (timestamp's args name its output).
+while IFS='|' read -r command in args said; do
+  case $command in
+    sign) sign_as "$BLAIR" "$in" refused.pdf $args ;;
+    timestamp) "$CLI" timestamp "$in" $args --tsa "$TSA_URL" 2>refused.pdf.err ;;
+  esac && fail "$command $in $args: done"
+  [ -e refused.pdf ] && fail "$command $in $args: a file was written"
+  grep -q -- "$said" refused.pdf.err || fail "$command $in $args: $(cat refused.pdf.err)"
 done <<TABLE
-prepared.pdf|--field Nobody|no signature field "Nobody"; its empty signature fields: "Buyer", "Seller", "Approver"
-buyer.pdf|--field Buyer|the signature field "Buyer" is signed already
-buyer.pdf|--certify 2|only its first signature may certify it
-buyer.pdf|--certify 2 --rebuild|only its first signature may certify it
-approver.pdf|--field Buyer|the signature in field "Approver" locks field "Buyer"
-twins.pdf|--field Twin|the name "Twin" matches 2 signature fields
-$FIX/pdf/not-a-pdf.pdf|--append|not a PDF the engine can read
-$FIX/pdf/enc-aes-256.pdf|--append|give its password with --password
-$FIX/pdf/enc-aes-256.pdf|--append --password=wrong|wrong password
+sign|prepared.pdf|--field Nobody|no signature field "Nobody"; its empty signature fields: "Buyer", "Seller", "Approver"
+sign|buyer.pdf|--field Buyer|the signature field "Buyer" is signed already
+sign|buyer.pdf|--certify 2|only its first signature may certify it
+sign|buyer.pdf|--certify 2 --rebuild|only its first signature may certify it
+sign|approver.pdf|--field Buyer|the signature in field "Approver" locks field "Buyer"
+sign|twins.pdf|--field Twin|the name "Twin" matches 2 signature fields
+sign|$FIX/pdf/not-a-pdf.pdf|--append|not a PDF the engine can read
+sign|$FIX/pdf/enc-aes-256.pdf|--append|give its password with --password
+sign|$FIX/pdf/enc-aes-256.pdf|--append --password=wrong|wrong password
+timestamp|missing.pdf|-o refused.pdf|^corvanepdf: cannot timestamp missing.pdf: no such file$
+timestamp|$FIX/pdf/enc-aes-256.pdf|-o refused.pdf|^corvanepdf: .*enc-aes-256.pdf is encrypted: give its password with --password$
+timestamp|$FIX/pdf/enc-aes-256.pdf|-o refused.pdf --password=wrong|^corvanepdf: wrong password for .*enc-aes-256.pdf$
+timestamp|prepared.pdf|-o no-folder/refused.pdf|^corvanepdf: the timestamped file no-folder/refused.pdf could not be written: .
 TABLE
 
 # drawn FILE X Y W H: pdftoppm draws something in that box of page 1 (72 dpi, y from the top).

@@ -17,8 +17,8 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QUtil.hh>
 
-#include "engine/file_source.h"
 #include "platform/atomic_file.h"
+#include "platform/block_input.h"
 #include "platform/safe_open.h"
 
 namespace corvane::append {
@@ -160,7 +160,7 @@ std::unique_ptr<OriginalDocument> OriginalDocument::open(const std::string& path
   document->fd_ = open_regular_file(path, why);
   if (document->fd_ < 0) return nullptr;
   const int fd = document->fd_;
-  if (!document->read(password, [fd, path] { return std::make_shared<engine::FileSource>(fd, path); }, why))
+  if (!document->read(password, [fd, path] { return platform::file_input(fd, path); }, why))
     return nullptr;
   return document;
 }
@@ -170,7 +170,7 @@ std::unique_ptr<OriginalDocument> OriginalDocument::with_update(std::string_view
   std::unique_ptr<OriginalDocument> document(new OriginalDocument());
   const int fd = fd_;
   platform::Refusal refusal;
-  if (!document->read(password, [fd, update] { return std::make_shared<engine::FileSource>(fd, "the signed file", update); },
+  if (!document->read(password, [fd, update] { return platform::file_input(fd, "the signed file", update); },
                       refusal)) {
     why = refusal.message();
     return nullptr;

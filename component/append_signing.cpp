@@ -23,6 +23,7 @@
 #include <system_error>
 
 #include "certification/signature_rules.h"
+#include "component/component_state.h"
 #include "component/signit_steps.h"
 #include "component/visible_text.h"
 #include "engine/first_page.h"
@@ -39,10 +40,10 @@ namespace {
 
 // The visible text, when the setting switches it on; logs the box like the
 // rebuild's drawing does.
-std::string visible_text(Edit& edit, ComponentState& state, bool stamp_enabled) {
+std::string visible_text(Edit& edit, const SigningRun& run, bool stamp_enabled) {
   if (!stamp_enabled) return {};
-  std::string text = filled_stamp_text(state.signer);
-  if (const auto box = stamp_box(state.session.signatureRect, edit.rectParts))
+  std::string text = filled_stamp_text(run);
+  if (const auto box = stamp_box(run.session.signatureRect, edit.rectParts))
     settings::log_line(stamp_log_line(*box));
   return text;
 }
@@ -53,15 +54,19 @@ std::string visible_text(Edit& edit, ComponentState& state, bool stamp_enabled) 
 // missing or refused, is refused in the rebuild's words; any other reason is
 // the update's own. An encrypted document wants its password, as the
 // rebuild's opening does, even when the user password is empty.
-std::unique_ptr<append::OriginalDocument> open_original(Edit& edit, Refusal& refusal) {
+std::unique_ptr<append::OriginalDocument> open_original(Edit& edit, SigningRun& run, Refusal& refusal) {
   Refusal why;
-  auto document = append::OriginalDocument::open(edit.pdfpath, edit.pdfpasswd, why);
+  auto document = append::OriginalDocument::open(run.request.document, run.request.password, why);
   if (!document) {
-    if (!edit.pdfloaded) edit.pdfloaded = edit.open_document();
+    if (!edit.pdfloaded) {
+      edit.pdfloaded = edit.open_document();
+      // The opening's finding on the encryption is the run's.
+      run.session.documentEncrypted = component_state().session.documentEncrypted;
+    }
     refusal = edit.pdfloaded ? std::move(why).as(ErrorCode::kDocumentLayout) : why_not_open(edit);
     return nullptr;
   }
-  if (document->encryption() && edit.pdfpasswd.empty()) {
+  if (document->encryption() && run.request.password.empty()) {
     refusal = no_password_refusal();
     return nullptr;
   }
@@ -94,10 +99,9 @@ void read_first_page_size(QPDF& qpdf, SigningSession& session) {
 // Everything after the document is open: the signature field and its
 // dictionary written as an update into `update`, the slot filled with the
 // signature over the file and the update around it.
-Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
-                           append::OriginalDocument& document, append::Update& update) {
-  SigningSession& session = state.session;
-  SignerState& signer = state.signer;
+Refusal make_signed_update(Edit& edit, SignerState& signer, SigningRun& run, append::OriginalDocument& document,
+                           append::Update& update) {
+  SigningSession& session = run.session;
 
   const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
   // The update's strings are encrypted with the document's key, so the
@@ -111,10 +115,10 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
   if (Refusal refusal = select_signer(run, signer); !refusal.empty()) return refusal;
 
   append::SignatureFieldRequest request;
-  request.name = signer.signerName;
+  request.name = run.signer.signerName;
   request.rect = session.signatureRect;
   request.dictionary = [&](const append::StringText& string_text) {
-    return rebuild::signature_dictionary_body(session, signer, run.kind(), string_text);
+    return rebuild::signature_dictionary_body(session, run.signer, run.kind(), string_text);
   };
   // The certification and the fields' locks are judged before an authority
   // is asked; they choose the field and add what certifies or locks.
@@ -123,7 +127,7 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
       !refusal.empty())
     return refusal;
   if (Refusal refusal = reserve_timestamp_room(run); !refusal.empty()) return refusal;
-  request.appearance_text = visible_text(edit, state, stamp_enabled);
+  request.appearance_text = visible_text(edit, run, stamp_enabled);
   append::SignatureRevision revision;
   if (Refusal refusal = append::build_signature_revision(document, request, revision); !refusal.empty())
     return refusal;
@@ -137,12 +141,13 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
                                                          file_size, width, slot);
       !refusal.empty())
     return refusal;
-  edit.contentsStart = static_cast<std::int32_t>(slot.first_length);
-  edit.secondRangeStart = static_cast<std::int32_t>(slot.second_start);
-  edit.secondRangeLength = static_cast<std::int32_t>(slot.second_length);
-  if (Refusal refusal = append::fill_byte_range(std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()),
-                                        slot.after_slot, edit.contentsStart, edit.secondRangeStart,
-                                        edit.secondRangeLength, edit.byteRangeText);
+  SignedRanges& ranges = run.ranges;
+  ranges.contents_start = static_cast<std::int32_t>(slot.first_length);
+  ranges.second_start = static_cast<std::int32_t>(slot.second_start);
+  ranges.second_length = static_cast<std::int32_t>(slot.second_length);
+  if (Refusal refusal = append::fill_byte_range(
+          std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()), slot.after_slot,
+          ranges.contents_start, ranges.second_start, ranges.second_length, ranges.text);
       !refusal.empty())
     return refusal;
 
@@ -168,9 +173,9 @@ Refusal make_signed_update(Edit& edit, ComponentState& state, SigningRun& run,
 
 }  // namespace
 
-Refusal append_signature(Edit& edit, ComponentState& state, SigningRun& run) {
+Refusal append_signature(Edit& edit, SignerState& signer, SigningRun& run) {
   Refusal refusal;
-  auto document = open_original(edit, refusal);
+  auto document = open_original(edit, run, refusal);
   if (!document) return refusal;
 
   // The signed file starts as a copy of the document, which a thread of
@@ -181,7 +186,7 @@ Refusal append_signature(Edit& edit, ComponentState& state, SigningRun& run) {
   bool made = false;
   const auto make = [&] {
     made = true;
-    refusal = make_signed_update(edit, state, run, *document, update);
+    refusal = make_signed_update(edit, signer, run, *document, update);
     return refusal.empty();
   };
   // The parsed document, no longer needed once the update is signed and
@@ -198,15 +203,16 @@ Refusal append_signature(Edit& edit, ComponentState& state, SigningRun& run) {
     return platform::write_all(fd, update.bytes);
   };
   std::string write_why;
-  const bool written = !edit.savepath.empty() && settings::write_file_with(edit.savepath, write_signed_file, &write_why);
+  const std::string& savepath = run.request.savepath;
+  const bool written = !savepath.empty() && settings::write_file_with(savepath, write_signed_file, &write_why);
   // Without a file to write (or when it could not even be begun) the run
   // still signs, as the rebuild does.
   if (!made) make();
   if (released.valid()) released.get();
   if (!refusal.empty()) return refusal;
   // A file that cannot be written does not change the answer; the log and
-  // lasterror say so, and why.
-  if (!edit.savepath.empty() && !written) note_unwritten_file(edit, write_why);
+  // the run's result say so, and why.
+  if (!savepath.empty() && !written) note_unwritten_file(run, write_why);
   return {};
 }
 

@@ -1,5 +1,7 @@
 // The component-wide state: one copy per thread that uses the component,
-// shared by every `edit` instance of that thread and never locked. Settings,
+// shared by every `edit` instance of that thread and never locked. It holds
+// what runs leave for the next (a run works on its own copy and writes it
+// back when it ends) and the certificate's saved choice and cache. Settings,
 // identity and signing keep their own per-thread flags and caches.
 #pragma once
 

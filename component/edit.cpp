@@ -127,9 +127,7 @@ ByteBuffer Edit::string2byte(const std::string& stringword) const {
 }
 
 std::string Edit::sign(const std::string& was) {
-  SignerState& signer = component_state().signer;
-  const RunSelection selection(signer, containername);
-  return signing::signContent(signer, was);
+  return signing::signContent(component_state().signer, was, containername);
 }
 
 void Edit::choose_certificate() {

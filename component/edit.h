@@ -1,7 +1,8 @@
 // The class `edit`: the component's one creatable class. Its published
-// properties are the public fields below (texts UTF-8); its instance part of
-// a signing run (buffers and offsets) lives beside them, and the
-// component-wide part in component_state().
+// properties are the public fields below (texts UTF-8); beside them the
+// instance's buffers and the offsets of its last run. A run itself is a
+// value (signing_run.h); the thread keeps what runs leave for the next in
+// component_state().
 //
 // Construction is the class's creation event: it fills `reason`, makes it the
 // thread's signing reason and creates the PDF engine. Destruction resets the
@@ -18,7 +19,6 @@
 #include "component/bytes.h"
 #include "engine/pdf_engine.h"
 #include "platform/refusal.h"
-#include "signing/signer_state.h"
 
 namespace corvane::component {
 
@@ -135,7 +135,8 @@ class Edit {
   ByteBuffer documentBytes = ByteBuffer(1, 0);
   // Whole-number parts of the widget rectangle's four numbers.
   std::array<std::string, 4> rectParts;
-  // Offsets into documentBytes (0-based): the slot's "<", the second range.
+  // Offsets into the signed file (0-based) of the last run: the slot's "<",
+  // the second range; set from the run when it ends.
   std::int32_t contentsStart = 0;
   std::int32_t secondRangeStart = 0;
   std::int32_t secondRangeLength = 0;
@@ -143,23 +144,6 @@ class Edit {
 
   // Resets the buffer to one zero byte.
   void reset_buffers();
-};
-
-// Puts an instance's containername into the thread's signer state for the
-// length of one member call, so that another instance on the thread keeps
-// its own choice, and lets the call log a fallback certificate once.
-class RunSelection {
- public:
-  RunSelection(SignerState& signer, const std::string& containername) : signer_(signer) {
-    signer_.runSelection = containername;
-    signer_.fallbackLogged = false;
-  }
-  ~RunSelection() { signer_.runSelection.clear(); }
-  RunSelection(const RunSelection&) = delete;
-  RunSelection& operator=(const RunSelection&) = delete;
-
- private:
-  SignerState& signer_;
 };
 
 }  // namespace corvane::component

@@ -13,7 +13,7 @@
 namespace corvane::component {
 
 Refusal select_signer(SigningRun& run, SignerState& signer) {
-  signing::SelectedSigner selected = signing::select_signer(signer);
+  signing::SelectedSigner selected = signing::select_signer(signer, run.request.selection);
   // A certificate that was named but not found (or a token that refused
   // its login) is the reason, whatever else went wrong.
   if (!signer.refusal.empty()) return signer.refusal;
@@ -23,6 +23,7 @@ Refusal select_signer(SigningRun& run, SignerState& signer) {
                                      : "no signature could be made: " + one_line(std::move(selected.problem))};
   }
   run.certificate = std::move(selected.certificate);
+  run.signer = std::move(selected.details);
   run.signature_hex = signing::longest_signature_hex(run.certificate, run.request.options.pades);
   if (run.signature_hex == 0) return {ErrorCode::kSigningFailed, "no signature could be made with the selected certificate"};
   return {};

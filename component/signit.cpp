@@ -53,13 +53,57 @@ Refusal in_place_refusal(const platform::InPlaceLock& lock, bool append) {
   return {};
 }
 
+// The rebuild's run after the document is open: the signer is known before
+// the visible text names it; the authority's first token sizes the slot
+// before the file is laid out, which then has room for it beyond the spare
+// bytes. A signed file that cannot be written does not refuse the run:
+// the run's result says so, and why.
+Refusal rebuild_signed_file(Edit& edit, SignerState& signer, SigningRun& run) {
+  Refusal refusal = select_signer(run, signer);
+  if (refusal.empty()) {
+    apply_encryption_and_stamp(edit, run);
+    refusal = reserve_timestamp_room(run);
+  }
+  if (refusal.empty()) refusal = lay_out_signed_file(edit, run);
+  if (refusal.empty()) refusal = build_signature(run, signer);
+  if (refusal.empty()) refusal = fill_slot(run);
+  if (refusal.empty()) refusal = append_validation_data(edit, run);
+  if (!refusal.empty()) return refusal;
+  std::string why;
+  if (!run.request.savepath.empty() &&
+      !settings::write_file(run.request.savepath, edit.documentBytes, /*keep_existing=*/false, &why))
+    note_unwritten_file(run, why);
+  return {};
+}
+
+// The end of every run that began: the thread keeps the texts and numbers
+// and the signer's details the run ended with (the next run starts from
+// them), the instance its offsets, and lasterror the run's result. A
+// refused run writes nothing and answers false; a signed one resets the
+// buffers and answers true, written or not.
+bool finish_run(Edit& edit, ComponentState& state, const SigningRun& run) {
+  state.session = run.session;
+  if (run.certificate) static_cast<SignerDetails&>(state.signer) = run.signer;
+  edit.contentsStart = run.ranges.contents_start;
+  edit.secondRangeStart = run.ranges.second_start;
+  edit.secondRangeLength = run.ranges.second_length;
+  edit.byteRangeText = run.ranges.text;
+  if (!run.result.empty() && run.result.code() != ErrorCode::kNotWritten) {
+    log_refusal(edit, run.result);
+    return false;
+  }
+  edit.set_last_error(run.result);
+  edit.reset_buffers();
+  return true;
+}
+
 }  // namespace
 
-void note_unwritten_file(Edit& edit, const std::string& why) {
-  const std::string line = "the signed file could not be written to " + edit.savepath;
+void note_unwritten_file(SigningRun& run, const std::string& why) {
+  const std::string line = "the signed file could not be written to " + run.request.savepath;
   settings::log_line(line);
   settings::log_line("why the signed file was not written: " + why);
-  edit.set_last_error({ErrorCode::kNotWritten, why.empty() ? line : line + ": " + why, why});
+  run.result = {ErrorCode::kNotWritten, why.empty() ? line : line + ": " + why, why};
 }
 
 // As precise as the command line's message: a missing file, or what the
@@ -87,16 +131,8 @@ Refusal why_not_open(Edit& edit) {
              : Refusal(ErrorCode::kPasswordRefused, "the document is encrypted and the password was refused");
 }
 
-const rebuild::SignContentFn& code_page_signer() {
-  static const rebuild::SignContentFn sign = [](SignerState& s, std::string_view w) {
-    return signing::signContent(s, w, platform::TextEncoding::kCodePage);
-  };
-  return sign;
-}
-
 bool Edit::signit() {
   ComponentState& state = component_state();
-  const RunSelection selection(state.signer, containername);
   set_last_error({});
   emptyfieldsleft.clear();
 
@@ -135,49 +171,24 @@ bool Edit::signit() {
   }
 
   SigningRun run;
-  run.request = {pdfpath, pdfpasswd, savepath, read_signature_options(*this)};
+  run.request = {pdfpath, pdfpasswd, savepath, containername, read_signature_options(*this)};
   if (!run.request.options.problem.empty()) {
     log_refusal(*this, Refusal(run.request.options.problem).as(ErrorCode::kBadOption));
     return false;
   }
-
+  run.session = state.session;
+  run.ranges = {contentsStart, secondRangeStart, secondRangeLength, byteRangeText};
+  Refusal refusal;
   if (append) {
     // The update is written by append_signature itself: the document's
     // bytes are copied from the file, never held here.
-    if (Refusal refusal = append_signature(*this, state, run); !refusal.empty()) {
-      log_refusal(*this, refusal);
-      return false;
-    }
-    reset_buffers();
-    return true;
+    refusal = append_signature(*this, state.signer, run);
+  } else {
+    run.session.fieldNames = engine->FieldNames();
+    refusal = rebuild_signed_file(*this, state.signer, run);
   }
-
-  state.session.fieldNames = engine->FieldNames();
-  // The signer is known before the visible text names it; the authority's
-  // first token sizes the slot before the file is laid out, which then has
-  // room for it beyond the spare bytes.
-  Refusal refusal = select_signer(run, state.signer);
-  if (refusal.empty()) {
-    apply_encryption_and_stamp(*this, state);
-    refusal = reserve_timestamp_room(run);
-  }
-  if (refusal.empty()) refusal = lay_out_signed_file(*this, state, run);
-  if (refusal.empty()) refusal = build_signature(run, state.signer);
-  if (refusal.empty()) refusal = fill_slot(run);
-  if (refusal.empty()) refusal = append_validation_data(*this, run);
-  if (!refusal.empty()) {
-    log_refusal(*this, refusal);
-    return false;
-  }
-
-  // A file that cannot be written does not change the answer; the log and
-  // lasterror say so, and why.
-  std::string why;
-  if (!run.request.savepath.empty() &&
-      !settings::write_file(run.request.savepath, documentBytes, /*keep_existing=*/false, &why))
-    note_unwritten_file(*this, why);
-  reset_buffers();
-  return true;
+  if (!refusal.empty()) run.result = std::move(refusal);
+  return finish_run(*this, state, run);
 }
 
 }  // namespace corvane::component

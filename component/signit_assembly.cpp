@@ -22,10 +22,9 @@ Refusal no_room(const SigningRun& run) {
 // The field and the dictionary for the first free object number, as the
 // engine places them; nullopt (and `refusal` says why) when the document
 // cannot be certified.
-std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState& state, const SigningRun& run,
-                                                      std::int32_t first_number, Refusal& refusal) {
-  SignerState& signer = state.signer;
-  state.session.firstNewObject = first_number;
+std::optional<engine::AddedObjects> signature_objects(Edit& edit, SigningRun& run, std::int32_t first_number,
+                                                      Refusal& refusal) {
+  run.session.firstNewObject = first_number;
   // The field's name of an encrypted document is encrypted as the engine
   // encrypts the document's own strings.
   const rebuild::EncryptStringFn encrypt_string = [&edit](std::int32_t number, std::string_view plain) {
@@ -33,7 +32,7 @@ std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState
     return edit.engine->EncryptString(number, std::string(plain), hex) ? hex : std::string();
   };
   rebuild::SignatureObjects objects =
-      rebuild::buildSignatureObjects(state.session, signer, run.kind(), encrypt_string);
+      rebuild::buildSignatureObjects(run.session, run.signer, run.kind(), encrypt_string);
   engine::AddedObjects added;
   // A certification: its reference after the slot and the placeholder (their
   // offsets stay), and the catalog's /Perms naming the dictionary.
@@ -57,17 +56,17 @@ std::optional<engine::AddedObjects> signature_objects(Edit& edit, ComponentState
 
 }  // namespace
 
-Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run) {
+Refusal lay_out_signed_file(Edit& edit, SigningRun& run) {
   engine::PdfEngine& engine = *edit.engine;
   (void)engine.CommitChanges();
   edit.reset_buffers();
   // The widget rectangle always matches the page of the file written next.
-  read_page_size(engine, state.session);
-  rebuild::computeSignatureRect(state.session);
+  read_page_size(engine, run.session);
+  rebuild::computeSignatureRect(run.session);
 
   Refusal refusal;
   const engine::AddedObjectsFn added = [&](std::int32_t first_number) {
-    return signature_objects(edit, state, run, first_number, refusal);
+    return signature_objects(edit, run, first_number, refusal);
   };
   engine::SignedLayout layout;
   const bool written = engine.WriteSignedDocument(added, edit.documentBytes, layout);
@@ -89,28 +88,29 @@ Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run) 
     return "the PDF engine put the signature's slot outside the file";
 
   // Signed file = [0, contentsStart) "<" hex ">" [secondRangeStart, end).
-  edit.contentsStart = static_cast<std::int32_t>(layout.slot_at);
-  edit.secondRangeStart = static_cast<std::int32_t>(layout.slot_at + layout.slot_width + 2);
-  edit.secondRangeLength = static_cast<std::int32_t>(layout.size) - edit.secondRangeStart;
+  SignedRanges& ranges = run.ranges;
+  ranges.contents_start = static_cast<std::int32_t>(layout.slot_at);
+  ranges.second_start = static_cast<std::int32_t>(layout.slot_at + layout.slot_width + 2);
+  ranges.second_length = static_cast<std::int32_t>(layout.size) - ranges.second_start;
   const std::span placeholder(edit.documentBytes.data() + layout.byte_range_at,
                               rebuild::kByteRangePlaceholder.size());
-  if (Refusal refusal = append::fill_byte_range(placeholder, 0, edit.contentsStart, edit.secondRangeStart,
-                                                    edit.secondRangeLength, edit.byteRangeText);
+  if (Refusal refusal = append::fill_byte_range(placeholder, 0, ranges.contents_start, ranges.second_start,
+                                                ranges.second_length, ranges.text);
       !refusal.empty())
     return refusal;
 
   // The two ranges are signed where they lie in the file: no copy of the
   // document is made for signing.
   ByteBuffer& file = edit.documentBytes;
-  const std::span<const std::uint8_t> first(file.data(), static_cast<std::size_t>(edit.contentsStart));
-  const std::span<const std::uint8_t> second(file.data() + edit.secondRangeStart,
-                                             static_cast<std::size_t>(edit.secondRangeLength));
+  const std::span<const std::uint8_t> first(file.data(), static_cast<std::size_t>(ranges.contents_start));
+  const std::span<const std::uint8_t> second(file.data() + ranges.second_start,
+                                             static_cast<std::size_t>(ranges.second_length));
   run.revision.signed_bytes = [first, second](const ContentSink& sink) {
     sink(first);
     sink(second);
     return true;
   };
-  run.revision.slot = std::span(reinterpret_cast<char*>(file.data()) + edit.contentsStart + 1, layout.slot_width);
+  run.revision.slot = std::span(reinterpret_cast<char*>(file.data()) + ranges.contents_start + 1, layout.slot_width);
   return {};
 }
 

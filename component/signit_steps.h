@@ -1,6 +1,6 @@
 // The stages of a signing run (Edit::signit), each working on the run
-// (signing_run.h), the instance's buffers and the thread's component state.
-// Internal to the component.
+// (signing_run.h), the instance's engine and buffers and, for the
+// certificate's lookup, the thread's signer state. Internal to the component.
 //
 // A stage that cannot go on answers a Refusal: the kind of failure and one
 // line saying why the run is refused. An empty Refusal means the run goes
@@ -14,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "component/component_state.h"
 #include "component/edit.h"
 #include "component/signing_run.h"
 #include "append/original_document.h"
@@ -28,8 +27,9 @@ namespace corvane::component {
 using platform::ErrorCode;
 using platform::Refusal;
 
-// Selects the certificate (recording the signer's details in `signer`)
-// and sizes the signature without its key.
+// Selects the run's certificate (through the thread's saved choice and
+// cache in `signer`, which also records the details) into run.certificate
+// and run.signer, and sizes the signature without its key.
 [[nodiscard]] Refusal select_signer(SigningRun& run, SignerState& signer);
 
 // With a timestamp authority in the run's options, asks it for a token and
@@ -73,10 +73,6 @@ inline constexpr std::string_view kNoPasswordRefusal = "the document is encrypte
 // (there is nothing to ask about when opening failed) are dropped.
 [[nodiscard]] Refusal why_not_open(Edit& edit);
 
-// signing::signContent for texts that hold PDF bytes (code page, one
-// character per byte), through which the visible text looks the signer up.
-[[nodiscard]] const rebuild::SignContentFn& code_page_signer();
-
 // Reads the first page's size into pageWidth and pageHeight, in whole
 // points; a failing engine call keeps the size read before.
 void read_page_size(engine::PdfEngine& engine, SigningSession& session);
@@ -88,19 +84,20 @@ struct VisibleTextSettings {
 };
 [[nodiscard]] VisibleTextSettings read_visible_text_settings(Edit& edit);
 // The visible text: the setting `signaturetext` (or the default template)
-// filled in, as code-page text.
-[[nodiscard]] std::string filled_stamp_text(SignerState& signer);
+// filled in with the run's signer, as code-page text.
+[[nodiscard]] std::string filled_stamp_text(const SigningRun& run);
 
-// Reads `dontencrypt` and `signtext`, sets documentEncrypted, removes or
-// keeps the encryption and draws the visible text (visible_text.cpp).
-void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
+// Reads `dontencrypt` and `signtext`, sets the run's documentEncrypted,
+// removes or keeps the encryption and draws the visible text
+// (visible_text.cpp).
+void apply_encryption_and_stamp(Edit& edit, SigningRun& run);
 
 // Has the engine write the document into documentBytes with the signature
-// field and dictionary (the slot as the run sized it), sets the byte ranges
-// around the slot, writes them over the /ByteRange placeholder and prepares
-// the run's revision: the two ranges and the slot between them
+// field and dictionary (the slot as the run sized it), sets the run's byte
+// ranges around the slot, writes them over the /ByteRange placeholder and
+// prepares the run's revision: the two ranges and the slot between them
 // (signit_assembly.cpp). Follows reserve_timestamp_room.
-[[nodiscard]] Refusal lay_out_signed_file(Edit& edit, ComponentState& state, SigningRun& run);
+[[nodiscard]] Refusal lay_out_signed_file(Edit& edit, SigningRun& run);
 
 // With `ltv` in the run's options, fetches the validation data of the
 // run's signature in the signed file (documentBytes) and appends to it the
@@ -119,11 +116,11 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state);
 // incremental update after the unchanged file, which is signed (and
 // timestamped when the run's options ask for it) where it lies and written
 // to savepath (append_signing.cpp).
-[[nodiscard]] Refusal append_signature(Edit& edit, ComponentState& state, SigningRun& run);
+[[nodiscard]] Refusal append_signature(Edit& edit, SignerState& signer, SigningRun& run);
 
 // Records that the signed file could not be written to savepath (the run
-// still signed): the log, lasterror and lasterrorcode (kNotWritten) say so,
-// and `why` when known.
-void note_unwritten_file(Edit& edit, const std::string& why);
+// still signed): the log and the run's result (kNotWritten) say so, and
+// `why` when known.
+void note_unwritten_file(SigningRun& run, const std::string& why);
 
 }  // namespace corvane::component

@@ -81,8 +81,7 @@ bool stamp_switch_on(std::string_view setting) {
   return number && std::isfinite(*number) && *number != 0;
 }
 
-std::string fill_stamp_template(std::string_view template_text, SignerState& signer,
-                                const rebuild::SignContentFn& sign,
+std::string fill_stamp_template(std::string_view template_text, std::string_view signer_name,
                                 const std::function<std::string()>& time_text) {
   std::string text(template_text);
   if (text.find(kDatePlaceholder) != std::string::npos) {
@@ -93,11 +92,7 @@ std::string fill_stamp_template(std::string_view template_text, SignerState& sig
     }
   }
   replace_all(text, kLinePlaceholder, "\r\n");
-  if (text.find(kSignerPlaceholder) != std::string::npos) {
-    // Signing nothing selects the certificate and records its name.
-    if (signer.signerName.empty()) (void)sign(signer, "");
-    replace_all(text, kSignerPlaceholder, signer.signerName);
-  }
+  replace_all(text, kSignerPlaceholder, signer_name);
   return platform::utf8_to_codepage(text);
 }
 
@@ -147,10 +142,10 @@ void read_page_size(engine::PdfEngine& engine, SigningSession& session) {
   session.pageHeight = whole_points(height);
 }
 
-std::string filled_stamp_text(SignerState& signer) {
+std::string filled_stamp_text(const SigningRun& run) {
   std::string template_text = user_setting("signaturetext");
   if (template_text.empty()) template_text = kDefaultStampTemplate;
-  return fill_stamp_template(template_text, signer, code_page_signer(), &rebuild::localTimeWithOffset);
+  return fill_stamp_template(template_text, run.signer.signerName, &rebuild::localTimeWithOffset);
 }
 
 VisibleTextSettings read_visible_text_settings(Edit& edit) {
@@ -158,8 +153,8 @@ VisibleTextSettings read_visible_text_settings(Edit& edit) {
   return {stamp_switch_on(user_setting("signtext"))};
 }
 
-void apply_encryption_and_stamp(Edit& edit, ComponentState& state) {
-  SigningSession& session = state.session;
+void apply_encryption_and_stamp(Edit& edit, SigningRun& run) {
+  SigningSession& session = run.session;
   engine::PdfEngine& engine = *edit.engine;
   const bool stamp_enabled = read_visible_text_settings(edit).stamp_enabled;
   session.documentEncrypted = engine_encryption(engine) == 1;
@@ -172,7 +167,7 @@ void apply_encryption_and_stamp(Edit& edit, ComponentState& state) {
     return;
   }
 
-  const std::string stamp_text = filled_stamp_text(state.signer);
+  const std::string stamp_text = filled_stamp_text(run);
 
   if (engine_encryption(engine) != 1) {
     // Not encrypted: the text is drawn and the document stays unencrypted.

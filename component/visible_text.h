@@ -10,8 +10,6 @@
 #include <string_view>
 
 #include "engine/text_stamp.h"
-#include "rebuild/signature_objects.h"
-#include "signing/signer_state.h"
 
 namespace corvane::component {
 
@@ -28,12 +26,10 @@ inline constexpr std::string_view kDefaultStampTemplate =
 [[nodiscard]] bool stamp_switch_on(std::string_view setting);
 
 // Fills the template (UTF-8): "@@date@@" becomes time_text() (the whole
-// replacement is skipped when it throws), "@@lf@@" CR LF, "@@signature@@" the
-// signer's name, looked up first through `sign` with an empty text when it is
-// not known yet. Exact, case-sensitive matches, in this order. The result is
+// replacement is skipped when it throws), "@@lf@@" CR LF, "@@signature@@"
+// `signer_name`. Exact, case-sensitive matches, in this order. The result is
 // code-page text, as the engine draws it.
-[[nodiscard]] std::string fill_stamp_template(std::string_view template_text, SignerState& signer,
-                                              const rebuild::SignContentFn& sign,
+[[nodiscard]] std::string fill_stamp_template(std::string_view template_text, std::string_view signer_name,
                                               const std::function<std::string()>& time_text);
 
 // A page size in whole points: rounded, halves to the even neighbour; 0 for

@@ -14,9 +14,9 @@
 #include <qpdf/QUtil.hh>
 
 #include "engine/byte_image_writer.h"
-#include "engine/file_source.h"
 #include "engine/first_page.h"
 #include "engine/text_stamp.h"
+#include "platform/block_input.h"
 #include "platform/safe_open.h"
 
 namespace corvane::engine {
@@ -128,7 +128,7 @@ std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) {
     if (source_fd_ < 0) throw std::runtime_error(path_ + ": " + why);
   }
   auto qpdf = new_qpdf();
-  qpdf->processInputSource(std::make_shared<FileSource>(source_fd_, path_), password.c_str());
+  qpdf->processInputSource(platform::file_input(source_fd_, path_), password.c_str());
   qpdf->getRoot();
   return qpdf;
 }

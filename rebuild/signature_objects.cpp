@@ -65,7 +65,7 @@ std::string free_field_name(const std::string& wished, const std::vector<std::st
 }
 
 // The signature field merged with its widget annotation, on page object 2.
-void add_field_object(std::string& text, SigningSession& session, const SignerState& signer,
+void add_field_object(std::string& text, SigningSession& session, const SignerDetails& signer,
                       const EncryptStringFn& encrypt_string) {
   add_line(text, std::to_string(session.firstNewObject) + " 0 obj");
   add_line(text, "<<");
@@ -88,7 +88,7 @@ void add_field_object(std::string& text, SigningSession& session, const SignerSt
 // The descriptive entries of the signature dictionary. The rebuild leaves
 // them out of encrypted documents: as optional texts they are not worth
 // encrypting there.
-void add_signature_details(std::string& text, SigningSession& session, SignerState& signer,
+void add_signature_details(std::string& text, SigningSession& session, SignerDetails& signer,
                            const StringText& string_text = literal_string) {
   try {
     const std::string date = pdfSigningDate();
@@ -112,7 +112,7 @@ struct SlotPlace {
   std::size_t byte_range_at = 0;
 };
 SlotPlace add_signature_dictionary(std::string& text, const SignatureKind& kind, bool with_details,
-                                   SigningSession& session, SignerState& signer,
+                                   SigningSession& session, SignerDetails& signer,
                                    const StringText& string_text = literal_string) {
   SlotPlace place;
   add_line(text, "<<");
@@ -137,7 +137,7 @@ SlotPlace add_signature_dictionary(std::string& text, const SignatureKind& kind,
 
 }  // namespace
 
-std::string signature_dictionary_body(SigningSession& session, SignerState& signer, const SignatureKind& kind,
+std::string signature_dictionary_body(SigningSession& session, SignerDetails& signer, const SignatureKind& kind,
                                       const std::function<std::string(std::string_view)>& string_text) {
   std::string text;
   (void)add_signature_dictionary(text, kind, /*with_details=*/true, session, signer, string_text);
@@ -145,7 +145,7 @@ std::string signature_dictionary_body(SigningSession& session, SignerState& sign
   return text;
 }
 
-SignatureObjects buildSignatureObjects(SigningSession& session, SignerState& signer, const SignatureKind& kind,
+SignatureObjects buildSignatureObjects(SigningSession& session, SignerDetails& signer, const SignatureKind& kind,
                                        const EncryptStringFn& encrypt_string) {
   SignatureObjects objects;
   add_field_object(objects.field, session, signer, encrypt_string);

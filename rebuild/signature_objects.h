@@ -12,11 +12,6 @@
 
 namespace corvane::rebuild {
 
-// Looks the signer up and records its details (`was` empty), or signs `was`
-// (code-page text): the component passes signing::signContent; tests pass a
-// double.
-using SignContentFn = std::function<std::string(SignerState&, std::string_view was)>;
-
 // The signature a run makes: the hex digits its /Contents slot holds (the
 // longest signature and the room for what is added to it later, a
 // timestamp token), and whether it is a CAdES one.
@@ -46,7 +41,7 @@ struct SignatureObjects {
 // Builds the two new objects of `signer`'s signature for
 // session.firstNewObject, the slot kind.slot_hex wide. In an encrypted
 // document the field's name is encrypted with `encrypt_string` when given.
-[[nodiscard]] SignatureObjects buildSignatureObjects(SigningSession& session, SignerState& signer,
+[[nodiscard]] SignatureObjects buildSignatureObjects(SigningSession& session, SignerDetails& signer,
                                                      const SignatureKind& kind,
                                                      const EncryptStringFn& encrypt_string = {});
 // The signature dictionary from "<<" to ">>" (no line end after it) as an
@@ -57,7 +52,7 @@ struct SignatureObjects {
 // document). Sets the defaults of signerDnsName and signingReason like
 // buildSignatureObjects.
 [[nodiscard]] std::string signature_dictionary_body(
-    SigningSession& session, SignerState& signer, const SignatureKind& kind,
+    SigningSession& session, SignerDetails& signer, const SignatureKind& kind,
     const std::function<std::string(std::string_view codepage_bytes)>& string_text);
 
 }  // namespace corvane::rebuild

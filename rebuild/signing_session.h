@@ -1,7 +1,8 @@
-// The component-wide part of a signing run's working state: the texts and
-// numbers the PDF-update code reads and writes. One copy per thread
-// (component_state()), shared by every `edit` instance of that thread. The
-// instance part (the byte buffers and offsets) lives in the `edit` object.
+// The texts and numbers of a signing run's new objects, which the rebuild's
+// text builders read and write. Each run holds its own copy; it starts from
+// the thread's (component_state(), shared by every `edit` instance of that
+// thread: the reason, the page size read before) and leaves its own there
+// when it ends.
 //
 // A plain record with no code: it lives here, below the component that holds
 // it, so that the texts of the update are built without the component.

@@ -127,15 +127,13 @@ SigningObjects signing_objects(std::shared_ptr<Certificate> cert, bool cades) {
 // The certificate to sign with: the one kept for this selection, else the
 // store's search. Returns nullptr with `answer` set to the store's error or
 // the refusal (also in state.refusal) when there is none.
-std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, std::string& answer) {
-  const bool by_certificate = !state.runSelection.empty();
-  const std::string& name = by_certificate ? state.runSelection : state.containerName;
+std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, const std::string& selection,
+                                                 std::string& answer) {
+  const bool by_certificate = !selection.empty();
+  const std::string& name = by_certificate ? selection : state.containerName;
   const std::string kept_for = (by_certificate ? "run\n" : "key\n") + name;
   if (state.found && state.foundFor == kept_for) {
-    if (state.foundByFallback && !state.fallbackLogged) {
-      settings::log_line(fallback_line(name, *state.found));
-      state.fallbackLogged = true;
-    }
+    if (state.foundByFallback) settings::log_line(fallback_line(name, *state.found));
     return state.found;
   }
   state.found.reset();
@@ -155,10 +153,7 @@ std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, std::string
     state.found = fallback ? search.last : search.match;
     state.foundFor = kept_for;
     state.foundByFallback = fallback;
-    if (fallback) {
-      settings::log_line(fallback_line(name, *state.found));
-      state.fallbackLogged = true;
-    }
+    if (fallback) settings::log_line(fallback_line(name, *state.found));
     return state.found;
   }
   state.refusal = not_found(*store, name);
@@ -168,19 +163,20 @@ std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, std::string
 
 }  // namespace
 
-SelectedSigner select_signer(SignerState& state) {
+SelectedSigner select_signer(SignerState& state, const std::string& selection) {
   state.refusal.clear();
   SelectedSigner selected;
-  if (state.runSelection.empty()) {
+  if (selection.empty()) {
     if (std::string error = learn_container_name(state); !error.empty()) {
       selected.problem = std::move(error);
       return selected;
     }
   }
-  selected.certificate = certificate_in_hand(state, selected.problem);
+  selected.certificate = certificate_in_hand(state, selection, selected.problem);
   if (!selected.certificate) return selected;
   const auto utilities = platform::create_as<Utilities>(kUtilitiesClassId);
   record_details(state, *selected.certificate, utilities.get());
+  selected.details = state;
   return selected;
 }
 
@@ -207,14 +203,14 @@ std::optional<platform::ByteArray> sign_content(SignerState& state, const std::s
   return signature;
 }
 
-std::string signContent(SignerState& state, std::string_view was, platform::TextEncoding encoding) {
-  const SelectedSigner selected = select_signer(state);
+std::string signContent(SignerState& state, std::string_view was, const std::string& selection) {
+  const SelectedSigner selected = select_signer(state, selection);
   if (!selected.certificate) return selected.problem;
   if (was.empty()) return {};
   const SigningObjects objects = signing_objects(selected.certificate, /*cades=*/false);
   platform::CallError error;
   std::optional<platform::ByteArray> signature;
-  if (objects.data && objects.data->SetContent(was, encoding))
+  if (objects.data && objects.data->SetContent(was, platform::TextEncoding::kUtf8))
     signature = objects.data->Sign(*objects.signer, /*detached=*/true, kBinaryEncoding, error);
   if (!signature) {
     if (state.found == selected.certificate) state.found.reset();

@@ -18,21 +18,24 @@ struct SelectedSigner {
   // in state.refusal), the store's error or the chooser's.
   std::shared_ptr<Certificate> certificate;
   std::string problem;
+  // The signer's details as recorded in the state by this lookup.
+  SignerDetails details;
 };
 
-// Looks the certificate up (state.runSelection, else containerName from the
-// settings or the chooser) and records its details in `state`; its key is
-// not used.
+// Looks the certificate up and records its details in `state`; its key is
+// not used. `selection` is the caller's own choice (nickname, SHA-256
+// fingerprint or unique container name): when it is not empty neither the
+// settings nor the chooser are consulted and nothing is saved; an empty one
+// uses state.containerName, learned from the settings or the chooser.
 //
 // Only a certificate whose RSA or EC key matches the selection signs. When
 // none matches, the problem (also in state.refusal) is "the selected
 // certificate NAME is not in the store" (or the login problem of a token),
 // unless the setting lastcertfallback is "1": then the store's last
-// certificate is used and a log line says so (once while
-// state.fallbackLogged stays false, which a run resets). The certificate
+// certificate is used and a log line says so. The certificate
 // found is kept in `state` while the selection stays the same, so the store
 // is opened and searched once.
-[[nodiscard]] SelectedSigner select_signer(SignerState& state);
+[[nodiscard]] SelectedSigner select_signer(SignerState& state, const std::string& selection = {});
 
 // Hex digits of the longest signature `certificate` makes (`cades`: with
 // the CAdES signed attributes), found without its key; 0 when the
@@ -47,12 +50,11 @@ struct SelectedSigner {
                                                               const std::shared_ptr<Certificate>& certificate,
                                                               const ContentFeed& feed, bool cades, std::string& why);
 
-// select_signer, then, unless `was` is empty, the signature of the UTF-16LE
-// code units of `was` (in `encoding`) as lower-case hex. Returns "" when
-// nothing was signed or signing failed, or the problem of the selection
-// (the refusal is also in state.refusal).
-[[nodiscard]] std::string signContent(SignerState& state, std::string_view was,
-                                      platform::TextEncoding encoding = platform::TextEncoding::kUtf8);
+// select_signer for `selection`, then, unless `was` is empty, the signature
+// of the UTF-16LE code units of `was` (UTF-8) as lower-case hex. Returns ""
+// when nothing was signed or signing failed, or the problem of the
+// selection (the refusal is also in state.refusal).
+[[nodiscard]] std::string signContent(SignerState& state, std::string_view was, const std::string& selection = {});
 
 // Whether `what` (as a user types it: upper or lower case, with or without
 // colons) is the SHA-256 fingerprint `fingerprint`.

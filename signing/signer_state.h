@@ -1,5 +1,6 @@
-// The signing certificate's selection and details: one copy per thread,
-// kept from one signing call and one run to the next.
+// The signing certificate's saved choice, its cache and the details of the
+// certificate last used: one copy per thread, kept from one signing call and
+// one run to the next.
 //
 // A plain record with no code, so that the PDF-update code can read it.
 #pragma once
@@ -25,13 +26,21 @@ namespace signing {
 class Certificate;
 }
 
-struct SignerState {
-  // Unique key-container name of the signing certificate; empty until known.
+// What a signature shows of its certificate: subject common name, subject
+// e-mail and subject DNS name (UTF-8), and the certificate's DER as
+// lower-case hex. A signing run carries the selected signer's own copy.
+struct SignerDetails {
+  std::string signerName;
+  std::string signerEmail;
+  std::string signerDnsName;
+  std::string certificateHex;
+};
+
+// The details are those of the certificate last used on this thread.
+struct SignerState : SignerDetails {
+  // Unique key-container name of the saved choice of certificate; empty
+  // until known (from the settings or the chooser).
   std::string containerName;
-  // The certificate chosen for the current run only (nickname, SHA-256
-  // fingerprint or unique container name); while set it is used instead of
-  // containerName, and neither the settings nor the chooser are consulted.
-  std::string runSelection;
   // Why the last lookup found no certificate to sign with ("the selected
   // certificate NAME is not in the store", a token's login problem); empty
   // when it found one.
@@ -42,17 +51,9 @@ struct SignerState {
   std::string foundFor;
   std::shared_ptr<signing::Certificate> found;
   // `found` is the store's last certificate, taken because the selection
-  // matched nothing (lastcertfallback); the run logs that once, and
-  // fallbackLogged says it has (reset at the start of each run).
+  // matched nothing (lastcertfallback); every lookup that hands it out logs
+  // that.
   bool foundByFallback = false;
-  bool fallbackLogged = false;
-  // Subject common name, subject e-mail and subject DNS name of the
-  // certificate last used (UTF-8).
-  std::string signerName;
-  std::string signerEmail;
-  std::string signerDnsName;
-  // DER of that certificate as lower-case hex.
-  std::string certificateHex;
   // The signer's user name for the e-mail cache (UTF-8).
   std::string userName;
 };

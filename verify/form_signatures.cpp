@@ -7,7 +7,7 @@
 #include <qpdf/QPDF.hh>
 
 #include "engine/first_page.h"
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 #include "verify/pdf_input.h"
 
 namespace corvane::verify {
@@ -56,7 +56,7 @@ FormSignatures look_at_form_signatures(const std::string& path, const std::strin
   try {
     // Never through another user's link, never waiting on a FIFO; read in
     // blocks (a file stream would cost an lseek and a read per object).
-    const FileByteSource file(path);
+    const platform::FileByteSource file(path);
     // No PDF this large can be signed, and reading one whose end is not a
     // PDF's would scan it whole: the signing run refuses it from its size.
     if (!file.is_open() || file.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))

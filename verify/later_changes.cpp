@@ -38,7 +38,7 @@ AfterSignature joined(AfterSignature stretch, const AfterSignature& later) {
 
 }  // namespace
 
-std::vector<AfterSignature> changes_after(const ByteSource& file, const std::vector<std::uint64_t>& signed_ends,
+std::vector<AfterSignature> changes_after(const platform::ByteSource& file, const std::vector<std::uint64_t>& signed_ends,
                                           std::uint64_t last_end, const std::string& password,
                                           const std::vector<KnownSignature>& signatures) {
   std::vector<std::uint64_t> ends(signed_ends.begin(), signed_ends.end());

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 #include "verify/change_analysis.h"
 #include "verify/signature_report.h"
 
@@ -21,7 +21,7 @@ namespace corvane::verify {
 // The changes after each revision end in `signed_ends` (any order, may
 // repeat, each below `last_end`), in the same order, without permissions.
 // Never throws.
-[[nodiscard]] std::vector<AfterSignature> changes_after(const ByteSource& file, const std::vector<std::uint64_t>& signed_ends,
+[[nodiscard]] std::vector<AfterSignature> changes_after(const platform::ByteSource& file, const std::vector<std::uint64_t>& signed_ends,
                                                         std::uint64_t last_end, const std::string& password,
                                                         const std::vector<KnownSignature>& signatures);
 

@@ -6,7 +6,7 @@
 
 namespace corvane::verify {
 
-OpenedRevision::OpenedRevision(const ByteSource& file, std::uint64_t end, const std::string& password) : end_(end) {
+OpenedRevision::OpenedRevision(const platform::ByteSource& file, std::uint64_t end, const std::string& password) : end_(end) {
   OpenedPdf opened = open_pdf(file, end, password);
   pdf_ = std::move(opened.pdf);
   problem_ = std::move(opened.problem);
@@ -14,7 +14,7 @@ OpenedRevision::OpenedRevision(const ByteSource& file, std::uint64_t end, const 
 
 OpenedRevision::~OpenedRevision() = default;
 
-long long last_section_offset(const ByteSource& file) {
+long long last_section_offset(const platform::ByteSource& file) {
   constexpr std::uint64_t kTail = 1024;
   const std::uint64_t start = file.size() > kTail ? file.size() - kTail : 0;
   std::string tail(static_cast<std::size_t>(file.size() - start), '\0');

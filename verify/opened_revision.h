@@ -1,16 +1,15 @@
 // One revision of a PDF read by qpdf straight from the file: the file's
 // first `end` bytes, as a reader saw the document when that revision was
 // the last. Bytes are read in blocks as qpdf asks for them
-// (ByteSourceInput), so opening a
-// revision reads its cross-reference sections, and objects are read only
-// when something looks at them.
+// (platform::BlockInput), so opening a revision reads its cross-reference
+// sections, and objects are read only when something looks at them.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 
 class QPDF;
 
@@ -21,7 +20,7 @@ class OpenedRevision {
   // Opens the first `end` bytes of `file` (which must outlive this object)
   // with `password`. Never throws: a revision that cannot be read gives
   // ok() false and problem() saying why.
-  OpenedRevision(const ByteSource& file, std::uint64_t end, const std::string& password);
+  OpenedRevision(const platform::ByteSource& file, std::uint64_t end, const std::string& password);
   ~OpenedRevision();
   OpenedRevision(const OpenedRevision&) = delete;
   OpenedRevision& operator=(const OpenedRevision&) = delete;
@@ -41,6 +40,6 @@ class OpenedRevision {
 
 // Where the file's last "startxref" says its last cross-reference section
 // is; -1 when its last kilobyte names none.
-[[nodiscard]] long long last_section_offset(const ByteSource& file);
+[[nodiscard]] long long last_section_offset(const platform::ByteSource& file);
 
 }  // namespace corvane::verify

@@ -35,7 +35,7 @@ struct RangeDigests::Running {
   std::uint64_t position = 0;  // how many of the file's first bytes it has taken
 };
 
-RangeDigests::RangeDigests(const ByteSource& file) : file_(file) {}
+RangeDigests::RangeDigests(const platform::ByteSource& file) : file_(file) {}
 RangeDigests::~RangeDigests() = default;
 
 std::optional<std::vector<std::uint8_t>> digest_of(std::span<const std::uint8_t> oid,

@@ -16,7 +16,7 @@
 #include <tuple>
 #include <vector>
 
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 #include "verify/signed_ranges.h"
 
 namespace corvane::verify {
@@ -38,7 +38,7 @@ using SignedDigest = std::function<std::optional<std::vector<std::uint8_t>>(std:
 class RangeDigests {
  public:
   // `file` must outlive this object.
-  explicit RangeDigests(const ByteSource& file);
+  explicit RangeDigests(const platform::ByteSource& file);
   ~RangeDigests();
   RangeDigests(const RangeDigests&) = delete;
   RangeDigests& operator=(const RangeDigests&) = delete;
@@ -56,7 +56,7 @@ class RangeDigests {
   struct Running;  // a digest of the file's first bytes, by algorithm
   [[nodiscard]] std::optional<std::vector<std::uint8_t>> computed(const SignedRanges& ranges,
                                                                   std::span<const std::uint8_t> oid);
-  const ByteSource& file_;
+  const platform::ByteSource& file_;
   std::map<Key, std::optional<std::vector<std::uint8_t>>> known_;
   std::map<std::string, std::unique_ptr<Running>> running_;
 };

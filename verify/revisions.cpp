@@ -13,7 +13,7 @@ constexpr std::size_t kBlockSize = 1 << 20;
 
 }  // namespace
 
-std::vector<std::uint64_t> revision_ends(const ByteSource& file) {
+std::vector<std::uint64_t> revision_ends(const platform::ByteSource& file) {
   // Read in blocks that overlap by the marker's length and its line end, so
   // that a marker across a block border is found once.
   constexpr std::size_t kOverlap = kEof.size() + 1;

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 
 namespace corvane::verify {
 
 // The offsets just after each revision's "%%EOF" line, in file order: the
 // ends of the file's revisions (the last is usually the file's size).
-[[nodiscard]] std::vector<std::uint64_t> revision_ends(const ByteSource& file);
+[[nodiscard]] std::vector<std::uint64_t> revision_ends(const platform::ByteSource& file);
 
 }  // namespace corvane::verify

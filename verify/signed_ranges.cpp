@@ -72,7 +72,7 @@ std::optional<std::size_t> message_length(std::span<const std::uint8_t> bytes) {
 
 // True when the bytes before `end` are a "%%EOF" marker with at most one
 // end of line after it.
-bool ends_a_revision(const ByteSource& file, std::uint64_t end) {
+bool ends_a_revision(const platform::ByteSource& file, std::uint64_t end) {
   std::uint8_t tail[7] = {};
   const std::uint64_t n = std::min<std::uint64_t>(end, sizeof tail);
   if (!file.read(end - n, std::span(tail, n))) return false;
@@ -85,7 +85,7 @@ bool ends_a_revision(const ByteSource& file, std::uint64_t end) {
 // True when the slot at `slot` is the string that the parser found at
 // `offset`: for an indirect string the parser's offset is just after
 // "obj", before the white space that leads to the "<".
-bool slot_is_at(const ByteSource& file, std::uint64_t offset, std::uint64_t slot) {
+bool slot_is_at(const platform::ByteSource& file, std::uint64_t offset, std::uint64_t slot) {
   constexpr std::uint64_t kMaxLeadingSpace = 16;
   if (offset > slot || slot - offset > kMaxLeadingSpace) return false;
   std::uint8_t space[kMaxLeadingSpace] = {};
@@ -104,7 +104,7 @@ SignedRanges refuse(SignedRanges ranges, std::string problem) {
 
 }  // namespace
 
-SignedRanges check_signed_ranges(const ByteSource& file, std::span<const long long> byte_range,
+SignedRanges check_signed_ranges(const platform::ByteSource& file, std::span<const long long> byte_range,
                                  long long contents_offset, std::string_view contents) {
   SignedRanges ranges;
   if (byte_range.empty()) return refuse(ranges, "the signature has no /ByteRange");
@@ -149,12 +149,12 @@ SignedRanges check_signed_ranges(const ByteSource& file, std::span<const long lo
   return ranges;
 }
 
-bool read_signed_bytes(const ByteSource& file, const SignedRanges& ranges, const PieceSink& sink) {
+bool read_signed_bytes(const platform::ByteSource& file, const SignedRanges& ranges, const PieceSink& sink) {
   return ranges.well_formed && read_bytes(file, 0, ranges.slot_offset, sink) &&
          read_bytes(file, ranges.slot_end, ranges.signed_end, sink);
 }
 
-bool read_bytes(const ByteSource& file, std::uint64_t from, std::uint64_t to, const PieceSink& sink) {
+bool read_bytes(const platform::ByteSource& file, std::uint64_t from, std::uint64_t to, const PieceSink& sink) {
   std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, to > from ? to - from : 0)));
   while (from < to) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, piece.size()));

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 
 namespace corvane::verify {
 
@@ -32,7 +32,7 @@ struct SignedRanges {
 // `contents` instead. A slot whose message is followed by anything but zero
 // bytes is refused, so that nothing unsigned can hide in it. Never throws;
 // the neutral result has `well_formed` false and `problem` set.
-[[nodiscard]] SignedRanges check_signed_ranges(const ByteSource& file, std::span<const long long> byte_range,
+[[nodiscard]] SignedRanges check_signed_ranges(const platform::ByteSource& file, std::span<const long long> byte_range,
                                                long long contents_offset, std::string_view contents);
 
 using PieceSink = std::function<void(std::span<const std::uint8_t>)>;
@@ -40,10 +40,10 @@ using PieceSink = std::function<void(std::span<const std::uint8_t>)>;
 // Hands the bytes of both ranges of well-formed `ranges` to `sink` in file
 // order, in pieces of at most a megabyte. False when the file could not be
 // read to the end of the ranges.
-[[nodiscard]] bool read_signed_bytes(const ByteSource& file, const SignedRanges& ranges, const PieceSink& sink);
+[[nodiscard]] bool read_signed_bytes(const platform::ByteSource& file, const SignedRanges& ranges, const PieceSink& sink);
 
 // Hands the bytes from `from` to `to` of `file` to `sink` in pieces of at
 // most a megabyte; false when they could not be read.
-[[nodiscard]] bool read_bytes(const ByteSource& file, std::uint64_t from, std::uint64_t to, const PieceSink& sink);
+[[nodiscard]] bool read_bytes(const platform::ByteSource& file, std::uint64_t from, std::uint64_t to, const PieceSink& sink);
 
 }  // namespace corvane::verify

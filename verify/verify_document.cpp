@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "verify/authority_trust.h"
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 #include "verify/cades_check.h"
 #include "verify/pdf_date.h"
 #include "verify/change_analysis.h"
@@ -33,7 +33,7 @@ namespace {
 // many fields) cost one reading of the slot, one digest of the signed bytes
 // and one decoding of the message.
 struct SharedChecks {
-  explicit SharedChecks(const ByteSource& file) : digests(file) {}
+  explicit SharedChecks(const platform::ByteSource& file) : digests(file) {}
 
   // The ranges by /ByteRange, /Contents offset and (when that is unknown)
   // /Contents bytes, without the signature message.
@@ -55,7 +55,7 @@ struct SharedChecks {
 // the ones after them, and the report they fill. The signature message
 // lives here, not in the report, and goes with the check.
 struct SignatureCheck {
-  const ByteSource& file;
+  const platform::ByteSource& file;
   const std::string& password;
   // Where the file's revisions end (after each %%EOF line).
   const std::vector<std::uint64_t>& revision_ends;
@@ -235,7 +235,7 @@ using Checker = void (*)(SignatureCheck&);
 constexpr Checker kCheckers[] = {check_dictionary, check_ranges,          decode_message, check_cms,
                                  check_format,     check_digest_strength, check_revision};
 
-SignatureReport verify_signature(const ByteSource& file, const std::string& password,
+SignatureReport verify_signature(const platform::ByteSource& file, const std::string& password,
                                  const std::vector<std::uint64_t>& revision_ends,
                                  const SignatureDictionary& dictionary, const DocumentValidationData& dss,
                                  SharedChecks& shared) {
@@ -272,7 +272,7 @@ void check_certification_is_first(std::vector<SignatureReport>& signatures) {
 // What the revisions after each signature did, and whether it permits it.
 // Each update up to the file's last revision (up to where its signatures
 // were found, readable_end) is judged once for all signatures before it.
-void judge_later_changes(const ByteSource& file, std::uint64_t last_end, const std::string& password,
+void judge_later_changes(const platform::ByteSource& file, std::uint64_t last_end, const std::string& password,
                          std::vector<SignatureReport>& signatures, const PermitOptions& permit) {
   check_certification_is_first(signatures);
   int certification_p = 0;
@@ -316,7 +316,7 @@ DocumentReport verify_document(const std::string& path, const std::string& passw
 
 DocumentReport verify_document(const std::string& path, const std::string& password, const PermitOptions& permit) {
   DocumentReport report;
-  const FileByteSource file(path);
+  const platform::FileByteSource file(path);
   if (!file.is_open()) {
     report.error = "The file " + path + " cannot be read (" + file.problem() + ")";
     return report;

@@ -206,10 +206,7 @@ grep -q 'appended: field "Buyer"' buyer.pdf.err || fail "--field: no note that t
 TSA_URL="http://127.0.0.1:$(head -1 tsa.port)/ok"
 while read -r how level then signs verdict; do
   c=$how-p$level f=certified-$how-p$level.pdf out=$how-p$level-$then.pdf
-  case $how in
-    field) args="--field Seller" ;;
-    rebuild) args="--rebuild" ;;
-  esac
+  args=--rebuild && [ $how = field ] && args="--field Seller"
   if [ ! -e $f ]; then
     sign_as "$ALEX" prepared.pdf $f $args --certify $level || fail "$c: $(cat $f.err)"
     qpdf --check $f >qpdf.out 2>&1 || fail "$c: qpdf --check: $(grep -m1 -i 'warn\|error' qpdf.out)"

@@ -1,11 +1,14 @@
-// The corvanepdf command line and the Python example, run as child
-// processes against scratch hives.
+// The corvanepdf command line, the Python example and the README's first
+// signature, run as child processes against scratch hives.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "tests/cli/terminal_run.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -95,6 +98,39 @@ TEST(Cli, RegisterFailsWhenNoHiveCanBeWritten) {
                                       " register");
   EXPECT_EQ(r.exit_code, 1) << r.output;
   EXPECT_THAT(r.output, HasSubstr("registration failed"));
+}
+
+// The README's "Sign your first file" commands, word for word, each on a
+// terminal of its own (import asks for the password there) in a fresh HOME
+// holding mine.p12 (the fixture signer), company-ca.pem and report.pdf.
+TEST(Readme, FirstSignatureWorksWordForWord) {
+  ScratchDir home("first-signature");
+  const std::filesystem::path pem = fixtures_dir() / "nss" / "pem";
+  ASSERT_EQ(run_command("openssl pkcs12 -export -inkey " + shell_quote((pem / "signer.key").string()) + " -in " +
+                        shell_quote((pem / "signer.crt").string()) + " -passout 'pass:correct horse' -out " +
+                        shell_quote((home / "mine.p12").string())).exit_code, 0);
+  std::filesystem::copy_file(pem / "ca.crt", home / "company-ca.pem");
+  std::filesystem::copy_file(fixture_pdf("plain.pdf"), home / "report.pdf");
+  const std::string readme = read_file(std::string(CORVANE_SOURCE_DIR) + "/README.md");
+  const auto block = readme.find("```sh\n", readme.find("## Sign your first file")) + 6;
+  std::istringstream commands(readme.substr(block, readme.find("```", block) - block));
+  std::vector<std::string> verbs;
+  TerminalRun run;
+  for (std::string command; std::getline(commands, command);) {
+    if (command.find_first_not_of(' ') == std::string::npos) continue;
+    const auto verb = command.find(' ') + 1;
+    verbs.push_back(command.substr(verb, command.find(' ', verb) - verb));
+    // Only what a new user has: the command on PATH, a scratch machine hive.
+    run = run_on_terminal("cd " + shell_quote(home.path().string()) + " && env -i PATH=" +
+                              shell_quote(std::filesystem::path(CORVANEPDF_CLI).parent_path().string()) + ":\"$PATH\" HOME=" +
+                              shell_quote(home.path().string()) + " LANG=C.UTF-8 TERM=dumb CORVANE_HKLM=" +
+                              shell_quote((home / "machine.reg").string()) + " bash -c " + shell_quote(command),
+                          "assword", "correct horse\n");
+    ASSERT_EQ(run.exit_code, 0) << command << "\n" << run.screen;
+  }
+  EXPECT_EQ(verbs, (std::vector<std::string>{"import", "certificates", "sign", "trust", "verify"}));
+  EXPECT_THAT(run.screen, HasSubstr("Every signature is valid"));
+  EXPECT_THAT(run.screen, HasSubstr("Certificate: trusted"));
 }
 
 }  // namespace

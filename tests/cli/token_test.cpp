@@ -2,11 +2,7 @@
 // modutil (make_token_store.sh), its PKCS#11 calls logged by OpenSC's
 // pkcs11-spy so that every login attempt is counted. A second store reaches
 // the token through pin_flags_module, which shows it as after wrong PINs.
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -18,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/terminal_run.h"
 #include "tests/component/signed_pdf.h"
 #include "tests/support/test_support.h"
 #include "tests/timestamp/tsa_server.h"
@@ -36,40 +33,6 @@ std::string token_container(const std::string& nickname) {
   for (std::string line; std::getline(in, line);)
     if (line.starts_with(nickname + "\t")) return line.substr(nickname.size() + 1);
   return {};
-}
-
-struct TerminalRun {
-  std::string screen;  // everything the program wrote to its terminal
-  int exit_code = -1;
-};
-
-// Runs `command` with a pseudo-terminal as its controlling terminal; once the
-// screen shows `prompt`, types `answer`.
-TerminalRun run_on_terminal(const std::string& command, const std::string& prompt, const std::string& answer) {
-  TerminalRun run;
-  int terminal = -1;
-  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-  if (child < 0) return run;
-  if (child == 0) {
-    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  bool answered = false;
-  char buffer[4096];
-  // A run that stops talking for a minute is stuck (waiting for an answer
-  // it will not get): it is ended, and the test fails on its exit code.
-  pollfd watched{terminal, POLLIN, 0};
-  for (ssize_t n; ::poll(&watched, 1, 60'000) > 0 && (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
-    run.screen.append(buffer, static_cast<std::size_t>(n));
-    if (!answered && contains(run.screen, prompt))
-      answered = ::write(terminal, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
-  }
-  ::kill(child, SIGKILL);
-  ::close(terminal);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
 }
 
 // A scratch folder with the settings, the spy's log and the files of a test.

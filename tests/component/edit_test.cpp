@@ -35,12 +35,9 @@ TEST_F(EditTest, FreshInstanceHoldsAnEngineAndTheReasonOfTheUserSetting) {
 // The setting decides (user key first, then machine key) until a host sets
 // the property.
 TEST_F(EditTest, AppendModeFollowsTheSettingUntilTheHostSetsIt) {
-  const struct {
-    const char* user;
-    const char* machine;
-    bool want;
-  } cases[] = {{"1", "", true}, {"", "1", true}, {"0", "1", false}, {"7", "", true},
-               {"", "", false}, {"yes", "", false}, {"-0", "", false}};
+  const struct { const char *user, *machine; bool want; } cases[] = {
+      {"1", "", true}, {"", "1", true}, {"0", "1", false}, {"7", "", true},
+      {"", "", false}, {"yes", "", false}, {"-0", "", false}};
   for (const auto& c : cases) {
     ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + "appendmode", c.user));
     ASSERT_TRUE(settings::reg_write_text(std::string(settings::kMachineBase) + "appendmode", c.machine));

@@ -12,12 +12,12 @@ int EngineRecord::count(const std::string& call) const {
 }
 
 FakeEngine::FakeEngine(std::shared_ptr<EngineRecord> record) : record_(std::move(record)) {
-  ++record_->created;
-  ++record_->alive;
+  ++record_->created, ++record_->alive;
 }
 
 FakeEngine::~FakeEngine() { --record_->alive; }
 
+// Records the call; answers `scripted` (nullopt: the call fails).
 template <class T>
 bool FakeEngine::answer(const char* call, const std::optional<T>& scripted, T& out) {
   record_->calls.push_back(call);
@@ -39,6 +39,7 @@ bool FakeEngine::SubmitPassword(const std::string& password, std::int32_t& resul
 bool FakeEngine::GetPageWidth(double& result) { return answer<double>("GetPageWidth", 595.3, result); }
 bool FakeEngine::GetPageHeight(double& result) { return answer<double>("GetPageHeight", 841.9, result); }
 bool FakeEngine::SetWorkingMode(std::int32_t) { return answer<int>("SetWorkingMode", 0, ignored_); }
+// The fake writes no document.
 bool FakeEngine::WriteSignedDocument(const engine::AddedObjectsFn&, std::vector<std::uint8_t>& file,
                                      engine::SignedLayout&) {
   return answer<std::vector<std::uint8_t>>("WriteSignedDocument", std::nullopt, file);
@@ -50,9 +51,7 @@ bool FakeEngine::CommitChanges() { return answer<int>("CommitChanges", 0, ignore
 bool FakeEngine::GetEncryptionSettings(std::string& result) {
   return answer("GetEncryptionSettings", record_->script.encryption_settings, result);
 }
-bool FakeEngine::SetEncryptionSettings(const std::string&) {
-  return answer<int>("SetEncryptionSettings", 0, ignored_);
-}
+bool FakeEngine::SetEncryptionSettings(const std::string&) { return answer<int>("SetEncryptionSettings", 0, ignored_); }
 std::vector<std::string> FakeEngine::TakeDiagnostics() { return {}; }
 
 namespace {

@@ -1,6 +1,5 @@
-// A configurable PDF engine for the tests of `edit`: answers as its Script
-// says, records every call, and is installed in the object factory in place
-// of the real engine for the life of a FakeEngineInstaller.
+// A PDF engine for the tests of `edit` that answers as its script says and records every call; installed
+// in place of the real engine for the life of a FakeEngineInstaller.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +13,11 @@
 
 namespace corvane::test {
 
+// Answers of the operations; nullopt makes the call fail (false, the out-value left alone).
 struct EngineScript {
-  // Answers of the operations; nullopt makes the call fail (it returns
-  // false and leaves its out-value alone).
   std::optional<std::int32_t> open_result = 1;
   std::optional<std::int32_t> encryption = 0;
-  // SubmitPassword answers 1 for this password and 0 for another one.
-  std::string user_password = "user";
+  std::string user_password = "user";  // SubmitPassword answers 1 for it, else 0
   std::optional<std::string> encryption_settings = "V=5 R=6 AES-256";
 };
 
@@ -45,7 +42,6 @@ class FakeEngine : public engine::PdfEngine {
   bool GetPageWidth(double& result) override;
   bool GetPageHeight(double& result) override;
   bool SetWorkingMode(std::int32_t mode) override;
-  // Fails: the fake writes no document.
   bool WriteSignedDocument(const engine::AddedObjectsFn& added, std::vector<std::uint8_t>& file,
                            engine::SignedLayout& layout) override;
   bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
@@ -56,7 +52,6 @@ class FakeEngine : public engine::PdfEngine {
   std::vector<std::string> TakeDiagnostics() override;
 
  private:
-  // Records the call; answers `scripted` (nullopt: the call fails).
   template <class T>
   bool answer(const char* call, const std::optional<T>& scripted, T& out);
 
@@ -64,8 +59,7 @@ class FakeEngine : public engine::PdfEngine {
   int ignored_ = 0;
 };
 
-// Puts the fake engine (or, with `creatable` false, nothing: the engine
-// class looks unregistered) behind the engine's class id.
+// Puts the fake engine (with `creatable` false nothing: the class looks unregistered) behind the engine's id.
 class FakeEngineInstaller {
  public:
   explicit FakeEngineInstaller(bool creatable = true);

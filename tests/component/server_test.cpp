@@ -1,6 +1,5 @@
-// The in-process server through libcorvanepdf.so only: registration in
-// scratch hives, creation by ProgID through the C interface, late-bound
-// calls, reference counting and the C++ interface.
+// The in-process server through libcorvanepdf.so only: registration in scratch hives, creation by ProgID
+// through the C interface, late-bound calls, reference counting and the C++ interface.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -43,8 +42,7 @@ CpdfClassFactory* class_factory() {
   return factory;
 }
 
-// Both hives in a scratch folder of the test; the machine hive can be made
-// unwritable by placing it below a regular file.
+// Both hives in a scratch folder; the machine hive is made unwritable by placing it below a regular file.
 class ServerTest : public ::testing::Test {
  protected:
   ScratchDir dir_{"server"};
@@ -66,8 +64,7 @@ class ServerTest : public ::testing::Test {
   }
 };
 
-// Unregistration removes only its own keys: other classes and the settings
-// in the same hive stay.
+// Unregistration removes only its own keys: other classes and the settings in the same hive stay.
 TEST_F(ServerTest, RegistrationGoesToTheMachineHiveWhenWritableElseToTheUserHive) {
   using corvane::platform::hive_write_text;
   ASSERT_TRUE(hive_write_text("HKLM\\SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32\\", "/x.so"));
@@ -103,9 +100,7 @@ TEST_F(ServerTest, CreationByProgIdThroughTheRegistrationOrThisLibrary) {
 
   // Linked against the library, its own class needs no registration.
   for (const bool registered : {false, true}) {
-    if (registered) {
-      ASSERT_EQ(DllRegisterServer(), CPDF_S_OK);
-    }
+    if (registered) ASSERT_EQ(DllRegisterServer(), CPDF_S_OK);
     for (const char* name : {CPDF_PROGID_EDIT, "CorvanePDF.Edit", CPDF_CLSID_EDIT_TEXT}) {
       EXPECT_EQ(corvanepdf_create_object(name, &object), CPDF_S_OK) << name << " registered " << registered;
       EXPECT_EQ(corvanepdf_release(object), 0u);
@@ -135,10 +130,8 @@ TEST_F(ServerTest, CreationByProgIdThroughTheRegistrationOrThisLibrary) {
 TEST_F(ServerTest, LibraryCanUnloadOnlyAfterTheLastReleaseAndUnlock) {
   ASSERT_EQ(DllRegisterServer(), CPDF_S_OK);
   ASSERT_EQ(DllCanUnloadNow(), CPDF_S_OK);
-  CpdfDispatch* first = create();
-  CpdfDispatch* second = create();
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
+  CpdfDispatch *first = create(), *second = create();
+  ASSERT_TRUE(first && second);
   first->vtbl->AddRef(first);
   EXPECT_EQ(corvanepdf_release(first), 1u);
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_FALSE);
@@ -190,8 +183,7 @@ TEST(Server, ClassFactoryRefusesOtherClassesAndAggregation) {
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_OK);
 }
 
-// An edit object reached through the class factory directly, without a
-// registration.
+// An edit object reached through the class factory directly, without a registration.
 struct Edit {
   CpdfDispatch* object = nullptr;
   Edit() {
@@ -222,12 +214,10 @@ TEST(Server, DispatchIdsFollowTheMemberTable) {
 
   const char* other_case[] = {"PDFPATH", "getuniversaltime", "ContainerName", "nosuch"};
   std::int32_t other_ids[4] = {};
-  EXPECT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, other_case, 4, other_ids),
-            CPDF_DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(other_ids[0], CPDF_DISPID_PDFPATH);
-  EXPECT_EQ(other_ids[1], CPDF_DISPID_GETUNIVERSALTIME);
-  EXPECT_EQ(other_ids[2], CPDF_DISPID_CONTAINERNAME);
-  EXPECT_EQ(other_ids[3], -1);
+  EXPECT_EQ(edit.object->vtbl->GetIDsOfNames(edit.object, other_case, 4, other_ids), CPDF_DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(std::vector<std::int32_t>(other_ids, other_ids + 4),
+            (std::vector<std::int32_t>{CPDF_DISPID_PDFPATH, CPDF_DISPID_GETUNIVERSALTIME,
+                                      CPDF_DISPID_CONTAINERNAME, -1}));
 }
 
 TEST(Server, PropertiesAndMethodsThroughTheCInterface) {

@@ -1,7 +1,5 @@
-// Runs whose result cannot be stored in the reserved space, or that get no
-// file from the engine, are refused: signit answers false, nothing is
-// written (a file already at savepath keeps its bytes) and the diagnostic
-// log says why in one line.
+// Runs whose result does not fit the reserved space, or that get no file from the engine, are refused:
+// signit answers false, nothing is written (a file at savepath keeps its bytes), the log says why once.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,6 +1,5 @@
-// The signed layout: every kind of input gives a valid PDF in the fixed
-// layout with the added objects where the writer says, with the same text,
-// and the same bytes again from the engine's document after a write.
+// The signed layout: every kind of input gives a valid PDF in the fixed layout with the added objects where
+// the writer says, with the same text, and the same bytes again from the engine's document after a write.
 #include "engine/byte_image_writer.h"
 
 #include <gtest/gtest.h>
@@ -17,16 +16,19 @@ struct Input {
   const char* name;
   std::function<std::filesystem::path(const ScratchDir&)> make;
   const char* password = "";
-  // Text the image shows where poppler cannot read the source at all.
-  const char* text = nullptr;
+  const char* text = nullptr;  // what the image shows where poppler cannot read the source at all
 };
+
+std::function<std::filesystem::path(const ScratchDir&)> fixture(const char* name) {
+  return [name](const ScratchDir&) { return fixture_pdf(name); };
+}
 
 const std::vector<Input>& inputs() {
   static const std::vector<Input> all = {
-      {"plain", [](const ScratchDir&) { return fixture_pdf("plain.pdf"); }},
-      {"inherited boxes, form, link", [](const ScratchDir&) { return fixture_pdf("annots-form.pdf"); }},
-      {"ghostscript", [](const ScratchDir&) { return fixture_pdf("ghostscript.pdf"); }},
-      {"object streams", [](const ScratchDir&) { return fixture_pdf("xref-stream.pdf"); }},
+      {"plain", fixture("plain.pdf")},
+      {"inherited boxes, form, link", fixture("annots-form.pdf")},
+      {"ghostscript", fixture("ghostscript.pdf")},
+      {"object streams", fixture("xref-stream.pdf")},
       {"linearized",
        [](const ScratchDir& d) {
          return qpdf_made(d / "lin.pdf", "--linearize " + fixture_pdf("ghostscript.pdf").string());
@@ -76,10 +78,8 @@ const std::vector<Input>& inputs() {
          objects.resize(16, "<< /Unused true >>");
          return written(d / "unused.pdf", make_pdf(objects));
        }},
-      {"RC4-128, user password", [](const ScratchDir&) { return fixture_pdf("enc-rc4-128.pdf"); },
-       "user"},
-      {"AES-256, owner password", [](const ScratchDir&) { return fixture_pdf("enc-aes-256.pdf"); },
-       "owner"},
+      {"RC4-128, user password", fixture("enc-rc4-128.pdf"), "user"},
+      {"AES-256, owner password", fixture("enc-aes-256.pdf"), "owner"},
   };
   return all;
 }
@@ -107,21 +107,15 @@ TEST(ByteImage, EveryInputGivesAValidFileInTheLayoutAndTheSameBytesAgain) {
     write_file(written, image);
     EXPECT_EQ(qpdf_problems(written, password), "");
     const std::string text_password = password.empty() ? "" : "user";
-    if (input.text != nullptr) {
-      EXPECT_NE(page_text(written, "").find(input.text), std::string::npos);
-    } else {
-      EXPECT_EQ(page_text(written, text_password), page_text(source, text_password));
-    }
+    if (input.text != nullptr) EXPECT_NE(page_text(written, "").find(input.text), std::string::npos);
+    else EXPECT_EQ(page_text(written, text_password), page_text(source, text_password));
 
     // Writing emptied the engine's document: it is read again.
     engine.TakeDiagnostics();
     const std::string again = image_of(engine);
     EXPECT_EQ(engine.TakeDiagnostics(), std::vector<std::string>{});
-    if (password.empty()) {
-      EXPECT_TRUE(again == image) << "a second write differs";
-    } else {
-      EXPECT_EQ(layout_violations(again), std::vector<std::string>{});
-    }
+    if (password.empty()) EXPECT_TRUE(again == image) << "a second write differs";
+    else EXPECT_EQ(layout_violations(again), std::vector<std::string>{});
   }
 }
 
@@ -160,8 +154,7 @@ TEST(ByteImage, OddStructuresAreNormalisedOnThePage) {
       << catalog;
 }
 
-// The new field ends the page's /Annots array, or starts a new first entry;
-// no other line of the page holds "/Annots".
+// The new field ends the page's /Annots array, or starts a new first entry; no other line holds "/Annots".
 TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
   const std::string annotation = "<< /Type /Annot /Subtype /Text /Rect [ 10 10 20 20 ] >>";
   const struct {
@@ -207,19 +200,16 @@ TEST(ByteImage, FirstPageNamesAnnotsOnlyInItsArray) {
     write_file(dir / "image.pdf", image);
     EXPECT_EQ(qpdf_problems(dir / "image.pdf", ""), "");
     const std::string read_back =
-        corvane::test::run_command("qpdf --show-object=2 " + corvane::test::shell_quote((dir / "image.pdf").string()))
-            .output;
+        run_command("qpdf --show-object=2 " + shell_quote((dir / "image.pdf").string())).output;
     EXPECT_NE(read_back.find(c.read_back), std::string::npos) << read_back;
   }
 }
 
 TEST(PdfSyntax, StringsAreLiteralOnlyWhenPrintable) {
-  const struct {
-    std::string value;
-    const char* want;
-  } cases[] = {{"abc", "(abc)"},          {"a(b)c\\", "(a\\(b\\)c\\\\)"},
-               {"", "()"},                {"a\nb", "<610a62>"},
-               {std::string(1, '\0'), "<00>"}, {"caf\xE9", "<636166e9>"}};
+  const struct { std::string value; const char* want; } cases[] = {
+      {"abc", "(abc)"}, {"a(b)c\\", "(a\\(b\\)c\\\\)"},
+      {"", "()"}, {"a\nb", "<610a62>"},
+      {std::string(1, '\0'), "<00>"}, {"caf\xE9", "<636166e9>"}};
   for (const auto& c : cases) {
     ByteSink out;
     append_string(out, c.value);
@@ -238,9 +228,8 @@ TEST(PdfSyntax, NamesReadBackUnchanged) {
   }
 }
 
-// The sink keeps the order of the bytes whether its guess of the size was
-// too small (the rest goes to blocks), right or too large, also where bytes
-// are written over and a range is made shorter or longer.
+// The sink keeps the order of the bytes whether its guess of the size was too small (the rest goes to
+// blocks), right or too large, also where bytes are written over and a range is made shorter or longer.
 TEST(ByteSinkTest, WhatIsWrittenComesOutInOrderWhateverTheGuess) {
   std::string expected;
   for (int i = 0; i < 300000; ++i) expected += static_cast<char>('a' + i % 26);

@@ -34,24 +34,22 @@ void check_body(int number, const std::string& body, std::vector<std::string>& p
     const std::string line = body.substr(at, end - at);
     at = end + 1;
     if (line == ">>") break;
-    if (line.empty() || line[0] != '/' || line.find(' ') == std::string::npos) {
+    if (line.empty() || line[0] != '/' || line.find(' ') == std::string::npos)
       problems.push_back(where + "not an entry line: " + line);
-    }
     if (line.rfind("/Length ", 0) == 0) length = std::stoll(line.substr(8));
   }
   const std::string rest = body.substr(at);
   if (rest.empty()) return;
   if (rest.rfind("stream\n", 0) != 0 || length < 0 ||
       rest.size() != 7 + static_cast<std::size_t>(length) + 11 ||
-      rest.compare(7 + length, 11, "\nendstream\n") != 0) {
+      rest.compare(7 + length, 11, "\nendstream\n") != 0)
     problems.push_back(where + "stream data does not match its /Length");
-  }
 }
 
 }  // namespace
 
 std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes) {
-  corvane::test::write_file(file, bytes);
+  write_file(file, bytes);
   return file;
 }
 
@@ -73,8 +71,7 @@ std::string odd_pdf(bool rotated) {
 }
 
 std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::string& arguments) {
-  const auto made = corvane::test::run_command("qpdf " + arguments + " " +
-                                               corvane::test::shell_quote(out.string()));
+  const auto made = run_command("qpdf " + arguments + " " + shell_quote(out.string()));
   EXPECT_TRUE(made.exit_code == 0 || made.exit_code == 3) << arguments << "\n" << made.output;
   return out;
 }
@@ -120,10 +117,8 @@ std::vector<std::string> layout_violations(const std::string& image) {
   const std::string tail = image.substr(xref + 1);
   if (tail.find('\0') != std::string::npos) problems.push_back("NUL byte from xref on");
   const std::vector<std::string> lines = split_lines(tail);
-  if (lines.size() < 12 || lines[0] != "xref" || lines[1].rfind("0 ", 0) != 0 ||
-      lines[2] != "0000000000 65535 f ") {
+  if (lines.size() < 12 || lines[0] != "xref" || lines[1].rfind("0 ", 0) != 0 || lines[2] != "0000000000 65535 f ")
     return {"xref table head"};
-  }
   const int size = std::stoi(lines[1].substr(2));
   if (lines.size() < static_cast<std::size_t>(size) + 10) return {"xref table too short"};
   static const std::regex entry("[0-9]{10} 00000 n ");
@@ -134,11 +129,9 @@ std::vector<std::string> layout_violations(const std::string& image) {
     offsets.push_back(std::stoull(line.substr(0, 10)));
   }
   std::size_t i = 2 + size;
-  const std::vector<std::string> head = {"trailer", "<<", "/Size " + std::to_string(size),
-                                         "/Root 1 0 R"};
-  for (const auto& want : head) {
+  for (const std::string& want : {std::string("trailer"), std::string("<<"), "/Size " + std::to_string(size),
+                                   std::string("/Root 1 0 R")})
     if (lines[i++] != want) problems.push_back("trailer line " + lines[i - 1] + ", not " + want);
-  }
   static const std::regex optional_line("/(Info [0-9]+ 0 R|Encrypt [0-9]+ 0 R|ID \\[ <[0-9a-f]*> <[0-9a-f]*> \\])");
   while (i < lines.size() && lines[i] != ">>") {
     if (!std::regex_match(lines[i], optional_line)) problems.push_back("trailer line " + lines[i]);
@@ -146,16 +139,13 @@ std::vector<std::string> layout_violations(const std::string& image) {
   }
   const std::string end = ">>\nstartxref\n" + std::to_string(xref + 1) + "\n%%EOF\n";
   if (tail.size() < end.size() || tail.compare(tail.size() - end.size(), end.size(), end) != 0 ||
-      i + 4 != lines.size()) {
+      i + 4 != lines.size())
     problems.push_back("trailer end");
-  }
-  // Objects follow each other in the order of their numbers, except the
-  // catalog, which comes before the two added ones.
+  // Objects follow each other in the order of their numbers, except the catalog: it comes before the two
+  // added ones.
   std::vector<int> order;
   for (int k = 2; k < size - 2; ++k) order.push_back(k);
-  order.push_back(1);
-  order.push_back(size - 2);
-  order.push_back(size - 1);
+  order.insert(order.end(), {1, size - 2, size - 1});
   for (std::size_t n = 0; n < order.size(); ++n) {
     const int k = order[n];
     const std::size_t at = offsets[k - 1];
@@ -176,15 +166,13 @@ std::vector<std::string> layout_violations(const std::string& image) {
   const std::string field = std::to_string(size - 2);
   const std::regex form("\n/AcroForm << .*/Fields \\[ ([0-9]+ 0 R )*" + field + " 0 R \\] .*/SigFlags 3 .*>>\n");
   if (catalog.find("\n/Type /Catalog\n") == std::string::npos || !std::regex_search(catalog, form) ||
-      catalog.find("/NeedAppearances") != std::string::npos) {
+      catalog.find("/NeedAppearances") != std::string::npos)
     problems.push_back("catalog does not announce field " + field + ": " + catalog);
-  }
   const std::string page = object_text(image, 2);
   const std::regex annots("\n/Annots \\[ ([0-9]+ 0 R )*" + field + " 0 R \\]\n");
   if (page.find("\n/Type /Page\n") == std::string::npos || page.find('\0') != std::string::npos ||
-      !std::regex_search(page, annots)) {
+      !std::regex_search(page, annots))
     problems.push_back("page object: " + page);
-  }
   return problems;
 }
 

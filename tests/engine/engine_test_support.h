@@ -1,6 +1,5 @@
-// Helpers of the engine tests: documents made on the spot, the file the
-// engine writes with stand-in signature objects, and the checks every such
-// file must pass.
+// Helpers of the engine tests: documents made on the spot, the file the engine writes with stand-in
+// signature objects, and the checks every such file must pass.
 #pragma once
 
 #include <filesystem>
@@ -12,29 +11,14 @@
 
 namespace corvane::engine::test {
 
-using corvane::test::fixture_pdf;
-using corvane::test::object_text;
-using corvane::test::page_text;
-using corvane::test::pdf_stream;
-using corvane::test::qpdf_problems;
-using corvane::test::read_file;
-using corvane::test::ScratchDir;
-using corvane::test::with_update;
-using corvane::test::write_file;
+using namespace corvane::test;
 
-// A PDF whose object i + 1 is objects[i] (the text between the "obj" and
-// "endobj" lines), with a classic table and the trailer
-// "<< /Size n /Root 1 0 R " + trailer_extra + ">>".
-using corvane::test::make_pdf;
-// A font object's body.
 inline constexpr char kHelvetica[] = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
 // Writes `bytes` to `file`; the file's path.
 std::filesystem::path written(const std::filesystem::path& file, const std::string& bytes);
-// A one-page document with what the layout has to normalise: an indirect
-// form with /NeedAppearances and a field reference to a missing object,
-// an indirect /Annots array holding a direct annotation, a binary string
-// in the page dictionary, a content stream that leaves the graphics state
-// scaled and red, and (when `rotated`) a crop box turned a quarter.
+// A one-page document with what the layout has to normalise: an indirect form with /NeedAppearances and a
+// field referring to a missing object, an indirect /Annots array holding a direct annotation, a binary
+// string on the page, content leaving the graphics state scaled and red, a crop box turned when `rotated`.
 std::string odd_pdf(bool rotated);
 
 // Runs `qpdf` with `arguments` into `out`; fails the test when qpdf does.
@@ -42,16 +26,12 @@ std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::str
 
 // Opens `file` in `engine`; fails the test unless it opens as a PDF.
 void open(QpdfEngine& engine, const std::filesystem::path& file);
-// A stand-in field and signature dictionary (an empty slot of 4 hex
-// digits) for the engine to add.
+// A stand-in field and signature dictionary (an empty slot of 4 hex digits) for the engine to add.
 AddedObjectsFn stand_in_objects();
-// The file the engine writes of its document with a stand-in field and
-// signature dictionary added (an empty slot of 4 hex digits); fails the
-// test when the call does. `layout`, when given, receives where the slot is.
+// The file the engine writes with the stand-in objects added; fails the test when the call does.
+// `layout`, when given, receives where the slot is.
 std::string image_of(QpdfEngine& engine, SignedLayout* layout = nullptr);
-
-// Every rule of the layout that `image` breaks, one text per break; empty
-// when it keeps them all.
+// Every rule of the layout that `image` breaks, one text per break; empty when it keeps them all.
 std::vector<std::string> layout_violations(const std::string& image);
 
 }  // namespace corvane::engine::test

@@ -1,5 +1,4 @@
-// The engine's operations: opening and passwords, keeping and removing
-// encryption, page size and failures.
+// The engine's operations: opening and passwords, keeping and removing encryption, page size and failures.
 #include "engine/qpdf_engine.h"
 
 #include <gtest/gtest.h>
@@ -9,64 +8,35 @@
 namespace corvane::engine::test {
 namespace {
 
-std::filesystem::path encrypted_plain(const ScratchDir& dir, const std::string& name,
-                                      const std::string& options,
+std::filesystem::path encrypted_plain(const ScratchDir& dir, const std::string& name, const std::string& options,
                                       const char* source = "plain.pdf") {
-  return qpdf_made(dir / name, fixture_pdf(source).string() + " --allow-weak-crypto --encrypt " +
-                                   options + " --");
+  return qpdf_made(dir / name, fixture_pdf(source).string() + " --allow-weak-crypto --encrypt " + options + " --");
 }
 
 TEST(QpdfEngine, OpensAndAnswersPasswordsAsUserOrOwner) {
   ScratchDir dir("passwords");
   const auto empty_user = encrypted_plain(dir, "empty-user.pdf", "'' owner 256");
-  const struct {
-    std::filesystem::path file;
-    std::int32_t opened, encryption;
-    bool readable_at_once;
-    const char* password;
-    std::int32_t answer;
-  } cases[] = {
-      {fixture_pdf("plain.pdf"), 1, 0, true, "anything", 1},
-      {fixture_pdf("enc-rc4-128.pdf"), 1, 1, false, "wrong", 0},
-      {fixture_pdf("enc-rc4-128.pdf"), 1, 1, false, "owner", 2},
-      {fixture_pdf("enc-aes-256.pdf"), 1, 1, false, "", 0},
-      {fixture_pdf("enc-aes-256.pdf"), 1, 1, false, "user", 1},
-      {empty_user, 1, 1, true, "", 1},
-      {empty_user, 1, 1, true, "owner", 2},
-      {empty_user, 1, 1, true, "wrong", 0},
-  };
+  const struct { std::filesystem::path file; std::int32_t encryption; bool readable_at_once; const char* password;
+                 std::int32_t answer; } cases[] = {
+      {fixture_pdf("plain.pdf"), 0, true, "anything", 1}, {fixture_pdf("enc-rc4-128.pdf"), 1, false, "wrong", 0},
+      {fixture_pdf("enc-rc4-128.pdf"), 1, false, "owner", 2}, {fixture_pdf("enc-aes-256.pdf"), 1, false, "", 0},
+      {fixture_pdf("enc-aes-256.pdf"), 1, false, "user", 1}, {empty_user, 1, true, "", 1},
+      {empty_user, 1, true, "owner", 2}, {empty_user, 1, true, "wrong", 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.filename().string() + " / " + c.password);
     QpdfEngine engine;
     std::int32_t opened = -1, encryption = -1, answer = -1;
     ASSERT_TRUE(engine.OpenDocument(c.file.string(), opened));
-    EXPECT_EQ(opened, c.opened);
+    EXPECT_EQ(opened, 1);
     ASSERT_TRUE(engine.GetEncryption(encryption));
     EXPECT_EQ(encryption, c.encryption);
     std::vector<std::uint8_t> bytes{7};
     SignedLayout layout;
     EXPECT_EQ(engine.WriteSignedDocument(stand_in_objects(), bytes, layout), c.readable_at_once);
-    if (!c.readable_at_once) {
-      EXPECT_EQ(bytes, std::vector<std::uint8_t>{7});
-    }
+    if (!c.readable_at_once) EXPECT_EQ(bytes, std::vector<std::uint8_t>{7});
     ASSERT_TRUE(engine.SubmitPassword(c.password, answer));
     EXPECT_EQ(answer, c.answer);
     EXPECT_EQ(engine.WriteSignedDocument(stand_in_objects(), bytes, layout), c.answer > 0 || c.readable_at_once);
-  }
-}
-
-TEST(QpdfEngine, FilesThatAreNoPdfAnswerZero) {
-  ScratchDir dir("not-pdf");
-  for (const auto& path : {fixture_pdf("not-a-pdf.pdf"), written(dir / "empty.pdf", ""), dir / "missing.pdf"}) {
-    QpdfEngine engine;
-    std::int32_t result = -1;
-    EXPECT_TRUE(engine.OpenDocument(path.string(), result));
-    EXPECT_EQ(result, 0) << path;
-    EXPECT_FALSE(engine.TakeDiagnostics().empty());
-    std::vector<std::uint8_t> bytes{7};
-    SignedLayout layout;
-    EXPECT_FALSE(engine.WriteSignedDocument(stand_in_objects(), bytes, layout));
-    EXPECT_EQ(bytes, std::vector<std::uint8_t>{7});
   }
 }
 
@@ -104,7 +74,7 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
 
     ASSERT_TRUE(engine.RemoveEncryption());
     write_file(dir / "plain.pdf", image_of(engine));
-    EXPECT_NE(corvane::test::run_command("qpdf --show-encryption " + (dir / "plain.pdf").string())
+    EXPECT_NE(run_command("qpdf --show-encryption " + (dir / "plain.pdf").string())
                   .output.find("File is not encrypted"),
               std::string::npos);
     EXPECT_EQ(page_text(dir / "plain.pdf"), text);
@@ -115,9 +85,7 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
     write_file(dir / "again.pdf", again);
     EXPECT_EQ(page_text(dir / "again.pdf", "user"), text);
     // RC4 has no random part: the document read again writes the same bytes.
-    if (settings.find("StmF=RC4") != std::string::npos) {
-      EXPECT_TRUE(image_of(engine) == again);
-    }
+    if (settings.find("StmF=RC4") != std::string::npos) EXPECT_TRUE(image_of(engine) == again);
   }
 }
 

@@ -1,6 +1,5 @@
-// The visible signature text: sizing, and a real render showing it inside
-// its box and nowhere else (that its words can be extracted is checked on
-// signed files by the signit tests).
+// The visible signature text: sizing, and a render showing it inside its box and nowhere else (its words
+// are extracted from signed files by the signit tests).
 #include "engine/text_stamp.h"
 
 #include <gtest/gtest.h>
@@ -12,15 +11,10 @@
 namespace corvane::engine::test {
 namespace {
 
-using corvane::test::run_command;
-using corvane::test::shell_quote;
-
 TEST(TextStamp, LinesAreSplitAtLineBreaks) {
-  const struct {
-    std::string text;
-    std::vector<std::string> lines;
-  } cases[] = {{"a\r\nb", {"a", "b"}},   {"a\r\n\r\n", {"a"}}, {"a\nb\rc", {"a", "b", "c"}},
-               {"\r\nb", {"", "b"}},     {"x\ty", {"x y"}},    {"", {}}};
+  const struct { std::string text; std::vector<std::string> lines; } cases[] = {
+      {"a\r\nb", {"a", "b"}}, {"a\r\n\r\n", {"a"}}, {"a\nb\rc", {"a", "b", "c"}},
+      {"\r\nb", {"", "b"}}, {"x\ty", {"x y"}}, {"", {}}};
   for (const auto& c : cases) EXPECT_EQ(stamp_lines(c.text), c.lines) << c.text;
 }
 
@@ -41,18 +35,13 @@ TEST(TextStamp, FontSizeIsTheLargestThatFits) {
       return widest * s / 1000 <= c.width - 2 && height <= c.height - 2;
     };
     EXPECT_TRUE(fits(size)) << c.lines[0];
-    if (size < kMaxFontSize) {
-      EXPECT_FALSE(fits(size + 0.01)) << c.lines[0];
-    }
+    if (size < kMaxFontSize) EXPECT_FALSE(fits(size + 0.01)) << c.lines[0];
   }
   EXPECT_EQ(fitting_font_size({"text"}, 2, 50), 0);
   EXPECT_EQ(fitting_font_size({}, 100, 50), 0);
 }
 
-struct Gray {
-  int width = 0, height = 0;
-  std::string pixels;
-};
+struct Gray { int width = 0, height = 0; std::string pixels; };
 
 // Page 1 at 72 dpi (one pixel per point), rendered into `dir`.
 Gray render(const std::filesystem::path& pdf, const ScratchDir& dir) {

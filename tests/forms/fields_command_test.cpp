@@ -1,5 +1,4 @@
-// `corvanepdf fields` and `fields add` run as programs on the fixture PDFs,
-// their output judged by qpdf.
+// `corvanepdf fields` and `fields add` on the fixture PDFs, judged by qpdf.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,9 +12,10 @@ namespace {
 
 using ::testing::HasSubstr;
 
-CommandResult fields(const ScratchDir& dir, const std::string& arguments) {
-  return run_without_terminal(dir.path(), CORVANEPDF_CLI, "fields " + arguments);
+CommandResult cli(const ScratchDir& dir, const std::string& arguments) {
+  return run_without_terminal(dir.path(), CORVANEPDF_CLI, arguments);
 }
+CommandResult fields(const ScratchDir& dir, const std::string& arguments) { return cli(dir, "fields " + arguments); }
 
 std::string q(const std::filesystem::path& path) { return shell_quote(path.string()); }
 
@@ -69,9 +69,7 @@ TEST(FieldsCommand, RefusesWithOneLineAndWritesNothing) {
   ScratchDir dir("fields-refused");
   const std::string form = q(fixture_pdf("annots-form.pdf")) + " -o " + q(dir / "out.pdf");
   const CommandResult certified =
-      run_without_terminal(dir.path(), CORVANEPDF_CLI,
-                           "sign --append --certify 1 --cert 'Alex Signer' " + q(fixture_pdf("plain.pdf")) + " -o " +
-                               q(dir / "p1.pdf"));
+      cli(dir, "sign --append --certify 1 --cert 'Alex Signer' " + q(fixture_pdf("plain.pdf")) + " -o " + q(dir / "p1.pdf"));
   ASSERT_EQ(certified.exit_code, 0) << certified.output;
   const struct {
     std::string arguments;
@@ -101,16 +99,14 @@ TEST(FieldsCommand, RefusesWithOneLineAndWritesNothing) {
   }
 }
 
-// A signed document keeps its signature valid when an invisible field
-// follows it; a visible one is a change verify reports, and the command
-// warns of it.
+// After a signature an invisible field keeps it valid; a visible one is a
+// change verify reports, and the command warns of it.
 TEST(FieldsCommand, ListsTheSignerAndKeepsEarlierSignaturesCovering) {
   ScratchDir dir("fields-signed");
   const auto prepared = dir / "prepared.pdf", signed_pdf = dir / "signed.pdf";
   ASSERT_EQ(fields(dir, "add " + q(fixture_pdf("plain.pdf")) + " -o " + q(prepared) +
                             " --name Buyer --page 1 --rect 72,72,272,122 --lock Other").exit_code, 0);
-  const CommandResult signed_run = run_without_terminal(
-      dir.path(), CORVANEPDF_CLI, "sign --field Buyer --cert 'Alex Signer' " + q(prepared) + " -o " + q(signed_pdf));
+  const CommandResult signed_run = cli(dir, "sign --field Buyer --cert 'Alex Signer' " + q(prepared) + " -o " + q(signed_pdf));
   ASSERT_EQ(signed_run.exit_code, 0) << signed_run.output;
   // The field's /Lock and its signature's FieldMDP reference name one field.
   const CommandResult listed = fields(dir, q(signed_pdf));
@@ -120,11 +116,11 @@ TEST(FieldsCommand, ListsTheSignerAndKeepsEarlierSignaturesCovering) {
   // In place: the file grows by the update.
   ASSERT_EQ(fields(dir, "add " + q(signed_pdf) + " -o " + q(signed_pdf) + " --name Later --page 1 --rect 0,0,0,0")
                 .exit_code, 0);
-  EXPECT_EQ(run_without_terminal(dir.path(), CORVANEPDF_CLI, "verify " + q(signed_pdf)).exit_code, 0);
+  EXPECT_EQ(cli(dir, "verify " + q(signed_pdf)).exit_code, 0);
   const CommandResult visible =
       fields(dir, "add " + q(signed_pdf) + " -o " + q(signed_pdf) + " --name Shown --page 1 --rect 1,1,9,9");
   EXPECT_THAT(visible.output, HasSubstr("warning: a visible empty signature field after a signature"));
-  EXPECT_EQ(run_without_terminal(dir.path(), CORVANEPDF_CLI, "verify " + q(signed_pdf)).exit_code, 1);
+  EXPECT_EQ(cli(dir, "verify " + q(signed_pdf)).exit_code, 1);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// Isolates the identity tests from the machine: the LDAP client library
-// sees only the test server (its configuration is read once per process, so
-// this happens before any test), and no user's ldaprc. The test server is
-// stopped when the program ends.
+// Isolates the identity tests from the machine: the LDAP client library sees only the test server (its
+// configuration is read once per process, before any test) and no user's ldaprc.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

@@ -1,5 +1,4 @@
-// What the identity tests share: a fresh identity state whose user.ini lives
-// in a scratch folder, and directories that answer or not.
+// A fresh identity state whose user.ini lives in a scratch folder, and directories that answer or not.
 #pragma once
 
 #include <memory>

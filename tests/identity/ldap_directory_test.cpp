@@ -17,7 +17,7 @@ std::vector<std::string> names_of(const DirectoryListing& listing) {
   return names;
 }
 
-TEST(LdapDirectory, WalksTheConfiguredServerInServerOrder) {
+TEST(LdapDirectory, WalksTheConfiguredServerInServerOrderPageByPage) {
   SlapdServer::instance();
   LdapDirectory configured;  // no URI: LDAPURI of the environment
   const auto root = configured.open_root();
@@ -32,16 +32,11 @@ TEST(LdapDirectory, WalksTheConfiguredServerInServerOrder) {
   EXPECT_FALSE(top.failed);
   EXPECT_EQ(names_of(top), (std::vector<std::string>{"ou=Zulu", "ou=Alpha", "cn=Printers", "cn=Users",
                                                       "cn=Crowd", "cn=reader"}));
-  // Classes, account names and addresses of the children are read by the
-  // directory lookup's tests.
-}
-
-TEST(LdapDirectory, ReadsLongListingsPageByPage) {
+  // Long listings are read page by page. Classes, account names and addresses of the children are read by
+  // the directory lookup's tests.
   LdapSettings settings{SlapdServer::instance().uri()};
   settings.page_size = 2;
-  const auto root = LdapDirectory(settings).open_root();
-  ASSERT_TRUE(root);
-  const DirectoryListing crowd = root->children("cn=Crowd,dc=corvane,dc=test");
+  const DirectoryListing crowd = LdapDirectory(settings).open_root()->children("cn=Crowd,dc=corvane,dc=test");
   EXPECT_FALSE(crowd.failed);
   EXPECT_EQ(names_of(crowd), (std::vector<std::string>{"cn=m5", "cn=m3", "cn=m1", "cn=m4", "cn=m2"}));
 }

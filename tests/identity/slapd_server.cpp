@@ -22,20 +22,11 @@ std::unique_ptr<SlapdServer>& server_slot() {
 const std::string kTestdata = std::string(CORVANE_SOURCE_DIR) + "/tests/identity/testdata";
 
 std::string configuration(const std::filesystem::path& folder) {
-  return "include /etc/ldap/schema/core.schema\n"
-         "include /etc/ldap/schema/cosine.schema\n"
-         "include " + kTestdata + "/ad_classes.schema\n"
-         "pidfile " + (folder / "slapd.pid").string() + "\n"
-         "argsfile " + (folder / "slapd.args").string() + "\n"
-         "modulepath /usr/lib/ldap\n"
-         "moduleload back_mdb\n"
-         "sizelimit unlimited\n"
-         "database mdb\n"
-         "maxsize 10485760\n"
-         "suffix \"" + std::string(kTestSuffix) + "\"\n"
-         "rootdn \"cn=admin," + std::string(kTestSuffix) + "\"\n"
-         "rootpw admin-secret\n"
-         "directory " + (folder / "db").string() + "\n";
+  return "include /etc/ldap/schema/core.schema\ninclude /etc/ldap/schema/cosine.schema\ninclude " + kTestdata +
+         "/ad_classes.schema\npidfile " + (folder / "slapd.pid").string() + "\nargsfile " +
+         (folder / "slapd.args").string() + "\nmodulepath /usr/lib/ldap\nmoduleload back_mdb\nsizelimit unlimited\n"
+         "database mdb\nmaxsize 10485760\nsuffix \"" + std::string(kTestSuffix) + "\"\nrootdn \"cn=admin," +
+         std::string(kTestSuffix) + "\"\nrootpw admin-secret\ndirectory " + (folder / "db").string() + "\n";
 }
 
 // slapd in the foreground at URI ($1) with the folder FOLDER ($2), seeded

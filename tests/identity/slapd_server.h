@@ -1,7 +1,5 @@
-// A private OpenLDAP server for the identity tests: started on a free
-// loopback port with its own configuration, database folder and the test
-// schema, seeded from testdata/directory.ldif, stopped at the end of the test
-// program. It never talks to anything outside the machine.
+// A private OpenLDAP server for the identity tests on a free loopback port, with its own configuration,
+// database and the test schema, seeded from testdata/directory.ldif, stopped when the test program ends.
 #pragma once
 
 #include <memory>
@@ -15,12 +13,9 @@ inline constexpr char kTestSuffix[] = "dc=corvane,dc=test";
 
 class SlapdServer {
  public:
-  // The program's server, started on first use. Fails the calling test (and
-  // returns a server with an empty uri) when slapd cannot be started.
+  // The program's server, started on first use; fails the test (empty uri) when slapd cannot start.
   static SlapdServer& instance();
-  // The URI the server is (or will be) reachable under.
-  static std::string planned_uri();
-  // Stops the program's server, if it was started.
+  static std::string planned_uri();  // where the server is (or will be) reachable
   static void shut_down();
 
   const std::string& uri() const { return uri_; }
@@ -33,9 +28,7 @@ class SlapdServer {
   std::string uri_;
 };
 
-// A loopback TCP port on which nothing listens right now.
-int free_loopback_port();
-// "ldap://127.0.0.1:<port>/".
-std::string loopback_ldap_uri(int port);
+int free_loopback_port();  // a loopback TCP port on which nothing listens right now
+std::string loopback_ldap_uri(int port);  // "ldap://127.0.0.1:<port>/"
 
 }  // namespace corvane::test

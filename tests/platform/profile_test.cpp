@@ -45,29 +45,15 @@ TEST_F(Profile, ReadsASectionAsNulTerminatedEntriesCutAtTheBuffer) {
 }
 
 TEST_F(Profile, WritesUpdateAddAndRemoveWhileOtherLinesSurvive) {
-  write_file(ini_,
-             "; maintained by hand and by the component\n"
-             "[user]\n"
-             "Ann = a@x\n"
-             "; bob left\n"
-             "bob=b@x\n"
-             "\n"
-             "[email]\n"
-             "a@x=ann\n");
+  write_file(ini_, "; maintained by hand and by the component\n[user]\nAnn = a@x\n; bob left\nbob=b@x\n\n"
+                   "[email]\na@x=ann\n");
   EXPECT_TRUE(profile_write_string(ini_, "USER", "ANN", "new@x"));
   EXPECT_TRUE(profile_write_string(ini_, "user", "carl", "c@x"));
   EXPECT_TRUE(profile_write_string(ini_, "user", "BOB", std::nullopt));
   EXPECT_TRUE(profile_write_string(ini_, "email", std::nullopt, std::nullopt));
   EXPECT_TRUE(profile_write_string(ini_, "added", "k", "v"));
-  EXPECT_EQ(read_file(ini_),
-            "; maintained by hand and by the component\n"
-            "[user]\n"
-            "Ann=new@x\n"
-            "; bob left\n"
-            "carl=c@x\n"
-            "\n"
-            "[added]\n"
-            "k=v\n");
+  EXPECT_EQ(read_file(ini_), "; maintained by hand and by the component\n[user]\nAnn=new@x\n; bob left\ncarl=c@x\n\n"
+                            "[added]\nk=v\n");
   // Removing what is not there changes nothing.
   EXPECT_TRUE(profile_write_string(ini_, "user", "nobody", std::nullopt));
   EXPECT_TRUE(profile_write_string(ini_, "nothing", std::nullopt, std::nullopt));
@@ -107,8 +93,7 @@ TEST_F(Profile, RefusesNamesAndValuesThatWouldBreakTheFile) {
 }
 
 TEST_F(Profile, ConcurrentWritersInSeveralProcessesKeepEachOthersEntries) {
-  constexpr int kWriters = 4;
-  constexpr int kEntriesEach = 10;
+  constexpr int kWriters = 4, kEntriesEach = 10;
   EXPECT_TRUE(test::in_children(kWriters, [&](int w) {
     bool ok = true;
     for (int i = 0; i < kEntriesEach; ++i) {

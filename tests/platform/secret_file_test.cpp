@@ -1,6 +1,5 @@
-// Passwords, PINs and key files read with bounds: a regular file, a pipe or
-// a FIFO that is written to; never a device, never more than the limit, and
-// a FIFO nobody writes to given up instead of waited for.
+// Passwords, PINs and key files read with bounds: a regular file, a pipe or a FIFO written to; never a
+// device, never more than the limit, a FIFO nobody writes to given up instead of waited for.
 #include "platform/secret_file.h"
 
 #include <fcntl.h>
@@ -15,8 +14,7 @@
 namespace corvane::platform {
 namespace {
 
-// A pipe holding `text`, its writer closed, named as `<(echo text)` names
-// it; the read end stays open for the object's life.
+// A pipe holding `text`, its writer closed, named as `<(echo text)` names it; open for the object's life.
 class FilledPipe {
  public:
   explicit FilledPipe(const std::string& text) {

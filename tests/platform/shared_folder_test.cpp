@@ -1,8 +1,5 @@
-// Files in folders other users can write to, as root with a second user
-// (nobody, 65534): replaced files keep what they were, planted links (of
-// files or of the folders they go in) and FIFOs are refused without
-// blocking, a setgid folder works for its group,
-// and no temporary file stays behind.
+// Files in folders other users (nobody, 65534) can write to, as root: replaced files keep what they were,
+// planted links and FIFOs are refused without blocking, setgid folders work, no temporary file stays.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -43,21 +40,11 @@ bool logge(const fs::path& file, const std::string& line) {
   return log.invoke(LogMe::kLoggeId, InvokeKind::kMethod, args, result, error);
 }
 
-// An access ACL granting nobody read access, in the kernel's xattr form.
-std::string acl_with_nobody() {
-  std::string acl;
-  const auto add = [&acl](std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) acl += static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  add(2, 4);  // version
-  for (const auto& [tag, perm, id] : {std::tuple{1u, 6u, ~0u}, {2u, 4u, 65534u}, {4u, 4u, ~0u}, {0x10u, 4u, ~0u},
-                                      {0x20u, 0u, ~0u}}) {
-    add(tag, 2);
-    add(perm, 2);
-    add(id, 4);
-  }
-  return acl;
-}
+// An access ACL granting nobody read access, in the kernel's xattr form: version 2, then (tag, perm, id)
+// for user::rw-, user:nobody:r--, group::r--, mask::r--, other::---.
+const std::string kAclWithNobody(
+    "\x02\0\0\0" "\x01\0\x06\0\xff\xff\xff\xff" "\x02\0\x04\0\xfe\xff\0\0" "\x04\0\x04\0\xff\xff\xff\xff"
+    "\x10\0\x04\0\xff\xff\xff\xff" "\x20\0\0\0\xff\xff\xff\xff", 44);
 
 std::string xattr_of(const fs::path& file, const char* name) {
   char value[256];
@@ -74,8 +61,7 @@ struct Folders {
 
 struct Row {
   const char* name;
-  // What the row observes, "" when all is as it should be.
-  std::function<std::string(const Folders&)> run;
+  std::function<std::string(const Folders&)> run;  // what the row observes, "" when all is as it should be
 };
 
 std::string expect(bool ok, const std::string& what) { return ok ? "" : what; }
@@ -85,7 +71,7 @@ const Row kRows[] = {
      [](const Folders& f) {
        const fs::path file = f.shared / "a.pdf";
        test::write_file(file, "old");
-       const std::string acl = acl_with_nobody();
+       const std::string& acl = kAclWithNobody;
        if (::chown(file.c_str(), kNobody, kNobody) != 0 || ::chmod(file.c_str(), 02640) != 0 ||
            ::setxattr(file.c_str(), "user.origin", "mail", 4, 0) != 0 ||
            ::setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)

@@ -1,4 +1,4 @@
-// The signer of the PDF-update tests, as the certificate store fills it in.
+// The signer and slot of the rebuild's tests.
 #pragma once
 
 #include <memory>
@@ -21,8 +21,7 @@ inline SignerState alex_signer() {
 // A 16-digit PKCS#7 slot.
 inline constexpr rebuild::SignatureKind kSmallSlot{16, false};
 
-// The time texts need only that the certificate library's utilities object
-// can be created; a bare automation object stands in for it.
+// The time texts need only that the utilities object can be created: a bare one stands in.
 inline platform::ObjectFactory::Override utilities_available() {
   return platform::ObjectFactory::instance().override_class(
       "CAPICOM.Utilities", [] { return std::make_shared<platform::AutomationObject>(); });

@@ -14,8 +14,7 @@ void set_corner(const char* name, const std::string& value) {
   ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + name, value)) << name;
 }
 
-// Each case writes the four user settings (an empty text clears one) and
-// computes the rectangle of a page of the given size.
+// Each case writes the four user settings ("" clears one) for a page of the given size.
 TEST(SignatureRect, CornersFromUserSettingsAndPageSize) {
   const struct { const char *px1, *py1, *px2, *py2; std::int32_t width, height; const char* want; } cases[] = {
       {"", "", "", "", 595, 842, "357.000 58.000 535.000 16.000"},

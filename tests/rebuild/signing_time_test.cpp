@@ -31,8 +31,7 @@ TEST(SigningTime, FormatsOffsetSignAndPadding) {
   }
 }
 
-// The wall-clock time at `offset_minutes` east of Greenwich, worked out from
-// UTC without the zone rules.
+// The wall-clock time `offset_minutes` east of Greenwich, from UTC without zone rules.
 LocalTime wall_clock(std::time_t when, int offset_minutes) {
   const std::time_t shifted = when + offset_minutes * 60;
   std::tm tm{};
@@ -40,9 +39,9 @@ LocalTime wall_clock(std::time_t when, int offset_minutes) {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-// Runs in a child process (TZ changes stay there): reads both texts through
-// the real clock under the POSIX zone for `offset_minutes` and exits 0 when
-// each matches the formatter for one of the seconds spent reading.
+// In a child (TZ stays there): exits 0 when both texts, read from the real
+// clock under the POSIX zone for `offset_minutes`, match the formatter for
+// one of the seconds spent reading.
 void check_clock_in_zone(int offset_minutes) {
   const int west = -offset_minutes;  // POSIX zones count west of Greenwich
   const std::string tz = "ZZZ" + std::string(west < 0 ? "-" : "") + std::to_string(std::abs(west) / 60) +
@@ -63,8 +62,7 @@ void check_clock_in_zone(int offset_minutes) {
 
 TEST(SigningTime, ReadsZoneRulesOfTheRealClock) {
   const auto utilities = test::utilities_available();
-  // The last zone puts the local time at 07:xx right now, so the texts show
-  // the hour's leading zero.
+  // The last zone puts the local time at 07:xx now: the texts show the hour's leading zero.
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);

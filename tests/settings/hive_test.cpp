@@ -20,22 +20,12 @@ std::string utf16le_with_bom(std::string_view utf8) {
 // What the Windows registry editor exports: CRLF, binary values over
 // continuation lines, a key deletion and a value deletion.
 constexpr std::string_view kWindowsExport =
-    "Windows Registry Editor Version 5.00\r\n"
-    "\r\n"
-    "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\old]\r\n"
-    "\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n"
-    "@=\"default text\"\r\n"
-    "\"path\"=\"C:\\\\Logs\\\\\"\r\n"
+    "Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\old]\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf]\r\n@=\"default text\"\r\n\"path\"=\"C:\\\\Logs\\\\\"\r\n"
     "\"debug\"=dword:0000000a\r\n"
-    "\"blob\"=hex:01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
-    "  16,17\r\n"
-    "\"expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n"
-    "\"quote\"=\"say \\\"hi\\\"\"\r\n"
-    "\"Stra\xC3\x9F" "e\"=\"Gr\xC3\xBC\xC3\x9F" "e\"\r\n"
-    "\"gone\"=-\r\n"
-    "; a comment the administrator wrote\r\n"
-    "\r\n";
+    "\"blob\"=hex:01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n  16,17\r\n"
+    "\"expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n\"quote\"=\"say \\\"hi\\\"\"\r\n"
+    "\"Stra\xC3\x9F" "e\"=\"Gr\xC3\xBC\xC3\x9F" "e\"\r\n\"gone\"=-\r\n; a comment the administrator wrote\r\n\r\n";
 
 class HiveTest : public ::testing::Test {
  protected:

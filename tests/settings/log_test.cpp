@@ -1,5 +1,4 @@
-// The diagnostic log: prepare-then-write, the `debug` switch, recovery after
-// a failed hand-over, with the real logging component and a failing double.
+// The diagnostic log: prepare-then-write, the `debug` switch, recovery after a failed hand-over.
 #include "settings/log.h"
 
 #include <gtest/gtest.h>
@@ -90,13 +89,8 @@ TEST_F(LogTest, DebugSwitchAndMissingFolder) {
   }
 }
 
-// A logging component that fails its next call when told to, and records
-// every line it accepts.
-struct Recorder {
-  int created = 0;
-  bool fail_next = false;
-  std::vector<std::string> lines;
-};
+// A logging component that fails its next call when told to, and records every line it accepts.
+struct Recorder { int created = 0; bool fail_next = false; std::vector<std::string> lines; };
 
 class RecordingLogger : public AutomationObject {
  public:

@@ -1,6 +1,5 @@
-// The settings store's redirection and fallback, with a machine hive this
-// process may write and with one it really may not (a child that drops to an
-// unprivileged user).
+// The settings store's redirection and fallback, with a machine hive this process may write and with one
+// it really may not (a child that drops to an unprivileged user).
 #include "settings/registry.h"
 
 #include <gtest/gtest.h>
@@ -26,14 +25,8 @@ const std::string kMachineHive = test::reg_file(
 const std::string kUserHive = test::reg_file(test::kUserKey, "\"path\"=\"\"\r\n\"signtext\"=\"U\"\r\n\r\n");
 const std::string kProbeValue = "HKLM\\SOFTWARE\\Corvane\\ctest";
 
-// Each row: what the store shows, over the two hives above, with a writable
-// machine hive and with a read-only one.
-struct Row {
-  const char* name;
-  std::function<std::string()> observe;
-  const char* writable;
-  const char* read_only;
-};
+// Each row: what the store shows over the two hives above, with a writable and a read-only machine hive.
+struct Row { const char* name; std::function<std::string()> observe; const char* writable; const char* read_only; };
 const std::string m(kMachineBase), u(kUserBase);
 const Row kRows[] = {
     {"read HKLM path", [] { return reg_read(m + "path"); }, "/machine/log", "/machine/log"},
@@ -98,8 +91,8 @@ TEST(Registry, ProbeRunsOncePerThread) {
   const std::string writable_machine = (dir / "machine.reg").string();
   const std::string sign = m + "sign";
 
-  // The first probe meets a machine hive nobody can write, so writes keep
-  // going to the user key after it became writable ...
+  // The first probe meets a machine hive nobody can write: writes go to the user key after it became
+  // writable ...
   EXPECT_TRUE(on_fresh_thread([&] {
     ScopedEnv blocked("CORVANE_HKLM", (dir / "blocker" / "registry.reg").string());
     (void)reg_read(m + "path");

@@ -1,6 +1,5 @@
-// Scratch hives for the tests, running code where the settings start afresh
-// (on a new thread: their state is per thread), and the diagnostic log's
-// lines of such a run.
+// Scratch hives, code run where the settings start afresh (a new thread: their state is per thread), and
+// the diagnostic log's lines of such a run.
 #pragma once
 
 #include <functional>
@@ -34,16 +33,14 @@ auto on_fresh_thread(Fn fn) {
   }
 }
 
-// A machine hive in `dir` whose setting `path` is `path` (and the diagnostic
-// log on, if asked), named by CORVANE_HKLM for the life of the result.
+// A machine hive in `dir` with `path` (and the log on, if asked), named by CORVANE_HKLM for the result's life.
 inline ScopedEnv machine_setting_path(const ScratchDir& dir, const std::string& path, bool debug = false) {
   write_file(dir / "machine.reg",
              reg_file(kMachineKey, (debug ? "\"debug\"=dword:00000001\r\n" : "") + reg_value("path", path)));
   return ScopedEnv("CORVANE_HKLM", (dir / "machine.reg").string());
 }
 
-// Runs `fn` on a fresh thread with the diagnostic log on; the logged
-// messages without their time stamps.
+// Runs `fn` on a fresh thread with the diagnostic log on; the logged messages without their time stamps.
 inline std::vector<std::string> logged_messages(const std::function<void()>& fn) {
   ScratchDir logs("log");
   const auto hive = machine_setting_path(logs, logs.path().string(), /*debug=*/true);

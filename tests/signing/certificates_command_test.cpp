@@ -11,16 +11,14 @@
 namespace corvane::cli {
 namespace {
 
-std::vector<std::vector<std::string>> table(const std::string& text) {
+// The lines of `text`, each cut at `separator` when it is not 0.
+std::vector<std::vector<std::string>> table(const std::string& text, char separator = '\t') {
   std::vector<std::vector<std::string>> rows;
   std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::vector<std::string> fields;
+  for (std::string line; std::getline(lines, line);) {
     std::istringstream cells(line);
-    std::string cell;
-    while (std::getline(cells, cell, '\t')) fields.push_back(cell);
-    rows.push_back(fields);
+    rows.emplace_back();
+    for (std::string cell; std::getline(cells, cell, separator);) rows.back().push_back(cell);
   }
   return rows;
 }
@@ -47,8 +45,7 @@ TEST(CertificatesCommand, ListsTheStoreInChooserOrder) {
   std::ostringstream shown;
   ASSERT_EQ(certificates_list(shown, err, CertificatesFormat::kTable), 0) << err.str();
   std::vector<std::string> lines;
-  std::istringstream shown_lines(shown.str());
-  for (std::string line; std::getline(shown_lines, line);) lines.push_back(line);
+  for (const auto& row : table(shown.str(), '\n')) lines.push_back(row.empty() ? "" : row[0]);
   ASSERT_EQ(lines.size(), 9u) << shown.str();
   const std::size_t key_column = lines[0].find("Key");
   EXPECT_TRUE(lines[0].starts_with("   Nickname")) << lines[0];
@@ -92,17 +89,9 @@ TEST(CertificatesCommand, ListsTheStoreInChooserOrder) {
 TEST(CertificatesCommand, ContainerNameForNicknameFingerprintOrContainer) {
   const std::string dana = test::unique_container_of("Dana Signer");
   const std::string fingerprint = *test::store_certificate("Dana Signer")->Sha256Fingerprint();
-  const struct {
-    std::string name;
-    std::optional<std::string> want;
-  } cases[] = {
-      {"Dana Signer", dana},
-      {dana, dana},
-      {fingerprint, dana},
-      {"Casey Nokey", std::nullopt},
-      {"Eli DSA Signer", std::nullopt},
-      {"Alice Martin", std::nullopt},
-  };
+  const struct { std::string name; std::optional<std::string> want; } cases[] = {
+      {"Dana Signer", dana}, {dana, dana}, {fingerprint, dana},
+      {"Casey Nokey", std::nullopt}, {"Eli DSA Signer", std::nullopt}, {"Alice Martin", std::nullopt}};
   for (const auto& c : cases) {
     std::ostringstream err;
     EXPECT_EQ(container_name_for(c.name, err), c.want) << c.name;

@@ -1,10 +1,7 @@
-// The chooser window on a virtual X display: shown with the focus on the
-// list and the first certificate selected, a row without a key and one with
-// a key clicked, the selection moved with the arrow keys and chosen with
-// Space, then opened again on that choice and kept with Enter, all through
-// Qt's test events.
-// A screenshot goes to the build folder, and to docs/chooser.png when
-// CORVANE_UPDATE_SCREENSHOT is set.
+// The chooser window on a virtual X display, through Qt's test events: shown with the focus on the list
+// and the first certificate selected, rows without and with a key clicked, the selection moved with the
+// arrow keys and chosen with Space, opened again on that choice and kept with Enter. A screenshot goes to
+// the build folder, and to docs/chooser.png when CORVANE_UPDATE_SCREENSHOT is set.
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
@@ -26,8 +23,7 @@
 namespace corvane::signing {
 namespace {
 
-// Calls `action` with the active modal window once it is named `name`;
-// tries every 20 ms for up to 10 s.
+// Calls `action` with the active modal window once it is named `name`; tries every 20 ms for up to 10 s.
 void when_modal(const QString& name, std::function<void(QWidget*)> action, int tries = 500) {
   QWidget* modal = QApplication::activeModalWidget();
   if (modal && modal->objectName() == name && modal->isVisible()) {
@@ -76,8 +72,7 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
     ASSERT_EQ(list->topLevelItemCount(), 7);
     ASSERT_EQ(list->topLevelItem(4)->text(1), "Dana Signer");
     EXPECT_EQ(form->findChild<QWidget*>("cmdExit")->geometry(), QRect(408, 400, 81, 25));
-    // Opened without a choice: the first certificate is selected with its
-    // details shown, and the first Down moves to the next row.
+    // Opened without a choice: the first certificate is selected with its details; Down moves on.
     EXPECT_EQ(list->currentItem(), list->topLevelItem(0));
     EXPECT_TRUE(list->topLevelItem(0)->isSelected());
     EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(),
@@ -122,8 +117,7 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
   EXPECT_EQ(state.containerName, dana);
   EXPECT_EQ(settings::reg_read(std::string(settings::kUserBase) + "UniqueContainerName"), dana);
 
-  // Opened again: on the current choice, selected with its details; Enter
-  // keeps it.
+  // Opened again: on the current choice, selected with its details; Enter keeps it.
   when_modal("frmPrivKey", [&](QWidget* form) {
     auto* list = form->findChild<QTreeWidget*>("ListView1");
     ASSERT_TRUE(list);

@@ -42,11 +42,9 @@ TEST(NssSignedData, EachKeyTypeMakesAVerifiableDerSignatureWithTheChain) {
 }
 
 TEST(NssSignedData, TextIsSignedAsUtf16le) {
-  const struct {
-    std::string text;
-    platform::TextEncoding encoding;
-  } cases[] = {{"Gr\xc3\xbc\xc3\x9f\x65 \xe2\x82\xac \xf0\x9f\x98\x80", platform::TextEncoding::kUtf8},
-               {"\x80 \xe4\xf6\xfc \x9c", platform::TextEncoding::kCodePage}};
+  const struct { std::string text; platform::TextEncoding encoding; } cases[] = {
+      {"Gr\xc3\xbc\xc3\x9f\x65 \xe2\x82\xac \xf0\x9f\x98\x80", platform::TextEncoding::kUtf8},
+      {"\x80 \xe4\xf6\xfc \x9c", platform::TextEncoding::kCodePage}};
   for (const auto& c : cases) {
     Signer signer;
     signer.SetCertificate(store_certificate("Alex Signer"));

@@ -15,23 +15,14 @@ namespace {
 using test::ScriptedView;
 using test::unique_container_of;
 
-// Entries of the test store, in store order.
-constexpr int kAlexSigner = 1;
-constexpr int kBlairEc = 2;
-constexpr int kCaseyNokey = 3;
-constexpr int kDana = 4;
-constexpr int kEliDsa = 5;
+constexpr int kAlexSigner = 1, kBlairEc = 2, kCaseyNokey = 3, kDana = 4, kEliDsa = 5;  // rows in store order
 
 std::string setting(std::string_view base, const char* name) {
   return settings::reg_read(std::string(base) + name);
 }
 
-ScriptedView::Step click(int row) {
-  return [row](ChooserEvents& e) { e.ListView1_Click(row); };
-}
-ScriptedView::Step double_click(int row) {
-  return [row](ChooserEvents& e) { e.ListView1_DblClick(row); };
-}
+ScriptedView::Step click(int row) { return [row](ChooserEvents& e) { e.ListView1_Click(row); }; }
+ScriptedView::Step double_click(int row) { return [row](ChooserEvents& e) { e.ListView1_DblClick(row); }; }
 const ScriptedView::Step kChoose = [](ChooserEvents& e) { e.cmdExit_Click(); };
 const ScriptedView::Step kDisable = [](ChooserEvents& e) { e.Command1_Click(); };
 
@@ -49,10 +40,7 @@ class PrivKeyFormTest : public ::testing::Test {
 };
 
 TEST_F(PrivKeyFormTest, ListsTheStoreAndAClickShowsTheKeyFactsOfTheEntry) {
-  const struct {
-    int row;
-    const char *container, *provider_type;
-  } cases[] = {{kAlexSigner, "Alex Signer", "RSA_FULL"},
+  const struct { int row; const char *container, *provider_type; } cases[] = {{kAlexSigner, "Alex Signer", "RSA_FULL"},
                {kDana, "Dana Signer", "RSA_FULL"},
                {kEliDsa, "Eli DSA Signer", "DSS"},
                {kBlairEc, "Blair EC Signer", "ECDSA"}};

@@ -25,9 +25,8 @@ class SignContentTest : public ::testing::Test {
   SignerState state_;
 };
 
-// RSA and EC keys are matched by unique container name; a run's own choice
-// also by nickname or fingerprint. Anything else signs nothing, unless the
-// site asks for the store's last certificate instead.
+// RSA and EC keys are matched by unique container name; a run's own choice also by nickname or
+// fingerprint. Anything else signs nothing, unless the site asks for the store's last certificate instead.
 TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
   const std::string dana = unique_container_of("Dana Signer");
   const std::string fallback_key = std::string(settings::kUserBase) + "lastcertfallback";
@@ -54,9 +53,8 @@ TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
     ASSERT_TRUE(settings::reg_write_text(fallback_key, c.fallback));
     SignerState state;
     state.containerName = c.container;
-    state.runSelection = c.run;
     state.signerName = "before";
-    const std::string hex = signContent(state, "x");
+    const std::string hex = signContent(state, "x", c.run);
     EXPECT_EQ(!hex.empty() && state.refusal.empty(), c.signs) << hex;
     if (!*c.signer) {
       const std::string& name = c.run.empty() ? c.container : c.run;
@@ -71,9 +69,9 @@ TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
     EXPECT_EQ(state.containerName, c.container);
     if (!c.signs) continue;
     EXPECT_TRUE(test::verify_detached(test::bytes_from_hex(hex), utf16le("x")).ok);
-    // The length found without the key is an RSA signature's own and at
-    // least an EC one's, with or without signed attributes.
-    const auto certificate = select_signer(state).certificate;
+    // The length found without the key is an RSA signature's own and at least an EC one's, with or without
+    // signed attributes.
+    const auto certificate = select_signer(state, c.run).certificate;
     const bool ec = std::string(c.signer) == "Blair EC Signer";
     const ContentFeed feed = [](const ContentSink& sink) {
       sink(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("x"), 1));
@@ -98,8 +96,7 @@ TEST_F(SignContentTest, KeepsTheCertificateFoundWhileTheSelectionStays) {
   ASSERT_FALSE(signContent(state_, "x").empty());
   auto failing = platform::ObjectFactory::instance().override_class(kStoreClassId, nullptr);
   EXPECT_FALSE(signContent(state_, "x").empty());
-  state_.runSelection = "Alex Signer";
-  EXPECT_NE(signContent(state_, "x").find("can't create object"), std::string::npos);
+  EXPECT_NE(signContent(state_, "x", "Alex Signer").find("can't create object"), std::string::npos);
 }
 
 TEST_F(SignContentTest, EmptyTextRecordsDetailsWithoutSigning) {
@@ -143,11 +140,9 @@ TEST_F(SignContentTest, StoreThatCannotBeOpenedGivesTheErrorAndChangesNothing) {
 TEST_F(SignContentTest, ContainerNameFromUserSettingsBeforeMachineSettings) {
   const std::string user_key = std::string(settings::kUserBase) + "UniqueContainerName";
   const std::string machine_key = std::string(settings::kMachineBase) + "UniqueContainerName";
-  const struct {
-    std::string user, machine;
-    const char* signer;
-  } cases[] = {{"", unique_container_of("Dana Signer"), "Dana Signer"},
-               {unique_container_of("Alex Signer"), unique_container_of("Dana Signer"), "Alex Renewed"}};
+  const struct { std::string user, machine; const char* signer; } cases[] = {
+      {"", unique_container_of("Dana Signer"), "Dana Signer"},
+      {unique_container_of("Alex Signer"), unique_container_of("Dana Signer"), "Alex Renewed"}};
   for (const auto& c : cases) {
     ASSERT_TRUE(settings::reg_write_text(user_key, c.user));
     ASSERT_TRUE(settings::reg_write_text(machine_key, c.machine));

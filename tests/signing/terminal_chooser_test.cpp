@@ -15,10 +15,7 @@
 namespace corvane::signing {
 namespace {
 
-struct Session {
-  std::string output;
-  std::string result;
-};
+struct Session { std::string output; std::string result; };
 
 // Runs the terminal form with `input` as the user's typing.
 Session run_terminal(SignerState& state, const std::string& input) {
@@ -47,8 +44,8 @@ TEST(TerminalChooser, TypedAnswersDriveTheForm) {
     std::vector<std::string> shown;  // texts the output must hold
     bool chosen_before = false;      // containerName holds `container` when the form opens
   } cases[] = {
-      // Without a choice the first certificate is selected and shown; Enter
-      // chooses it (first: later cases save choices).
+      // Without a choice the first certificate is selected and shown; Enter chooses it (first: later
+      // cases save choices).
       {"\n", test::unique_container_of("Alex Signer"),
        {"> 1  Fixture Test CA  Alex Renewed", "Unique Container:  " + test::unique_container_of("Alex Signer")}},
       {"9\nv 5\n5\nc\n", dana,
@@ -73,9 +70,8 @@ TEST(TerminalChooser, TypedAnswersDriveTheForm) {
   }
 }
 
-// Without a display and without a controlling terminal the chooser cannot
-// show; signContent then answers with the reason. Runs in a child process
-// started without a terminal.
+// Without a display and a controlling terminal the chooser cannot show; signContent answers with the
+// reason. Runs in a child process started without a terminal.
 TEST(ShowChooser, WithoutDisplayOrTerminalSigningGivesTheReason) {
   const char* kChildMark = "CORVANE_CHOOSER_CHILD";
   if (std::getenv(kChildMark)) {

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
 #include <sys/wait.h>
 
 namespace corvane::test {
@@ -57,10 +58,7 @@ CommandResult run_command(const std::string& command_line) {
 
 std::string shell_quote(const std::string& text) {
   std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return out + "'";
 }
 
@@ -97,11 +95,7 @@ HeldFileLock::HeldFileLock(const std::filesystem::path& path) {
 }
 
 HeldFileLock::~HeldFileLock() { release(); }
-
-void HeldFileLock::release() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
+void HeldFileLock::release() { if (fd_ >= 0) ::close(std::exchange(fd_, -1)); }
 
 bool wait_for_file_lock(const std::filesystem::path& path, bool waiting) {
   struct stat status {};
@@ -200,7 +194,7 @@ std::string object_text(const std::string& file, int number) {
 }
 
 bool in_children(int count, const std::function<bool(int)>& fn, bool as_nobody) {
-  int gate[2];
+  int gate[2];  // all children start when the gate closes
   if (::pipe(gate) != 0) return false;
   std::vector<pid_t> children;
   for (int i = 0; i < count; ++i) {
@@ -208,7 +202,7 @@ bool in_children(int count, const std::function<bool(int)>& fn, bool as_nobody) 
     if (child == 0) {
       ::close(gate[1]);
       char ignored;
-      (void)!::read(gate[0], &ignored, 1);  // all start when the gate closes
+      (void)!::read(gate[0], &ignored, 1);
       const gid_t nobody = 65534;
       if (as_nobody && (::setgroups(1, &nobody) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
                         ::setresuid(nobody, nobody, nobody) != 0))
@@ -228,15 +222,13 @@ bool in_children(int count, const std::function<bool(int)>& fn, bool as_nobody) 
 }
 
 std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
-  s << in.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
 void write_file(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::string reg_file(const std::string& key, const std::string& values) {
@@ -259,8 +251,7 @@ BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv) {
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0) return;
   if (::pipe2(out, O_CLOEXEC) != 0) {
-    ::close(in[0]);
-    ::close(in[1]);
+    ::close(in[0]), ::close(in[1]);
     return;
   }
   pid_ = ::fork();
@@ -290,10 +281,7 @@ BackgroundProgram::~BackgroundProgram() {
 }
 
 ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
-  if (const char* old = std::getenv(name.c_str())) {
-    had_old_ = true;
-    old_ = old;
-  }
+  if (const char* old = std::getenv(name.c_str())) had_old_ = true, old_ = old;
   ::setenv(name.c_str(), value.c_str(), 1);
 }
 

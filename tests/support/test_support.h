@@ -1,5 +1,4 @@
-// Helpers shared by the tests: fixture paths, scratch folders, running
-// programs.
+// Helpers shared by the tests: fixture paths, scratch folders, running programs, hand-made PDFs.
 #pragma once
 
 #include <filesystem>
@@ -9,8 +8,7 @@
 
 namespace corvane::test {
 
-// The folder the fixture script filled (pdf/, nss/).
-std::filesystem::path fixtures_dir();
+std::filesystem::path fixtures_dir();  // what the fixture script filled (pdf/, nss/)
 std::filesystem::path fixture_pdf(const std::string& name);
 // A fresh empty folder under the build tree, removed when the object dies.
 class ScratchDir {
@@ -30,9 +28,7 @@ struct CommandResult {
   int exit_code = -1;
   std::string output;  // stdout and stderr together
 };
-// Runs a shell command line and collects its output.
 CommandResult run_command(const std::string& command_line);
-// Quotes a text for the shell.
 std::string shell_quote(const std::string& text);
 inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 // How often `part` occurs in `text` (overlaps counted).
@@ -41,73 +37,51 @@ inline std::size_t count_of(const std::string& text, const std::string& part) {
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
   return count;
 }
-// `program ARGUMENTS` with the hives dir/hklm.reg and dir/hkcu.reg and
-// `environment` ("NAME=VALUE ..."), without a display and in a session of
-// its own (no controlling terminal), so that no certificate chooser can
-// show; `redirections` replace the empty standard input.
+// `program ARGUMENTS` with the hives dir/hklm.reg and dir/hkcu.reg and `environment` ("NAME=VALUE ..."),
+// without a display or controlling terminal (no chooser can show); `redirections` replace </dev/null.
 CommandResult run_without_terminal(const std::filesystem::path& dir, const std::string& program,
                                    const std::string& arguments, const std::string& environment = "",
                                    const std::string& redirections = "</dev/null");
 
-// Runs every command line at once, each in the background of one shell run
-// as run_without_terminal runs `program`, and waits for all: what each
-// printed and its exit code, in the order given.
+// Runs every command line at once (as run_without_terminal would) and waits for all; results in order.
 std::vector<CommandResult> run_at_once(const std::filesystem::path& dir, const std::vector<std::string>& command_lines);
 
-// Holds an exclusive advisory lock (flock) on the file at `path` for the
-// life of the object, as a run that writes into its own input does.
+// Holds an exclusive flock on `path` for the object's life, as a run writing into its own input does.
 class HeldFileLock {
  public:
   explicit HeldFileLock(const std::filesystem::path& path);
   ~HeldFileLock();
   HeldFileLock(const HeldFileLock&) = delete;
   HeldFileLock& operator=(const HeldFileLock&) = delete;
-  // Lets the lock go (before the object dies).
   void release();
 
  private:
   int fd_ = -1;
 };
-// Waits until a process holds (`waiting` false) or waits for (true) an
-// advisory lock (flock) on the file now at `path`; false when none did
-// within 60 s.
+// Waits until a process holds (`waiting` false) or waits for (true) a flock on `path`; false after 60 s.
 bool wait_for_file_lock(const std::filesystem::path& path, bool waiting);
 
-// A small PDF with a classic cross-reference table: object i + 1 is
-// objects[i], object 1 the catalog; `trailer_extra` goes into the trailer
-// dictionary. Every offset is exact.
+// A PDF with a classic table: object i + 1 is objects[i], object 1 the catalog; exact offsets.
 std::string make_pdf(const std::vector<std::string>& objects, const std::string& trailer_extra = "");
 // A stream object's body holding `data`; `dictionary` adds entries.
 std::string pdf_stream(const std::string& data, const std::string& dictionary = "");
-// One object of a hand-made update: "N G obj" with `body`; an empty body
-// frees the object instead.
-struct UpdateObject {
-  int number;
-  std::string body;
-  int generation = 0;
-};
-// `pdf` with an incremental update holding `objects`: a cross-reference
-// table for them, a trailer with the last /Root, /Prev, a /Size above every
-// object number, and `trailer_extra`.
+// One object of a hand-made update; an empty body frees the object.
+struct UpdateObject { int number; std::string body; int generation = 0; };
+// `pdf` with an incremental update of `objects`: their table and a trailer (last /Root, /Prev, /Size).
 std::string with_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                         const std::string& trailer_extra = "");
-// The number behind the last `key` of `pdf` (" /Root 1 0 R" gives 1); -1
-// when there is none.
+// The number behind the last `key` of `pdf` (" /Root 1 0 R" gives 1); -1 when there is none.
 long last_number_after(const std::string& pdf, const std::string& key);
 
-// `qpdf --check` of a file: its output when qpdf reports an error or a
-// warning, else "".
+// `qpdf --check` of a file: its output when qpdf reports an error or a warning, else "".
 std::string qpdf_problems(const std::filesystem::path& pdf, const std::string& password = "");
-// The file's text as pdftotext extracts it, with blanks and line ends
-// squeezed to single blanks; "" when it cannot be read.
+// The file's text as pdftotext extracts it, blanks squeezed; "" when it cannot be read.
 std::string page_text(const std::filesystem::path& pdf, const std::string& password = "");
-// The text of object `number` from its header line through "endobj";
-// "" when the file has no such object.
+// Object `number` from its header line through "endobj"; "" when there is none.
 std::string object_text(const std::string& file, int number);
 
-// Runs fn(0) .. fn(count - 1) in `count` child processes that start together;
-// true when every one returned true. With `as_nobody` each child first drops
-// to user and group 65534 (only root can).
+// fn(0) .. fn(count - 1) in child processes that start together (as user 65534 with `as_nobody`, root
+// only); true when every one returned true.
 bool in_children(int count, const std::function<bool(int)>& fn, bool as_nobody = false);
 inline bool in_child(const std::function<bool()>& fn, bool as_nobody = false) {
   return in_children(1, [&fn](int) { return fn(); }, as_nobody);
@@ -118,32 +92,26 @@ void write_file(const std::filesystem::path& path, const std::string& bytes);
 
 inline constexpr char kMachineKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\pdf";
 inline constexpr char kUserKey[] = "HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\pdf";
-// A hive file as the registry editor exports it: `values` (lines such as
-// reg_value gives) under the key `key` ("HKEY_CURRENT_USER\\...").
+// A hive file as the registry editor exports it: `values` (reg_value lines) under `key`.
 std::string reg_file(const std::string& key, const std::string& values);
-// One text value line of a hive file.
 std::string reg_value(const std::string& name, const std::string& value);
-// Writes dir/hkcu.reg (the user hive run_without_terminal names) holding
-// `values` under the pdf key.
+// Writes dir/hkcu.reg (the user hive run_without_terminal names) holding `values` under the pdf key.
 inline void write_user_hive(const std::filesystem::path& dir, const std::string& values) {
   write_file(dir / "hkcu.reg", reg_file(kUserKey, values));
 }
 
-// Compares `actual` byte for byte with the golden file tests/<relative>;
-// CORVANE_UPDATE_GOLDEN=1 rewrites the file instead (review the diff).
+// Compares `actual` with the golden file tests/<relative>; CORVANE_UPDATE_GOLDEN=1 rewrites it instead.
 void expect_golden(const std::string& relative, const std::string& actual);
 
-// A program running for the life of the object, its standard input a pipe
-// the object holds and its standard output read up to the first line. The
-// object closes the input, ends the program (SIGTERM) and waits for it.
+// A program running for the object's life, its input a pipe the object holds, its output read up to the
+// first line; at the end the input is closed and the program ended (SIGTERM) and waited for.
 class BackgroundProgram {
  public:
   explicit BackgroundProgram(const std::vector<std::string>& argv);
   ~BackgroundProgram();
   BackgroundProgram(const BackgroundProgram&) = delete;
   BackgroundProgram& operator=(const BackgroundProgram&) = delete;
-  // The program's first line of output; "" when none came within 10 s.
-  const std::string& first_line() const { return first_line_; }
+  const std::string& first_line() const { return first_line_; }  // "" when none came within 10 s
 
  private:
   int pid_ = -1;
@@ -151,7 +119,7 @@ class BackgroundProgram {
   std::string first_line_;
 };
 
-// Sets an environment variable for the life of the object.
+// Sets an environment variable for the object's life.
 class ScopedEnv {
  public:
   ScopedEnv(const std::string& name, const std::string& value);

@@ -1,8 +1,7 @@
-// What verify says of the revisions after a signature, on hand-made
-// updates of a small form (a text field "Amount", a prepared signature
-// field "Approval", a note) signed by "First" in its second revision, as
-// an approval or as a certification at /P 1, 2 or 3. One table per class
-// of attack: each has updates that must not pass and near misses that must.
+// What verify says of the revisions after a signature, on hand-made updates of a small form (a text field
+// "Amount", a prepared signature field "Approval", a note) signed by "First" in its second revision, as an
+// approval or a certification at /P 1, 2 or 3. One table per class of attack: updates that must not pass
+// and near misses that must.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -42,8 +41,8 @@ std::string first_field(const std::string& lock) {
   return "<< /Type /Annot /Subtype /Widget /FT /Sig /T (First) /V 10 0 R /Rect [0 0 0 0] /P 3 0 R " + lock + " >>";
 }
 
-// The form, signed by "First" in its second revision; certified at
-// `certification` (1 to 3) when not 0, locking with `lock` (a /Lock entry).
+// The form, signed by "First" in its second revision; certified at `certification` (1 to 3) when not 0,
+// locking with `lock` (a /Lock entry).
 std::string signed_form(int certification, const std::string& lock) {
   const std::string base = test::make_pdf({
       catalog("6 0 R 7 0 R"),
@@ -66,8 +65,7 @@ std::string signed_form(int certification, const std::string& lock) {
                                          {10, test::signature_dictionary(reference)}});
 }
 
-// The catalog of a later revision of `pdf`, which keeps its certification
-// and its validation data.
+// The catalog of a later revision of `pdf`, keeping its certification and its validation data.
 std::string later_catalog(const std::string& pdf, const std::string& fields, const std::string& extra = "") {
   std::string kept = extra;
   for (const char* entry : {"/Perms << /DocMDP 10 0 R >>", "/DSS 13 0 R"})
@@ -88,8 +86,7 @@ Update objects(std::vector<UpdateObject> list, const std::string& trailer = "") 
   return [list, trailer](const std::string& pdf) { return test::with_update(pdf, list, trailer); };
 }
 
-// A second signer "Second" in a new field 11 with signature 12 (and
-// `more` objects), listed on the page and in the form.
+// A second signer "Second" in a new field 11 with signature 12 (and `more`), on the page and in the form.
 Update second_signer(const std::string& widget_extra = "", std::vector<UpdateObject> more = {}) {
   return [widget_extra, more](const std::string& pdf) {
     std::vector<UpdateObject> list = {
@@ -157,9 +154,7 @@ void check(const std::vector<Case>& cases) {
     ASSERT_TRUE(report.opened) << report.error;
     const SignatureReport* judged = nullptr;
     for (const SignatureReport& s : report.signatures) {
-      if (c.want_level != ChangeLevel::kOther) {
-        EXPECT_TRUE(s.valid) << s.field_name << ": " << s.problem;
-      }
+      if (c.want_level != ChangeLevel::kOther) EXPECT_TRUE(s.valid) << s.field_name << ": " << s.problem;
       if (s.field_name == c.signer) judged = &s;
     }
     ASSERT_NE(judged, nullptr);
@@ -175,8 +170,8 @@ void check(const std::vector<Case>& cases) {
   }
 }
 
-// Incremental saving: the page's content replaced, given a new generation,
-// freed; the document information and the validation data may change.
+// Incremental saving: the page's content replaced, given a new generation, freed; the document
+// information and the validation data may change.
 TEST(ChangeAnalysis, ContentMayNotChange) {
   const std::string xmp = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
                           "<x:xmpmeta/></x:xmpmeta><?xpacket end='w'?>";
@@ -216,9 +211,8 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
   });
 }
 
-// Sneaky signatures and signature wrapping: a later revision may add
-// signatures, sign a prepared field and add an invisible empty field, and
-// nothing else that looks like a signature.
+// Sneaky signatures and signature wrapping: a later revision may add signatures, sign a prepared field and
+// add an invisible empty field, and nothing else that looks like a signature.
 TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
   check({
       {"an honest second signer", second_signer(), ChangeLevel::kSigning, true, "signature field \"Second\""},
@@ -306,9 +300,8 @@ TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
   });
 }
 
-// Form filling: only a certification at /P 2 or 3 (or --permit for a
-// document nobody certified) permits it, never for a locked field, and
-// never beyond values and appearances.
+// Form filling: only a certification at /P 2 or 3 (or --permit for a document nobody certified) permits
+// it, never for a locked field, and never beyond values and appearances.
 TEST(ChangeAnalysis, FormFillingNeedsPermission) {
   const Update fill = objects({{6, amount("(9999)", "11 0 R")}, {11, appearance("0 g BT (9999) Tj ET")}});
   const PermitOptions form_filling{.form_filling = true};
@@ -360,20 +353,14 @@ TEST(ChangeAnalysis, AnnotationsNeedPermission) {
   });
 }
 
-// The command's text and JSON say the same: certification, locks, the
-// level after a signature and whether it is permitted; --permit widens.
+// The command's text and JSON say the same: certification, locks, the level after a signature and whether
+// it is permitted; --permit widens.
 TEST(ChangeAnalysis, TheCommandReportsLevelsAndPermissions) {
   const test::ScratchDir dir("change-report");
   const Update fill = objects({{6, amount("(9999)")}});
   const std::string locked = "/Lock << /Type /SigFieldLock /Action /All >>";
-  const struct {
-    int certification;
-    std::string lock;
-    Update update;
-    std::string arguments;
-    int want_exit;
-    std::string want_output;
-  } cases[] = {
+  const struct { int certification; std::string lock; Update update; std::string arguments; int want_exit;
+                 std::string want_output; } cases[] = {
       {2, locked, fill, "", 1,
        "  Certification: DocMDP P2 (form filling and signing allowed)\n  Locks: all fields\n"},
       {2, locked, fill, "", 1,

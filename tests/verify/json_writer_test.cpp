@@ -12,10 +12,7 @@ namespace {
 // Texts written by the writer and read back by jq: what comes back is the
 // text, with bytes that are not UTF-8 as U+FFFD.
 TEST(JsonWriter, TextsComeBackThroughJq) {
-  const struct {
-    std::string text;
-    std::string want;
-  } cases[] = {
+  const struct { std::string text; std::string want; } cases[] = {
       {"plain", "plain"},
       {"quote \" backslash \\ slash /", "quote \" backslash \\ slash /"},
       {"tab\tline\nreturn\r bell\x07 nul" + std::string(1, '\0') + "!", "tab\tline\nreturn\r bell\x07 nul" + std::string(1, '\0') + "!"},

@@ -6,10 +6,7 @@ namespace corvane::verify {
 namespace {
 
 TEST(ReadablePdfDate, ShowsIso8601WithTheZoneOrKeepsWhatIsNoDate) {
-  const struct {
-    const char* date;
-    const char* want;
-  } cases[] = {
+  const struct { const char* date; const char* want; } cases[] = {
       {"D:20261204140507+01'00'", "2026-12-04T14:05:07+01:00"},
       {"D:20261204140507-03'30", "2026-12-04T14:05:07-03:30"},
       {"D:20261204140507Z", "2026-12-04T14:05:07+00:00"},

@@ -3,16 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "tests/verify/verify_test_support.h"
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 #include "verify/pdf_input.h"
 
 namespace corvane::verify {
 namespace {
 
-using test::ScratchDir;
-
 TEST(FindSignatures, FollowsFieldTreesAndWidgetsOnceEach) {
-  ScratchDir dir("find-signatures");
   const std::string pdf = test::make_pdf({
       // 1: the form lists the "form" tree, a text field and "again", which
       // shares its signature dictionary with "form.inner".
@@ -33,9 +30,7 @@ TEST(FindSignatures, FollowsFieldTreesAndWidgetsOnceEach) {
       "<< /T (unsigned) /FT /Sig /Subtype /Widget /Rect [0 0 0 0] >>",
       "<< /T (again) /FT /Sig /V 6 0 R >>",
   });
-  test::write_file(dir / "form.pdf", pdf);
-
-  const MemoryByteSource file(pdf);
+  const platform::MemoryByteSource file(pdf);
   const OpenedPdf document = open_pdf(file, file.size(), "");
   ASSERT_TRUE(document.pdf) << document.problem;
   const SignatureScan scan = find_signatures(*document.pdf);

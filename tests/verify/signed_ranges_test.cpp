@@ -9,10 +9,7 @@ namespace corvane::verify {
 namespace {
 
 // A small "file" with one slot: "head /Contents <HEX> tail".
-struct Layout {
-  std::string bytes;
-  long long slot = 0, slot_end = 0;
-};
+struct Layout { std::string bytes; long long slot = 0, slot_end = 0; };
 
 Layout layout(const std::string& hex, const std::string& tail = " >>\n%%EOF\n") {
   Layout l;
@@ -56,7 +53,7 @@ TEST(SignedRanges, AcceptsOnlyRangesAroundThisSignaturesSlot) {
       {"ends inside the file", ok, {0, ok.slot, ok.slot_end, rest - 3}, ok.slot, "end inside the file", 0},
   };
   for (const auto& c : cases) {
-    const MemoryByteSource file(c.file.bytes);
+    const platform::MemoryByteSource file(c.file.bytes);
     const SignedRanges r = check_signed_ranges(file, c.range, c.contents_offset, "");
     EXPECT_EQ(r.well_formed, *c.want_problem == '\0') << c.what << ": " << r.problem;
     EXPECT_NE(r.problem.find(c.want_problem), std::string::npos) << c.what << ": " << r.problem;
@@ -66,12 +63,10 @@ TEST(SignedRanges, AcceptsOnlyRangesAroundThisSignaturesSlot) {
 
 TEST(SignedRanges, TellsAWholeFileFromAnEarlierRevision) {
   const Layout file = layout("3003020101", " >>\n%%EOF\r\n% a later update\n%%EOF\n");
-  const MemoryByteSource source(file.bytes);
+  const platform::MemoryByteSource source(file.bytes);
   const long long first_eof = static_cast<long long>(file.bytes.find("%%EOF") + 7);
-  const struct {
-    long long end;
-    bool want_whole;
-  } cases[] = {{first_eof, false}, {static_cast<long long>(file.bytes.size()), true}};
+  const struct { long long end; bool want_whole; } cases[] = {
+      {first_eof, false}, {static_cast<long long>(file.bytes.size()), true}};
   for (const auto& c : cases) {
     const SignedRanges r =
         check_signed_ranges(source, std::vector<long long>{0, file.slot, file.slot_end, c.end - file.slot_end}, -1,
@@ -90,7 +85,7 @@ TEST(SignedRanges, ReadsExactlyTheBytesAroundTheSlotInPieces) {
   for (std::size_t i = 0; i < head.size(); i += 7) head[i] = static_cast<char>('0' + i % 10);
   const std::string tail = head.substr(0, 1'500'000) + "\n%%EOF\n";
   const std::string bytes = head + "<3003020101>" + tail;
-  const MemoryByteSource file(bytes);
+  const platform::MemoryByteSource file(bytes);
   const auto slot = static_cast<long long>(head.size());
   const SignedRanges r = check_signed_ranges(
       file, std::vector<long long>{0, slot, slot + 12, static_cast<long long>(tail.size())}, slot, "");

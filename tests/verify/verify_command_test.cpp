@@ -3,6 +3,9 @@
 
 #include <unistd.h>
 
+#include <tuple>
+
+#include "tests/component/signed_pdf.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/verify/verify_test_support.h"
 
@@ -24,17 +27,25 @@ std::string empty_store(const std::filesystem::path& dir) {
   return "CORVANE_NSSDB=" + shell_quote("sql:" + dir.string());
 }
 
-// The exit status is the verdict: 0 valid, covering and trusted; 1 invalid,
-// changed or unsigned; 2 unreadable; 3 valid but untrusted or weak. Crafted
-// files: many fields sharing one large /Contents (memory stays near one
-// signature), a SHA-1 signature, a signer forged with the real signer's name
-// and address, a detached signature whose message carries the signed bytes
-// too, gigabytes' stand-in of zeros after the last %%EOF, a FIFO and another
-// user's link (never blocked on or followed).
+// The exit status is the verdict: 0 valid, covering and trusted; 1 invalid, changed or unsigned;
+// 2 unreadable; 3 valid but untrusted or weak. Crafted files: many fields sharing one large /Contents
+// (memory stays near one signature), SHA-1, a signer forged with the real one's name and address, a
+// detached signature carrying the signed bytes too, zeros after the last %%EOF, a FIFO, another user's link.
 TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   ScratchDir dir("verify-command");
   sign_with_peer(fixture_pdf("plain.pdf"), dir / "signed.pdf");
-  write_file(dir / "appended.pdf", read_file(dir / "signed.pdf") + "\n%%EOF\n");
+  const std::string signed_pdf = read_file(dir / "signed.pdf");
+  write_file(dir / "appended.pdf", signed_pdf + "\n%%EOF\n");
+  // A blank in the first or the second range, a digit of the signature value (it ends the message,
+  // just before its end marks), each changed so that the file stays readable.
+  const auto slot_end = static_cast<std::size_t>((*byte_range_of(signed_pdf))[2]);  // just after the ">"
+  for (const auto& [name, at, byte] : {std::tuple{"first-range.pdf", signed_pdf.find(" 0 obj"), '\t'},
+                                       {"second-range.pdf", signed_pdf.find("  ", slot_end), '\t'},
+                                       {"value.pdf", slot_end - 60, signed_pdf[slot_end - 60] == '5' ? '6' : '5'}}) {
+    std::string changed = signed_pdf;
+    changed[at] = byte;
+    write_file(dir / name, changed);
+  }
   constexpr std::size_t kSlotBytes = 2u << 20;
   write_file(dir / "shared.pdf", make_shared_slot_pdf(128, kSlotBytes, "signer", "sha256"));
   write_file(dir / "sha1.pdf", make_shared_slot_pdf(1, 8192, "signer", "sha1"));
@@ -82,6 +93,9 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
       {"verify " + q("own.pdf"), 0, "  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"},
       {"verify " + q("shared.pdf"), 0, "Signature 128 (field \"sig127\"):", "", 160},
       {"verify " + q("appended.pdf"), 1, "  Whole file covered: no (the signed revision ends at byte"},
+      {"verify " + q("first-range.pdf"), 1, "  Signature: invalid ("},
+      {"verify " + q("second-range.pdf"), 1, "  Signature: invalid ("},
+      {"verify " + q("value.pdf"), 1, "  Signature: invalid ("},
       {"verify " + q("zero-tail.pdf"), 1, "  Signature: valid\n  Certificate: trusted\n  Whole file covered: no ("},
       {"verify " + q("encapsulated.pdf"), 1,
        "  Signature: invalid (the signature is detached (/SubFilter /adbe.pkcs7.detached) but its CMS message "
@@ -133,11 +147,7 @@ TEST(VerifyCommand, JsonReportsTheSameFacts) {
   const std::string facts =
       "[.verdict, .all_hold, (.signatures | length), (.signatures[]? | .valid, .covers_whole_file, "
       ".signer.digest_algorithm, .weak_digest, .signer.email, .signer.trusted, (.signed_end > 0)), .error]";
-  const struct {
-    std::string file;
-    int want_exit;
-    const char* want_facts;
-  } cases[] = {
+  const struct { std::string file; int want_exit; const char* want_facts; } cases[] = {
       {(dir / "signed.pdf").string(), 0,
        R"(["holds",true,1,true,true,"SHA-256",false,"alex@example.test",true,true,null])"},
       {(dir / "appended.pdf").string(), 1,

@@ -45,9 +45,8 @@ namespace {
 constexpr std::string_view kRangePlaceholder = "[0 0000000000 0000000000 0000000000]";
 constexpr std::size_t kSlotBytes = 8192;
 
-// Puts the ranges around the slot of `slot_bytes` bytes at `slot` into the
-// first placeholder at or after `from`, and the openssl signature of what
-// they cover into the slot.
+// Puts the ranges around the slot of `slot_bytes` bytes at `slot` into the first placeholder at or after
+// `from`, and the openssl signature of what they cover into the slot.
 void sign_in_place(std::string& pdf, std::size_t from, std::size_t slot, std::size_t slot_bytes, const std::string& key,
                    const std::string& md, const std::string& flags = "") {
   const std::size_t slot_end = slot + 2 * slot_bytes + 2;

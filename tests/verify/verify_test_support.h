@@ -1,6 +1,5 @@
-// Signatures for the verifier's tests, made with real tools: pdfsig (a
-// peer's signed PDFs, with signed attributes) and openssl cms (signatures
-// with or without signed attributes, any digest).
+// Signatures for the verifier's tests, made with real tools: pdfsig (a peer's signed PDFs) and openssl cms
+// (with or without signed attributes, any digest).
 #pragma once
 
 #include <cstdint>
@@ -12,46 +11,35 @@
 
 namespace corvane::test {
 
-// Signs `in` into `out` with pdfsig and the fixture store's certificate
-// `nick`; `password` opens an encrypted input. Fails the test on error.
+// Signs `in` into `out` with pdfsig and the fixture store's `nick`; `password` opens an encrypted input.
 void sign_with_peer(const std::filesystem::path& in, const std::filesystem::path& out,
                     const std::string& nick = "Alex Signer", const std::string& password = "");
 
-// A detached CMS signature of `content` by the fixture key `key` ("signer",
-// "ecsigner", or the path of KEY.crt and KEY.key without the ending) with
-// the digest `md`; `flags` are added to `openssl cms -sign` (e.g. "-noattr").
+// A detached CMS signature of `content` by the fixture key `key` ("signer", "ecsigner", or the path of
+// KEY.crt and KEY.key without the ending) with the digest `md`; `flags` go to `openssl cms -sign`.
 std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::string& key, const std::string& md,
                                        const std::string& flags = "");
 
-// A one-page PDF with `fields` signature fields, each with a signature
-// dictionary of its own, all sharing one /ByteRange and one /Contents (an
-// indirect string of `slot_bytes` bytes), signed over the ranges with
-// openssl_sign(key, md, flags).
+// A one-page PDF with `fields` signature fields whose dictionaries share one /ByteRange and one /Contents
+// (an indirect string of `slot_bytes` bytes), signed over the ranges with openssl_sign(key, md, flags).
 std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md,
                                  const std::string& flags = "");
 
-// with_update through a cross-reference stream, with `packed` stored in
-// an object stream (numbered one above every other object) instead of as
-// objects of their own.
+// with_update through a cross-reference stream, `packed` stored in an object stream (numbered one above
+// every other object).
 std::string with_packed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                                const std::vector<UpdateObject>& packed);
 
-// The body of a signature dictionary with an empty slot for
-// with_signed_update; `extra` adds entries (/Reference, /Type).
+// The body of a signature dictionary with an empty slot for with_signed_update; `extra` adds entries.
 std::string signature_dictionary(const std::string& extra = "");
 
-// with_update, signed: the one object made with signature_dictionary()
-// gets its /ByteRange and an openssl signature by the fixture key `key`
-// over the whole resulting file.
+// with_update, signed: the object made with signature_dictionary() gets its /ByteRange and a signature by
+// the fixture key `key` over the whole resulting file.
 std::string with_signed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                                const std::string& key = "signer", const std::string& trailer_extra = "");
 
-// A command run like run_command, with the peak memory (resident set) of
-// the processes it waited for, in KiB.
-struct MeasuredCommand {
-  CommandResult result;
-  long peak_kib = 0;
-};
+// A command run like run_command, with the peak resident memory of the processes it waited for, in KiB.
+struct MeasuredCommand { CommandResult result; long peak_kib = 0; };
 MeasuredCommand run_measured(const std::string& command_line);
 
 }  // namespace corvane::test

@@ -1,6 +1,6 @@
-// Random access to the bytes of a file (or of a buffer, for tests): the
-// verifier reads only the parts it needs and hashes the rest piece by piece,
-// so a large document is never held in memory.
+// Random access to the bytes of a file (or of a buffer): readers take only
+// the parts they need and hash the rest piece by piece, so a large document
+// is never held in memory.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace corvane::verify {
+namespace corvane::platform {
 
 class ByteSource {
  public:
@@ -19,13 +19,16 @@ class ByteSource {
   [[nodiscard]] virtual bool read(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
 };
 
-// A regular file opened read-only for the life of the object, with
-// platform::open_regular: the open never blocks (a FIFO or a device is
-// refused, not waited on) and never follows a symbolic link of another
-// user.
+// A regular file opened read-only for the life of the object.
 class FileByteSource final : public ByteSource {
  public:
+  // Opens `path` with open_regular: the open never blocks (a FIFO or a
+  // device is refused, not waited on) and never follows a symbolic link of
+  // another user.
   explicit FileByteSource(const std::string& path);
+  // Reads the open file `fd`, which stays the caller's (this object reads a
+  // duplicate); refused unless it is a regular file.
+  explicit FileByteSource(int fd);
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;
   FileByteSource& operator=(const FileByteSource&) = delete;
@@ -37,6 +40,9 @@ class FileByteSource final : public ByteSource {
   [[nodiscard]] bool read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
 
  private:
+  // Keeps `fd` when it is an open regular file, else closes it and says why.
+  void take(int fd);
+
   int fd_ = -1;
   std::uint64_t size_ = 0;
   std::string problem_;
@@ -53,4 +59,4 @@ class MemoryByteSource final : public ByteSource {
   std::string_view bytes_;
 };
 
-}  // namespace corvane::verify
+}  // namespace corvane::platform

@@ -1,4 +1,4 @@
-#include "verify/byte_source.h"
+#include "platform/byte_source.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 
 #include "platform/safe_open.h"
 
-namespace corvane::verify {
+namespace corvane::platform {
 
 FileByteSource::FileByteSource(const std::string& path) {
   // A missing file is named as such, not by the words meant for a folder.
@@ -18,16 +18,28 @@ FileByteSource::FileByteSource(const std::string& path) {
     problem_ = std::strerror(errno);
     return;
   }
-  fd_ = platform::open_regular(path, O_RDONLY, 0, &problem_);
-  if (fd_ < 0) return;
+  const int fd = open_regular(path, O_RDONLY, 0, &problem_);
+  if (fd >= 0) take(fd);
+}
+
+FileByteSource::FileByteSource(int fd) {
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) problem_ = std::strerror(errno);
+  else take(copy);
+}
+
+void FileByteSource::take(int fd) {
   struct stat info {};
-  if (::fstat(fd_, &info) != 0) {
+  if (::fstat(fd, &info) != 0) {
     problem_ = std::strerror(errno);
-    ::close(fd_);
-    fd_ = -1;
+  } else if (!S_ISREG(info.st_mode)) {
+    problem_ = "not a regular file";
+  } else {
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(info.st_size);
     return;
   }
-  size_ = static_cast<std::uint64_t>(info.st_size);
+  ::close(fd);
 }
 
 FileByteSource::~FileByteSource() {
@@ -52,4 +64,4 @@ bool MemoryByteSource::read(std::uint64_t offset, std::span<std::uint8_t> out) c
   return true;
 }
 
-}  // namespace corvane::verify
+}  // namespace corvane::platform

@@ -40,10 +40,10 @@ namespace {
 
 // The visible text, when the setting switches it on; logs the box like the
 // rebuild's drawing does.
-std::string visible_text(Edit& edit, const SigningRun& run, bool stamp_enabled) {
+std::string visible_text(SigningRun& run, bool stamp_enabled) {
   if (!stamp_enabled) return {};
   std::string text = filled_stamp_text(run);
-  if (const auto box = stamp_box(run.session.signatureRect, edit.rectParts))
+  if (const auto box = stamp_box(run.session.signatureRect, run.rect_parts))
     settings::log_line(stamp_log_line(*box));
   return text;
 }
@@ -123,11 +123,11 @@ Refusal make_signed_update(Edit& edit, SignerState& signer, SigningRun& run, app
   // The certification and the fields' locks are judged before an authority
   // is asked; they choose the field and add what certifies or locks.
   if (Refusal refusal = certification::apply_signature_rules(
-          document, {run.request.options.certify_level, edit.fieldname, &edit.emptyfieldsleft}, request);
+          document, {run.request.options.certify_level, run.request.field_name, &run.empty_fields_left}, request);
       !refusal.empty())
     return refusal;
   if (Refusal refusal = reserve_timestamp_room(run); !refusal.empty()) return refusal;
-  request.appearance_text = visible_text(edit, run, stamp_enabled);
+  request.appearance_text = visible_text(run, stamp_enabled);
   append::SignatureRevision revision;
   if (Refusal refusal = append::build_signature_revision(document, request, revision); !refusal.empty())
     return refusal;

@@ -133,7 +133,7 @@ class Edit {
   // The file the engine wrote with the signature's objects, then the signed
   // file.
   ByteBuffer documentBytes = ByteBuffer(1, 0);
-  // Whole-number parts of the widget rectangle's four numbers.
+  // Whole-number parts of the widget rectangle's four numbers (last run's).
   std::array<std::string, 4> rectParts;
   // Offsets into the signed file (0-based) of the last run: the slot's "<",
   // the second range; set from the run when it ends.

@@ -13,7 +13,7 @@
 namespace corvane::component {
 
 Refusal select_signer(SigningRun& run, SignerState& signer) {
-  signing::SelectedSigner selected = signing::select_signer(signer, run.request.selection);
+  signing::SelectedSigner selected = signing::select_signer(signer, run.request.selection, run.request.user_name);
   // A certificate that was named but not found (or a token that refused
   // its login) is the reason, whatever else went wrong.
   if (!signer.refusal.empty()) return signer.refusal;

@@ -8,11 +8,13 @@
 // Internal to the component.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "component/signature_options.h"
 #include "rebuild/signature_objects.h"
@@ -37,6 +39,11 @@ struct SigningRequest {
   // container name); "" signs with the saved choice.
   std::string selection;
   SignatureOptions options;
+  // The signer's user name, whose e-mail address the run stores when none
+  // is (normalised then); "" for none.
+  std::string user_name;
+  // The full name of a prepared empty field to sign; "" adds a new field.
+  std::string field_name;
 };
 
 // A document laid out with its signature slot, not signed yet.
@@ -71,6 +78,12 @@ struct SigningRun {
   // The new objects' texts and numbers: the thread's when the run starts
   // (a reason or page size kept from before), the run's own from then on.
   SigningSession session;
+  // Whole-number parts of the widget rectangle's four numbers, as the
+  // visible text's box took them.
+  std::array<std::string, 4> rect_parts;
+  // The empty prepared signature fields the run passed by, adding a field
+  // of its own (append mode).
+  std::vector<std::string> empty_fields_left;
   PreparedRevision revision;
   SignedRanges ranges;
   // The CMS message (with the timestamp token, when asked for).

@@ -76,18 +76,21 @@ Refusal rebuild_signed_file(Edit& edit, SignerState& signer, SigningRun& run) {
   return {};
 }
 
-// The end of every run that began: the thread keeps the texts and numbers
-// and the signer's details the run ended with (the next run starts from
-// them), the instance its offsets, and lasterror the run's result. A
-// refused run writes nothing and answers false; a signed one resets the
-// buffers and answers true, written or not.
+// The end of every run that began: the thread keeps the texts and numbers,
+// the signer's details and the user name the run ended with (the next run
+// and `sign` start from them), the instance its offsets, and lasterror the
+// run's result. A refused run writes nothing and answers false; a signed
+// one resets the buffers and answers true, written or not.
 bool finish_run(Edit& edit, ComponentState& state, const SigningRun& run) {
   state.session = run.session;
+  state.signer.userName = run.request.user_name;
   if (run.certificate) static_cast<SignerDetails&>(state.signer) = run.signer;
   edit.contentsStart = run.ranges.contents_start;
   edit.secondRangeStart = run.ranges.second_start;
   edit.secondRangeLength = run.ranges.second_length;
   edit.byteRangeText = run.ranges.text;
+  edit.rectParts = run.rect_parts;
+  edit.emptyfieldsleft = run.empty_fields_left;
   if (!run.result.empty() && run.result.code() != ErrorCode::kNotWritten) {
     log_refusal(edit, run.result);
     return false;
@@ -171,13 +174,15 @@ bool Edit::signit() {
   }
 
   SigningRun run;
-  run.request = {pdfpath, pdfpasswd, savepath, containername, read_signature_options(*this)};
+  run.request = {pdfpath, pdfpasswd, savepath, containername, read_signature_options(*this),
+                 state.signer.userName, fieldname};
   if (!run.request.options.problem.empty()) {
     log_refusal(*this, Refusal(run.request.options.problem).as(ErrorCode::kBadOption));
     return false;
   }
   run.session = state.session;
   run.ranges = {contentsStart, secondRangeStart, secondRangeLength, byteRangeText};
+  run.rect_parts = rectParts;
   Refusal refusal;
   if (append) {
     // The update is written by append_signature itself: the document's

@@ -56,11 +56,12 @@ std::optional<std::int32_t> whole_number(std::string_view text) {
 
 // Draws the visible text into the widget's box on the first page and logs
 // the box. Without four numbers in the rectangle nothing is drawn.
-void draw_stamp(Edit& edit, SigningSession& session, const std::string& stamp_text) {
+void draw_stamp(Edit& edit, SigningRun& run, const std::string& stamp_text) {
   engine::PdfEngine& engine = *edit.engine;
+  SigningSession& session = run.session;
   read_page_size(engine, session);
   rebuild::computeSignatureRect(session);
-  const auto box = stamp_box(session.signatureRect, edit.rectParts);
+  const auto box = stamp_box(session.signatureRect, run.rect_parts);
   (void)engine.SetWorkingMode(0);
   if (!box) return;
   (void)engine.AddTextStamp(box->x, box->y, box->width, box->height, stamp_text,
@@ -171,7 +172,7 @@ void apply_encryption_and_stamp(Edit& edit, SigningRun& run) {
 
   if (engine_encryption(engine) != 1) {
     // Not encrypted: the text is drawn and the document stays unencrypted.
-    draw_stamp(edit, session, stamp_text);
+    draw_stamp(edit, run, stamp_text);
     return;
   }
   // The text can be drawn only into the decrypted document, and only when
@@ -179,7 +180,7 @@ void apply_encryption_and_stamp(Edit& edit, SigningRun& run) {
   if (edit.encryptionSettings.empty()) return;
   (void)engine.RemoveEncryption();
   session.documentEncrypted = false;
-  draw_stamp(edit, session, stamp_text);
+  draw_stamp(edit, run, stamp_text);
   if (edit.dontencrypt == "0") {
     (void)engine.SetEncryptionSettings(edit.encryptionSettings);
     session.documentEncrypted = true;

@@ -94,14 +94,16 @@ platform::Refusal not_found(const Store& store, const std::string& name) {
   return {ErrorCode::kCertificateNotFound, "the selected certificate " + name + " is not in the store"};
 }
 
-// Records the certificate's details in `state`; a detail that cannot be read
-// keeps its old value.
-void record_details(SignerState& state, const Certificate& cert, const Utilities* utilities) {
+// Records the certificate's details in `state` (and its e-mail address for
+// `user_name`, when none is stored); a detail that cannot be read keeps its
+// old value.
+void record_details(SignerState& state, std::string& user_name, const Certificate& cert,
+                    const Utilities* utilities) {
   if (auto name = cert.GetInfo(CertInfo::kSubjectSimpleName)) state.signerName = std::move(*name);
   if (auto email = cert.GetInfo(CertInfo::kEmailName)) state.signerEmail = std::move(*email);
-  if (!state.signerEmail.empty() && !state.userName.empty()) {
-    const std::string stored = identity::read_user_email(state.userName);
-    if (stored.empty() || stored == "default") identity::store_user_email(state.userName, state.signerEmail);
+  if (!state.signerEmail.empty() && !user_name.empty()) {
+    const std::string stored = identity::read_user_email(user_name);
+    if (stored.empty() || stored == "default") identity::store_user_email(user_name, state.signerEmail);
   }
   if (utilities) {
     if (auto der = cert.Export(kBinaryEncoding)) state.certificateHex = platform::ascii_lower(utilities->BinaryToHex(*der));
@@ -163,7 +165,7 @@ std::shared_ptr<Certificate> certificate_in_hand(SignerState& state, const std::
 
 }  // namespace
 
-SelectedSigner select_signer(SignerState& state, const std::string& selection) {
+SelectedSigner select_signer(SignerState& state, const std::string& selection, std::string& user_name) {
   state.refusal.clear();
   SelectedSigner selected;
   if (selection.empty()) {
@@ -175,7 +177,7 @@ SelectedSigner select_signer(SignerState& state, const std::string& selection) {
   selected.certificate = certificate_in_hand(state, selection, selected.problem);
   if (!selected.certificate) return selected;
   const auto utilities = platform::create_as<Utilities>(kUtilitiesClassId);
-  record_details(state, *selected.certificate, utilities.get());
+  record_details(state, user_name, *selected.certificate, utilities.get());
   selected.details = state;
   return selected;
 }

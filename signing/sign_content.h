@@ -26,7 +26,9 @@ struct SelectedSigner {
 // not used. `selection` is the caller's own choice (nickname, SHA-256
 // fingerprint or unique container name): when it is not empty neither the
 // settings nor the chooser are consulted and nothing is saved; an empty one
-// uses state.containerName, learned from the settings or the chooser.
+// uses state.containerName, learned from the settings or the chooser. The
+// certificate's e-mail address is stored for `user_name` when none is
+// (user.ini); both are normalised in place then.
 //
 // Only a certificate whose RSA or EC key matches the selection signs. When
 // none matches, the problem (also in state.refusal) is "the selected
@@ -35,7 +37,11 @@ struct SelectedSigner {
 // certificate is used and a log line says so. The certificate
 // found is kept in `state` while the selection stays the same, so the store
 // is opened and searched once.
-[[nodiscard]] SelectedSigner select_signer(SignerState& state, const std::string& selection = {});
+[[nodiscard]] SelectedSigner select_signer(SignerState& state, const std::string& selection, std::string& user_name);
+// The same for the user name last given on this thread (state.userName).
+[[nodiscard]] inline SelectedSigner select_signer(SignerState& state, const std::string& selection = {}) {
+  return select_signer(state, selection, state.userName);
+}
 
 // Hex digits of the longest signature `certificate` makes (`cades`: with
 // the CAdES signed attributes), found without its key; 0 when the

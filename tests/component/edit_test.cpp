@@ -32,8 +32,7 @@ TEST_F(EditTest, FreshInstanceHoldsAnEngineAndTheReasonOfTheUserSetting) {
   EXPECT_EQ(engine_.record().calls, (std::vector<std::string>{"SetWorkingMode", "SetWorkingMode"}));
 }
 
-// The setting decides (user key first, then machine key) until a host sets
-// the property.
+// The setting decides (user key first, then machine key) until a host sets the property.
 TEST_F(EditTest, AppendModeFollowsTheSettingUntilTheHostSetsIt) {
   const struct { const char *user, *machine; bool want; } cases[] = {
       {"1", "", true}, {"", "1", true}, {"0", "1", false}, {"7", "", true},
@@ -61,17 +60,14 @@ TEST_F(EditTest, EmptyReasonKeepsTheReasonOfTheLastCreatedInstance) {
 }
 
 TEST_F(EditTest, OpenDocumentFollowsEncryptionAndPassword) {
+  // Each case starts with documentEncrypted true; the password is offered only to encrypted documents.
   const struct {
-    const char* name;
-    const char* path;
-    const char* password;
-    std::optional<std::int32_t> open_result;
-    std::optional<std::int32_t> encryption;
+    const char *name, *path, *password;
+    std::optional<std::int32_t> open_result, encryption;
     std::optional<std::string> settings;
-    bool want_open;
-    bool want_encrypted;  // the session starts with true before each case
+    bool want_open, want_encrypted;
     const char* want_settings;
-    int want_submits;  // the password is offered only to encrypted documents
+    int want_submits;
   } cases[] = {
       {"unencrypted, any password", "a.pdf", "whatever", 1, 0, "S", true, false, "", 0},
       {"encrypted, no password", "a.pdf", "", 1, 1, "S", false, true, "", 0},

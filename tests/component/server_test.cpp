@@ -13,8 +13,7 @@
 #include "tests/support/test_support.h"
 
 extern "C" int32_t c_host_signit_error_code(const char* pdfpath, int* signed_out);
-extern "C" CpdfResult c_host_string2byte(const char* text, uint8_t* out, uint32_t capacity,
-                                         uint32_t* length);
+extern "C" CpdfResult c_host_string2byte(const char* text, uint8_t* out, uint32_t capacity, uint32_t* length);
 
 namespace {
 
@@ -31,14 +30,12 @@ std::string library_path() {
 }
 
 std::optional<std::string> read(HiveRoot root, const std::string& key, const std::string& name = "") {
-  return corvane::platform::hive_read((root == HiveRoot::kMachine ? "HKLM\\" : "HKCU\\") + key +
-                                      "\\" + name);
+  return corvane::platform::hive_read((root == HiveRoot::kMachine ? "HKLM\\" : "HKCU\\") + key + "\\" + name);
 }
 
 CpdfClassFactory* class_factory() {
   CpdfClassFactory* factory = nullptr;
-  EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY, reinterpret_cast<void**>(&factory)),
-            CPDF_S_OK);
+  EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_CLASSFACTORY, reinterpret_cast<void**>(&factory)), CPDF_S_OK);
   return factory;
 }
 
@@ -46,8 +43,7 @@ CpdfClassFactory* class_factory() {
 class ServerTest : public ::testing::Test {
  protected:
   ScratchDir dir_{"server"};
-  std::unique_ptr<ScopedEnv> machine_ =
-      std::make_unique<ScopedEnv>("CORVANE_HKLM", (dir_ / "hklm.reg").string());
+  std::unique_ptr<ScopedEnv> machine_ = std::make_unique<ScopedEnv>("CORVANE_HKLM", (dir_ / "hklm.reg").string());
   ScopedEnv user_{"CORVANE_HKCU", (dir_ / "hkcu.reg").string()};
 
   void make_machine_hive_unwritable() {
@@ -155,16 +151,14 @@ TEST_F(ServerTest, LibraryCanUnloadOnlyAfterTheLastReleaseAndUnlock) {
 TEST(Server, ClassFactoryRefusesOtherClassesAndAggregation) {
   void* object = reinterpret_cast<void*>(1);
   const CpdfGuid other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
-  EXPECT_EQ(DllGetClassObject(&other, &CPDF_IID_CLASSFACTORY, &object),
-            CPDF_CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(DllGetClassObject(&other, &CPDF_IID_CLASSFACTORY, &object), CPDF_CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(DllGetClassObject(&CPDF_CLSID_EDIT, &CPDF_IID_DISPATCH, &object), CPDF_E_NOINTERFACE);
 
   CpdfClassFactory* factory = class_factory();
   ASSERT_NE(factory, nullptr);
   CpdfUnknown outer{};
-  EXPECT_EQ(factory->vtbl->CreateInstance(factory, &outer, &CPDF_IID_DISPATCH, &object),
-            CPDF_CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(factory->vtbl->CreateInstance(factory, &outer, &CPDF_IID_DISPATCH, &object), CPDF_CLASS_E_NOAGGREGATION);
 
   CpdfDispatch* edit = nullptr;
   ASSERT_EQ(factory->vtbl->CreateInstance(factory, nullptr, &CPDF_IID_EDIT,
@@ -188,8 +182,7 @@ struct Edit {
   CpdfDispatch* object = nullptr;
   Edit() {
     CpdfClassFactory* factory = class_factory();
-    factory->vtbl->CreateInstance(factory, nullptr, &CPDF_IID_DISPATCH,
-                                  reinterpret_cast<void**>(&object));
+    factory->vtbl->CreateInstance(factory, nullptr, &CPDF_IID_DISPATCH, reinterpret_cast<void**>(&object));
     factory->vtbl->Release(factory);
   }
   ~Edit() { corvanepdf_release(object); }
@@ -276,8 +269,7 @@ TEST(Server, WrongCallsAreRefusedWithTheirCodes) {
     edit.object->vtbl->GetIDsOfNames(edit.object, &c.name, 1, &id);
     const CpdfResult got =
         id < 0 ? CPDF_DISP_E_UNKNOWNNAME
-               : edit.object->vtbl->Invoke(edit.object, id, c.kind, &value.v, c.arg_count,
-                                           &result.v, nullptr);
+               : edit.object->vtbl->Invoke(edit.object, id, c.kind, &value.v, c.arg_count, &result.v, nullptr);
     EXPECT_EQ(got, c.want) << c.name << " kind " << c.kind;
   }
   EXPECT_EQ(edit.object->vtbl->Invoke(edit.object, 99, CPDF_DISPATCH_METHOD, nullptr, 0,

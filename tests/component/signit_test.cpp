@@ -193,6 +193,15 @@ TEST_F(SignitTest, ShorterSignaturePadsItsSlotWithZeros) {
   EXPECT_EQ(test::openssl_problems(file, *range), "");
   const std::string report = test::pdfsig_report(scratch_ / "padded.pdf", "");
   EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
+  EXPECT_NE(file.find("/Name (Blair EC Signer)"), std::string::npos);
+
+  // The choice is the instance's own: another one on the thread signs with
+  // the saved choice.
+  Edit other;
+  other.pdfpath = edit.pdfpath;
+  other.savepath = (scratch_ / "saved_choice.pdf").string();
+  ASSERT_TRUE(other.signit());
+  EXPECT_NE(read_file(scratch_ / "saved_choice.pdf").find("/Name (Alex Signer)"), std::string::npos);
 }
 
 }  // namespace

@@ -29,12 +29,10 @@ const std::vector<Input>& inputs() {
       {"inherited boxes, form, link", fixture("annots-form.pdf")},
       {"ghostscript", fixture("ghostscript.pdf")},
       {"object streams", fixture("xref-stream.pdf")},
-      {"linearized",
-       [](const ScratchDir& d) {
+      {"linearized", [](const ScratchDir& d) {
          return qpdf_made(d / "lin.pdf", "--linearize " + fixture_pdf("ghostscript.pdf").string());
        }},
-      {"incremental update",
-       [](const ScratchDir& d) {
+      {"incremental update", [](const ScratchDir& d) {
          return written(d / "update.pdf",
                         with_update(read_file(fixture_pdf("plain.pdf")),
                                     {{4, pdf_stream("BT /F1 24 Tf 72 720 Td (Updated page) Tj ET")},
@@ -42,8 +40,7 @@ const std::vector<Input>& inputs() {
                                     "/Info 7 0 R"));
        }},
       {"odd structure", [](const ScratchDir& d) { return written(d / "odd.pdf", odd_pdf(/*rotated=*/false)); }},
-      {"first branch of the page tree without pages",
-       [](const ScratchDir& d) {
+      {"first branch of the page tree without pages", [](const ScratchDir& d) {
          return written(d / "tree.pdf",
                         make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
                                   "<< /Type /Pages /Kids [ 3 0 R 4 0 R ] /Count 1 >>",
@@ -53,8 +50,7 @@ const std::vector<Input>& inputs() {
                                   "/Resources << /Font << /F1 7 0 R >> >> /Contents 6 0 R >>",
                                   pdf_stream("BT /F1 24 Tf 72 720 Td (Deep first page) Tj ET"), kHelvetica}));
        }},
-      {"first page written directly into its parent",
-       [](const ScratchDir& d) {
+      {"first page written directly into its parent", [](const ScratchDir& d) {
          return written(d / "direct.pdf",
                         make_pdf({"<< /Type /Catalog /Pages 2 0 R >>",
                                   "<< /Type /Pages /Kids [ << /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] "
@@ -62,14 +58,12 @@ const std::vector<Input>& inputs() {
                                   pdf_stream("BT /F1 24 Tf 72 720 Td (Direct page) Tj ET"), kHelvetica}));
        },
        "", "Direct page"},
-      {"damaged, repaired by qpdf",
-       [](const ScratchDir& d) {
+      {"damaged, repaired by qpdf", [](const ScratchDir& d) {
          std::string pdf = read_file(fixture_pdf("plain.pdf"));
          pdf.replace(pdf.rfind("startxref\n") + 10, 3, "999");
          return written(d / "damaged.pdf", pdf);
        }},
-      {"objects no longer referred to (the field's number is shorter than the table's)",
-       [](const ScratchDir& d) {
+      {"objects no longer referred to (the field's number is shorter than the table's)", [](const ScratchDir& d) {
          std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>",
                                              "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
                                              "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 300 300 ] "

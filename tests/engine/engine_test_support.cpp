@@ -141,8 +141,7 @@ std::vector<std::string> layout_violations(const std::string& image) {
   if (tail.size() < end.size() || tail.compare(tail.size() - end.size(), end.size(), end) != 0 ||
       i + 4 != lines.size())
     problems.push_back("trailer end");
-  // Objects follow each other in the order of their numbers, except the catalog: it comes before the two
-  // added ones.
+  // Objects follow each other in the order of their numbers, except the catalog: it comes before the two added ones.
   std::vector<int> order;
   for (int k = 2; k < size - 2; ++k) order.push_back(k);
   order.insert(order.end(), {1, size - 2, size - 1});

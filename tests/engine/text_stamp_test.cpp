@@ -46,8 +46,7 @@ struct Gray { int width = 0, height = 0; std::string pixels; };
 // Page 1 at 72 dpi (one pixel per point), rendered into `dir`.
 Gray render(const std::filesystem::path& pdf, const ScratchDir& dir) {
   const auto prefix = (dir / "render").string();
-  run_command("pdftoppm -r 72 -gray -singlefile -f 1 -l 1 " + shell_quote(pdf.string()) + " " +
-              shell_quote(prefix));
+  run_command("pdftoppm -r 72 -gray -singlefile -f 1 -l 1 " + shell_quote(pdf.string()) + " " + shell_quote(prefix));
   const std::string data = read_file(prefix + ".pgm");
   std::smatch head;
   Gray gray;

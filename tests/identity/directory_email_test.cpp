@@ -90,8 +90,7 @@ TEST(SearchDirectoryContainer, FailuresLoopsAndDepthEndTheWalk) {
        "user container for user jdoe empty"},
       {"the user comes before the failure", root_only({{jdoe, unit("ou=broken,dc=t")}, true, {}}), "jdoe@t", ""},
       {"nothing fails", root_only({{jdoe}, false, {}}), "jdoe@t", ""},
-      {"containers list themselves and their parent",
-       [&](std::string_view name) {
+      {"containers list themselves and their parent", [&](std::string_view name) {
          return name == "dc=t" ? DirectoryListing{{unit("dc=t"), unit("ou=a,dc=t"), jdoe}, false, {}}
                                : DirectoryListing{{unit(name), unit("dc=t")}, false, {}};
        },
@@ -103,8 +102,7 @@ TEST(SearchDirectoryContainer, FailuresLoopsAndDepthEndTheWalk) {
   for (const auto& c : cases) {
     IdentityFixture f(nullptr);
     ScriptedSession session(c.children);
-    const auto messages =
-        test::logged_messages([&] { search_directory_container(f.state, session, "dc=t", "jdoe"); });
+    const auto messages = test::logged_messages([&] { search_directory_container(f.state, session, "dc=t", "jdoe"); });
     EXPECT_EQ(f.state.found_email, c.want) << c.label;
     EXPECT_EQ(messages, *c.logged ? std::vector<std::string>{c.logged} : std::vector<std::string>{}) << c.label;
   }

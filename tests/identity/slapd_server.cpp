@@ -30,8 +30,7 @@ std::string configuration(const std::filesystem::path& folder) {
 }
 
 // slapd in the foreground at URI ($1) with the folder FOLDER ($2), seeded
-// from LDIF ($3); "ready" once seeded. Closing its input or SIGTERM stops
-// slapd and waits for it.
+// from LDIF ($3); "ready" once seeded. Closing its input or SIGTERM stops slapd and waits for it.
 constexpr char kLauncher[] =
     "slapd -d 0 -h \"$1\" -f \"$2/slapd.conf\" >\"$2/slapd.log\" 2>&1 & pid=$!\n"
     "trap 'trap \"\" TERM; kill $pid 2>/dev/null; wait $pid' EXIT; trap 'exit 1' TERM\n"

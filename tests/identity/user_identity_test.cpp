@@ -71,8 +71,7 @@ TEST(StoreUserEmail, RecordsThePairInBothSectionsOnce) {
   EXPECT_EQ(user + " " + email, "jdoe jdoe@corvane.test");
   EXPECT_EQ(f.ini(), "[user]\njdoe=jdoe@corvane.test\n[email]\njdoe@corvane.test=jdoe\n");
 
-  // The same pair again writes nothing, not even over a changed file; nor
-  // does a pair without a name or an address.
+  // The same pair again writes nothing, not even over a changed file; nor does a pair without a name or an address.
   f.set_ini("");
   store_user_email(f.state, user, email);
   for (const auto& [u, e] : {std::pair{"ann", "no-at-sign"}, std::pair{"", "a@x"}, std::pair{"ann", "  "}}) {

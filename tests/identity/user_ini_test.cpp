@@ -17,10 +17,8 @@ TEST(UserIniPath, FolderOrFileFromTheSetting) {
   };
   for (const auto& [setting, want] : cases)
     EXPECT_EQ(resolve_user_ini_path(setting, "/opt/corvane/lib"), want) << setting;
-  // Without a setting: the folder the code is loaded from (here, this
-  // program's), except the package's library folder.
-  EXPECT_EQ(std::filesystem::canonical(component_folder()),
-            std::filesystem::canonical("/proc/self/exe").parent_path());
+  // Without a setting: the folder the code is loaded from (here, this program's), except the package's library folder.
+  EXPECT_EQ(std::filesystem::canonical(component_folder()), std::filesystem::canonical("/proc/self/exe").parent_path());
   const std::pair<const char*, const char*> folders[] = {
       {"/usr/lib/x86_64-linux-gnu", "/var/lib/corvanepdf"},
       {"/usr/lib", "/var/lib/corvanepdf"},

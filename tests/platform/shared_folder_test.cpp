@@ -67,8 +67,7 @@ struct Row {
 std::string expect(bool ok, const std::string& what) { return ok ? "" : what; }
 
 const Row kRows[] = {
-    {"in-place replace keeps mode, owner, group, ACL and extended attributes",
-     [](const Folders& f) {
+    {"in-place replace keeps mode, owner, group, ACL and extended attributes", [](const Folders& f) {
        const fs::path file = f.shared / "a.pdf";
        test::write_file(file, "old");
        const std::string& acl = kAclWithNobody;
@@ -86,8 +85,7 @@ const Row kRows[] = {
               expect(xattr_of(file, "user.origin") == "mail", "xattr") +
               expect(xattr_of(file, "system.posix_acl_access") == acl, "ACL");
      }},
-    {"a new file follows the umask; a 0600 file stays 0600",
-     [](const Folders& f) {
+    {"a new file follows the umask; a 0600 file stays 0600", [](const Folders& f) {
        const mode_t old = ::umask(027);
        const bool made = replace_file_contents((f.shared / "new.pdf").string(), "x", 0666);
        ::umask(old);
@@ -99,8 +97,7 @@ const Row kRows[] = {
               expect((fs::status(f.shared / "private.pdf").permissions() & fs::perms::all) == fs::perms(0600),
                      "0600 widened");
      }},
-    {"a hard link keeps the old content (the replaced name gets the new file)",
-     [](const Folders& f) {
+    {"a hard link keeps the old content (the replaced name gets the new file)", [](const Folders& f) {
        test::write_file(f.shared / "one.pdf", "old");
        fs::create_hard_link(f.shared / "one.pdf", f.shared / "two.pdf");
        const bool ok = replace_file_contents((f.shared / "one.pdf").string(), "new");
@@ -108,8 +105,7 @@ const Row kRows[] = {
                          test::read_file(f.shared / "two.pdf") == "old",
                      "hard link");
      }},
-    {"output through another user's link, or a dangling one, replaces the link",
-     [](const Folders& f) {
+    {"output through another user's link, or a dangling one, replaces the link", [](const Folders& f) {
        const bool planted = as_nobody([&] {
          return ::symlink(f.important().c_str(), (f.shared / "signed.pdf").c_str()) == 0 &&
                 ::symlink((f.root_only / "new.conf").c_str(), (f.shared / "dangling.pdf").c_str()) == 0;
@@ -122,8 +118,7 @@ const Row kRows[] = {
               expect(!fs::exists(f.root_only / "new.conf"), "file made through a dangling link") +
               expect(fs::is_regular_file(fs::symlink_status(f.shared / "signed.pdf")), "link kept");
      }},
-    {"planted pdf.log, user.ini and user.ini.lock links are not followed",
-     [](const Folders& f) {
+    {"planted pdf.log, user.ini and user.ini.lock links are not followed", [](const Folders& f) {
        const bool planted = as_nobody([&] {
          for (const char* name : {"pdf.log", "user.ini", "user.ini.lock"})
            if (::symlink(f.important().c_str(), (f.shared / name).c_str()) != 0) return false;
@@ -152,8 +147,7 @@ const Row kRows[] = {
               expect(made_there.empty(), "made in root's folder: " + made_there) +
               expect(why == "a link of another user", "why: " + why);
      }},
-    {"passwords, PINs and key files are not read through another user's link",
-     [](const Folders& f) {
+    {"passwords, PINs and key files are not read through another user's link", [](const Folders& f) {
        const bool planted = as_nobody([&] {
          return ::symlink(f.important().c_str(), (f.shared / "pw.txt").c_str()) == 0 &&
                 ::symlink(f.important().c_str(), (f.shared / "key.p12").c_str()) == 0;
@@ -164,8 +158,7 @@ const Row kRows[] = {
               expect(secret.problem == "a link of another user" && key.problem == secret.problem,
                      "why: " + secret.problem + ", " + key.problem);
      }},
-    {"FIFOs are refused without blocking",
-     [](const Folders& f) {
+    {"FIFOs are refused without blocking", [](const Folders& f) {
        for (const char* name : {"pdf.log", "user.ini", "out.pdf"}) ::mkfifo((f.shared / name).c_str(), 0666);
        std::string why;
        const bool logged = logge(f.shared / "pdf.log", "line");
@@ -175,8 +168,7 @@ const Row kRows[] = {
               expect(!read_whole_file((f.shared / "user.ini").string()), "read") +
               expect(why == "not a regular file", "why: " + why);
      }},
-    {"a setgid folder keeps every user's entries and log lines",
-     [](const Folders& f) {
+    {"a setgid folder keeps every user's entries and log lines", [](const Folders& f) {
        const std::string ini = (f.group / "user.ini").string();
        const auto write = [&](const char* user) { return profile_write_string(ini, "user", user, "default"); };
        const bool ok = write("alice") && logge(f.group / "pdf.log", "root") &&
@@ -187,8 +179,7 @@ const Row kRows[] = {
                      test::read_file(ini)) +
               expect(test::read_file(f.group / "pdf.log") == "root\nnobody\n", "log lines");
      }},
-    {"a write that fails says why",
-     [](const Folders& f) {
+    {"a write that fails says why", [](const Folders& f) {
        std::string why;
        const bool denied = as_nobody([&] {
          std::string reason;
@@ -198,8 +189,7 @@ const Row kRows[] = {
        const bool missing = !replace_file_contents((f.shared / "no" / "out.pdf").string(), "x", 0666, true, &why);
        return expect(denied, "no permission") + expect(missing && why == "the folder does not exist", why);
      }},
-    {"a full or read-only file system is named (where this system may mount)",
-     [](const Folders& f) {
+    {"a full or read-only file system is named (where this system may mount)", [](const Folders& f) {
        const fs::path small = f.shared / "small";
        fs::create_directory(small);
        if (::mount("none", small.c_str(), "tmpfs", 0, "size=64k") != 0) return std::string();
@@ -214,8 +204,7 @@ const Row kRows[] = {
               expect(!remounted || (!wrote_small && read_only == "read-only file system"), "ro: " + read_only) +
               expect(!names_left, "a file left on the full file system");
      }},
-    {"a signal removes a named temporary file",
-     [](const Folders& f) {
+    {"a signal removes a named temporary file", [](const Folders& f) {
        const fs::path temp = f.shared / "out.pdf.tmp1";
        test::write_file(temp, "partial");
        const pid_t child = ::fork();

@@ -35,8 +35,7 @@ class HiveTest : public ::testing::Test {
 
 TEST_F(HiveTest, ReadsWindowsExportInEveryEncoding) {
   for (const std::string& bytes :
-       {utf16le_with_bom(kWindowsExport), std::string(kWindowsExport),
-        "\xEF\xBB\xBF" + std::string(kWindowsExport)}) {
+       {utf16le_with_bom(kWindowsExport), std::string(kWindowsExport), "\xEF\xBB\xBF" + std::string(kWindowsExport)}) {
     test::write_file(machine_, bytes);
     const std::pair<const char*, std::optional<std::string>> cases[] = {
         {"HKLM\\SOFTWARE\\Corvane\\pdf\\path", "C:\\Logs\\"},

@@ -70,16 +70,13 @@ TEST(Registry, MachineKeyReadOnlyForUnprivilegedUser) {
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755) | ::chmod(machine.c_str(), 0644), 0);
   ASSERT_EQ(::chown(user_dir.c_str(), kNobody, kNobody) | ::chown(user.c_str(), kNobody, kNobody), 0);
 
-  ASSERT_TRUE(test::in_child(
-      [&] {
-        ::setenv("CORVANE_HKLM", machine.c_str(), 1);
-        ::setenv("CORVANE_HKCU", user.c_str(), 1);
-        if (platform::hive_writable(platform::HiveRoot::kMachine)) return false;
-        test::write_file(user_dir / "seen", on_fresh_thread(observe_all));
-        return true;
-      },
-      /*as_nobody=*/true))
-      << "the machine hive was writable as nobody";
+  ASSERT_TRUE(test::in_child([&] {
+    ::setenv("CORVANE_HKLM", machine.c_str(), 1);
+    ::setenv("CORVANE_HKCU", user.c_str(), 1);
+    if (platform::hive_writable(platform::HiveRoot::kMachine)) return false;
+    test::write_file(user_dir / "seen", on_fresh_thread(observe_all));
+    return true;
+  }, /*as_nobody=*/true)) << "the machine hive was writable as nobody";
   EXPECT_EQ(test::read_file(user_dir / "seen"), expected(false));
   EXPECT_EQ(test::read_file(machine), kMachineHive);
 }
@@ -91,8 +88,7 @@ TEST(Registry, ProbeRunsOncePerThread) {
   const std::string writable_machine = (dir / "machine.reg").string();
   const std::string sign = m + "sign";
 
-  // The first probe meets a machine hive nobody can write: writes go to the user key after it became
-  // writable ...
+  // The first probe meets a machine hive nobody can write: writes go to the user key after it became writable ...
   EXPECT_TRUE(on_fresh_thread([&] {
     ScopedEnv blocked("CORVANE_HKLM", (dir / "blocker" / "registry.reg").string());
     (void)reg_read(m + "path");

@@ -44,8 +44,7 @@ void click_row(QTreeWidget* list, int row) {
 
 TEST(ChooserWindow, ChooseThroughTheWindow) {
   // An Xvfb server of this test on a free display, which it names.
-  const test::BackgroundProgram display(
-      {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+  const test::BackgroundProgram display({"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
   if (display.first_line().empty()) GTEST_SKIP() << "Xvfb could not be started: the chooser window is not tested";
   test::ScopedEnv x("DISPLAY", ":" + display.first_line());
   test::ScopedEnv wayland("WAYLAND_DISPLAY", "");

@@ -87,13 +87,9 @@ TEST_F(PrivKeyFormTest, ChooseAndDisableWriteTheMachineKeyOnlyWhenMachineWide) {
     ScriptedView::Step button;
     std::string user_name, machine_name;
     const char *user_sign, *machine_sign;
-  } cases[] = {
-      {"", kChoose, dana, "old", "1", ""},
-      {"0", kChoose, dana, "old", "1", ""},
-      {"1", kChoose, dana, dana, "1", "1"},
-      {"", kDisable, "", "old", "0", ""},
-      {"1", kDisable, "", "", "0", "0"},
-  };
+  } cases[] = {{"", kChoose, dana, "old", "1", ""}, {"0", kChoose, dana, "old", "1", ""},
+               {"1", kChoose, dana, dana, "1", "1"}, {"", kDisable, "", "old", "0", ""},
+               {"1", kDisable, "", "", "0", "0"}};
   for (const auto& c : cases) {
     for (const auto base : {settings::kUserBase, settings::kMachineBase}) {
       ASSERT_TRUE(settings::reg_write_text(std::string(base) + "UniqueContainerName", "old"));

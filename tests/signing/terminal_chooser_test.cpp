@@ -15,7 +15,7 @@
 namespace corvane::signing {
 namespace {
 
-struct Session { std::string output; std::string result; };
+struct Session { std::string output, result; };
 
 // Runs the terminal form with `input` as the user's typing.
 Session run_terminal(SignerState& state, const std::string& input) {

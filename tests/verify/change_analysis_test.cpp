@@ -1,7 +1,6 @@
-// What verify says of the revisions after a signature, on hand-made updates of a small form (a text field
-// "Amount", a prepared signature field "Approval", a note) signed by "First" in its second revision, as an
-// approval or a certification at /P 1, 2 or 3. One table per class of attack: updates that must not pass
-// and near misses that must.
+// What verify says of the revisions after a signature, on hand-made updates of a small form (a text field "Amount", a
+// prepared signature field "Approval", a note) signed by "First" in its second revision, as an approval or a
+// certification at /P 1, 2 or 3. One table per class of attack: updates that must not pass and near misses that must.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -186,8 +185,7 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
       {"the page's resources", objects({{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
                                             "/Resources << /XObject << /X 5 0 R >> >> /Annots [6 0 R 7 0 R 8 0 R 9 0 R] >>"}}),
        ChangeLevel::kOther, false, "page 1: /Resources"},
-      {"a freed number defined again, where an unchanged page refers to it",
-       [](const std::string& pdf) {
+      {"a freed number defined again, where an unchanged page refers to it", [](const std::string& pdf) {
          const std::string second = second_signer()(test::with_update(pdf, {{8, ""}}));
          return test::with_update(second, {{8, "<< /Type /Annot /Subtype /FreeText /Rect [10 60 190 140] "
                                                 "/Contents (PAID) /DA (/Helv 24 Tf) >>"}});
@@ -216,8 +214,7 @@ TEST(ChangeAnalysis, ContentMayNotChange) {
 TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
   check({
       {"an honest second signer", second_signer(), ChangeLevel::kSigning, true, "signature field \"Second\""},
-      {"a second signer whose field only the page lists, leaving an object nothing uses",
-       [](const std::string& pdf) {
+      {"a second signer whose field only the page lists, leaving an object nothing uses", [](const std::string& pdf) {
          return test::with_signed_update(
              pdf,
              {{3, page("6 0 R 7 0 R 8 0 R 9 0 R 11 0 R")},
@@ -227,8 +224,7 @@ TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
              "ecsigner");
        },
        ChangeLevel::kSigning, true, "signature field \"Second\""},
-      {"the prepared field signed with an appearance",
-       [](const std::string& pdf) {
+      {"the prepared field signed with an appearance", [](const std::string& pdf) {
          return test::with_signed_update(
              pdf, {{7, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Approval) /Rect [10 10 110 40] /P 3 0 R "
                        "/V 11 0 R /AP << /N 12 0 R >> >>"},
@@ -253,8 +249,7 @@ TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
       {"a field whose value is another field's signature",
        new_field("<< /Type /Annot /Subtype /Widget /FT /Sig /T (Copy) /V 10 0 R /Rect [0 0 0 0] /P 3 0 R >>"),
        ChangeLevel::kOther, false, "takes another field's signature dictionary"},
-      {"a copy of the signature dictionary inside an object stream",
-       [](const std::string& pdf) {
+      {"a copy of the signature dictionary inside an object stream", [](const std::string& pdf) {
          return test::with_packed_update(
              pdf,
              {{1, later_catalog(pdf, "6 0 R 7 0 R 9 0 R 11 0 R")},
@@ -263,8 +258,7 @@ TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
              {{12, body_of(pdf, 10)}});
        },
        ChangeLevel::kOther, false, "12 0 the signature dictionary of field \"Copy\" is inside an object stream"},
-      {"a desktop viewer's countersignature: XMP, /Info and the prepared field signed",
-       [](const std::string& pdf) {
+      {"a desktop viewer's countersignature: XMP, /Info and the prepared field signed", [](const std::string& pdf) {
          return test::with_signed_update(
              pdf,
              {{1, later_catalog(pdf, "6 0 R 7 0 R 9 0 R", "/Metadata 13 0 R")},
@@ -277,8 +271,7 @@ TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
              "ecsigner", "/Info 14 0 R");
        },
        ChangeLevel::kSigning, true, "signature field \"Approval\" /  /ModDate /Producer XMP metadata", 2},
-      {"validation data updated in place after a second signer",
-       [](const std::string& pdf) {
+      {"validation data updated in place after a second signer", [](const std::string& pdf) {
          const std::string dss = test::with_update(pdf, {{1, later_catalog(pdf, "6 0 R 7 0 R 9 0 R", "/DSS 13 0 R")},
                                                          {13, "<< /Certs [14 0 R] >>"},
                                                          {14, pdf_stream("certificate")}});

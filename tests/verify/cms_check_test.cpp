@@ -38,8 +38,7 @@ TEST(CmsSignature, VerifiesWithAndWithoutSignedAttributesForEachDigest) {
     EXPECT_NE(check.signer.subject.find("O=Fixture Org"), std::string::npos) << label << ": " << check.signer.subject;
     EXPECT_EQ(!check.signer.signing_time.empty(), c.want_time) << label;
     EXPECT_TRUE(check.signer.trusted) << label << ": " << check.signer.trust_problem;
-    // The same decoded message serves the format check: its signed
-    // attributes as NSS decoded them.
+    // The same decoded message serves the format check: its signed attributes as NSS decoded them.
     const FormatFacts facts = read_format_facts(message, content_of(content), DocumentValidationData{});
     EXPECT_EQ(facts.signed_attributes, c.want_time) << label;
     EXPECT_EQ(facts.message_digest_matches, c.want_time ? std::optional(true) : std::nullopt) << label;

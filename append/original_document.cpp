@@ -12,8 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include <qpdf/Buffer.hh>
-#include <qpdf/BufferInputSource.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QUtil.hh>
 
@@ -178,14 +176,17 @@ std::unique_ptr<OriginalDocument> OriginalDocument::with_update(std::string_view
   return document;
 }
 
-std::unique_ptr<OriginalDocument> OriginalDocument::in_memory(std::span<std::uint8_t> bytes,
-                                                              const std::string& password, std::string& why) {
+std::unique_ptr<OriginalDocument> OriginalDocument::of_descriptor(int fd, const std::string& password,
+                                                                  std::string& why) {
   std::unique_ptr<OriginalDocument> document(new OriginalDocument());
-  document->buffer_ = std::make_unique<Buffer>(bytes.data(), bytes.size());
-  Buffer* buffer = document->buffer_.get();
+  document->fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (document->fd_ < 0) {
+    why = std::strerror(errno);
+    return nullptr;
+  }
+  const int own = document->fd_;
   platform::Refusal refusal;
-  if (!document->read(password, [buffer] { return std::make_shared<BufferInputSource>("the signed file", buffer); },
-                      refusal)) {
+  if (!document->read(password, [own] { return platform::file_input(own, "the signed file"); }, refusal)) {
     why = refusal.message();
     return nullptr;
   }

@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include <qpdf/Buffer.hh>
 #include <qpdf/InputSource.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -38,10 +37,9 @@ class OriginalDocument {
   // the update's revision. nullptr with `why` as for open, in words.
   [[nodiscard]] std::unique_ptr<OriginalDocument> with_update(std::string_view update, const std::string& password,
                                                               std::string& why) const;
-  // The document whose bytes are `bytes` (in memory, which must outlive the
-  // result and is not changed). nullptr with `why` as for open, in words.
-  static std::unique_ptr<OriginalDocument> in_memory(std::span<std::uint8_t> bytes, const std::string& password,
-                                                     std::string& why);
+  // The document in the file open as `fd` (a descriptor the result keeps a
+  // copy of; read, never written). nullptr with `why` as for open, in words.
+  static std::unique_ptr<OriginalDocument> of_descriptor(int fd, const std::string& password, std::string& why);
   ~OriginalDocument();
   OriginalDocument(const OriginalDocument&) = delete;
   OriginalDocument& operator=(const OriginalDocument&) = delete;
@@ -74,7 +72,6 @@ class OriginalDocument {
   bool read(const std::string& password, const SourceMaker& make_source, platform::Refusal& why);
 
   int fd_ = -1;
-  std::unique_ptr<Buffer> buffer_;
   std::unique_ptr<QPDF> qpdf_;
   UpdateBase base_;
   std::optional<engine::KeptEncryption> encryption_;

@@ -156,7 +156,11 @@ Refusal make_signed_update(Edit& edit, SignerState& signer, SigningRun& run, app
   run.revision.signed_bytes = [&](const ContentSink& sink) {
     return append::feed_signed_bytes(document, update, slot, sink);
   };
-  run.revision.slot = std::span(update.bytes.data() + slot.slot + 1, width);
+  run.revision.slot_width = width;
+  run.revision.write_slot = [&update, at = slot.slot + 1](std::string_view digits) {
+    update.bytes.replace(at, digits.size(), digits);
+    return true;
+  };
   if (Refusal refusal = build_signature(run, signer); !refusal.empty()) return refusal;
   if (Refusal refusal = fill_slot(run); !refusal.empty()) return refusal;
   std::string dss;

@@ -130,8 +130,9 @@ class Edit {
   // The engine's description of an encrypted document's encryption, taken
   // when it is opened with its password; empty otherwise.
   std::string encryptionSettings;
-  // The file the engine wrote with the signature's objects, then the signed
-  // file.
+  // One zero byte: the signed file is written straight into the file that
+  // replaces savepath and never held here whole (nothing outside the
+  // component reads this buffer).
   ByteBuffer documentBytes = ByteBuffer(1, 0);
   // Whole-number parts of the widget rectangle's four numbers (last run's).
   std::array<std::string, 4> rectParts;

@@ -3,9 +3,6 @@
 // signature over the prepared revision, and the slot filled with it.
 #include "component/signit_steps.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "component/bytes.h"
 #include "platform/hex.h"
 #include "signing/sign_content.h"
@@ -39,14 +36,15 @@ Refusal build_signature(SigningRun& run, SignerState& signer) {
 }
 
 Refusal fill_slot(SigningRun& run) {
-  const std::string hex = platform::lower_hex(run.signature);
-  std::span<char> slot = run.revision.slot;
+  std::string hex = platform::lower_hex(run.signature);
+  const std::size_t width = run.revision.slot_width;
   if (hex.empty()) return {ErrorCode::kSigningFailed, "the signature could not be made with the selected certificate"};
-  if (hex.size() > slot.size())
+  if (hex.size() > width)
     return {ErrorCode::kSigningFailed, "the signature (" + std::to_string(hex.size()) +
-                                           " hex digits) is longer than its slot (" + std::to_string(slot.size()) + ")"};
-  std::memcpy(slot.data(), hex.data(), hex.size());
-  std::fill(slot.begin() + static_cast<std::ptrdiff_t>(hex.size()), slot.end(), '0');
+                                           " hex digits) is longer than its slot (" + std::to_string(width) + ")"};
+  hex.resize(width, '0');
+  if (!run.revision.write_slot || !run.revision.write_slot(hex))
+    return "the signature could not be written into its slot";
   return {};
 }
 

@@ -11,9 +11,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "component/signature_options.h"
@@ -51,8 +52,11 @@ struct PreparedRevision {
   // Hands over the bytes the signature covers (everything but the slot) in
   // order, read where they lie.
   ContentFeed signed_bytes;
-  // The slot's hex digits, between "<" and ">", where the signature goes.
-  std::span<char> slot;
+  // The slot's width in hex digits (between "<" and ">"), and what writes
+  // that many digits where the slot lies (in a file, or in an update held
+  // in memory); false when they cannot be written.
+  std::size_t slot_width = 0;
+  std::function<bool(std::string_view digits)> write_slot;
 };
 
 // Where the slot lies in the signed file: the offset of its "<" (the first

@@ -20,7 +20,6 @@
 #include "component/signit_steps.h"
 #include "identity/user_identity.h"
 #include "platform/in_place_lock.h"
-#include "settings/file_helpers.h"
 #include "settings/log.h"
 #include "signing/sign_content.h"
 
@@ -64,16 +63,8 @@ Refusal rebuild_signed_file(Edit& edit, SignerState& signer, SigningRun& run) {
     apply_encryption_and_stamp(edit, run);
     refusal = reserve_timestamp_room(run);
   }
-  if (refusal.empty()) refusal = lay_out_signed_file(edit, run);
-  if (refusal.empty()) refusal = build_signature(run, signer);
-  if (refusal.empty()) refusal = fill_slot(run);
-  if (refusal.empty()) refusal = append_validation_data(edit, run);
-  if (!refusal.empty()) return refusal;
-  std::string why;
-  if (!run.request.savepath.empty() &&
-      !settings::write_file(run.request.savepath, edit.documentBytes, /*keep_existing=*/false, &why))
-    note_unwritten_file(run, why);
-  return {};
+  if (refusal.empty()) refusal = sign_rebuilt_file(edit, signer, run);
+  return refusal;
 }
 
 // The end of every run that began: the thread keeps the texts and numbers,

@@ -92,17 +92,25 @@ struct VisibleTextSettings {
 // (visible_text.cpp).
 void apply_encryption_and_stamp(Edit& edit, SigningRun& run);
 
-// Has the engine write the document into documentBytes with the signature
-// field and dictionary (the slot as the run sized it), sets the run's byte
-// ranges around the slot, writes them over the /ByteRange placeholder and
-// prepares the run's revision: the two ranges and the slot between them
+// Has the engine write the document into the empty file `fd` (open for
+// reading and writing) with the signature field and dictionary (the slot as
+// the run sized it), sets the run's byte ranges around the slot, writes
+// them over the /ByteRange placeholder and prepares the run's revision: the
+// two ranges, read back from the file, and the slot between them
 // (signit_assembly.cpp). Follows reserve_timestamp_room.
-[[nodiscard]] Refusal lay_out_signed_file(Edit& edit, SigningRun& run);
+[[nodiscard]] Refusal lay_out_signed_file(Edit& edit, SigningRun& run, int fd);
+
+// The rebuild's run after the visible text: lays the file out in a
+// temporary file beside savepath, signs it, fills its slot, appends the
+// validation data and puts it at savepath; when savepath is empty or its
+// folder cannot take a file, in a file in memory: the run still signs, and
+// note_unwritten_file says why nothing was written (signit_assembly.cpp).
+[[nodiscard]] Refusal sign_rebuilt_file(Edit& edit, SignerState& signer, SigningRun& run);
 
 // With `ltv` in the run's options, fetches the validation data of the
-// run's signature in the signed file (documentBytes) and appends to it the
-// update that adds them; otherwise leaves the file (validation_data_step.cpp).
-[[nodiscard]] Refusal append_validation_data(Edit& edit, const SigningRun& run);
+// run's signature in the signed file `fd` and appends to it the update
+// that adds them; otherwise leaves the file (validation_data_step.cpp).
+[[nodiscard]] Refusal append_validation_data(const SigningRun& run, int fd);
 
 // With `ltv` in the run's options, the update (into `dss`) that adds the
 // validation data of the run's signature to `document` followed by

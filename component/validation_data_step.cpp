@@ -1,10 +1,14 @@
 // The validation data of a signing run: once the signature is in the
-// signed file's bytes, and before anything is written, the ltv module
+// signed file, and before it is put in place, the ltv module
 // fetches the revocation data of the signature's certificates and makes the
-// update that adds them in a /DSS. The file and that update are then
-// written together, so a server that fails leaves nothing written.
+// update that adds them in a /DSS, appended to the file before it is put
+// in place, so a server that fails leaves nothing written.
+#include <cerrno>
+
 #include "component/signit_steps.h"
 #include "ltv/dss_update.h"
+#include "platform/atomic_file.h"
+#include "platform/safe_open.h"
 
 namespace corvane::component {
 namespace {
@@ -30,17 +34,19 @@ Refusal validation_data_after_update(const SigningRun& run, const append::Origin
   return validation_data_update(run, *signed_file, dss);
 }
 
-Refusal append_validation_data(Edit& edit, const SigningRun& run) {
+Refusal append_validation_data(const SigningRun& run, int fd) {
   if (!run.request.options.ltv) return {};
-  ByteBuffer& file = edit.documentBytes;
   std::string why;
-  auto signed_file =
-      append::OriginalDocument::in_memory(std::span(file.data(), file.size()), run.request.password, why);
+  auto signed_file = append::OriginalDocument::of_descriptor(fd, run.request.password, why);
   if (!signed_file) return "the signed file cannot be read for its validation data: " + why;
   std::string dss;
   if (Refusal refusal = validation_data_update(run, *signed_file, dss); !refusal.empty()) return refusal;
+  const auto end = static_cast<std::uint64_t>(signed_file->base().file_size);
   signed_file.reset();
-  file.insert(file.end(), dss.begin(), dss.end());
+  if (!platform::write_all_at(fd, dss, end)) {
+    std::string why = platform::failure_reason(errno);
+    return {ErrorCode::kNotWritten, "the signed file could not be written: " + why, why};
+  }
   return {};
 }
 

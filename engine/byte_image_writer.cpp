@@ -79,10 +79,11 @@ std::string pdf_version(QPDF& qpdf) {
 
 class ImageWriter {
  public:
-  ImageWriter(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options, const AddedObjectsFn& added)
-      : qpdf_(qpdf), page_(std::move(first_page)), options_(options), added_(added), out_(options.expected_size) {}
+  ImageWriter(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options, const AddedObjectsFn& added,
+              int fd)
+      : qpdf_(qpdf), page_(std::move(first_page)), options_(options), added_(added), out_(fd) {}
 
-  SignedImage write() {
+  SignedLayout write() {
     prepare();
     append(out_, "%PDF-" + pdf_version(qpdf_) + "\n");
     append(out_, kBinaryMarker);
@@ -115,7 +116,7 @@ class ImageWriter {
   }
 
   // Writes the added objects and the table, and says where the slot is.
-  SignedImage finish(const AddedObjects& added, long long first_new) {
+  SignedLayout finish(const AddedObjects& added, long long first_new) {
     const std::size_t objects_at = out_.size();
     std::size_t total = 0;
     for (const std::string& object : added.objects) {
@@ -130,20 +131,20 @@ class ImageWriter {
     const std::size_t xref_at = out_.size();
     const long long count = static_cast<long long>(added.objects.size());
     write_xref_and_trailer(first_new + count);
-    SignedImage image;
-    image.layout.slot_at = objects_at + added.slot_at;
-    image.layout.slot_width = added.slot_width;
-    image.layout.byte_range_at = objects_at + added.byte_range_at;
-    image.layout.size = out_.size();
+    out_.finish();
+    SignedLayout layout;
+    layout.slot_at = objects_at + added.slot_at;
+    layout.slot_width = added.slot_width;
+    layout.byte_range_at = objects_at + added.byte_range_at;
+    layout.size = out_.size();
     // Against the file without the signature: the page's reference, the
     // catalog's added entries, the objects and their table entries, and
     // the longer numbers of the table's size and position.
     const std::size_t before = page_reference_size_ + catalog_added_ + total;
-    image.layout.added = before + static_cast<std::size_t>(count) * kXrefEntrySize +
+    layout.added = before + static_cast<std::size_t>(count) * kXrefEntrySize +
                          2 * (digits(first_new + count) - digits(first_new)) + digits(static_cast<long long>(xref_at)) -
                          digits(static_cast<long long>(xref_at - before));
-    image.bytes = out_.take();
-    return image;
+    return layout;
   }
 
   // The first page is written on its own, while what it refers to is
@@ -647,9 +648,9 @@ class ImageWriter {
 
 }  // namespace
 
-SignedImage write_signed_image(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options,
-                               const AddedObjectsFn& added) {
-  return ImageWriter(qpdf, std::move(first_page), options, added).write();
+SignedLayout write_signed_image(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options,
+                                const AddedObjectsFn& added, int fd) {
+  return ImageWriter(qpdf, std::move(first_page), options, added, fd).write();
 }
 
 }  // namespace corvane::engine

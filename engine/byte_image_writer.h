@@ -46,14 +46,6 @@ struct ImageOptions {
   // parsed document and its file are not both held in memory whole. The
   // document is of no further use then: read its source again.
   bool release_written = false;
-  // A guess of the file's size; the file is written into one buffer of
-  // that capacity, which the caller receives without a copy.
-  std::size_t expected_size = 0;
-};
-
-struct SignedImage {
-  Bytes bytes;
-  SignedLayout layout;
 };
 
 // Thrown when the added objects' function answers nullopt.
@@ -62,15 +54,19 @@ class AddedObjectsRefused : public std::runtime_error {
   AddedObjectsRefused() : std::runtime_error("the signature's objects could not be made") {}
 };
 
-// The file of the document open in `qpdf`, with `first_page` as object 2
-// and the objects `added` gives. Before writing, the first page's /Annots is
+// Writes the file of the document open in `qpdf`, with `first_page` as
+// object 2 and the objects `added` gives, into the empty file `fd` (open
+// for reading and writing) as it goes: only the first page is held back
+// until the field's number is known, then written in its place. Returns
+// where the added objects stand. Before writing, the first page's /Annots is
 // made a direct array whose annotations are all indirect (it is left out
 // when it holds no annotation) and a direct trailer /Info is made indirect;
 // these change how the document is stored, not what it says.
 // Throws what qpdf throws, AddedObjectsRefused, and std::runtime_error when
-// the document has no catalog, a stream's data cannot be read or the added
-// objects' slot lies outside their text.
-[[nodiscard]] SignedImage write_signed_image(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options,
-                                             const AddedObjectsFn& added);
+// the document has no catalog, a stream's data cannot be read, the added
+// objects' slot lies outside their text or the file cannot be written; the
+// file then holds part of the document.
+[[nodiscard]] SignedLayout write_signed_image(QPDF& qpdf, QPDFObjectHandle first_page, const ImageOptions& options,
+                                              const AddedObjectsFn& added, int fd);
 
 }  // namespace corvane::engine

@@ -36,13 +36,15 @@ class PdfEngine : public platform::AutomationObject {
   virtual bool GetPageHeight(double& result) = 0;
   // 0: the first page is the page worked on.
   virtual bool SetWorkingMode(std::int32_t mode) = 0;
-  // The whole document as a PDF file with the signature's objects added:
-  // `added` gives them for the first free object number, the first page's
-  // /Annots and the form's /Fields refer to the first of them, and `layout`
-  // says where their slot stands. The engine's document stays as it was
-  // (the added objects are not part of it).
-  virtual bool WriteSignedDocument(const AddedObjectsFn& added, std::vector<std::uint8_t>& file,
-                                   SignedLayout& layout) = 0;
+  // Writes the whole document as a PDF file with the signature's objects
+  // added into the empty file `fd` (open for reading and writing; the file
+  // is read back while it is written): `added` gives them for the first
+  // free object number, the first page's /Annots and the form's /Fields
+  // refer to the first of them, and `layout` says where their slot stands.
+  // The engine's document stays as it was (the added objects are not part
+  // of it). A failed call may leave part of a file in `fd`; when the file
+  // itself could not be written, it sets only `layout.file_error`.
+  virtual bool WriteSignedDocument(const AddedObjectsFn& added, int fd, SignedLayout& layout) = 0;
   // Draws code-page text (lines separated by CR LF) in the box whose
   // upper-left corner is (x, y); opacity in percent.
   virtual bool AddTextStamp(double x, double y, double width, double height,

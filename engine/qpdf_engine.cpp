@@ -1,7 +1,6 @@
 #include "engine/qpdf_engine.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -14,6 +13,7 @@
 #include <qpdf/QUtil.hh>
 
 #include "engine/byte_image_writer.h"
+#include "engine/byte_sink.h"
 #include "engine/first_page.h"
 #include "engine/text_stamp.h"
 #include "platform/block_input.h"
@@ -48,10 +48,6 @@ std::optional<std::int32_t> encryption_of_refusal(const QPDFExc& error) {
   }
   return std::nullopt;
 }
-
-// Room beyond the document's own size for what a signature adds (its slot
-// alone may take tens of kilobytes with a timestamp authority's chain).
-constexpr std::size_t kAddedRoom = 64 * 1024;
 
 // Returns the freed pages of the heap to the system: a parsed document is
 // many small blocks, which the allocator would otherwise keep. Under
@@ -131,11 +127,6 @@ std::unique_ptr<QPDF> QpdfEngine::open_source(const std::string& password) {
   qpdf->processInputSource(platform::file_input(source_fd_, path_), password.c_str());
   qpdf->getRoot();
   return qpdf;
-}
-
-std::size_t QpdfEngine::source_size() const {
-  struct stat status {};
-  return source_fd_ >= 0 && ::fstat(source_fd_, &status) == 0 ? static_cast<std::size_t>(status.st_size) : 0;
 }
 
 void QpdfEngine::adopt(std::unique_ptr<QPDF> qpdf, const std::string& password) {
@@ -270,20 +261,19 @@ bool QpdfEngine::SetWorkingMode(std::int32_t mode) {
   });
 }
 
-bool QpdfEngine::WriteSignedDocument(const AddedObjectsFn& added, std::vector<std::uint8_t>& file,
-                                     SignedLayout& layout) {
+bool QpdfEngine::WriteSignedDocument(const AddedObjectsFn& added, int fd, SignedLayout& layout) {
   return guarded("WriteSignedDocument", [&] {
     QPDF& qpdf = document();
     ImageOptions options;
     options.encryption = write_encrypted_ && kept_ ? &*kept_ : nullptr;
     options.release_written = true;
-    // The file is about as large as its source; a quarter more covers a
-    // stamp and the rewritten table.
-    const std::size_t source = source_size();
-    options.expected_size = source + source / 4 + kAddedRoom;
-    SignedImage image;
+    SignedLayout written;
     try {
-      image = write_signed_image(qpdf, find_first_page(qpdf), options, added);
+      written = write_signed_image(qpdf, find_first_page(qpdf), options, added, fd);
+    } catch (const FileWriteFailed& error) {
+      layout.file_error = error.error();
+      qpdf_.reset();
+      throw;
     } catch (...) {
       // The half-written document is emptied: it is read again when needed.
       qpdf_.reset();
@@ -293,8 +283,7 @@ bool QpdfEngine::WriteSignedDocument(const AddedObjectsFn& added, std::vector<st
     // took handed back to the system) beside the rest of the run.
     let_go(std::move(qpdf_));
     encryption_ = options.encryption ? kStandardHandler : kNotEncrypted;
-    file = std::move(image.bytes);
-    layout = image.layout;
+    layout = written;
     return true;
   });
 }

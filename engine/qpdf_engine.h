@@ -46,8 +46,7 @@ class QpdfEngine final : public PdfEngine {
   // Writing empties the parsed document; it is read from its source again
   // when next needed, with the visible texts drawn so far drawn again. An
   // unencrypted file makes the document report itself unencrypted.
-  bool WriteSignedDocument(const AddedObjectsFn& added, std::vector<std::uint8_t>& file,
-                           SignedLayout& layout) override;
+  bool WriteSignedDocument(const AddedObjectsFn& added, int fd, SignedLayout& layout) override;
   // Changes take effect at once; CommitChanges has nothing left to do.
   bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
                     std::int32_t opacity) override;
@@ -71,8 +70,6 @@ class QpdfEngine final : public PdfEngine {
   // is opened on the first call and kept open: a run that replaces the file
   // leaves the engine its document. Throws what qpdf throws.
   std::unique_ptr<QPDF> open_source(const std::string& password);
-  // The size of the document's file in bytes; 0 when unknown.
-  std::size_t source_size() const;
   // Makes `qpdf` the document and takes over its encryption.
   void adopt(std::unique_ptr<QPDF> qpdf, const std::string& password);
   // The open document, read from its source again (and the visible texts

@@ -49,6 +49,9 @@ struct SignedLayout {
   // How many bytes the signature adds to the document as written without
   // it: the page's reference, the new objects and their table entries.
   std::size_t added = 0;
+  // Set by a write that failed because the file itself could not be
+  // written or read back: the error number (errno); 0 otherwise.
+  int file_error = 0;
 };
 
 }  // namespace corvane::engine

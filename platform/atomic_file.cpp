@@ -34,6 +34,30 @@ bool write_all(int fd, std::string_view bytes) {
   return true;
 }
 
+bool write_all_at(int fd, std::string_view bytes, std::uint64_t at) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    at += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+bool read_all_at(int fd, std::span<std::uint8_t> into, std::uint64_t at) {
+  while (!into.empty()) {
+    const ssize_t n = ::pread(fd, into.data(), into.size(), static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    into = into.subspan(static_cast<std::size_t>(n));
+    at += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
 namespace {
 
 std::string name_of(const std::string& path) {
@@ -58,11 +82,11 @@ bool fail(std::string* why, std::string reason) {
 class TemporaryFile {
  public:
   TemporaryFile(int dir_fd, const std::string& name, unsigned mode) : dir_fd_(dir_fd) {
-    fd_ = ::openat(dir_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
+    fd_ = ::openat(dir_fd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd_ >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
       named_ = name + random_suffix();
-      fd_ = ::openat(dir_fd, named_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+      fd_ = ::openat(dir_fd, named_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
       if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ >= 0) guard_.emplace(name_for_signal(dir_fd));
@@ -180,7 +204,9 @@ bool write_beside(const std::string& path, const FileWriter& write_body, unsigne
 // A file the process holds open (an unnamed one, say) has no name to put a
 // new file at: the content goes into it, in place of what it held.
 bool write_into_descriptor(const std::string& path, const FileWriter& write_body, std::string* why) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+  // Open for reading too where the file allows it, as a temporary file is.
+  int fd = ::open(path.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return fail(why, failure_reason(errno));
   struct stat status {};
   bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);

@@ -2,8 +2,10 @@
 // advisory locks that serialise read-modify-write cycles between processes.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,12 @@ namespace corvane::platform {
 // Writes all of `bytes` to the open file `fd`, going on after interrupted
 // and partial writes; false on an error.
 bool write_all(int fd, std::string_view bytes);
+// Writes all of `bytes` to `fd` at offset `at` (the descriptor's own
+// position stays); false on an error.
+bool write_all_at(int fd, std::string_view bytes, std::uint64_t at);
+// Fills `into` from `fd` at offset `at`; false on an error or when the file
+// ends before.
+bool read_all_at(int fd, std::span<std::uint8_t> into, std::uint64_t at);
 
 // Writes `bytes` to an unnamed temporary file in the folder of `path`
 // (O_TMPFILE; a named one, removed on SIGINT, SIGTERM and SIGHUP, where the
@@ -34,7 +42,9 @@ bool replace_file_contents(const std::string& path, std::string_view bytes, unsi
                            bool keep_existing_mode = true, std::string* why = nullptr,
                            bool share_with_group = false);
 
-// Writes a file's whole content to the open descriptor; false on an error.
+// Writes a file's whole content to the open descriptor (empty, at its
+// start; open for reading too, except for a descriptor of the process the
+// process may only write); false on an error.
 using FileWriter = std::function<bool(int fd)>;
 
 // replace_file_contents for content that `write_body` writes itself (copied

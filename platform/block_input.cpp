@@ -24,6 +24,7 @@ BlockInput::BlockInput(const ByteSource& source, std::uint64_t end, std::string 
       source_end_(static_cast<qpdf_offset_t>(std::min(end, source.size()))),
       tail_(tail),
       size_(source_end_ + static_cast<qpdf_offset_t>(tail.size())),
+      readable_(size_),
       name_(std::move(name)),
       blocks_(kBlocks) {}
 
@@ -39,7 +40,28 @@ void BlockInput::copy_out(char* buffer, std::size_t length, qpdf_offset_t offset
     if (!source_.read(static_cast<std::uint64_t>(offset), std::span(reinterpret_cast<std::uint8_t*>(buffer), done)))
       throw std::runtime_error(name_ + ": the file cannot be read");
   }
-  if (done < length) std::memcpy(buffer + done, tail_.data() + (offset + static_cast<qpdf_offset_t>(done) - source_end_), length - done);
+  for (const auto& [part, start] : {std::pair<std::string_view, qpdf_offset_t>{tail_, source_end_},
+                                    {beyond_, size_}, {cover_, cover_at_}}) {
+    // The overlap of [offset, offset + length) with the part at `start`.
+    const qpdf_offset_t from = std::max(offset, start);
+    const qpdf_offset_t to = std::min(offset + static_cast<qpdf_offset_t>(length), start + static_cast<qpdf_offset_t>(part.size()));
+    if (from < to) std::memcpy(buffer + (from - offset), part.data() + (from - start), static_cast<std::size_t>(to - from));
+  }
+}
+
+void BlockInput::cover(qpdf_offset_t at, std::string bytes, std::string beyond) {
+  uncover();
+  cover_at_ = at;
+  cover_ = std::move(bytes);
+  beyond_ = std::move(beyond);
+}
+
+void BlockInput::uncover() {
+  cover_.clear();
+  beyond_.clear();
+  readable_ = size_;
+  entered_cover_ = false;
+  for (Block& block : blocks_) block.start = -1;
 }
 
 const BlockInput::Block& BlockInput::load(qpdf_offset_t offset) {
@@ -54,7 +76,7 @@ const BlockInput::Block& BlockInput::load(qpdf_offset_t offset) {
     }
     if (candidate.last_use < block->last_use) block = &candidate;
   }
-  block->bytes.resize(static_cast<std::size_t>(std::min(kBlockSize, size_ - start)));
+  block->bytes.resize(static_cast<std::size_t>(std::min(kBlockSize, readable_ - start)));
   block->start = -1;
   copy_out(block->bytes.data(), block->bytes.size(), start);
   block->start = start;
@@ -73,8 +95,14 @@ void BlockInput::seek(qpdf_offset_t offset, int whence) {
 
 size_t BlockInput::read(char* buffer, size_t length) {
   last_offset = position_;
-  if (position_ >= size_) return 0;
-  length = static_cast<std::size_t>(std::min<qpdf_offset_t>(static_cast<qpdf_offset_t>(length), size_ - position_));
+  if (!cover_.empty() && position_ == cover_at_ && !entered_cover_) {
+    entered_cover_ = true;
+    readable_ = size_ + static_cast<qpdf_offset_t>(beyond_.size());
+    for (Block& block : blocks_) block.start = -1;  // the last one may end at the end
+  }
+  if (position_ >= readable_) return 0;
+  length = static_cast<std::size_t>(std::min<qpdf_offset_t>(static_cast<qpdf_offset_t>(length), readable_ - position_));
+
   if (static_cast<qpdf_offset_t>(length) >= kBlockSize) {
     copy_out(buffer, length, position_);
     position_ += static_cast<qpdf_offset_t>(length);
@@ -99,8 +127,8 @@ void BlockInput::unreadCh(char) {
 qpdf_offset_t BlockInput::findAndSkipNextEOL() {
   // The end of line is looked for a block at a time, then the position
   // moves past every \r and \n that follows it.
-  qpdf_offset_t eol = size_;
-  while (position_ < size_) {
+  qpdf_offset_t eol = readable_;
+  while (position_ < readable_) {
     const Block& block = load(position_);
     const char* from = block.bytes.data() + (position_ - block.start);
     const char* to = block.bytes.data() + block.bytes.size();
@@ -111,7 +139,7 @@ qpdf_offset_t BlockInput::findAndSkipNextEOL() {
       break;
     }
   }
-  while (position_ < size_) {
+  while (position_ < readable_) {
     const Block& block = load(position_);
     const char c = block.bytes[static_cast<std::size_t>(position_ - block.start)];
     if (c != '\r' && c != '\n') break;

@@ -37,6 +37,15 @@ class BlockInput final : public InputSource {
   size_t read(char* buffer, size_t length) override;
   void unreadCh(char ch) override;
 
+  // Until uncover(): `bytes` shown at `at` in place of the source's, and,
+  // once a read has started at `at` (qpdf following an offset there),
+  // `beyond` readable after the end. Before that the input ends where it
+  // did, and seeking from the end always starts at the end.
+  void cover(qpdf_offset_t at, std::string bytes, std::string beyond);
+  void uncover();
+  // Whether a read has started at the covered place since cover().
+  [[nodiscard]] bool entered_cover() const { return entered_cover_; }
+
  private:
   struct Block {
     std::vector<char> bytes;
@@ -57,6 +66,7 @@ class BlockInput final : public InputSource {
   const qpdf_offset_t source_end_;
   const std::string_view tail_;
   const qpdf_offset_t size_;  // source_end_ and the tail
+  qpdf_offset_t readable_;     // size_ and what cover() put beyond it
   const std::string name_;
   qpdf_offset_t position_ = 0;
   // A few blocks, because reading a page goes back and forth between the
@@ -65,6 +75,10 @@ class BlockInput final : public InputSource {
   std::vector<Block> blocks_;
   std::size_t current_ = 0;  // the block last used, looked at first
   std::uint64_t uses_ = 0;
+  qpdf_offset_t cover_at_ = 0;
+  std::string cover_;
+  std::string beyond_;
+  bool entered_cover_ = false;
 };
 
 // qpdf's input for the open regular file `fd` (which stays the caller's),

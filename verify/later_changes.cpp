@@ -49,7 +49,7 @@ std::vector<AfterSignature> changes_after(const platform::ByteSource& file, cons
   std::unique_ptr<OpenedRevision> from;
   for (std::size_t i = 0; i < ends.size(); ++i) {
     if (!from) from = std::make_unique<OpenedRevision>(file, ends[i], password);
-    auto to = std::make_unique<OpenedRevision>(file, i + 1 < ends.size() ? ends[i + 1] : last_end, password);
+    auto to = std::make_unique<OpenedRevision>(file, i + 1 < ends.size() ? ends[i + 1] : last_end, password, from.get());
     stretches[i] = analyse_changes(*from, *to, signatures);
     from = std::move(to);
   }

@@ -19,8 +19,12 @@ class OpenedRevision {
  public:
   // Opens the first `end` bytes of `file` (which must outlive this object)
   // with `password`. Never throws: a revision that cannot be read gives
-  // ok() false and problem() saying why.
-  OpenedRevision(const platform::ByteSource& file, std::uint64_t end, const std::string& password);
+  // ok() false and problem() saying why. With `earlier`, an earlier
+  // revision of the same file still open, qpdf takes the cross-reference
+  // sections up to it from its table instead of parsing them again, when
+  // that gives exactly what a plain opening gives (else it opens plainly).
+  OpenedRevision(const platform::ByteSource& file, std::uint64_t end, const std::string& password,
+                 const OpenedRevision* earlier = nullptr);
   ~OpenedRevision();
   OpenedRevision(const OpenedRevision&) = delete;
   OpenedRevision& operator=(const OpenedRevision&) = delete;
@@ -28,6 +32,8 @@ class OpenedRevision {
   [[nodiscard]] bool ok() const { return pdf_ != nullptr; }
   [[nodiscard]] const std::string& problem() const { return problem_; }
   [[nodiscard]] std::uint64_t end() const { return end_; }
+  // Whether the sections up to `earlier` came from its table.
+  [[nodiscard]] bool took_earlier_table() const { return took_earlier_table_; }
   // The document; only when ok(). Reading its objects may throw qpdf's
   // exceptions, which the caller traps.
   [[nodiscard]] QPDF& pdf() const { return *pdf_; }
@@ -35,11 +41,13 @@ class OpenedRevision {
  private:
   std::unique_ptr<QPDF> pdf_;
   std::uint64_t end_ = 0;
+  bool took_earlier_table_ = false;
   std::string problem_;
 };
 
-// Where the file's last "startxref" says its last cross-reference section
-// is; -1 when its last kilobyte names none.
-[[nodiscard]] long long last_section_offset(const platform::ByteSource& file);
+// Where the last "startxref" of the file's first `end` bytes (all of them
+// by default) says the last cross-reference section is, read as qpdf reads
+// it; -1 when their last kilobyte names none.
+[[nodiscard]] long long last_section_offset(const platform::ByteSource& file, std::uint64_t end = UINT64_MAX);
 
 }  // namespace corvane::verify

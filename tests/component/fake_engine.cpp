@@ -40,9 +40,8 @@ bool FakeEngine::GetPageWidth(double& result) { return answer<double>("GetPageWi
 bool FakeEngine::GetPageHeight(double& result) { return answer<double>("GetPageHeight", 841.9, result); }
 bool FakeEngine::SetWorkingMode(std::int32_t) { return answer<int>("SetWorkingMode", 0, ignored_); }
 // The fake writes no document.
-bool FakeEngine::WriteSignedDocument(const engine::AddedObjectsFn&, std::vector<std::uint8_t>& file,
-                                     engine::SignedLayout&) {
-  return answer<std::vector<std::uint8_t>>("WriteSignedDocument", std::nullopt, file);
+bool FakeEngine::WriteSignedDocument(const engine::AddedObjectsFn&, int, engine::SignedLayout&) {
+  return answer<int>("WriteSignedDocument", std::nullopt, ignored_);
 }
 bool FakeEngine::AddTextStamp(double, double, double, double, const std::string&, std::int32_t) {
   return answer<int>("AddTextStamp", 0, ignored_);

@@ -42,8 +42,7 @@ class FakeEngine : public engine::PdfEngine {
   bool GetPageWidth(double& result) override;
   bool GetPageHeight(double& result) override;
   bool SetWorkingMode(std::int32_t mode) override;
-  bool WriteSignedDocument(const engine::AddedObjectsFn& added, std::vector<std::uint8_t>& file,
-                           engine::SignedLayout& layout) override;
+  bool WriteSignedDocument(const engine::AddedObjectsFn& added, int fd, engine::SignedLayout& layout) override;
   bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
                     std::int32_t opacity) override;
   bool CommitChanges() override;

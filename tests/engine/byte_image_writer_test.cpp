@@ -2,6 +2,9 @@
 // the writer says, with the same text, and the same bytes again from the engine's document after a write.
 #include "engine/byte_image_writer.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -222,40 +225,43 @@ TEST(PdfSyntax, NamesReadBackUnchanged) {
   }
 }
 
-// The sink keeps the order of the bytes whether its guess of the size was too small (the rest goes to
-// blocks), right or too large, also where bytes are written over and a range is made shorter or longer.
-TEST(ByteSinkTest, WhatIsWrittenComesOutInOrderWhateverTheGuess) {
-  std::string expected;
-  for (int i = 0; i < 300000; ++i) expected += static_cast<char>('a' + i % 26);
-  for (std::size_t guess : {std::size_t{0}, std::size_t{1000}, expected.size(), expected.size() * 3}) {
-    SCOPED_TRACE(guess);
-    ByteSink out(guess);
-    for (std::size_t at = 0; at < expected.size(); at += 7777) {
-      out.append(std::string_view(expected).substr(at, 7776));
-      if (at + 7776 < expected.size()) out.push_back(static_cast<std::uint8_t>(expected[at + 7776]));
+// The sink keeps the order of the bytes in memory and in a file (through its 1 MiB buffer), also where
+// bytes are written over across the buffer's start and a range is made shorter or longer.
+TEST(ByteSinkTest, WhatIsWrittenComesOutInOrderInMemoryAndInAFile) {
+  std::string want;
+  for (int i = 0; i < 1500000; ++i) want += static_cast<char>('a' + i % 26);
+  for (const bool in_file : {false, true}) {
+    SCOPED_TRACE(in_file);
+    const int fd = in_file ? ::memfd_create("sink", MFD_CLOEXEC) : -1;
+    ByteSink out = in_file ? ByteSink(fd) : ByteSink();
+    for (std::size_t at = 0; at < want.size(); at += 7777) {
+      out.append(std::string_view(want).substr(at, 7776));
+      if (at + 7776 < want.size()) out.push_back(static_cast<std::uint8_t>(want[at + 7776]));
     }
-    EXPECT_EQ(out.size(), expected.size());
-    const Bytes bytes = out.take();
-    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == expected);
-    EXPECT_EQ(out.size(), 0u);
-  }
-  for (std::size_t guess : {std::size_t{0}, expected.size()}) {
-    SCOPED_TRACE(guess);
-    ByteSink out(guess);
-    out.append(expected);
-    std::string want = expected;
-    // Across the end of the first 1 MiB block, or of the reserved vector.
-    const std::size_t at = guess == 0 ? (1 << 20) - 3 : expected.size() - 3;
-    out.append(std::string(1 << 20, 'z'));
-    want += std::string(1 << 20, 'z');
-    out.overwrite(at, "0123456");
-    want.replace(at, 7, "0123456");
+    const std::size_t across = (1 << 20) - 3;
+    out.overwrite(across, "0123456");
     out.resize_range(5, 10, 3);
-    want.erase(8, 7);
     out.resize_range(2, 1, 4);
-    want.insert(3, "   ");
-    const Bytes bytes = out.take();
-    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == want);
+    out.append("end");
+    const std::string expected = [&] {
+      std::string w = want;
+      w.replace(across, 7, "0123456");
+      w.erase(8, 7);
+      w.insert(3, "   ");
+      return w + "end";
+    }();
+    EXPECT_EQ(out.size(), expected.size());
+    out.finish();
+    std::string got;
+    if (in_file) {
+      got.assign(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+      EXPECT_EQ(::pread(fd, got.data(), got.size(), 0), static_cast<ssize_t>(got.size()));
+      ::close(fd);
+    } else {
+      const Bytes bytes = out.take();
+      got.assign(bytes.begin(), bytes.end());
+    }
+    EXPECT_TRUE(got == expected);
   }
 }
 

@@ -1,5 +1,8 @@
 #include "tests/engine/engine_test_support.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -97,10 +100,24 @@ AddedObjectsFn stand_in_objects() {
   };
 }
 
+bool write_signed(PdfEngine& engine, const AddedObjectsFn& added, std::vector<std::uint8_t>& file,
+                  SignedLayout& layout) {
+  const int fd = ::memfd_create("engine-test", MFD_CLOEXEC);
+  if (fd < 0 || !engine.WriteSignedDocument(added, fd, layout)) {
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  file.assign(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), 0);
+  const bool read = ::pread(fd, file.data(), file.size(), 0) == static_cast<ssize_t>(file.size());
+  ::close(fd);
+  EXPECT_TRUE(read);
+  return true;
+}
+
 std::string image_of(QpdfEngine& engine, SignedLayout* layout) {
   std::vector<std::uint8_t> bytes;
   SignedLayout written;
-  EXPECT_TRUE(engine.WriteSignedDocument(stand_in_objects(), bytes, written));
+  EXPECT_TRUE(write_signed(engine, stand_in_objects(), bytes, written));
   if (layout) *layout = written;
   return std::string(bytes.begin(), bytes.end());
 }

@@ -32,11 +32,11 @@ TEST(QpdfEngine, OpensAndAnswersPasswordsAsUserOrOwner) {
     EXPECT_EQ(encryption, c.encryption);
     std::vector<std::uint8_t> bytes{7};
     SignedLayout layout;
-    EXPECT_EQ(engine.WriteSignedDocument(stand_in_objects(), bytes, layout), c.readable_at_once);
-    if (!c.readable_at_once) EXPECT_EQ(bytes, std::vector<std::uint8_t>{7});
+    EXPECT_EQ(write_signed(engine, stand_in_objects(), bytes, layout), c.readable_at_once);
+    if (!c.readable_at_once) { EXPECT_EQ(bytes, std::vector<std::uint8_t>{7}); }
     ASSERT_TRUE(engine.SubmitPassword(c.password, answer));
     EXPECT_EQ(answer, c.answer);
-    EXPECT_EQ(engine.WriteSignedDocument(stand_in_objects(), bytes, layout), c.answer > 0 || c.readable_at_once);
+    EXPECT_EQ(write_signed(engine, stand_in_objects(), bytes, layout), c.answer > 0 || c.readable_at_once);
   }
 }
 
@@ -85,7 +85,7 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
     write_file(dir / "again.pdf", again);
     EXPECT_EQ(page_text(dir / "again.pdf", "user"), text);
     // RC4 has no random part: the document read again writes the same bytes.
-    if (settings.find("StmF=RC4") != std::string::npos) EXPECT_TRUE(image_of(engine) == again);
+    if (settings.find("StmF=RC4") != std::string::npos) { EXPECT_TRUE(image_of(engine) == again); }
   }
 }
 
@@ -121,7 +121,7 @@ TEST(QpdfEngine, FailedCallsKeepTheirOutValuesAndLeaveAReason) {
   std::vector<std::uint8_t> file = {'k'};
   SignedLayout layout;
   layout.size = 7;
-  EXPECT_FALSE(engine.WriteSignedDocument([](std::int32_t) { return std::optional<AddedObjects>(); }, file, layout));
+  EXPECT_FALSE(write_signed(engine, [](std::int32_t) { return std::optional<AddedObjects>(); }, file, layout));
   EXPECT_EQ(file, std::vector<std::uint8_t>{'k'});
   EXPECT_EQ(layout.size, 7u);
   EXPECT_TRUE(engine.AddTextStamp(10, 10, 100, 50, "", 100));

@@ -96,7 +96,7 @@ TEST_F(ServerTest, CreationByProgIdThroughTheRegistrationOrThisLibrary) {
 
   // Linked against the library, its own class needs no registration.
   for (const bool registered : {false, true}) {
-    if (registered) ASSERT_EQ(DllRegisterServer(), CPDF_S_OK);
+    if (registered) { ASSERT_EQ(DllRegisterServer(), CPDF_S_OK); }
     for (const char* name : {CPDF_PROGID_EDIT, "CorvanePDF.Edit", CPDF_CLSID_EDIT_TEXT}) {
       EXPECT_EQ(corvanepdf_create_object(name, &object), CPDF_S_OK) << name << " registered " << registered;
       EXPECT_EQ(corvanepdf_release(object), 0u);

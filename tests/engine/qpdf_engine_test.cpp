@@ -33,7 +33,7 @@ TEST(QpdfEngine, OpensAndAnswersPasswordsAsUserOrOwner) {
     std::vector<std::uint8_t> bytes{7};
     SignedLayout layout;
     EXPECT_EQ(write_signed(engine, stand_in_objects(), bytes, layout), c.readable_at_once);
-    if (!c.readable_at_once) EXPECT_EQ(bytes, std::vector<std::uint8_t>{7});
+    if (!c.readable_at_once) { EXPECT_EQ(bytes, std::vector<std::uint8_t>{7}); }
     ASSERT_TRUE(engine.SubmitPassword(c.password, answer));
     EXPECT_EQ(answer, c.answer);
     EXPECT_EQ(write_signed(engine, stand_in_objects(), bytes, layout), c.answer > 0 || c.readable_at_once);
@@ -85,7 +85,7 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
     write_file(dir / "again.pdf", again);
     EXPECT_EQ(page_text(dir / "again.pdf", "user"), text);
     // RC4 has no random part: the document read again writes the same bytes.
-    if (settings.find("StmF=RC4") != std::string::npos) EXPECT_TRUE(image_of(engine) == again);
+    if (settings.find("StmF=RC4") != std::string::npos) { EXPECT_TRUE(image_of(engine) == again); }
   }
 }
 

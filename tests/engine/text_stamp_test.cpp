@@ -35,7 +35,7 @@ TEST(TextStamp, FontSizeIsTheLargestThatFits) {
       return widest * s / 1000 <= c.width - 2 && height <= c.height - 2;
     };
     EXPECT_TRUE(fits(size)) << c.lines[0];
-    if (size < kMaxFontSize) EXPECT_FALSE(fits(size + 0.01)) << c.lines[0];
+    if (size < kMaxFontSize) { EXPECT_FALSE(fits(size + 0.01)) << c.lines[0]; }
   }
   EXPECT_EQ(fitting_font_size({"text"}, 2, 50), 0);
   EXPECT_EQ(fitting_font_size({}, 100, 50), 0);

@@ -153,7 +153,7 @@ void check(const std::vector<Case>& cases) {
     ASSERT_TRUE(report.opened) << report.error;
     const SignatureReport* judged = nullptr;
     for (const SignatureReport& s : report.signatures) {
-      if (c.want_level != ChangeLevel::kOther) EXPECT_TRUE(s.valid) << s.field_name << ": " << s.problem;
+      if (c.want_level != ChangeLevel::kOther) { EXPECT_TRUE(s.valid) << s.field_name << ": " << s.problem; }
       if (s.field_name == c.signer) judged = &s;
     }
     ASSERT_NE(judged, nullptr);

@@ -253,21 +253,6 @@ bool replace_file_with(const std::string& given_path, const FileWriter& write_bo
   return replaced;
 }
 
-bool create_file_contents(const std::string& path, std::string_view bytes, unsigned mode, std::string* why) {
-  if (path.empty()) return fail(why, "no file name");
-  if (!folders_trusted(path)) return fail(why, "a link of another user");
-  struct stat existing {};
-  if (::lstat(path.c_str(), &existing) == 0) return fail(why, "the file exists");
-  const std::string name = name_of(path);
-  return write_beside(
-      path, [bytes](int fd) { return write_all(fd, bytes); }, mode, why, [](int, const std::string&) {},
-      [&](int dir_fd, const std::string& temp) {
-        // RENAME_NOREPLACE fails when the name exists, so a file made
-        // meanwhile is kept.
-        return ::renameat2(dir_fd, temp.c_str(), dir_fd, name.c_str(), RENAME_NOREPLACE) == 0;
-      });
-}
-
 std::optional<std::string> read_whole_file(const std::string& path) {
   const int fd = open_regular(path, O_RDONLY, 0, nullptr);
   if (fd < 0) return std::nullopt;

@@ -52,13 +52,6 @@ using FileWriter = std::function<bool(int fd)>;
 bool replace_file_with(const std::string& path, const FileWriter& write_body, unsigned mode = 0644,
                        bool keep_existing_mode = true, std::string* why = nullptr, bool share_with_group = false);
 
-// Like replace_file_contents for a file that must not exist yet: the bytes
-// appear at `path` complete or not at all, and an existing file (or one
-// created meanwhile by another process) is never replaced. False when
-// something exists at `path` or the write fails.
-bool create_file_contents(const std::string& path, std::string_view bytes, unsigned mode = 0666,
-                          std::string* why = nullptr);
-
 // The whole file, or nullopt when it cannot be read (missing, denied, a
 // link of another user, not a regular file: a FIFO does not block).
 [[nodiscard]] std::optional<std::string> read_whole_file(const std::string& path);

@@ -3,21 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <string_view>
-
 #include "platform/atomic_file.h"
 
 namespace corvane::settings {
-
-bool write_file(const std::string& path, std::span<const std::uint8_t> data, bool keep_existing,
-                std::string* why) {
-  const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
-  // A new file is made like any new file (0666 less umask); a replaced one
-  // keeps what it had.
-  if (keep_existing) return platform::create_file_contents(path, bytes, 0666, why);
-  return platform::replace_file_contents(path, bytes, 0666, /*keep_existing_mode=*/true, why);
-}
 
 bool write_file_with(const std::string& path, const std::function<bool(int fd)>& write_body, std::string* why) {
   return platform::replace_file_with(path, write_body, 0666, /*keep_existing_mode=*/true, why);

@@ -387,7 +387,6 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
     if (r.exit_code != 0) continue;
     EXPECT_EQ(qpdf_problems(out, ""), "");
     EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid."));
-    EXPECT_EQ(xref_problems(read_file(out)), "");
     if (!c.reason_json) continue;
     const std::string dictionary = std::to_string(trailer_size(read_file(out)) - 1);
     EXPECT_THAT(run_command("qpdf --json=2 --json-key=qpdf --json-object=" + dictionary + " " + q(out)).output,

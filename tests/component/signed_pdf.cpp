@@ -1,7 +1,6 @@
 #include "tests/component/signed_pdf.h"
 
 #include <charconv>
-#include <sstream>
 
 #include "platform/hex.h"
 
@@ -73,34 +72,5 @@ std::string openssl_problems(const std::string& file, const std::array<std::int6
 }
 
 int trailer_size(const std::string& file) { return static_cast<int>(last_number_after(file, "/Size ")); }
-
-std::string xref_problems(const std::string& file) {
-  std::string problems;
-  const std::size_t xref = file.rfind("\nxref\n");
-  if (xref == std::string::npos) return "no table";
-  const std::size_t startxref = file.rfind("startxref\n");
-  std::size_t at = startxref + 10;
-  if (startxref == std::string::npos || number_at(file, at) != static_cast<std::int64_t>(xref + 1))
-    problems += "startxref does not point at the table; ";
-
-  std::istringstream lines(file.substr(xref + 6));
-  std::string line;
-  std::getline(lines, line);
-  std::size_t pos = 0;
-  const std::int64_t first = number_at(line, pos);
-  const std::int64_t count = number_at(line, pos);
-  if (first != 0 || count != trailer_size(file)) problems += "subsection header " + line + " vs /Size; ";
-  std::getline(lines, line);  // the free entry of object 0
-  for (std::int64_t k = 1; k < count && std::getline(lines, line); ++k) {
-    pos = 0;
-    const std::int64_t offset = number_at(line, pos);
-    const std::string header = std::to_string(k) + " 0 obj\n";
-    if (offset <= 0 || file.compare(static_cast<std::size_t>(offset), header.size(), header) != 0 ||
-        file[static_cast<std::size_t>(offset) - 1] != '\n')
-      problems += "entry " + std::to_string(k) + " misses its header; ";
-  }
-  if (!std::getline(lines, line) || line != "trailer") problems += "entries do not end at the trailer; ";
-  return problems;
-}
 
 }  // namespace corvane::test

@@ -25,8 +25,5 @@ std::string openssl_problems(const std::string& file, const std::array<std::int6
                              const std::filesystem::path& ca_file = {});
 
 int trailer_size(const std::string& file);  // the trailer's /Size; -1 when there is none
-// Every problem of the last cross-reference table: an entry not pointing at its object's header, a count
-// other than /Size, a startxref not pointing at "xref". Empty when none.
-std::string xref_problems(const std::string& file);
 
 }  // namespace corvane::test

@@ -40,10 +40,11 @@ bool read_at(int fd, char* buffer, std::size_t length, std::int64_t offset, std:
 }
 
 // A read-only descriptor of the regular file at `path`, or -1 with `why`.
-int open_regular_file(const std::string& path, std::string& why) {
+int open_regular_file(const std::string& path, platform::Refusal& why) {
   struct stat link {};
   if (::lstat(path.c_str(), &link) != 0) {
-    why = "the document cannot be read: " + std::string(std::strerror(errno));
+    why = {errno == ENOENT ? platform::ErrorCode::kNoSuchFile : platform::ErrorCode::kFailed,
+           "the document cannot be read: " + std::string(std::strerror(errno))};
     return -1;
   }
   if (S_ISLNK(link.st_mode) && link.st_uid != ::geteuid()) {
@@ -152,7 +153,7 @@ constexpr const char* kDamaged =
 }  // namespace
 
 std::unique_ptr<OriginalDocument> OriginalDocument::open(const std::string& path, const std::string& password,
-                                                         std::string& why) {
+                                                         platform::Refusal& why) {
   std::unique_ptr<OriginalDocument> document(new OriginalDocument());
   document->fd_ = open_regular_file(path, why);
   if (document->fd_ < 0) return nullptr;
@@ -166,9 +167,12 @@ std::unique_ptr<OriginalDocument> OriginalDocument::with_update(std::string_view
                                                                 std::string& why) const {
   std::unique_ptr<OriginalDocument> document(new OriginalDocument());
   const int fd = fd_;
+  platform::Refusal refusal;
   if (!document->read(password, [fd, update] { return platform::file_input(fd, "the signed file", update); },
-                      why))
+                      refusal)) {
+    why = refusal.message();
     return nullptr;
+  }
   return document;
 }
 
@@ -181,18 +185,22 @@ std::unique_ptr<OriginalDocument> OriginalDocument::of_descriptor(int fd, const 
     return nullptr;
   }
   const int own = document->fd_;
-  if (!document->read(password, [own] { return platform::file_input(own, "the signed file"); }, why))
+  platform::Refusal refusal;
+  if (!document->read(password, [own] { return platform::file_input(own, "the signed file"); }, refusal)) {
+    why = refusal.message();
     return nullptr;
+  }
   return document;
 }
 
-bool OriginalDocument::read(const std::string& password, const SourceMaker& make_source, std::string& why) {
+bool OriginalDocument::read(const std::string& password, const SourceMaker& make_source, platform::Refusal& why) {
+  using platform::ErrorCode;
   std::vector<std::string> candidates{password};
   std::string single_byte;
   if (QUtil::utf8_to_pdf_doc(password, single_byte) && single_byte != password) candidates.push_back(single_byte);
   try {
     if (!read_last_section(*make_source(), base_)) {
-      why = std::string("the document cannot be appended to: ") + kDamaged;
+      why = {ErrorCode::kDocumentLayout, std::string("the document cannot be appended to: ") + kDamaged};
       return false;
     }
     for (const std::string& candidate : candidates) {
@@ -206,7 +214,8 @@ bool OriginalDocument::read(const std::string& password, const SourceMaker& make
       }
     }
     if (!qpdf_) {
-      why = "the document's password was refused";
+      why = {password.empty() ? ErrorCode::kPasswordMissing : ErrorCode::kPasswordRefused,
+             "the document's password was refused"};
       return false;
     }
     encryption_ = engine::keep_encryption(*qpdf_);
@@ -218,7 +227,7 @@ bool OriginalDocument::read(const std::string& password, const SourceMaker& make
     base_.encrypt = trailer_text(trailer, "/Encrypt");
     base_.id = trailer_text(trailer, "/ID");
     if (trailer_size <= 0 || base_.root.empty()) {
-      why = "the document's trailer has no /Size or no /Root";
+      why = {ErrorCode::kDocumentLayout, "the document's trailer has no /Size or no /Root"};
       return false;
     }
     base_.first_new_number = first_new_number(*qpdf_, trailer_size);
@@ -226,7 +235,7 @@ bool OriginalDocument::read(const std::string& password, const SourceMaker& make
     // taken care of; later warnings are objects that cannot be read.
     (void)qpdf_->getWarnings();
   } catch (const std::exception& error) {
-    why = std::string("the document cannot be appended to (") + error.what() + "): " + kDamaged;
+    why = {ErrorCode::kDocumentLayout, std::string("the document cannot be appended to (") + error.what() + "): " + kDamaged};
     return false;
   }
   return true;

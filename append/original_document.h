@@ -17,6 +17,7 @@
 
 #include "engine/encryption.h"
 #include "append/update_writer.h"
+#include "platform/refusal.h"
 
 namespace corvane::append {
 
@@ -24,19 +25,20 @@ class OriginalDocument {
  public:
   // Opens `path` (a regular file; a symbolic link only when the running
   // user owns it, a FIFO never waited on) with `password` (tried as UTF-8,
-  // then in the single-byte password encoding). nullptr with `why` set to
-  // one line when it cannot be read, the password is refused, or its
-  // cross-reference is damaged (an update must link to a section that
-  // exists where the file says).
+  // then in the single-byte password encoding). nullptr with `why` set when
+  // it cannot be read (kNoSuchFile for a missing file), the password is
+  // missing or refused (kPasswordMissing, kPasswordRefused), or its
+  // cross-reference is damaged (kDocumentLayout: an update must link to a
+  // section that exists where the file says).
   static std::unique_ptr<OriginalDocument> open(const std::string& path, const std::string& password,
-                                                std::string& why);
+                                                platform::Refusal& why);
   // The document this one's file becomes with `update` (bytes not written
   // yet, which must outlive the result) appended: its objects are those of
-  // the update's revision. nullptr with `why` as for open.
+  // the update's revision. nullptr with `why` as for open, in words.
   [[nodiscard]] std::unique_ptr<OriginalDocument> with_update(std::string_view update, const std::string& password,
                                                               std::string& why) const;
   // The document in the file open as `fd` (a descriptor the result keeps a
-  // copy of; read, never written). nullptr with `why` as for open.
+  // copy of; read, never written). nullptr with `why` as for open, in words.
   static std::unique_ptr<OriginalDocument> of_descriptor(int fd, const std::string& password, std::string& why);
   ~OriginalDocument();
   OriginalDocument(const OriginalDocument&) = delete;
@@ -67,7 +69,7 @@ class OriginalDocument {
   OriginalDocument() = default;
   // Reads the last section, the document (with the password) and its
   // trailer from the sources `make_source` makes; false with `why`.
-  bool read(const std::string& password, const SourceMaker& make_source, std::string& why);
+  bool read(const std::string& password, const SourceMaker& make_source, platform::Refusal& why);
 
   int fd_ = -1;
   std::unique_ptr<QPDF> qpdf_;

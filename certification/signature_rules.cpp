@@ -11,6 +11,9 @@
 namespace corvane::certification {
 namespace {
 
+using platform::ErrorCode;
+using platform::Refusal;
+
 using append::ObjectId;
 using append::StringText;
 
@@ -54,7 +57,7 @@ bool is_signature_field(const verify::FieldInfo& field) {
 
 // The one empty field named `name`, or nullptr with `refusal` set.
 const verify::FieldInfo* field_to_sign(const std::vector<verify::FieldInfo>& fields, const std::string& name,
-                                       std::string& refusal) {
+                                       Refusal& refusal) {
   const verify::FieldInfo* found = nullptr;
   int matches = 0;
   std::string empty_ones;
@@ -74,30 +77,32 @@ const verify::FieldInfo* field_to_sign(const std::vector<verify::FieldInfo>& fie
     refusal = "the signature field " + quoted(name) + " is signed already";
   } else if (found->widgets.empty() || !QPDFObjectHandle(found->widgets.front()).isIndirect() ||
              !dictionary_of(*found).isIndirect()) {
-    refusal = "the signature field " + quoted(name) + " has no widget of its own";
+    refusal = {ErrorCode::kDocumentLayout, "the signature field " + quoted(name) + " has no widget of its own"};
+    return nullptr;
   } else {
     return found;
   }
+  refusal = std::move(refusal).as(ErrorCode::kBadOption);
   return nullptr;
 }
 
 // The form's fields are walked once, without the page tree or the
 // signatures' messages: a large or much-signed document costs the rules
 // no more than its form.
-std::string apply(append::OriginalDocument& document, const SignatureRules& rules,
-                  append::SignatureFieldRequest& request) {
+Refusal apply(append::OriginalDocument& document, const SignatureRules& rules,
+              append::SignatureFieldRequest& request) {
   QPDF& qpdf = document.qpdf();
   QPDFObjectHandle catalog = qpdf.getRoot();
   if (verify::certification_of(catalog, catalog.getKey("/Perms").getKey("/DocMDP")) == 1)
-    return "a certification signature of the document allows no changes (/DocMDP /P 1)";
+    return {ErrorCode::kNotPermitted, "a certification signature of the document allows no changes (/DocMDP /P 1)"};
   const std::vector<verify::FieldInfo> fields = verify::read_field_tree(qpdf);
   bool signed_before = false;
   for (const verify::FieldInfo& field : fields) signed_before = signed_before || (field.signature && is_signed(field));
-  if (rules.certify_level > 0 && signed_before) return kSignedAlready;
+  if (rules.certify_level > 0 && signed_before) return {ErrorCode::kNotPermitted, kSignedAlready};
 
   const verify::FieldInfo* prepared = nullptr;
   if (!rules.field_name.empty()) {
-    std::string refusal;
+    Refusal refusal;
     if (!(prepared = field_to_sign(fields, rules.field_name, refusal))) return refusal;
     request.name = prepared->name;
     request.prepared = append::PreparedField{append::id_of(dictionary_of(*prepared)),
@@ -111,7 +116,7 @@ std::string apply(append::OriginalDocument& document, const SignatureRules& rule
   for (const verify::FieldInfo& field : fields)
     if (field.signature && is_signed(field) &&
         verify::locks_of(dictionary_of(field), dictionary_of(field).getKey("/V")).locks(request.name))
-      return "the signature in field " + quoted(field.name) + " locks field " + quoted(request.name);
+      return {ErrorCode::kNotPermitted, "the signature in field " + quoted(field.name) + " locks field " + quoted(request.name)};
 
   const verify::FieldLocks lock =
       prepared ? verify::locks_of(dictionary_of(*prepared), QPDFObjectHandle::newDictionary()) : verify::FieldLocks{};
@@ -137,14 +142,14 @@ std::string apply(append::OriginalDocument& document, const SignatureRules& rule
 
 }  // namespace
 
-std::string apply_signature_rules(append::OriginalDocument& document, const SignatureRules& rules,
-                                  append::SignatureFieldRequest& request) {
+Refusal apply_signature_rules(append::OriginalDocument& document, const SignatureRules& rules,
+                              append::SignatureFieldRequest& request) {
   if (rules.certify_level < 0 || rules.certify_level > 3)
-    return "the certification level " + std::to_string(rules.certify_level) + " is not 1, 2 or 3";
+    return {ErrorCode::kBadOption, "the certification level " + std::to_string(rules.certify_level) + " is not 1, 2 or 3"};
   try {
     return apply(document, rules, request);
   } catch (const std::exception& error) {
-    return std::string("the document's objects cannot be read: ") + error.what();
+    return {ErrorCode::kDocumentLayout, std::string("the document's objects cannot be read: ") + error.what()};
   }
 }
 
@@ -152,9 +157,9 @@ RebuiltCertification certify_rebuilt_document(int level, const std::string& path
                                               std::int32_t dictionary_number) {
   RebuiltCertification out;
   if (level < 1 || level > 3) {
-    out.refusal = "the certification level " + std::to_string(level) + " is not 1, 2 or 3";
+    out.refusal = {ErrorCode::kBadOption, "the certification level " + std::to_string(level) + " is not 1, 2 or 3"};
   } else if (verify::look_at_form_signatures(path, password).signed_fields > 0) {
-    out.refusal = kSignedAlready;
+    out.refusal = {ErrorCode::kNotPermitted, kSignedAlready};
   } else {
     out.dictionary_entries = "/Reference [ " + doc_mdp_reference(level) + " ]";
     out.perms = "<< /DocMDP " + std::to_string(dictionary_number) + " 0 R >>";

@@ -14,6 +14,7 @@
 
 #include "append/original_document.h"
 #include "append/signature_revision.h"
+#include "platform/refusal.h"
 
 namespace corvane::certification {
 
@@ -32,24 +33,25 @@ struct SignatureRules {
 
 // Judges the signature `rules` ask for in `document` and completes
 // `request` (its name, prepared field, /Reference and catalog entries).
-// Returns "" when it may be made, else one line saying why not: the
-// certification allows no changes, the document is signed already (for a
-// certification), no empty signature field of that name (the line lists
-// the empty ones), a field signed already, a name several fields carry, or
-// a field an earlier signature locks. Never throws.
-[[nodiscard]] std::string apply_signature_rules(append::OriginalDocument& document, const SignatureRules& rules,
-                                                append::SignatureFieldRequest& request);
+// Returns no refusal when it may be made, else why not: kNotPermitted when
+// the certification allows no changes, the document is signed already (for
+// a certification) or an earlier signature locks the field; kBadOption for
+// a certification level out of range, no empty signature field of that name
+// (the line lists the empty ones), a field signed already or a name several
+// fields carry. Never throws.
+[[nodiscard]] platform::Refusal apply_signature_rules(append::OriginalDocument& document, const SignatureRules& rules,
+                                                      append::SignatureFieldRequest& request);
 
 // What a certification adds in the rebuild, which writes the document anew
 // with its signature dictionary as object `dictionary_number`.
 struct RebuiltCertification {
-  // Why the document may not be certified (it holds a signature already);
-  // "" when it may.
-  std::string refusal;
+  // Why the document may not be certified (kNotPermitted: it holds a
+  // signature already); empty when it may.
+  platform::Refusal refusal;
   // The dictionary's /Reference entry with the DocMDP transform.
   std::string dictionary_entries;
-  // The catalog's /Perms naming the dictionary (an earlier /Perms is not
-  // kept: what it vouched for is rewritten).
+  // The catalog's /Perms naming the dictionary; the engine's writer merges
+  // it into an earlier /Perms, whose other entries (/UR3) stay.
   std::string perms;
 };
 

@@ -72,7 +72,7 @@ void print_json(std::ostream& out, const std::string& file, const forms::FormFie
   json.begin_object();
   json.member("file", file);
   if (!form.refusal.empty()) {
-    json.member("error", form.refusal);
+    json.member("error", form.refusal.message());
     json.end_object();
     return;
   }
@@ -125,7 +125,7 @@ void run_list(const FieldsOptions& options) {
   if (options.json) print_json(std::cout, options.file, form);
   else if (form.refusal.empty()) print_text(std::cout, form);
   if (!form.refusal.empty()) {
-    if (!options.json) std::cerr << "corvanepdf: cannot read " << options.file << ": " << form.refusal << "\n";
+    if (!options.json) std::cerr << "corvanepdf: cannot read " << options.file << ": " << form.refusal.message() << "\n";
     throw CLI::RuntimeError(kExitFailed);
   }
 }
@@ -206,7 +206,7 @@ void run_add(AddOptions& options) {
   }
   const forms::PrepareResult result = forms::add_signature_fields(request);
   if (!result.refusal.empty()) {
-    std::cerr << "corvanepdf: cannot add fields to " << request.input << ": " << result.refusal << "\n";
+    std::cerr << "corvanepdf: cannot add fields to " << request.input << ": " << result.refusal.message() << "\n";
     throw CLI::RuntimeError(kExitFailed);
   }
   if (!result.warning.empty()) std::cerr << "corvanepdf: warning: " << result.warning << "\n";

@@ -54,20 +54,22 @@ std::string sign_precheck(const std::string& input, const std::string& output, b
   return {};
 }
 
-std::string failure_message(const std::string& input, const std::string& output, const RunFailure& failure) {
+std::string failure_message(const std::string& input, const std::string& output, const RunFailure& failure,
+                            std::string_view action) {
+  const std::string cannot = "cannot " + std::string(action) + " " + input;
   switch (failure.code) {
     case CPDF_ERROR_NONE: return {};
     case CPDF_ERROR_PASSWORD_MISSING: return input + " is encrypted: give its password with --password";
     case CPDF_ERROR_PASSWORD_REFUSED: return "wrong password for " + input;
-    case CPDF_ERROR_NO_SUCH_FILE: return "cannot sign " + input + ": no such file";
+    case CPDF_ERROR_NO_SUCH_FILE: return cannot + ": no such file";
     case CPDF_ERROR_NOT_PDF:
       return "cannot open " + input + ": not a PDF the engine can read" +
              (failure.cause.empty() ? "" : " (" + failure.cause + ")");
-    case CPDF_ERROR_CERTIFICATE_NOT_FOUND:
-      return "cannot sign " + input + ": " + failure.message + "; " + std::string(kChooseAnother);
+    case CPDF_ERROR_CERTIFICATE_NOT_FOUND: return cannot + ": " + failure.message + "; " + std::string(kChooseAnother);
     case CPDF_ERROR_NOT_WRITTEN:
-      return "the signed file " + output + " could not be written" + (failure.cause.empty() ? "" : ": " + failure.cause);
-    default: return "cannot sign " + input + ": " + failure.message;
+      return "the " + std::string(action) + "ed file " + output + " could not be written" +
+             (failure.cause.empty() ? "" : ": " + failure.cause);
+    default: return cannot + ": " + failure.message;
   }
 }
 

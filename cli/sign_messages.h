@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "corvanepdf/abi.h"
 
@@ -27,13 +28,14 @@ namespace corvane::cli {
 // What a run that answered false, or whose signed file could not be
 // written, tells the user about `input` and `output`, from the run's
 // failure: its kind, its message (last_error) and the cause it quotes.
-// "" for CPDF_ERROR_NONE.
+// "" for CPDF_ERROR_NONE. `action` is the command's verb ("sign",
+// "timestamp"); its file is the "signed" or "timestamped" one.
 struct RunFailure {
   CpdfErrorCode code = CPDF_ERROR_NONE;
   std::string message;
   std::string cause;
 };
 [[nodiscard]] std::string failure_message(const std::string& input, const std::string& output,
-                                          const RunFailure& failure);
+                                          const RunFailure& failure, std::string_view action = "sign");
 
 }  // namespace corvane::cli

@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/sign_messages.h"
 #include "doctimestamp/document_timestamp.h"
 #include "settings/log.h"
 
@@ -32,10 +33,11 @@ void run_timestamp(const TimestampOptions& options) {
   };
   const doctimestamp::DocumentTimestampResult result =
       doctimestamp::add_document_timestamp({options.input, options.output, options.password, options.tsa_url});
-  const std::string& problem = result.refusal;
   print_log();
-  if (!problem.empty()) {
-    std::cerr << "corvanepdf: cannot timestamp " << options.input << ": " << problem << "\n";
+  if (!result.refusal.empty()) {
+    const RunFailure failure{static_cast<CpdfErrorCode>(result.refusal.code()), result.refusal.message(),
+                             result.refusal.cause()};
+    std::cerr << "corvanepdf: " << failure_message(options.input, options.output, failure, "timestamp") << "\n";
     throw CLI::RuntimeError(kExitFailed);
   }
   if (!options.quiet)

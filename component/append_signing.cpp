@@ -55,7 +55,7 @@ std::string visible_text(SigningRun& run, bool stamp_enabled) {
 // the update's own. An encrypted document wants its password, as the
 // rebuild's opening does, even when the user password is empty.
 std::unique_ptr<append::OriginalDocument> open_original(Edit& edit, SigningRun& run, Refusal& refusal) {
-  std::string why;
+  Refusal why;
   auto document = append::OriginalDocument::open(run.request.document, run.request.password, why);
   if (!document) {
     if (!edit.pdfloaded) {
@@ -63,7 +63,7 @@ std::unique_ptr<append::OriginalDocument> open_original(Edit& edit, SigningRun& 
       // The opening's finding on the encryption is the run's.
       run.session.documentEncrypted = component_state().session.documentEncrypted;
     }
-    refusal = edit.pdfloaded ? Refusal(ErrorCode::kDocumentLayout, why) : why_not_open(edit);
+    refusal = edit.pdfloaded ? std::move(why).as(ErrorCode::kDocumentLayout) : why_not_open(edit);
     return nullptr;
   }
   if (document->encryption() && run.request.password.empty()) {

@@ -50,10 +50,11 @@ constexpr Member kMembers[] = {
     {"lasterrorcode", CPDF_DISPID_LASTERRORCODE, MemberKind::kReadOnlyCodeProperty, 0},
 };
 
-// The published numbers are the component's own.
-static_assert(CPDF_ERROR_NOT_PDF == static_cast<int>(platform::ErrorCode::kNotPdf) &&
-              CPDF_ERROR_NOT_WRITTEN == static_cast<int>(platform::ErrorCode::kNotWritten) &&
-              CPDF_ERROR_BAD_OPTION == static_cast<int>(platform::ErrorCode::kBadOption));
+// The published numbers are the component's own, kind by kind.
+#define CORVANE_ERROR_CODE(name, c_name, number) \
+  static_assert(CPDF_ERROR_##c_name == number && static_cast<int>(platform::ErrorCode::name) == number);
+CORVANE_ERROR_CODES(CORVANE_ERROR_CODE)
+#undef CORVANE_ERROR_CODE
 
 const Member* find_member(DispId id) {
   for (const Member& m : kMembers)

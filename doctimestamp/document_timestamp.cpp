@@ -20,6 +20,8 @@
 namespace corvane::doctimestamp {
 namespace {
 
+using platform::ErrorCode;
+
 constexpr std::string_view kFieldName = "Document timestamp";
 // No visible box: the widget only carries the field.
 constexpr std::string_view kInvisibleRect = "0 0 0 0";
@@ -32,6 +34,9 @@ std::string timestamp_dictionary(std::size_t width) {
   return "<<\n/Type /DocTimeStamp\n/Filter /Adobe.PPKLite\n/SubFilter /ETSI.RFC3161\n/Contents <" +
          std::string(width, '0') + ">\n" + std::string(append::kByteRangePlaceholder) + "\n>>";
 }
+
+// A refusal of the update's layout (the document's structure, its size).
+platform::Refusal layout(std::string why) { return platform::Refusal(std::move(why)).as(ErrorCode::kDocumentLayout); }
 
 // The SHA-256 of the signed bytes; false when they cannot be read.
 bool digest_ranges(const append::OriginalDocument& document, const append::Update& update,
@@ -58,11 +63,14 @@ bool put_token(std::string& bytes, const append::SignatureSlot& slot, const std:
 }
 
 void stamp(const DocumentTimestampRequest& request, const timestamp::TsaSettings& tsa, DocumentTimestampResult& result) {
-  std::string& refusal = result.refusal;
+  platform::Refusal& refusal = result.refusal;
   // Timestamping a file into itself: held from reading the file to
   // replacing it.
   const platform::InPlaceLock in_place(request.input, request.output);
-  if (!(refusal = in_place.problem()).empty()) return;
+  if (!in_place.problem().empty()) {
+    refusal = {ErrorCode::kChangedWhileSigning, "the document " + in_place.problem()};
+    return;
+  }
   auto document = append::OriginalDocument::open(request.input, request.password, refusal);
   if (!document) return;
   // The document is judged before the authority is asked; the slot's
@@ -73,33 +81,34 @@ void stamp(const DocumentTimestampRequest& request, const timestamp::TsaSettings
   field.rect = kInvisibleRect;
   field.dictionary = [](const append::StringText&) { return timestamp_dictionary(0); };
   append::SignatureRevision revision;
-  if (!(refusal = append::build_signature_revision(*document, field, revision)).empty()) return;
+  if (!(refusal = layout(append::build_signature_revision(*document, field, revision))).empty()) return;
   result.field_name = revision.field_name;
   const timestamp::TokenRoom room = timestamp::measure_token_room(tsa);
-  if (!(refusal = room.refusal.message()).empty()) return;
+  if (!(refusal = room.refusal).empty()) return;
   const std::size_t width = 2 * room.bytes;
   revision.objects.at(append::SignatureRevision::kDictionaryIndex).body = timestamp_dictionary(width);
 
   append::Update update = append::write_update(document->base(), revision.objects);
   append::SignatureSlot slot;
   std::string byte_range_text;
-  if (!(refusal = append::find_signature_slot(update, append::SignatureRevision::kDictionaryIndex,
-                                                   document->base().file_size, width, slot))
+  if (!(refusal = layout(append::find_signature_slot(update, append::SignatureRevision::kDictionaryIndex,
+                                                     document->base().file_size, width, slot)))
            .empty() ||
-      !(refusal = append::fill_byte_range(
+      !(refusal = layout(append::fill_byte_range(
             std::span(reinterpret_cast<std::uint8_t*>(update.bytes.data()), update.bytes.size()), slot.after_slot,
-            slot.first_length, slot.second_start, slot.second_length, byte_range_text))
+            slot.first_length, slot.second_start, slot.second_length, byte_range_text)))
            .empty())
     return;
   timestamp::Sha256 digest{};
   if (!digest_ranges(*document, update, slot, digest)) {
-    refusal = "the document cannot be read to the end";
+    refusal = {ErrorCode::kFailed, "the document cannot be read to the end"};
     return;
   }
   const timestamp::TokenReply reply = timestamp::request_token(tsa, digest);
   if (!(refusal = reply.refusal).empty()) return;
   if (!put_token(update.bytes, slot, reply.token)) {
-    refusal = "the timestamp token (" + std::to_string(reply.token.size()) + " bytes) is longer than its slot";
+    refusal = {ErrorCode::kTimestampAuthority,
+               "the timestamp token (" + std::to_string(reply.token.size()) + " bytes) is longer than its slot"};
     return;
   }
   const timestamp::TokenCheck token = timestamp::check_token(reply.token, digest);
@@ -113,8 +122,9 @@ void stamp(const DocumentTimestampRequest& request, const timestamp::TsaSettings
   if (!settings::write_file_with(
           request.output,
           [&](int fd) { return document->copy_to(fd) && platform::write_all(fd, update.bytes); }, &why)) {
-    refusal = "the timestamped file could not be written to " + request.output + (why.empty() ? "" : ": " + why);
-    settings::log_line(refusal);
+    refusal = {ErrorCode::kNotWritten,
+               "the timestamped file could not be written to " + request.output + (why.empty() ? "" : ": " + why), why};
+    settings::log_line(refusal.message());
   }
 }
 
@@ -123,16 +133,16 @@ void stamp(const DocumentTimestampRequest& request, const timestamp::TsaSettings
 DocumentTimestampResult add_document_timestamp(const DocumentTimestampRequest& request) {
   DocumentTimestampResult result;
   const timestamp::AuthorityChoice authority = timestamp::read_authority_settings(request.tsa_url);
-  result.refusal = authority.problem;
+  result.refusal = platform::Refusal(authority.problem).as(ErrorCode::kBadOption);
   if (result.refusal.empty() && !authority.tsa)
-    result.refusal = "no timestamp authority: give one with --tsa URL or the setting tsaurl";
+    result.refusal = {ErrorCode::kBadOption, "no timestamp authority: give one with --tsa URL or the setting tsaurl"};
   if (!result.refusal.empty()) return result;
   try {
     stamp(request, *authority.tsa, result);
   } catch (const std::exception& error) {
     result.refusal = std::string("the document timestamp could not be made: ") + error.what();
   }
-  if (!result.refusal.empty()) settings::log_line("document timestamp refused: " + result.refusal);
+  if (!result.refusal.empty()) settings::log_line("document timestamp refused: " + result.refusal.message());
   return result;
 }
 

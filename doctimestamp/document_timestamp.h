@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/refusal.h"
 
 namespace corvane::doctimestamp {
 
@@ -20,24 +21,27 @@ struct DocumentTimestampRequest {
 };
 
 struct DocumentTimestampResult {
-  // One line saying why nothing was written; "" when the output was
-  // written.
-  std::string refusal;
+  // Why nothing was written (its code and one line); empty when the
+  // output was written.
+  platform::Refusal refusal;
   std::string field_name;  // the new field's name (UTF-8)
   std::string time;        // the token's time, "2026-12-05 21:50:12 UTC"
   std::string authority;   // the authority named in the token
 };
 
-// Refuses, without a log line, when no authority is given or set or its
-// password file cannot be read. Opens `input` (an encrypted one keeps its encryption; the token in
+// Refuses (kBadOption), without a log line, when no authority is given or
+// set or its password file cannot be read. Opens `input` (an encrypted one keeps its encryption; the token in
 // /Contents is not encrypted), asks the authority once for the size of its
 // tokens and once for the token over the SHA-256 of the update's byte
 // ranges, and writes the input followed by the update to `output` (an
 // unnamed file linked in at the end). Refuses, writing nothing, a document
-// that cannot be read or whose certification allows no changes, and any
-// failure of the authority (no answer within its timeout, a refusal, a
-// token for another imprint). The log names the authority's URL and HTTP
-// status. Never throws.
+// that cannot be read (with open's codes: kNoSuchFile, kPasswordMissing,
+// kPasswordRefused, kDocumentLayout), any failure of the authority
+// (kTimestampAuthority: no answer within its timeout, a refusal, a token for
+// another imprint), an input replaced by another run meanwhile
+// (kChangedWhileSigning) and an output that cannot be written (kNotWritten,
+// the file system's reason as the cause). The log names the authority's URL
+// and HTTP status. Never throws.
 [[nodiscard]] DocumentTimestampResult add_document_timestamp(const DocumentTimestampRequest& request);
 
 }  // namespace corvane::doctimestamp

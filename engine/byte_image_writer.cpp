@@ -140,9 +140,7 @@ class ImageWriter {
     // Against the file without the signature: the page's reference, the
     // catalog's added entries, the objects and their table entries, and
     // the longer numbers of the table's size and position.
-    std::size_t catalog_added = 0;
-    for (const auto& [key, text] : catalog_texts_) catalog_added += key.size() + text.size() + 2;
-    const std::size_t before = page_reference_size_ + catalog_added + total;
+    const std::size_t before = page_reference_size_ + catalog_added_ + total;
     layout.added = before + static_cast<std::size_t>(count) * kXrefEntrySize +
                          2 * (digits(first_new + count) - digits(first_new)) + digits(static_cast<long long>(xref_at)) -
                          digits(static_cast<long long>(xref_at - before));
@@ -380,7 +378,7 @@ class ImageWriter {
         length_done = true;
       }
       if (length && key == "/Length") continue;
-      for (; text != texts_end && text->first <= key; ++text) write_text_line(*text);
+      for (; text != texts_end && text->first <= key; ++text) write_text_line(*text, entries);
       if (texts && std::binary_search(texts->begin(), texts_end, key,
                                       [](const auto& a, const auto& b) { return key_of(a) < key_of(b); }))
         continue;
@@ -397,7 +395,7 @@ class ImageWriter {
       in_page_annots_ = false;
       append(out_, "\n");
     }
-    for (; text != texts_end; ++text) write_text_line(*text);
+    for (; text != texts_end; ++text) write_text_line(*text, entries);
     if (!length_done) write_length_line(*length);
     append(out_, ">>\n");
   }
@@ -405,11 +403,43 @@ class ImageWriter {
   static std::string_view key_of(const std::string& key) { return key; }
   static std::string_view key_of(const std::pair<std::string, std::string>& entry) { return entry.first; }
 
-  void write_text_line(const std::pair<std::string, std::string>& entry) {
-    append(out_, entry.first);
+  // A text that is a dictionary ("<< ... >>") is merged into the
+  // dictionary `entries` hold under its key: their own entries are kept
+  // (a catalog's /Perms keeps its /UR3 beside an added /DocMDP), unless
+  // the text holds their key.
+  void write_text_line(const std::pair<std::string, std::string>& entry, const Entries& entries) {
+    const auto& [key, text] = entry;
+    const std::size_t line_at = out_.size();
+    append(out_, key);
     append(out_, " ");
-    append(out_, entry.second);
+    const auto found = entries.find(key);
+    QPDFObjectHandle own = found != entries.end() ? found->second : QPDFObjectHandle();
+    if (own.isDictionary() && text.starts_with("<<")) {
+      append(out_, "<<");
+      for (auto& [own_key, value] : own.ditems()) {
+        QPDFObjectHandle item = value;
+        if (names_key(text, own_key) || !present(item)) continue;
+        append(out_, " ");
+        write_name(own_key);
+        append(out_, " ");
+        write_value(item);
+      }
+      append(out_, text.substr(2));
+    } else {
+      append(out_, text);
+    }
     append(out_, "\n");
+    catalog_added_ += out_.size() - line_at;
+  }
+
+  // Whether the dictionary text `text` has an entry `key` (a name ends at
+  // a space or a delimiter).
+  static bool names_key(std::string_view text, std::string_view key) {
+    for (std::size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
+      const std::size_t end = at + key.size();
+      if (end == text.size() || std::string_view(" \t\r\n/<>[]()").find(text[end]) != std::string_view::npos) return true;
+    }
+    return false;
   }
 
   void write_length_line(long long length) {
@@ -612,6 +642,8 @@ class ImageWriter {
   std::size_t page_reference_size_ = 0;
   bool in_page_annots_ = false;
   TextEntries catalog_texts_;
+  // The bytes of the catalog's lines written from catalog_texts_.
+  std::size_t catalog_added_ = 0;
 };
 
 }  // namespace

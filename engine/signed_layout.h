@@ -26,9 +26,10 @@ struct AddedObjects {
   std::size_t slot_width = 0;
   std::size_t byte_range_at = 0;
   // Entries for the catalog, "/Key" and the value's text, each in place of
-  // the catalog's own entry of that key or added in key order. The catalog
-  // is written after the numbers are known, so a value may refer to a new
-  // object ("<< /DocMDP 12 0 R >>").
+  // the catalog's own entry of that key or added in key order; a dictionary
+  // text is merged into the catalog's own dictionary of that key (its other
+  // entries kept). The catalog is written after the numbers are known, so a
+  // value may refer to a new object ("<< /DocMDP 12 0 R >>").
   std::vector<std::pair<std::string, std::string>> catalog_entries;
 };
 

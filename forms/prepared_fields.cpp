@@ -76,7 +76,7 @@ std::string lock_body(const ObjectWriter& writer, const verify::FieldLocks& lock
 }
 
 // The update's objects for `request`; refusal or "". Throws what qpdf throws.
-std::string build_objects(append::OriginalDocument& document, const PrepareRequest& request,
+platform::Refusal build_objects(append::OriginalDocument& document, const PrepareRequest& request,
                           std::vector<NewObject>& objects, bool& visible_after_signature) {
   QPDF& qpdf = document.qpdf();
   QPDFObjectHandle catalog = qpdf.getRoot();
@@ -143,23 +143,28 @@ std::string build_objects(append::OriginalDocument& document, const PrepareReque
 }
 
 void prepare(const PrepareRequest& request, PrepareResult& result) {
-  std::string& refusal = result.refusal;
+  platform::Refusal& refusal = result.refusal;
   // Preparing a file into itself: held from reading the file to replacing it.
   const platform::InPlaceLock in_place(request.input, request.output);
-  if (!(refusal = in_place.problem()).empty()) return;
+  if (!in_place.problem().empty()) {
+    refusal = {platform::ErrorCode::kChangedWhileSigning, "the document " + in_place.problem()};
+    return;
+  }
   auto document = append::OriginalDocument::open(request.input, request.password, refusal);
   if (!document) return;
   std::vector<NewObject> objects;
   bool visible_after_signature = false;
   refusal = build_objects(*document, request, objects, visible_after_signature);
-  if (std::string damage = document->damage(); !damage.empty()) refusal = damage;
+  if (std::string damage = document->damage(); !damage.empty())
+    refusal = platform::Refusal(damage).as(platform::ErrorCode::kDocumentLayout);
   if (!refusal.empty()) return;
   const append::Update update = append::write_update(document->base(), objects);
   std::string why;
   if (!settings::write_file_with(
           request.output, [&](int fd) { return document->copy_to(fd) && platform::write_all(fd, update.bytes); },
           &why)) {
-    refusal = "the prepared file could not be written to " + request.output + (why.empty() ? "" : ": " + why);
+    refusal = {platform::ErrorCode::kNotWritten,
+               "the prepared file could not be written to " + request.output + (why.empty() ? "" : ": " + why), why};
     return;
   }
   if (visible_after_signature)

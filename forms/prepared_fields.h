@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/refusal.h"
 #include "verify/signature_report.h"
 
 namespace corvane::forms {
@@ -30,8 +31,10 @@ struct PrepareRequest {
 };
 
 struct PrepareResult {
-  // One line saying why nothing was written; "" when the output was.
-  std::string refusal;
+  // Why nothing was written (the input's refusals as OriginalDocument::open
+  // says, kChangedWhileSigning, kNotWritten with the file system's reason as
+  // the cause); empty when the output was.
+  platform::Refusal refusal;
   // Set when the input is signed and a new field is visible: a later
   // revision that shows something new is a change the earlier signatures
   // do not permit (an invisible empty field is one they do).

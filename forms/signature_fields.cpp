@@ -177,7 +177,7 @@ FormFields read_signature_fields(const std::string& path, const std::string& pas
     out = read_signature_fields(document->qpdf());
     if (std::string damage = document->damage(); !damage.empty()) {
       out = {};
-      out.refusal = damage;
+      out.refusal = platform::Refusal(damage).as(platform::ErrorCode::kDocumentLayout);
     }
   } catch (const std::exception& error) {
     out = {};

@@ -10,6 +10,7 @@
 
 #include <qpdf/QPDF.hh>
 
+#include "platform/refusal.h"
 #include "verify/signature_report.h"
 
 namespace corvane::forms {
@@ -41,7 +42,7 @@ struct Certification {
 };
 
 struct FormFields {
-  std::string refusal;  // one line saying why the document could not be read; "" when it was
+  platform::Refusal refusal;  // why the document could not be read (as OriginalDocument::open says); empty when it was
   std::vector<SignatureField> fields;  // in the order of the form
   Certification certification;
 };

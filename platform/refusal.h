@@ -12,28 +12,17 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/error_codes.h"
+
 namespace corvane::platform {
 
-// The kinds of failure a host tells apart. The numbers are published
-// (CPDF_ERROR_* in include/corvanepdf/abi.h) and never change.
+// The kinds of failure a host tells apart (the list and what each means:
+// platform/error_codes.h; published as CPDF_ERROR_* in
+// include/corvanepdf/abi.h).
 enum class ErrorCode : std::int32_t {
-  kNone = 0,
-  kFailed = 1,                // any other failure: the message says what
-  kNoSuchFile = 2,            // the document to sign does not exist
-  kNotPdf = 3,                // not a PDF the engine can read
-  kPasswordMissing = 4,       // an encrypted document and no password
-  kPasswordRefused = 5,       // an encrypted document and a wrong password
-  kCertificateNotFound = 6,   // the selected certificate is not in the store, or none is selected
-  kTokenLogin = 7,            // a token holding the key could not be logged in to
-  kTimestampAuthority = 8,    // the timestamp authority failed or answered wrongly
-  kValidationData = 9,        // the validation data could not be fetched or added
-  kCertificateRevoked = 10,   // the signer's certificate (or one of its chain) is revoked
-  kChangedWhileSigning = 11,  // the input was replaced by another run meanwhile
-  kNotWritten = 12,           // signed, but the file could not be written to savepath
-  kEngineUnavailable = 13,    // the PDF engine could not be created
-  kDocumentLayout = 14,       // a document the run cannot take (its layout, its size)
-  kSigningFailed = 15,        // the key made no signature, or one that does not fit
-  kBadOption = 16,            // a property or setting of the run has a value it cannot use
+#define CORVANE_ERROR_CODE(name, c_name, number) name = number,
+  CORVANE_ERROR_CODES(CORVANE_ERROR_CODE)
+#undef CORVANE_ERROR_CODE
 };
 
 class Refusal {

@@ -74,6 +74,7 @@ class ErrorCode(enum.IntEnum):
     DOCUMENT_LAYOUT = 14
     SIGNING_FAILED = 15
     BAD_OPTION = 16
+    NOT_PERMITTED = 17
 
 
 _library = None

@@ -40,7 +40,7 @@ TokenRoom measure_token_room(const TsaSettings& settings) {
   if (!sha256(reinterpret_cast<const unsigned char*>("sizing"), 6, imprint))
     return TokenRoom{0, authority_refusal("no digest for a sizing timestamp")};
   TokenReply reply = request_token(settings, imprint);
-  if (!reply.refusal.empty()) return TokenRoom{0, authority_refusal(std::move(reply.refusal))};
+  if (!reply.refusal.empty()) return TokenRoom{0, std::move(reply.refusal)};
   return TokenRoom{reply.token.size() + kAttributeOverhead + kTokenMargin, {}};
 }
 
@@ -55,7 +55,7 @@ StampedSignature stamp_signature(const TsaSettings& settings, std::span<const st
   if (!sha256(ASN1_STRING_get0_data(value), static_cast<std::size_t>(ASN1_STRING_length(value)), imprint))
     return failed("no digest of the signature value");
   TokenReply reply = request_token(settings, imprint);
-  if (!reply.refusal.empty()) return failed(std::move(reply.refusal));
+  if (!reply.refusal.empty()) return StampedSignature{{}, std::move(reply.refusal)};
 
   // The value is the token's DER as it came: a SEQUENCE is stored whole.
   if (CMS_unsigned_add1_attr_by_NID(signer, NID_id_smime_aa_timeStampToken, V_ASN1_SEQUENCE, reply.token.data(),

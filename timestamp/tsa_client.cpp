@@ -98,7 +98,7 @@ std::vector<std::uint8_t> der_of(const T* object) {
 
 TokenReply refused(const TsaSettings& settings, long status, std::string why) {
   settings::log_line("timestamp authority " + settings.url + ": HTTP " + std::to_string(status) + ", " + why);
-  return TokenReply{{}, "timestamp from " + settings.url + " failed: " + why};
+  return TokenReply{{}, {platform::ErrorCode::kTimestampAuthority, "timestamp from " + settings.url + " failed: " + why}};
 }
 
 }  // namespace

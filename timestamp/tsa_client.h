@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/refusal.h"
+
 namespace corvane::timestamp {
 
 // Where and how to ask.
@@ -25,8 +27,8 @@ using Sha256 = std::array<std::uint8_t, 32>;
 struct TokenReply {
   // DER of the TimeStampToken (a CMS ContentInfo); empty on failure.
   std::vector<std::uint8_t> token;
-  // One line saying why there is no token; "" when there is one.
-  std::string refusal;
+  // Why there is no token (kTimestampAuthority); empty when there is one.
+  platform::Refusal refusal;
 };
 
 // Sends a request for `imprint` (SHA-256, a fresh random nonce, certReq

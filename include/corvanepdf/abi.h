@@ -127,7 +127,8 @@ enum CpdfErrorCode {
   CPDF_ERROR_ENGINE_UNAVAILABLE = 13,  /* the PDF engine could not be created */
   CPDF_ERROR_DOCUMENT_LAYOUT = 14,     /* a document the run cannot take (its structure, its size) */
   CPDF_ERROR_SIGNING_FAILED = 15,      /* the key made no signature, or one that does not fit */
-  CPDF_ERROR_BAD_OPTION = 16           /* a property or setting of the run has a value it cannot use */
+  CPDF_ERROR_BAD_OPTION = 16,          /* a property or setting of the run has a value it cannot use */
+  CPDF_ERROR_NOT_PERMITTED = 17        /* the document's certification or a field's lock forbids the signature */
 };
 
 /* ---- Variants ------------------------------------------------------------ */

@@ -160,7 +160,9 @@ timestamp
 TABLE
 
 # prepared.pdf: annots-form.pdf with empty visible signature fields "Buyer",
-# "Seller" and "Approver" (whose /Lock locks "Buyer") on page 1.
+# "Seller" and "Approver" (whose /Lock locks "Buyer") on page 1; its
+# catalog's /Perms names a usage-rights dictionary (/UR3), which a
+# certification keeps.
 python3 - "$FIX/pdf/annots-form.pdf" <<'PY'
 import sys
 from pdf_update import update
@@ -170,7 +172,9 @@ form = b"/AcroForm << /Fields [ 11 0 R 14 0 R 15 0 R 16 0 R ] /DA (/Helv 0 Tf 0 
 open("prepared.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
     (14, sig % (b"Buyer", 40, 200, b"")), (15, sig % (b"Seller", 220, 380, b"")),
     (16, sig % (b"Approver", 400, 560, b" /Lock << /Type /SigFieldLock /Action /Include /Fields [ (Buyer) ] >>")),
-    (4, page % b"14 0 R 15 0 R 16 0 R "), (1, b"<< /Type /Catalog /Pages 3 0 R " + form + b" >>")]))
+    (17, b"<< /Type /Sig /Filter /Adobe.PPKLite /Reference [ << /Type /SigRef /TransformMethod /UR3 >> ] >>"),
+    (4, page % b"14 0 R 15 0 R 16 0 R "),
+    (1, b"<< /Type /Catalog /Pages 3 0 R /Perms << /UR3 17 0 R >> " + form + b" >>")]))
 # twins.pdf: two fields named "Twin".
 open("twins.pdf", "wb").write(update(open(sys.argv[1], "rb").read(), [
     (14, sig % (b"Twin", 40, 200, b"")), (15, sig % (b"Twin", 220, 380, b"")),
@@ -203,7 +207,14 @@ TSA_URL="http://127.0.0.1:$(head -1 tsa.port)/ok"
 while read -r how level then signs verdict; do
   c=$how-p$level f=certified-$how-p$level.pdf out=$how-p$level-$then.pdf
   args=--rebuild && [ $how = field ] && args="--field Seller"
-  [ -e $f ] || sign_as "$ALEX" prepared.pdf $f $args --certify $level || fail "$c: $(cat $f.err)"
+  if [ ! -e $f ]; then
+    sign_as "$ALEX" prepared.pdf $f $args --certify $level || fail "$c: $(cat $f.err)"
+    qpdf --check $f >qpdf.out 2>&1 || fail "$c: qpdf --check: $(grep -m1 -i 'warn\|error' qpdf.out)"
+    perms=$(qpdf --show-object=1 $f 2>/dev/null | grep -o '/Perms << [^>]*>>')
+    ur3=$(echo "$perms" | grep -o '/UR3 [0-9]*' | cut -d' ' -f2)
+    [[ $perms == */DocMDP* && -n $ur3 ]] && qpdf --show-object=$ur3 $f 2>/dev/null | grep -q "/TransformMethod /UR3" ||
+      fail "$c: the catalog's /Perms lost /UR3 or has no /DocMDP: $perms"
+  fi
   case $then in
     sign) sign_as "$BLAIR" $f $out --field Buyer ;;
     timestamp) "$CLI" timestamp $f -o $out --tsa "$TSA_URL" 2>$out.err ;;
@@ -250,21 +261,29 @@ sign_as "$ALEX" kids.pdf kids-signed.pdf --field form.Sig || fail "form.Sig: $(c
 "$CLI" verify kids-signed.pdf >verify.out 2>&1 || fail "form.Sig: verify: $(cat verify.out)"
 cms_verify_each kids-signed.pdf || fail "form.Sig: openssl cms -verify refuses it"
 qpdf --show-object=16 kids-signed.pdf | grep -q "/AP" || fail "form.Sig: the widget has no appearance"
-# Refusals, nothing written: what --field and --certify cannot do, files append cannot read.
-while IFS='|' read -r in args said; do
-  sign_as "$BLAIR" "$in" refused.pdf $args && fail "$in $args: signed"
-  [ -e refused.pdf ] && fail "$in $args: a file was written"
-  grep -q -- "$said" refused.pdf.err || fail "$in $args: $(cat refused.pdf.err)"
+# Refusals, nothing written: what --field and --certify cannot do, files
+# append and timestamp cannot read or write (timestamp's args name its output).
+while IFS='|' read -r command in args said; do
+  case $command in
+    sign) sign_as "$BLAIR" "$in" refused.pdf $args ;;
+    timestamp) "$CLI" timestamp "$in" $args --tsa "$TSA_URL" 2>refused.pdf.err ;;
+  esac && fail "$command $in $args: done"
+  [ -e refused.pdf ] && fail "$command $in $args: a file was written"
+  grep -q -- "$said" refused.pdf.err || fail "$command $in $args: $(cat refused.pdf.err)"
 done <<TABLE
-prepared.pdf|--field Nobody|no signature field "Nobody"; its empty signature fields: "Buyer", "Seller", "Approver"
-buyer.pdf|--field Buyer|the signature field "Buyer" is signed already
-buyer.pdf|--certify 2|only its first signature may certify it
-buyer.pdf|--certify 2 --rebuild|only its first signature may certify it
-approver.pdf|--field Buyer|the signature in field "Approver" locks field "Buyer"
-twins.pdf|--field Twin|the name "Twin" matches 2 signature fields
-$FIX/pdf/not-a-pdf.pdf|--append|not a PDF the engine can read
-$FIX/pdf/enc-aes-256.pdf|--append|give its password with --password
-$FIX/pdf/enc-aes-256.pdf|--append --password=wrong|wrong password
+sign|prepared.pdf|--field Nobody|no signature field "Nobody"; its empty signature fields: "Buyer", "Seller", "Approver"
+sign|buyer.pdf|--field Buyer|the signature field "Buyer" is signed already
+sign|buyer.pdf|--certify 2|only its first signature may certify it
+sign|buyer.pdf|--certify 2 --rebuild|only its first signature may certify it
+sign|approver.pdf|--field Buyer|the signature in field "Approver" locks field "Buyer"
+sign|twins.pdf|--field Twin|the name "Twin" matches 2 signature fields
+sign|$FIX/pdf/not-a-pdf.pdf|--append|not a PDF the engine can read
+sign|$FIX/pdf/enc-aes-256.pdf|--append|give its password with --password
+sign|$FIX/pdf/enc-aes-256.pdf|--append --password=wrong|wrong password
+timestamp|missing.pdf|-o refused.pdf|^corvanepdf: cannot timestamp missing.pdf: no such file$
+timestamp|$FIX/pdf/enc-aes-256.pdf|-o refused.pdf|^corvanepdf: .*enc-aes-256.pdf is encrypted: give its password with --password$
+timestamp|$FIX/pdf/enc-aes-256.pdf|-o refused.pdf --password=wrong|^corvanepdf: wrong password for .*enc-aes-256.pdf$
+timestamp|prepared.pdf|-o no-folder/refused.pdf|^corvanepdf: the timestamped file no-folder/refused.pdf could not be written: .
 TABLE
 
 # drawn FILE X Y W H: pdftoppm draws something in that box of page 1 (72 dpi, y from the top).

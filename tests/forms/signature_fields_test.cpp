@@ -41,7 +41,7 @@ TEST(SignatureFields, ListsNamesPagesSignersLocksAndCertification) {
   }));
 
   const FormFields form = read_signature_fields((dir / "form.pdf").string(), "");
-  ASSERT_EQ(form.refusal, "");
+  ASSERT_EQ(form.refusal.message(), "");
   const struct {
     const char* name;
     int page;
@@ -73,7 +73,19 @@ TEST(SignatureFields, ListsNamesPagesSignersLocksAndCertification) {
   EXPECT_EQ(form.certification.field, "Approver");
   EXPECT_EQ(form.certification.signer, "Alex Signer");
 
-  EXPECT_NE(read_signature_fields((dir / "missing.pdf").string(), "").refusal, "");
+  using platform::ErrorCode;
+  const struct {
+    std::string path, password;
+    ErrorCode code;
+  } refusals[] = {
+      {(dir / "missing.pdf").string(), "", ErrorCode::kNoSuchFile},
+      {test::fixture_pdf("enc-aes-256.pdf").string(), "", ErrorCode::kPasswordMissing},
+      {test::fixture_pdf("enc-aes-256.pdf").string(), "wrong", ErrorCode::kPasswordRefused},
+      {test::fixture_pdf("enc-aes-256.pdf").string(), "user", ErrorCode::kNone},
+      {test::fixture_pdf("not-a-pdf.pdf").string(), "", ErrorCode::kDocumentLayout},
+  };
+  for (const auto& r : refusals)
+    EXPECT_EQ(read_signature_fields(r.path, r.password).refusal.code(), r.code) << r.path << " " << r.password;
 }
 
 }  // namespace

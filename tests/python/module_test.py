@@ -111,11 +111,15 @@ class EditTest(unittest.TestCase):
         command = subprocess.run([CLI, "verify", "--json", out], capture_output=True, text=True)
         self.assertEqual(corvanepdf.verify(out), json.loads(command.stdout))
 
-        with corvanepdf.Edit() as edit:
-            edit.pdfpath = os.path.join(scratch.name, "missing.pdf")
-            self.assertFalse(edit.signit())
-            self.assertEqual(edit.last_error, "the document could not be opened: no such file: " + edit.pdfpath)
-            self.assertEqual(edit.last_error_code, corvanepdf.ErrorCode.NO_SUCH_FILE)
+        missing = os.path.join(scratch.name, "missing.pdf")
+        for path, certify, code, said in (
+                (missing, "", corvanepdf.ErrorCode.NO_SUCH_FILE, "the document could not be opened: no such file: " + missing),
+                (out, "2", corvanepdf.ErrorCode.NOT_PERMITTED, "only its first signature may certify it")):
+            with corvanepdf.Edit() as edit:
+                edit.pdfpath, edit.savepath, edit.certifylevel = path, out + ".again.pdf", certify
+                self.assertFalse(edit.signit())
+                self.assertIn(said, edit.last_error)
+                self.assertEqual(edit.last_error_code, code)
 
     def test_verify_reports_unreadable_and_unsigned_files(self):
         for path, password, verdict in ((os.path.join(scratch.name, "missing.pdf"), None, "unreadable"),

@@ -6,6 +6,7 @@
 #include <prerror.h>
 #include <secerr.h>
 
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -80,9 +81,15 @@ SECItem* fresh_nickname(SECItem* old_nickname, PRBool* cancel, void* wincx) {
     base = common ? common.get() : "Imported certificate";
   }
   while (!base.empty() && base.back() == '\0') base.pop_back();
-  std::string name = free_nickname(base);
-  SECItem item{siAsciiString, reinterpret_cast<unsigned char*>(name.data()), static_cast<unsigned int>(name.size())};
-  return SECITEM_DupItem(&item);
+  const std::string name = free_nickname(base);
+  // NSS reads the nickname back with strlen: the copy ends with a zero
+  // byte that its length does not count.
+  SECItem* item = SECITEM_AllocItem(nullptr, nullptr, static_cast<unsigned int>(name.size() + 1));
+  if (!item) return nullptr;
+  std::memcpy(item->data, name.c_str(), name.size() + 1);
+  item->type = siAsciiString;
+  item->len = static_cast<unsigned int>(name.size());
+  return item;
 }
 
 void swap_pairs(unsigned char* bytes, unsigned int length) {

@@ -82,17 +82,9 @@ TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
   const auto out = dir / "out.pdf";
   const std::string arguments = q(fixture_pdf("plain.pdf")) + " -o " + q(out);
 
-  CommandResult r = sign(dir, arguments);
-  EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_TRUE(r.output.starts_with(out.string() + " signed by ")) << r.output;
-  EXPECT_THAT(r.output, HasSubstr("Alex Signer"));
-  r = sign(dir, "-q " + arguments);
-  EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_EQ(r.output, "");
-  r = sign(dir, "-v " + arguments);
+  CommandResult r = sign(dir, "-v " + arguments);
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_THAT(r.output, HasSubstr(": signature stamp: "));
-  EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid."));
   {
     // A temporary folder that does not exist takes nothing away.
     const ScopedEnv tmpdir("TMPDIR", (dir / "missing").string());
@@ -245,35 +237,6 @@ int valid_signatures(const std::filesystem::path& pdf) {
   return static_cast<int>(count_of(pdfsig_report(pdf, ""), "Signature is Valid."));
 }
 
-TEST(SignCommand, TwoRunsIntoOneFileAtOnceKeepBothSignatures) {
-  ScratchDir dir("sign-in-place");
-  write_user_hive(dir.path(), "");
-  constexpr int kFiles = 10;
-  // Appending, and the mode judged from the file (the second run finds the first's signature).
-  for (const std::string mode : {"--append", ""}) {
-    SCOPED_TRACE(mode);
-    std::vector<std::string> runs;
-    for (int i = 0; i < kFiles; ++i) {
-      const auto file = dir / ("c" + std::to_string(i) + ".pdf");
-      std::filesystem::copy_file(fixture_pdf("plain.pdf"), file, std::filesystem::copy_options::overwrite_existing);
-      for (const char* signer : {"Alex Signer", "Blair EC Signer"})
-        runs.push_back(shell_quote(CORVANEPDF_CLI) + " sign -q " + mode + " --cert " + shell_quote(signer) + " " +
-                       q(file) + " -o " + q(file));
-    }
-    const std::vector<CommandResult> results = run_at_once(dir.path(), runs);
-    for (int i = 0; i < kFiles; ++i) {
-      SCOPED_TRACE("c" + std::to_string(i) + ".pdf");
-      const CommandResult& a = results[2 * i];
-      const CommandResult& b = results[2 * i + 1];
-      const int refused = (a.exit_code != 0) + (b.exit_code != 0);
-      for (const CommandResult* r : {&a, &b})
-        EXPECT_TRUE(r->exit_code == 0 || contains(r->output, "changed while signing")) << r->output;
-      EXPECT_LE(refused, 1) << a.output << b.output;
-      EXPECT_EQ(valid_signatures(dir / ("c" + std::to_string(i) + ".pdf")), 2 - refused);
-    }
-  }
-}
-
 TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
   ScratchDir dir("sign-in-place-wait");
   select_signer(dir);
@@ -364,7 +327,6 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
       {"reason of 10,000 characters", plain, "--reason " + shell_quote(std::string(10000, 'r')), Outcome::kSigned},
       {"placeholders in the reason", plain, "--reason '@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@'",
        Outcome::kSigned, R"("/Reason": "u:@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@")"},
-      {"a user name user.ini cannot hold", plain, "--user 'x]'", Outcome::kSigned},
       {"name with ( ) \\ line break and non-Latin letters", plain,
        "--user " + shell_quote("Zoë (QA) \\ back\nslash Ωμέγα 名前") + " --reason " + shell_quote("a (b\\) :-( \\\\ ü\r\nÄ"),
        Outcome::kSigned, R"("/Reason": "u:a (b\\) :-( \\\\ ü\r\nÄ")"},
@@ -393,23 +355,17 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
                 HasSubstr(c.reason_json));
   }
 
-  // A refused name writes neither half of its entry.
-  EXPECT_EQ(read_file(dir / "user.ini").find("x]"), std::string::npos) << read_file(dir / "user.ini");
   // A user.ini that cannot be written is a warning, not a failure.
   std::filesystem::remove(dir / "user.ini");
   ::mkfifo((dir / "user.ini").c_str(), 0600);
   const CommandResult warned = sign(dir, q(fixture_pdf("plain.pdf")) + " -o " + q(dir / "out.pdf") + " --user carol");
   EXPECT_EQ(warned.exit_code, 0) << warned.output;
   EXPECT_THAT(warned.output, HasSubstr("corvanepdf: warning: user.ini could not be updated"));
-  std::filesystem::remove(dir / "user.ini");
 
-  // Signing a file in place replaces it by the signed file in one step.
-  const auto same = dir / "same.pdf";
-  write_file(same, plain);
-  const CommandResult r = sign(dir, q(same) + " -o " + q(same));
-  ASSERT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_THAT(pdfsig_report(same, ""), HasSubstr("Signature is Valid."));
-  EXPECT_EQ(read_file(same).compare(0, 9, plain, 0, 9), 0);
+  // A file signed in place (rebuilt) is replaced by the signed file.
+  write_file(dir / "same.pdf", plain);
+  ASSERT_EQ(sign(dir, q(dir / "same.pdf") + " -o " + q(dir / "same.pdf")).exit_code, 0);
+  EXPECT_THAT(pdfsig_report(dir / "same.pdf", ""), HasSubstr("Signature is Valid."));
 }
 
 }  // namespace

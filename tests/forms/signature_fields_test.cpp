@@ -79,9 +79,6 @@ TEST(SignatureFields, ListsNamesPagesSignersLocksAndCertification) {
     ErrorCode code;
   } refusals[] = {
       {(dir / "missing.pdf").string(), "", ErrorCode::kNoSuchFile},
-      {test::fixture_pdf("enc-aes-256.pdf").string(), "", ErrorCode::kPasswordMissing},
-      {test::fixture_pdf("enc-aes-256.pdf").string(), "wrong", ErrorCode::kPasswordRefused},
-      {test::fixture_pdf("enc-aes-256.pdf").string(), "user", ErrorCode::kNone},
       {test::fixture_pdf("not-a-pdf.pdf").string(), "", ErrorCode::kDocumentLayout},
   };
   for (const auto& r : refusals)

@@ -1,4 +1,7 @@
-// A fresh identity state whose user.ini lives in a scratch folder, and directories that answer or not.
+// The identity tests' world: a private OpenLDAP server on a free loopback port (its own configuration,
+// database and the test schema, seeded from testdata/directory.ldif, stopped when the test program ends),
+// directories that answer or not, and a fresh identity state whose user.ini lives in a scratch folder.
+// The LDAP client library sees only that server and no user's ldaprc.
 #pragma once
 
 #include <memory>
@@ -6,10 +9,31 @@
 
 #include "identity/identity_state.h"
 #include "platform/ldap_directory.h"
-#include "tests/identity/slapd_server.h"
 #include "tests/settings/settings_test_support.h"
 
 namespace corvane::test {
+
+inline constexpr char kTestSuffix[] = "dc=corvane,dc=test";
+
+class SlapdServer {
+ public:
+  // The program's server, started on first use; fails the test (empty uri) when slapd cannot start.
+  static SlapdServer& instance();
+  static std::string planned_uri();  // where the server is (or will be) reachable
+  static void shut_down();
+
+  const std::string& uri() const { return uri_; }
+
+ private:
+  bool start(int port);
+
+  std::unique_ptr<ScratchDir> folder_;  // outlives the program using it
+  std::unique_ptr<BackgroundProgram> program_;
+  std::string uri_;
+};
+
+int free_loopback_port();  // a loopback TCP port on which nothing listens right now
+std::string loopback_ldap_uri(int port);  // "ldap://127.0.0.1:<port>/"
 
 // The server at `uri`, read for at most `max_pages` pages per session.
 inline std::shared_ptr<platform::Directory> directory_at(const std::string& uri, int max_pages = 1000) {

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/identity/slapd_server.h"
-#include "tests/support/test_support.h"
+#include "tests/identity/identity_test_support.h"
 
 namespace corvane::platform {
 namespace {

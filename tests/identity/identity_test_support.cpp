@@ -1,8 +1,9 @@
-#include "tests/identity/slapd_server.h"
+#include "tests/identity/identity_test_support.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,6 +38,29 @@ constexpr char kLauncher[] =
     "for i in $(seq 200); do ldapsearch -x -H \"$1\" -s base -b '' >/dev/null 2>&1 && break; sleep 0.025; done\n"
     "ldapadd -x -H \"$1\" -D \"cn=admin,$4\" -w admin-secret -f \"$3\" >>\"$2/slapd.log\" 2>&1 || exit 1\n"
     "echo ready; read -r _\n";
+
+// Points the LDAP client library (its configuration is read once per process, before any test) at the
+// test server, with a scratch home and none of the user's LDAP variables.
+class IdentityEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    home_ = std::make_unique<ScratchDir>("identity-home");
+    ::setenv("HOME", home_->path().c_str(), 1);
+    for (const char* name : {"LDAPBINDDN", "LDAPRC", "LDAPCONF", "LDAPNOINIT", "LDAPSASL_MECH", "LDAPBASE",
+                             "CORVANE_LDAP_PASSWORD_FILE"})
+      ::unsetenv(name);
+    ::setenv("LDAPURI", SlapdServer::planned_uri().c_str(), 1);
+  }
+  void TearDown() override {
+    SlapdServer::shut_down();
+    home_.reset();
+  }
+
+ private:
+  std::unique_ptr<ScratchDir> home_;
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new IdentityEnvironment);
 
 }  // namespace
 

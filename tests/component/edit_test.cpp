@@ -19,19 +19,6 @@ class EditTest : public ::testing::Test {
   FakeEngineInstaller engine_;
 };
 
-TEST_F(EditTest, FreshInstanceHoldsAnEngineAndTheReasonOfTheUserSetting) {
-  for (const std::string setting : {"Approved by QA", ""}) {
-    ASSERT_TRUE(settings::reg_write_text(std::string(settings::kUserBase) + "reason", setting));
-    const std::string want = setting.empty() ? std::string(kDefaultReason) : setting;
-    Edit edit;
-    EXPECT_TRUE(edit.pdfeditloaded);
-    EXPECT_FALSE(edit.pdfloaded);
-    EXPECT_EQ(edit.reason, want);
-    EXPECT_EQ(component_state().session.signingReason, want);
-  }
-  EXPECT_EQ(engine_.record().calls, (std::vector<std::string>{"SetWorkingMode", "SetWorkingMode"}));
-}
-
 // The setting decides (user key first, then machine key) until a host sets the property.
 TEST_F(EditTest, AppendModeFollowsTheSettingUntilTheHostSetsIt) {
   const struct { const char *user, *machine; bool want; } cases[] = {
@@ -136,6 +123,7 @@ TEST_F(EditTest, SignitOpensTheDocumentOnlyWhileNotLoaded) {
 TEST_F(EditTest, EngineLivesWithTheInstanceUntilUnloaded) {
   {
     Edit edit;
+    EXPECT_TRUE(edit.pdfeditloaded);
     EXPECT_EQ(engine_.record().alive, 1);
     edit.load_engine();  // replaces the engine, releasing the old one
     EXPECT_EQ(engine_.record().created, 2);

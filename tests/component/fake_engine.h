@@ -2,12 +2,15 @@
 // in place of the real engine for the life of a FakeEngineInstaller.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "component/register_classes.h"
 #include "engine/pdf_engine.h"
 #include "platform/object_factory.h"
 
@@ -27,32 +30,55 @@ struct EngineRecord {
   std::vector<std::string> calls;  // operation names, in call order
   int created = 0;
   int alive = 0;
-  [[nodiscard]] int count(const std::string& call) const;
+  [[nodiscard]] int count(const std::string& call) const {
+    return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+  }
 };
 
 class FakeEngine : public engine::PdfEngine {
  public:
-  explicit FakeEngine(std::shared_ptr<EngineRecord> record);
-  ~FakeEngine() override;
+  explicit FakeEngine(std::shared_ptr<EngineRecord> record) : record_(std::move(record)) {
+    ++record_->created;
+    ++record_->alive;
+  }
+  ~FakeEngine() override { --record_->alive; }
 
-  bool OpenDocument(const std::string& path, std::int32_t& result) override;
-  bool GetEncryption(std::int32_t& result) override;
-  bool RemoveEncryption() override;
-  bool SubmitPassword(const std::string& password, std::int32_t& result) override;
-  bool GetPageWidth(double& result) override;
-  bool GetPageHeight(double& result) override;
-  bool SetWorkingMode(std::int32_t mode) override;
-  bool WriteSignedDocument(const engine::AddedObjectsFn& added, int fd, engine::SignedLayout& layout) override;
-  bool AddTextStamp(double x, double y, double width, double height, const std::string& text,
-                    std::int32_t opacity) override;
-  bool CommitChanges() override;
-  bool GetEncryptionSettings(std::string& result) override;
-  bool SetEncryptionSettings(const std::string& settings) override;
-  std::vector<std::string> TakeDiagnostics() override;
+  bool OpenDocument(const std::string&, std::int32_t& result) override {
+    return answer("OpenDocument", record_->script.open_result, result);
+  }
+  bool GetEncryption(std::int32_t& result) override {
+    return answer("GetEncryption", record_->script.encryption, result);
+  }
+  bool RemoveEncryption() override { return answer<int>("RemoveEncryption", 0, ignored_); }
+  bool SubmitPassword(const std::string& password, std::int32_t& result) override {
+    return answer<std::int32_t>("SubmitPassword", password == record_->script.user_password ? 1 : 0, result);
+  }
+  bool GetPageWidth(double& result) override { return answer<double>("GetPageWidth", 595.3, result); }
+  bool GetPageHeight(double& result) override { return answer<double>("GetPageHeight", 841.9, result); }
+  bool SetWorkingMode(std::int32_t) override { return answer<int>("SetWorkingMode", 0, ignored_); }
+  // The fake writes no document.
+  bool WriteSignedDocument(const engine::AddedObjectsFn&, int, engine::SignedLayout&) override {
+    return answer<int>("WriteSignedDocument", std::nullopt, ignored_);
+  }
+  bool AddTextStamp(double, double, double, double, const std::string&, std::int32_t) override {
+    return answer<int>("AddTextStamp", 0, ignored_);
+  }
+  bool CommitChanges() override { return answer<int>("CommitChanges", 0, ignored_); }
+  bool GetEncryptionSettings(std::string& result) override {
+    return answer("GetEncryptionSettings", record_->script.encryption_settings, result);
+  }
+  bool SetEncryptionSettings(const std::string&) override { return answer<int>("SetEncryptionSettings", 0, ignored_); }
+  std::vector<std::string> TakeDiagnostics() override { return {}; }
 
  private:
+  // Records the call; answers `scripted` (nullopt: the call fails).
   template <class T>
-  bool answer(const char* call, const std::optional<T>& scripted, T& out);
+  bool answer(const char* call, const std::optional<T>& scripted, T& out) {
+    record_->calls.push_back(call);
+    if (!scripted) return false;
+    out = *scripted;
+    return true;
+  }
 
   std::shared_ptr<EngineRecord> record_;
   int ignored_ = 0;
@@ -61,12 +87,23 @@ class FakeEngine : public engine::PdfEngine {
 // Puts the fake engine (with `creatable` false nothing: the class looks unregistered) behind the engine's id.
 class FakeEngineInstaller {
  public:
-  explicit FakeEngineInstaller(bool creatable = true);
+  explicit FakeEngineInstaller(bool creatable = true)
+      : override_(platform::ObjectFactory::instance().override_class(
+            engine::kPdfEngineClassId,
+            creatable ? platform::ObjectCreator([record = record_] { return std::make_shared<FakeEngine>(record); })
+                      : platform::ObjectCreator())) {}
   EngineRecord& record() { return *record_; }
   EngineScript& script() { return record_->script; }
 
  private:
-  std::shared_ptr<EngineRecord> record_;
+  // The real classes are registered first, so that the override replaces the engine's entry instead of
+  // being replaced by it later.
+  static std::shared_ptr<EngineRecord> fresh_record() {
+    component::register_component_classes();
+    return std::make_shared<EngineRecord>();
+  }
+
+  std::shared_ptr<EngineRecord> record_ = fresh_record();
   platform::ObjectFactory::Override override_;
 };
 

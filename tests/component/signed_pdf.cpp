@@ -1,22 +1,10 @@
 #include "tests/component/signed_pdf.h"
 
-#include <charconv>
+#include <sstream>
 
 #include "platform/hex.h"
 
 namespace corvane::test {
-namespace {
-
-std::int64_t number_at(const std::string& text, std::size_t& at) {
-  while (at < text.size() && text[at] == ' ') ++at;
-  std::int64_t value = -1;
-  const auto [end, ec] = std::from_chars(text.data() + at, text.data() + text.size(), value);
-  if (ec != std::errc()) return -1;
-  at = static_cast<std::size_t>(end - text.data());
-  return value;
-}
-
-}  // namespace
 
 std::string pdfsig_report(const std::filesystem::path& pdf, const std::string& password) {
   const std::string nssdir = "sql:" + (fixtures_dir() / "nss").string();
@@ -25,22 +13,13 @@ std::string pdfsig_report(const std::filesystem::path& pdf, const std::string& p
   return run_command(command + " " + shell_quote(pdf.string())).output;
 }
 
-int page_count(const std::filesystem::path& pdf, const std::string& password) {
-  const std::string option = password.empty() ? "" : " --password=" + shell_quote(password);
-  const auto result = run_command("qpdf --show-npages" + option + " " + shell_quote(pdf.string()));
-  std::size_t at = 0;
-  return result.exit_code == 0 ? static_cast<int>(number_at(result.output, at)) : -1;
-}
-
 std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file) {
   const std::size_t key = file.rfind("/ByteRange [");
   if (key == std::string::npos) return std::nullopt;
-  std::size_t at = key + 12;
+  std::istringstream numbers(file.substr(key + 12, 80));
   std::array<std::int64_t, 4> range{};
-  for (auto& n : range) {
-    n = number_at(file, at);
-    if (n < 0) return std::nullopt;
-  }
+  for (auto& n : range)
+    if (!(numbers >> n) || n < 0) return std::nullopt;
   return range;
 }
 

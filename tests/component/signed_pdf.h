@@ -14,7 +14,6 @@ namespace corvane::test {
 
 // What `pdfsig` says of the file, checked against the fixture store.
 std::string pdfsig_report(const std::filesystem::path& pdf, const std::string& password);
-int page_count(const std::filesystem::path& pdf, const std::string& password);  // -1 when qpdf cannot tell
 std::optional<std::array<std::int64_t, 4>> byte_range_of(const std::string& file);  // the last /ByteRange
 // The bytes `range` covers, and the bytes of its slot (the DER signature and the zeros padding it).
 std::string covered_bytes(const std::string& file, const std::array<std::int64_t, 4>& range);

@@ -35,7 +35,9 @@ bool write_signed(PdfEngine& engine, const AddedObjectsFn& added, std::vector<st
 // The file the engine writes with the stand-in objects added; fails the test when the call does.
 // `layout`, when given, receives where the slot is.
 std::string image_of(QpdfEngine& engine, SignedLayout* layout = nullptr);
-// Every rule of the layout that `image` breaks, one text per break; empty when it keeps them all.
+// What `image` breaks of the layout that qpdf --check does not judge (the header's binary line, one classic
+// table and the trailer's fixed lines, the new field in the form and ending the page's /Annots), one text per
+// break; empty when it keeps them all.
 std::vector<std::string> layout_violations(const std::string& image);
 
 }  // namespace corvane::engine::test

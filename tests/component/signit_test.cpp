@@ -51,7 +51,6 @@ void expect_signed(const std::filesystem::path& in, const std::filesystem::path&
   EXPECT_EQ(test::qpdf_problems(out, password), "");
   const std::string report = test::pdfsig_report(out, password);
   EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
-  EXPECT_NE(report.find("Total document signed"), std::string::npos) << report;
   EXPECT_EQ(file.find("/Encrypt") != std::string::npos, encrypted_out);
 
   // The ranges cover the whole file but the slot, and openssl accepts the signature over them.

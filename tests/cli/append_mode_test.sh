@@ -247,7 +247,6 @@ while IFS='|' read -r command in args said; do
 done <<TABLE
 sign|prepared.pdf|--field Nobody|no signature field "Nobody"; its empty signature fields: "Buyer", "Seller", "Approver"
 sign|buyer.pdf|--field Buyer|the signature field "Buyer" is signed already
-sign|buyer.pdf|--certify 2|only its first signature may certify it
 sign|buyer.pdf|--certify 2 --rebuild|only its first signature may certify it
 sign|approver.pdf|--field Buyer|the signature in field "Approver" locks field "Buyer"
 sign|twins.pdf|--field Twin|the name "Twin" matches 2 signature fields

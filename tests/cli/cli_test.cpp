@@ -17,7 +17,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-TEST(Cli, ArgumentErrorsExitWithTwoHelpAndString2byteWithZero) {
+TEST(Cli, ArgumentErrorsExitWithTwoAndString2byteWithZero) {
   ScratchDir dir("cli");
   const struct {
     std::string arguments;
@@ -32,10 +32,7 @@ TEST(Cli, ArgumentErrorsExitWithTwoHelpAndString2byteWithZero) {
       {"sign -o out.pdf", 2, "IN.pdf is required"},
       {"sign in.pdf -o out.pdf --bogus", 2, "--bogus"},
       {"string2byte", 2, "TEXT is required"},
-      {"--help", 0, "sign-text"},
-      {"sign --help", 0, "--password"},
       // string2byte prints the code-page bytes, one zero byte for "".
-      {"string2byte AB", 0, "65 66\n", true},
       {"string2byte ''", 0, "0\n", true},
       {"string2byte " + shell_quote("\xC3\xA9\xE2\x82\xAC"), 0, "233 128\n", true},
   };

@@ -76,26 +76,14 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   }
 }
 
-TEST(SignCommand, VerbosePrintsTheRunsLogLines) {
+// A temporary folder that does not exist takes nothing away.
+TEST(SignCommand, VerbosePrintsTheRunsLogLinesAlsoWithoutATemporaryFolder) {
   ScratchDir dir("sign-command");
   select_signer(dir, reg_value("signtext", "1"));
-  const auto out = dir / "out.pdf";
-  const std::string arguments = q(fixture_pdf("plain.pdf")) + " -o " + q(out);
-
-  CommandResult r = sign(dir, "-v " + arguments);
+  const ScopedEnv tmpdir("TMPDIR", (dir / "missing").string());
+  const CommandResult r = sign(dir, "-v " + q(fixture_pdf("plain.pdf")) + " -o " + q(dir / "out.pdf"));
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_THAT(r.output, HasSubstr(": signature stamp: "));
-  {
-    // A temporary folder that does not exist takes nothing away.
-    const ScopedEnv tmpdir("TMPDIR", (dir / "missing").string());
-    r = sign(dir, "-v " + arguments);
-  }
-  EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_THAT(r.output, HasSubstr(": signature stamp: "));
-
-  r = sign(dir, "-v " + q(fixture_pdf("enc-rc4-128.pdf")) + " -o " + q(out));
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_THAT(r.output, HasSubstr(": signing refused: the document is encrypted and no password was given\n"));
 }
 
 TEST(SignCommand, StandardInputIntoStandardOutputThroughAPipeOrAFile) {
@@ -320,7 +308,6 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
       {"cut before startxref", plain.substr(0, plain.rfind("startxref")), "", Outcome::kSigned},
       {"garbage after %%EOF", plain + std::string("\x01\xff garbage\n%%EOF\nxref\n", 22), "", Outcome::kSigned},
       {"no cross-reference table", no_table, "", Outcome::kSigned},
-      {"indirect /Annots", one_page_pdf("/Annots 6 0 R", {"[ ]"}), "", Outcome::kSigned},
       {"2 GB /Length", huge_length, "", Outcome::kSigned},
       {"table lookalikes in streams", one_page_pdf("/Annots [ ] /PieceInfo 6 0 R", {pdf_stream(lookalikes)}), "",
        Outcome::kSigned},

@@ -97,7 +97,6 @@ TEST(SignCommand, StandardInputIntoStandardOutputThroughAPipeOrAFile) {
     const CommandResult r = sign(dir, "- -o -", redirections);
     EXPECT_EQ(r.exit_code, 0) << r.output;
     EXPECT_EQ(r.output, "") << "nothing but the file on stdout, nothing on stderr";
-    EXPECT_EQ(qpdf_problems(out, ""), "");
     EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid."));
   }
   // Messages and log lines name standard input, never a temporary file.
@@ -220,11 +219,6 @@ TEST(SignCommand, BatchNeverWritesOverAnInput) {
   EXPECT_THAT(pdfsig_report(dir / "a-signed-signed.pdf", ""), HasSubstr("Signature is Valid."));
 }
 
-// How many signatures pdfsig finds valid in `pdf`.
-int valid_signatures(const std::filesystem::path& pdf) {
-  return static_cast<int>(count_of(pdfsig_report(pdf, ""), "Signature is Valid."));
-}
-
 TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
   ScratchDir dir("sign-in-place-wait");
   select_signer(dir);
@@ -259,7 +253,7 @@ TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
     EXPECT_EQ(r.output, c.want_output);
     const std::string now = read_file(file);
     EXPECT_EQ(now.substr(0, left.size()), left) << "another run's file is kept";
-    EXPECT_EQ(valid_signatures(file), c.want_exit == 0 ? 2 : 1);
+    EXPECT_EQ(count_of(pdfsig_report(file, ""), "Signature is Valid."), c.want_exit == 0 ? 2u : 1u);
   }
 }
 

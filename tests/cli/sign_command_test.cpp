@@ -40,9 +40,8 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   const std::string signer = reg_value("UniqueContainerName", unique_container_of("Alex Signer"));
   const std::string plain = q(fixture_pdf("plain.pdf")), encrypted = q(fixture_pdf("enc-aes-256.pdf"));
   const std::string out = " -o " + q(dir / "out.pdf");
-  write_file(dir / "no-pages.pdf", "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
-                                   "2 0 obj\n<< /Type /Pages /Kids [ ] /Count 0 >>\nendobj\n"
-                                   "trailer\n<< /Size 3 /Root 1 0 R >>\n%%EOF\n");
+  write_file(dir / "no-pages.pdf",
+             make_pdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [ ] /Count 0 >>"}));
   ::mkfifo((dir / "fifo.pdf").c_str(), 0600);
   write_file(dir / "huge.pdf", "%PDF-1.4\n");
   std::filesystem::resize_file(dir / "huge.pdf", 2200000000u);  // sparse

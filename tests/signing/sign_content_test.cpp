@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/hex.h"
 #include "platform/object_factory.h"
 #include "settings/registry.h"
 #include "signing/store_objects.h"
@@ -12,12 +13,6 @@ namespace corvane::signing {
 namespace {
 
 using test::unique_container_of;
-
-std::string utf16le(std::string_view text, platform::TextEncoding encoding = platform::TextEncoding::kUtf8) {
-  std::string out;
-  platform::append_utf16le(text, encoding, out);
-  return out;
-}
 
 class SignContentTest : public ::testing::Test {
  protected:
@@ -68,7 +63,9 @@ TEST_F(SignContentTest, SignsOnlyWithTheSelectedRsaOrEcKey) {
     EXPECT_TRUE(state.refusal.empty());
     EXPECT_EQ(state.containerName, c.container);
     if (!c.signs) continue;
-    EXPECT_TRUE(test::verify_detached(test::bytes_from_hex(hex), utf16le("x")).ok);
+    // A text is signed as UTF-16LE.
+    const auto signed_text = platform::bytes_from_hex(hex).value_or(platform::ByteArray{});
+    EXPECT_TRUE(test::verify_detached(signed_text, std::string("x\0", 2)).ok);
     // The length found without the key is an RSA signature's own and at least an EC one's, with or without
     // signed attributes.
     const auto certificate = select_signer(state, c.run).certificate;

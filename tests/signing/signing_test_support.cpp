@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/hex.h"
 #include "signing/nss_store.h"
 #include "tests/support/test_support.h"
 
@@ -39,36 +38,36 @@ std::shared_ptr<signing::Certificate> store_certificate(const std::string& subje
   return nullptr;
 }
 
-std::vector<std::uint8_t> bytes_from_hex(const std::string& hex) {
-  return platform::bytes_from_hex(hex).value_or(std::vector<std::uint8_t>{});
+namespace {
+
+// `bytes` written to dir/name; the file's name quoted for the shell.
+std::string written(const ScratchDir& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  write_file(dir / name, std::string(bytes.begin(), bytes.end()));
+  return shell_quote((dir / name).string());
 }
 
-std::string as_text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+}  // namespace
 
 Verification verify_detached(const std::vector<std::uint8_t>& signature, const std::string& content) {
   ScratchDir dir("verify");
-  write_file(dir / "sig.der", as_text(signature));
   write_file(dir / "content.bin", content);
   const auto result = run_command("openssl cms -verify -binary -inform DER -noverify -in " +
-                                  shell_quote((dir / "sig.der").string()) + " -content " +
+                                  written(dir, "sig.der", signature) + " -content " +
                                   shell_quote((dir / "content.bin").string()) + " -out /dev/null");
   return {result.exit_code == 0, result.output};
 }
 
 std::vector<std::uint8_t> openssl_der(const std::vector<std::uint8_t>& message) {
   ScratchDir dir("cmsout");
-  write_file(dir / "in.der", as_text(message));
-  run_command("openssl cms -cmsout -inform DER -outform DER -in " + shell_quote((dir / "in.der").string()) +
-              " -out " + shell_quote((dir / "out.der").string()));
+  run_command("openssl cms -cmsout -inform DER -outform DER -in " + written(dir, "in.der", message) + " -out " +
+              shell_quote((dir / "out.der").string()));
   const std::string out = read_file(dir / "out.der");
-  return std::vector<std::uint8_t>(out.begin(), out.end());
+  return {out.begin(), out.end()};
 }
 
 std::vector<std::string> carried_subjects(const std::vector<std::uint8_t>& message) {
   ScratchDir dir("certs");
-  write_file(dir / "in.der", as_text(message));
-  const auto result =
-      run_command("openssl pkcs7 -inform DER -print_certs -in " + shell_quote((dir / "in.der").string()));
+  const auto result = run_command("openssl pkcs7 -inform DER -print_certs -in " + written(dir, "in.der", message));
   std::vector<std::string> subjects;
   std::istringstream lines(result.output);
   std::string line;

@@ -17,9 +17,6 @@ std::string unique_container_of(const std::string& nickname);
 // The certificate of the test store whose simple subject name is `subject`; nullptr when there is none.
 std::shared_ptr<signing::Certificate> store_certificate(const std::string& subject);
 
-std::vector<std::uint8_t> bytes_from_hex(const std::string& hex);
-std::string as_text(const std::vector<std::uint8_t>& bytes);
-
 struct Verification {
   bool ok = false;
   std::string output;  // what openssl said

@@ -48,9 +48,12 @@ TEST(TerminalChooser, TypedAnswersDriveTheForm) {
       // cases save choices).
       {"\n", test::unique_container_of("Alex Signer"),
        {"> 1  Fixture Test CA  Alex Renewed", "Unique Container:  " + test::unique_container_of("Alex Signer")}},
-      {"9\nv 5\n5\nc\n", dana,
-       {"  #  Issuer", "  5  Fixture Test CA  Dana Signer", "No entry 9.", "Subject              E=dana@example.test",
-        "Unique Container:  " + dana, "Provider Type:     RSA_FULL"}},
+      // "v" shows an entry's certificate (none for entry 0), without key lines for one without a key.
+      {"9\nv 0\nv 5\nv 4\n5\nc\n", dana,
+       {"  #  Issuer", "  5  Fixture Test CA  Dana Signer", "No entry 9.", "\nDana Signer\n",
+        "Subject              E=dana@example.test,CN=Dana Signer,O=Fixture Org", "Unique Container     " + dana,
+        "Provider Type        RSA_FULL", "Private Key          No\n\nNumber: select", "Unique Container:  " + dana,
+        "Provider Type:     RSA_FULL"}},
       {"4\nc\n", "", {"No Private Key!: This certificate has no private key!"}},
       {"5\nq\n", "", {"Accessible:        True"}},
       {"5\n", "", {"Provider Name:     NSS Certificate DB"}},  // end of input closes

@@ -23,10 +23,7 @@
 
 namespace corvane::test {
 
-std::filesystem::path fixtures_dir() {
-  const char* dir = std::getenv("CORVANE_TEST_FIXTURES");
-  return dir ? dir : CORVANE_FIXTURES_DIR;
-}
+std::filesystem::path fixtures_dir() { return CORVANE_FIXTURES_DIR; }
 
 std::filesystem::path fixture_pdf(const std::string& name) { return fixtures_dir() / "pdf" / name; }
 

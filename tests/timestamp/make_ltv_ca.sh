@@ -7,7 +7,6 @@
 # at http://127.0.0.1:1/ocsp), "Cole Crl" (and CRL URL/ca-crl, crl/ca.crl).
 set -euo pipefail
 export LC_ALL=C
-[ $# -eq 2 ] || { echo "usage: $0 DIR URL" >&2; exit 2; }
 mkdir -p "$1"; DIR=$(cd "$1" && pwd); URL=$2
 cd "$DIR"
 mkdir -p crl nss

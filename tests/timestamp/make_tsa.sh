@@ -25,7 +25,6 @@ section() {  # name certs: one authority of the configuration, sending `certs` a
 [ $1 ]
 dir = $dir
 serial = \$dir/serial
-crypto_device = builtin
 signer_cert = \$dir/tsa.pem
 certs = \$dir/$2
 signer_key = \$dir/tsa.key
@@ -35,7 +34,6 @@ digests = sha256
 accuracy = secs:1
 ordering = yes
 tsa_name = yes
-ess_cert_id_chain = no
 ess_cert_id_alg = sha256
 CNF
 }

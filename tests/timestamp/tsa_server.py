@@ -2,20 +2,19 @@
 """A timestamp authority, OCSP responder and CRL server on 127.0.0.1 for the
 tests (`openssl ts -reply`, `openssl ocsp -index`); prints its port first.
 
-Timestamp paths: /ok a token; /big a token of about 8 KB (chain and six more
-certificates along); /slow the token after SLOW seconds; /reject a rejection;
-/wrong a token for an altered imprint; /status500; /auth a token for
-tsa:secret (basic authentication), else 401. /ocsp (POST) answers for
-DIR/ltv (make_ltv_ca.sh), /crl and /ca-crl (GET) serve its root's and CA's
-CRLs. Words in DIR/ltv/fault spoil those: ocsp-garbage, crl-garbage (HTTP
-200, no answer); ocsp-500, ocsp-404, crl-404, ca-crl-404 (that status);
-ocsp-slow; ocsp-foreign (signed by the root, which may not answer for the
-CA); ocsp-trylater; ocsp-presigned, ocsp-old (DIR/ltv/NAME.der, made by the
-test).
+Timestamp paths: /ok a token; /big a token of about 8 KB (six more
+certificates along); /slow the token after SLOW seconds; /reject a
+rejection; /wrong a token for an altered imprint; /status500; /auth a token
+for tsa:secret (basic authentication), else 401. /ocsp answers for DIR/ltv
+(make_ltv_ca.sh); /crl and /ca-crl serve its root's and CA's CRLs. Words in
+DIR/ltv/fault spoil those: ocsp-garbage, crl-garbage (HTTP 200, no answer);
+ocsp-500, crl-404, ca-crl-404; ocsp-slow; ocsp-foreign (signed by the root,
+which may not answer for the CA); ocsp-trylater; ocsp-presigned, ocsp-old
+(DIR/ltv/NAME.der, made by the test).
 """
 import base64
 import http.server
-import os
+import pathlib
 import subprocess
 import sys
 import tempfile
@@ -23,7 +22,7 @@ import threading
 import time
 
 DIR = sys.argv[1]
-LTV = os.path.join(DIR, "ltv")
+LTV = pathlib.Path(DIR, "ltv")
 SLOW = 5
 REJECTION = bytes.fromhex("30053003020102")  # TimeStampResp { status rejection(2) }
 TRY_LATER = bytes.fromhex("30030a0103")  # OCSPResponse { tryLater(3) }
@@ -34,25 +33,15 @@ SERIAL = threading.Lock()  # `openssl ts -reply` counts its serial numbers in a 
 def openssl(query, *args):
     """openssl ARGS, the query in the file "{q}", the answer from "{r}"."""
     with tempfile.TemporaryDirectory(dir=DIR) as work:
-        q, r = os.path.join(work, "q.der"), os.path.join(work, "r.der")
-        with open(q, "wb") as f:
-            f.write(query)
-        subprocess.run(["openssl"] + [a.format(q=q, r=r) for a in args], check=True, capture_output=True)
-        with open(r, "rb") as f:
-            return f.read()
+        q, r = pathlib.Path(work, "q.der"), pathlib.Path(work, "r.der")
+        q.write_bytes(query)
+        subprocess.run(["openssl"] + [str(a).format(q=q, r=r) for a in args], check=True, capture_output=True)
+        return r.read_bytes()
 
 
 def faults():
-    try:
-        with open(os.path.join(LTV, "fault")) as f:
-            return f.read().split()
-    except FileNotFoundError:
-        return []
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    fault = LTV / "fault"
+    return fault.read_text().split() if fault.exists() else []
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -69,27 +58,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         crls = {"/crl": "root.crl", "/ca-crl": "ca.crl"}
         if self.path not in crls or self.path[1:] + "-404" in faults():
-            self.send_error(404)
-        else:
-            body = b"garbage" if "crl-garbage" in faults() else read(os.path.join(LTV, "crl", crls[self.path]))
-            self.answer(body, "application/pkix-crl")
+            return self.send_error(404)
+        body = b"garbage" if "crl-garbage" in faults() else (LTV / "crl" / crls[self.path]).read_bytes()
+        self.answer(body, "application/pkix-crl")
 
     def ocsp(self, query):
         spoilt = faults()
         kept = [f for f in ("ocsp-presigned", "ocsp-old") if f in spoilt]
-        if "ocsp-500" in spoilt or "ocsp-404" in spoilt:
-            return self.send_error(500 if "ocsp-500" in spoilt else 404)
+        if "ocsp-500" in spoilt:
+            return self.send_error(500)
         if "ocsp-garbage" in spoilt or "ocsp-trylater" in spoilt:
             body = b"garbage" if "ocsp-garbage" in spoilt else TRY_LATER
         elif kept:
-            body = read(os.path.join(LTV, kept[0] + ".der"))
+            body = (LTV / (kept[0] + ".der")).read_bytes()
         else:
             if "ocsp-slow" in spoilt:
                 time.sleep(SLOW)
-            signer = os.path.join(LTV, "root" if "ocsp-foreign" in spoilt else "ocsp")
-            body = openssl(query, "ocsp", "-index", os.path.join(LTV, "ca-index.txt"), "-CA",
-                           os.path.join(LTV, "ca.pem"), "-rsigner", signer + ".pem", "-rkey", signer + ".key",
-                           "-nmin", "60", "-reqin", "{q}", "-respout", "{r}")
+            signer = LTV / ("root" if "ocsp-foreign" in spoilt else "ocsp")
+            body = openssl(query, "ocsp", "-index", LTV / "ca-index.txt", "-CA", LTV / "ca.pem", "-rsigner",
+                           f"{signer}.pem", "-rkey", f"{signer}.key", "-nmin", "60", "-reqin", "{q}", "-respout", "{r}")
         self.answer(body, "application/ocsp-response")
 
     def do_POST(self):
@@ -105,11 +92,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             at = query.index(b"\x04\x20", query.index(SHA256_OID)) + 2
             query = query[:at] + bytes([query[at] ^ 0xFF]) + query[at + 1:]
         if self.path == "/reject":
-            body = REJECTION
-        else:
-            with SERIAL:
-                body = openssl(query, "ts", "-reply", "-config", os.path.join(DIR, "tsa.cnf"), "-section",
-                               "big_tsa" if self.path == "/big" else "test_tsa", "-queryfile", "{q}", "-out", "{r}")
+            return self.answer(REJECTION, "application/timestamp-reply")
+        with SERIAL:
+            body = openssl(query, "ts", "-reply", "-config", f"{DIR}/tsa.cnf", "-section",
+                           "big_tsa" if self.path == "/big" else "test_tsa", "-queryfile", "{q}", "-out", "{r}")
         self.answer(body, "application/timestamp-reply")
 
     def log_message(self, *args):

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -14,15 +10,6 @@
 #include "platform/hex.h"
 
 namespace corvane::test {
-
-void sign_with_peer(const std::filesystem::path& in, const std::filesystem::path& out, const std::string& nick,
-                    const std::string& password) {
-  const auto result = run_command("pdfsig -add-signature -nssdir " +
-                                  shell_quote("sql:" + (fixtures_dir() / "nss").string()) + " -nick " +
-                                  shell_quote(nick) + (password.empty() ? "" : " -upw " + shell_quote(password)) +
-                                  " " + shell_quote(in.string()) + " " + shell_quote(out.string()));
-  ASSERT_TRUE(std::filesystem::exists(out)) << result.output;
-}
 
 std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::string& key, const std::string& md,
                                        const std::string& flags) {
@@ -135,27 +122,6 @@ std::string with_signed_update(const std::string& pdf, const std::vector<UpdateO
   sign_in_place(out, pdf.size(), out.find("/Contents <" + std::string(64, '0'), pdf.size()) + 10, kSlotBytes, key,
                 "sha256");
   return out;
-}
-
-MeasuredCommand run_measured(const std::string& command_line) {
-  MeasuredCommand measured;
-  ScratchDir dir("measured");
-  const std::string output = (dir / "output").string();
-  const std::string shell = command_line + " >" + shell_quote(output) + " 2>&1";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::execl("/bin/sh", "sh", "-c", shell.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  struct rusage usage {};
-  if (child > 0 && ::wait4(child, &status, 0, &usage) == child) {
-    measured.result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    // Covers the shell and the children it waited for: the command's peak.
-    measured.peak_kib = usage.ru_maxrss;
-  }
-  measured.result.output = read_file(output);
-  return measured;
 }
 
 }  // namespace corvane::test

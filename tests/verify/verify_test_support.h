@@ -1,5 +1,4 @@
-// Signatures for the verifier's tests, made with real tools: pdfsig (a peer's signed PDFs) and openssl cms
-// (with or without signed attributes, any digest).
+// Signatures for the verifier's tests, made with openssl cms (with or without signed attributes, any digest).
 #pragma once
 
 #include <cstdint>
@@ -10,10 +9,6 @@
 #include "tests/support/test_support.h"
 
 namespace corvane::test {
-
-// Signs `in` into `out` with pdfsig and the fixture store's `nick`; `password` opens an encrypted input.
-void sign_with_peer(const std::filesystem::path& in, const std::filesystem::path& out,
-                    const std::string& nick = "Alex Signer", const std::string& password = "");
 
 // A detached CMS signature of `content` by the fixture key `key` ("signer", "ecsigner", or the path of
 // KEY.crt and KEY.key without the ending) with the digest `md`; `flags` go to `openssl cms -sign`.
@@ -37,9 +32,5 @@ std::string signature_dictionary(const std::string& extra = "");
 // the fixture key `key` over the whole resulting file.
 std::string with_signed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                                const std::string& key = "signer", const std::string& trailer_extra = "");
-
-// A command run like run_command, with the peak resident memory of the processes it waited for, in KiB.
-struct MeasuredCommand { CommandResult result; long peak_kib = 0; };
-MeasuredCommand run_measured(const std::string& command_line);
 
 }  // namespace corvane::test

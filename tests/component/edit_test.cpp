@@ -69,9 +69,9 @@ TEST_F(EditTest, OpenDocumentFollowsEncryptionAndPassword) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    engine_.script().open_result = c.open_result;
-    engine_.script().encryption = c.encryption;
-    engine_.script().encryption_settings = c.settings;
+    engine_.record().open_result = c.open_result;
+    engine_.record().encryption = c.encryption;
+    engine_.record().encryption_settings = c.settings;
     Edit edit;
     edit.pdfpath = c.path;
     edit.pdfpasswd = c.password;

@@ -1,4 +1,4 @@
-// A PDF engine for the tests of `edit` that answers as its script says and records every call; installed
+// A PDF engine for the tests of `edit` that answers as the test says and records every call; installed
 // in place of the real engine for the life of a FakeEngineInstaller.
 #pragma once
 
@@ -16,17 +16,14 @@
 
 namespace corvane::test {
 
-// Answers of the operations; nullopt makes the call fail (false, the out-value left alone).
-struct EngineScript {
+// Shared between the test and every engine made while the installer lives: the answers of the operations
+// (nullopt makes a call fail: false, the out-value left alone) and what the engines were asked.
+struct EngineRecord {
   std::optional<std::int32_t> open_result = 1;
   std::optional<std::int32_t> encryption = 0;
   std::string user_password = "user";  // SubmitPassword answers 1 for it, else 0
   std::optional<std::string> encryption_settings = "V=5 R=6 AES-256";
-};
 
-// Shared between the test and every engine made while the installer lives.
-struct EngineRecord {
-  EngineScript script;
   std::vector<std::string> calls;  // operation names, in call order
   int created = 0;
   int alive = 0;
@@ -44,14 +41,14 @@ class FakeEngine : public engine::PdfEngine {
   ~FakeEngine() override { --record_->alive; }
 
   bool OpenDocument(const std::string&, std::int32_t& result) override {
-    return answer("OpenDocument", record_->script.open_result, result);
+    return answer("OpenDocument", record_->open_result, result);
   }
   bool GetEncryption(std::int32_t& result) override {
-    return answer("GetEncryption", record_->script.encryption, result);
+    return answer("GetEncryption", record_->encryption, result);
   }
   bool RemoveEncryption() override { return answer<int>("RemoveEncryption", 0, ignored_); }
   bool SubmitPassword(const std::string& password, std::int32_t& result) override {
-    return answer<std::int32_t>("SubmitPassword", password == record_->script.user_password ? 1 : 0, result);
+    return answer<std::int32_t>("SubmitPassword", password == record_->user_password ? 1 : 0, result);
   }
   bool GetPageWidth(double& result) override { return answer<double>("GetPageWidth", 595.3, result); }
   bool GetPageHeight(double& result) override { return answer<double>("GetPageHeight", 841.9, result); }
@@ -65,7 +62,7 @@ class FakeEngine : public engine::PdfEngine {
   }
   bool CommitChanges() override { return answer<int>("CommitChanges", 0, ignored_); }
   bool GetEncryptionSettings(std::string& result) override {
-    return answer("GetEncryptionSettings", record_->script.encryption_settings, result);
+    return answer("GetEncryptionSettings", record_->encryption_settings, result);
   }
   bool SetEncryptionSettings(const std::string&) override { return answer<int>("SetEncryptionSettings", 0, ignored_); }
   std::vector<std::string> TakeDiagnostics() override { return {}; }
@@ -93,7 +90,6 @@ class FakeEngineInstaller {
             creatable ? platform::ObjectCreator([record = record_] { return std::make_shared<FakeEngine>(record); })
                       : platform::ObjectCreator())) {}
   EngineRecord& record() { return *record_; }
-  EngineScript& script() { return record_->script; }
 
  private:
   // The real classes are registered first, so that the override replaces the engine's entry instead of

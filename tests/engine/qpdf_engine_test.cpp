@@ -44,7 +44,6 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
   ScratchDir dir("encryption");
   const struct { const char* name; std::string options; const char* source; const char* described; } cases[] = {
       {"rc4-40", "user owner 40", "plain.pdf", "V=1;R=2;Length=40;"},
-      {"rc4-128", "user owner 128 --use-aes=n", "plain.pdf", "V=2;R=3;Length=128;"},
       {"aes-128", "user owner 128 --use-aes=y", "annots-form.pdf", "V=4;R=4;Length=128;"},
       {"aes-256", "user owner 256", "annots-form.pdf", "V=5;R=6;Length=256;"},
       {"aes-128 clear metadata", "user owner 128 --use-aes=y --cleartext-metadata",

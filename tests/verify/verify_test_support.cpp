@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <string_view>
 
 #include "platform/hex.h"
@@ -68,47 +67,29 @@ std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::
 
 std::string with_packed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                                const std::vector<UpdateObject>& packed) {
-  std::string out = pdf;
-  if (!out.ends_with("\n")) out += "\n";
-  auto size = static_cast<int>(last_number_after(pdf, "/Size "));
+  auto stream = static_cast<int>(last_number_after(pdf, "/Size "));
   for (const auto* list : {&objects, &packed})
-    for (const UpdateObject& object : *list) size = std::max(size, object.number + 1);
-  const int stream_number = size, xref_number = size + 1;
-  // Rows of the cross-reference stream: type (1 byte), field 2 (4), field 3 (2).
-  std::map<int, std::string> rows;
-  const auto row = [](int type, std::size_t second, int third) {
-    std::string bytes(1, static_cast<char>(type));
-    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((second >> shift) & 0xFF);
-    return bytes + static_cast<char>(third >> 8) + static_cast<char>(third & 0xFF);
-  };
-  for (const UpdateObject& object : objects) {
-    rows[object.number] = row(1, out.size(), object.generation);
-    out += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n" + object.body + "\nendobj\n";
-  }
-  std::string header, bodies;
+    for (const UpdateObject& object : *list) stream = std::max(stream, object.number + 1);
+  // Rows of the cross-reference stream, /W [1 2 1]: type 2, the object stream's number, the index in it.
+  std::string header, bodies, index, rows;
   for (std::size_t i = 0; i < packed.size(); ++i) {
     header += std::to_string(packed[i].number) + " " + std::to_string(bodies.size()) + " ";
     bodies += packed[i].body + "\n";
-    rows[packed[i].number] = row(2, static_cast<std::size_t>(stream_number), static_cast<int>(i));
+    index += std::to_string(packed[i].number) + " 1 ";
+    rows += {'\2', static_cast<char>(stream >> 8), static_cast<char>(stream & 0xFF), static_cast<char>(i)};
   }
-  rows[stream_number] = row(1, out.size(), 0);
-  out += std::to_string(stream_number) + " 0 obj\n" +
-         pdf_stream(header + bodies, "/Type /ObjStm /N " + std::to_string(packed.size()) + " /First " +
-                                         std::to_string(header.size())) +
-         "\nendobj\n";
-  const std::size_t xref = out.size();
-  rows[xref_number] = row(1, xref, 0);
-  std::string index, data;
-  for (const auto& [number, bytes] : rows) {
-    index += std::to_string(number) + " 1 ";
-    data += bytes;
-  }
-  out += std::to_string(xref_number) + " 0 obj\n" +
-         pdf_stream(data, "/Type /XRef /W [1 4 2] /Index [" + index + "] /Size " + std::to_string(xref_number + 1) +
-                              " /Root " + std::to_string(last_number_after(pdf, "/Root ")) + " 0 R /Prev " +
-                              std::to_string(last_number_after(pdf, "startxref\n"))) +
-         "\nendobj\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return out;
+  std::vector<UpdateObject> all = objects;
+  all.push_back({stream, pdf_stream(header + bodies, "/Type /ObjStm /N " + std::to_string(packed.size()) +
+                                                         " /First " + std::to_string(header.size()))});
+  all.push_back({stream + 1, pdf_stream(rows, "/Type /XRef /W [1 2 1] /Index [" + index + "] /Size " +
+                                                  std::to_string(stream + 2))});
+  // The trailer names the cross-reference stream once its offset is known, in a field of fixed width.
+  const std::string placeholder = "/XRefStm 0000000000";
+  std::string out = with_update(pdf, all, placeholder);
+  char named[32];
+  std::snprintf(named, sizeof named, "/XRefStm %010zu",
+                out.find("\n" + std::to_string(stream + 1) + " 0 obj\n", pdf.size()) + 1);
+  return out.replace(out.rfind(placeholder), placeholder.size(), named);
 }
 
 std::string signature_dictionary(const std::string& extra) {

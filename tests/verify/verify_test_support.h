@@ -20,8 +20,8 @@ std::vector<std::uint8_t> openssl_sign(const std::string& content, const std::st
 std::string make_shared_slot_pdf(int fields, std::size_t slot_bytes, const std::string& key, const std::string& md,
                                  const std::string& flags = "");
 
-// with_update through a cross-reference stream, `packed` stored in an object stream (numbered one above
-// every other object).
+// with_update, and `packed` stored in an object stream (numbered one above every other object) that a
+// cross-reference stream named by the trailer's /XRefStm lists.
 std::string with_packed_update(const std::string& pdf, const std::vector<UpdateObject>& objects,
                                const std::vector<UpdateObject>& packed);
 

@@ -10,15 +10,8 @@
 namespace corvane::test {
 namespace {
 
-int& planned_port() {
-  static int port = 0;
-  return port;
-}
-
-std::unique_ptr<SlapdServer>& server_slot() {
-  static std::unique_ptr<SlapdServer> server;
-  return server;
-}
+int g_planned_port = 0;
+std::unique_ptr<SlapdServer> g_server;  // ended by the environment's TearDown
 
 const std::string kTestdata = std::string(CORVANE_SOURCE_DIR) + "/tests/identity/testdata";
 
@@ -82,27 +75,26 @@ int free_loopback_port() {
 }
 
 std::string SlapdServer::planned_uri() {
-  if (server_slot()) return server_slot()->uri_;
-  if (planned_port() == 0) planned_port() = free_loopback_port();
-  return loopback_ldap_uri(planned_port());
+  if (g_server) return g_server->uri_;
+  if (g_planned_port == 0) g_planned_port = free_loopback_port();
+  return loopback_ldap_uri(g_planned_port);
 }
 
 SlapdServer& SlapdServer::instance() {
-  auto& slot = server_slot();
-  if (!slot) {
-    slot.reset(new SlapdServer());
+  if (!g_server) {
+    g_server.reset(new SlapdServer());
     // The planned port may have been taken meanwhile: then try fresh ones.
-    bool started = slot->start(planned_port() ? planned_port() : free_loopback_port());
-    for (int attempt = 0; !started && attempt < 3; ++attempt) started = slot->start(free_loopback_port());
+    bool started = g_server->start(g_planned_port ? g_planned_port : free_loopback_port());
+    for (int attempt = 0; !started && attempt < 3; ++attempt) started = g_server->start(free_loopback_port());
     if (!started) {
-      ADD_FAILURE() << "slapd did not start; see " << slot->folder_->path() / "slapd.log";
-      slot->uri_.clear();
+      ADD_FAILURE() << "slapd did not start; see " << g_server->folder_->path() / "slapd.log";
+      g_server->uri_.clear();
     }
   }
-  return *slot;
+  return *g_server;
 }
 
-void SlapdServer::shut_down() { server_slot().reset(); }
+void SlapdServer::shut_down() { g_server.reset(); }
 
 bool SlapdServer::start(int port) {
   program_.reset();

@@ -11,21 +11,17 @@ namespace {
 
 using test::store_certificate;
 
-// Key names, provider types, names and addresses reach the chooser, the certificates command and
-// signContent, and are tested there.
-TEST(NssStore, HoldsKeyAndEndEntityCertificatesInNicknameOrder) {
-  NssStore store, again;  // any letter case of the store's name
+// Key names, provider types, names and addresses, and the order and number of entries (the keys and
+// end-entity certificates by nickname) reach the chooser, the certificates command and signContent, and are
+// tested there.
+TEST(NssStore, OpensUnderAnyCaseOfItsNameAndCountsFromOne) {
+  NssStore store, again;
   platform::CallError error;
   ASSERT_TRUE(store.Open(kCurrentUserStore, "My", kStoreReadOnly, error)) << error.description;
   ASSERT_TRUE(again.Open(kCurrentUserStore, "MY", kStoreReadOnly, error));
-  std::vector<std::string> subjects;
-  for (std::int32_t i = 1; i <= store.Count(); ++i) {
-    subjects.push_back(*store.Item(i)->GetInfo(CertInfo::kSubjectSimpleName));
+  ASSERT_GT(store.Count(), 0);
+  for (std::int32_t i = 1; i <= store.Count(); ++i)
     EXPECT_EQ(again.Item(i)->Export(kBinaryEncoding), store.Item(i)->Export(kBinaryEncoding)) << i;
-  }
-  // The CA certificate has no key here and is left out.
-  EXPECT_EQ(subjects, (std::vector<std::string>{"Alex Renewed", "Alex Signer", "Blair EC Signer", "Casey Nokey",
-                                                "Dana Signer", "Eli DSA Signer", "Zed Nokey"}));
   EXPECT_EQ(store.Item(0), nullptr);
   EXPECT_EQ(store.Item(store.Count() + 1), nullptr);
 }

@@ -228,8 +228,6 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
       {"after a PAdES B-T signature", "plain.pdf", "", "sign --pades", "Document timestamp", "  Format: PAdES B-T\n"},
       {"after a PAdES B-LT signature: B-LTA", "plain.pdf", "", "sign --pades " + ltv_flags("Lee Valid"),
        "Document timestamp", "  Format: PAdES B-LTA\n", ltv_store(ltv)},
-      {"after a document timestamp", "plain.pdf", "", "timestamp", "Document timestamp (2)",
-       "  Format: document timestamp\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -313,11 +311,9 @@ TEST(LongTermSignature, DocumentTimestampsIntoTheirOwnFileLoseNothing) {
     EXPECT_EQ(results[2 * i].exit_code + results[2 * i + 1].exit_code, 0)
         << results[2 * i].output << results[2 * i + 1].output;
     const std::string verify = verify_command(dir / ("c" + std::to_string(i) + ".pdf"), "").output;
-    const auto first = verify.find("(field \"Document timestamp\")");
-    const auto second = verify.find("(field \"Document timestamp (2)\")");
-    ASSERT_TRUE(first != std::string::npos && second != std::string::npos) << verify;
-    EXPECT_THAT(verify.substr(first, second - first), HasSubstr("  Signature: valid\n"));
-    EXPECT_THAT(verify.substr(second), HasSubstr("  Signature: valid\n"));
+    EXPECT_THAT(verify, HasSubstr("(field \"Document timestamp\"):\n"));
+    EXPECT_THAT(verify, HasSubstr("(field \"Document timestamp (2)\"):\n"));
+    EXPECT_EQ(count_of(verify, "  Signature: valid\n"), 2u) << verify;
   }
 
   // A program that takes no lock puts another file at the name while a run

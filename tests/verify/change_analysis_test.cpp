@@ -282,15 +282,12 @@ TEST(ChangeAnalysis, OnlyRealSignaturesMayBeAdded) {
   });
 }
 
-// Form filling: only a certification at /P 2 or 3 (or --permit for a document nobody certified) permits
-// it, never for a locked field, and never beyond values and appearances.
+// Form filling: only a certification at /P 2 or 3 permits it (or --permit, in the command's table below),
+// never for a locked field, and never beyond values and appearances.
 TEST(ChangeAnalysis, FormFillingNeedsPermission) {
   const Update fill = objects({{6, amount("(9999)", "11 0 R")}, {11, appearance("0 g BT (9999) Tj ET")}});
-  const PermitOptions form_filling{.form_filling = true};
   check({
       {"not certified", fill, ChangeLevel::kFormFilling, false, "the document is not certified"},
-      {"not certified, --permit form-filling", fill, ChangeLevel::kFormFilling, true, "field \"Amount\"", 0, "",
-       form_filling},
       {"certified at P2", fill, ChangeLevel::kFormFilling, true, "field \"Amount\"", 2},
       {"certified at P1", fill, ChangeLevel::kFormFilling, false, "the certification allows no changes", 1},
       {"a field locked by the signature", fill, ChangeLevel::kFormFilling, false, "field \"Amount\" is locked", 2,
@@ -307,11 +304,6 @@ TEST(ChangeAnalysis, FormFillingNeedsPermission) {
        false, "field \"Amount\": /A", 2},
       {"the appearance stream rewritten in place", objects({{5, appearance("0 g BT (9999) Tj ET")}}),
        ChangeLevel::kFormFilling, true, "field \"Amount\"", 2},
-      {"an appearance stream the page also draws",
-       objects({{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R /Resources << /XObject << "
-                    "/X 5 0 R >> >> /Annots [6 0 R 7 0 R 8 0 R 9 0 R] >>"},
-                {5, appearance("0 g BT (9999) Tj ET")}}),
-       ChangeLevel::kOther, false, "page 1: /Resources", 2},
   });
 }
 

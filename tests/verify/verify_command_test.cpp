@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "tests/component/signed_pdf.h"
-#include "tests/signing/signing_test_support.h"
 #include "tests/verify/verify_test_support.h"
 
 namespace corvane::test {
@@ -70,15 +69,6 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
     std::filesystem::create_symlink(dir / "signed.pdf", dir / "their-link.pdf");
     ASSERT_EQ(run_command("chown -h nobody " + shell_quote((dir / "their-link.pdf").string())).exit_code, 0);
   }
-  // Our own signature on a page tree whose /Kids lead back to its root.
-  write_user_hive(dir.path(), reg_value("UniqueContainerName", unique_container_of("Alex Signer")));
-  write_file(dir / "looping-pages.pdf",
-             make_pdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 2 0 R] /Count 1 >>",
-                       "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"}));
-  const CommandResult own = run_without_terminal(dir.path(), CORVANEPDF_CLI,
-                                                 "sign " + shell_quote((dir / "looping-pages.pdf").string()) + " -o " +
-                                                     shell_quote((dir / "own.pdf").string()));
-  ASSERT_EQ(own.exit_code, 0) << own.output;
   const std::string no_store = "CORVANE_NSSDB=" + shell_quote("sql:" + (dir / "no-store").string());
   const std::string empty = empty_store(dir / "empty-store");
 
@@ -94,7 +84,6 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
       {"verify " + q("signed.pdf"), 0,
        {"  E-mail: alex@example.test\n  Signing time: 20",
         "  Digest algorithm: SHA-256\n  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"}},
-      {"verify " + q("own.pdf"), 0, {"  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"}},
       {"verify " + q("shared.pdf"), 0, {"Signature 128 (field \"sig127\"):"}, "", 160},
       {"verify " + q("appended.pdf"), 1, {"  Whole file covered: no (the signed revision ends at byte"}},
       {"verify " + q("first-range.pdf"), 1, {"  Signature: invalid ("}},

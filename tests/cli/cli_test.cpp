@@ -44,22 +44,13 @@ TEST(Cli, ArgumentErrorsExitWithTwoAndString2byteWithZero) {
   }
 }
 
-// The interpreter is not built with the sanitizers: when the library is, its
-// runtime must be loaded first.
-std::string sanitizer_preload() {
-#if defined(__SANITIZE_ADDRESS__)
-  return "LD_PRELOAD=\"$(c++ -print-file-name=libasan.so) $(c++ -print-file-name=libstdc++.so)\" ";
-#else
-  return "";
-#endif
-}
-
 TEST(Cli, PythonExampleCreatesTheObjectWithoutARegistration) {
   ScratchDir dir("cli");
   const auto python = [&dir](const std::string& arguments) {
     return run_without_terminal(dir.path(), "python3",
                                 shell_quote(std::string(CORVANE_SOURCE_DIR) + "/examples/edit_from_python.py") + arguments,
-                                sanitizer_preload() + "CORVANEPDF_LIBRARY=" + shell_quote(CORVANEPDF_LIBRARY));
+                                (*CORVANE_PYTHON_PRELOAD ? "LD_PRELOAD=" + shell_quote(CORVANE_PYTHON_PRELOAD) : "") +
+                                    " CORVANEPDF_LIBRARY=" + shell_quote(CORVANEPDF_LIBRARY));
   };
   CommandResult r = python("");
   EXPECT_EQ(r.exit_code, 0) << r.output;

@@ -40,9 +40,8 @@ TEST(SignCommand, EveryFailureAUserCausesGetsOneClearLine) {
   const std::string signer = reg_value("UniqueContainerName", unique_container_of("Alex Signer"));
   const std::string plain = q(fixture_pdf("plain.pdf")), encrypted = q(fixture_pdf("enc-aes-256.pdf"));
   const std::string out = " -o " + q(dir / "out.pdf");
-  write_file(dir / "no-pages.pdf", "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
-                                   "2 0 obj\n<< /Type /Pages /Kids [ ] /Count 0 >>\nendobj\n"
-                                   "trailer\n<< /Size 3 /Root 1 0 R >>\n%%EOF\n");
+  write_file(dir / "no-pages.pdf",
+             make_pdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [ ] /Count 0 >>"}));
   ::mkfifo((dir / "fifo.pdf").c_str(), 0600);
   write_file(dir / "huge.pdf", "%PDF-1.4\n");
   std::filesystem::resize_file(dir / "huge.pdf", 2200000000u);  // sparse
@@ -97,7 +96,6 @@ TEST(SignCommand, StandardInputIntoStandardOutputThroughAPipeOrAFile) {
     const CommandResult r = sign(dir, "- -o -", redirections);
     EXPECT_EQ(r.exit_code, 0) << r.output;
     EXPECT_EQ(r.output, "") << "nothing but the file on stdout, nothing on stderr";
-    EXPECT_EQ(qpdf_problems(out, ""), "");
     EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid."));
   }
   // Messages and log lines name standard input, never a temporary file.
@@ -220,11 +218,6 @@ TEST(SignCommand, BatchNeverWritesOverAnInput) {
   EXPECT_THAT(pdfsig_report(dir / "a-signed-signed.pdf", ""), HasSubstr("Signature is Valid."));
 }
 
-// How many signatures pdfsig finds valid in `pdf`.
-int valid_signatures(const std::filesystem::path& pdf) {
-  return static_cast<int>(count_of(pdfsig_report(pdf, ""), "Signature is Valid."));
-}
-
 TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
   ScratchDir dir("sign-in-place-wait");
   select_signer(dir);
@@ -259,23 +252,8 @@ TEST(SignCommand, ARunWaitingForItsInputGoesOnWithTheFileLeftThere) {
     EXPECT_EQ(r.output, c.want_output);
     const std::string now = read_file(file);
     EXPECT_EQ(now.substr(0, left.size()), left) << "another run's file is kept";
-    EXPECT_EQ(valid_signatures(file), c.want_exit == 0 ? 2 : 1);
+    EXPECT_EQ(count_of(pdfsig_report(file, ""), "Signature is Valid."), c.want_exit == 0 ? 2u : 1u);
   }
-}
-
-// A one-page PDF with a classic table and exact offsets; `page_extra` goes
-// into the page dictionary, `objects` are numbered from 5 on.
-std::string one_page_pdf(const std::string& page_extra, const std::vector<std::string>& objects) {
-  const std::string content = "BT /F1 24 Tf 72 720 Td (Hostile input) Tj ET";
-  std::vector<std::string> bodies = {
-      "<< /Type /Catalog /Pages 2 0 R >>",
-      "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
-      "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 595 842 ] /Resources << /Font << /F1 4 0 R >> >> "
-      "/Contents 5 0 R " + page_extra + " >>",
-      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
-      pdf_stream(content)};
-  bodies.insert(bodies.end(), objects.begin(), objects.end());
-  return make_pdf(bodies);
 }
 
 enum class Outcome { kSigned, kRefused };
@@ -286,16 +264,17 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
   write_file(dir / "hklm.reg", reg_file(kMachineKey, reg_value("path", dir.path().string() + "/")));
   select_signer(dir, reg_value("signtext", "1"));
   const std::string plain = read_file(fixture_pdf("plain.pdf"));
-  const std::string good = one_page_pdf("", {});
-  std::string no_table = good.substr(0, good.rfind("xref\n"));
-  no_table += "trailer\n<< /Size 6 /Root 1 0 R >>\n%%EOF\n";
-  std::string huge_length = good;
-  huge_length.replace(huge_length.find("/Length 44"), 10, "/Length 2147483648");
+  const std::string no_table = plain.substr(0, plain.rfind("xref\n")) + "trailer\n<< /Size 7 /Root 1 0 R >>\n%%EOF\n";
+  std::string huge_length = plain;
+  const std::size_t length = huge_length.find("/Length ") + 8;
+  huge_length.replace(length, huge_length.find(' ', length) - length, "2147483648");
   // Lookalikes of the catalog's and pages' headers, an object's end and the
   // table in stream data: the rebuild must find the real headers.
-  const std::string lookalikes =
-      "q\nendobj\n1 0 obj\n<< /Type /Catalog >>\nendobj\n2 0 obj\nxref\n0 1\n0000000000 65535 f \ntrailer\n"
-      "5 0 obj\n<< >>\nendobj\nQ";
+  const std::string lookalikes = with_update(
+      plain, {{3, "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 595 842 ] /Resources << /Font << /F1 5 0 R >> >> "
+                  "/Contents 4 0 R /Annots [ ] /PieceInfo 7 0 R >>"},
+              {7, pdf_stream("q\nendobj\n1 0 obj\n<< /Type /Catalog >>\nendobj\n2 0 obj\nxref\n0 1\n"
+                             "0000000000 65535 f \ntrailer\n4 0 obj\n<< >>\nendobj\nQ")}});
 
   const struct {
     const char* name;
@@ -309,8 +288,7 @@ TEST(HostileInput, EndsSignedAndValidOrRefusedWithNothingWritten) {
       {"garbage after %%EOF", plain + std::string("\x01\xff garbage\n%%EOF\nxref\n", 22), "", Outcome::kSigned},
       {"no cross-reference table", no_table, "", Outcome::kSigned},
       {"2 GB /Length", huge_length, "", Outcome::kSigned},
-      {"table lookalikes in streams", one_page_pdf("/Annots [ ] /PieceInfo 6 0 R", {pdf_stream(lookalikes)}), "",
-       Outcome::kSigned},
+      {"table lookalikes in streams", lookalikes, "", Outcome::kSigned},
       {"reason of 10,000 characters", plain, "--reason " + shell_quote(std::string(10000, 'r')), Outcome::kSigned},
       {"placeholders in the reason", plain, "--reason '@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@'",
        Outcome::kSigned, R"("/Reason": "u:@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@")"},

@@ -82,8 +82,6 @@ TEST(SignitRefusal, NoDocumentOpenReadsNoSettingAndWritesNothing) {
   edit.savepath = (scratch / "out.pdf").string();
   edit.dontencrypt = "host value";
   EXPECT_FALSE(edit.signit());
-  EXPECT_EQ(edit.lasterror, "the document could not be opened: no such file: missing.pdf");
-  EXPECT_EQ(edit.lasterrorcode, platform::ErrorCode::kNoSuchFile);
   EXPECT_FALSE(edit.pdfloaded);
   EXPECT_EQ(edit.dontencrypt, "host value");
   EXPECT_FALSE(std::filesystem::exists(scratch / "out.pdf"));

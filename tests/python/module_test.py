@@ -1,6 +1,6 @@
 """python3 module_test.py CORVANEPDF FIXTURES_DIR: the corvanepdf module that
 Python and the loader find (a build tree or an installed package) against
-the fixture store; CORVANEPDF selects the signer and verifies."""
+the fixture store; CORVANEPDF verifies."""
 import json
 import os
 import pydoc
@@ -20,10 +20,6 @@ def setUpModule():
     os.environ["CORVANE_HKLM"] = os.path.join(scratch.name, "hklm.reg")
     os.environ["CORVANE_HKCU"] = os.path.join(scratch.name, "hkcu.reg")
     os.environ.setdefault("CORVANE_NSSDB", "sql:" + os.path.join(FIXTURES, "nss"))
-    with open(os.path.join(FIXTURES, "nss", "keys.tsv")) as keys:
-        key_id = next(line.split("\t")[1] for line in keys if line.startswith("Alex Signer\t"))
-    subprocess.run([CLI, "settings", "set", "UniqueContainerName", "NSS Certificate DB:" + key_id.strip()],
-                   check=True, stdout=subprocess.DEVNULL)
 
 
 def tearDownModule():
@@ -99,7 +95,7 @@ class EditTest(unittest.TestCase):
     def test_signit_signs_a_fixture_or_says_why_not(self):
         out = os.path.join(scratch.name, "signed.pdf")
         with corvanepdf.Edit() as edit:
-            edit.pdfpath, edit.savepath = fixture("plain.pdf"), out
+            edit.pdfpath, edit.savepath, edit.containername = fixture("plain.pdf"), out, "Alex Signer"
             self.assertTrue(edit.signit(), edit.last_error)
             self.assertEqual(edit.last_error_code, corvanepdf.ErrorCode.NONE)
         report = corvanepdf.verify(out)
@@ -110,7 +106,8 @@ class EditTest(unittest.TestCase):
 
         # A refusal: the code and the text, under their Python names.
         with corvanepdf.Edit() as edit:
-            edit.pdfpath, edit.savepath, edit.certifylevel = out, out + ".again.pdf", "2"
+            edit.pdfpath, edit.savepath, edit.containername = out, out + ".again.pdf", "Alex Signer"
+            edit.certifylevel = "2"
             self.assertFalse(edit.signit())
             self.assertIn("only its first signature may certify it", edit.last_error)
             self.assertEqual(edit.last_error_code, corvanepdf.ErrorCode.NOT_PERMITTED)

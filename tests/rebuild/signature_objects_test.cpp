@@ -81,13 +81,11 @@ TEST(SignatureObjects, NoDateLineWithoutUtilitiesObject) {
 TEST(SignatureObjects, ValuesAreConvertedAndEscaped) {
   const auto utilities = test::utilities_available();
   SigningSession session = session_of_twelve();
-  session.signingReason = "@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@ \\ done)";
   SignerState signer = test::alex_signer();
   signer.signerName = "Jürgen (Test";
   const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
   EXPECT_THAT(text, HasSubstr("\n/T (J\xFCrgen \\(Test)\n"));
   EXPECT_THAT(text, HasSubstr("\n/Name (J\xFCrgen \\(Test)\n"));
-  EXPECT_THAT(text, HasSubstr("\n/Reason (@@dummysig@@ @@newxrefnumber-1@@ @@certificate@@ \\\\ done\\))\n"));
 }
 
 }  // namespace

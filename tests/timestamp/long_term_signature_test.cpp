@@ -140,11 +140,9 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
     std::string fault = "";     // of the OCSP and CRL answers
     std::string data_from = "";  // "OCSP URL" or "CRL URL": where the signer's own data came from
   } cases[] = {
-      {"B-B by flag", "plain.pdf", "", "", "--pades", true, false, b_b},
       {"B-B by a DWORD setting, encrypted", "enc-aes-256.pdf", "user", "\"pades\"=dword:00000001\n", "", true, false, b_b},
       {"B-T by settings, encrypted", "enc-rc4-128.pdf", "user", reg_value("pades", "1") + reg_value("tsaurl", tsa.url("/ok")),
        "", true, true, b_t},
-      {"PKCS#7 with a timestamp", "plain.pdf", "", "", ok, false, true, p7_ts},
       {"an 8 KB token (the chain along)", "plain.pdf", "", "", "--tsa " + tsa.url("/big"), false, true, p7_ts},
       {"an 8 KB token, appended", "plain.pdf", "", "", "--append --pades --tsa " + tsa.url("/big"), true, true, b_t},
       {"B-T, authority with a password", "plain.pdf", "", reg_value("tsauser", "tsa"), "--pades --tsa " + tsa.url("/auth"),

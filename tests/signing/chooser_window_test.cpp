@@ -42,6 +42,8 @@ void click_row(QTreeWidget* list, int row) {
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(row)).center());
 }
 
+std::string field(QWidget* form, const char* name) { return form->findChild<QLineEdit*>(name)->text().toStdString(); }
+
 TEST(ChooserWindow, ChooseThroughTheWindow) {
   // An Xvfb server of this test on a free display, which it names.
   const test::BackgroundProgram display({"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
@@ -57,8 +59,6 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
   register_signing_classes();
 
   const std::string dana = test::unique_container_of("Dana Signer");
-  std::string message, message_title;
-  QMessageBox::Icon message_icon = QMessageBox::NoIcon;
   when_modal("frmPrivKey", [&](QWidget* form) {
     EXPECT_EQ(form->windowTitle(), "Private Key Info");
     EXPECT_EQ(form->size(), QSize(503, 430));
@@ -74,32 +74,34 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
     // Opened without a choice: the first certificate is selected with its details; Down moves on.
     EXPECT_EQ(list->currentItem(), list->topLevelItem(0));
     EXPECT_TRUE(list->topLevelItem(0)->isSelected());
-    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(),
-              test::unique_container_of("Alex Signer"));
+    EXPECT_EQ(field(form, "txtUniqueContainer"), test::unique_container_of("Alex Signer"));
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(list->currentItem(), list->topLevelItem(1));
     EXPECT_TRUE(list->topLevelItem(1)->isSelected());
 
     // A certificate without a key: the message box, closed with OK.
+    bool box_shown = false;
     when_modal("MessageBox", [&](QWidget* box_widget) {
       auto* box = qobject_cast<QMessageBox*>(box_widget);
-      message = box->text().toStdString();
-      message_title = box->windowTitle().toStdString();
-      message_icon = box->icon();
+      box_shown = true;
+      EXPECT_EQ(box->text().toStdString(), "This certificate has no private key!");
+      EXPECT_EQ(box->windowTitle().toStdString(), "No Private Key!");
+      EXPECT_EQ(box->icon(), QMessageBox::Critical);
       QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     });
     click_row(list, 3);
-    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text(), "");
+    EXPECT_TRUE(box_shown);
+    EXPECT_EQ(field(form, "txtUniqueContainer"), "");
 
     click_row(list, 4);
-    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(), dana);
-    EXPECT_EQ(form->findChild<QLineEdit*>("txtProviderType")->text(), "RSA_FULL");
+    EXPECT_EQ(field(form, "txtUniqueContainer"), dana);
+    EXPECT_EQ(field(form, "txtProviderType"), "RSA_FULL");
     // The keys move the same selection the mouse made.
     EXPECT_EQ(form->focusWidget(), list);
     QTest::keyClick(list, Qt::Key_Down);
-    EXPECT_EQ(form->findChild<QLineEdit*>("txtProviderType")->text(), "DSS");
+    EXPECT_EQ(field(form, "txtProviderType"), "DSS");
     QTest::keyClick(list, Qt::Key_Up);
-    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(), dana);
+    EXPECT_EQ(field(form, "txtUniqueContainer"), dana);
 
     const QPixmap shot = form->grab();
     shot.save(QString::fromStdString((std::filesystem::path(CORVANE_BINARY_DIR) / "chooser.png").string()));
@@ -110,9 +112,6 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
 
   SignerState state;
   EXPECT_EQ(show_chooser(state), "");
-  EXPECT_EQ(message, "This certificate has no private key!");
-  EXPECT_EQ(message_title, "No Private Key!");
-  EXPECT_EQ(message_icon, QMessageBox::Critical);
   EXPECT_EQ(state.containerName, dana);
   EXPECT_EQ(settings::reg_read(std::string(settings::kUserBase) + "UniqueContainerName"), dana);
 
@@ -122,7 +121,7 @@ TEST(ChooserWindow, ChooseThroughTheWindow) {
     ASSERT_TRUE(list);
     EXPECT_EQ(list->currentItem(), list->topLevelItem(4));
     EXPECT_TRUE(list->topLevelItem(4)->isSelected());
-    EXPECT_EQ(form->findChild<QLineEdit*>("txtUniqueContainer")->text().toStdString(), dana);
+    EXPECT_EQ(field(form, "txtUniqueContainer"), dana);
     QTest::keyClick(list, Qt::Key_Return);
   });
   SignerState again;

@@ -11,10 +11,6 @@ namespace {
 
 std::filesystem::path g_scratch;
 
-void default_env(const char* name, const std::string& value) {
-  if (!std::getenv(name)) ::setenv(name, value.c_str(), 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -24,9 +20,10 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     std::filesystem::remove_all(g_scratch, ignored);
   });
-  default_env("CORVANE_HKLM", (g_scratch / "hklm.reg").string());
-  default_env("CORVANE_HKCU", (g_scratch / "hkcu.reg").string());
-  default_env("CORVANE_NSSDB", "sql:" + (std::filesystem::path(CORVANE_FIXTURES_DIR) / "nss").string());
+  const std::string store = "sql:" + (std::filesystem::path(CORVANE_FIXTURES_DIR) / "nss").string();
+  ::setenv("CORVANE_HKLM", (g_scratch / "hklm.reg").c_str(), /*overwrite=*/0);
+  ::setenv("CORVANE_HKCU", (g_scratch / "hkcu.reg").c_str(), /*overwrite=*/0);
+  ::setenv("CORVANE_NSSDB", store.c_str(), /*overwrite=*/0);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

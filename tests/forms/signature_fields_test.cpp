@@ -73,16 +73,10 @@ TEST(SignatureFields, ListsNamesPagesSignersLocksAndCertification) {
   EXPECT_EQ(form.certification.field, "Approver");
   EXPECT_EQ(form.certification.signer, "Alex Signer");
 
-  using platform::ErrorCode;
-  const struct {
-    std::string path, password;
-    ErrorCode code;
-  } refusals[] = {
-      {(dir / "missing.pdf").string(), "", ErrorCode::kNoSuchFile},
-      {test::fixture_pdf("not-a-pdf.pdf").string(), "", ErrorCode::kDocumentLayout},
-  };
-  for (const auto& r : refusals)
-    EXPECT_EQ(read_signature_fields(r.path, r.password).refusal.code(), r.code) << r.path << " " << r.password;
+  // What cannot be read is a refusal, not an empty form.
+  EXPECT_EQ(read_signature_fields((dir / "missing.pdf").string(), "").refusal.code(), platform::ErrorCode::kNoSuchFile);
+  EXPECT_EQ(read_signature_fields(test::fixture_pdf("not-a-pdf.pdf").string(), "").refusal.code(),
+            platform::ErrorCode::kDocumentLayout);
 }
 
 }  // namespace

@@ -220,14 +220,13 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
   const struct {
     const char *name, *pdf, *password;
     std::string before;  // the command that makes the input from the fixture; "" for none
-    const char* field;
     const char* earlier;  // what verify says after the earlier signature; "" without one
     std::string environment = "";
   } cases[] = {
-      {"encrypted", "enc-aes-256.pdf", "user", "", "Document timestamp", ""},
-      {"after a PAdES B-T signature", "plain.pdf", "", "sign --pades", "Document timestamp", "  Format: PAdES B-T\n"},
+      {"encrypted", "enc-aes-256.pdf", "user", "", ""},
+      {"after a PAdES B-T signature", "plain.pdf", "", "sign --pades", "  Format: PAdES B-T\n"},
       {"after a PAdES B-LT signature: B-LTA", "plain.pdf", "", "sign --pades " + ltv_flags("Lee Valid"),
-       "Document timestamp", "  Format: PAdES B-LTA\n", ltv_store(ltv)},
+       "  Format: PAdES B-LTA\n", ltv_store(ltv)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -253,7 +252,7 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     // pdfsig and mutool do not check document timestamps: pdfsig lists one
     // as "Signature Type: unknown", "not yet verified"; mutool as not signed.
     const std::string pdfsig = pdfsig_report(out, c.password), mutool = mutool_check(out, c.password);
-    EXPECT_THAT(pdfsig, HasSubstr(std::string("Signature Field Name: ") + c.field + "\n"));
+    EXPECT_THAT(pdfsig, HasSubstr("Signature Field Name: Document timestamp\n"));
     EXPECT_THAT(pdfsig, HasSubstr("Signature Type: unknown"));
     EXPECT_THAT(pdfsig, has("Signature is Valid", signed_before));
     EXPECT_THAT(mutool, HasSubstr("Signature is not signed."));
@@ -264,7 +263,7 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     // verdict is at best 3.
     const CommandResult verify = verify_command(out, c.password, c.environment.empty() ? trusting : c.environment);
     EXPECT_EQ(verify.exit_code, signed_before ? 0 : 1) << verify.output;
-    EXPECT_THAT(verify.output, HasSubstr(std::string("(field \"") + c.field + "\"):\n  Signer: CN=Test Timestamp Authority\n"));
+    EXPECT_THAT(verify.output, HasSubstr("(field \"Document timestamp\"):\n  Signer: CN=Test Timestamp Authority\n"));
     EXPECT_THAT(verify.output,
                 HasSubstr("  Certificate: trusted\n  Whole file covered: yes\n  Format: document timestamp\n  Timestamp: "));
     EXPECT_THAT(verify.output, HasSubstr(" by CN=Test Timestamp Authority, token valid, imprint matches the signed bytes\n"));
@@ -392,7 +391,6 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
     EXPECT_THAT(verify, HasSubstr(c.want));
     EXPECT_THAT(verify, has("  Signature: invalid (the document's validation data says the certificate", c.revoked));
     EXPECT_THAT(verify, has("  Certificate: revoked (by the document's validation data)\n", c.revoked));
-    EXPECT_THAT(pdfsig_report(out, ""), HasSubstr("Signature is Valid"));
   }
 }
 

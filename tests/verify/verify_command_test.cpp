@@ -23,13 +23,6 @@ void sign_with_peer(const std::filesystem::path& out) {
   ASSERT_TRUE(std::filesystem::exists(out));
 }
 
-// A certificate store with no certificate in it, at `dir`.
-std::string empty_store(const std::filesystem::path& dir) {
-  std::filesystem::create_directories(dir);
-  EXPECT_EQ(run_command("certutil -N --empty-password -d " + shell_quote("sql:" + dir.string())).exit_code, 0);
-  return "CORVANE_NSSDB=" + shell_quote("sql:" + dir.string());
-}
-
 // The exit status is the verdict: 0 valid, covering and trusted; 1 invalid, changed or unsigned;
 // 2 unreadable; 3 valid but untrusted or weak. Crafted files: many fields sharing one large /Contents
 // (memory stays near one signature), SHA-1, a signer forged with the real one's name and address, a
@@ -70,7 +63,11 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
     ASSERT_EQ(run_command("chown -h nobody " + shell_quote((dir / "their-link.pdf").string())).exit_code, 0);
   }
   const std::string no_store = "CORVANE_NSSDB=" + shell_quote("sql:" + (dir / "no-store").string());
-  const std::string empty = empty_store(dir / "empty-store");
+  // A certificate store with no certificate in it.
+  const std::string empty_store = "sql:" + (dir / "empty-store").string();
+  const std::string empty = "CORVANE_NSSDB=" + shell_quote(empty_store);
+  std::filesystem::create_directories(dir / "empty-store");
+  ASSERT_EQ(run_command("certutil -N --empty-password -d " + shell_quote(empty_store)).exit_code, 0);
 
   const auto q = [&dir](const std::string& name) { return shell_quote((dir / name).string()); };
   const std::string ca = shell_quote((fixtures_dir() / "nss" / "pem" / "ca.crt").string());

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "identity/identity_state.h"
 #include "tests/identity/identity_test_support.h"
 
 namespace corvane::identity {

@@ -14,12 +14,10 @@ TEST(ObjectFactory, CreatesByEitherNameOverridesTemporarilyAndTrapsThrows) {
   EXPECT_NE(factory.create("TEST.Thing"), nullptr);
   EXPECT_NE(factory.create("{00000000-0000-0000-0000-0000000000aa}"), nullptr);
   {
-    auto guard = factory.override_class("test.thing", nullptr);
-    std::string error;
-    EXPECT_EQ(factory.create("test.thing", &error), nullptr);
-    EXPECT_NE(error.find("can't create object"), std::string::npos);
+    auto guard = factory.override_class("test.thing", nullptr);  // its message: the signing tests
+    EXPECT_EQ(factory.create("test.thing"), nullptr);
   }
-  EXPECT_NE(factory.create("test.thing"), nullptr);
+  EXPECT_NE(factory.create("test.thing"), nullptr);  // the override ends with its guard
 
   auto guard = factory.override_class("test.broken", []() -> std::shared_ptr<AutomationObject> {
     throw std::runtime_error("library missing");

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "signing/nss_database.h"
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 

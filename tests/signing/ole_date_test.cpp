@@ -6,7 +6,6 @@
 
 #include "platform/automation.h"
 #include "signing/store_objects.h"
-#include "signing/sign_content.h"
 
 namespace corvane::signing {
 namespace {

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "settings/registry.h"
 #include "signing/priv_key_form.h"
 #include "signing/sign_content.h"
 #include "tests/signing/signing_test_support.h"

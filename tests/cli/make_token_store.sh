@@ -16,7 +16,8 @@ SPY=$(ls /usr/lib/*/pkcs11/pkcs11-spy.so /usr/lib/pkcs11/pkcs11-spy.so 2>/dev/nu
 for f in "$SOFTHSM" "$SPY" "$3"; do
   [ -n "$f" ] && [ -e "$f" ] || { echo "missing PKCS#11 module (softhsm2, opensc-pkcs11): $f" >&2; exit 2; }
 done
-TMP=$(mktemp -d); trap 'rm -rf "$TMP"' EXIT
+. "$(dirname "${BASH_SOURCE[0]}")/../fixtures/cert_steps.sh"
+CA_CERT=$PEM/ca.crt CA_KEY=$PEM/ca.key
 
 export SOFTHSM2_CONF=$OUT/softhsm2.conf PKCS11SPY=$SOFTHSM PKCS11SPY_OUTPUT=/dev/null
 printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' "$OUT/tokens" >"$SOFTHSM2_CONF"
@@ -32,15 +33,9 @@ certutil -A -d "sql:$OUT/pin-flags-db" -n "Fixture Test CA" -t "CT,C,C" -a -i "$
 PIN_FLAGS_MODULE=$SOFTHSM modutil -dbdir "sql:$OUT/pin-flags-db" -add corvane-token -libfile "$3" -force >/dev/null
 
 add_key() {  # name CN genpkey-options...
-  local name=$1 cn=$2; shift 2
-  openssl genpkey "$@" -out "$TMP/$name.key" 2>/dev/null
-  printf 'basicConstraints = critical, CA:FALSE\nkeyUsage = critical, digitalSignature, nonRepudiation\nextendedKeyUsage = emailProtection\nsubjectAltName = email:%s@example.test\n' "$name" >"$TMP/$name.ext"
-  openssl req -new -sha256 -key "$TMP/$name.key" -subj "/O=Fixture Org/CN=$cn" -out "$TMP/$name.csr"
-  openssl x509 -req -sha256 -days 3650 -in "$TMP/$name.csr" -CA "$PEM/ca.crt" -CAkey "$PEM/ca.key" \
-    -set_serial "$((300 + RANDOM % 1000))" -extfile "$TMP/$name.ext" -out "$TMP/$name.crt" 2>/dev/null
-  openssl pkcs12 -export -inkey "$TMP/$name.key" -in "$TMP/$name.crt" -name "$cn" -passout pass: \
-    -keypbe AES-256-CBC -certpbe AES-256-CBC -macalg sha256 -out "$TMP/$name.p12"
-  pk12util -i "$TMP/$name.p12" -d "$DB" -h corvane-token -W "" -k "$OUT/pin.txt" >/dev/null
+  openssl genpkey "${@:3}" -out "$TMP/$1.key" 2>/dev/null
+  issue_signer "$TMP/$1.key" "/O=Fixture Org/CN=$2" "$((300 + RANDOM % 1000))" "$TMP/$1.crt" "email:$1@example.test"
+  import_key "$DB" "$TMP/$1.key" "$TMP/$1.crt" "$2" "" -h corvane-token -k "$OUT/pin.txt"
 }
 add_key rsa "Tok RSA" -algorithm RSA -pkeyopt rsa_keygen_bits:2048
 add_key p256 "Tok P256" -algorithm EC -pkeyopt ec_paramgen_curve:P-256

@@ -17,19 +17,11 @@ mkdir -p "$2"; OUT=$(cd "$2" && pwd)
 rm -rf "$OUT"/*; mkdir -p "$OUT/pem"
 cp "$SRC"/cert9.db "$SRC"/key4.db "$SRC"/pkcs11.txt "$OUT"/
 cp "$SRC"/pem/* "$OUT/pem/"
-TMP=$(mktemp -d); trap 'rm -rf "$TMP"' EXIT
-PEM=$OUT/pem
+. "$(dirname "${BASH_SOURCE[0]}")/../fixtures/cert_steps.sh"
+PEM=$OUT/pem CA_CERT=$OUT/pem/ca.crt CA_KEY=$OUT/pem/ca.key
 
 issue() {  # name CN email serial keyfile
-  printf 'basicConstraints = critical, CA:FALSE\nkeyUsage = critical, digitalSignature, nonRepudiation\nextendedKeyUsage = emailProtection\nsubjectAltName = email:%s, DNS:%s.example.test\n' "$3" "$1" >"$TMP/$1.ext"
-  openssl req -new -sha256 -key "$5" -subj "/O=Fixture Org/CN=$2/emailAddress=$3" -out "$TMP/$1.csr"
-  openssl x509 -req -sha256 -days 3650 -in "$TMP/$1.csr" -CA "$PEM/ca.crt" -CAkey "$PEM/ca.key" \
-    -set_serial "$4" -extfile "$TMP/$1.ext" -out "$PEM/$1.crt" 2>/dev/null
-}
-import_with_key() {  # name nickname
-  openssl pkcs12 -export -inkey "$PEM/$1.key" -in "$PEM/$1.crt" -certfile "$PEM/ca.crt" -name "$2" \
-    -passout pass: -keypbe AES-256-CBC -certpbe AES-256-CBC -macalg sha256 -out "$TMP/$1.p12"
-  pk12util -i "$TMP/$1.p12" -d "sql:$OUT" -W "" -K "" >/dev/null
+  issue_signer "$5" "/O=Fixture Org/CN=$2/emailAddress=$3" "$4" "$PEM/$1.crt" "email:$3, DNS:$1.example.test"
 }
 
 issue renewed "Alex Renewed" Alex.Renewed@Example.TEST 201 "$PEM/signer.key"
@@ -37,13 +29,14 @@ certutil -A -d "sql:$OUT" -n "Alex Renewed" -t ",," -a -i "$PEM/renewed.crt"
 
 openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:3072 -out "$PEM/dana.key" 2>/dev/null
 issue dana "Dana Signer" dana@example.test 202 "$PEM/dana.key"
-import_with_key dana "Dana Signer"
+import_key "sql:$OUT" "$PEM/dana.key" "$PEM/dana.crt" "Dana Signer" "$CA_CERT"
 
 openssl genpkey -genparam -algorithm DSA -pkeyopt dsa_paramgen_bits:2048 -pkeyopt dsa_paramgen_q_bits:256 \
   -out "$TMP/dsa.param" 2>/dev/null
 openssl genpkey -paramfile "$TMP/dsa.param" -out "$PEM/eli.key" 2>/dev/null
 issue eli "Eli DSA Signer" eli@example.test 203 "$PEM/eli.key"
-import_with_key eli "Eli DSA Signer" || echo "NSS did not import the DSA signer; it is left out" >&2
+import_key "sql:$OUT" "$PEM/eli.key" "$PEM/eli.crt" "Eli DSA Signer" "$CA_CERT" ||
+  echo "NSS did not import the DSA signer; it is left out" >&2
 
 openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$TMP/zed.key" 2>/dev/null
 issue zed "Zed Nokey" zed@example.test 204 "$TMP/zed.key"
@@ -52,7 +45,7 @@ certutil -A -d "sql:$OUT" -n "Zed Nokey" -t ",," -a -i "$PEM/zed.crt"
 P=$OUT/protected; mkdir -p "$P"
 printf 's3cret\n' >"$P/pin.txt"
 certutil -N -d "sql:$P" -f "$P/pin.txt"
-pk12util -i "$TMP/dana.p12" -d "sql:$P" -W "" -k "$P/pin.txt" >/dev/null
+import_key "sql:$P" "$PEM/dana.key" "$PEM/dana.crt" "Dana Signer" "$CA_CERT" -k "$P/pin.txt"
 
 {
   printf 'nickname\tcka_id_hex\tkey_type\n'

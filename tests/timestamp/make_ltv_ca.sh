@@ -8,6 +8,7 @@
 set -euo pipefail
 export LC_ALL=C
 mkdir -p "$1"; DIR=$(cd "$1" && pwd); URL=$2
+. "$(dirname "${BASH_SOURCE[0]}")/../fixtures/cert_steps.sh"
 cd "$DIR"
 mkdir -p crl nss
 
@@ -16,13 +17,6 @@ ca_config() {  # name: an `openssl ca` configuration with its own database
   echo 01 >"$1-crlnumber"
   printf '[ca]\ndefault_ca = c\n[c]\ndatabase = %s\ncrlnumber = %s\ndefault_md = sha256\ndefault_crl_days = 30\n' \
     "$DIR/$1-index.txt" "$DIR/$1-crlnumber" >"$1.cnf"
-}
-issue() {  # name subject issuer serial extensions...
-  local name=$1 subject=$2 issuer=$3 serial=$4; shift 4
-  printf '%s\n' "$@" >"$name.ext"
-  openssl req -new -key "$name.key" -subj "$subject" -out "$name.csr" 2>/dev/null
-  openssl x509 -req -sha256 -days 3650 -in "$name.csr" -CA "$issuer.pem" -CAkey "$issuer.key" -set_serial "$serial" \
-    -extfile "$name.ext" -out "$name.pem" 2>/dev/null
 }
 record() {  # name: the certificate as valid in the CA's database
   local serial expiry subject
@@ -36,21 +30,21 @@ record() {  # name: the certificate as valid in the CA's database
 for key in root ca ocsp signer; do openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out $key.key 2>/dev/null; done
 openssl req -x509 -new -key root.key -sha256 -days 3650 -subj "/O=LTV Test/CN=Test LTV Root" -out root.pem \
   -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-issue ca "/O=LTV Test/CN=Test LTV CA" root 2 "basicConstraints=critical,CA:TRUE" "keyUsage=critical,keyCertSign,cRLSign" \
+CA_CERT=root.pem CA_KEY=root.key
+issue_cert ca.key "/O=LTV Test/CN=Test LTV CA" 2 ca.pem "basicConstraints=critical,CA:TRUE" "keyUsage=critical,keyCertSign,cRLSign" \
   "crlDistributionPoints=URI:$URL/crl"
-issue ocsp "/O=LTV Test/CN=Test LTV OCSP" ca 3 "basicConstraints=critical,CA:FALSE" \
+CA_CERT=ca.pem CA_KEY=ca.key
+issue_cert ocsp.key "/O=LTV Test/CN=Test LTV OCSP" 3 ocsp.pem "basicConstraints=critical,CA:FALSE" \
   "keyUsage=critical,digitalSignature" "extendedKeyUsage=OCSPSigning"
 ca_config root
 ca_config ca
 openssl ca -config root.cnf -gencrl -keyfile root.key -cert root.pem 2>/dev/null | openssl crl -outform DER -out crl/root.crl
 
 signer() {  # name "CN" serial OCSP-URL [extension]
-  issue "$1" "/O=LTV Test/CN=$2/emailAddress=$1@example.test" ca "$3" "basicConstraints=critical,CA:FALSE" \
-    "keyUsage=critical,digitalSignature,nonRepudiation" "extendedKeyUsage=emailProtection" \
-    "subjectAltName=email:$1@example.test" "authorityInfoAccess=OCSP;URI:$4" ${5:+"$5"}
+  issue_signer signer.key "/O=LTV Test/CN=$2/emailAddress=$1@example.test" "$3" "$1.pem" "email:$1@example.test" \
+    "authorityInfoAccess=OCSP;URI:$4" ${5:+"$5"}
   record "$1"
 }
-for name in lee rae dan cole; do cp signer.key $name.key; done
 signer lee "Lee Valid" 10 "$URL/ocsp"
 signer rae "Rae Revoked" 11 "$URL/ocsp"
 signer dan "Dan Down" 12 "http://127.0.0.1:1/ocsp"
@@ -60,8 +54,6 @@ openssl ca -config ca.cnf -gencrl -keyfile ca.key -cert ca.pem 2>/dev/null | ope
 
 certutil -N -d "sql:$DIR/nss" --empty-password
 cat ca.pem root.pem >chain.pem
-openssl pkcs12 -export -inkey signer.key -in lee.pem -certfile chain.pem -name "Lee Valid" -passout pass: \
-  -keypbe AES-256-CBC -certpbe AES-256-CBC -macalg sha256 -out lee.p12
-pk12util -i lee.p12 -d "sql:$DIR/nss" -W "" -K "" >/dev/null
+import_key "sql:$DIR/nss" signer.key lee.pem "Lee Valid" chain.pem
 for pair in "rae:Rae Revoked" "dan:Dan Down" "cole:Cole Crl"; do certutil -A -d "sql:$DIR/nss" -n "${pair#*:}" -t ",," -i "${pair%%:*}.pem"; done
 certutil -M -d "sql:$DIR/nss" -n "Test LTV Root - LTV Test" -t "CT,C,C"

@@ -4,7 +4,6 @@
 
 #include <stdexcept>
 
-#include "component/bytes.h"
 
 namespace corvane::component {
 namespace {
@@ -46,20 +45,15 @@ TEST(StampBox, WholeNumberPartsGiveCornerWidthAndHeight) {
   EXPECT_EQ(parts, (std::array<std::string, 4>{"400", "60", "500", "10"}));
   EXPECT_EQ(stamp_log_line(*box), "signature stamp: 400, 60, 100, 50");  // x, y, width, height
 
+  // Each part ends at the first comma, else at the first point.
   const auto comma = stamp_box("357,9 58.000 535.5 16", parts);
   ASSERT_TRUE(comma);
   EXPECT_EQ(comma->width, 535 - 357);
+  EXPECT_FALSE(stamp_box("1,5.2 -3.9 .5 1.5,2", parts));
+  EXPECT_EQ(parts, (std::array<std::string, 4>{"1", "-3", "", "1.5"}));
 
   for (const char* bad : {"", "400.000 60.000 500.000", "a b c d", "400.000  60.000 500.000 10.000"})
     EXPECT_FALSE(stamp_box(bad, parts)) << '"' << bad << '"';
-}
-
-// The stamp box takes each corner's part before the first comma or point.
-TEST(IntegerPart, CutsAtTheFirstPointOrCommaWithCommaWinning) {
-  const struct { const char *text, *want; } cases[] = {
-      {"400.000", "400"}, {"12,5", "12"}, {"1.5,2", "1.5"}, {"1,5.2", "1"},
-      {"77", "77"}, {"", ""}, {".5", ""}, {"-3.9", "-3"}};
-  for (const auto& c : cases) EXPECT_EQ(integer_part(c.text), c.want) << c.text;
 }
 
 TEST(WholePoints, RoundsHalvesToEven) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,9 @@ std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::str
 void open(QpdfEngine& engine, const std::filesystem::path& file);
 // A stand-in field and signature dictionary (an empty slot of 4 hex digits) for the engine to add.
 AddedObjectsFn stand_in_objects();
-// Has `engine` write its document with `added` into a file in memory: true with the file's bytes in
-// `file`, or false leaving `file` as it was.
-bool write_signed(PdfEngine& engine, const AddedObjectsFn& added, std::vector<std::uint8_t>& file,
-                  SignedLayout& layout);
+// Has `engine` write its document with `added` into a file in memory: the file's bytes, or nullopt when the
+// call fails.
+std::optional<std::string> write_signed(PdfEngine& engine, const AddedObjectsFn& added, SignedLayout& layout);
 // The file the engine writes with the stand-in objects added; fails the test when the call does.
 // `layout`, when given, receives where the slot is.
 std::string image_of(QpdfEngine& engine, SignedLayout* layout = nullptr);

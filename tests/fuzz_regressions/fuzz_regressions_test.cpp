@@ -1,6 +1,5 @@
-// Every kept input of a fuzz program passes its entry without a failed
-// check or a crash (the sanitize build also catches memory and undefined
-// behaviour faults here).
+// Every kept input of a fuzz program passes its entry without a failed check or a crash (the sanitize build
+// also catches memory and undefined behaviour faults here).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,16 +22,13 @@ struct Target {
   void (*entry)(std::string_view);
 };
 
+// Names the target in the test's listed name.
 void PrintTo(const Target& target, std::ostream* os) { *os << target.name; }
 
-const Target kTargets[] = {
-    {"reg", reg_entry},       {"hive", hive_entry},     {"profile", profile_entry},
-    {"verify", verify_entry},
-    {"directory", directory_entry},
-};
+const Target kTargets[] = {{"reg", reg_entry},       {"hive", hive_entry},          {"profile", profile_entry},
+                           {"verify", verify_entry}, {"directory", directory_entry}};
 
-// The files of fuzz/<kind>/<target>/, sorted so that a failure repeats in
-// the same order.
+// The files of fuzz/<kind>/<target>/, sorted so that a failure repeats in the same order.
 std::vector<fs::path> kept_inputs(const std::string& kind, const std::string& target) {
   std::vector<fs::path> files;
   const fs::path dir = fs::path(CORVANE_SOURCE_DIR) / "fuzz" / kind / target;

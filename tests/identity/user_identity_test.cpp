@@ -96,9 +96,10 @@ TEST(UserIdentity, PublishedOperationsUseTheSettingAndTheConfiguredDirectory) {
   test::SlapdServer::instance();  // the server LDAPURI names
   test::ScratchDir dir("identity");
   const auto hive = test::machine_setting_path(dir, dir.path().string() + "/");
-  std::thread([] {  // fresh identity and settings state
+  std::thread([&dir] {  // fresh identity and settings state
     std::string user = " JDoe ", kim = "kim", email = "Kim@Example.Test";
     ensure_user_entry(user);
+    std::filesystem::remove(dir / "machine.reg");  // the file's path was resolved once
     EXPECT_EQ(read_user_email(user), "jdoe@corvane.test");
     store_user_email(kim, email);
   }).join();

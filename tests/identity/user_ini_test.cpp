@@ -30,28 +30,5 @@ TEST(UserIniPath, FolderOrFileFromTheSetting) {
   for (const auto& [own, want] : folders) EXPECT_EQ(runtime_files_folder(own), want) << own;
 }
 
-TEST(UserIniPath, ResolvedOnceFromTheMachineSetting) {
-  test::ScratchDir dir("user-ini");
-  const auto hive = test::machine_setting_path(dir, "/srv/signers");
-  IdentityState state;
-  std::thread([&] {  // the settings keep their state per thread
-    EXPECT_EQ(user_ini_path(state), "/srv/signers/user.ini");
-    std::filesystem::remove(dir / "machine.reg");
-    EXPECT_EQ(user_ini_path(state), "/srv/signers/user.ini");
-  }).join();
-}
-
-TEST(UserIni, SectionEntriesAndRemovals) {
-  test::ScratchDir dir("user-ini");
-  const std::string ini = (dir / "user.ini").string();
-  test::write_file(ini, "[user]\njdoe=j@x\nann = a@x\n[email]\nj@x=jdoe\n");
-  EXPECT_EQ(ini_section_entries(ini, " user "), (std::vector<std::string>{"jdoe=j@x", "ann=a@x", ""}));
-  EXPECT_EQ(ini_section_entries(ini, "other"), (std::vector<std::string>{""}));
-  ini_write(ini, "user", " jdoe ", "  ");  // an empty value removes the key
-  ini_write(ini, "email", "", "ignored");  // an empty key the section
-  EXPECT_EQ(test::read_file(ini), "[user]\nann = a@x\n");  // other lines kept as they were
-  EXPECT_EQ(ini_read(ini, "user", "jdoe", " d "), "d");
-}
-
 }  // namespace
 }  // namespace corvane::identity

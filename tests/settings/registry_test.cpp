@@ -105,16 +105,5 @@ TEST(Registry, ProbeRunsOncePerThread) {
   EXPECT_EQ(platform::hive_read(kProbeValue), "1");
 }
 
-TEST(Registry, CreateKeyAnswersFalseOnSuccess) {
-  test::ScratchHives hives("create-key");
-  test::write_file(hives.dir / "blocker", "");
-  ScopedEnv hklm("CORVANE_HKLM", (hives.dir / "blocker" / "registry.reg").string());
-  EXPECT_FALSE(reg_create_key(kHkeyCurrentUser, "Software\\Corvane\\pdf"));
-  EXPECT_FALSE(reg_create_key(kHkeyCurrentUser, "Software\\Corvane"));  // already there
-  EXPECT_TRUE(reg_create_key(kHkeyLocalMachine, "Software\\Corvane"));  // hive not writable
-  EXPECT_TRUE(reg_create_key(0x80000003, "Software\\Corvane"));        // a root we do not keep
-  EXPECT_TRUE(platform::hive_list_values(platform::HiveRoot::kUser, "SOFTWARE\\CORVANE\\PDF"));
-}
-
 }  // namespace
 }  // namespace corvane::settings

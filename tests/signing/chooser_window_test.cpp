@@ -1,7 +1,5 @@
-// The chooser window on a virtual X display, through Qt's test events: shown with the focus on the list
-// and the first certificate selected, rows without and with a key clicked, the selection moved with the
-// arrow keys and chosen with Space, opened again on that choice and kept with Enter. A screenshot goes to
-// the build folder, and to docs/chooser.png when CORVANE_UPDATE_SCREENSHOT is set.
+// The chooser window on a virtual X display, through Qt's test events. A screenshot goes to the build
+// folder, and to docs/chooser.png when CORVANE_UPDATE_SCREENSHOT is set.
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>

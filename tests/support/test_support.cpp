@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <utility>
 #include <sys/wait.h>
 
@@ -69,20 +70,12 @@ CommandResult run_without_terminal(const std::filesystem::path& dir, const std::
 }
 
 std::vector<CommandResult> run_at_once(const std::filesystem::path& dir, const std::vector<std::string>& command_lines) {
-  std::string script;
-  for (std::size_t i = 0; i < command_lines.size(); ++i) {
-    const std::string out = shell_quote((dir / ("at-once-" + std::to_string(i))).string());
-    script += "{ " + command_lines[i] + " >" + out + " 2>&1; echo $? >" + out + ".rc; } & ";
-  }
-  run_without_terminal(dir, "bash", "-c " + shell_quote(script + "wait"));
   std::vector<CommandResult> results(command_lines.size());
-  for (std::size_t i = 0; i < command_lines.size(); ++i) {
-    const auto out = dir / ("at-once-" + std::to_string(i));
-    results[i].output = read_file(out);
-    results[i].exit_code = std::atoi(read_file(out.string() + ".rc").c_str());
-    std::filesystem::remove(out);
-    std::filesystem::remove(out.string() + ".rc");
-  }
+  std::vector<std::thread> runs;
+  for (std::size_t i = 0; i < command_lines.size(); ++i)
+    runs.emplace_back(
+        [&, i] { results[i] = run_without_terminal(dir, "bash", "-c " + shell_quote(command_lines[i])); });
+  for (std::thread& run : runs) run.join();
   return results;
 }
 

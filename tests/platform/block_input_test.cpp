@@ -1,8 +1,5 @@
 #include "platform/block_input.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -71,15 +68,6 @@ TEST(BlockInput, ReadsTheSourceUpToItsEndThenTheTail) {
   input.seek(-1, SEEK_END);
   EXPECT_EQ(input.tell(), 2 * kBlock + 3);
   EXPECT_THROW(input.seek(-1, SEEK_SET), std::runtime_error);
-}
-
-// Only a regular file is read: a folder (or a FIFO, a device) is refused
-// without reading from it.
-TEST(BlockInput, ReadsOnlyARegularFile) {
-  const int folder = ::open("/", O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(folder, 0);
-  EXPECT_THROW((void)file_input(folder, "test"), std::runtime_error);
-  ::close(folder);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <optional>
 #include <regex>
 #include <string>
 
@@ -33,7 +32,6 @@ class SignitTest : public ::testing::Test {
     set_user("UniqueContainerName", test::unique_container_of("Alex Signer"));
     set_user("signtext", "0");
     set_user("dontencrypt", "");
-    set_user("signaturetext", "");
   }
   ScratchDir scratch_{"signit"};
 };

@@ -147,8 +147,7 @@ TEST_F(SignitTest, ShorterSignaturePadsItsSlotWithZeros) {
   EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
   EXPECT_NE(file.find("/Name (Blair EC Signer)"), std::string::npos);
 
-  // The choice is the instance's own: another one on the thread signs with
-  // the saved choice.
+  // The choice is the instance's own: another one on the thread signs with the saved choice.
   Edit other;
   other.pdfpath = edit.pdfpath;
   other.savepath = (scratch_ / "saved_choice.pdf").string();

@@ -20,7 +20,6 @@
 #include "tests/signing/signing_test_support.h"
 #include "tests/support/test_support.h"
 #include "tests/timestamp/tsa_server.h"
-#include "tests/verify/verify_test_support.h"
 
 namespace corvane::test {
 namespace {
@@ -154,8 +153,6 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
        "--append --ltv --certify 1", false, false, p7, lee},
       // A failing responder leaves the CRL; an answer signed in advance
       // serves while younger than ltvmaxage.
-      {"OCSP HTTP error", "plain.pdf", "", "", "--ltv", false, false, p7, cole, "ocsp-500", crl},
-      {"OCSP try later", "plain.pdf", "", "", "--ltv", false, false, p7, cole, "ocsp-trylater", crl},
       {"OCSP answer 400 days old", "plain.pdf", "", "", "--ltv", false, false, p7, cole, "ocsp-old", crl},
       {"OCSP answering", "plain.pdf", "", "", "--ltv", false, false, p7, cole, "", ocsp},
       {"OCSP answer signed in advance", "plain.pdf", "", "", "--ltv", false, false, p7, lee, "ocsp-presigned", ocsp},
@@ -247,14 +244,11 @@ TEST(LongTermSignature, DocumentTimestampsHoldAndKeepEarlierSignatures) {
     ASSERT_TRUE(range);
     EXPECT_THAT(ts_verify(dir, slot_bytes(file, *range), covered_bytes(file, *range)), HasSubstr("Verification: OK"));
 
-    // pdfsig and mutool do not check document timestamps: pdfsig lists one
-    // as "Signature Type: unknown", "not yet verified"; mutool as not signed.
-    const std::string pdfsig = pdfsig_report(out, c.password), mutool = mutool_check(out, c.password);
-    EXPECT_THAT(pdfsig, HasSubstr("Signature Field Name: Document timestamp\n"));
-    EXPECT_THAT(pdfsig, HasSubstr("Signature Type: unknown"));
-    EXPECT_THAT(pdfsig, has("Signature is Valid", signed_before));
-    EXPECT_THAT(mutool, HasSubstr("Signature is not signed."));
-    EXPECT_THAT(mutool, has("The signature is valid but there have been edits since signing.", signed_before));
+    // pdfsig and mutool do not check document timestamps, only the earlier
+    // signature, which they still accept.
+    EXPECT_THAT(pdfsig_report(out, c.password), has("Signature is Valid", signed_before));
+    EXPECT_THAT(mutool_check(out, c.password),
+                has("The signature is valid but there have been edits since signing.", signed_before));
 
     // Document timestamps alone are no signer's signature. The authority
     // counts as a signer: trusted in a store that trusts its root, else the
@@ -351,9 +345,7 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
   const TsaServer tsa(dir / "tsa");
   const auto ltv = tsa.make_ltv_hierarchy();
   const std::string plain = q(fixture_pdf("plain.pdf")), store = ltv_store(ltv);
-  const auto stamped = dir / "stamped.pdf", valid = dir / "valid.pdf", revoked = dir / "revoked.pdf";
-  ASSERT_EQ(corvanepdf(dir, "", "sign " + plain + " -o " + q(stamped) + " --pades --tsa " + tsa.url("/ok") +
-                                    " --cert 'Lee Valid'", store).exit_code, 0);
+  const auto valid = dir / "valid.pdf", revoked = dir / "revoked.pdf";
   // A signer with validation data, then the same signer again: only what
   // the document's /DSS lacks is added (the new OCSP response).
   ASSERT_EQ(corvanepdf(dir, "", "sign " + plain + " -o " + q(valid) + " " + ltv_flags("Lee Valid"), store).exit_code, 0);
@@ -369,26 +361,22 @@ TEST(LongTermSignature, VerifyReadsTheDocumentsValidationData) {
               HasSubstr(": revoked"));
   const std::vector<std::string> crls = {read_file(ltv / "crl" / "ca.crl"), read_file(ltv / "crl" / "root.crl")};
   const struct {
-    const char* name;
-    std::string file;
-    bool revoked;
+    const char* key;
+    std::vector<std::string> ders;
     const char* want;
   } cases[] = {
-      {"CRLs that cover the chain", with_dss(read_file(stamped), "/CRLs", crls), false,
-       "  Format: PAdES B-LT\n  Signed attributes: message-digest matches, signing-certificate-v2 matches\n"
-       "  Validation data: in the document for the whole chain\n"},
-      {"a CRL that revokes the signer", with_dss(read_file(revoked), "/CRLs", crls), true, "is revoked"},
-      {"an OCSP response that revokes the signer", with_dss(read_file(revoked), "/OCSPs", {read_file(dir / "rae.ocsp")}),
-       true, "  Validation data: says emailAddress=rae@example.test,CN=Rae Revoked,O=LTV Test is revoked\n"},
+      {"/CRLs", crls, "is revoked"},
+      {"/OCSPs", {read_file(dir / "rae.ocsp")},
+       "  Validation data: says emailAddress=rae@example.test,CN=Rae Revoked,O=LTV Test is revoked\n"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.key);
     const auto out = dir / "with-dss.pdf";
-    write_file(out, c.file);
+    write_file(out, with_dss(read_file(revoked), c.key, c.ders));
     const std::string verify = verify_command(out, "", store).output;
     EXPECT_THAT(verify, HasSubstr(c.want));
-    EXPECT_THAT(verify, has("  Signature: invalid (the document's validation data says the certificate", c.revoked));
-    EXPECT_THAT(verify, has("  Certificate: revoked (by the document's validation data)\n", c.revoked));
+    EXPECT_THAT(verify, HasSubstr("  Signature: invalid (the document's validation data says the certificate"));
+    EXPECT_THAT(verify, HasSubstr("  Certificate: revoked (by the document's validation data)\n"));
   }
 }
 
@@ -415,10 +403,8 @@ TEST(LongTermSignature, AFailingServerRefusesTheRunAndNothingIsWritten) {
       {"HTTP error", tsa.url("/status500"), "", "HTTP status 500"},
       {"wrong password", tsa.url("/auth"), user, "HTTP status 401", "CORVANE_TSA_PASSWORD_FILE=" + q(dir / "tsa-password")},
       {"password file missing", tsa.url("/auth"), user, "password file", "CORVANE_TSA_PASSWORD_FILE=" + q(dir / "missing")},
-      {"OCSP responder down", closed + "ocsp", "", "Couldn't connect", store, ltv_flags("Dan Down")},
       {"OCSP responder slow", ocsp, slow, "no answer within 1 s", store, lee, "ocsp-slow"},
       {"OCSP garbage", ocsp, "", "not an OCSP response", store, lee, "ocsp-garbage"},
-      {"OCSP HTTP error, appended", ocsp, "", "HTTP status 500", store, lee + " --append", "ocsp-500"},
       {"OCSP answer of another responder", ocsp, "", "neither the issuer nor its OCSP responder", store, lee, "ocsp-foreign"},
       {"CRL garbage, appended", crl, "", "not a CRL", store, lee + " --append", "crl-garbage"},
       {"OCSP answer older than ltvmaxage", ocsp, "", "more than 7 days ago (ltvmaxage)", store, lee, "ocsp-old"},

@@ -14,9 +14,8 @@ namespace corvane::test {
 class TsaServer {
  public:
   explicit TsaServer(const std::filesystem::path& dir)
-      : dir_(dir), made_(run_command(script("make_tsa.sh") + " " + shell_quote(dir.string())).exit_code == 0),
-        server_({"python3", std::string(CORVANE_TSA_SCRIPTS) + "/tsa_server.py", dir.string()}) {
-    EXPECT_TRUE(made_);
+      : dir_(dir), server_({"python3", std::string(CORVANE_TSA_SCRIPTS) + "/tsa_server.py", dir.string()}) {
+    EXPECT_EQ(run_command(script("make_tsa.sh") + " " + shell_quote(dir.string())).exit_code, 0);
   }
 
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + server_.first_line() + path; }
@@ -35,7 +34,6 @@ class TsaServer {
     return "bash " + shell_quote(std::string(CORVANE_TSA_SCRIPTS) + "/" + name);
   }
   std::filesystem::path dir_;
-  bool made_;
   BackgroundProgram server_;
 };
 

@@ -1,16 +1,12 @@
 #!/usr/bin/env python3
 """A timestamp authority, OCSP responder and CRL server on 127.0.0.1 for the
-tests (`openssl ts -reply`, `openssl ocsp -index`); prints its port first.
-
-Timestamp paths: /ok a token; /big a token of about 8 KB (six more
-certificates along); /slow the token after SLOW seconds; /reject a
-rejection; /wrong a token for an altered imprint; /status500; /auth a token
-for tsa:secret (basic authentication), else 401. /ocsp answers for DIR/ltv
-(make_ltv_ca.sh); /crl and /ca-crl serve its root's and CA's CRLs. Words in
-DIR/ltv/fault spoil those: ocsp-garbage, crl-garbage (HTTP 200, no answer);
-ocsp-500, crl-404, ca-crl-404; ocsp-slow; ocsp-foreign (signed by the root,
-which may not answer for the CA); ocsp-trylater; ocsp-presigned, ocsp-old
-(DIR/ltv/NAME.der, made by the test).
+tests; prints its port first. Timestamp paths: /ok; /big (about 8 KB, six
+more certificates along); /slow (after SLOW seconds); /reject; /wrong (for
+an altered imprint); /status500; /auth (tsa:secret, else 401). /ocsp answers
+for DIR/ltv (make_ltv_ca.sh), /crl and /ca-crl serve its root's and CA's
+CRLs. Words in DIR/ltv/fault spoil those: ocsp-garbage, crl-garbage (HTTP
+200); ocsp-500, crl-404, ca-crl-404; ocsp-slow; ocsp-foreign (signed by the
+root); ocsp-presigned, ocsp-old (DIR/ltv/NAME.der, made by the test).
 """
 import base64
 import http.server
@@ -25,7 +21,6 @@ DIR = sys.argv[1]
 LTV = pathlib.Path(DIR, "ltv")
 SLOW = 5
 REJECTION = bytes.fromhex("30053003020102")  # TimeStampResp { status rejection(2) }
-TRY_LATER = bytes.fromhex("30030a0103")  # OCSPResponse { tryLater(3) }
 SHA256_OID = bytes.fromhex("0609608648016503040201")
 SERIAL = threading.Lock()  # `openssl ts -reply` counts its serial numbers in a file
 
@@ -67,8 +62,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         kept = [f for f in ("ocsp-presigned", "ocsp-old") if f in spoilt]
         if "ocsp-500" in spoilt:
             return self.send_error(500)
-        if "ocsp-garbage" in spoilt or "ocsp-trylater" in spoilt:
-            body = b"garbage" if "ocsp-garbage" in spoilt else TRY_LATER
+        if "ocsp-garbage" in spoilt:
+            body = b"garbage"
         elif kept:
             body = (LTV / (kept[0] + ".der")).read_bytes()
         else:

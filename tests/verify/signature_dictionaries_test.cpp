@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/verify/verify_test_support.h"
 #include "platform/byte_source.h"
+#include "tests/support/test_support.h"
 #include "verify/pdf_input.h"
 
 namespace corvane::verify {

@@ -22,7 +22,7 @@ Layout layout(const std::string& hex, const std::string& tail = " >>\n%%EOF\n") 
 }
 
 TEST(SignedRanges, AcceptsOnlyRangesAroundThisSignaturesSlot) {
-  const Layout ok = layout("3003020101");
+  const Layout ok = layout("3003020101"), revised = layout("3003020101", " >>\n%%EOF\r\n% a later update\n%%EOF\n");
   const long long size = static_cast<long long>(ok.bytes.size());
   const long long rest = size - ok.slot_end;
   const struct {
@@ -32,8 +32,12 @@ TEST(SignedRanges, AcceptsOnlyRangesAroundThisSignaturesSlot) {
     long long contents_offset;
     const char* want_problem;  // "" when well formed
     std::size_t want_length;
+    const char* contents = "";  // the dictionary's /Contents, where the parser gave no offset
   } cases[] = {
       {"exact slot", ok, {0, ok.slot, ok.slot_end, rest}, ok.slot, "", 5},
+      {"an earlier revision, ending in CR LF", revised, {0, ok.slot, ok.slot_end, 11}, ok.slot, "", 5},
+      {"no offset, the dictionary's own /Contents", ok, {0, ok.slot, ok.slot_end, rest}, -1, "", 5, "\x30\x03\x02\x01\x01"},
+      {"no offset, another string", ok, {0, ok.slot, ok.slot_end, rest}, -1, "not this signature's", 0, "other"},
       {"zero padding is cut off", layout("300302010100000000"), {0, ok.slot, ok.slot_end + 8, rest}, ok.slot, "", 5},
       {"indefinite length up to its end mark", layout("30800201010000000000"), {0, ok.slot, ok.slot_end + 10, rest},
        ok.slot, "", 7},
@@ -54,30 +58,11 @@ TEST(SignedRanges, AcceptsOnlyRangesAroundThisSignaturesSlot) {
   };
   for (const auto& c : cases) {
     const platform::MemoryByteSource file(c.file.bytes);
-    const SignedRanges r = check_signed_ranges(file, c.range, c.contents_offset, "");
+    const SignedRanges r = check_signed_ranges(file, c.range, c.contents_offset, c.contents);
     EXPECT_EQ(r.well_formed, *c.want_problem == '\0') << c.what << ": " << r.problem;
     EXPECT_NE(r.problem.find(c.want_problem), std::string::npos) << c.what << ": " << r.problem;
     EXPECT_EQ(r.signature.size(), c.want_length) << c.what;
   }
-}
-
-TEST(SignedRanges, TellsAWholeFileFromAnEarlierRevision) {
-  const Layout file = layout("3003020101", " >>\n%%EOF\r\n% a later update\n%%EOF\n");
-  const platform::MemoryByteSource source(file.bytes);
-  const long long first_eof = static_cast<long long>(file.bytes.find("%%EOF") + 7);
-  const struct { long long end; bool want_whole; } cases[] = {
-      {first_eof, false}, {static_cast<long long>(file.bytes.size()), true}};
-  for (const auto& c : cases) {
-    const SignedRanges r =
-        check_signed_ranges(source, std::vector<long long>{0, file.slot, file.slot_end, c.end - file.slot_end}, -1,
-                            std::string("\x30\x03\x02\x01\x01", 5));
-    EXPECT_TRUE(r.well_formed) << r.problem;
-    EXPECT_EQ(r.covers_whole_file, c.want_whole);
-    EXPECT_EQ(r.signed_end, static_cast<std::uint64_t>(c.end));
-  }
-  // Without an offset the slot must hold the dictionary's own /Contents.
-  EXPECT_FALSE(check_signed_ranges(source, std::vector<long long>{0, file.slot, file.slot_end, 4}, -1, "other")
-                   .well_formed);
 }
 
 TEST(SignedRanges, ReadsExactlyTheBytesAroundTheSlotInPieces) {

@@ -12,24 +12,17 @@
 namespace corvane::test {
 namespace {
 
-CommandResult corvanepdf(const std::string& arguments, const std::string& env = "") {
-  return run_command(env + " " + shell_quote(CORVANEPDF_CLI) + " " + arguments);
-}
-
-// Signs plain.pdf into `out` with pdfsig and the fixture store's "Alex Signer".
-void sign_with_peer(const std::filesystem::path& out) {
-  run_command("pdfsig -add-signature -nssdir " + shell_quote("sql:" + (fixtures_dir() / "nss").string()) +
-              " -nick 'Alex Signer' " + shell_quote(fixture_pdf("plain.pdf").string()) + " " + shell_quote(out.string()));
-  ASSERT_TRUE(std::filesystem::exists(out));
-}
-
 // The exit status is the verdict: 0 valid, covering and trusted; 1 invalid, changed or unsigned;
 // 2 unreadable; 3 valid but untrusted or weak. Crafted files: many fields sharing one large /Contents
 // (memory stays near one signature), SHA-1, a signer forged with the real one's name and address, a
 // detached signature carrying the signed bytes too, zeros after the last %%EOF, a FIFO, another user's link.
 TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   ScratchDir dir("verify-command");
-  sign_with_peer(dir / "signed.pdf");
+  const auto q = [&dir](const std::string& name) { return shell_quote((dir / name).string()); };
+  // plain.pdf signed by pdfsig with the fixture store's "Alex Signer".
+  run_command("pdfsig -add-signature -nssdir " + shell_quote("sql:" + (fixtures_dir() / "nss").string()) +
+              " -nick 'Alex Signer' " + shell_quote(fixture_pdf("plain.pdf").string()) + " " + q("signed.pdf"));
+  ASSERT_TRUE(std::filesystem::exists(dir / "signed.pdf"));
   const std::string signed_pdf = read_file(dir / "signed.pdf");
   write_file(dir / "appended.pdf", signed_pdf + "\n%%EOF\n");
   // A blank in the first or the second range, a digit of the signature value (it ends the message,
@@ -69,7 +62,6 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   std::filesystem::create_directories(dir / "empty-store");
   ASSERT_EQ(run_command("certutil -N --empty-password -d " + shell_quote(empty_store)).exit_code, 0);
 
-  const auto q = [&dir](const std::string& name) { return shell_quote((dir / name).string()); };
   const std::string ca = shell_quote((fixtures_dir() / "nss" / "pem" / "ca.crt").string());
   const struct {
     std::string arguments;
@@ -130,7 +122,8 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   for (const auto& c : cases) {
     // Freed memory is handed back at once under the address sanitizer too; GNU time gives the peak.
     const std::string peak = c.max_peak_mib > 0 ? "/usr/bin/time -f 'peak KiB: %M' " : "";
-    const CommandResult r = corvanepdf(c.arguments, "ASAN_OPTIONS=quarantine_size_mb=1 " + c.env + " " + peak);
+    const CommandResult r = run_command("ASAN_OPTIONS=quarantine_size_mb=1 " + c.env + " " + peak +
+                                        shell_quote(CORVANEPDF_CLI) + " " + c.arguments);
     EXPECT_EQ(r.exit_code, c.want_exit) << c.arguments << "\n" << r.output;
     for (const std::string& part : c.want_output)
       EXPECT_NE(r.output.find(part), std::string::npos) << c.arguments << "\n" << r.output;

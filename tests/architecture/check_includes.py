@@ -24,14 +24,9 @@ def read_table(path):
 
 
 def readme_folders(readme):
-    text = readme.read_text()
-    section = text.split("## Architecture", 1)[1].split("\n## ", 1)[0]
-    folders = set()
-    for row in section.splitlines():
-        if row.startswith("| `"):
-            first_cell = row.split("|")[1]
-            folders.update(name.rstrip("/") for name in re.findall(r"`([^`]+)`", first_cell))
-    return folders
+    section = readme.read_text().split("## Architecture", 1)[1].split("\n## ", 1)[0]
+    return {name.rstrip("/") for row in section.splitlines() if row.startswith("| `")
+            for name in re.findall(r"`([^`]+)`", row.split("|")[1])}
 
 
 def violations(root, allowed):

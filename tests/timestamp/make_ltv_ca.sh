@@ -18,14 +18,6 @@ ca_config() {  # name: an `openssl ca` configuration with its own database
   printf '[ca]\ndefault_ca = c\n[c]\ndatabase = %s\ncrlnumber = %s\ndefault_md = sha256\ndefault_crl_days = 30\n' \
     "$DIR/$1-index.txt" "$DIR/$1-crlnumber" >"$1.cnf"
 }
-record() {  # name: the certificate as valid in the CA's database
-  local serial expiry subject
-  serial=$(openssl x509 -in "$1.pem" -noout -serial | cut -d= -f2)
-  expiry=$(openssl x509 -in "$1.pem" -noout -enddate | cut -d= -f2)
-  expiry=$(date -u -d "$expiry" +%y%m%d%H%M%SZ)
-  subject=$(openssl x509 -in "$1.pem" -noout -subject -nameopt compat | sed 's/^subject=//')
-  printf 'V\t%s\t\t%s\tunknown\t%s\n' "$expiry" "$serial" "$subject" >>ca-index.txt
-}
 
 for key in root ca ocsp signer; do openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out $key.key 2>/dev/null; done
 openssl req -x509 -new -key root.key -sha256 -days 3650 -subj "/O=LTV Test/CN=Test LTV Root" -out root.pem \
@@ -43,7 +35,7 @@ openssl ca -config root.cnf -gencrl -keyfile root.key -cert root.pem 2>/dev/null
 signer() {  # name "CN" serial OCSP-URL [extension]
   issue_signer signer.key "/O=LTV Test/CN=$2/emailAddress=$1@example.test" "$3" "$1.pem" "email:$1@example.test" \
     "authorityInfoAccess=OCSP;URI:$4" ${5:+"$5"}
-  record "$1"
+  openssl ca -config ca.cnf -valid "$1.pem" -keyfile ca.key -cert ca.pem 2>/dev/null  # valid in the CA's database
 }
 signer lee "Lee Valid" 10 "$URL/ocsp"
 signer rae "Rae Revoked" 11 "$URL/ocsp"

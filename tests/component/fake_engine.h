@@ -21,7 +21,6 @@ namespace corvane::test {
 struct EngineRecord {
   std::optional<std::int32_t> open_result = 1;
   std::optional<std::int32_t> encryption = 0;
-  std::string user_password = "user";  // SubmitPassword answers 1 for it, else 0
   std::optional<std::string> encryption_settings = "V=5 R=6 AES-256";
 
   std::vector<std::string> calls;  // operation names, in call order
@@ -43,12 +42,10 @@ class FakeEngine : public engine::PdfEngine {
   bool OpenDocument(const std::string&, std::int32_t& result) override {
     return answer("OpenDocument", record_->open_result, result);
   }
-  bool GetEncryption(std::int32_t& result) override {
-    return answer("GetEncryption", record_->encryption, result);
-  }
+  bool GetEncryption(std::int32_t& result) override { return answer("GetEncryption", record_->encryption, result); }
   bool RemoveEncryption() override { return answer<int>("RemoveEncryption", 0, ignored_); }
   bool SubmitPassword(const std::string& password, std::int32_t& result) override {
-    return answer<std::int32_t>("SubmitPassword", password == record_->user_password ? 1 : 0, result);
+    return answer<std::int32_t>("SubmitPassword", password == "user" ? 1 : 0, result);  // the right password
   }
   bool GetPageWidth(double& result) override { return answer<double>("GetPageWidth", 595.3, result); }
   bool GetPageHeight(double& result) override { return answer<double>("GetPageHeight", 841.9, result); }

@@ -129,12 +129,7 @@ TEST(ByteImage, EveryInputGivesAValidFileInTheLayoutAndTheSameBytesAgain) {
     const std::filesystem::path source = input.make(dir);
     const std::string password = input.password;
     QpdfEngine engine;
-    open(engine, source);
-    if (!password.empty()) {
-      std::int32_t result = -1;
-      ASSERT_TRUE(engine.SubmitPassword(password, result));
-      ASSERT_GT(result, 0);
-    }
+    open(engine, source, password);
     SignedLayout layout;
     const std::string image = image_of(engine, &layout);
     EXPECT_EQ(layout_violations(image), std::vector<std::string>{});

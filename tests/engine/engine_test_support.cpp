@@ -37,10 +37,13 @@ std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::str
   return out;
 }
 
-void open(QpdfEngine& engine, const std::filesystem::path& file) {
+void open(QpdfEngine& engine, const std::filesystem::path& file, const std::string& password) {
   std::int32_t result = -1;
   EXPECT_TRUE(engine.OpenDocument(file.string(), result)) << file;
   EXPECT_EQ(result, 1) << file;
+  if (password.empty()) return;
+  EXPECT_TRUE(engine.SubmitPassword(password, result));
+  EXPECT_GT(result, 0) << password;
 }
 
 AddedObjectsFn stand_in_objects() {

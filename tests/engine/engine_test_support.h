@@ -25,8 +25,9 @@ std::string odd_pdf(bool rotated);
 // Runs `qpdf` with `arguments` into `out`; fails the test when qpdf does.
 std::filesystem::path qpdf_made(const std::filesystem::path& out, const std::string& arguments);
 
-// Opens `file` in `engine`; fails the test unless it opens as a PDF.
-void open(QpdfEngine& engine, const std::filesystem::path& file);
+// Opens `file` in `engine` and, when one is given, submits `password`; fails the test unless it opens as a
+// PDF and the password is taken.
+void open(QpdfEngine& engine, const std::filesystem::path& file, const std::string& password = "");
 // A stand-in field and signature dictionary (an empty slot of 4 hex digits) for the engine to add.
 AddedObjectsFn stand_in_objects();
 // Has `engine` write its document with `added` into a file in memory: the file's bytes, or nullopt when the

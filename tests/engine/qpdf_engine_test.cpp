@@ -52,9 +52,7 @@ TEST(QpdfEngine, KeepsEachEncryptionRemovesItAndPutsItBack) {
     const auto source = encrypted_plain(dir, std::string(c.name) + ".pdf", c.options, c.source);
     const std::string text = page_text(source, "user");
     QpdfEngine engine;
-    std::int32_t result = -1;
-    ASSERT_TRUE(engine.OpenDocument(source.string(), result));
-    ASSERT_TRUE(engine.SubmitPassword("user", result));
+    open(engine, source, "user");
     std::string settings;
     ASSERT_TRUE(engine.GetEncryptionSettings(settings));
     EXPECT_EQ(settings.rfind(c.described, 0), 0u) << settings;
@@ -104,8 +102,7 @@ TEST(QpdfEngine, FailedCallsKeepTheirOutValuesAndLeaveAReason) {
   EXPECT_FALSE(engine.GetPageWidth(width));
   EXPECT_EQ(width, -1);
   std::string settings = "kept";
-  std::int32_t result = -1;
-  ASSERT_TRUE(engine.OpenDocument(fixture_pdf("plain.pdf").string(), result));
+  open(engine, fixture_pdf("plain.pdf"));
   EXPECT_FALSE(engine.GetEncryptionSettings(settings));
   EXPECT_EQ(settings, "kept");
   EXPECT_FALSE(engine.SetEncryptionSettings("V=2;R=3"));

@@ -53,8 +53,7 @@ TEST(SignatureObjects, UnencryptedDocumentGetsAllEntries) {
 
 TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
   SigningSession session = session_of_twelve(/*encrypted=*/true);
-  SignerState signer;
-  signer.signerName = "Alex Signer";
+  SignerState signer = test::alex_signer();
   const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
   EXPECT_EQ(session.signingReason, "");
   test::expect_golden("rebuild/testdata/objects_n12_encrypted.txt", text);

@@ -81,7 +81,6 @@ TEST(SearchDirectoryContainer, FailuresLoopsAndDepthEndTheWalk) {
     return [root](std::string_view name) { return name == "dc=t" ? root : DirectoryListing{{}, true, {}}; };
   };
   const struct { const char* label; ListingFn children; const char *want, *logged; } cases[] = {
-      {"root fails at once", root_only({{}, true, {}}), "default", "user container for user jdoe empty"},
       {"a sub-container fails before the user", root_only({{unit("ou=broken,dc=t"), jdoe}, false, {}}), "default",
        "user container for user jdoe empty"},
       {"the user comes before the failure", root_only({{jdoe, unit("ou=broken,dc=t")}, true, {}}), "jdoe@t", ""},

@@ -1,7 +1,6 @@
-// The identity tests' world: a private OpenLDAP server on a free loopback port (its own configuration,
-// database and the test schema, seeded from testdata/directory.ldif, stopped when the test program ends),
-// directories that answer or not, and a fresh identity state whose user.ini lives in a scratch folder.
-// The LDAP client library sees only that server and no user's ldaprc.
+// The identity tests' world: a private OpenLDAP server on a free loopback port, seeded from
+// testdata/directory.ldif and the only server the LDAP client library sees; directories that answer or
+// not; a fresh identity state whose user.ini lives in a scratch folder.
 #pragma once
 
 #include <memory>

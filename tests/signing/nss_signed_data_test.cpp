@@ -12,22 +12,17 @@ using test::store_certificate;
 using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAre;
 
-std::optional<platform::ByteArray> sign_bytes(const std::string& subject, const std::string& content,
-                                              platform::CallError& error) {
-  Signer signer;
-  signer.SetCertificate(store_certificate(subject));
-  signer.SetOptions(kIncludeWholeChain);
-  NssSignedData data;
-  data.SetContent(std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
-  return data.Sign(signer, /*detached=*/true, kBinaryEncoding, error);
-}
-
 TEST(NssSignedData, EachKeyTypeMakesAVerifiableDerSignatureWithTheChain) {
   const std::string content = "%PDF-1.4 some bytes\n\x00\xff trailing";
   for (const char* subject : {"Alex Signer", "Dana Signer", "Blair EC Signer", "Eli DSA Signer"}) {
     SCOPED_TRACE(subject);
+    Signer signer;
+    signer.SetCertificate(store_certificate(subject));
+    signer.SetOptions(kIncludeWholeChain);
+    NssSignedData data;
+    data.SetContent(std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
     platform::CallError error;
-    const auto signature = sign_bytes(subject, content, error);
+    const auto signature = data.Sign(signer, /*detached=*/true, kBinaryEncoding, error);
     ASSERT_TRUE(signature) << error.description;
     const auto verified = test::verify_detached(*signature, content);
     EXPECT_TRUE(verified.ok) << verified.output;

@@ -38,6 +38,12 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
   constexpr std::size_t kSlotBytes = 2u << 20;
   write_file(dir / "shared.pdf", make_shared_slot_pdf(128, kSlotBytes, "signer", "sha256"));
   write_file(dir / "sha1.pdf", make_shared_slot_pdf(1, 8192, "signer", "sha1"));
+  write_file(dir / "ec-sha512.pdf", make_shared_slot_pdf(1, 8192, "ecsigner", "sha512"));
+  // Without signed attributes the signature value signs the bytes themselves: a blank of the page changed breaks it.
+  std::string no_attributes = make_shared_slot_pdf(1, 8192, "ecsigner", "sha384", "-noattr");
+  write_file(dir / "no-attributes.pdf", no_attributes);
+  no_attributes[no_attributes.find("/MediaBox [0 0") + 12] = '\t';
+  write_file(dir / "no-attributes-changed.pdf", no_attributes);
   write_file(dir / "encapsulated.pdf", make_shared_slot_pdf(1, 8192, "signer", "sha256", "-nodetach -econtent_type id-smime-ct-TSTInfo"));
   // Megabytes of zeros after the last %%EOF: no revision, so not covered.
   write_file(dir / "zero-tail.pdf", read_file(dir / "signed.pdf") + std::string(4u << 20, '\0'));
@@ -75,9 +81,14 @@ TEST(VerifyCommand, ExitStatusIsTheVerdict) {
         "  Digest algorithm: SHA-256\n  Signature: valid\n  Certificate: trusted\n  Whole file covered: yes\n"}},
       {"verify " + q("shared.pdf"), 0, {"Signature 128 (field \"sig127\"):"}, "", 160},
       {"verify " + q("appended.pdf"), 1, {"  Whole file covered: no (the signed revision ends at byte"}},
-      {"verify " + q("first-range.pdf"), 1, {"  Signature: invalid ("}},
+      {"verify " + q("first-range.pdf"), 1, {"  Signature: invalid (", "  Signed attributes: message-digest does not match,"}},
       {"verify " + q("second-range.pdf"), 1, {"  Signature: invalid ("}},
       {"verify " + q("value.pdf"), 1, {"  Signature: invalid ("}},
+      {"verify " + q("ec-sha512.pdf"), 0,
+       {"  E-mail: blair@example.test\n  Signing time: 20", "  Digest algorithm: SHA-512\n  Signature: valid\n  Certificate: trusted\n"}},
+      {"verify " + q("no-attributes.pdf"), 0,
+       {"  E-mail: blair@example.test\n  Signing time: not given\n  Digest algorithm: SHA-384\n  Signature: valid\n"}},
+      {"verify " + q("no-attributes-changed.pdf"), 1, {"  E-mail: blair@example.test\n", "  Signature: invalid ("}},
       {"verify " + q("zero-tail.pdf"), 1, {"  Signature: valid\n  Certificate: trusted\n  Whole file covered: no ("}},
       {"verify " + q("encapsulated.pdf"), 1,
        {"  Signature: invalid (the signature is detached (/SubFilter /adbe.pkcs7.detached) but its CMS message "

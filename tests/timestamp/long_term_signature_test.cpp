@@ -176,9 +176,8 @@ TEST(LongTermSignature, ValidatorsAcceptPadesTimestampedAndLongTermSignatures) {
       EXPECT_THAT(r.output, HasSubstr("validation data: " + c.data_from + ": HTTP 200, /O=LTV Test/CN=" + c.ltv));
     }
 
-    const std::string file = read_file(out), pdfsig = pdfsig_report(out, c.password);
-    EXPECT_THAT(pdfsig, HasSubstr("Signature is Valid"));
-    EXPECT_THAT(pdfsig, has("ETSI.CAdES.detached", c.pades));
+    const std::string file = read_file(out);
+    EXPECT_THAT(pdfsig_report(out, c.password), HasSubstr("Signature is Valid"));
     const auto range = byte_range_of(file);
     ASSERT_TRUE(range);
     EXPECT_EQ(openssl_problems(file, *range, c.ltv ? ltv / "root.pem" : ""), "");

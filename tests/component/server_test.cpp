@@ -43,13 +43,6 @@ class ServerTest : public ::testing::Test {
   ScratchDir dir_{"server"};
   std::unique_ptr<ScopedEnv> machine_ = std::make_unique<ScopedEnv>("CORVANE_HKLM", (dir_ / "hklm.reg").string());
   ScopedEnv user_{"CORVANE_HKCU", (dir_ / "hkcu.reg").string()};
-
-  CpdfDispatch* create() {
-    CpdfDispatch* object = nullptr;
-    EXPECT_EQ(corvanepdf_create_object(CPDF_PROGID_EDIT, &object), CPDF_S_OK)
-        << corvanepdf_last_error();
-    return object;
-  }
 };
 
 // Unregistration removes only its own keys: other classes and the settings in the same hive stay.
@@ -110,8 +103,9 @@ TEST_F(ServerTest, CreationByProgIdThroughTheRegistrationOrThisLibrary) {
 
 TEST_F(ServerTest, LibraryCanUnloadOnlyAfterTheLastReleaseAndUnlock) {
   ASSERT_EQ(DllCanUnloadNow(), CPDF_S_OK);
-  CpdfDispatch *first = create(), *second = create();
-  ASSERT_TRUE(first && second);
+  CpdfDispatch *first = nullptr, *second = nullptr;
+  ASSERT_EQ(corvanepdf_create_object(CPDF_PROGID_EDIT, &first), CPDF_S_OK) << corvanepdf_last_error();
+  ASSERT_EQ(corvanepdf_create_object(CPDF_PROGID_EDIT, &second), CPDF_S_OK);
   first->vtbl->AddRef(first);
   EXPECT_EQ(corvanepdf_release(first), 1u);
   EXPECT_EQ(DllCanUnloadNow(), CPDF_S_FALSE);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <optional>
 #include <regex>
 #include <string>
 
@@ -33,7 +32,6 @@ class SignitTest : public ::testing::Test {
     set_user("UniqueContainerName", test::unique_container_of("Alex Signer"));
     set_user("signtext", "0");
     set_user("dontencrypt", "");
-    set_user("signaturetext", "");
   }
   ScratchDir scratch_{"signit"};
 };
@@ -149,8 +147,7 @@ TEST_F(SignitTest, ShorterSignaturePadsItsSlotWithZeros) {
   EXPECT_NE(report.find("Signature is Valid."), std::string::npos) << report;
   EXPECT_NE(file.find("/Name (Blair EC Signer)"), std::string::npos);
 
-  // The choice is the instance's own: another one on the thread signs with
-  // the saved choice.
+  // The choice is the instance's own: another one on the thread signs with the saved choice.
   Edit other;
   other.pdfpath = edit.pdfpath;
   other.savepath = (scratch_ / "saved_choice.pdf").string();

@@ -94,13 +94,7 @@ const std::vector<Input>& inputs() {
          return written(d / "damaged.pdf", pdf);
        }},
       {"objects no longer referred to (the field's number is shorter than the table's)", [](const ScratchDir& d) {
-         std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>",
-                                             "<< /Type /Pages /Kids [ 3 0 R ] /Count 1 >>",
-                                             "<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 300 300 ] "
-                                             "/Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
-                                             pdf_stream("BT /F1 24 Tf 72 200 Td (Short page) Tj ET"), kHelvetica};
-         objects.resize(16, "<< /Unused true >>");
-         return written(d / "unused.pdf", make_pdf(objects));
+         return annots_page(d, "", std::vector<std::string>(12, "<< /Unused true >>"));
        }},
       {.name = "one annotation dictionary in place of the /Annots array",
        .make = [](const ScratchDir& d) { return annots_page(d, "/Annots 5 0 R", {kTextAnnotation}); },

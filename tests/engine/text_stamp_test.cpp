@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstdio>
 
 #include "tests/engine/engine_test_support.h"
 
@@ -25,13 +25,9 @@ Gray render(const std::filesystem::path& pdf, const ScratchDir& dir) {
   const auto prefix = (dir / "render").string();
   run_command("pdftoppm -r 72 -gray -singlefile -f 1 -l 1 " + shell_quote(pdf.string()) + " " + shell_quote(prefix));
   const std::string data = read_file(prefix + ".pgm");
-  std::smatch head;
-  Gray gray;
-  if (!std::regex_search(data, head, std::regex("^P5\\s+(\\d+)\\s+(\\d+)\\s+255\\s"))) return gray;
-  gray.width = std::stoi(head[1]);
-  gray.height = std::stoi(head[2]);
-  gray.pixels = data.substr(head.length());
-  return gray;
+  int width = 0, height = 0, header = 0;  // header: its length up to the one blank before the pixels
+  if (std::sscanf(data.c_str(), "P5 %d %d 255%n", &width, &height, &header) != 2 || header == 0) return {};
+  return {width, height, data.substr(static_cast<std::size_t>(header) + 1)};
 }
 
 TEST(TextStamp, IsDrawnInsideItsBoxAndNowhereElse) {

@@ -57,14 +57,6 @@ TEST(SignatureObjects, EncryptedDocumentLeavesOutDescriptiveStrings) {
   const std::string text = text_of(buildSignatureObjects(session, signer, test::kSmallSlot));
   EXPECT_EQ(session.signingReason, "");
   test::expect_golden("rebuild/testdata/objects_n12_encrypted.txt", text);
-
-  // Given the document's encryption, the field's name is encrypted for its object number.
-  SigningSession again = session_of_twelve(/*encrypted=*/true);
-  const auto encrypt = [](std::int32_t number, std::string_view plain) {
-    return std::to_string(number) + "+" + std::string(plain);
-  };
-  const std::string encrypted = buildSignatureObjects(again, signer, test::kSmallSlot, encrypt).field;
-  EXPECT_THAT(encrypted, HasSubstr("\n/T <12+Alex Signer>\n"));
 }
 
 TEST(SignatureObjects, NoDateLineWithoutUtilitiesObject) {

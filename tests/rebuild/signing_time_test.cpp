@@ -30,8 +30,7 @@ TEST(SigningTime, FormatsOffsetSignAndPadding) {
   }
 }
 
-// Both texts take the offset from the zone rules of the real clock (TZ set
-// in a child, where it stays).
+// Both texts take the offset from the zone rules of the real clock (TZ set in a child, where it stays).
 TEST(SigningTime, ReadsTheZoneOfTheRealClock) {
   const auto utilities = test::utilities_available();
   const struct { const char *tz, *local, *pdf; } cases[] = {{"ZZZ-5:45", " +0545", "+05'45'"}, {"ZZZ3:30", " -0330", "-03'30'"}};

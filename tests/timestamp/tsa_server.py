@@ -6,7 +6,7 @@ an altered imprint); /status500; /auth (tsa:secret, else 401). /ocsp answers
 for DIR/ltv (make_ltv_ca.sh), /crl and /ca-crl serve its root's and CA's
 CRLs. Words in DIR/ltv/fault spoil those: ocsp-garbage, crl-garbage (HTTP
 200); ocsp-500, crl-404, ca-crl-404; ocsp-slow; ocsp-foreign (signed by the
-root); ocsp-presigned, ocsp-old (DIR/ltv/NAME.der, made by the test).
+root); ocsp-old (DIR/ltv/ocsp-old.der, made by the test).
 """
 import base64
 import http.server
@@ -59,13 +59,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def ocsp(self, query):
         spoilt = faults()
-        kept = [f for f in ("ocsp-presigned", "ocsp-old") if f in spoilt]
         if "ocsp-500" in spoilt:
             return self.send_error(500)
         if "ocsp-garbage" in spoilt:
             body = b"garbage"
-        elif kept:
-            body = (LTV / (kept[0] + ".der")).read_bytes()
+        elif "ocsp-old" in spoilt:
+            body = (LTV / "ocsp-old.der").read_bytes()
         else:
             if "ocsp-slow" in spoilt:
                 time.sleep(SLOW)

@@ -25,9 +25,8 @@ TEST(QpdfEngine, OpensAndAnswersPasswordsAsUserOrOwner) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.filename().string() + " / " + c.password);
     QpdfEngine engine;
-    std::int32_t opened = -1, encryption = -1, answer = -1;
-    ASSERT_TRUE(engine.OpenDocument(c.file.string(), opened));
-    EXPECT_EQ(opened, 1);
+    open(engine, c.file);
+    std::int32_t encryption = -1, answer = -1;
     ASSERT_TRUE(engine.GetEncryption(encryption));
     EXPECT_EQ(encryption, c.encryption);
     SignedLayout layout;

@@ -3,8 +3,8 @@
 # serves at URL. "Test LTV Root" (CRL crl/root.crl) issues "Test LTV CA"
 # (CRL URL/crl), whose OCSP responder is ocsp.pem and database ca-index.txt.
 # nss/ trusts the root and holds one key for the CA's signers, each with
-# OCSP at URL/ocsp: "Lee Valid", "Rae Revoked" (revoked), "Dan Down" (OCSP
-# at http://127.0.0.1:1/ocsp), "Cole Crl" (and CRL URL/ca-crl, crl/ca.crl).
+# OCSP at URL/ocsp: "Lee Valid", "Rae Revoked" (revoked), "Cole Crl" (and
+# CRL URL/ca-crl, crl/ca.crl).
 set -euo pipefail
 export LC_ALL=C
 mkdir -p "$1"; DIR=$(cd "$1" && pwd); URL=$2
@@ -39,7 +39,6 @@ signer() {  # name "CN" serial OCSP-URL [extension]
 }
 signer lee "Lee Valid" 10 "$URL/ocsp"
 signer rae "Rae Revoked" 11 "$URL/ocsp"
-signer dan "Dan Down" 12 "http://127.0.0.1:1/ocsp"
 signer cole "Cole Crl" 13 "$URL/ocsp" "crlDistributionPoints=URI:$URL/ca-crl"
 openssl ca -config ca.cnf -revoke rae.pem -keyfile ca.key -cert ca.pem 2>/dev/null
 openssl ca -config ca.cnf -gencrl -keyfile ca.key -cert ca.pem 2>/dev/null | openssl crl -outform DER -out crl/ca.crl
@@ -47,5 +46,5 @@ openssl ca -config ca.cnf -gencrl -keyfile ca.key -cert ca.pem 2>/dev/null | ope
 certutil -N -d "sql:$DIR/nss" --empty-password
 cat ca.pem root.pem >chain.pem
 import_key "sql:$DIR/nss" signer.key lee.pem "Lee Valid" chain.pem
-for pair in "rae:Rae Revoked" "dan:Dan Down" "cole:Cole Crl"; do certutil -A -d "sql:$DIR/nss" -n "${pair#*:}" -t ",," -i "${pair%%:*}.pem"; done
+for pair in "rae:Rae Revoked" "cole:Cole Crl"; do certutil -A -d "sql:$DIR/nss" -n "${pair#*:}" -t ",," -i "${pair%%:*}.pem"; done
 certutil -M -d "sql:$DIR/nss" -n "Test LTV Root - LTV Test" -t "CT,C,C"

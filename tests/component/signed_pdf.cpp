@@ -50,6 +50,4 @@ std::string openssl_problems(const std::string& file, const std::array<std::int6
   return result.exit_code == 0 ? std::string() : result.output;
 }
 
-int trailer_size(const std::string& file) { return static_cast<int>(last_number_after(file, "/Size ")); }
-
 }  // namespace corvane::test

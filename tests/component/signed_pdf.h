@@ -23,6 +23,5 @@ std::string slot_bytes(const std::string& file, const std::array<std::int64_t, 4
 std::string openssl_problems(const std::string& file, const std::array<std::int64_t, 4>& range,
                              const std::filesystem::path& ca_file = {});
 
-int trailer_size(const std::string& file);  // the trailer's /Size; -1 when there is none
 
 }  // namespace corvane::test

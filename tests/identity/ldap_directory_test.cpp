@@ -9,12 +9,6 @@ namespace {
 
 using test::SlapdServer;
 
-std::vector<std::string> names_of(const DirectoryListing& listing) {
-  std::vector<std::string> names;
-  for (const auto& child : listing.children) names.push_back(child.name.substr(0, child.name.find(',')));
-  return names;
-}
-
 // The naming context, the configured server (LDAPURI) and the server's order reach the directory lookup's and
 // the published operations' tests; here a missing entry, and a long listing read page by page.
 TEST(LdapDirectory, ReadsLongListingsPageByPage) {
@@ -27,7 +21,9 @@ TEST(LdapDirectory, ReadsLongListingsPageByPage) {
   EXPECT_TRUE(missing.failed && missing.children.empty());
   const DirectoryListing crowd = root->children("cn=Crowd,dc=corvane,dc=test");
   EXPECT_FALSE(crowd.failed);
-  EXPECT_EQ(names_of(crowd), (std::vector<std::string>{"cn=m5", "cn=m3", "cn=m1", "cn=m4", "cn=m2"}));
+  std::vector<std::string> names;
+  for (const auto& child : crowd.children) names.push_back(child.name.substr(0, child.name.find(',')));
+  EXPECT_EQ(names, (std::vector<std::string>{"cn=m5", "cn=m3", "cn=m1", "cn=m4", "cn=m2"}));
 }
 
 TEST(LdapDirectory, BindsWithTheConfiguredDnAndPasswordFile) {

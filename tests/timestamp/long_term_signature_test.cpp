@@ -323,7 +323,7 @@ TEST(LongTermSignature, DocumentTimestampsIntoTheirOwnFileLoseNothing) {
 // `file` with an update that gives its catalog a /DSS holding under `key`
 // (/CRLs, /OCSPs) the items `ders`, as a long-term validation tool adds them.
 std::string with_dss(const std::string& file, const std::string& key, const std::vector<std::string>& ders) {
-  const int first = trailer_size(file), root = static_cast<int>(last_number_after(file, "/Root "));
+  const int first = static_cast<int>(last_number_after(file, "/Size ")), root = static_cast<int>(last_number_after(file, "/Root "));
   const int dss = first + static_cast<int>(ders.size());
   std::string catalog = object_text(file, root), items;
   catalog = catalog.substr(catalog.find("<<"), catalog.rfind("endobj") - catalog.find("<<"));
